@@ -1,0 +1,30 @@
+# Two commands do everything on a fresh Debian 12 machine:
+#   make run   installs what is missing, builds and starts kestrune
+#   make test  installs what is missing, builds and runs every test through CTest
+JOBS ?= $(shell nproc)
+
+.PHONY: run test test-asan deps build bench
+
+deps:
+	@./scripts/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+run: build
+	./build/default/app/kestrune
+
+test: build
+	ctest --preset default -j $(JOBS)
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
+
+test-asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+bench: build
+	./build/default/bench/kestrune_bench
