@@ -311,6 +311,10 @@ class TMethod<R(A...)> {
  public:
   TMethod() = default;
   TMethod(std::nullptr_t) {}
+  // Binds a member of `Base` to an object of a class derived from it.
+  template <class Derived, class C,
+            class = std::enable_if_t<std::is_base_of_v<C, Derived> && !std::is_same_v<C, Derived>>>
+  TMethod(Derived* obj, R (C::*member)(A...)) : TMethod(static_cast<C*>(obj), member) {}
   template <class C>
   TMethod(C* obj, R (C::*member)(A...)) : data_(obj) {
     static_assert(sizeof(member) <= sizeof(code_), "member pointer too large");
