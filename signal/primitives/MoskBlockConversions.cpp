@@ -1,0 +1,194 @@
+// Portable variants and pointer variables of the 32-bit block fill, the block
+// copies and the sample-width conversions.
+//
+// The narrowing conversions use exact integer formulas: the shift mapping
+// ((x - (x >> 8)) >> 8 or >> 24) + 128 and, for mode 2, the nearest integer
+// to (x + 2^15) / 257 or (x + 2^31) / 16843009, which needs no rounding
+// control because both divisors are odd (no input lies halfway).
+#include <cstring>
+
+#include "signal/primitives/LibCDispatcher.h"
+#include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/ScaledArithmetic.h"
+
+namespace {
+
+using namespace primitives_detail;
+
+PrimitiveStatus CheckCopyArguments(const void* src, const void* dst, std::int32_t width,
+                                   std::int32_t height) {
+  if (src == nullptr || dst == nullptr) {
+    return StatusNullPointer;
+  }
+  if (width < 1 || height < 1) {
+    return StatusBadLength;
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus CheckConversionArguments(const void* src, std::int32_t srcStep, const void* dst,
+                                         std::int32_t dstStep, std::int32_t width,
+                                         std::int32_t height) {
+  if (const PrimitiveStatus status = CheckCopyArguments(src, dst, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  if (srcStep < 1 || dstStep < 1) {
+    return StatusBadStep;
+  }
+  return StatusOk;
+}
+
+// Copies a block row by row; the steps are added as signed byte offsets.
+template <typename T>
+PrimitiveStatus CopyBlock(const T* src, std::int32_t srcStep, T* dst, std::int32_t dstStep,
+                          std::int32_t width, std::int32_t height) {
+  if (const PrimitiveStatus status = CheckCopyArguments(src, dst, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  const auto* srcBytes = reinterpret_cast<const unsigned char*>(src);
+  auto* dstBytes = reinterpret_cast<unsigned char*>(dst);
+  const std::int64_t rowBytes = std::int64_t{width} * static_cast<std::int64_t>(sizeof(T));
+  for (std::int64_t row = 0; row < height; ++row) {
+    CopyBytesKernel(RowAt(srcBytes, row, srcStep), RowAt(dstBytes, row, dstStep), rowBytes);
+  }
+  return StatusOk;
+}
+
+// Converts a block element by element. Packed rows on both sides are
+// processed as one row of width * height elements (a 64-bit count).
+template <typename From, typename To, typename Convert>
+PrimitiveStatus ConvertBlock(const From* src, std::int32_t srcStep, To* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height, Convert convert) {
+  if (const PrimitiveStatus status =
+          CheckConversionArguments(src, srcStep, dst, dstStep, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  const auto* srcBytes = reinterpret_cast<const unsigned char*>(src);
+  auto* dstBytes = reinterpret_cast<unsigned char*>(dst);
+  std::int64_t rows = height;
+  std::int64_t columns = width;
+  if (srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
+      dstStep == columns * static_cast<std::int64_t>(sizeof(To))) {
+    columns *= rows;
+    rows = 1;
+  }
+  for (std::int64_t row = 0; row < rows; ++row) {
+    const unsigned char* in = RowAt(srcBytes, row, srcStep);
+    unsigned char* out = RowAt(dstBytes, row, dstStep);
+    ConvertBlocks(reinterpret_cast<const From*>(in), reinterpret_cast<To*>(out), columns, convert);
+  }
+  return StatusOk;
+}
+
+// Shift mapping of the narrowing conversions: x - (x >> 8) cannot overflow,
+// and the shifted value lies in -128..127, so the byte is that value + 128.
+template <int kShift>
+std::uint8_t ShiftToByte(std::int32_t x) {
+  return static_cast<std::uint8_t>(((x - (x >> 8)) >> kShift) + 128);
+}
+
+}  // namespace
+
+PrimitiveStatus RoiSetInt32Portable(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                                    std::int32_t width, std::int32_t height) {
+  if (dst == nullptr) {
+    return StatusNullPointer;
+  }
+  if (width < 1 || height < 1) {
+    return StatusBadLength;
+  }
+  if (dstStep < 1) {
+    return StatusBadStep;
+  }
+  auto* bytes = reinterpret_cast<unsigned char*>(dst);
+  for (std::int64_t row = 0; row < height; ++row) {
+    FillBlocks(reinterpret_cast<std::int32_t*>(RowAt(bytes, row, dstStep)), width, value);
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus RoiCopyUInt8Portable(const std::uint8_t* src, std::int32_t srcStep,
+                                     std::uint8_t* dst, std::int32_t dstStep, std::int32_t width,
+                                     std::int32_t height) {
+  return CopyBlock(src, srcStep, dst, dstStep, width, height);
+}
+
+PrimitiveStatus RoiCopyInt16Portable(const std::int16_t* src, std::int32_t srcStep,
+                                     std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                     std::int32_t height) {
+  return CopyBlock(src, srcStep, dst, dstStep, width, height);
+}
+
+PrimitiveStatus RoiCopyInt32Portable(const std::int32_t* src, std::int32_t srcStep,
+                                     std::int32_t* dst, std::int32_t dstStep, std::int32_t width,
+                                     std::int32_t height) {
+  return CopyBlock(src, srcStep, dst, dstStep, width, height);
+}
+
+PrimitiveStatus RoiConvertUInt8ToFloatPortable(const std::uint8_t* src, std::int32_t srcStep,
+                                               float* dst, std::int32_t dstStep, std::int32_t width,
+                                               std::int32_t height) {
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height,
+                      [](std::uint8_t x) { return static_cast<float>(x); });
+}
+
+PrimitiveStatus RoiConvertUInt8ToInt16Portable(const std::uint8_t* src, std::int32_t srcStep,
+                                               std::int16_t* dst, std::int32_t dstStep,
+                                               std::int32_t width, std::int32_t height) {
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height, [](std::uint8_t x) {
+    return static_cast<std::int16_t>(std::int32_t{x} * 257 - 32768);
+  });
+}
+
+PrimitiveStatus RoiConvertUInt8ToInt32Portable(const std::uint8_t* src, std::int32_t srcStep,
+                                               std::int32_t* dst, std::int32_t dstStep,
+                                               std::int32_t width, std::int32_t height) {
+  // The byte in all four bytes with the top bit inverted.
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height, [](std::uint8_t x) {
+    return static_cast<std::int32_t>(std::uint32_t{x} * 0x01010101u + 0x80000000u);
+  });
+}
+
+PrimitiveStatus RoiConvertInt16ToUInt8Portable(const std::int16_t* src, std::int32_t srcStep,
+                                               std::uint8_t* dst, std::int32_t dstStep,
+                                               std::int32_t width, std::int32_t height,
+                                               std::int32_t mode) {
+  if (mode == 2) {
+    // v = x + 32768 in 0..65535; 257 is odd, so (v + 128) / 257 is the
+    // nearest integer to v / 257 with no ties.
+    return ConvertBlock(src, srcStep, dst, dstStep, width, height, [](std::int16_t x) {
+      return static_cast<std::uint8_t>((std::int32_t{x} + 32768 + 128) / 257);
+    });
+  }
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height,
+                      [](std::int16_t x) { return ShiftToByte<8>(x); });
+}
+
+PrimitiveStatus RoiConvertInt32ToUInt8Portable(const std::int32_t* src, std::int32_t srcStep,
+                                               std::uint8_t* dst, std::int32_t dstStep,
+                                               std::int32_t width, std::int32_t height,
+                                               std::int32_t mode) {
+  if (mode == 2) {
+    // v = x + 2^31 in 0..2^32 - 1; 16843009 = 0x01010101 is odd, so
+    // (v + 8421504) / 16843009 is the nearest integer to v / 16843009.
+    return ConvertBlock(src, srcStep, dst, dstStep, width, height, [](std::int32_t x) {
+      const std::uint64_t v = static_cast<std::uint32_t>(x) ^ 0x80000000u;
+      return static_cast<std::uint8_t>((v + 8421504u) / 16843009u);
+    });
+  }
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height,
+                      [](std::int32_t x) { return ShiftToByte<24>(x); });
+}
+
+KESTRUNE_DEFINE_PRIMITIVE(RoiSetInt32, VariantFamily::VariantsBA);
+KESTRUNE_DEFINE_PRIMITIVE(RoiCopyUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiCopyInt16, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiCopyInt32, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToFloat, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToInt16, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToInt32, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt16ToUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt32ToUInt8, VariantFamily::FourVariants);

@@ -1,0 +1,266 @@
+// Portable variants of the basic copy, fill, zero-fill, extreme-value, chirp
+// and conversion primitives, and the pointer variables of every basic
+// primitive. All of them are four-variant primitives; slots A, B and C stay
+// empty until processor-specific variants are installed.
+#include "signal/primitives/TrelBasicDispatcher.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "signal/primitives/LibCDispatcher.h"
+#include "signal/primitives/PortableKernels.h"
+#include "signal/primitives/ScaledArithmetic.h"
+
+namespace {
+
+PrimitiveStatus CheckVector(const void* dst, std::int32_t len) {
+  if (dst == nullptr) {
+    return StatusNullPointer;
+  }
+  return len < 1 ? StatusBadLength : StatusOk;
+}
+
+PrimitiveStatus CheckTwoVectors(const void* src, const void* dst, std::int32_t len) {
+  if (src == nullptr) {
+    return StatusNullPointer;
+  }
+  return CheckVector(dst, len);
+}
+
+// The extreme value of a vector of doubles, NaN elements skipped.
+// `better(x, m)` says whether x replaces the running value m; it is an
+// ordered comparison, so it is false whenever x is NaN. Four independent
+// running values keep the comparisons out of one long dependency chain; the
+// running values start at the first non-NaN element, so none of them is ever
+// NaN. Equal values are only distinguishable when they are zeros of opposite
+// sign, so when the result compares equal to zero the first zero element is
+// returned, which keeps the first of equal values.
+template <typename Better>
+double ExtremeSkippingNaN(const double* src, std::int64_t len, Better better) {
+  std::int64_t first = 0;
+  while (first < len && std::isnan(src[first])) {
+    ++first;
+  }
+  if (first == len) {
+    return src[0];
+  }
+  const double start = src[first];
+  double running[4] = {start, start, start, start};
+  std::int64_t i = first + 1;
+  for (; i + 4 <= len; i += 4) {
+    for (int lane = 0; lane < 4; ++lane) {
+      const double x = src[i + lane];
+      running[lane] = better(x, running[lane]) ? x : running[lane];
+    }
+  }
+  for (; i < len; ++i) {
+    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+  }
+  double result = running[0];
+  for (int lane = 1; lane < 4; ++lane) {
+    if (better(running[lane], result)) {
+      result = running[lane];
+    }
+  }
+  if (result == 0.0) {
+    for (std::int64_t j = first;; ++j) {
+      if (src[j] == 0.0) {
+        return src[j];
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+void FillInt32Kernel(std::int32_t value, std::int32_t* dst, std::int64_t len) {
+  primitives_detail::FillBlocks(dst, len, value);
+}
+
+// On x86-64 a double is passed and stored through SSE registers, which move
+// its bits unchanged, signalling NaNs included.
+void FillDoubleKernel(double value, double* dst, std::int64_t len) {
+  primitives_detail::FillBlocks(dst, len, value);
+}
+
+void FillComplexKernel(double re, double im, std::complex<double>* dst, std::int64_t len) {
+  if (len > 0) {
+    std::fill_n(dst, len, std::complex<double>(re, im));
+  }
+}
+
+void FillBytesKernel(std::uint8_t value, std::uint8_t* dst, std::int64_t nBytes) {
+  if (nBytes > 0) {
+    std::fill_n(dst, nBytes, value);
+  }
+}
+
+PrimitiveStatus VectorCopyDoublePortable(const double* src, double* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+    return status;
+  }
+  CopyBytesKernel(src, dst, std::int64_t{len} * static_cast<std::int64_t>(sizeof(double)));
+  return StatusOk;
+}
+
+PrimitiveStatus VectorCopyUInt8Portable(const std::uint8_t* src, std::uint8_t* dst,
+                                        std::int32_t len) {
+  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+    return status;
+  }
+  CopyBytesKernel(src, dst, len);
+  return StatusOk;
+}
+
+PrimitiveStatus VectorSetInt32Portable(std::int32_t value, std::int32_t* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  FillInt32Kernel(value, dst, len);
+  return StatusOk;
+}
+
+PrimitiveStatus VectorSetDoublePortable(double value, double* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  FillDoubleKernel(value, dst, len);
+  return StatusOk;
+}
+
+PrimitiveStatus VectorSetComplexPortable(double re, double im, std::complex<double>* dst,
+                                         std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  FillComplexKernel(re, im, dst, len);
+  return StatusOk;
+}
+
+PrimitiveStatus VectorSetUInt8Portable(std::uint8_t value, std::uint8_t* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  FillBytesKernel(value, dst, len);
+  return StatusOk;
+}
+
+namespace {
+
+template <typename T>
+PrimitiveStatus ZeroVector(T* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  ZeroBytesKernel(dst, std::int64_t{len} * static_cast<std::int64_t>(sizeof(T)));
+  return StatusOk;
+}
+
+}  // namespace
+
+PrimitiveStatus VectorZeroInt16Portable(std::int16_t* dst, std::int32_t len) {
+  return ZeroVector(dst, len);
+}
+
+PrimitiveStatus VectorZeroInt32Portable(std::int32_t* dst, std::int32_t len) {
+  return ZeroVector(dst, len);
+}
+
+PrimitiveStatus VectorZeroDoublePortable(double* dst, std::int32_t len) {
+  return ZeroVector(dst, len);
+}
+
+PrimitiveStatus VectorZeroComplexPortable(std::complex<double>* dst, std::int32_t len) {
+  return ZeroVector(dst, len);
+}
+
+PrimitiveStatus VectorZeroUInt8Portable(std::uint8_t* dst, std::int32_t len) {
+  return ZeroVector(dst, len);
+}
+
+PrimitiveStatus VectorMaxDoublePortable(const double* src, std::int32_t len, double* pMax) {
+  if (const PrimitiveStatus status = CheckTwoVectors(src, pMax, len); status != StatusOk) {
+    return status;
+  }
+  *pMax = ExtremeSkippingNaN(src, len, [](double x, double m) { return x > m; });
+  return StatusOk;
+}
+
+PrimitiveStatus VectorMinDoublePortable(const double* src, std::int32_t len, double* pMin) {
+  if (const PrimitiveStatus status = CheckTwoVectors(src, pMin, len); status != StatusOk) {
+    return status;
+  }
+  *pMin = ExtremeSkippingNaN(src, len, [](double x, double m) { return x < m; });
+  return StatusOk;
+}
+
+PrimitiveStatus VectorChirpDoublePortable(double* dst, std::int32_t len, double magnitude) {
+  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+    return status;
+  }
+  if (magnitude < 0.0) {
+    return StatusNegativeMagnitude;
+  }
+  if (len == 1) {
+    dst[0] = 0.0;
+    return StatusOk;
+  }
+  // Phase pi n^2 / (2 len) = (c n) n with c = (pi/2) / len formed once. The
+  // products are formed in the extended format and rounded to double, and
+  // the sine is scaled in the extended format as well.
+  const double step = 1.5707963267948966 / static_cast<double>(len);
+  for (std::int32_t n = 0; n < len; ++n) {
+    const long double index = n;
+    const auto phase = static_cast<double>(static_cast<long double>(step) * index * index);
+    dst[n] = static_cast<double>(static_cast<long double>(LibCSin(phase)) * magnitude);
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus VectorConvertInt32ToDoublePortable(const std::int32_t* src, double* dst,
+                                                   std::int32_t len) {
+  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+    return status;
+  }
+  primitives_detail::ConvertBlocks(src, dst, len,
+                                   [](std::int32_t x) { return static_cast<double>(x); });
+  return StatusOk;
+}
+
+KESTRUNE_DEFINE_PRIMITIVE(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorAddDoubleInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSubDoubleInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMulDoubleInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorDivDoubleInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorAddComplexInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSubComplexInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMulComplexInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorDivComplexInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorCopyDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorCopyUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSetInt32, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSetDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSetComplex, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorSetUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt16, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt32, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorZeroDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorZeroComplex, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorZeroUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMaxDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorMinDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorChirpDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE(VectorConvertInt32ToDouble, VariantFamily::FourVariants);
+
+// Starts at the VectorCopyDouble stub, which binds only VectorCopyDouble, so
+// this variable is never rebound.
+constinit PrimitivePointer<decltype(VectorCopyDoublePortable)> VectorCopyDoubleOverlapping{
+    VariantFamily::FourVariants, KESTRUNE_DISPATCH_STUB(VectorCopyDouble),
+    &VectorCopyDoublePortable};

@@ -1,0 +1,262 @@
+#include "signal/primitives/PrimitiveDispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/TrelBasicDispatcher.h"
+#include "signal/primitives/TrelScopeDispatcher.h"
+
+namespace {
+
+using V = PrimitiveVariant;
+using F = VariantFamily;
+
+struct SelectionRow {
+  const char* name;
+  std::int32_t code;
+  V fourVariants;
+  V variantsCA;
+  V variantsBA;
+};
+
+class SelectVariantTest : public ::testing::TestWithParam<SelectionRow> {};
+
+TEST_P(SelectVariantTest, FollowsTheDispatchTable) {
+  const SelectionRow& row = GetParam();
+  EXPECT_EQ(SelectVariant(row.code, F::FourVariants), row.fourVariants);
+  EXPECT_EQ(SelectVariant(row.code, F::VariantsCA), row.variantsCA);
+  EXPECT_EQ(SelectVariant(row.code, F::VariantsBA), row.variantsBA);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SelectVariantTest,
+    ::testing::Values(
+        SelectionRow{"zero_is_portable", 0, V::Portable, V::Portable, V::Portable},
+        SelectionRow{"negative_is_portable", -5, V::Portable, V::Portable, V::Portable},
+        SelectionRow{"four_is_portable", 4, V::Portable, V::Portable, V::Portable},
+        SelectionRow{"five_is_a", 5, V::A, V::A, V::A},
+        SelectionRow{"six_is_b_for_the_block_fill", 6, V::B, V::Portable, V::B},
+        SelectionRow{"seven_is_b_only_for_four", 7, V::B, V::Portable, V::Portable},
+        SelectionRow{"nine_is_b_only_for_four", 9, V::B, V::Portable, V::Portable},
+        SelectionRow{"ten_is_portable", 10, V::Portable, V::Portable, V::Portable},
+        SelectionRow{"sixteen_is_c", 16, V::C, V::C, V::Portable},
+        SelectionRow{"seventeen_is_c", 17, V::C, V::C, V::Portable},
+        SelectionRow{"eighteen_is_portable", 18, V::Portable, V::Portable, V::Portable}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CpuTypeCodeTest, StartsAtZero) {
+  EXPECT_EQ(GetCpuTypeCode(), 0);
+}
+
+// Restores the processor-type code and the pointer variables a test touched.
+class PointerBindingTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetCpuTypeCodeForTesting(0);
+    VectorAddDoubleInPlace.SetVariant(V::A, nullptr);
+    VectorAddDoubleInPlace.SetVariant(V::C, nullptr);
+    VectorAddDoubleInPlace.ResetToStubForTesting();
+    RoiSetInt32.SetVariant(V::B, nullptr);
+    RoiSetInt32.ResetToStubForTesting();
+  }
+
+  static inline int fakeCalls = 0;
+  static PrimitiveStatus FakeAddDouble(const double*, double* srcDst, std::int32_t len) {
+    ++fakeCalls;
+    srcDst[0] = -1.0;
+    return len;
+  }
+  static PrimitiveStatus FakeSetInt32(std::int32_t, std::int32_t*, std::int32_t, std::int32_t,
+                                      std::int32_t) {
+    ++fakeCalls;
+    return 42;
+  }
+};
+
+TEST_F(PointerBindingTest, FirstCallBindsThePortableVariantAndPassesArgumentsThrough) {
+  VectorAddDoubleInPlace.ResetToStubForTesting();
+  ASSERT_EQ(VectorAddDoubleInPlace.Target(), VectorAddDoubleInPlace.Stub());
+  const double src[2] = {1.0, 2.0};
+  double dst[2] = {10.0, 20.0};
+  EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 2), StatusOk);
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
+  EXPECT_EQ(dst[0], 11.0);
+  EXPECT_EQ(dst[1], 22.0);
+  // Later calls reach the variant directly, with the same results.
+  EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 2), StatusOk);
+  EXPECT_EQ(dst[1], 24.0);
+  // An error status of the variant comes back through the stub unchanged.
+  VectorAddDoubleInPlace.ResetToStubForTesting();
+  EXPECT_EQ(VectorAddDoubleInPlace(nullptr, dst, 0), StatusNullPointer);
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
+}
+
+TEST_F(PointerBindingTest, ForcedCodeBindsAnInstalledVariantAndEmptySlotsFallBack) {
+  VectorAddDoubleInPlace.SetVariant(V::A, &FakeAddDouble);
+  const double src[1] = {1.0};
+  double dst[1] = {5.0};
+
+  SetCpuTypeCodeForTesting(16);  // selects C, whose slot is empty
+  VectorAddDoubleInPlace.ResetToStubForTesting();
+  EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 1), StatusOk);
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
+
+  SetCpuTypeCodeForTesting(5);
+  VectorAddDoubleInPlace.ResetToStubForTesting();
+  fakeCalls = 0;
+  EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 7), 7);
+  EXPECT_EQ(fakeCalls, 1);
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &FakeAddDouble);
+  // A bound variable keeps its variant when the code changes again.
+  SetCpuTypeCodeForTesting(0);
+  EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 3), 3);
+  EXPECT_EQ(fakeCalls, 2);
+}
+
+TEST_F(PointerBindingTest, BlockFillBindsVariantBOnlyForCodeSix) {
+  RoiSetInt32.SetVariant(V::B, &FakeSetInt32);
+  std::int32_t block[1] = {0};
+  for (const std::int32_t code : {7, 16}) {
+    SetCpuTypeCodeForTesting(code);
+    RoiSetInt32.ResetToStubForTesting();
+    EXPECT_EQ(RoiSetInt32(3, block, 4, 1, 1), StatusOk) << code;
+    EXPECT_EQ(RoiSetInt32.Target(), &RoiSetInt32Portable) << code;
+  }
+  SetCpuTypeCodeForTesting(6);
+  RoiSetInt32.ResetToStubForTesting();
+  EXPECT_EQ(RoiSetInt32(3, block, 4, 1, 1), 42);
+  EXPECT_EQ(RoiSetInt32.Target(), &FakeSetInt32);
+}
+
+TEST_F(PointerBindingTest, BindVariantForTestingBindsTheNamedSlot) {
+  VectorAddDoubleInPlace.SetVariant(V::C, &FakeAddDouble);
+  VectorAddDoubleInPlace.BindVariantForTesting(V::C);
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &FakeAddDouble);
+  VectorAddDoubleInPlace.BindVariantForTesting(V::B);  // empty: portable
+  EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
+  VectorAddDoubleInPlace.SetVariant(V::Portable, &FakeAddDouble);  // refused
+  EXPECT_EQ(VectorAddDoubleInPlace.Variant(V::Portable), &VectorAddDoubleInPlacePortable);
+}
+
+TEST(OverlappingCopyTest, StaysOnTheStubAndCopiesLikeVectorCopyDouble) {
+  double buffer[5] = {0, 1, 2, 3, 4};
+  ASSERT_EQ(VectorCopyDoubleOverlapping.Target(), VectorCopyDouble.Stub());
+  EXPECT_EQ(VectorCopyDoubleOverlapping(buffer + 1, buffer, 4), StatusOk);
+  EXPECT_EQ(VectorCopyDoubleOverlapping.Target(), VectorCopyDouble.Stub());
+  EXPECT_EQ(VectorCopyDouble.Target(), &VectorCopyDoublePortable);
+  const double expected[5] = {1, 2, 3, 4, 4};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(buffer[i], expected[i]) << i;
+  }
+}
+
+// Every pointer variable: its family (which decides the dispatch table) and
+// that code 0 selects its portable variant.
+struct PointerRow {
+  const char* name;
+  VariantFamily family;
+  VariantFamily expected;
+  bool selectsPortable;
+};
+
+template <typename P, typename Fn>
+PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected) {
+  return {name, pointer.Family(), expected, pointer.Select() == portable};
+}
+
+TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
+  const std::vector<PointerRow> rows = {
+      Row("VectorAddInt32InPlaceScaled", VectorAddInt32InPlaceScaled,
+          &VectorAddInt32InPlaceScaledPortable, F::FourVariants),
+      Row("VectorSubInt32InPlaceScaled", VectorSubInt32InPlaceScaled,
+          &VectorSubInt32InPlaceScaledPortable, F::FourVariants),
+      Row("VectorMulInt32InPlaceScaled", VectorMulInt32InPlaceScaled,
+          &VectorMulInt32InPlaceScaledPortable, F::FourVariants),
+      Row("VectorDivInt32InPlaceScaled", VectorDivInt32InPlaceScaled,
+          &VectorDivInt32InPlaceScaledPortable, F::FourVariants),
+      Row("VectorAddDoubleInPlace", VectorAddDoubleInPlace, &VectorAddDoubleInPlacePortable,
+          F::FourVariants),
+      Row("VectorSubDoubleInPlace", VectorSubDoubleInPlace, &VectorSubDoubleInPlacePortable,
+          F::FourVariants),
+      Row("VectorMulDoubleInPlace", VectorMulDoubleInPlace, &VectorMulDoubleInPlacePortable,
+          F::FourVariants),
+      Row("VectorDivDoubleInPlace", VectorDivDoubleInPlace, &VectorDivDoubleInPlacePortable,
+          F::FourVariants),
+      Row("VectorAddComplexInPlace", VectorAddComplexInPlace, &VectorAddComplexInPlacePortable,
+          F::FourVariants),
+      Row("VectorSubComplexInPlace", VectorSubComplexInPlace, &VectorSubComplexInPlacePortable,
+          F::FourVariants),
+      Row("VectorMulComplexInPlace", VectorMulComplexInPlace, &VectorMulComplexInPlacePortable,
+          F::FourVariants),
+      Row("VectorDivComplexInPlace", VectorDivComplexInPlace, &VectorDivComplexInPlacePortable,
+          F::FourVariants),
+      Row("VectorAddUInt8InPlaceScaled", VectorAddUInt8InPlaceScaled,
+          &VectorAddUInt8InPlaceScaledPortable, F::FourVariants),
+      Row("VectorSubUInt8InPlaceScaled", VectorSubUInt8InPlaceScaled,
+          &VectorSubUInt8InPlaceScaledPortable, F::FourVariants),
+      Row("VectorMulUInt8InPlaceScaled", VectorMulUInt8InPlaceScaled,
+          &VectorMulUInt8InPlaceScaledPortable, F::FourVariants),
+      Row("VectorCopyDouble", VectorCopyDouble, &VectorCopyDoublePortable, F::FourVariants),
+      Row("VectorCopyUInt8", VectorCopyUInt8, &VectorCopyUInt8Portable, F::FourVariants),
+      Row("VectorSetInt32", VectorSetInt32, &VectorSetInt32Portable, F::FourVariants),
+      Row("VectorSetDouble", VectorSetDouble, &VectorSetDoublePortable, F::FourVariants),
+      Row("VectorSetComplex", VectorSetComplex, &VectorSetComplexPortable, F::FourVariants),
+      Row("VectorSetUInt8", VectorSetUInt8, &VectorSetUInt8Portable, F::FourVariants),
+      Row("VectorZeroInt16", VectorZeroInt16, &VectorZeroInt16Portable, F::FourVariants),
+      Row("VectorZeroInt32", VectorZeroInt32, &VectorZeroInt32Portable, F::FourVariants),
+      Row("VectorZeroDouble", VectorZeroDouble, &VectorZeroDoublePortable, F::FourVariants),
+      Row("VectorZeroComplex", VectorZeroComplex, &VectorZeroComplexPortable, F::FourVariants),
+      Row("VectorZeroUInt8", VectorZeroUInt8, &VectorZeroUInt8Portable, F::FourVariants),
+      Row("VectorMaxDouble", VectorMaxDouble, &VectorMaxDoublePortable, F::FourVariants),
+      Row("VectorMinDouble", VectorMinDouble, &VectorMinDoublePortable, F::FourVariants),
+      Row("VectorChirpDouble", VectorChirpDouble, &VectorChirpDoublePortable, F::FourVariants),
+      Row("VectorConvertInt32ToDouble", VectorConvertInt32ToDouble,
+          &VectorConvertInt32ToDoublePortable, F::FourVariants),
+      Row("VectorConvertFloatToInt32Scaled", VectorConvertFloatToInt32Scaled,
+          &VectorConvertFloatToInt32ScaledPortable, F::FourVariants),
+      Row("VectorConvertDoubleToInt32Scaled", VectorConvertDoubleToInt32Scaled,
+          &VectorConvertDoubleToInt32ScaledPortable, F::FourVariants),
+      Row("VectorMulConstantDouble", VectorMulConstantDouble, &VectorMulConstantDoublePortable,
+          F::FourVariants),
+      Row("VectorAddConstantInt32InPlaceScaled", VectorAddConstantInt32InPlaceScaled,
+          &VectorAddConstantInt32InPlaceScaledPortable, F::VariantsCA),
+      Row("VectorSubFromConstantInt32InPlaceScaled", VectorSubFromConstantInt32InPlaceScaled,
+          &VectorSubFromConstantInt32InPlaceScaledPortable, F::VariantsCA),
+      Row("VectorConvertDoubleToFloat", VectorConvertDoubleToFloat,
+          &VectorConvertDoubleToFloatPortable, F::VariantsCA),
+      Row("VectorClampAboveInt32InPlace", VectorClampAboveInt32InPlace,
+          &VectorClampAboveInt32InPlacePortable, F::VariantsCA),
+      Row("RoiAddInt16InPlaceScaled", RoiAddInt16InPlaceScaled, &RoiAddInt16InPlaceScaledPortable,
+          F::FourVariants),
+      Row("RoiSubInt16InPlaceScaled", RoiSubInt16InPlaceScaled, &RoiSubInt16InPlaceScaledPortable,
+          F::FourVariants),
+      Row("RoiMulInt16InPlaceScaled", RoiMulInt16InPlaceScaled, &RoiMulInt16InPlaceScaledPortable,
+          F::FourVariants),
+      Row("RoiDivInt16InPlaceScaled", RoiDivInt16InPlaceScaled, &RoiDivInt16InPlaceScaledPortable,
+          F::FourVariants),
+      Row("VectorSetInt16", VectorSetInt16, &VectorSetInt16Portable, F::FourVariants),
+      Row("RoiCopyUInt8", RoiCopyUInt8, &RoiCopyUInt8Portable, F::FourVariants),
+      Row("RoiCopyInt16", RoiCopyInt16, &RoiCopyInt16Portable, F::FourVariants),
+      Row("RoiCopyInt32", RoiCopyInt32, &RoiCopyInt32Portable, F::FourVariants),
+      Row("RoiConvertUInt8ToFloat", RoiConvertUInt8ToFloat, &RoiConvertUInt8ToFloatPortable,
+          F::FourVariants),
+      Row("RoiConvertUInt8ToInt16", RoiConvertUInt8ToInt16, &RoiConvertUInt8ToInt16Portable,
+          F::FourVariants),
+      Row("RoiConvertUInt8ToInt32", RoiConvertUInt8ToInt32, &RoiConvertUInt8ToInt32Portable,
+          F::FourVariants),
+      Row("RoiConvertInt16ToUInt8", RoiConvertInt16ToUInt8, &RoiConvertInt16ToUInt8Portable,
+          F::FourVariants),
+      Row("RoiConvertInt32ToUInt8", RoiConvertInt32ToUInt8, &RoiConvertInt32ToUInt8Portable,
+          F::FourVariants),
+      Row("RoiSetInt32", RoiSetInt32, &RoiSetInt32Portable, F::VariantsBA),
+  };
+  for (const PointerRow& row : rows) {
+    EXPECT_EQ(row.family, row.expected) << row.name;
+    EXPECT_TRUE(row.selectsPortable) << row.name;
+  }
+}
+
+}  // namespace
