@@ -6,6 +6,8 @@
 // creates the loop and serves; a worker posts one message per iteration.
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -13,14 +15,17 @@
 
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/SyncObjs.h"
+#include "platform/forms/QtLoopBackend.h"
 #include "platform/win/Messages.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-template <class MakeBackend>
-void PostLatency(benchmark::State& state, MakeBackend makeBackend) {
+// `waitAndServe(loop)` blocks the main thread until work arrives and serves
+// it, the way the backend's loop does.
+template <class MakeBackend, class WaitAndServe>
+void PostLatency(benchmark::State& state, MakeBackend makeBackend, WaitAndServe waitAndServe) {
   kestrune::MainLoop loop(makeBackend());
   Clock::time_point posted{};  // written by the worker before its post
   Clock::time_point handled{};
@@ -42,10 +47,8 @@ void PostLatency(benchmark::State& state, MakeBackend makeBackend) {
   for (auto _ : state) {
     done = false;
     go.SetEvent();
-    while (!done) {
-      loop.Backend().WaitForWakeUp(INFINITE);
-      loop.ProcessMessages();
-    }
+    while (!done)
+      waitAndServe(loop);
     // The queue's lock orders the worker's write of `posted` before this read.
     state.SetIterationTime(std::chrono::duration<double>(handled - posted).count());
   }
@@ -57,15 +60,27 @@ void PostLatency(benchmark::State& state, MakeBackend makeBackend) {
 }
 
 void BM_PostLatency_PlainLoop(benchmark::State& state) {
-  PostLatency(state, [] { return std::make_unique<kestrune::PlainLoopBackend>(); });
+  PostLatency(
+      state, [] { return std::make_unique<kestrune::PlainLoopBackend>(); },
+      [](kestrune::MainLoop& loop) {
+        loop.Backend().WaitForWakeUp(INFINITE);
+        loop.ProcessMessages();
+      });
 }
 BENCHMARK(BM_PostLatency_PlainLoop)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// Qt backend: once platform/forms provides it, register the same measurement
-// with its factory here (the Qt application object must exist first), e.g.
-//   void BM_PostLatency_QtLoop(benchmark::State& state) {
-//     PostLatency(state, [] { return <make the Qt backend>; });
-//   }
-//   BENCHMARK(BM_PostLatency_QtLoop)->UseManualTime()->Unit(benchmark::kMicrosecond);
+// Qt's loop as the program runs it: the main thread blocks in Qt's event
+// dispatcher (as inside QApplication::exec), the post wakes it through the
+// event the backend posts, and Qt's delivery of that event serves the queue.
+void BM_PostLatency_QtLoop(benchmark::State& state) {
+  int argc = 1;
+  char arg0[] = "kestrune_bench";
+  char* argv[] = {arg0, nullptr};
+  QCoreApplication app(argc, argv);  // the backend's events need Qt's application object
+  PostLatency(
+      state, [] { return std::make_unique<kestrune::QtLoopBackend>(); },
+      [](kestrune::MainLoop&) { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); });
+}
+BENCHMARK(BM_PostLatency_QtLoop)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace

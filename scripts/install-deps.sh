@@ -8,7 +8,7 @@ packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
   # windows, painting, printing
-  qt6-base-dev qt6-base-dev-tools libqt6opengl6 qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6 qt6-qpa-plugins libgl-dev libxkbcommon-dev
   # audio capture
   libasound2-dev alsa-utils
   # JPEG
@@ -18,8 +18,10 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libfftw3-dev libgstreamer1.0-dev gstreamer1.0-plugins-base
-  # whole-program tests: X server, window control, paced audio
-  xvfb xauth x11-utils xdotool
+  # whole-program tests: X server, window control (xdotool finds windows; the
+  # close request is sent by a small helper of ours built against libx11-dev),
+  # paced audio
+  xvfb xauth x11-utils xdotool libx11-dev
   pulseaudio pulseaudio-utils libasound2-plugins
 )
 

@@ -1,0 +1,204 @@
+#include "platform/win/ScriptedWaveIn.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <utility>
+
+namespace kestrune {
+
+struct detail::ScriptedBackendState {
+  std::vector<ScriptedDeviceScript> devices;
+  std::optional<ScriptedDeviceScript> mapper;
+  std::atomic<int> successfulOpens{0};
+  std::atomic<int> openStreams{0};
+  std::atomic<uint64_t> framesRead{0};
+  std::atomic<bool> lastOpenMayConvert{false};
+};
+
+namespace {
+
+class ScriptedStream final : public WaveInStream {
+ public:
+  ScriptedStream(ScriptedDeviceScript script, const WaveInFormat& format,
+                 std::shared_ptr<detail::ScriptedBackendState> state)
+      : script_(std::move(script)), format_(format), state_(std::move(state)) {
+    ++state_->openStreams;
+  }
+  ~ScriptedStream() override { --state_->openStreams; }
+
+  MMRESULT Start() override {
+    std::lock_guard lock(mutex_);
+    return lost_ ? MMSYSERR_NODRIVER : MMSYSERR_NOERROR;
+  }
+
+  void Stop() override {}
+
+  WaveReadResult Read(uint8_t* dest, uint32_t maxFrames) override {
+    std::unique_lock lock(mutex_);
+    if (std::exchange(woken_, false))
+      return {WaveReadStatus::Woken, 0};
+    if (lost_)
+      return {WaveReadStatus::Gone, 0};
+    if (nextOverrun_ < script_.overrunsAt.size() && position_ >= script_.overrunsAt[nextOverrun_]) {
+      ++nextOverrun_;
+      position_ += script_.framesPerRead;  // the input that was lost
+      return {WaveReadStatus::Overrun, 0};
+    }
+    if (position_ >= script_.endAfterFrames) {
+      if (script_.disappearAtEnd) {
+        lost_ = true;
+        return {WaveReadStatus::Gone, 0};
+      }
+      wake_.wait(lock, [&] { return woken_; });
+      woken_ = false;
+      return {WaveReadStatus::Woken, 0};
+    }
+    uint64_t frames = std::min<uint64_t>(
+        {maxFrames, std::max(script_.framesPerRead, 1u), script_.endAfterFrames - position_});
+    if (nextOverrun_ < script_.overrunsAt.size())
+      frames = std::min(frames, script_.overrunsAt[nextOverrun_] - position_);
+    const auto count = static_cast<uint32_t>(frames);
+    if (script_.signal) {
+      script_.signal(format_, position_, count, dest);
+    } else {
+      std::memset(dest, 0, static_cast<size_t>(count) * format_.BytesPerFrame());
+    }
+    position_ += count;
+    state_->framesRead += count;
+    return {WaveReadStatus::Data, count};
+  }
+
+  void Wake() override {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    wake_.notify_all();
+  }
+
+ private:
+  const ScriptedDeviceScript script_;
+  const WaveInFormat format_;
+  const std::shared_ptr<detail::ScriptedBackendState> state_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  // --- guarded by mutex_
+  bool woken_ = false;
+  bool lost_ = false;
+  uint64_t position_ = 0;
+  size_t nextOverrun_ = 0;
+};
+
+void StoreSample(WaveSampleFormat format, uint32_t value, uint8_t* dest) {
+  switch (format) {
+    case WaveSampleFormat::Unsigned8:
+      dest[0] = static_cast<uint8_t>(value);
+      break;
+    case WaveSampleFormat::Signed16:
+      dest[0] = static_cast<uint8_t>(value);
+      dest[1] = static_cast<uint8_t>(value >> 8);
+      break;
+    case WaveSampleFormat::Signed24Packed:
+      dest[0] = static_cast<uint8_t>(value);
+      dest[1] = static_cast<uint8_t>(value >> 8);
+      dest[2] = static_cast<uint8_t>(value >> 16);
+      break;
+    case WaveSampleFormat::Signed32:
+      dest[0] = static_cast<uint8_t>(value);
+      dest[1] = static_cast<uint8_t>(value >> 8);
+      dest[2] = static_cast<uint8_t>(value >> 16);
+      dest[3] = static_cast<uint8_t>(value >> 24);
+      break;
+  }
+}
+
+}  // namespace
+
+ScriptedWaveInBackend::ScriptedWaveInBackend(std::vector<ScriptedDeviceScript> devices,
+                                             std::optional<ScriptedDeviceScript> mapper)
+    : state_(std::make_shared<detail::ScriptedBackendState>()) {
+  state_->devices = std::move(devices);
+  state_->mapper = std::move(mapper);
+}
+
+ScriptedWaveInBackend::~ScriptedWaveInBackend() = default;
+
+std::vector<CaptureDeviceEntry> ScriptedWaveInBackend::ListDevices() {
+  std::vector<CaptureDeviceEntry> entries;
+  for (size_t i = 0; i < state_->devices.size(); ++i) {
+    CaptureDeviceEntry entry;
+    entry.name = state_->devices[i].name;
+    entry.pcmName = "scripted:" + std::to_string(i);
+    entry.directPcmName = entry.pcmName;
+    entry.device = static_cast<int>(i);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+MMRESULT ScriptedWaveInBackend::Open(const CaptureDeviceEntry* entry, const WaveInFormat& format,
+                                     bool mayConvert, std::unique_ptr<WaveInStream>& stream) {
+  const ScriptedDeviceScript* script = nullptr;
+  if (entry == nullptr) {
+    script = state_->mapper ? &*state_->mapper
+                            : (state_->devices.empty() ? nullptr : &state_->devices.front());
+  } else if (entry->device >= 0 && static_cast<size_t>(entry->device) < state_->devices.size()) {
+    script = &state_->devices[static_cast<size_t>(entry->device)];
+  }
+  if (script == nullptr)
+    return MMSYSERR_NODRIVER;
+  if (script->openResult != MMSYSERR_NOERROR)
+    return script->openResult;
+  stream = std::make_unique<ScriptedStream>(*script, format, state_);
+  ++state_->successfulOpens;
+  state_->lastOpenMayConvert = mayConvert;
+  return MMSYSERR_NOERROR;
+}
+
+int ScriptedWaveInBackend::SuccessfulOpens() const {
+  return state_->successfulOpens;
+}
+int ScriptedWaveInBackend::OpenStreams() const {
+  return state_->openStreams;
+}
+uint64_t ScriptedWaveInBackend::FramesRead() const {
+  return state_->framesRead;
+}
+bool ScriptedWaveInBackend::LastOpenMayConvert() const {
+  return state_->lastOpenMayConvert;
+}
+
+ScriptedSignal CountingSignal() {
+  return [](const WaveInFormat& format, uint64_t firstFrame, uint32_t numFrames, uint8_t* dest) {
+    const uint32_t sampleBytes = format.BytesPerSample();
+    uint32_t value = static_cast<uint32_t>(firstFrame * format.channels);
+    for (uint32_t i = 0; i < numFrames * format.channels; ++i) {
+      StoreSample(format.sampleFormat, value++, dest);
+      dest += sampleBytes;
+    }
+  };
+}
+
+ScriptedSignal LoopedFrames(std::vector<uint8_t> frames) {
+  return [frames = std::move(frames)](const WaveInFormat& format, uint64_t firstFrame,
+                                      uint32_t numFrames, uint8_t* dest) {
+    const size_t frameBytes = format.BytesPerFrame();
+    const size_t loopFrames = frames.size() / frameBytes;
+    if (loopFrames == 0) {
+      std::memset(dest, 0, numFrames * frameBytes);
+      return;
+    }
+    size_t at = static_cast<size_t>(firstFrame % loopFrames);
+    while (numFrames > 0) {
+      const size_t run = std::min<size_t>(numFrames, loopFrames - at);
+      std::memcpy(dest, frames.data() + at * frameBytes, run * frameBytes);
+      dest += run * frameBytes;
+      numFrames -= static_cast<uint32_t>(run);
+      at = 0;
+    }
+  };
+}
+
+}  // namespace kestrune

@@ -1,0 +1,78 @@
+// A scripted capture device for tests and benchmarks.
+//
+// Install it with SetWaveInBackend (platform/win/WaveInBackend.h); from then
+// on the waveform-audio calls list the scripted devices and open them. A
+// device follows its script: it delivers its signal as fast as it is read
+// (it is not paced), in reads of at most `framesPerRead` frames, reports
+// overruns where the script says (skipping one read's worth of input), and at
+// the end of its frames either goes quiet or disappears. Opening can be made
+// to fail.
+//
+// Threads: like every backend, any member from any thread. The counters are
+// exact once the devices are closed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win/WaveInBackend.h"
+
+namespace kestrune {
+
+namespace detail {
+struct ScriptedBackendState;
+}
+
+// Writes `numFrames` frames of a signal, from frame `firstFrame` on (counted
+// from the device's open, lost input included), in `format`, into `dest`.
+// Runs on the device's reading thread.
+using ScriptedSignal = std::function<void(const WaveInFormat& format, uint64_t firstFrame,
+                                          uint32_t numFrames, uint8_t* dest)>;
+
+struct ScriptedDeviceScript {
+  std::string name = "Scripted capture";
+  MMRESULT openResult = MMSYSERR_NOERROR;  // anything else: waveInOpen fails with it
+  ScriptedSignal signal;                   // empty: all bytes 0
+  uint32_t framesPerRead = 256;            // the most frames one read delivers (>= 1)
+  uint64_t endAfterFrames = UINT64_MAX;    // position at which the script ends
+  bool disappearAtEnd = false;             // at the end the device disappears, else goes quiet
+  std::vector<uint64_t> overrunsAt;        // ascending positions where an overrun is reported
+};
+
+class ScriptedWaveInBackend final : public WaveInBackend {
+ public:
+  // `devices` are listed in this order. The wave mapper opens `mapper`, or
+  // devices[0] when no mapper is given; with neither it answers
+  // MMSYSERR_NODRIVER.
+  explicit ScriptedWaveInBackend(std::vector<ScriptedDeviceScript> devices,
+                                 std::optional<ScriptedDeviceScript> mapper = std::nullopt);
+  ~ScriptedWaveInBackend() override;
+
+  // One entry per script, named as the script says (no renaming).
+  std::vector<CaptureDeviceEntry> ListDevices() override;
+  MMRESULT Open(const CaptureDeviceEntry* entry, const WaveInFormat& format, bool mayConvert,
+                std::unique_ptr<WaveInStream>& stream) override;
+
+  int SuccessfulOpens() const;      // opens that succeeded so far
+  int OpenStreams() const;          // streams open now
+  uint64_t FramesRead() const;      // frames all streams delivered so far
+  bool LastOpenMayConvert() const;  // the `mayConvert` of the last successful open
+
+ private:
+  std::shared_ptr<detail::ScriptedBackendState> state_;
+};
+
+// Frame f, channel c carries the number f x channels + c, cut to the sample
+// width (two's complement; the low byte for 8-bit), so that every sample
+// tells where it came from.
+ScriptedSignal CountingSignal();
+
+// Plays `frames` (interleaved samples in the open format, a whole number of
+// frames) round and round; the first byte is frame 0.
+ScriptedSignal LoopedFrames(std::vector<uint8_t> frames);
+
+}  // namespace kestrune

@@ -1,0 +1,544 @@
+#include "platform/win/WaveIn.h"
+
+#include <algorithm>
+#include <cassert>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/classes/MainLoop.h"
+#include "platform/classes/SyncObjs.h"
+#include "platform/classes/Threads.h"
+#include "platform/win/AlsaWaveIn.h"
+#include "platform/win/WaveInBackend.h"
+
+using kestrune::CaptureDeviceEntry;
+using kestrune::WaveInBackend;
+using kestrune::WaveInFormat;
+using kestrune::WaveInStatistics;
+using kestrune::WaveInStream;
+using kestrune::WaveReadResult;
+using kestrune::WaveReadStatus;
+
+namespace {
+
+// Frames read at a time while no buffer is queued (the input is dropped).
+constexpr uint32_t kDropFrames = 1024;
+
+// Callback kinds live in these bits of the open flags.
+constexpr DWORD kCallbackKindMask = 0x70000;
+
+// Lock order: the registry lock and a device lock are never held together.
+// A device lock is held while the layer calls its stream's Start, Stop and
+// Wake (so the stream's own locks come after it). No lock of this layer is
+// held while the callback runs or while the reading thread reads.
+
+// One open device. The fields under "guarded" are touched only under `mutex`;
+// the buffers in `queue` (their data too) belong to the layer until the
+// reading thread returns them.
+struct Device {
+  Device(HWAVEIN deviceHandle, std::unique_ptr<WaveInStream> openStream, uint32_t frameBytes,
+         WaveInProc proc, DWORD_PTR procInstance)
+      : handle(deviceHandle),
+        bytesPerFrame(frameBytes),
+        callback(proc),
+        instance(procInstance),
+        stream(std::move(openStream)) {}
+
+  const HWAVEIN handle;
+  const uint32_t bytesPerFrame;
+  const WaveInProc callback;  // may be null (CALLBACK_NULL)
+  const DWORD_PTR instance;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  // --- guarded by mutex
+  std::unique_ptr<WaveInStream> stream;  // null once closed
+  std::deque<WAVEHDR*> queue;            // added, not yet returned, in order
+  uint32_t headFill = 0;                 // bytes filled in queue.front()
+  bool started = false;                  // capture runs (the reader reads)
+  bool closing = false;                  // waveInClose has begun: the handle is dead
+  bool openDelivered = false;            // WIM_OPEN has reached the callback
+  uint64_t resetsAsked = 0;              // waveInReset calls so far
+  uint64_t resetsDone = 0;               // of those, the ones the reader has served
+  WaveInStatistics statistics;
+  TThread* reader = nullptr;    // owned; freed by waveInClose
+  uint32_t readerThreadId = 0;  // GetCurrentThreadId of the reading thread
+
+  // Caller holds mutex.
+  bool Queued(const WAVEHDR* header) const {
+    return std::find(queue.begin(), queue.end(), header) != queue.end();
+  }
+
+  // Caller holds mutex.
+  bool OnReader() const { return GetCurrentThreadId() == readerThreadId; }
+
+  void RunReader();
+  void ResetOnReader(std::unique_lock<std::mutex>& lock);
+  void Notify(UINT msg, DWORD_PTR param1);
+};
+
+// The reading thread of one device.
+class WaveInReader : public TThread {
+  KESTRUNE_CLASS(WaveInReader, TThread)
+
+  explicit WaveInReader(std::shared_ptr<Device> device)
+      : TThread(/*createSuspended=*/true), device_(std::move(device)) {}
+
+ protected:
+  void Execute() override { device_->RunReader(); }
+
+ private:
+  std::shared_ptr<Device> device_;
+};
+
+// Calls the program's callback. No lock is held. An exception must not end
+// the reading thread (waveInReset would then wait for ever): it goes to the
+// main loop's central handler when there is one, else to stderr.
+void Device::Notify(UINT msg, DWORD_PTR param1) {
+  if (callback == nullptr)
+    return;
+  try {
+    callback(handle, msg, instance, param1, 0);
+  } catch (...) {
+    std::exception_ptr error = std::current_exception();
+    if (kestrune::MainLoop* loop = kestrune::MainLoop::Current()) {
+      loop->Post([error] { std::rethrow_exception(error); });
+    } else {
+      std::fprintf(stderr, "waveIn callback: %s\n", kestrune::ExceptionText(error).c_str());
+    }
+  }
+}
+
+// Reading thread: fills the queued buffers in order, returns each when full,
+// serves resets, and ends once the device is closing. While capture runs it
+// reads all the time, into the head buffer or, with none queued, into a
+// scratch area whose input is dropped; a device that is not paced (the
+// scripted one, a file) therefore keeps this thread busy until it is reset.
+void Device::RunReader() {
+  Notify(WIM_OPEN, 0);
+  std::unique_lock lock(mutex);
+  openDelivered = true;
+  changed.notify_all();
+
+  std::vector<uint8_t> scratch(static_cast<size_t>(kDropFrames) * bytesPerFrame);
+  for (;;) {
+    // A reset asked before the close is served first, so its caller returns.
+    if (resetsAsked != resetsDone) {
+      ResetOnReader(lock);
+      continue;
+    }
+    if (closing)
+      break;
+    if (!started || statistics.deviceLost) {
+      changed.wait(lock);
+      continue;
+    }
+
+    WAVEHDR* target = queue.empty() ? nullptr : queue.front();
+    uint8_t* dest = scratch.data();
+    uint32_t maxFrames = kDropFrames;
+    // Read once: a program that changes a queued header cannot make us
+    // overrun the length we started filling with.
+    const DWORD length = target != nullptr ? target->dwBufferLength : 0;
+    if (target != nullptr) {
+      dest = reinterpret_cast<uint8_t*>(target->lpData) + headFill;
+      maxFrames = (length - headFill) / bytesPerFrame;
+    }
+    WaveInStream& source = *stream;
+    lock.unlock();
+    // Unlocked on purpose: only this thread takes buffers off the queue (a
+    // reset is served here, or inline from the callback, which runs here
+    // too), and waveInClose waits for an empty queue, so `target` and
+    // `stream` stay put while we read.
+    const WaveReadResult result = source.Read(dest, maxFrames);
+    lock.lock();
+
+    switch (result.status) {
+      case WaveReadStatus::Data: {
+        const uint32_t frames = std::min(result.frames, maxFrames);
+        if (target == nullptr) {
+          statistics.droppedFrames += frames;
+          break;
+        }
+        assert(!queue.empty() && queue.front() == target);
+        headFill += frames * bytesPerFrame;
+        if (length - headFill >= bytesPerFrame)
+          break;
+        queue.pop_front();
+        target->dwBytesRecorded = headFill;
+        target->dwFlags = (target->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+        headFill = 0;
+        lock.unlock();
+        Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(target));
+        lock.lock();
+        break;
+      }
+      case WaveReadStatus::Woken:
+        break;
+      case WaveReadStatus::Overrun:
+        ++statistics.overruns;
+        break;
+      case WaveReadStatus::Gone:
+        statistics.deviceLost = true;
+        break;
+    }
+  }
+  assert(queue.empty());
+  lock.unlock();
+  Notify(WIM_CLOSE, 0);
+}
+
+// Stops capture and returns every queued buffer. Runs on the reading thread;
+// the caller holds `lock` (dropped while the callback runs, held again on
+// return).
+void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
+  assert(lock.owns_lock() && OnReader());
+  const uint64_t served = resetsAsked;
+  started = false;
+  stream->Stop();
+  std::deque<WAVEHDR*> returned;
+  returned.swap(queue);
+  for (WAVEHDR* header : returned) {
+    header->dwBytesRecorded = header == returned.front() ? headFill : 0;
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+  }
+  headFill = 0;
+  lock.unlock();
+  for (WAVEHDR* header : returned)
+    Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+  lock.lock();
+  resetsDone = std::max(resetsDone, served);
+  changed.notify_all();
+}
+
+// The open devices, the backend and the device snapshot.
+struct Registry {
+  std::mutex mutex;
+  // --- guarded by mutex
+  std::unordered_map<uint64_t, std::shared_ptr<Device>> devices;
+  uint64_t nextHandle = 1;
+  std::shared_ptr<WaveInBackend> installed;  // set by SetWaveInBackend; null: ALSA
+  std::shared_ptr<WaveInBackend> alsa;       // made on first use
+  uint64_t backendGeneration = 0;            // counts SetWaveInBackend calls
+  std::shared_ptr<const std::vector<CaptureDeviceEntry>> snapshot;
+};
+
+// Never destroyed: a device may still be open while statics are torn down.
+Registry& TheRegistry() {
+  static auto* registry = new Registry;
+  return *registry;
+}
+
+// Caller holds the registry lock.
+std::shared_ptr<WaveInBackend> CurrentBackendLocked(Registry& registry) {
+  if (registry.installed)
+    return registry.installed;
+  if (!registry.alsa)
+    registry.alsa = std::make_shared<kestrune::AlsaWaveInBackend>();
+  return registry.alsa;
+}
+
+// Lists the devices and keeps the list as the snapshot, unless the backend
+// was replaced meanwhile.
+std::shared_ptr<const std::vector<CaptureDeviceEntry>> TakeSnapshot() {
+  Registry& registry = TheRegistry();
+  std::shared_ptr<WaveInBackend> backend;
+  uint64_t generation;
+  {
+    std::lock_guard lock(registry.mutex);
+    backend = CurrentBackendLocked(registry);
+    generation = registry.backendGeneration;
+  }
+  auto list = std::make_shared<const std::vector<CaptureDeviceEntry>>(backend->ListDevices());
+  std::lock_guard lock(registry.mutex);
+  if (registry.backendGeneration == generation)
+    registry.snapshot = list;
+  return list;
+}
+
+std::shared_ptr<const std::vector<CaptureDeviceEntry>> LatestSnapshot() {
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    if (registry.snapshot)
+      return registry.snapshot;
+  }
+  return TakeSnapshot();
+}
+
+std::shared_ptr<Device> FindDevice(HWAVEIN handle) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  auto it = registry.devices.find(static_cast<uint64_t>(handle));
+  return it == registry.devices.end() ? nullptr : it->second;
+}
+
+void ForgetDevice(HWAVEIN handle) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  registry.devices.erase(static_cast<uint64_t>(handle));
+}
+
+bool HeaderArgumentsValid(const WAVEHDR* header, UINT headerSize) {
+  return header != nullptr && headerSize >= sizeof(WAVEHDR);
+}
+
+// Caller holds the device lock.
+bool BufferUsableLocked(const Device& device, const WAVEHDR& header) {
+  return header.lpData != nullptr && header.dwBufferLength >= device.bytesPerFrame;
+}
+
+}  // namespace
+
+std::shared_ptr<WaveInBackend> kestrune::SetWaveInBackend(std::shared_ptr<WaveInBackend> backend) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  std::shared_ptr<WaveInBackend> previous = std::move(registry.installed);
+  registry.installed = std::move(backend);
+  ++registry.backendGeneration;
+  registry.snapshot.reset();
+  return previous;
+}
+
+UINT waveInGetNumDevs() {
+  return static_cast<UINT>(TakeSnapshot()->size());
+}
+
+MMRESULT waveInGetDevCapsA(UINT deviceId, WAVEINCAPSA* caps, UINT capsSize) {
+  if (caps == nullptr || capsSize == 0)
+    return MMSYSERR_INVALPARAM;
+  const auto snapshot = LatestSnapshot();
+  if (deviceId >= snapshot->size())
+    return MMSYSERR_BADDEVICEID;
+  WAVEINCAPSA record{};
+  const std::string& name = (*snapshot)[deviceId].name;
+  std::memcpy(record.szPname, name.data(), std::min(name.size(), sizeof(record.szPname) - 1));
+  std::memcpy(caps, &record, std::min<size_t>(capsSize, sizeof(record)));
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, WaveInProc callback,
+                    DWORD_PTR instance, DWORD flags) {
+  if (handle == nullptr || format == nullptr)
+    return MMSYSERR_INVALPARAM;
+  *handle = HWAVEIN{};
+  const DWORD kind = flags & kCallbackKindMask;
+  if ((kind != CALLBACK_NULL && kind != CALLBACK_FUNCTION) ||
+      (flags & ~(kCallbackKindMask | WAVE_ALLOWSYNC | WAVE_MAPPED)) != 0)
+    return MMSYSERR_INVALFLAG;
+  if (kind == CALLBACK_FUNCTION && callback == nullptr)
+    return MMSYSERR_INVALPARAM;
+  WaveInFormat parsed;
+  if (!kestrune::ParseWaveFormat(*format, parsed))
+    return WAVERR_BADFORMAT;
+
+  std::shared_ptr<WaveInBackend> backend;
+  std::shared_ptr<const std::vector<CaptureDeviceEntry>> snapshot;
+  const CaptureDeviceEntry* entry = nullptr;
+  if (deviceId != WAVE_MAPPER) {
+    snapshot = LatestSnapshot();
+    if (deviceId >= snapshot->size())
+      return MMSYSERR_BADDEVICEID;
+    entry = &(*snapshot)[deviceId];
+  }
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    backend = CurrentBackendLocked(registry);
+  }
+
+  std::unique_ptr<WaveInStream> stream;
+  const bool mayConvert = entry == nullptr || (flags & WAVE_MAPPED) != 0;
+  if (const MMRESULT result = backend->Open(entry, parsed, mayConvert, stream);
+      result != MMSYSERR_NOERROR)
+    return result;
+  if (!stream)
+    return MMSYSERR_ERROR;
+
+  Registry& registry = TheRegistry();
+  std::shared_ptr<Device> device;
+  {
+    std::lock_guard lock(registry.mutex);
+    const HWAVEIN newHandle{registry.nextHandle++};
+    device = std::make_shared<Device>(newHandle, std::move(stream), parsed.BytesPerFrame(),
+                                      kind == CALLBACK_FUNCTION ? callback : nullptr, instance);
+    registry.devices.emplace(static_cast<uint64_t>(newHandle), device);
+  }
+
+  // The thread is made suspended so that its id is known before any callback
+  // can ask whether it runs on it.
+  WaveInReader* reader = nullptr;
+  try {
+    reader = Create<WaveInReader>(device);
+    reader->SetPriority(kestrune::ThreadPriority::Highest);  // best effort
+    {
+      std::lock_guard lock(device->mutex);
+      device->reader = reader;
+      device->readerThreadId = reader->ThreadID();
+    }
+    reader->Start();
+  } catch (...) {
+    ForgetDevice(device->handle);
+    std::lock_guard lock(device->mutex);
+    device->closing = true;
+    device->reader = nullptr;
+    FreeObject(reader);
+    device->stream.reset();
+    return MMSYSERR_NOMEM;
+  }
+
+  std::unique_lock lock(device->mutex);
+  device->changed.wait(lock, [&] { return device->openDelivered; });
+  *handle = device->handle;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInClose(HWAVEIN handle) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  TThread* reader;
+  {
+    std::lock_guard lock(device->mutex);
+    if (device->closing)
+      return MMSYSERR_INVALHANDLE;
+    if (device->OnReader())
+      return MMSYSERR_HANDLEBUSY;
+    if (!device->queue.empty())
+      return WAVERR_STILLPLAYING;
+    device->closing = true;
+    device->stream->Wake();
+    device->changed.notify_all();
+    reader = std::exchange(device->reader, nullptr);
+  }
+  ForgetDevice(handle);
+  // Waits for the reading thread, which delivers WIM_CLOSE last. No lock of
+  // ours is held: the callback may call in.
+  reader->Free();
+  std::lock_guard lock(device->mutex);
+  device->stream.reset();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  if (!HeaderArgumentsValid(header, headerSize))
+    return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  if (device->Queued(header))
+    return WAVERR_STILLPLAYING;
+  if (!BufferUsableLocked(*device, *header))
+    return MMSYSERR_INVALPARAM;
+  header->dwFlags |= WHDR_PREPARED;
+  header->reserved = static_cast<DWORD_PTR>(handle);
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  if (!HeaderArgumentsValid(header, headerSize))
+    return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  if (device->Queued(header))
+    return WAVERR_STILLPLAYING;
+  if ((header->dwFlags & WHDR_PREPARED) == 0)
+    return MMSYSERR_NOERROR;
+  if (header->reserved != static_cast<DWORD_PTR>(handle))
+    return WAVERR_UNPREPARED;
+  header->dwFlags &= ~WHDR_PREPARED;
+  header->reserved = 0;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  if (!HeaderArgumentsValid(header, headerSize))
+    return MMSYSERR_INVALPARAM;
+  std::lock_guard lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  if (device->Queued(header))
+    return WAVERR_STILLPLAYING;
+  if ((header->dwFlags & WHDR_PREPARED) == 0 || header->reserved != static_cast<DWORD_PTR>(handle))
+    return WAVERR_UNPREPARED;
+  if (!BufferUsableLocked(*device, *header))
+    return MMSYSERR_INVALPARAM;
+  header->dwBytesRecorded = 0;
+  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+  device->queue.push_back(header);
+  device->changed.notify_all();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInStart(HWAVEIN handle) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  std::lock_guard lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  if (device->statistics.deviceLost)
+    return MMSYSERR_NODRIVER;
+  if (device->started)
+    return MMSYSERR_NOERROR;
+  // The reader does not read while `started` is false, so the stream is
+  // ours here.
+  if (const MMRESULT result = device->stream->Start(); result != MMSYSERR_NOERROR) {
+    if (result == MMSYSERR_NODRIVER)
+      device->statistics.deviceLost = true;
+    return result;
+  }
+  device->started = true;
+  device->changed.notify_all();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveInReset(HWAVEIN handle) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  std::unique_lock lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  const uint64_t mine = ++device->resetsAsked;
+  if (device->OnReader()) {
+    device->ResetOnReader(lock);
+    return MMSYSERR_NOERROR;
+  }
+  // The reader serves resets before it looks at `closing`, and it runs until
+  // it sees `closing`, which was false just now: it will serve this one.
+  device->stream->Wake();
+  device->changed.notify_all();
+  device->changed.wait(lock, [&] { return device->resetsDone >= mine; });
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT kestrune::GetWaveInStatistics(HWAVEIN handle, WaveInStatistics& statistics) {
+  std::shared_ptr<Device> device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  std::lock_guard lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  statistics = device->statistics;
+  return MMSYSERR_NOERROR;
+}

@@ -1,0 +1,237 @@
+// Waveform-audio input under contention: buffers added from several threads
+// while the reading thread fills them, resets racing the reader, and calls
+// racing a close. Also run under ThreadSanitizer.
+#include "platform/win/WaveIn.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "platform/win/ScriptedWaveIn.h"
+#include "platform/win/WaveInBackend.h"
+#include "tests/platform/WaveInTestSupport.h"
+
+namespace {
+
+using kestrune::ScriptedDeviceScript;
+using kestrune::ScriptedWaveInBackend;
+using kestrune::WaveInFormat;
+using wavein_test::HoldsCountingSignal;
+using wavein_test::MakeBuffers;
+using wavein_test::PcmFormat;
+using wavein_test::RawSample;
+using wavein_test::Recorder;
+using wavein_test::TestBuffer;
+
+constexpr UINT kHeaderSize = sizeof(WAVEHDR);
+
+// 32-bit mono: every sample is its own frame number, so positions never wrap.
+const WAVEFORMATEX kFormat = PcmFormat(1, 44100, 32);
+
+class WaveInThreadedTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(kestrune::ParseWaveFormat(kFormat, format_));
+    ScriptedDeviceScript script;
+    script.signal = kestrune::CountingSignal();
+    script.framesPerRead = 37;  // reads end inside buffers
+    backend_ = std::make_shared<ScriptedWaveInBackend>(std::vector<ScriptedDeviceScript>{script});
+    kestrune::SetWaveInBackend(backend_);
+  }
+  void TearDown() override { kestrune::SetWaveInBackend(nullptr); }
+
+  WaveInFormat format_;
+  std::shared_ptr<ScriptedWaveInBackend> backend_;
+};
+
+TEST_F(WaveInThreadedTest, BuffersAddedFromTwoThreadsAtOnce) {
+  constexpr int kThreads = 2;
+  constexpr int kBuffersPerThread = 4;
+  constexpr int kRounds = 150;
+
+  // Each thread owns its buffers and hands them back as they return.
+  struct Owner {
+    std::vector<std::unique_ptr<TestBuffer>> buffers;
+    std::atomic<int> returned{0};
+  };
+  Owner owners[kThreads];
+  std::map<const WAVEHDR*, int> ownerOf;
+  for (int t = 0; t < kThreads; ++t) {
+    owners[t].buffers = MakeBuffers(kBuffersPerThread, 4 * 100);
+    for (auto& buffer : owners[t].buffers)
+      ownerOf[&buffer->header] = t;
+  }
+  // Checked as each buffer returns (the reading thread only; read after the
+  // reset): each holds one unbroken stretch of input, and the stretches
+  // follow the order in which the buffers returned.
+  std::vector<uint32_t> firstFrames;
+  int broken = 0;
+  Recorder recorder;
+  recorder.onData = [&](WAVEHDR* header) {
+    const uint32_t first = RawSample(format_, header->lpData, 0);
+    if (!HoldsCountingSignal(format_, header->lpData, header->dwBytesRecorded, first))
+      ++broken;
+    firstFrames.push_back(first);
+    ++owners[ownerOf.at(header)].returned;  // last: the owner may re-add it now
+  };
+
+  HWAVEIN handle{};
+  ASSERT_EQ(waveInOpen(&handle, WAVE_MAPPER, &kFormat, &Recorder::Callback, recorder.Instance(),
+                       CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  for (auto& owner : owners) {
+    for (auto& buffer : owner.buffers)
+      ASSERT_EQ(waveInPrepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+  }
+  ASSERT_EQ(waveInStart(handle), MMSYSERR_NOERROR);
+
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      Owner& owner = owners[t];
+      for (int round = 0; round < kRounds; ++round) {
+        for (auto& buffer : owner.buffers)
+          EXPECT_EQ(waveInAddBuffer(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+        const int target = (round + 1) * kBuffersPerThread;
+        while (owner.returned.load() < target)
+          std::this_thread::yield();
+      }
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+
+  const auto returned = recorder.Returned();
+  ASSERT_EQ(returned.size(), size_t{kThreads * kBuffersPerThread * kRounds});
+  ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+  EXPECT_EQ(recorder.DataCount(), returned.size()) << "nothing was left queued";
+  EXPECT_EQ(broken, 0);
+  const DWORD frames = returned[0].header->dwBufferLength / 4;
+  for (size_t i = 1; i < firstFrames.size(); ++i)
+    EXPECT_GE(firstFrames[i], firstFrames[i - 1] + frames) << "stretches overlap at " << i;
+  for (const auto& r : returned) {
+    EXPECT_EQ(r.bytesRecorded, frames * 4);
+    EXPECT_EQ(r.flags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+  }
+  for (auto& owner : owners) {
+    for (auto& buffer : owner.buffers)
+      EXPECT_EQ(waveInUnprepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+  }
+  EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+}
+
+TEST_F(WaveInThreadedTest, ResetRacesTheReader) {
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    // Each buffer, when it returns, records where its data started, then the
+    // sentinel goes in; a later write by the layer would show.
+    Recorder recorder;
+    std::atomic<int> returnedCount{0};
+    std::vector<std::pair<uint32_t, DWORD>> seen;  // first sample, bytes; reader thread only
+    recorder.onData = [&](WAVEHDR* header) {
+      seen.emplace_back(header->dwBytesRecorded ? RawSample(format_, header->lpData, 0) : 0,
+                        header->dwBytesRecorded);
+      ASSERT_TRUE(HoldsCountingSignal(format_, header->lpData, header->dwBytesRecorded,
+                                      RawSample(format_, header->lpData, 0)));
+      std::fill(header->lpData, header->lpData + header->dwBufferLength, '\x5A');
+      ++returnedCount;
+    };
+    HWAVEIN handle{};
+    ASSERT_EQ(waveInOpen(&handle, WAVE_MAPPER, &kFormat, &Recorder::Callback, recorder.Instance(),
+                         CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    // Six buffers queued before the start, six more added by another thread
+    // while the reset runs: each of those is returned by this reset or stays
+    // queued for the next one.
+    auto buffers = MakeBuffers(12, 4 * 256);
+    for (auto& buffer : buffers)
+      ASSERT_EQ(waveInPrepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+    for (size_t i = 0; i < 6; ++i)
+      ASSERT_EQ(waveInAddBuffer(handle, &buffers[i]->header, kHeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInStart(handle), MMSYSERR_NOERROR);
+    std::thread adder([&] {
+      for (size_t i = 6; i < buffers.size(); ++i)
+        EXPECT_EQ(waveInAddBuffer(handle, &buffers[i]->header, kHeaderSize), MMSYSERR_NOERROR);
+    });
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+    ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+    adder.join();
+    ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+
+    // Both resets have returned: every buffer came back once, nothing is
+    // queued, nothing is being written.
+    const int returned = returnedCount.load();
+    EXPECT_EQ(returned, static_cast<int>(buffers.size()));
+    for (auto& buffer : buffers) {
+      EXPECT_TRUE(std::all_of(buffer->data.begin(), buffer->data.end(),
+                              [](char c) { return c == '\x5A'; }));
+      EXPECT_EQ(buffer->header.dwFlags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+    }
+    // Stretches follow one another.
+    uint32_t last = 0;
+    for (const auto& [first, bytes] : seen) {
+      if (bytes == 0)
+        continue;
+      EXPECT_GE(first, last);
+      last = first + bytes / 4;
+    }
+    for (auto& buffer : buffers)
+      EXPECT_EQ(waveInUnprepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(recorder.DataCount(), static_cast<size_t>(returned));
+    EXPECT_EQ(recorder.Messages().back(), WIM_CLOSE);
+  }
+}
+
+TEST_F(WaveInThreadedTest, CallsRacingACloseSeeTheHandleLiveOrDead) {
+  for (int round = 0; round < 100; ++round) {
+    SCOPED_TRACE(round);
+    HWAVEIN handle{};
+    ASSERT_EQ(waveInOpen(&handle, WAVE_MAPPER, &kFormat, nullptr, 0, CALLBACK_NULL),
+              MMSYSERR_NOERROR);
+    TestBuffer buffer(4 * 64);
+    std::atomic<bool> closed{false};
+    std::thread caller([&] {
+      bool sawDead = false;
+      while (!sawDead) {
+        const bool closedBefore = closed.load();
+        const MMRESULT prepared = waveInPrepareHeader(handle, &buffer.header, kHeaderSize);
+        const MMRESULT added = waveInAddBuffer(handle, &buffer.header, kHeaderSize);
+        const MMRESULT started = waveInStart(handle);
+        kestrune::WaveInStatistics statistics;
+        const MMRESULT read = kestrune::GetWaveInStatistics(handle, statistics);
+        for (MMRESULT result : {prepared, added, started, read}) {
+          EXPECT_TRUE(result == MMSYSERR_NOERROR || result == MMSYSERR_INVALHANDLE ||
+                      result == WAVERR_STILLPLAYING)
+              << result;
+        }
+        if (closedBefore) {
+          EXPECT_EQ(read, MMSYSERR_INVALHANDLE);
+        }
+        sawDead = read == MMSYSERR_INVALHANDLE;
+      }
+    });
+    // Close refuses while the caller's buffer is queued; reset and try again.
+    for (;;) {
+      const MMRESULT result = waveInClose(handle);
+      if (result == MMSYSERR_NOERROR)
+        break;
+      ASSERT_EQ(result, WAVERR_STILLPLAYING);
+      ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+    }
+    closed = true;
+    caller.join();
+    EXPECT_EQ(waveInReset(handle), MMSYSERR_INVALHANDLE);
+  }
+  EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+}  // namespace
