@@ -1,0 +1,943 @@
+// The pin framework: pins, links, pushes, state dispatchers, placeholders.
+//
+// Life cycle. A component creates its pins (Create<TSomePin>(owner)) as
+// published sub-objects and frees them with itself; pins are not counted.
+// Every pin registers in AllPins when made and leaves it when freed. Pins are
+// linked by Connect: a source pin (TVekSourcePin) has any number of sinks, a
+// sink pin (TVekSinkPin) one source; state pins (TVekStatePin), and source
+// and sink pins too, may join a state dispatcher (TVekStateDispatcher) whose
+// members stay in step. Each link carries a stream type negotiated from the
+// two pins' types: a GUID that is also the identifier of the typed receive
+// interface a pin answers (IVekStreamReceive for every GUID in its accepted
+// set, IVekClockReceive for the clock type).
+//
+// Pushes. A component calls Notify(operation) on its source pin; the push
+// runs synchronously on the caller's thread: it takes the global read lock
+// and the source's group lock, copies the list of sink entries, serves the
+// state peers, then calls each entry's handler under the sink's group lock,
+// the last one with the flag VekNotifyLast. A component's input handler
+// pushes its own result from inside, so one push runs the graph depth first.
+// Pushes nest at most 200 deep in one pin ("The pin depends on itself...").
+//
+// Stored links. Pins store their links in the owning window's stored
+// description ("Form", "State", "SinkPins", "SourcePin") and restore them by
+// name while the window loads; a link to a pin not loaded yet is held by a
+// placeholder (TVekUnloadedPin) that hands it over when that pin appears.
+//
+// Threads and locks: see the lock order in Vek/VekLocks.h. Queries take the
+// global read section and the pin's read section; link, dispatcher and
+// lock-group changes take the global write section first, then the pin's
+// own. The registries (AllPins, UnloadedPins, dispatcher lists) are guarded
+// by GlobalPinCriticalSection, last in the order.
+//
+// Start-up: VekPinsUnit (GlobalLock, the registries, the pin-event
+// listeners); VekStdTypesUnit registers the standard stream types.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Vek/VekLocks.h"
+#include "Vek/VekPinListAccess.h"
+#include "platform/classes/Classes.h"
+#include "platform/classes/Units.h"
+#include "platform/rtl/Lists.h"
+
+class TVekBasicPin;
+class TVekPin;
+class TVekSourcePin;
+class TVekSinkPin;
+class TVekStatePin;
+class TVekStateDispatcher;
+class TVekUnloadedPin;
+class TVekSinkPinList;
+class TVekObjectList;
+class TVekObjectListList;
+class TVekPinTypeRestricted;
+
+// The framework's exception.
+KESTRUNE_EXCEPTION(EVekException, Exception)
+
+// The text of runaway recursion in one pin.
+inline constexpr const char* SVekPinDependsOnItself =
+    "The pin depends on itself. Please protect with functional dependency.";
+
+// Notify flags: a synchronisation delivery (a bare operation sent when a link
+// is made or retyped), the last delivery of a push, a direct notification.
+inline constexpr uint8_t VekNotifySync = 1;
+inline constexpr uint8_t VekNotifyLast = 2;
+inline constexpr uint8_t VekNotifyDirect = 3;
+
+// Pin kinds (GetPinKind).
+enum TVekPinKind : uint8_t { vpkSource = 0, vpkSink = 1, vpkState = 2 };
+
+// Everything pushed through pins. Operations are counted objects held through
+// this interface; GetObject gives the operation object, whose class tells
+// the receiver what it is (VekStdTypes.h).
+struct IVekNotifyOperation : public virtual IInterface {
+  static constexpr TGUID IID = TGUID::Parse("{AC2714E1-1E70-4C60-ABBB-EA27737CEE74}");
+  virtual TObject* GetObject() = 0;
+};
+
+// A pin as handlers and notifications see it. Not counted: _AddRef and
+// _Release return 1 and never free the pin.
+struct IVekBasicPin : public virtual IInterface {
+  static constexpr TGUID IID = TGUID::Parse("{2BFF1BE1-1698-4CFA-A427-9E0801C5B357}");
+  virtual TVekBasicPin* GetPin() = 0;
+};
+
+// The typed receive interface. Every stream-type GUID names it: a pin that
+// accepts a stream type answers a query for that GUID with this interface.
+// `streamType` is the link's type.
+struct IVekStreamReceive : public virtual IInterface {
+  static constexpr TGUID IID = TGUID::Parse("{6A0F3C52-8B1E-4D7A-9C35-2E4B71D0A9F6}");
+  virtual bool Receive(const TGUID& streamType, IVekNotifyOperation* operation, uint8_t flags) = 0;
+};
+
+// The receive interface of the clock stream type.
+struct IVekClockReceive : public virtual IInterface {
+  static constexpr TGUID IID = TGUID::Parse("{0D7E51A4-3C9B-4F82-B6E1-59A2C84D17E3}");
+  virtual void ClockTick() = 0;
+};
+
+// Queries `target` for the receive interface of `streamType`; empty when it
+// does not accept that type.
+IPtr<IVekStreamReceive> QueryStreamReceive(IVekBasicPin* target, const TGUID& streamType);
+IPtr<IVekClockReceive> QueryClockReceive(IVekBasicPin* target, const TGUID& clockType);
+
+// A notify handler: (target pin, possibly nullptr; stream type; notify flags;
+// operation) -> true when the target handled the operation. The operation is
+// held by the caller for the duration of the call.
+using TVekNotifyHandler = TMethod<bool(IVekBasicPin* target, const TGUID& streamType, uint8_t flags,
+                                       IVekNotifyOperation* operation)>;
+
+// ---------------------------------------------------------------------------
+// Pin events (structural changes of the graph, for tools that show it)
+
+struct IVekPinEvents : public virtual IInterface {
+  static constexpr TGUID IID = TGUID::Parse("{3E9B8C21-74D5-4A0F-8B62-C1D7E4F05A93}");
+  virtual void BroadcastPinCreated(TVekBasicPin* pin) = 0;
+  virtual void BroadcastPinDestroying(TVekBasicPin* pin, bool designingOwnerDestroying) = 0;
+  virtual void BroadcastPinLinksChanged(TVekBasicPin* pin) = 0;
+  virtual void BroadcastPinJoinedDispatcher(TVekBasicPin* pin, TObject* dispatcher) = 0;
+  virtual void BroadcastPinUnlinking(TVekBasicPin* pin, TObject* other) = 0;
+  virtual void BroadcastPinListCreated(TObject* pinList) = 0;
+  virtual void BroadcastPinListDestroying(TObject* pinList) = 0;
+  virtual void BroadcastPinListChanged(TObject* pinList) = 0;
+  virtual void BroadcastPinListPinAdded(TObject* pinList, TVekBasicPin* pin, int index) = 0;
+  virtual void BroadcastPinListPinRemoved(TObject* pinList, TVekBasicPin* pin, int index) = 0;
+  virtual void BroadcastPinListExchanged(TObject* pinList, TVekBasicPin* pin1, int index1,
+                                         int index2, TVekBasicPin* pin2) = 0;
+  virtual void BroadcastDispatcherCreated(TVekStateDispatcher* dispatcher) = 0;
+  virtual void BroadcastDispatcherDestroying(TVekStateDispatcher* dispatcher, bool flag) = 0;
+  virtual void BroadcastDispatcherChanged(TVekStateDispatcher* dispatcher) = 0;
+};
+
+// The registered listeners (thread-safe); nullptr outside the framework's
+// start-up and shutdown. Add IVekPinEvents implementations to it.
+TInterfaceList* PinEventListeners();
+
+// Each calls the method of the same name on every listener, in list order;
+// a listener's exception is dropped and the next listener is called.
+void BroadcastPinCreated(TVekBasicPin* pin);
+void BroadcastPinDestroying(TVekBasicPin* pin, bool designingOwnerDestroying);
+void BroadcastPinLinksChanged(TVekBasicPin* pin);
+void BroadcastPinJoinedDispatcher(TVekBasicPin* pin, TObject* dispatcher);
+void BroadcastPinUnlinking(TVekBasicPin* pin, TObject* other);
+void BroadcastPinListCreated(TObject* pinList);
+void BroadcastPinListDestroying(TObject* pinList);
+void BroadcastPinListChanged(TObject* pinList);
+void BroadcastPinListPinAdded(TObject* pinList, TVekBasicPin* pin, int index);
+void BroadcastPinListPinRemoved(TObject* pinList, TVekBasicPin* pin, int index);
+void BroadcastPinListExchanged(TObject* pinList, TVekBasicPin* pin1, int index1, int index2,
+                               TVekBasicPin* pin2);
+void BroadcastDispatcherCreated(TVekStateDispatcher* dispatcher);
+void BroadcastDispatcherDestroying(TVekStateDispatcher* dispatcher, bool flag);
+void BroadcastDispatcherChanged(TVekStateDispatcher* dispatcher);
+
+// ---------------------------------------------------------------------------
+// The stream-type registry: GUID -> display name and type function.
+//
+// Written only by unit start-ups (before other threads run) and emptied at
+// shutdown; read without a lock in between.
+
+// A type function: the notify handler used for links of its type whose pin
+// registered the type without a handler (`pin` is that pin).
+using TVekStreamTypeFunction = bool (*)(TVekBasicPin* pin, IVekBasicPin* target,
+                                        const TGUID& streamType, uint8_t flags,
+                                        IVekNotifyOperation* operation);
+
+struct TVekStreamTypeRecord {
+  TGUID Guid;
+  std::string Name;
+  TVekStreamTypeFunction Function = nullptr;
+};
+
+// The index of the GUID's record; a new GUID gets an empty record appended
+// (its index is the former record count).
+int FindStreamType(const TGUID& guid);
+void RegisterStreamTypeName(const TGUID& guid, const std::string& name);
+void RegisterStreamTypeConverter(const TGUID& guid, TVekStreamTypeFunction function);
+// The record of a GUID without adding one; nullptr when there is none.
+const TVekStreamTypeRecord* LookupStreamType(const TGUID& guid);
+// The records in registration order.
+const std::vector<TVekStreamTypeRecord>& StreamTypeRegistry();
+
+// ---------------------------------------------------------------------------
+// Stream-type lists
+
+struct TVekPinStreamTypeEntry {
+  TGUID Guid;
+  TVekNotifyHandler Handler;  // unassigned: the pin's DefaultTypeHandler
+};
+
+// The ordered stream types of a pin, each at most once. Not locked: the
+// owning pin's section protects it.
+class TVekPinStreamType : public TObject {
+  KESTRUNE_CLASS(TVekPinStreamType, TObject)
+  TVekPinStreamType() = default;
+  // Replaces the handler of an existing entry, else appends one.
+  void Add(const TGUID& guid, const TVekNotifyHandler& handler);
+  void Remove(const TGUID& guid);
+  void Exchange(int i, int j);
+  const TGUID& GetType(int i) const { return entries_.at(i).Guid; }
+  const TVekNotifyHandler& GetHandler(int i) const { return entries_.at(i).Handler; }
+  int GetCount() const { return static_cast<int>(entries_.size()); }
+  int IndexOf(const TGUID& guid) const;
+  bool Contains(const TGUID& guid) const { return IndexOf(guid) >= 0; }
+  // Removes entry i (later entries move down).
+  void Delete(int i);
+  // Moves entry `from` to position `to`.
+  void Move(int from, int to);
+
+ private:
+  std::vector<TVekPinStreamTypeEntry> entries_;
+};
+
+// The list built while a link's type is negotiated. `Seeded` is set by the
+// first pin that puts its own types in (or orders the list like its own);
+// pins met later only filter.
+class TVekPinTypeRestricted : public TVekPinStreamType {
+  KESTRUNE_CLASS(TVekPinTypeRestricted, TVekPinStreamType)
+  TVekPinTypeRestricted() = default;
+  bool Seeded = false;
+};
+
+// ---------------------------------------------------------------------------
+// Pin paths
+//
+// A pin published directly by a component: "<owner>.<property path>" in both
+// forms (fmMain.MoskAmplifier1.OutputPin with the root name). A pin of a pin
+// list: "<owner>.<list property path>._Pin<index>" in identifier form and
+// "<owner>.<list property path>.<pin name>" in display form. A pin without
+// owner: "(No owner)".
+
+// True when the object's class or one of its ancestors has exactly this name.
+bool InheritsFromClassName(const TObject* object, const std::string& className);
+// The dotted published-property path under which `target` is reachable from
+// `root`; empty when it is not.
+std::string GetPropertyPath(TObject* root, const std::string& className, TObject* target);
+std::string GetPinPath(TVekBasicPin* pin, bool withRoot, bool identifierForm);
+
+// ---------------------------------------------------------------------------
+// Pins
+
+// An object of the pin framework that other objects refer to.
+class TVekPinObject : public TVekObject {
+  KESTRUNE_CLASS(TVekPinObject, TVekObject)
+  TVekPinObject() = default;
+  // `object` goes away: forget it.
+  virtual void RemoveReference(TObject* object) { (void)object; }
+  // References to `oldObject` become references to `newObject`.
+  virtual void ReplaceReference(TObject* oldObject, TObject* newObject) {
+    (void)oldObject;
+    (void)newObject;
+  }
+  // The dependency of `pin`'s link, by the far pin's path.
+  virtual void SetDependencyName(TVekBasicPin* pin, const std::string& name) {
+    (void)pin;
+    (void)name;
+  }
+  virtual std::string GetDependencyName(TVekBasicPin* pin) {
+    (void)pin;
+    return {};
+  }
+};
+
+// Registration, naming, dispatcher membership and the virtual interface of
+// linking and notifying shared by every pin.
+class TVekBasicPin : public TVekPinObject,
+                     public IVekBasicPin,
+                     public IVekStreamReceive,
+                     public IVekClockReceive {
+  KESTRUNE_CLASS(TVekBasicPin, TVekPinObject)
+  // Registers the pin in AllPins.
+  TVekBasicPin();
+  // Leaves AllPins.
+  ~TVekBasicPin() override;
+  // Announces the new pin (under its write section).
+  void AfterConstruction() override;
+  // Leaves every link and dispatcher and makes every pin forget this one
+  // (under the global write section).
+  void BeforeDestruction() override;
+
+  // IInterface, answered from the class's own interfaces (DoQueryInterface);
+  // not counted.
+  HRESULT QueryInterface(const TGUID& iid, void** obj) final { return DoQueryInterface(iid, obj); }
+  int32_t _AddRef() final { return 1; }
+  int32_t _Release() final { return 1; }
+  TVekBasicPin* GetPin() final { return this; }
+  // The answering slot of the typed receive interfaces; false here.
+  bool Receive(const TGUID& streamType, IVekNotifyOperation* operation, uint8_t flags) override;
+  // The clock receive interface; nothing here.
+  void ClockTick() override {}
+
+  // The typed receive interfaces this pin answers (its accepted set). Call
+  // from constructors only.
+  void AcceptStreamType(const TGUID& streamType);
+  bool AcceptsStreamType(const TGUID& streamType) const;
+
+  virtual TComponent* GetPinOwner() { return nullptr; }
+  virtual bool IsOwnerDestroying() { return false; }
+  // Drops this side of the link to `pin` only; with keepPlaceholder a
+  // placeholder keeps the stored link.
+  virtual void Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
+    (void)pin;
+    (void)keepPlaceholder;
+  }
+  virtual void AddSinkEntry(TVekBasicPin* sink, TVekBasicPin* dependsOn) {
+    (void)sink;
+    (void)dependsOn;
+  }
+  // A placeholder frees itself when nothing links to it any more.
+  virtual void ReleaseIfUnused() {}
+  virtual TVekPinKind GetPinKind() = 0;
+  virtual TVekBasicPin* GetLinkDependency(TVekBasicPin* pin);
+  virtual bool IsDirectlyDependentOn(TVekBasicPin* pin) { return IsDependentOn(pin); }
+  virtual TGUID GetLinkType(TVekBasicPin* pin) {
+    (void)pin;
+    return {};
+  }
+  virtual std::string GetOwnerName();
+  virtual TComponent* GetOwnerComponent();
+  virtual std::string GetRelativePath() = 0;
+  virtual std::string GetRelativePathEx() { return GetRelativePath(); }
+  virtual std::string GetOwnerPath();
+  virtual std::string GetFullPath(bool withRoot) = 0;
+  virtual std::string GetFullPathEx(bool withRoot) = 0;
+  virtual bool IsDependentOn(TVekBasicPin* pin) = 0;
+  virtual bool CanLinkTo(TVekBasicPin* pin) = 0;
+  virtual bool HasCommonType(TVekBasicPin* pin) = 0;
+  virtual bool IsConnected() { return HasDispatcher(); }
+  virtual bool HasDispatcher();
+  virtual bool IsConnectedTo(TVekBasicPin* pin) { return IsJoinedWith(pin); }
+  virtual bool IsDispatcher(TObject* object);
+  virtual bool IsJoinedWith(TVekBasicPin* pin);
+  bool ConnectState(TVekBasicPin* pin) { return ConnectStateEx(pin, nullptr); }
+  // Joins this pin and `pin` through a state dispatcher.
+  virtual bool ConnectStateEx(TVekBasicPin* pin, TVekBasicPin* dependsOn);
+  bool Connect(TVekBasicPin* pin) { return ConnectEx(pin, nullptr); }
+  virtual bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
+    return ConnectStateEx(pin, dependsOn);
+  }
+  virtual bool CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn);
+  // Leaves the state dispatcher (and, in the concrete pins, every link).
+  virtual void DisconnectAll();
+  // Pushes an operation; false here.
+  virtual bool Notify(IVekNotifyOperation* operation) {
+    (void)operation;
+    return false;
+  }
+  virtual void JoinNamedDispatcher(const std::string& name);
+  virtual void AdoptPlaceholders() {}
+  virtual bool HasDispatcherLocked();
+  virtual bool HasAnyLink() { return HasDispatcherLocked(); }
+  virtual void ReadLinks(TReader* reader) { (void)reader; }
+  // The stored "State" property.
+  virtual void ReadState(TReader* reader);
+  virtual void WriteState(TWriter* writer);
+  virtual int GetLinkCount() { return 0; }
+  virtual TVekBasicPin* GetLink(int index) {
+    (void)index;
+    return nullptr;
+  }
+  virtual TVekBasicPin* GetLinkDependencyAt(int index) { return GetLinkDependency(GetLink(index)); }
+  // Without a lock.
+  virtual bool DispatcherAssigned() { return dispatcher_ != nullptr; }
+  virtual TVekStateDispatcher* GetDispatcher() { return dispatcher_; }
+  virtual void SetHoldCount(int count) { (void)count; }
+  bool SetDispatcher(TVekStateDispatcher* dispatcher) {
+    return SetDispatcherEx(dispatcher, nullptr);
+  }
+  virtual bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn);
+  virtual bool CanJoinDispatcher(TVekStateDispatcher* dispatcher);
+  virtual TVekStateDispatcher* CreateDispatcher(TComponent* root);
+  virtual TVekStateDispatcher* CreateNamedDispatcher(const std::string& name, bool designing);
+  virtual bool IsDesigning() = 0;
+  // The last of this pin's types that `pin` accepts; null when none.
+  virtual TGUID FindCommonType(TVekBasicPin* pin) = 0;
+  // Delivers to the state peers (all, or only `target`).
+  virtual bool NotifyStatePeers(IVekNotifyOperation* operation, uint8_t flags,
+                                TVekBasicPin* target) = 0;
+  virtual void SyncStatePeers() {}
+  // The framework's type question: S_OK when this pin accepts the interface
+  // `iid` (a stream type) for a link, else E_NOINTERFACE. Source and sink
+  // pins add the checks of their data-type dependencies. (The interface-level
+  // QueryInterface answers from the class's own interfaces only.)
+  virtual HRESULT QueryPinInterface(const TGUID& iid);
+  // The class's own interfaces: IInterface, IVekBasicPin, and the receive
+  // interfaces of the accepted set.
+  virtual HRESULT DoQueryInterface(const TGUID& iid, void** obj);
+
+  // The pin list that numbers this pin (nullptr when the owner holds it
+  // directly). Set by the pin list.
+  TVekPinListAccess* PinList = nullptr;
+  // The root-owner name read from the stored "Form" property.
+  std::string StoredFormName;
+
+  // The root of a component's tree: the component itself when it has no
+  // owner, when its owner is the application object, or when it is a form,
+  // data module or frame; else its owner's root. nullptr for nullptr.
+  static TComponent* GetRootOwner(TComponent* component);
+
+ protected:
+  friend class TVekStateDispatcher;
+  TVekStateDispatcher* dispatcher_ = nullptr;
+
+ private:
+  std::vector<TGUID> accepted_types_;
+};
+
+// A pin with an owner component and stream types with their handlers.
+class TVekPin : public TVekBasicPin {
+  KESTRUNE_CLASS(TVekPin, TVekBasicPin)
+  explicit TVekPin(TComponent* owner);
+  ~TVekPin() override;
+  void DefineProperties(TFiler* filer) override;
+
+  TComponent* GetPinOwner() override { return owner_; }
+  bool IsOwnerDestroying() override;
+  TGUID GetLinkType(TVekBasicPin* pin) override { return GetPinLinkType(pin); }
+  std::string GetOwnerName() override;
+  std::string GetRelativePath() override;
+  std::string GetRelativePathEx() override;
+  std::string GetFullPath(bool withRoot) override;
+  std::string GetFullPathEx(bool withRoot) override;
+  bool CanLinkTo(TVekBasicPin* pin) override;
+  bool HasCommonType(TVekBasicPin* pin) override;
+  bool Notify(IVekNotifyOperation* operation) override;
+  void AdoptPlaceholders() override;
+  bool IsDesigning() override;
+  TGUID FindCommonType(TVekBasicPin* pin) override;
+  bool NotifyStatePeers(IVekNotifyOperation* operation, uint8_t flags,
+                        TVekBasicPin* target) override;
+
+  // The type of the pin's link; null when it has none.
+  virtual TGUID GetConnectedType();
+  // The type this pin uses towards `pin`: FindCommonType.
+  virtual TGUID GetPinLinkType(TVekBasicPin* pin) { return FindCommonType(pin); }
+
+  // Adds a stream type served by DefaultTypeHandler, or by `handler`.
+  // Constructors of typed pins call them.
+  void AddStreamType(const TGUID& guid);
+  void AddStreamTypeHandler(const TGUID& guid, const TVekNotifyHandler& handler);
+  // The handler of a type: unassigned for the null GUID or a type the pin
+  // lacks; DefaultTypeHandler for a type registered without one.
+  TVekNotifyHandler FindTypeHandler(const TGUID& guid);
+  // Delivers through the registry's type function of `streamType`; false
+  // when the registry has none.
+  bool DefaultTypeHandler(IVekBasicPin* target, const TGUID& streamType, uint8_t flags,
+                          IVekNotifyOperation* operation);
+  // The type a link from this pin to `pin` carries: the last of the
+  // collected types that `pin` accepts; null when none or pin is nullptr.
+  TGUID NegotiateStreamType(TVekBasicPin* pin);
+  // Replaces a stored root name at the head of a path ("<stored>.") by the
+  // current root owner's name.
+  std::string FixStoredPath(const std::string& path);
+
+  TComponent* Owner() const { return owner_; }
+  TVekPinStreamType& StreamTypes() { return stream_types_; }
+  int32_t DispatchDepth() const { return dispatch_depth_; }
+
+ protected:
+  // Type collection of the stream pins; here only this pin's own types.
+  virtual void CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin);
+
+  int32_t dispatch_depth_ = 0;
+
+ private:
+  void WriteForm(TWriter* writer);
+  void ReadForm(TReader* reader);
+
+  TComponent* owner_;
+  std::string owner_name_cache_;
+  TVekPinStreamType stream_types_;
+};
+
+// Collection and ordering of stream types along the graph.
+class TVekStreamPin : public TVekPin {
+  KESTRUNE_CLASS(TVekStreamPin, TVekPin)
+  explicit TVekStreamPin(TComponent* owner) : TVekPin(owner) {}
+
+  // Moves, once per list, the list's entries into the order of this pin's
+  // own types (front first).
+  void OrderTypesLike(TVekPinTypeRestricted& list);
+  void CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin) override;
+  virtual void CollectStreamTypesRestricted(TVekPinStreamType& list, TVekBasicPin* origin);
+  virtual HRESULT QueryTypeInterfaceIn(const TGUID& iid) {
+    (void)iid;
+    return S_OK;
+  }
+  virtual HRESULT QueryTypeInterfaceOut(const TGUID& iid) {
+    (void)iid;
+    return S_OK;
+  }
+  // Appends this pin to `chain` (the dependency walk of a sink's lock chain).
+  virtual void CollectUpstreamChains(TVekObjectListList& chains, TVekObjectList* chain);
+};
+
+// ---------------------------------------------------------------------------
+// Source pins
+
+// One link of a source pin.
+struct TVekSinkPinEntry {
+  TVekBasicPin* Sink = nullptr;       // a sink, state or placeholder pin
+  TVekBasicPin* DependsOn = nullptr;  // a sink this link is ordered behind
+  TGUID StreamType;
+  TVekNotifyHandler Handler;  // may be unassigned
+  int32_t Counter = 0;        // ordering counter
+};
+
+class TVekSinkPinEntryList {
+ public:
+  TVekSinkPinEntry& Add() { return entries_.emplace_back(); }
+  void Delete(int index) { entries_.erase(entries_.begin() + index); }
+  void Remove(const TVekSinkPinEntry* entry);
+  void Clear() { entries_.clear(); }
+  // Appends a copy of each entry of `other` (DependsOn not copied).
+  void CopyFrom(const TVekSinkPinEntryList& other);
+  int Count() const { return static_cast<int>(entries_.size()); }
+  TVekSinkPinEntry& GetEntry(int index) { return entries_.at(index); }
+  const TVekSinkPinEntry& GetEntry(int index) const { return entries_.at(index); }
+  TVekSinkPinEntry* FindBySink(const TVekBasicPin* pin);
+  int IndexOfSink(const TVekBasicPin* pin) const;
+  std::vector<TVekSinkPinEntry>& Entries() { return entries_; }
+
+ private:
+  std::vector<TVekSinkPinEntry> entries_;
+};
+
+// A component's input pins that one output pin depends on. Every operation
+// locks the owning source pin.
+class TVekSinkPinList : public TObject {
+  KESTRUNE_CLASS(TVekSinkPinList, TObject)
+  explicit TVekSinkPinList(TVekSourcePin* owner) : owner_(owner) {}
+  int Count();
+  TVekSinkPin* Items(int index);
+  // Appends a pin (nullptr ignored).
+  void AddToList(TVekSinkPin* pin);
+  // Records the dependency; with joinLocks the owner's lock group joins the
+  // pin's.
+  void Add(TVekSinkPin* pin, bool joinLocks);
+  virtual void Remove(TVekSinkPin* pin);
+  bool Contains(TVekBasicPin* pin);
+  // The pins (caller holds the owner's section).
+  const std::vector<TVekSinkPin*>& Pins() const { return pins_; }
+
+ protected:
+  // Records or drops the owner in the sink's back-references of this kind.
+  virtual void AddBackReference(TVekSinkPin* pin) = 0;
+  virtual void RemoveBackReference(TVekSinkPin* pin) = 0;
+  TVekSourcePin* owner_;
+  std::vector<TVekSinkPin*> pins_;
+};
+
+class TVekFunctionSinkPinList : public TVekSinkPinList {
+  KESTRUNE_CLASS(TVekFunctionSinkPinList, TVekSinkPinList)
+  explicit TVekFunctionSinkPinList(TVekSourcePin* owner) : TVekSinkPinList(owner) {}
+  void Remove(TVekSinkPin* pin) override;
+
+ protected:
+  void AddBackReference(TVekSinkPin* pin) override;
+  void RemoveBackReference(TVekSinkPin* pin) override;
+};
+
+class TVekDataTypeSinkPinList : public TVekSinkPinList {
+  KESTRUNE_CLASS(TVekDataTypeSinkPinList, TVekSinkPinList)
+  explicit TVekDataTypeSinkPinList(TVekSourcePin* owner) : TVekSinkPinList(owner) {}
+  void Remove(TVekSinkPin* pin) override;
+
+ protected:
+  void AddBackReference(TVekSinkPin* pin) override;
+  void RemoveBackReference(TVekSinkPin* pin) override;
+};
+
+// One upstream chain of pins, counted.
+class TVekObjectList : public TInterfacedObject {
+  KESTRUNE_CLASS(TVekObjectList, TInterfacedObject)
+  TVekObjectList() = default;
+  void Insert(int index, TVekBasicPin* pin) { pins_.insert(pins_.begin() + index, pin); }
+  TVekBasicPin* Item(int index) const { return pins_.at(index); }
+  int Count() const { return static_cast<int>(pins_.size()); }
+  void Add(TVekBasicPin* pin) { pins_.push_back(pin); }
+  void Delete(int index) { pins_.erase(pins_.begin() + index); }
+
+ private:
+  std::vector<TVekBasicPin*> pins_;
+};
+
+// The chains of one walk.
+class TVekObjectListList {
+ public:
+  TVekObjectList* AddChain();
+  int Count() const { return static_cast<int>(chains_.size()); }
+  TVekObjectList* Chain(int index) const { return chains_.at(index).get(); }
+  void Delete(int index) { chains_.erase(chains_.begin() + index); }
+
+ private:
+  std::vector<IPtr<TVekObjectList>> chains_;
+};
+
+// The output pin of a component: any number of linked sinks, pushes.
+//
+// Threads: Notify from any thread (the capture thread in the program),
+// under the locks described at the top. Link changes from the main thread
+// under the global write section.
+class TVekSourcePin : public TVekStreamPin {
+  KESTRUNE_CLASS(TVekSourcePin, TVekStreamPin)
+  explicit TVekSourcePin(TComponent* owner);
+  ~TVekSourcePin() override;
+  void DefineProperties(TFiler* filer) override;
+
+  void RemoveReference(TObject* object) override;
+  void ReplaceReference(TObject* oldObject, TObject* newObject) override;
+  void SetDependencyName(TVekBasicPin* pin, const std::string& name) override;
+  std::string GetDependencyName(TVekBasicPin* pin) override;
+  void Disconnect(TVekBasicPin* pin, bool keepPlaceholder) override;
+  void AddSinkEntry(TVekBasicPin* sink, TVekBasicPin* dependsOn) override;
+  TVekPinKind GetPinKind() override { return vpkSource; }
+  TVekBasicPin* GetLinkDependency(TVekBasicPin* pin) override;
+  bool IsDirectlyDependentOn(TVekBasicPin* pin) override;
+  TGUID GetLinkType(TVekBasicPin* pin) override;
+  bool IsDependentOn(TVekBasicPin* pin) override;
+  bool CanLinkTo(TVekBasicPin* pin) override;
+  bool HasCommonType(TVekBasicPin* pin) override;
+  bool IsConnected() override;
+  bool IsConnectedTo(TVekBasicPin* pin) override;
+  bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
+  bool CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
+  void DisconnectAll() override;
+  // Pushes `operation` to the state peers, then to every sink in delivery
+  // order. Raises EVekException when pushes nest more than 200 deep in this
+  // pin; a handler's exception passes to the caller (the remaining sinks are
+  // not served). Every lock taken is released and DispatchDepth restored on
+  // every exit. The caller keeps its reference to the operation.
+  bool Notify(IVekNotifyOperation* operation) override;
+  bool HasAnyLink() override;
+  void ReadLinks(TReader* reader) override;
+  int GetLinkCount() override { return GetSinkCount(); }
+  TVekBasicPin* GetLink(int index) override { return GetSink(index); }
+  void SyncStatePeers() override;
+  HRESULT QueryPinInterface(const TGUID& iid) override;
+  TGUID GetConnectedType() override;
+  void CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin) override;
+  void CollectStreamTypesRestricted(TVekPinStreamType& list, TVekBasicPin* origin) override;
+  HRESULT QueryTypeInterfaceIn(const TGUID& iid) override;
+  HRESULT QueryTypeInterfaceOut(const TGUID& iid) override;
+  void CollectUpstreamChains(TVekObjectListList& chains, TVekObjectList* chain) override;
+
+  virtual int GetSinkCount();
+  virtual TVekBasicPin* GetSink(int index);
+  virtual bool HasCommonTypeWith(TVekBasicPin* pin);
+  // One direct notification (flags 3, a fresh operation) to `sink` through
+  // `handler`; raises EVekException when more than 10 deliveries are active
+  // in this pin.
+  virtual void NotifySinkEntry(TVekBasicPin* sink, const TVekNotifyHandler& handler);
+  // NotifySinkEntry through the handler of the sink's entry; nothing for a
+  // pin that is not a sink of this one.
+  virtual void NotifySink(TVekBasicPin* sink);
+  virtual void WriteSinkPins(TWriter* writer);
+  virtual bool HasSinks();
+  // Links `pin` (a sink, state or placeholder pin) behind `dependsOn`.
+  virtual bool ConnectTo(TVekBasicPin* pin, TVekBasicPin* dependsOn);
+
+  // Pushes `operation` to `target` only (the flags follow its position).
+  bool NotifyTarget(IVekNotifyOperation* operation, TVekBasicPin* target) {
+    return DispatchNotify(target, operation);
+  }
+
+  TVekFunctionSinkPinList* FunctionDependencies() const { return function_dependencies_; }
+  TVekDataTypeSinkPinList* DataTypeDependencies() const { return data_type_dependencies_; }
+  // The linked sinks' entries (caller holds the pin's section).
+  TVekSinkPinEntryList& SinkEntries() { return sink_entries_; }
+
+  // Type walks upstream through data-type dependencies (see the .cpp):
+  // narrows `list` to what this pin can deliver, and checks an interface
+  // against this pin (out: the pin answers it; in: it is among the pin's
+  // own types).
+  void NarrowTypes(TVekPinStreamType& list, TVekBasicPin* origin, bool restricted);
+  HRESULT QueryOwnType(const TGUID& iid, TVekBasicPin* origin, bool out);
+  // Re-resolves the link types after a change upstream.
+  void PropagateRetype(const TGUID& preferred, const TGUID& type);
+  void RetypeAllSinks(const TGUID& preferred, const TGUID& type);
+  void RetypeSinkEntry(int index, const TGUID& type);
+  // Every linked sink pin recomputes its upstream lock chain.
+  void RefreshSinkUpstream();
+
+ protected:
+  bool DispatchNotify(TVekBasicPin* target, IVekNotifyOperation* operation);
+  void ReorderSinkEntries();
+  bool disconnecting_ = false;
+
+ private:
+  void ReadSinkPins(TReader* reader);
+  HRESULT AskDataTypeDependencies(const TGUID& iid, bool out);
+
+  TVekSinkPinEntryList sink_entries_;
+  TVekFunctionSinkPinList* function_dependencies_;
+  TVekDataTypeSinkPinList* data_type_dependencies_;
+  bool dependency_walk_guard_ = false;
+  bool type_walk_guard_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Sink pins
+
+// The input end of a stream link: at most one source upstream, and one
+// handler chosen by the link's stream type.
+class TVekSinkPin : public TVekStreamPin {
+  KESTRUNE_CLASS(TVekSinkPin, TVekStreamPin)
+  explicit TVekSinkPin(TComponent* owner);
+  ~TVekSinkPin() override;
+  void DefineProperties(TFiler* filer) override;
+  // nullptr unlinks; another sink pin gives its source; anything else
+  // raises EInvalidCast.
+  void Assign(TPersistent* source) override;
+
+  void RemoveReference(TObject* object) override;
+  void Disconnect(TVekBasicPin* pin, bool keepPlaceholder) override;
+  TVekPinKind GetPinKind() override { return vpkSink; }
+  TVekBasicPin* GetLinkDependency(TVekBasicPin* pin) override;
+  bool IsDirectlyDependentOn(TVekBasicPin* pin) override;
+  TGUID GetLinkType(TVekBasicPin* pin) override;
+  bool IsDependentOn(TVekBasicPin* pin) override;
+  bool CanLinkTo(TVekBasicPin* pin) override;
+  bool HasCommonType(TVekBasicPin* pin) override;
+  bool IsConnected() override;
+  bool IsConnectedTo(TVekBasicPin* pin) override;
+  // Makes `pin` the link upstream (nullptr: drops it); true on success.
+  bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
+  bool CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
+  void DisconnectAll() override;
+  // Delivers `operation` to this pin's own handler as if it came from its
+  // source, holding the read locks of the lock chain; false without source
+  // or handler. Every lock is released on every exit.
+  bool Notify(IVekNotifyOperation* operation) override;
+  bool HasAnyLink() override;
+  void ReadLinks(TReader* reader) override;
+  int GetLinkCount() override;
+  TVekBasicPin* GetLink(int index) override;
+  bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn) override;
+  bool CanJoinDispatcher(TVekStateDispatcher* dispatcher) override;
+  void SyncStatePeers() override;
+  HRESULT QueryPinInterface(const TGUID& iid) override;
+  TGUID GetConnectedType() override;
+  void CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin) override;
+  void CollectStreamTypesRestricted(TVekPinStreamType& list, TVekBasicPin* origin) override;
+  HRESULT QueryTypeInterfaceIn(const TGUID& iid) override;
+  HRESULT QueryTypeInterfaceOut(const TGUID& iid) override;
+  void CollectUpstreamChains(TVekObjectListList& chains, TVekObjectList* chain) override;
+
+  virtual bool CanConnectToSource(TVekBasicPin* source);
+  virtual TVekBasicPin* GetSourcePin();
+  virtual void WriteSourcePin(TWriter* writer);
+  virtual bool IsSourceStored();
+
+  void AddFunctionDependent(TVekSourcePin* pin);
+  void RemoveFunctionDependent(TVekSourcePin* pin);
+  void AddDataTypeDependent(TVekSourcePin* pin);
+  void RemoveDataTypeDependent(TVekSourcePin* pin);
+
+  // The walks a source pin starts downstream (see the .cpp).
+  void CollectTypesFromSource(TVekPinStreamType& list, TVekBasicPin* origin, bool restricted);
+  HRESULT QueryTypeFromSource(const TGUID& iid, TVekBasicPin* origin, bool out);
+  void Renegotiate(const TGUID& preferred, const TGUID& type);
+  void RenegotiateLink(const TGUID& preferred, const TGUID& type);
+  // Rebuilds the lock chain (and those of the sinks downstream).
+  void RebuildLockChain();
+
+  TGUID LinkType() const { return link_type_; }
+  IPtr<TVekObjectList> LockChain() const { return lock_chain_; }
+
+ private:
+  TGUID ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred);
+  HRESULT AskDataTypeDependents(const TGUID& iid, bool out);
+  void SetSourceLocked(TVekBasicPin* pin) { source_pin_ = pin; }
+  friend class TVekUnloadedPin;
+
+  TVekBasicPin* source_pin_ = nullptr;
+  TVekNotifyHandler handler_;
+  TGUID link_type_;
+  std::vector<TVekSourcePin*> function_dependents_;
+  std::vector<TVekSourcePin*> data_type_dependents_;
+  IPtr<TVekObjectList> lock_chain_;
+};
+
+// ---------------------------------------------------------------------------
+// State pins and state dispatchers
+
+class TVekStatePin : public TVekPin {
+  KESTRUNE_CLASS(TVekStatePin, TVekPin)
+  explicit TVekStatePin(TComponent* owner) : TVekPin(owner) {}
+  TVekPinKind GetPinKind() override { return vpkState; }
+  bool IsDirectlyDependentOn(TVekBasicPin* pin) override { return IsConnectedTo(pin); }
+  TGUID GetLinkType(TVekBasicPin* pin) override;
+  bool IsDependentOn(TVekBasicPin* pin) override { return IsDirectlyDependentOn(pin); }
+  bool CanLinkTo(TVekBasicPin* pin) override;
+  bool HasCommonType(TVekBasicPin* pin) override;
+  void SyncStatePeers() override;
+  virtual int GetStateLinkCount();
+  virtual TVekBasicPin* GetStateLink(int index);
+};
+
+struct TVekDispatcherPinStorage {
+  TVekBasicPin* Pin = nullptr;
+  TVekBasicPin* DependsOn = nullptr;
+};
+
+// Keeps the pins joined to it in step. Frees itself when fewer than two pins
+// remain. Registered in the design-time or run-time dispatcher list.
+class TVekStateDispatcher : public TVekPinObject {
+  KESTRUNE_CLASS(TVekStateDispatcher, TVekPinObject)
+  TVekStateDispatcher(const std::string& name, bool designRegistry);
+  // A dispatcher named "<owner>Link<n>" in the registry of the owner's mode.
+  static TVekStateDispatcher* CreateForOwner(TComponent* owner);
+  ~TVekStateDispatcher() override;
+  void BeforeDestruction() override;
+
+  void RemoveReference(TObject* object) override;
+  void SetDependencyName(TVekBasicPin* pin, const std::string& name) override;
+  std::string GetDependencyName(TVekBasicPin* pin) override;
+  virtual int GetPinCount();
+  virtual TVekBasicPin* GetPin(int index);
+  virtual TVekBasicPin* GetPinData(int index);
+  void AddPin(TVekBasicPin* pin) { AddPinEx(pin, nullptr); }
+  virtual void AddPinEx(TVekBasicPin* pin, TVekBasicPin* dependsOn);
+  // Removes the pin; with one pin left it lets it go, with none the
+  // dispatcher frees itself (once no section on it is held any more).
+  virtual void RemovePin(TVekBasicPin* pin);
+
+  bool Contains(TVekBasicPin* pin);
+  TVekBasicPin* GetPinDependency(TVekBasicPin* pin);
+  bool IsDependencyFree(TVekBasicPin* pinA, TVekBasicPin* pinB);
+  // Has a synchronising operation delivered after `changed` changed.
+  void SyncFrom(TVekBasicPin* changed);
+
+  void ResetWritten();
+  void MarkWritten(TObject* object);
+  bool IsWritten(TObject* object);
+  int WrittenCount();
+  bool SpansOwners();
+
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& name) { name_ = name; }
+  bool DesignRegistry() const { return design_registry_; }
+
+ private:
+  int IndexOfPinLocked(TVekBasicPin* pin) const;
+
+  std::string name_;
+  bool design_registry_;
+  std::vector<TVekDispatcherPinStorage> records_;
+  std::vector<TObject*> written_objects_;
+  int32_t written_count_ = 0;
+};
+
+// "<owner>Link<n>" with the smallest n free in the owner's registry.
+std::string UniqueDispatcherName(TComponent* owner);
+// The dispatcher of that name in the registry, or a new one made by `pin`.
+TVekStateDispatcher* FindOrCreateNamedDispatcher(TVekBasicPin* pin, const std::string& name,
+                                                 bool designRegistry);
+// The design-time (true) or run-time (false) dispatcher list.
+TList* GetDispatcherList(bool designRegistry);
+
+// ---------------------------------------------------------------------------
+// Placeholders and resolution by name
+
+// Stands in for a pin named by a stored link but not created yet; takes the
+// links made to it and hands them over when that pin appears.
+class TVekUnloadedPin : public TVekBasicPin {
+  KESTRUNE_CLASS(TVekUnloadedPin, TVekBasicPin)
+  // Registers in UnloadedPins, which owns it.
+  TVekUnloadedPin(TComponent* rootOwner, TVekPinKind kind, const std::string& identifierPath,
+                  const std::string& displayPath, const std::string& requesterPath);
+  void AfterConstruction() override;
+
+  void RemoveReference(TObject* object) override;
+  void ReplaceReference(TObject* oldObject, TObject* newObject) override;
+  void Disconnect(TVekBasicPin* pin, bool keepPlaceholder) override;
+  void AddSinkEntry(TVekBasicPin* sink, TVekBasicPin* dependsOn) override;
+  void ReleaseIfUnused() override;
+  TVekPinKind GetPinKind() override { return kind_; }
+  TComponent* GetOwnerComponent() override { return nullptr; }
+  std::string GetRelativePath() override;
+  std::string GetFullPath(bool withRoot) override;
+  std::string GetFullPathEx(bool withRoot) override;
+  bool IsDependentOn(TVekBasicPin*) override { return false; }
+  bool CanLinkTo(TVekBasicPin*) override { return true; }
+  bool HasCommonType(TVekBasicPin*) override { return true; }
+  bool IsConnected() override { return links_.Count() > 0; }
+  bool IsConnectedTo(TVekBasicPin* pin) override { return links_.IndexOfSink(pin) >= 0; }
+  bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
+  void DisconnectAll() override { links_.Clear(); }
+  void SetHoldCount(int count) override;
+  // The design state of the root owner given at creation (so that a
+  // placeholder links with run-time pins at run time).
+  bool IsDesigning() override { return designing_; }
+  TGUID FindCommonType(TVekBasicPin*) override { return {}; }
+  bool NotifyStatePeers(IVekNotifyOperation*, uint8_t, TVekBasicPin*) override { return false; }
+
+  // Hands the placeholder's links over to `pin`, makes every pin refer to
+  // `pin` instead, and frees the placeholder (exactly once, at the end).
+  static void TransferLinks(TVekUnloadedPin* placeholder, TVekBasicPin* pin);
+
+  const std::string& DisplayPath() const { return display_path_; }
+  const std::string& IdentifierPath() const { return identifier_path_; }
+  const std::string& RequesterPath() const { return requester_path_; }
+  bool Designing() const { return designing_; }
+  TComponent* RootOwner() const { return owner_component_; }
+  TVekSinkPinEntryList& Links() { return links_; }
+  // Set by a pin list that holds the placeholder as a pending entry.
+  bool HeldByPinList = false;
+
+ private:
+  std::string display_path_;
+  std::string identifier_path_;
+  TComponent* owner_component_ = nullptr;
+  TVekPinKind kind_;
+  bool designing_ = false;
+  TVekSinkPinEntryList links_;
+  std::string requester_path_;
+  bool releasing_ = false;
+  uint8_t hold_count_ = 0;
+};
+
+// Every live pin, in creation order, and every placeholder not yet adopted or
+// released (which the list owns). Guarded by GlobalPinCriticalSection.
+TList* AllPins();
+TObjectList* UnloadedPins();
+TCriticalSection* GlobalPinCriticalSection();
+
+TVekBasicPin* FindPinByFullPath(TList* list, TComponent* owner, const std::string& path);
+TVekBasicPin* FindPinByPath(TList* list, TComponent* owner, const std::string& path);
+// The pin a stored link names: found by identifier path, else by display
+// path, else a new placeholder. nullptr for an empty identifier path.
+TVekBasicPin* ResolvePinByPath(TList* list, TComponent* owner, TVekPinKind kind,
+                               const std::string& identifierPath, const std::string& displayPath,
+                               const std::string& requesterPath);
+
+// The framework's start-up and shutdown: GlobalLock, GlobalPinCriticalSection,
+// the listener list, the dispatcher lists, AllPins and UnloadedPins; the
+// shutdown also empties the stream-type registry.
+extern TUnit VekPinsUnit;

@@ -1,0 +1,42 @@
+#include "Vek/VekStdTypes.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<int32_t> g_serial_number{0};
+
+void InitVekStdTypes() {
+  g_serial_number.store(0);
+  RegisterStreamTypeName(VekIntegerSingleType, "Integer single");
+  RegisterStreamTypeName(VekFloatSingleType, "Float single");
+  RegisterStreamTypeName(VekRealSingleType, "Real single");
+  RegisterStreamTypeName(VekRealComplexSingleType, "Real Complex single");
+  RegisterStreamTypeName(VekBooleanSingleType, "Boolean single");
+  RegisterStreamTypeName(VekCharacterSingleType, "Character single");
+  RegisterStreamTypeName(VekStringType, "Sting");
+  RegisterStreamTypeConverter(VekGenericType, &GenericTypeFunction);
+}
+
+// The registry goes with the framework's shutdown.
+void FinalizeVekStdTypes() {}
+
+}  // namespace
+
+TUnit VekStdTypesUnit("VekStdTypes", &InitVekStdTypes, &FinalizeVekStdTypes);
+
+TVekNotifyOperation::TVekNotifyOperation() : serial_number_(g_serial_number.fetch_add(1) + 1) {}
+
+HRESULT TVekNotifyOperation::QueryInterface(const TGUID& iid, void** obj) {
+  HRESULT r = QueryInterfaceTable<IVekNotifyOperation>(this, iid, obj);
+  return r == S_OK ? r : TInterfacedObject::QueryInterface(iid, obj);
+}
+
+bool GenericTypeFunction(TVekBasicPin* pin, IVekBasicPin* target, const TGUID& streamType,
+                         uint8_t flags, IVekNotifyOperation* operation) {
+  (void)pin;
+  IPtr<IVekStreamReceive> receiver = QueryStreamReceive(target, VekGenericType);
+  if (!receiver)
+    return false;
+  return receiver->Receive(streamType, operation, flags);
+}
