@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "app/MainForm.h"
+#include "platform/classes/ClassesUnit.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
@@ -12,7 +13,7 @@
 int main() {
   int status = 0;
   try {
-    InitializeUnits({&FormsUnit});
+    InitializeUnits({&ClassesUnit, &FormsUnit});
     Application->Initialize();
     Application->CreateForm(fmMain);
     Application->Run();

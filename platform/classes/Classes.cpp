@@ -292,6 +292,17 @@ TCollection::TCollection(TClass itemClass) : item_class_(itemClass) {
 }
 
 TCollection::~TCollection() {
+  // Normally empty already (BeforeDestruction); a collection destroyed without
+  // Free still frees its items.
+  DeleteAllItems();
+}
+
+void TCollection::BeforeDestruction() {
+  DeleteAllItems();
+  inherited::BeforeDestruction();
+}
+
+void TCollection::DeleteAllItems() {
   update_count_ = 1;  // no Update calls while the items go
   while (!items_.empty()) {
     TCollectionItem* item = items_.back();

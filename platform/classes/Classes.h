@@ -196,6 +196,9 @@ class TCollection : public TPersistent {
   // `itemClass` must be a registered class derived from TCollectionItem.
   explicit TCollection(TClass itemClass);
   ~TCollection() override;
+  // Frees the items while the most derived class still runs, so that its
+  // Notify hears of every deletion.
+  void BeforeDestruction() override;
 
   TClass ItemClass() const { return item_class_; }
   int Count() const { return static_cast<int>(items_.size()); }
@@ -229,6 +232,7 @@ class TCollection : public TPersistent {
 
  private:
   friend class TCollectionItem;
+  void DeleteAllItems();
   void InsertItem(TCollectionItem* item);
   void RemoveItem(TCollectionItem* item);
   void ItemAdded(TCollectionItem* item);

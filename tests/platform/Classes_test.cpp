@@ -118,7 +118,21 @@ TEST(Collections, TellTheirOwnerOfEveryChange) {
   EXPECT_EQ(c->Count(), 1);
   EXPECT_EQ(c->Items(0)->ID(), 1);
   EXPECT_THROW(c->Items(5), EListError);
+  c->log.clear();
+  std::vector<std::string>* log = new std::vector<std::string>;
+  // Freeing the collection tells its most derived class of every deletion.
+  struct TKeepLog : TProbeCollection {
+    std::vector<std::string>* out;
+    ~TKeepLog() override { *out = log; }
+  };
   c->Free();
+  TKeepLog* kept = Create<TKeepLog>();
+  kept->out = log;
+  kept->Add();
+  kept->log.clear();
+  kept->Free();
+  EXPECT_EQ(*log, (std::vector<std::string>{"deleting 0"}));
+  delete log;
 }
 
 TEST(Persistent, DefaultAssignRefusesWithTheCannotAssignError) {
