@@ -37,7 +37,9 @@ TEST(ObjectLifeCycle, ClassNameAndAncestry) {
   EXPECT_EQ(obj->ClassName(), "TDerived");
   EXPECT_TRUE(obj->InheritsFrom(TBase::StaticClass()));
   EXPECT_TRUE(obj->Is<TObject>());
-  EXPECT_FALSE(Create<TBase>()->InheritsFrom(TDerived::StaticClass()));
+  TBase* base = Create<TBase>();
+  EXPECT_FALSE(base->InheritsFrom(TDerived::StaticClass()));
+  base->Free();
   obj->Free();
 }
 
