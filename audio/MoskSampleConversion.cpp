@@ -1,0 +1,374 @@
+#include "audio/MoskSampleConversion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// One codec per width: how a sample is read as a signed value (8 bits: about
+// the zero level), its range and full scale, and how a value is stored
+// modulo the width. Callers that must not wrap saturate before storing.
+struct UInt8Codec {
+  static constexpr int32_t Bytes = 1;
+  static constexpr int64_t Min = -MoskUInt8ZeroLevel;       // byte 0
+  static constexpr int64_t Max = 255 - MoskUInt8ZeroLevel;  // byte 255
+  static constexpr int64_t FullScale = MoskFullScale8;
+  static int64_t Load(const uint8_t* p) { return int64_t{*p} - MoskUInt8ZeroLevel; }
+  static void Store(uint8_t* p, int64_t value) {
+    *p = static_cast<uint8_t>(value + MoskUInt8ZeroLevel);  // modulo 256
+  }
+};
+
+struct Int16Codec {
+  static constexpr int32_t Bytes = 2;
+  static constexpr int64_t Min = -32768;
+  static constexpr int64_t Max = 32767;
+  static constexpr int64_t FullScale = MoskFullScale16;
+  static int64_t Load(const uint8_t* p) {
+    int16_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(uint8_t* p, int64_t value) {
+    const auto v = static_cast<int16_t>(value);  // modulo 2^16
+    std::memcpy(p, &v, sizeof v);
+  }
+};
+
+// Sign-extends the low 24 bits: the value modulo 2^24 in -2^23 .. 2^23 - 1.
+constexpr int64_t Wrap24(int64_t value) {
+  return ((value & 0xFFFFFF) ^ 0x800000) - 0x800000;
+}
+
+struct Int24Codec {
+  static constexpr int32_t Bytes = 3;
+  static constexpr int64_t Min = -8388608;
+  static constexpr int64_t Max = 8388607;
+  static constexpr int64_t FullScale = MoskFullScale24;
+  static int64_t Load(const uint8_t* p) { return ReadInt24Sample(p); }
+  static void Store(uint8_t* p, int64_t value) {
+    WriteInt24Sample(static_cast<int32_t>(Wrap24(value)), p);
+  }
+};
+
+struct Int32Codec {
+  static constexpr int32_t Bytes = 4;
+  static constexpr int64_t Min = -2147483648LL;
+  static constexpr int64_t Max = 2147483647;
+  static constexpr int64_t FullScale = MoskFullScale32;
+  static int64_t Load(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  static void Store(uint8_t* p, int64_t value) {
+    const auto v = static_cast<int32_t>(value);  // modulo 2^32
+    std::memcpy(p, &v, sizeof v);
+  }
+};
+
+// Calls f with the codec of `bits`; false (f not called) for other widths.
+template <class F>
+bool WithCodec(uint32_t bits, F&& f) {
+  switch (bits) {
+    case 8:
+      f(UInt8Codec{});
+      return true;
+    case 16:
+      f(Int16Codec{});
+      return true;
+    case 24:
+      f(Int24Codec{});
+      return true;
+    case 32:
+      f(Int32Codec{});
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsSupportedWidth(uint32_t bits) {
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Sample i of a strided run; the offset is formed in 64 bits.
+template <class Byte>
+Byte* At(Byte* base, uint32_t index, int32_t step) {
+  return base + static_cast<int64_t>(index) * step;
+}
+
+// The nearest integer to v, ties to even, saturated to [lo, hi]; NaN gives 0.
+// Written out rather than left to the floating-point unit, whose rounding
+// mode other code may change.
+int64_t RoundSaturate(double v, int64_t lo, int64_t hi) {
+  if (std::isnan(v))
+    return 0;
+  if (v <= static_cast<double>(lo))
+    return lo;
+  if (v >= static_cast<double>(hi))
+    return hi;
+  const double whole = std::trunc(v);
+  const double fraction = v - whole;  // exact
+  int64_t r = static_cast<int64_t>(whole);
+  const bool odd = (r & 1) != 0;
+  if (fraction > 0.5 || (fraction == 0.5 && odd)) {
+    ++r;
+  } else if (fraction < -0.5 || (fraction == -0.5 && odd)) {
+    --r;
+  }
+  return r;  // lo < v < hi with integral bounds keeps r within them
+}
+
+// t / s for a zero divisor: the range's end on the dividend's side, 0 for 0.
+template <class C>
+constexpr int64_t ZeroDivisorResult(int64_t t) {
+  return t > 0 ? C::Max : (t < 0 ? C::Min : 0);
+}
+
+// t / s truncated toward zero and saturated (only the minimum divided by -1
+// leaves the range).
+template <class C>
+int64_t DivideTruncated(int64_t t, int64_t s) {
+  if (s == 0)
+    return ZeroDivisorResult<C>(t);
+  return std::clamp(t / s, C::Min, C::Max);
+}
+
+// t / s rounded to nearest with ties to even and saturated: the 16-bit rule.
+// With q and r the truncated quotient and remainder, the fraction is |r| /
+// |s|; comparing 2|r| with |s| avoids a second division.
+template <class C>
+int64_t DivideRounded(int64_t t, int64_t s) {
+  if (s == 0)
+    return ZeroDivisorResult<C>(t);
+  int64_t q = t / s;
+  const int64_t twiceRest = 2 * std::abs(t % s);
+  const int64_t divisor = std::abs(s);
+  if (twiceRest > divisor || (twiceRest == divisor && (q & 1) != 0))
+    q += (t < 0) != (s < 0) ? -1 : 1;
+  return std::clamp(q, C::Min, C::Max);
+}
+
+template <class From, class To>
+void ConvertRun(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep,
+                uint8_t* dst) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* s = At(src, i, srcStep);
+    uint8_t* d = At(dst, i, dstStep);
+    if constexpr (std::is_same_v<From, To>) {
+      std::memcpy(d, s, From::Bytes);
+    } else {
+      // |x| <= 2^31 and F < 2^31: the product fits 64 bits.
+      const int64_t y = From::Load(s) * To::FullScale / From::FullScale;
+      To::Store(d, std::clamp(y, To::Min, To::Max));
+    }
+  }
+}
+
+// srcDst[i] := op(srcDst[i], src[i]) on signed values; the op's result is
+// stored modulo the width (ops that saturate have done so).
+template <class C, class Op>
+void CombineRun(const uint8_t* src, int32_t srcStep, uint8_t* srcDst, int32_t srcDstStep,
+                uint32_t count, Op op) {
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t* d = At(srcDst, i, srcDstStep);
+    C::Store(d, op(C::Load(d), C::Load(At(src, i, srcStep))));
+  }
+}
+
+enum class Arithmetic { Add, Subtract, Multiply, Divide };
+
+template <Arithmetic A, class C>
+int64_t Apply(int64_t t, int64_t s) {
+  // 16-bit results saturate; 8-, 24- and 32-bit ones are stored modulo the
+  // width. Every product of two samples fits 64 bits (at most 2^62).
+  constexpr bool saturate = std::is_same_v<C, Int16Codec>;
+  auto fit = [](int64_t v) { return saturate ? std::clamp(v, C::Min, C::Max) : v; };
+  if constexpr (A == Arithmetic::Add) {
+    return fit(t + s);
+  } else if constexpr (A == Arithmetic::Subtract) {
+    return fit(t - s);
+  } else if constexpr (A == Arithmetic::Multiply) {
+    return fit(t * s);
+  } else if constexpr (std::is_same_v<C, UInt8Codec>) {
+    // A divisor at the zero level gives the zero level; (-127) / (-1) =
+    // 127 and 128 / (-1) = -128 are stored modulo 256 like every 8-bit result.
+    return s == 0 ? 0 : t / s;
+  } else if constexpr (saturate) {
+    return DivideRounded<C>(t, s);
+  } else {
+    return DivideTruncated<C>(t, s);
+  }
+}
+
+template <Arithmetic A>
+bool Combine(uint32_t bits, const void* src, int32_t srcStep, void* srcDst, int32_t srcDstStep,
+             uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && srcDst != nullptr),
+                       "sample arithmetic on a null run");
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    CombineRun<C>(static_cast<const uint8_t*>(src), srcStep, static_cast<uint8_t*>(srcDst),
+                  srcDstStep, count, &Apply<A, C>);
+  });
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// 24-bit access
+
+int32_t ReadInt24Sample(const void* address) {
+  const auto* p = static_cast<const uint8_t*>(address);
+  const int32_t raw = p[0] | (p[1] << 8) | (p[2] << 16);
+  return (raw ^ 0x800000) - 0x800000;
+}
+
+void WriteInt24Sample(int32_t value, void* address) {
+  auto* p = static_cast<uint8_t*>(address);
+  const auto bits = static_cast<uint32_t>(value);
+  p[0] = static_cast<uint8_t>(bits);
+  p[1] = static_cast<uint8_t>(bits >> 8);
+  p[2] = static_cast<uint8_t>((bits >> 16) | (value < 0 ? 0x80u : 0u));
+}
+
+// ---------------------------------------------------------------------------
+// Width conversion
+
+bool ConvertSampleWidth(const void* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
+                        int32_t dstStep, uint32_t dstBits, void* dst) {
+  if (!IsSupportedWidth(srcBits) || !IsSupportedWidth(dstBits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "sample conversion on a null run");
+  const auto* from = static_cast<const uint8_t*>(src);
+  auto* to = static_cast<uint8_t*>(dst);
+  WithCodec(srcBits, [&](auto source) {
+    WithCodec(dstBits, [&](auto target) {
+      ConvertRun<decltype(source), decltype(target)>(from, srcStep, count, dstStep, to);
+    });
+  });
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Element-wise arithmetic
+
+bool AddSamples(uint32_t bits, const void* src, int32_t srcStep, void* srcDst, int32_t srcDstStep,
+                uint32_t count) {
+  return Combine<Arithmetic::Add>(bits, src, srcStep, srcDst, srcDstStep, count);
+}
+
+bool SubtractSamples(uint32_t bits, const void* src, int32_t srcStep, void* srcDst,
+                     int32_t srcDstStep, uint32_t count) {
+  return Combine<Arithmetic::Subtract>(bits, src, srcStep, srcDst, srcDstStep, count);
+}
+
+bool MultiplySamples(uint32_t bits, const void* src, int32_t srcStep, void* srcDst,
+                     int32_t srcDstStep, uint32_t count) {
+  return Combine<Arithmetic::Multiply>(bits, src, srcStep, srcDst, srcDstStep, count);
+}
+
+bool DivideSamples(uint32_t bits, const void* src, int32_t srcStep, void* srcDst,
+                   int32_t srcDstStep, uint32_t count) {
+  return Combine<Arithmetic::Divide>(bits, src, srcStep, srcDst, srcDstStep, count);
+}
+
+// ---------------------------------------------------------------------------
+// Whole runs
+
+bool FillSamples(uint32_t bits, int32_t value, void* dst, uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || dst != nullptr, "sample fill of a null run");
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    uint8_t pattern[C::Bytes];
+    C::Store(pattern, value);
+    auto* d = static_cast<uint8_t*>(dst);
+    for (uint32_t i = 0; i < count; ++i)
+      std::memcpy(d + static_cast<size_t>(i) * C::Bytes, pattern, C::Bytes);
+  });
+}
+
+bool ZeroSamples(uint32_t bits, void* dst, uint32_t count) {
+  if (!IsSupportedWidth(bits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || dst != nullptr, "sample zero of a null run");
+  if (count != 0) {
+    const int byte = bits == 8 ? MoskUInt8ZeroLevel : 0;
+    std::memset(dst, byte, static_cast<size_t>(count) * (bits / 8));
+  }
+  return true;
+}
+
+bool ScaleSamples(uint32_t bits, double factor, void* srcDst, uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || srcDst != nullptr, "sample scaling of a null run");
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    auto* d = static_cast<uint8_t*>(srcDst);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint8_t* p = d + static_cast<size_t>(i) * C::Bytes;
+      C::Store(p, RoundSaturate(static_cast<double>(C::Load(p)) * factor, C::Min, C::Max));
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Float conversions
+
+void ConvertInt24ToFloat(const void* src, int32_t srcStep, float* dst, int32_t dstStep,
+                         uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "float conversion on a null run");
+  const auto* s = static_cast<const uint8_t*>(src);
+  auto* d = reinterpret_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto v = static_cast<float>(ReadInt24Sample(At(s, i, srcStep)));  // exact: 24 bits
+    std::memcpy(At(d, i, dstStep), &v, sizeof v);
+  }
+}
+
+void ConvertInt32ToFloat(const void* src, int32_t srcStep, float* dst, int32_t dstStep,
+                         uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "float conversion on a null run");
+  const auto* s = static_cast<const uint8_t*>(src);
+  auto* d = reinterpret_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; ++i) {
+    // int32 -> double is exact, so the one rounding is double -> float.
+    const auto v = static_cast<float>(static_cast<double>(Int32Codec::Load(At(s, i, srcStep))));
+    std::memcpy(At(d, i, dstStep), &v, sizeof v);
+  }
+}
+
+namespace {
+
+template <class C>
+void ConvertFloatRun(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
+                     uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "float conversion on a null run");
+  const auto* s = reinterpret_cast<const uint8_t*>(src);
+  auto* d = static_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; ++i) {
+    float v;
+    std::memcpy(&v, At(s, i, srcStep), sizeof v);
+    C::Store(At(d, i, dstStep), RoundSaturate(v, C::Min, C::Max));
+  }
+}
+
+}  // namespace
+
+void ConvertFloatToInt24(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
+                         uint32_t count) {
+  ConvertFloatRun<Int24Codec>(src, srcStep, dst, dstStep, count);
+}
+
+void ConvertFloatToInt32(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
+                         uint32_t count) {
+  ConvertFloatRun<Int32Codec>(src, srcStep, dst, dstStep, count);
+}
