@@ -58,20 +58,7 @@ inline std::int16_t ZeroDivisorResult(std::int32_t dividend) {
 
 PrimitiveStatus RoiFillInt16(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                              std::int32_t width, std::int32_t height) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (width < 1 || height < 1) {
-    return StatusBadLength;
-  }
-  if (dstStep < 1) {
-    return StatusBadStep;
-  }
-  auto* bytes = reinterpret_cast<unsigned char*>(dst);
-  for (std::int64_t row = 0; row < height; ++row) {
-    FillBlocks(reinterpret_cast<std::int16_t*>(RowAt(bytes, row, dstStep)), width, value);
-  }
-  return StatusOk;
+  return FillBlockChecked(value, dst, dstStep, width, height);
 }
 
 PrimitiveStatus RoiAddInt16InPlaceScaledPortable(const std::int16_t* src, std::int32_t srcStep,

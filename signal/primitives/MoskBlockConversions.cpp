@@ -94,20 +94,7 @@ std::uint8_t ShiftToByte(std::int32_t x) {
 
 PrimitiveStatus RoiSetInt32Portable(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
                                     std::int32_t width, std::int32_t height) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (width < 1 || height < 1) {
-    return StatusBadLength;
-  }
-  if (dstStep < 1) {
-    return StatusBadStep;
-  }
-  auto* bytes = reinterpret_cast<unsigned char*>(dst);
-  for (std::int64_t row = 0; row < height; ++row) {
-    FillBlocks(reinterpret_cast<std::int32_t*>(RowAt(bytes, row, dstStep)), width, value);
-  }
-  return StatusOk;
+  return FillBlockChecked(value, dst, dstStep, width, height);
 }
 
 PrimitiveStatus RoiCopyUInt8Portable(const std::uint8_t* src, std::int32_t srcStep,

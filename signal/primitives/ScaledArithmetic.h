@@ -17,6 +17,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "signal/primitives/PrimitiveDispatch.h"
+
 namespace primitives_detail {
 
 // How a scale factor is applied, decided once per call.
@@ -242,6 +244,28 @@ inline void FillBlocks(T* dst, std::int64_t len, T value) {
   for (; i < len; ++i) {
     StoreUnaligned<T>(dst + i, value);
   }
+}
+
+// The checked 2-D fill shared by the block fills: -8 for a null dst, -6 for a
+// width or height below 1, -14 for a step below 1, else every element of the
+// block set to value.
+template <typename T>
+inline PrimitiveStatus FillBlockChecked(T value, T* dst, std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height) {
+  if (dst == nullptr) {
+    return StatusNullPointer;
+  }
+  if (width < 1 || height < 1) {
+    return StatusBadLength;
+  }
+  if (dstStep < 1) {
+    return StatusBadStep;
+  }
+  auto* bytes = reinterpret_cast<unsigned char*>(dst);
+  for (std::int64_t row = 0; row < height; ++row) {
+    FillBlocks(reinterpret_cast<T*>(RowAt(bytes, row, dstStep)), width, value);
+  }
+  return StatusOk;
 }
 
 // Calls run(scale) once, where scale(t) is the stored element value of the
