@@ -35,6 +35,11 @@
 //   may link and unlink from inside a handler: the change upgrades the
 //   pusher's own read lock. This is safe only while no other thread pushes or
 //   holds GlobalLock for reading; no component of ours does it.
+// - A pin list's own section (Vek/VekPinList.h) is a leaf for readers: a
+//   query takes it after whatever group locks its caller holds (a push reads
+//   its component's list) and calls no pin while holding it. Changes of a
+//   list take it under the global write section and may then free or link
+//   pins.
 #pragma once
 
 #include <atomic>

@@ -30,6 +30,11 @@ class TVekPinListAccess {
   virtual int IndexOfPin(TVekBasicPin* pin) = 0;
   // The display name of an index: its stored name, or "Pin [<index>]".
   virtual std::string GetPinName(int index) = 0;
+  // `pin`, which the list holds, is being destroyed: the list forgets it
+  // (a list that frees the pin itself ignores the call). Called from the
+  // pin's BeforeDestruction under the global write section. Nothing by
+  // default.
+  virtual void PinDestroying(TVekBasicPin* pin) { (void)pin; }
 
  protected:
   ~TVekPinListAccess() = default;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "Vek/VekPinList.h"
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
@@ -30,6 +31,7 @@ void InitVekPins() {
   g_dispatcher_lists[1] = Create<TList>();
   g_all_pins = Create<TList>();
   g_unloaded_pins = Create<TObjectList>(/*ownsObjects=*/true);
+  RegisterVekPinListClass();
 }
 
 void FinalizeVekPins() {
@@ -394,6 +396,10 @@ void TVekBasicPin::BeforeDestruction() {
       if (pin != this && IsRegisteredPin(pin))
         pin->RemoveReference(this);
     }
+    // A pin list that holds this pin (and is not the one freeing it) drops
+    // its entry, so that it never hands out a freed pin.
+    if (TVekPinListAccess* list = std::exchange(PinList, nullptr))
+      list->PinDestroying(this);
   }
   inherited::BeforeDestruction();
 }

@@ -31,7 +31,9 @@
 // by GlobalPinCriticalSection, last in the order.
 //
 // Start-up: VekPinsUnit (GlobalLock, the registries, the pin-event
-// listeners); VekStdTypesUnit registers the standard stream types.
+// listeners, the published Count of pin lists); VekStdTypesUnit registers the
+// standard stream types. Value pins: Vek/VekValuePins.h; pin lists:
+// Vek/VekPinList.h.
 #pragma once
 
 #include <cstdint>
@@ -391,7 +393,9 @@ class TVekBasicPin : public TVekPinObject,
   virtual HRESULT DoQueryInterface(const TGUID& iid, void** obj);
 
   // The pin list that numbers this pin (nullptr when the owner holds it
-  // directly). Set by the pin list.
+  // directly). Set by the pin list, also on a placeholder it holds as a
+  // pending entry; a pin destroyed while it is set tells the list
+  // (PinDestroying).
   TVekPinListAccess* PinList = nullptr;
   // The root-owner name read from the stored "Form" property.
   std::string StoredFormName;
@@ -901,6 +905,11 @@ class TVekUnloadedPin : public TVekBasicPin {
   // Hands the placeholder's links over to `pin`, makes every pin refer to
   // `pin` instead, and frees the placeholder (exactly once, at the end).
   static void TransferLinks(TVekUnloadedPin* placeholder, TVekBasicPin* pin);
+  // Drops a placeholder that no pin will adopt, linked or not: it leaves
+  // UnloadedPins and is freed, and the pins linked to it forget it. For the
+  // pin list that held it as a pending entry. Takes the global write
+  // section.
+  static void Discard(TVekUnloadedPin* placeholder);
 
   const std::string& DisplayPath() const { return display_path_; }
   const std::string& IdentifierPath() const { return identifier_path_; }
@@ -908,7 +917,8 @@ class TVekUnloadedPin : public TVekBasicPin {
   bool Designing() const { return designing_; }
   TComponent* RootOwner() const { return owner_component_; }
   TVekSinkPinEntryList& Links() { return links_; }
-  // Set by a pin list that holds the placeholder as a pending entry.
+  // Set by a pin list that holds the placeholder as a pending entry (the
+  // placeholder then stays while unlinked, until the list lets it go).
   bool HeldByPinList = false;
 
  private:

@@ -219,3 +219,20 @@ void TVekUnloadedPin::TransferLinks(TVekUnloadedPin* placeholder, TVekBasicPin* 
   if (registered)
     placeholder->Free();
 }
+
+void TVekUnloadedPin::Discard(TVekUnloadedPin* placeholder) {
+  if (placeholder == nullptr)
+    return;
+  TVekGlobalWriteLockSection global;
+  placeholder->HeldByPinList = false;
+  // Freeing makes the linked pins forget it (BeforeDestruction); they then
+  // ask it to ReleaseIfUnused, which finds it out of the registry already.
+  placeholder->releasing_ = true;
+  bool registered;
+  {
+    kestrune::CriticalSectionGuard guard(*GlobalPinCriticalSection());
+    registered = UnloadedPins()->Extract(placeholder) != nullptr;
+  }
+  if (registered)
+    placeholder->Free();
+}
