@@ -1,6 +1,7 @@
 // Registries, pin events, the stream-type registry, pin paths and the three
 // abstract pin layers (TVekBasicPin, TVekPin, TVekStreamPin).
 #include "Vek/VekPins.h"
+#include "Vek/VekPathText.h"
 
 #include <algorithm>
 
@@ -347,15 +348,8 @@ std::string GetPinPath(TVekBasicPin* pin, bool withRoot, bool identifierForm) {
 
 namespace {
 
-std::string AfterFirstDot(const std::string& s) {
-  const size_t dot = s.find('.');
-  return dot == std::string::npos ? std::string() : s.substr(dot + 1);
-}
-
-std::string BeforeFirstDot(const std::string& s) {
-  const size_t dot = s.find('.');
-  return dot == std::string::npos ? std::string() : s.substr(0, dot);
-}
+using vek_detail::AfterFirstDot;
+using vek_detail::BeforeFirstDot;
 
 }  // namespace
 

@@ -1,19 +1,13 @@
 // Placeholder pins and the resolution of stored links by name.
 #include <algorithm>
 
+#include "Vek/VekPathText.h"
 #include "Vek/VekPins.h"
 
 namespace {
 
-std::string AfterFirstDot(const std::string& s) {
-  const size_t dot = s.find('.');
-  return dot == std::string::npos ? std::string() : s.substr(dot + 1);
-}
-
-std::string BeforeFirstDot(const std::string& s) {
-  const size_t dot = s.find('.');
-  return dot == std::string::npos ? std::string() : s.substr(0, dot);
-}
+using vek_detail::AfterFirstDot;
+using vek_detail::BeforeFirstDot;
 
 // A copy of a registry list. The walks below call into pins, which may take
 // group locks; GlobalPinCriticalSection is last in the lock order and is not
