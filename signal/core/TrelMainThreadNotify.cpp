@@ -90,7 +90,7 @@ void RemoveNotifier(TTrelMainThreadNotify* notifier) {
 
 // Shutdown: waits until no post is outstanding. On the main thread the
 // posts can only arrive if we serve the loop ourselves.
-void FinalizeMainThreadNotify() {
+void WaitForOutstandingNotifications() {
   while (g_outstanding.load() >= 1) {
     kestrune::MainLoop* loop = kestrune::MainLoop::Current();
     if (loop == nullptr)
@@ -102,9 +102,24 @@ void FinalizeMainThreadNotify() {
   }
 }
 
-void InitMainThreadNotify() {}
+void FinalizeMainThreadNotify() {
+  WaitForOutstandingNotifications();
+  FreeAndNil(ClockGenList);
+}
+
+void InitMainThreadNotify() {
+  ClockGenList = Create<TTrelClockGenList>();
+}
 
 }  // namespace
+
+TTrelClockGenList* ClockGenList = nullptr;
+
+TTrelClockGenList::TTrelClockGenList() : list_(Create<TObjectList>(/*ownsObjects=*/false)) {}
+
+TTrelClockGenList::~TTrelClockGenList() {
+  list_->Free();
+}
 
 TUnit TrelMainThreadNotifyUnit("TrelMainThreadNotify", &InitMainThreadNotify,
                                &FinalizeMainThreadNotify);

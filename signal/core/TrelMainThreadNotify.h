@@ -44,6 +44,7 @@
 
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/Units.h"
+#include "platform/rtl/Lists.h"
 #include "platform/win/Messages.h"
 
 class TTrelMainWindowNode;
@@ -90,9 +91,23 @@ int32_t NotifierCount();
 // Any thread: posts accepted for a live window and not yet dispatched.
 int32_t OutstandingNotifications();
 
-// Start-up: nothing (needs VekPinsUnit started before it). Shutdown: waits
+// The process-wide list of clock generators: one object list that does not
+// own its items. Nothing in the program fills it yet. It exists between the
+// unit's start-up and shutdown (nullptr otherwise); main thread.
+class TTrelClockGenList : public TObject {
+  KESTRUNE_CLASS(TTrelClockGenList, TObject)
+  TTrelClockGenList();
+  ~TTrelClockGenList() override;
+  TObjectList* List() const { return list_; }
+
+ private:
+  TObjectList* list_;
+};
+extern TTrelClockGenList* ClockGenList;
+
+// Start-up: creates ClockGenList (needs VekPinsUnit started before it). Shutdown: waits
 // while OutstandingNotifications() is 1 or more, 1 ms between reads; on the
 // main thread it serves the main loop meanwhile, so the pending posts are
 // delivered rather than waited for in vain. Without a main loop nothing
-// queued can arrive any more, and it does not wait.
+// queued can arrive any more, and it does not wait. Then frees ClockGenList.
 extern TUnit TrelMainThreadNotifyUnit;

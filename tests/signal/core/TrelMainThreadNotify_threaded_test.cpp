@@ -314,7 +314,11 @@ TEST_F(MainThreadNotifyTest, ShutdownWaitsUntilNoNotificationIsOutstanding) {
     TrelMainThreadNotifyUnit.Finalize();  // returns only once nothing is outstanding
     EXPECT_EQ(OutstandingNotifications(), 0);
     EXPECT_EQ(recorder.Calls(), row.expectedCalls);
+    EXPECT_EQ(ClockGenList, nullptr);  // the unit's list goes with the unit
     TrelMainThreadNotifyUnit.Initialize();
+    ASSERT_NE(ClockGenList, nullptr);
+    EXPECT_EQ(ClockGenList->List()->Count(), 0);
+    EXPECT_FALSE(ClockGenList->List()->OwnsObjects());
     FreeAndNil(notifier);
   }
 }
