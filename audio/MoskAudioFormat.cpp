@@ -106,45 +106,6 @@ void TMoskAudioFormatBasic::UpdateWaveFormatLocked() {
   wave_format_.SubFormat = WAVE_SUBFORMAT_PCM;
 }
 
-TMoskAudioFormatBasic::Snapshot TMoskAudioFormatBasic::TakeSnapshot() {
-  Snapshot values{};
-  auto read = [&] { ReadSnapshotLocked(values); };
-  if (lock_owner_ != nullptr) {
-    lock_owner_->WriteLocked(read);
-  } else {
-    read();
-  }
-  return values;
-}
-
-void TMoskAudioFormatBasic::ReadSnapshotLocked(Snapshot& values) {
-  values.channels = GetChannels();
-  values.bits = GetBits();
-  values.sampleRate = GetSampleRate();
-  values.channelMask = GetChannelMask();
-}
-
-void TMoskAudioFormatBasic::ApplySnapshotLocked(const Snapshot& values) {
-  // A snapshot comes from a format, so its values are within range already.
-  StoreChannelsLocked(std::clamp(values.channels, MinChannels, MaxChannels));
-  StoreBitsLocked(std::clamp(values.bits, MinBits, MaxBits));
-  wave_format_.Format.nSamplesPerSec = values.sampleRate;
-  wave_format_.dwChannelMask = values.channelMask;
-}
-
-void TMoskAudioFormatBasic::Assign(TPersistent* source) {
-  auto* format = dynamic_cast<TMoskAudioFormatBasic*>(source);
-  if (format == nullptr) {
-    inherited::Assign(source);  // raises the cannot-assign error
-    return;
-  }
-  const Snapshot values = format->TakeSnapshot();
-  Change([&] {
-    ApplySnapshotLocked(values);
-    return true;
-  });
-}
-
 // ---------------------------------------------------------------------------
 // TMoskAudioFormat
 
@@ -160,18 +121,6 @@ void TMoskAudioFormat::SetBufferSize(uint32_t value) {
     buffer_size_ = frames;
     return true;
   });
-}
-
-void TMoskAudioFormat::ReadSnapshotLocked(Snapshot& values) {
-  inherited::ReadSnapshotLocked(values);
-  values.bufferSize = buffer_size_;
-  values.hasBufferSize = true;
-}
-
-void TMoskAudioFormat::ApplySnapshotLocked(const Snapshot& values) {
-  inherited::ApplySnapshotLocked(values);
-  if (values.hasBufferSize)
-    buffer_size_ = std::max<uint32_t>(values.bufferSize, 1);
 }
 
 // ---------------------------------------------------------------------------

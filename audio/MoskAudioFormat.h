@@ -5,18 +5,19 @@
 // (Create<TMoskAudioFormat>(owner, lockOwner, onChange)), publishes it as a
 // read-only sub-object (`AudioFormat`), and frees it in its destructor. Stored
 // descriptions set its properties one by one ("AudioFormat.SampleRate =
-// 44100"); a whole format can also be copied with Assign.
+// 44100"). A format has no Assign of its own: assigning a whole object to
+// it raises the class library's cannot-assign EConvertError.
 //
 // The format keeps a complete 40-byte extensible wave-format header in step
 // with its properties at all times, so the header can be handed unchanged to
 // the capture device and to the start-wave operation that announces the
 // stream downstream (GetWaveFormat).
 //
-// Threads: the setters (and Assign) run inside the lock owner's write
-// section, so a setter on the main thread is serialised with the owner's own
-// locked work on the capture thread; the change handler runs inside that
-// section too. The getters and GetWaveFormat read without locking: call them
-// on the thread that sets the properties, or inside the owner's lock.
+// Threads: the setters run inside the lock owner's write section, so a
+// setter on the main thread is serialised with the owner's own locked work
+// on the capture thread; the change handler runs inside that section too.
+// The getters and GetWaveFormat read without locking: call them on the
+// thread that sets the properties, or inside the owner's lock.
 #pragma once
 
 #include <cstdint>
@@ -116,40 +117,15 @@ class TMoskAudioFormatBasic : public TPersistent {
   uint32_t GetContainerBits() const { return wave_format_.Format.wBitsPerSample; }
   uint32_t GetBlockAlign() const { return wave_format_.Format.nBlockAlign; }
 
-  // Copies another format: channels, bits, sample rate and channel mask (and
-  // the frames per block when both are TMoskAudioFormat), as one change under
-  // this format's lock with one call of the change handler. The source is
-  // read under its own lock first; the two locks are never held together.
-  // Any other source raises the class library's cannot-assign EConvertError
-  // and changes nothing.
-  void Assign(TPersistent* source) override;
-
   TPersistent* GetOwner() override { return owner_; }
 
  protected:
-  // The values Assign copies.
-  struct Snapshot {
-    uint32_t channels;
-    uint32_t bits;
-    uint32_t sampleRate;
-    TMoskSpeakers channelMask;
-    uint32_t bufferSize;
-    bool hasBufferSize;
-  };
-  // Caller holds this format's lock: reads the values into `values`.
-  virtual void ReadSnapshotLocked(Snapshot& values);
-  // Caller holds this format's lock: stores the values of a snapshot (the
-  // caller then rewrites the header and calls the change handler).
-  virtual void ApplySnapshotLocked(const Snapshot& values);
-
   // Runs `store` under the lock owner's write section; when it returns true
   // (something changed), rewrites the header and calls the change handler,
   // still inside the section.
   void Change(const std::function<bool()>& store);
 
  private:
-  // Reads this format's values under its lock.
-  Snapshot TakeSnapshot();
   // Caller holds the lock (or is the constructor).
   void StoreChannelsLocked(uint32_t value);
   void StoreBitsLocked(uint32_t value);
@@ -171,10 +147,6 @@ class TMoskAudioFormat : public TMoskAudioFormatBasic {
   // Frames per capture block; 0 is taken as 1; only a different value is a
   // change. The header does not carry it.
   void SetBufferSize(uint32_t value);
-
- protected:
-  void ReadSnapshotLocked(Snapshot& values) override;
-  void ApplySnapshotLocked(const Snapshot& values) override;
 
  private:
   uint32_t buffer_size_ = 1024;

@@ -1,0 +1,257 @@
+#include "audio/MoskWaveThread.h"
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "platform/classes/MainLoop.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+// An exception that escaped the handler: the main thread's central handler
+// shows it, as it does for every event handler. Posting never waits for the
+// main thread.
+void ReportHandlerException(const std::exception_ptr& error) {
+  if (kestrune::MainLoop* loop = kestrune::MainLoop::Current()) {
+    loop->Post([error] { std::rethrow_exception(error); });
+  } else {
+    std::fprintf(stderr, "Wave thread: %s\n", kestrune::ExceptionText(error).c_str());
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// TMoskWaveThread
+
+TMoskWaveThread::TMoskWaveThread(TMoskWaveMessageHandler handler)
+    : TThread(/*createSuspended=*/true), handler_(handler) {
+  KESTRUNE_USAGE_CHECK(handler_.Assigned(), "a wave thread needs a handler");
+}
+
+TMoskWaveThread::~TMoskWaveThread() {
+  kestrune::CriticalSectionGuard guard(queue_lock_);
+  DropQueuedLocked();
+  while (free_list_ != nullptr) {
+    delete std::exchange(free_list_, free_list_->next);
+  }
+}
+
+void TMoskWaveThread::AfterConstruction() {
+  inherited::AfterConstruction();  // created suspended: nothing runs yet
+  SetPriority(kestrune::ThreadPriority::Highest);
+  Resume();
+}
+
+void TMoskWaveThread::BeforeDestruction() {
+  // The base terminates and waits; the thread must also be woken to see it.
+  Terminate();
+  wake_.SetEvent();
+  inherited::BeforeDestruction();
+}
+
+bool TMoskWaveThread::Post(UINT message, HWAVEIN device, DWORD_PTR parameter) {
+  if (Terminated()) {
+    return false;
+  }
+  {
+    kestrune::CriticalSectionGuard guard(queue_lock_);
+    Record* record = free_list_;
+    if (record != nullptr) {
+      free_list_ = record->next;
+    } else {
+      record = new (std::nothrow) Record;
+      if (record == nullptr) {
+        return false;
+      }
+    }
+    *record = Record{nullptr, device, message, parameter};
+    if (tail_ != nullptr) {
+      tail_->next = record;
+    } else {
+      head_ = record;
+    }
+    tail_ = record;
+    ++queued_;
+  }
+  wake_.SetEvent();
+  return true;
+}
+
+void TMoskWaveThread::Stop() {
+  Terminate();
+  wake_.SetEvent();
+  WaitFor();
+}
+
+std::size_t TMoskWaveThread::QueuedCount() {
+  kestrune::CriticalSectionGuard guard(queue_lock_);
+  return queued_;
+}
+
+bool TMoskWaveThread::TakeLocked(Record& out) {
+  Record* record = head_;
+  if (record == nullptr) {
+    return false;
+  }
+  head_ = record->next;
+  if (head_ == nullptr) {
+    tail_ = nullptr;
+  }
+  --queued_;
+  out = *record;
+  record->next = free_list_;
+  free_list_ = record;
+  return true;
+}
+
+void TMoskWaveThread::DropQueuedLocked() {
+  Record unused;
+  while (TakeLocked(unused)) {
+  }
+}
+
+void TMoskWaveThread::Execute() {
+  while (!Terminated()) {
+    wake_.WaitFor(INFINITE);
+    // Every wake-up empties the queue, so appends that set the event while
+    // the previous pass ran (the event counts them once) are all taken.
+    while (!Terminated()) {
+      Record taken;
+      {
+        kestrune::CriticalSectionGuard guard(queue_lock_);
+        if (!TakeLocked(taken)) {
+          break;
+        }
+      }
+      if (Terminated()) {
+        break;  // the record in hand is dropped with the rest
+      }
+      try {
+        handler_(taken.message, taken.device, taken.parameter);
+      } catch (...) {
+        ReportHandlerException(std::current_exception());
+      }
+    }
+  }
+  kestrune::CriticalSectionGuard guard(queue_lock_);
+  DropQueuedLocked();
+}
+
+bool PostWaveMessage(TMoskWaveThread* thread, UINT message, HWAVEIN device, DWORD_PTR parameter) {
+  return thread != nullptr && thread->Post(message, device, parameter);
+}
+
+void WaveInCallback(HWAVEIN device, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                    DWORD_PTR /*param2*/) {
+  // Nothing can be reported to the driver: a message the thread refuses (it
+  // is stopping) is dropped.
+  (void)PostWaveMessage(reinterpret_cast<TMoskWaveThread*>(instance), message, device, param1);
+}
+
+void StopWaveThread(TMoskWaveThread* thread) {
+  if (thread != nullptr) {
+    thread->Stop();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// TMoskWaveBuffer
+
+TMoskWaveBuffer::TMoskWaveBuffer(HWAVEIN device, TMoskAudioParams* params,
+                                 IPtr<IMoskAudioBuffer> buffer)
+    : device_(device), params_(params), buffer_(std::move(buffer)) {
+  KESTRUNE_USAGE_CHECK(buffer_, "a capture block needs a buffer");
+  // The device overwrites the whole sample area; the block is the buffer's
+  // own (it was just made), so this takes no copy.
+  header_.lpData = reinterpret_cast<char*>(buffer_->GetWriteData());
+  header_.dwBufferLength = static_cast<DWORD>(buffer_->GetByteSize());
+  header_.dwUser = reinterpret_cast<DWORD_PTR>(this);
+}
+
+// ---------------------------------------------------------------------------
+// TMoskAudioParams
+
+TMoskAudioParams::~TMoskAudioParams() = default;
+
+void TMoskAudioParams::AssertLocked() const {
+  KESTRUNE_USAGE_CHECK(lock_.HeldByCurrentThread(), "the capture state's lock is not held");
+}
+
+bool TMoskAudioParams::ActiveLocked() const {
+  AssertLocked();
+  return active_;
+}
+
+void TMoskAudioParams::SetActiveLocked(bool active) {
+  AssertLocked();
+  active_ = active;
+}
+
+bool TMoskAudioParams::PumpMasterLocked() const {
+  AssertLocked();
+  return pump_master_;
+}
+
+void TMoskAudioParams::SetPumpMasterLocked(bool pumpMaster) {
+  AssertLocked();
+  pump_master_ = pumpMaster;
+}
+
+HWAVEIN TMoskAudioParams::DeviceLocked() const {
+  AssertLocked();
+  return device_;
+}
+
+void TMoskAudioParams::SetDeviceLocked(HWAVEIN device) {
+  AssertLocked();
+  device_ = device;
+}
+
+TMoskWaveBuffer* TMoskAudioParams::AddBlockLocked(HWAVEIN device, IPtr<IMoskAudioBuffer> buffer) {
+  AssertLocked();
+  try {
+    blocks_.reserve(blocks_.size() + 1);  // the append below cannot fail
+    blocks_.push_back(std::make_unique<TMoskWaveBuffer>(device, this, std::move(buffer)));
+  } catch (const std::bad_alloc&) {
+    throw EOutOfMemory("Out of memory");
+  }
+  return blocks_.back().get();
+}
+
+TMoskWaveBuffer* TMoskAudioParams::FindBlockLocked(HWAVEIN device, const WAVEHDR* header) const {
+  AssertLocked();
+  if (device == HWAVEIN{} || device != device_) {
+    return nullptr;
+  }
+  for (const auto& block : blocks_) {
+    if (block->Header() == header && block->Device() == device) {
+      return block.get();
+    }
+  }
+  return nullptr;
+}
+
+std::unique_ptr<TMoskWaveBuffer> TMoskAudioParams::RemoveBlockLocked(TMoskWaveBuffer* block) {
+  AssertLocked();
+  for (auto it = blocks_.begin(); it != blocks_.end(); ++it) {
+    if (it->get() == block) {
+      std::unique_ptr<TMoskWaveBuffer> taken = std::move(*it);
+      blocks_.erase(it);
+      return taken;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<std::unique_ptr<TMoskWaveBuffer>> TMoskAudioParams::TakeBlocksLocked() {
+  AssertLocked();
+  return std::exchange(blocks_, {});
+}
+
+std::size_t TMoskAudioParams::BlockCountLocked() const {
+  AssertLocked();
+  return blocks_.size();
+}
