@@ -4,8 +4,13 @@
 
 namespace {
 
+// Each component family registers its published properties here, one line
+// each.
 void InitMoskAudio() {
   RegisterMoskAudioFormatClasses();
+  // capture component
+  // channel splitter, converter and spectrum
+  // filters, amplifier, DC remover and meters
 }
 
 }  // namespace
