@@ -51,6 +51,22 @@ void EraseFirst(std::vector<TVekObject*>& list, const TVekObject* object) {
     list.erase(it);
 }
 
+// Takes a level (Enter: BeginRead or BeginWrite) of the lock object that
+// `lockRaw` points to. When the group got a new lock object while we waited,
+// leaves the old one (Leave: the matching End) and takes the new one.
+template <void (IVekLockObject::*Enter)(), void (IVekLockObject::*Leave)()>
+void EnterCurrentLockObject(const std::atomic<IVekLockObject*>& lockRaw) {
+  IVekLockObject* lock = lockRaw.load();
+  for (;;) {
+    (lock->*Enter)();
+    IVekLockObject* current = lockRaw.load();
+    if (current->GetObject() == lock->GetObject())
+      return;
+    (lock->*Leave)();
+    lock = current;
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -131,30 +147,12 @@ IPtr<IVekLockObject> TVekObject::LockObject() {
 // expects.
 void TVekObject::BeginRead() {
   read_lock_count_.fetch_add(1);
-  IVekLockObject* lock = lock_raw_.load();
-  for (;;) {
-    lock->BeginRead();
-    IVekLockObject* current = lock_raw_.load();
-    if (current->GetObject() == lock->GetObject())
-      return;
-    // The group got a new lock object while we waited: leave the old one
-    // and take the new one.
-    lock->EndRead();
-    lock = current;
-  }
+  EnterCurrentLockObject<&IVekLockObject::BeginRead, &IVekLockObject::EndRead>(lock_raw_);
 }
 
 void TVekObject::BeginWrite() {
   write_lock_count_.fetch_add(1);
-  IVekLockObject* lock = lock_raw_.load();
-  for (;;) {
-    lock->BeginWrite();
-    IVekLockObject* current = lock_raw_.load();
-    if (current->GetObject() == lock->GetObject())
-      return;
-    lock->EndWrite();
-    lock = current;
-  }
+  EnterCurrentLockObject<&IVekLockObject::BeginWrite, &IVekLockObject::EndWrite>(lock_raw_);
 }
 
 bool TVekObject::TakeFreeDue() {

@@ -697,6 +697,9 @@ class TVekSourcePin : public TVekStreamPin {
  private:
   void ReadSinkPins(TReader* reader);
   HRESULT AskDataTypeDependencies(const TGUID& iid, bool out);
+  // The data-type dependencies, copied under the pin's read section so that
+  // the caller can walk them without holding it.
+  std::vector<TVekSinkPin*> DataTypeDependencyPins();
 
   TVekSinkPinEntryList sink_entries_;
   TVekFunctionSinkPinList* function_dependencies_;

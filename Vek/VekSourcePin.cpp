@@ -29,6 +29,19 @@ class DepthGuard {
   int32_t& depth_;
 };
 
+// Clears a walk or re-entry guard flag on every exit from the scope that set
+// it.
+class ClearOnExit {
+ public:
+  explicit ClearOnExit(bool& flag) : flag_(flag) {}
+  ~ClearOnExit() { flag_ = false; }
+  ClearOnExit(const ClearOnExit&) = delete;
+  ClearOnExit& operator=(const ClearOnExit&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 // The copy of the sink entries a push walks, so that handlers may link and
 // unlink during the push. Up to eight entries live on the stack.
 class EntrySnapshot {
@@ -306,10 +319,7 @@ bool TVekSourcePin::IsDependentOn(TVekBasicPin* pin) {
   if (dependency_walk_guard_ || pin == nullptr)
     return false;
   dependency_walk_guard_ = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{dependency_walk_guard_};
+  const ClearOnExit clear(dependency_walk_guard_);
   const auto& deps = function_dependencies_->Pins();
   if (std::find(deps.begin(), deps.end(), pin) != deps.end())
     return true;
@@ -356,25 +366,20 @@ void TVekSourcePin::RefreshSinkUpstream() {
 // list at each pin. A guard per source pin ends a walk that comes round a
 // cycle.
 
+std::vector<TVekSinkPin*> TVekSourcePin::DataTypeDependencyPins() {
+  TVekReadLockSection own(this);
+  return data_type_dependencies_->Pins();
+}
+
 void TVekSourcePin::CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin) {
   TVekStreamPin::CollectStreamTypes(list, origin);
-  std::vector<TVekSinkPin*> deps;
-  {
-    TVekReadLockSection own(this);
-    deps = data_type_dependencies_->Pins();
-  }
-  for (TVekSinkPin* dep : deps)
+  for (TVekSinkPin* dep : DataTypeDependencyPins())
     dep->CollectTypesFromSource(list, origin, false);
 }
 
 void TVekSourcePin::CollectStreamTypesRestricted(TVekPinStreamType& list, TVekBasicPin* origin) {
   TVekStreamPin::CollectStreamTypesRestricted(list, origin);
-  std::vector<TVekSinkPin*> deps;
-  {
-    TVekReadLockSection own(this);
-    deps = data_type_dependencies_->Pins();
-  }
-  for (TVekSinkPin* dep : deps)
+  for (TVekSinkPin* dep : DataTypeDependencyPins())
     dep->CollectTypesFromSource(list, origin, true);
 }
 
@@ -383,10 +388,7 @@ void TVekSourcePin::NarrowTypes(TVekPinStreamType& list, TVekBasicPin* origin, b
   if (type_walk_guard_ || origin == this)
     return;
   type_walk_guard_ = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{type_walk_guard_};
+  const ClearOnExit clear(type_walk_guard_);
   const std::vector<TVekSinkPin*> deps = data_type_dependencies_->Pins();
   if (!deps.empty()) {
     for (TVekSinkPin* dep : deps)
@@ -409,10 +411,7 @@ HRESULT TVekSourcePin::QueryOwnType(const TGUID& iid, TVekBasicPin* origin, bool
   if (type_walk_guard_ || origin == this)
     return S_OK;
   type_walk_guard_ = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{type_walk_guard_};
+  const ClearOnExit clear(type_walk_guard_);
   const std::vector<TVekSinkPin*> deps = data_type_dependencies_->Pins();
   if (!deps.empty()) {
     for (TVekSinkPin* dep : deps) {
@@ -430,12 +429,7 @@ HRESULT TVekSourcePin::QueryOwnType(const TGUID& iid, TVekBasicPin* origin, bool
 }
 
 HRESULT TVekSourcePin::AskDataTypeDependencies(const TGUID& iid, bool out) {
-  std::vector<TVekSinkPin*> deps;
-  {
-    TVekReadLockSection own(this);
-    deps = data_type_dependencies_->Pins();
-  }
-  for (TVekSinkPin* dep : deps) {
+  for (TVekSinkPin* dep : DataTypeDependencyPins()) {
     const HRESULT r = dep->QueryTypeFromSource(iid, this, out);
     if (r != S_OK)
       return r;
@@ -455,11 +449,7 @@ HRESULT TVekSourcePin::QueryTypeInterfaceOut(const TGUID& iid) {
 // Retyping
 
 void TVekSourcePin::PropagateRetype(const TGUID& preferred, const TGUID& type) {
-  std::vector<TVekSinkPin*> deps;
-  {
-    TVekReadLockSection own(this);
-    deps = data_type_dependencies_->Pins();
-  }
+  const std::vector<TVekSinkPin*> deps = DataTypeDependencyPins();
   if (deps.empty()) {
     RetypeAllSinks(preferred, type);
     return;
@@ -557,10 +547,7 @@ void TVekSourcePin::Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
   TVekWriteLockSection own(this);
   disconnecting_ = true;
   {
-    struct Clear {
-      bool& flag;
-      ~Clear() { flag = false; }
-    } clear{disconnecting_};
+    const ClearOnExit clear(disconnecting_);
     if (keepPlaceholder && !IsOwnerDestroying()) {
       auto* placeholder =
           Create<TVekUnloadedPin>(GetOwnerComponent(), pin->GetPinKind(), pin->GetFullPathEx(true),

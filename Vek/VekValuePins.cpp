@@ -9,6 +9,19 @@ bool IsSync(uint8_t flags) {
   return (flags & VekNotifySync) != 0;
 }
 
+// The receiving side of both Boolean pins: a supplied Boolean is stored in
+// `value` and reported to `handler` (pin, value); any other operation is
+// ignored.
+void StoreSuppliedBool(IVekNotifyOperation* operation, std::atomic<bool>& value,
+                       const TVekBoolChangeHandler& handler, TVekBasicPin* pin) {
+  auto* supplied = OperationAs<TVekSuppliedBoolOperation>(operation);
+  if (supplied == nullptr)
+    return;
+  value.store(supplied->Value, std::memory_order_relaxed);
+  if (handler.Assigned())
+    handler(pin, supplied->Value);
+}
+
 }  // namespace
 
 bool DeliverClockTick(IVekBasicPin* target, uint8_t flags, IVekNotifyOperation* operation) {
@@ -93,12 +106,7 @@ bool TVekBoolSinkPin::Receive(const TGUID& streamType, IVekNotifyOperation* oper
                               uint8_t flags) {
   (void)streamType;
   (void)flags;
-  auto* supplied = OperationAs<TVekSuppliedBoolOperation>(operation);
-  if (supplied == nullptr)
-    return false;
-  value_.store(supplied->Value, std::memory_order_relaxed);
-  if (OnReceive.Assigned())
-    OnReceive(this, supplied->Value);
+  StoreSuppliedBool(operation, value_, OnReceive, this);
   return false;
 }
 
@@ -147,11 +155,6 @@ bool TVekBoolStatePin::DispatchState(const TGUID& streamType, IVekNotifyOperatio
                                      uint8_t flags) {
   (void)streamType;
   (void)flags;
-  auto* supplied = OperationAs<TVekSuppliedBoolOperation>(operation);
-  if (supplied == nullptr)
-    return false;
-  value_.store(supplied->Value, std::memory_order_relaxed);
-  if (OnChange.Assigned())
-    OnChange(this, supplied->Value);
+  StoreSuppliedBool(operation, value_, OnChange, this);
   return false;
 }

@@ -113,6 +113,18 @@ class AllocationMeter {
   std::uint64_t blocks_;
 };
 
+// Runs `cycle` once to give the free lists their blocks, then once per
+// iteration, and reports what the iterations allocated.
+template <typename Cycle>
+void MeterWarmCycle(benchmark::State& state, Cycle cycle) {
+  cycle();
+  AllocationMeter meter;
+  for (auto _ : state) {
+    cycle();
+  }
+  meter.Report(state);
+}
+
 // ---- Pooled buffers -----------------------------------------------------
 
 void AcquireRelease() {
@@ -122,12 +134,7 @@ void AcquireRelease() {
 
 void BM_Buffer_AcquireRelease(benchmark::State& state) {
   StoreSession store;
-  AcquireRelease();  // warm-up: the free lists get their blocks
-  AllocationMeter meter;
-  for (auto _ : state) {
-    AcquireRelease();
-  }
-  meter.Report(state);
+  MeterWarmCycle(state, [] { AcquireRelease(); });
 }
 BENCHMARK(BM_Buffer_AcquireRelease);
 
@@ -154,12 +161,7 @@ void BM_Buffer_CopyOnWrite(benchmark::State& state) {
   StoreSession store;
   IPtr<ITrelRealBuffer> source = TTrelRealBuffer::CreateCount(kSamples);
   source->Zero();
-  CopyOnWrite(source.get());
-  AllocationMeter meter;
-  for (auto _ : state) {
-    CopyOnWrite(source.get());
-  }
-  meter.Report(state);
+  MeterWarmCycle(state, [&] { CopyOnWrite(source.get()); });
 }
 BENCHMARK(BM_Buffer_CopyOnWrite);
 
@@ -175,12 +177,7 @@ void FullCycle() {
 
 void BM_Buffer_FullCycle(benchmark::State& state) {
   StoreSession store;
-  FullCycle();
-  AllocationMeter meter;
-  for (auto _ : state) {
-    FullCycle();
-  }
-  meter.Report(state);
+  MeterWarmCycle(state, [] { FullCycle(); });
 }
 BENCHMARK(BM_Buffer_FullCycle);
 

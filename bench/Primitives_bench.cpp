@@ -124,6 +124,32 @@ T Saturate(std::int64_t v, std::int64_t lo, std::int64_t hi) {
   return static_cast<T>(std::clamp(v, lo, hi));
 }
 
+// The plain loops several primitives share: an element copy (with the
+// destination type's conversion) and a fill with one value.
+auto PlainCopy = [](auto& d) {
+  for (std::int32_t i = 0; i < d.n; ++i) {
+    d.dstB[i] = d.srcB[i];
+  }
+};
+
+template <typename T>
+auto PlainFill(T value) {
+  return [value](auto& d) {
+    for (std::int32_t i = 0; i < d.n; ++i) {
+      d.dstB[i] = value;
+    }
+  };
+}
+
+// y saturated to int32 (NaN giving INT32_MIN), else rounded by `round`.
+template <typename T, typename Round>
+std::int32_t PlainToInt32(T y, Round round) {
+  return y >= static_cast<T>(2147483647.0)
+             ? std::numeric_limits<std::int32_t>::max()
+             : (!(y > static_cast<T>(-2147483648.0)) ? std::numeric_limits<std::int32_t>::min()
+                                                     : static_cast<std::int32_t>(round(y)));
+}
+
 void RegisterVectorArithmetic() {
   Register(
       "VectorAddInt32InPlaceScaled_sf0",
@@ -264,12 +290,7 @@ void RegisterVectorArithmetic() {
 void RegisterDataMovement() {
   Register(
       "VectorCopyDouble", [](std::int32_t n) { return MakePair<double, double>(n, Wide, Wide); },
-      [](auto& d) { VectorCopyDouble(d.srcA.data(), d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = d.srcB[i];
-        }
-      });
+      [](auto& d) { VectorCopyDouble(d.srcA.data(), d.dstA.data(), d.n); }, PlainCopy);
   Register(
       "VectorCopyDoubleOverlapping_shift_left",
       [](std::int32_t n) { return MakePair<double, double>(n + 1, Wide, Wide); },
@@ -282,12 +303,7 @@ void RegisterDataMovement() {
   Register(
       "VectorCopyUInt8",
       [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
-      [](auto& d) { VectorCopyUInt8(d.srcA.data(), d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = d.srcB[i];
-        }
-      });
+      [](auto& d) { VectorCopyUInt8(d.srcA.data(), d.dstA.data(), d.n); }, PlainCopy);
   Register(
       "VectorSetInt32",
       [](std::int32_t n) { return MakePair<std::int32_t, std::int32_t>(n, AnyInt32, AnyInt32); },
@@ -295,56 +311,26 @@ void RegisterDataMovement() {
       [](auto& d) { std::fill(d.dstB.begin(), d.dstB.end(), 7); });
   Register(
       "VectorSetDouble", [](std::int32_t n) { return MakePair<double, double>(n, Wide, Wide); },
-      [](auto& d) { VectorSetDouble(0.5, d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = 0.5;
-        }
-      });
+      [](auto& d) { VectorSetDouble(0.5, d.dstA.data(), d.n); }, PlainFill(0.5));
   Register(
       "VectorSetComplex",
       [](std::int32_t n) { return MakePair<C, C>(n, NearOneComplex, NearOneComplex); },
-      [](auto& d) { VectorSetComplex(0.5, -0.5, d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = C(0.5, -0.5);
-        }
-      });
+      [](auto& d) { VectorSetComplex(0.5, -0.5, d.dstA.data(), d.n); }, PlainFill(C(0.5, -0.5)));
   Register(
       "VectorSetUInt8",
       [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
-      [](auto& d) { VectorSetUInt8(0x5A, d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = 0x5A;
-        }
-      });
+      [](auto& d) { VectorSetUInt8(0x5A, d.dstA.data(), d.n); }, PlainFill(std::uint8_t{0x5A}));
   Register(
       "VectorSetInt16",
       [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
-      [](auto& d) { VectorSetInt16(-3, d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = -3;
-        }
-      });
+      [](auto& d) { VectorSetInt16(-3, d.dstA.data(), d.n); }, PlainFill(std::int16_t{-3}));
   Register(
       "VectorZeroDouble", [](std::int32_t n) { return MakePair<double, double>(n, Wide, Wide); },
-      [](auto& d) { VectorZeroDouble(d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = 0.0;
-        }
-      });
+      [](auto& d) { VectorZeroDouble(d.dstA.data(), d.n); }, PlainFill(0.0));
   Register(
       "VectorZeroInt16",
       [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
-      [](auto& d) { VectorZeroInt16(d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = 0;
-        }
-      });
+      [](auto& d) { VectorZeroInt16(d.dstA.data(), d.n); }, PlainFill(std::int16_t{0}));
 }
 
 // The plain extreme-value loop: skip NaNs, keep the first of equal values.
@@ -389,12 +375,7 @@ void RegisterExtremesChirpConversion() {
   Register(
       "VectorConvertInt32ToDouble",
       [](std::int32_t n) { return MakePair<std::int32_t, double>(n, AnyInt32, Wide); },
-      [](auto& d) { VectorConvertInt32ToDouble(d.srcA.data(), d.dstA.data(), d.n); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = d.srcB[i];
-        }
-      });
+      [](auto& d) { VectorConvertInt32ToDouble(d.srcA.data(), d.dstA.data(), d.n); }, PlainCopy);
 }
 
 void RegisterScope() {
@@ -432,11 +413,7 @@ void RegisterScope() {
       [](auto& d) { VectorConvertFloatToInt32Scaled(d.srcA.data(), d.dstA.data(), d.n, 1, 0); },
       [](auto& d) {
         for (std::int32_t i = 0; i < d.n; ++i) {
-          const float y = d.srcB[i];
-          d.dstB[i] = y >= 2147483647.0f
-                          ? std::numeric_limits<std::int32_t>::max()
-                          : (!(y > -2147483648.0f) ? std::numeric_limits<std::int32_t>::min()
-                                                   : static_cast<std::int32_t>(std::lrint(y)));
+          d.dstB[i] = PlainToInt32(d.srcB[i], [](float y) { return std::lrint(y); });
         }
       });
   Register(
@@ -445,11 +422,7 @@ void RegisterScope() {
       [](auto& d) { VectorConvertDoubleToInt32Scaled(d.srcA.data(), d.dstA.data(), d.n, 1, 0); },
       [](auto& d) {
         for (std::int32_t i = 0; i < d.n; ++i) {
-          const double y = d.srcB[i];
-          d.dstB[i] = y >= 2147483647.0
-                          ? std::numeric_limits<std::int32_t>::max()
-                          : (!(y > -2147483648.0) ? std::numeric_limits<std::int32_t>::min()
-                                                  : static_cast<std::int32_t>(std::lrint(y)));
+          d.dstB[i] = PlainToInt32(d.srcB[i], [](double y) { return std::lrint(y); });
         }
       });
   Register(
@@ -458,11 +431,7 @@ void RegisterScope() {
       [](auto& d) { VectorConvertDoubleToInt32Scaled(d.srcA.data(), d.dstA.data(), d.n, 0, 0); },
       [](auto& d) {
         for (std::int32_t i = 0; i < d.n; ++i) {
-          const double y = d.srcB[i];
-          d.dstB[i] = y >= 2147483647.0
-                          ? std::numeric_limits<std::int32_t>::max()
-                          : (!(y > -2147483648.0) ? std::numeric_limits<std::int32_t>::min()
-                                                  : static_cast<std::int32_t>(y));
+          d.dstB[i] = PlainToInt32(d.srcB[i], [](double y) { return y; });
         }
       });
   Register(
@@ -542,32 +511,19 @@ void RegisterBlocks() {
   Register(
       "RoiSetInt32",
       [](std::int32_t n) { return MakePair<std::int32_t, std::int32_t>(n, AnyInt32, AnyInt32); },
-      [](auto& d) { RoiSetInt32(9, d.dstA.data(), 4 * d.n, d.n, 1); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = 9;
-        }
-      });
+      [](auto& d) { RoiSetInt32(9, d.dstA.data(), 4 * d.n, d.n, 1); }, PlainFill(std::int32_t{9}));
   Register(
       "RoiCopyInt16",
       [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
       [](auto& d) { RoiCopyInt16(d.srcA.data(), 2 * d.n, d.dstA.data(), 2 * d.n, d.n, 1); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = d.srcB[i];
-        }
-      });
+      PlainCopy);
   Register(
       "RoiConvertUInt8ToFloat",
       [](std::int32_t n) {
         return MakePair<std::uint8_t, float>(n, AnyByte, [](auto&, auto) { return 0.f; });
       },
       [](auto& d) { RoiConvertUInt8ToFloat(d.srcA.data(), d.n, d.dstA.data(), 4 * d.n, d.n, 1); },
-      [](auto& d) {
-        for (std::int32_t i = 0; i < d.n; ++i) {
-          d.dstB[i] = d.srcB[i];
-        }
-      });
+      PlainCopy);
   Register(
       "RoiConvertUInt8ToInt16",
       [](std::int32_t n) { return MakePair<std::uint8_t, std::int16_t>(n, AnyByte, AnyInt16); },

@@ -297,6 +297,28 @@ bool BufferUsableLocked(const Device& device, const WAVEHDR& header) {
   return header.lpData != nullptr && header.dwBufferLength >= device.bytesPerFrame;
 }
 
+// The checks that open waveInPrepareHeader, waveInUnprepareHeader and
+// waveInAddBuffer, in this order: MMSYSERR_INVALHANDLE for an unknown handle,
+// MMSYSERR_INVALPARAM for a missing or short header, MMSYSERR_INVALHANDLE
+// once the device is closing, WAVERR_STILLPLAYING while the header is
+// queued. From the closing check on, `lock` holds the device's mutex, on
+// failure too. The caller declares `device` before `lock`, so the mutex is
+// released before the caller's reference to the device is dropped.
+MMRESULT BeginHeaderCall(HWAVEIN handle, const WAVEHDR* header, UINT headerSize,
+                         std::shared_ptr<Device>& device, std::unique_lock<std::mutex>& lock) {
+  device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  if (!HeaderArgumentsValid(header, headerSize))
+    return MMSYSERR_INVALPARAM;
+  lock = std::unique_lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  if (device->Queued(header))
+    return WAVERR_STILLPLAYING;
+  return MMSYSERR_NOERROR;
+}
+
 }  // namespace
 
 std::shared_ptr<WaveInBackend> kestrune::SetWaveInBackend(std::shared_ptr<WaveInBackend> backend) {
@@ -430,16 +452,11 @@ MMRESULT waveInClose(HWAVEIN handle) {
 }
 
 MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  if (!HeaderArgumentsValid(header, headerSize))
-    return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
-  if (device->Queued(header))
-    return WAVERR_STILLPLAYING;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+      result != MMSYSERR_NOERROR)
+    return result;
   if (!BufferUsableLocked(*device, *header))
     return MMSYSERR_INVALPARAM;
   header->dwFlags |= WHDR_PREPARED;
@@ -448,16 +465,11 @@ MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  if (!HeaderArgumentsValid(header, headerSize))
-    return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
-  if (device->Queued(header))
-    return WAVERR_STILLPLAYING;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+      result != MMSYSERR_NOERROR)
+    return result;
   if ((header->dwFlags & WHDR_PREPARED) == 0)
     return MMSYSERR_NOERROR;
   if (header->reserved != static_cast<DWORD_PTR>(handle))
@@ -468,16 +480,11 @@ MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize)
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  if (!HeaderArgumentsValid(header, headerSize))
-    return MMSYSERR_INVALPARAM;
-  std::lock_guard lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
-  if (device->Queued(header))
-    return WAVERR_STILLPLAYING;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+      result != MMSYSERR_NOERROR)
+    return result;
   if ((header->dwFlags & WHDR_PREPARED) == 0 || header->reserved != static_cast<DWORD_PTR>(handle))
     return WAVERR_UNPREPARED;
   if (!BufferUsableLocked(*device, *header))

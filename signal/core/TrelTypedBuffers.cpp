@@ -53,6 +53,34 @@ void ApplyInPlace(Self* self, Operand* operand, const Primitive& primitive, Extr
   primitive(operand->GetData(), destination, count, extra...);
 }
 
+// Element `index`, read without a lock after the index check.
+template <class Self>
+auto ElementAt(Self* self, std::int32_t index) {
+  CheckIndex(index, self->GetCount());
+  return self->GetData()[index];
+}
+
+// Stores `value` at element `index`. The block is made private (contents
+// kept) before the index is checked, so a refused index still leaves this
+// buffer on a private copy.
+template <class Self, class Value>
+void StoreAt(Self* self, std::int32_t index, Value value) {
+  auto* data = self->GetWriteData();
+  CheckIndex(index, self->GetCount());
+  data[index] = value;
+}
+
+// Runs overwrite(data, count) over every element. It writes them all, so
+// the block is taken through GetReadData: a shared block is replaced without
+// a copy. Nothing for an empty buffer.
+template <class Self, class Overwrite>
+void OverwriteAll(Self* self, const Overwrite& overwrite) {
+  const std::int32_t count = self->GetCount();
+  if (count > 0) {
+    overwrite(self->GetReadData(), count);
+  }
+}
+
 // Clamps from..to (to exclusive) to a buffer of `count` elements: both to at
 // least 0, to to at most count, from to at most count - 1. False when no
 // element is left (empty buffer, empty or inverted range).
@@ -66,6 +94,18 @@ bool ClampRange(std::int32_t count, std::int32_t& from, std::int32_t& to) {
     from = count - 1;
   }
   return from >= 0 && to > from;
+}
+
+// The smallest or largest element of the clamped range through `extreme`
+// (VectorMinDouble or VectorMaxDouble); 0.0 when no element is left.
+template <class Self, class Extreme>
+double RangeExtreme(Self* self, std::int32_t from, std::int32_t to, const Extreme& extreme) {
+  if (!ClampRange(self->GetCount(), from, to)) {
+    return 0.0;
+  }
+  double result = 0.0;
+  extreme(self->GetData() + from, to - from, &result);
+  return result;
 }
 
 bool IsGapOrNaN(double value) {
@@ -137,14 +177,11 @@ void TTrelRealBuffer::CopyTo(std::int32_t offset, ITrelDataBuffer* dest, std::in
 }
 
 double TTrelRealBuffer::GetValue(std::int32_t index) {
-  CheckIndex(index, GetCount());
-  return GetData()[index];
+  return ElementAt(this, index);
 }
 
 void TTrelRealBuffer::SetValue(std::int32_t index, double value) {
-  double* data = GetWriteData();
-  CheckIndex(index, GetCount());
-  data[index] = value;
+  StoreAt(this, index, value);
 }
 
 void TTrelRealBuffer::Chirp(double magnitude) {
@@ -153,10 +190,9 @@ void TTrelRealBuffer::Chirp(double magnitude) {
   if (magnitude < 0.0) {
     throw ERangeError(Format("Chirp magnitude out of range: %g", {magnitude}));
   }
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorChirpDouble(GetReadData(), count, magnitude);
-  }
+  OverwriteAll(this, [magnitude](double* data, std::int32_t count) {
+    VectorChirpDouble(data, count, magnitude);
+  });
 }
 
 void TTrelRealBuffer::Add(ITrelRealBuffer* operand) {
@@ -198,17 +234,12 @@ void TTrelRealBuffer::Divide(ITrelRealBuffer* operand) {
 }
 
 void TTrelRealBuffer::Fill(double value) {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorSetDouble(value, GetReadData(), count);
-  }
+  OverwriteAll(this,
+               [value](double* data, std::int32_t count) { VectorSetDouble(value, data, count); });
 }
 
 void TTrelRealBuffer::Zero() {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorZeroDouble(GetReadData(), count);
-  }
+  OverwriteAll(this, [](double* data, std::int32_t count) { VectorZeroDouble(data, count); });
 }
 
 double TTrelRealBuffer::Min() {
@@ -220,21 +251,11 @@ double TTrelRealBuffer::Max() {
 }
 
 double TTrelRealBuffer::RangeMin(std::int32_t from, std::int32_t to) {
-  if (!ClampRange(GetCount(), from, to)) {
-    return 0.0;
-  }
-  double result = 0.0;
-  VectorMinDouble(GetData() + from, to - from, &result);
-  return result;
+  return RangeExtreme(this, from, to, VectorMinDouble);
 }
 
 double TTrelRealBuffer::RangeMax(std::int32_t from, std::int32_t to) {
-  if (!ClampRange(GetCount(), from, to)) {
-    return 0.0;
-  }
-  double result = 0.0;
-  VectorMaxDouble(GetData() + from, to - from, &result);
-  return result;
+  return RangeExtreme(this, from, to, VectorMaxDouble);
 }
 
 double TTrelRealBuffer::ValidRangeMin(std::int32_t from, std::int32_t to) {
@@ -317,14 +338,11 @@ void TTrelIntegerBuffer::CopyTo(std::int32_t offset, ITrelDataBuffer* dest, std:
 }
 
 std::int32_t TTrelIntegerBuffer::GetValue(std::int32_t index) {
-  CheckIndex(index, GetCount());
-  return GetData()[index];
+  return ElementAt(this, index);
 }
 
 void TTrelIntegerBuffer::SetValue(std::int32_t index, std::int32_t value) {
-  std::int32_t* data = GetWriteData();
-  CheckIndex(index, GetCount());
-  data[index] = value;
+  StoreAt(this, index, value);
 }
 
 void TTrelIntegerBuffer::Add(ITrelIntegerBuffer* operand) {
@@ -344,18 +362,16 @@ void TTrelIntegerBuffer::Divide(ITrelIntegerBuffer* operand) {
 }
 
 void TTrelIntegerBuffer::Fill(std::int32_t value) {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorSetInt32(value, GetReadData(), count);
-  }
+  OverwriteAll(this, [value](std::int32_t* data, std::int32_t count) {
+    VectorSetInt32(value, data, count);
+  });
 }
 
 void TTrelIntegerBuffer::Zero() {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
+  OverwriteAll(this, [](std::int32_t* data, std::int32_t count) {
     // The same bytes as count int32 elements.
-    VectorZeroInt16(reinterpret_cast<std::int16_t*>(GetReadData()), 2 * count);
-  }
+    VectorZeroInt16(reinterpret_cast<std::int16_t*>(data), 2 * count);
+  });
 }
 
 std::int32_t TTrelIntegerBuffer::Min() {
@@ -397,14 +413,11 @@ IPtr<ITrelDataBuffer> TTrelComplexBuffer::Clone() {
 }
 
 std::complex<double> TTrelComplexBuffer::GetValue(std::int32_t index) {
-  CheckIndex(index, GetCount());
-  return GetData()[index];
+  return ElementAt(this, index);
 }
 
 void TTrelComplexBuffer::SetValue(std::int32_t index, std::complex<double> value) {
-  std::complex<double>* data = GetWriteData();
-  CheckIndex(index, GetCount());
-  data[index] = value;
+  StoreAt(this, index, value);
 }
 
 void TTrelComplexBuffer::Add(ITrelComplexBuffer* operand) {
@@ -424,17 +437,14 @@ void TTrelComplexBuffer::Divide(ITrelComplexBuffer* operand) {
 }
 
 void TTrelComplexBuffer::Fill(std::complex<double> value) {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorSetComplex(value.real(), value.imag(), GetReadData(), count);
-  }
+  OverwriteAll(this, [value](std::complex<double>* data, std::int32_t count) {
+    VectorSetComplex(value.real(), value.imag(), data, count);
+  });
 }
 
 void TTrelComplexBuffer::Zero() {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorZeroComplex(GetReadData(), count);
-  }
+  OverwriteAll(
+      this, [](std::complex<double>* data, std::int32_t count) { VectorZeroComplex(data, count); });
 }
 
 TTrelDataBufferAccess* TTrelComplexBuffer::NewAccess() {
@@ -485,17 +495,13 @@ void TTrelBlockBuffer::Divide(ITrelBlockBuffer* operand) {
 }
 
 void TTrelBlockBuffer::Fill(std::uint8_t value) {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorSetUInt8(value, GetReadData(), count);
-  }
+  OverwriteAll(this, [value](std::uint8_t* data, std::int32_t count) {
+    VectorSetUInt8(value, data, count);
+  });
 }
 
 void TTrelBlockBuffer::Zero() {
-  const std::int32_t count = GetCount();
-  if (count > 0) {
-    VectorZeroUInt8(GetReadData(), count);
-  }
+  OverwriteAll(this, [](std::uint8_t* data, std::int32_t count) { VectorZeroUInt8(data, count); });
 }
 
 TTrelDataBufferAccess* TTrelBlockBuffer::NewAccess() {

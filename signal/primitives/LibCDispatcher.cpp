@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "signal/primitives/ArgumentChecks.h"
+
 namespace {
 
 // The range of the processor's own sine and cosine: arguments of magnitude
@@ -48,33 +50,27 @@ void* ZeroBytesKernel(void* dst, std::int64_t nBytes) {
 }
 
 PrimitiveStatus CopyInt32Checked(const std::int32_t* src, std::int32_t* dst, std::int32_t len) {
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   CopyBytesKernel(src, dst, std::int64_t{len} * 4);
   return StatusOk;
 }
 
 PrimitiveStatus ZeroInt32Checked(std::int32_t* dst, std::int32_t len) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({dst}, len);
+      status != StatusOk) {
+    return status;
   }
   ZeroBytesKernel(dst, std::int64_t{len} * 4);
   return StatusOk;
 }
 
 PrimitiveStatus ZeroBytesChecked(void* dst, std::int32_t n) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (n < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({dst}, n);
+      status != StatusOk) {
+    return status;
   }
   ZeroBytesKernel(dst, n);
   return StatusOk;

@@ -11,6 +11,7 @@
 
 #include <emmintrin.h>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/ScaledArithmetic.h"
@@ -28,11 +29,9 @@ PrimitiveStatus Int16BlockInPlaceScaled(const std::int16_t* src, std::int32_t sr
                                         std::int32_t width, std::int32_t height, std::int32_t sf,
                                         std::int32_t rightLimit, std::int32_t leftLimit,
                                         bool clampBeforeLeftShift, Combine combine) {
-  if (src == nullptr || srcDst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (height < 1 || width < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckBlockArguments({src, srcDst}, width, height);
+      status != StatusOk) {
+    return status;
   }
   const ScaleCase scaleCase = ClassifyScale(sf, rightLimit, leftLimit);
   if (scaleCase == ScaleCase::Zero) {
@@ -99,14 +98,10 @@ PrimitiveStatus RoiDivInt16Scaled(const std::int16_t* src, std::int32_t srcStep,
                                   const std::int16_t* src2, std::int32_t src2Step,
                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                   std::int32_t height, std::int32_t sf) {
-  if (src == nullptr || src2 == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (height < 1 || width < 1) {
-    return StatusBadLength;
-  }
-  if (srcStep < 1 || src2Step < 1 || dstStep < 1) {
-    return StatusBadStep;
+  if (const PrimitiveStatus status =
+          CheckBlockArguments({src, src2, dst}, width, height, {srcStep, src2Step, dstStep});
+      status != StatusOk) {
+    return status;
   }
   return RoiDivInt16ScaledRows(src, srcStep, src2, src2Step, dst, dstStep, width, height, sf);
 }
@@ -143,11 +138,9 @@ PrimitiveStatus RoiDivInt16ScaledRows(const std::int16_t* src, std::int32_t srcS
 // gives the exact result.
 PrimitiveStatus DivInt16ScaledRow(const std::int16_t* src, const std::int16_t* src2,
                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
-  if (src == nullptr || src2 == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   bool zeroDivisor = false;
   if (sf >= 16 || sf <= -31) {
@@ -194,11 +187,8 @@ std::int16_t* FillInt16Kernel(std::int16_t value, std::int16_t* dst, std::int64_
 }
 
 PrimitiveStatus VectorSetInt16Portable(std::int16_t value, std::int16_t* dst, std::int32_t len) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
+    return status;
   }
   FillInt16Kernel(value, dst, len);
   return StatusOk;

@@ -7,6 +7,7 @@
 // control because both divisors are odd (no input lies halfway).
 #include <cstring>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/ScaledArithmetic.h"
@@ -15,35 +16,12 @@ namespace {
 
 using namespace primitives_detail;
 
-PrimitiveStatus CheckCopyArguments(const void* src, const void* dst, std::int32_t width,
-                                   std::int32_t height) {
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (width < 1 || height < 1) {
-    return StatusBadLength;
-  }
-  return StatusOk;
-}
-
-PrimitiveStatus CheckConversionArguments(const void* src, std::int32_t srcStep, const void* dst,
-                                         std::int32_t dstStep, std::int32_t width,
-                                         std::int32_t height) {
-  if (const PrimitiveStatus status = CheckCopyArguments(src, dst, width, height);
-      status != StatusOk) {
-    return status;
-  }
-  if (srcStep < 1 || dstStep < 1) {
-    return StatusBadStep;
-  }
-  return StatusOk;
-}
-
 // Copies a block row by row; the steps are added as signed byte offsets.
 template <typename T>
 PrimitiveStatus CopyBlock(const T* src, std::int32_t srcStep, T* dst, std::int32_t dstStep,
                           std::int32_t width, std::int32_t height) {
-  if (const PrimitiveStatus status = CheckCopyArguments(src, dst, width, height);
+  // The steps are not checked: any value is added per row.
+  if (const PrimitiveStatus status = CheckBlockArguments({src, dst}, width, height);
       status != StatusOk) {
     return status;
   }
@@ -62,7 +40,7 @@ template <typename From, typename To, typename Convert>
 PrimitiveStatus ConvertBlock(const From* src, std::int32_t srcStep, To* dst, std::int32_t dstStep,
                              std::int32_t width, std::int32_t height, Convert convert) {
   if (const PrimitiveStatus status =
-          CheckConversionArguments(src, srcStep, dst, dstStep, width, height);
+          CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
       status != StatusOk) {
     return status;
   }

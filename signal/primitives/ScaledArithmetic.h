@@ -17,6 +17,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/PrimitiveDispatch.h"
 
 namespace primitives_detail {
@@ -252,14 +253,9 @@ inline void FillBlocks(T* dst, std::int64_t len, T value) {
 template <typename T>
 inline PrimitiveStatus FillBlockChecked(T value, T* dst, std::int32_t dstStep, std::int32_t width,
                                         std::int32_t height) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (width < 1 || height < 1) {
-    return StatusBadLength;
-  }
-  if (dstStep < 1) {
-    return StatusBadStep;
+  if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
+      status != StatusOk) {
+    return status;
   }
   auto* bytes = reinterpret_cast<unsigned char*>(dst);
   for (std::int64_t row = 0; row < height; ++row) {

@@ -12,6 +12,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
@@ -29,16 +30,6 @@ inline double DivisionNaN() {
   return std::bit_cast<double>(std::uint64_t{0xFFF8000000000000});
 }
 
-PrimitiveStatus CheckInPlaceArguments(const void* src, const void* srcDst, std::int32_t len) {
-  if (src == nullptr || srcDst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
-  }
-  return StatusOk;
-}
-
 // Shared body of the scaled int32 add, subtract and multiply. The zero case
 // ends in the int32 zero-fill, whose status is returned.
 // `saturating`, when given, computes the sf = 0 case in 32 bits.
@@ -47,7 +38,7 @@ PrimitiveStatus Int32InPlaceScaled(const std::int32_t* src, std::int32_t* srcDst
                                    std::int32_t sf, std::int32_t rightLimit, std::int32_t leftLimit,
                                    bool clampBeforeLeftShift, Combine combine,
                                    Saturating saturating = nullptr) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   const ScaleCase scaleCase = ClassifyScale(sf, rightLimit, leftLimit);
@@ -69,7 +60,7 @@ PrimitiveStatus Int32InPlaceScaled(const std::int32_t* src, std::int32_t* srcDst
 template <typename Combine>
 PrimitiveStatus UInt8InPlaceScaled(const std::uint8_t* src, std::uint8_t* srcDst, std::int32_t len,
                                    std::int32_t sf, std::int32_t rightLimit, Combine combine) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   // From sf = -8 on every non-zero t (at least 1) shifts to 256 or more.
@@ -90,7 +81,7 @@ void DoubleInPlaceRun(const double* src, double* srcDst, std::int64_t count, Op 
 
 template <typename Op>
 PrimitiveStatus DoubleInPlace(const double* src, double* srcDst, std::int32_t len, Op op) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   DoubleInPlaceRun(src, srcDst, len, op);
@@ -163,7 +154,7 @@ PrimitiveStatus VectorMulInt32InPlaceScaledPortable(const std::int32_t* src, std
 
 PrimitiveStatus VectorDivInt32InPlaceScaledPortable(const std::int32_t* src, std::int32_t* srcDst,
                                                     std::int32_t len, std::int32_t sf) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   return DivInt32ScaledKernel(src, srcDst, srcDst, len, sf);
@@ -171,11 +162,9 @@ PrimitiveStatus VectorDivInt32InPlaceScaledPortable(const std::int32_t* src, std
 
 PrimitiveStatus DivInt32ScaledKernel(const std::int32_t* src, const std::int32_t* src2,
                                      std::int32_t* dst, std::int32_t len, std::int32_t sf) {
-  if (src == nullptr || src2 == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
@@ -220,7 +209,7 @@ PrimitiveStatus VectorMulDoubleInPlacePortable(const double* src, double* srcDst
 
 PrimitiveStatus VectorDivDoubleInPlacePortable(const double* src, double* srcDst,
                                                std::int32_t len) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   return DivDoubleKernel(src, srcDst, srcDst, len);
@@ -228,11 +217,9 @@ PrimitiveStatus VectorDivDoubleInPlacePortable(const double* src, double* srcDst
 
 PrimitiveStatus DivDoubleKernel(const double* src, const double* src2, double* dst,
                                 std::int32_t len) {
-  if (src == nullptr || src2 == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   // A zero divisor is replaced by 1 before dividing, so no division by zero
   // is executed, and its element then takes the zero-divisor value. A NaN
@@ -264,7 +251,7 @@ PrimitiveStatus VectorSubComplexInPlacePortable(const std::complex<double>* src,
 
 PrimitiveStatus VectorMulComplexInPlacePortable(const std::complex<double>* src,
                                                 std::complex<double>* srcDst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   for (std::int32_t i = 0; i < len; ++i) {
@@ -279,7 +266,7 @@ PrimitiveStatus VectorMulComplexInPlacePortable(const std::complex<double>* src,
 
 PrimitiveStatus VectorDivComplexInPlacePortable(const std::complex<double>* src,
                                                 std::complex<double>* srcDst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckInPlaceArguments(src, srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
     return status;
   }
   return DivComplexKernel(src, srcDst, srcDst, len);
@@ -287,11 +274,9 @@ PrimitiveStatus VectorDivComplexInPlacePortable(const std::complex<double>* src,
 
 PrimitiveStatus DivComplexKernel(const std::complex<double>* src, const std::complex<double>* src2,
                                  std::complex<double>* dst, std::int32_t len) {
-  if (src == nullptr || src2 == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {

@@ -7,25 +7,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
 
 namespace {
 
-PrimitiveStatus CheckVector(const void* dst, std::int32_t len) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  return len < 1 ? StatusBadLength : StatusOk;
-}
-
-PrimitiveStatus CheckTwoVectors(const void* src, const void* dst, std::int32_t len) {
-  if (src == nullptr) {
-    return StatusNullPointer;
-  }
-  return CheckVector(dst, len);
-}
+using primitives_detail::CheckVectorArguments;
 
 // The extreme value of a vector of doubles, NaN elements skipped.
 // `better(x, m)` says whether x replaces the running value m; it is an
@@ -97,7 +86,7 @@ void FillBytesKernel(std::uint8_t value, std::uint8_t* dst, std::int64_t nBytes)
 }
 
 PrimitiveStatus VectorCopyDoublePortable(const double* src, double* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   CopyBytesKernel(src, dst, std::int64_t{len} * static_cast<std::int64_t>(sizeof(double)));
@@ -106,7 +95,7 @@ PrimitiveStatus VectorCopyDoublePortable(const double* src, double* dst, std::in
 
 PrimitiveStatus VectorCopyUInt8Portable(const std::uint8_t* src, std::uint8_t* dst,
                                         std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   CopyBytesKernel(src, dst, len);
@@ -114,7 +103,7 @@ PrimitiveStatus VectorCopyUInt8Portable(const std::uint8_t* src, std::uint8_t* d
 }
 
 PrimitiveStatus VectorSetInt32Portable(std::int32_t value, std::int32_t* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   FillInt32Kernel(value, dst, len);
@@ -122,7 +111,7 @@ PrimitiveStatus VectorSetInt32Portable(std::int32_t value, std::int32_t* dst, st
 }
 
 PrimitiveStatus VectorSetDoublePortable(double value, double* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   FillDoubleKernel(value, dst, len);
@@ -131,7 +120,7 @@ PrimitiveStatus VectorSetDoublePortable(double value, double* dst, std::int32_t 
 
 PrimitiveStatus VectorSetComplexPortable(double re, double im, std::complex<double>* dst,
                                          std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   FillComplexKernel(re, im, dst, len);
@@ -139,7 +128,7 @@ PrimitiveStatus VectorSetComplexPortable(double re, double im, std::complex<doub
 }
 
 PrimitiveStatus VectorSetUInt8Portable(std::uint8_t value, std::uint8_t* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   FillBytesKernel(value, dst, len);
@@ -150,7 +139,7 @@ namespace {
 
 template <typename T>
 PrimitiveStatus ZeroVector(T* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   ZeroBytesKernel(dst, std::int64_t{len} * static_cast<std::int64_t>(sizeof(T)));
@@ -180,7 +169,7 @@ PrimitiveStatus VectorZeroUInt8Portable(std::uint8_t* dst, std::int32_t len) {
 }
 
 PrimitiveStatus VectorMaxDoublePortable(const double* src, std::int32_t len, double* pMax) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, pMax, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, pMax}, len); status != StatusOk) {
     return status;
   }
   *pMax = ExtremeSkippingNaN(src, len, [](double x, double m) { return x > m; });
@@ -188,7 +177,7 @@ PrimitiveStatus VectorMaxDoublePortable(const double* src, std::int32_t len, dou
 }
 
 PrimitiveStatus VectorMinDoublePortable(const double* src, std::int32_t len, double* pMin) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, pMin, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, pMin}, len); status != StatusOk) {
     return status;
   }
   *pMin = ExtremeSkippingNaN(src, len, [](double x, double m) { return x < m; });
@@ -196,7 +185,7 @@ PrimitiveStatus VectorMinDoublePortable(const double* src, std::int32_t len, dou
 }
 
 PrimitiveStatus VectorChirpDoublePortable(double* dst, std::int32_t len, double magnitude) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   if (magnitude < 0.0) {
@@ -220,7 +209,7 @@ PrimitiveStatus VectorChirpDoublePortable(double* dst, std::int32_t len, double 
 
 PrimitiveStatus VectorConvertInt32ToDoublePortable(const std::int32_t* src, double* dst,
                                                    std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   primitives_detail::ConvertBlocks(src, dst, len,

@@ -7,6 +7,7 @@
 
 #include <emmintrin.h>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
@@ -17,20 +18,6 @@ namespace {
 using namespace primitives_detail;
 
 constexpr float kFloatMax = std::numeric_limits<float>::max();  // 3.4028234663852886e+38
-
-PrimitiveStatus CheckVector(const void* dst, std::int32_t len) {
-  if (dst == nullptr) {
-    return StatusNullPointer;
-  }
-  return len < 1 ? StatusBadLength : StatusOk;
-}
-
-PrimitiveStatus CheckTwoVectors(const void* src, const void* dst, std::int32_t len) {
-  if (src == nullptr) {
-    return StatusNullPointer;
-  }
-  return CheckVector(dst, len);
-}
 
 // x limited to [lo, hi], NaN giving lo. maxsd returns its second operand when
 // the first is NaN; the SSE2 forms keep the compiler from turning the two
@@ -97,7 +84,7 @@ void ConvertLoop(const T* src, std::int32_t* dst, std::int32_t len, PowerOfTwoSc
 template <typename T>
 PrimitiveStatus ConvertToInt32Scaled(const T* src, std::int32_t* dst, std::int32_t len,
                                      std::int32_t rndMode, std::int32_t sf) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   const PowerOfTwoScale scale(sf);
@@ -116,7 +103,7 @@ PrimitiveStatus ConvertToInt32Scaled(const T* src, std::int32_t* dst, std::int32
 }  // namespace
 
 PrimitiveStatus CopyDoubleChecked(const double* src, double* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   CopyBytesKernel(src, dst, std::int64_t{len} * 8);
@@ -124,7 +111,7 @@ PrimitiveStatus CopyDoubleChecked(const double* src, double* dst, std::int32_t l
 }
 
 PrimitiveStatus ZeroDoubleChecked(double* dst, std::int32_t len) {
-  if (const PrimitiveStatus status = CheckVector(dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
   ZeroBytesKernel(dst, std::int64_t{len} * 8);
@@ -134,7 +121,7 @@ PrimitiveStatus ZeroDoubleChecked(double* dst, std::int32_t len) {
 PrimitiveStatus VectorAddConstantInt32InPlaceScaledPortable(std::int32_t value,
                                                             std::int32_t* srcDst, std::int32_t len,
                                                             std::int32_t sf) {
-  if (const PrimitiveStatus status = CheckVector(srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({srcDst}, len); status != StatusOk) {
     return status;
   }
   if (value == 0 && sf == 0) {
@@ -160,7 +147,7 @@ PrimitiveStatus VectorAddConstantInt32InPlaceScaledPortable(std::int32_t value,
 PrimitiveStatus VectorSubFromConstantInt32InPlaceScaledPortable(std::int32_t value,
                                                                 std::int32_t* srcDst,
                                                                 std::int32_t len, std::int32_t sf) {
-  if (const PrimitiveStatus status = CheckVector(srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({srcDst}, len); status != StatusOk) {
     return status;
   }
   const ScaleCase scaleCase = ClassifyScale(sf, 32, -30);
@@ -180,7 +167,7 @@ PrimitiveStatus VectorSubFromConstantInt32InPlaceScaledPortable(std::int32_t val
 
 PrimitiveStatus VectorConvertDoubleToFloatPortable(const double* src, float* dst,
                                                    std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   // In place when the scope converts inside one buffer (see ConvertBlocks).
@@ -204,7 +191,7 @@ PrimitiveStatus VectorConvertDoubleToInt32ScaledPortable(const double* src, std:
 
 PrimitiveStatus VectorMulConstantDoublePortable(const double* src, double value, double* dst,
                                                 std::int32_t len) {
-  if (const PrimitiveStatus status = CheckTwoVectors(src, dst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
     return status;
   }
   if (value == 1.0) {
@@ -219,7 +206,7 @@ PrimitiveStatus VectorMulConstantDoublePortable(const double* src, double value,
 
 PrimitiveStatus VectorClampAboveInt32InPlacePortable(std::int32_t* srcDst, std::int32_t len,
                                                      std::int32_t level) {
-  if (const PrimitiveStatus status = CheckVector(srcDst, len); status != StatusOk) {
+  if (const PrimitiveStatus status = CheckVectorArguments({srcDst}, len); status != StatusOk) {
     return status;
   }
   ConvertBlocks(srcDst, srcDst, len, [level](std::int32_t x) { return std::min(x, level); });

@@ -2,6 +2,7 @@
 #include <complex>
 #include <cstdint>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/transforms/MoskDispatcher.h"
 
@@ -22,11 +23,9 @@ void ConjugateExtendKernel(double* srcDst, std::int64_t h, std::int64_t count) {
 
 PrimitiveStatus VectorConjugateExtendComplexInPlacePortable(std::complex<double>* srcDst,
                                                             std::int32_t len) {
-  if (srcDst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({srcDst}, len);
+      status != StatusOk) {
+    return status;
   }
   const std::int64_t h = len / 2;
   const std::int64_t count = (std::int64_t{len} - 1) / 2;
@@ -36,11 +35,9 @@ PrimitiveStatus VectorConjugateExtendComplexInPlacePortable(std::complex<double>
 
 PrimitiveStatus VectorMagnitudeComplexPortable(const std::complex<double>* src, double* dst,
                                                std::int32_t len) {
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, dst}, len);
+      status != StatusOk) {
+    return status;
   }
   // The squares and their sum in the extended format, rounded once to
   // double before the root. Both parts are read before dst[k] is written, so

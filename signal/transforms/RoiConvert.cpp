@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 namespace {
@@ -39,18 +40,25 @@ void ConvertRows(const void* src, std::int32_t srcStep, void* dst, std::int32_t 
   }
 }
 
-// Shared checks of the three conversions: pointers, then sizes, then steps.
-PrimitiveStatus CheckBlocks(const void* src, std::int32_t srcStep, const void* dst,
-                            std::int32_t dstStep, std::int32_t width, std::int32_t height) {
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
+// The body of the three conversions: checks (pointers, then sizes, then
+// steps), then the rows. Packed rows on both sides are converted as one row
+// of width * height elements.
+template <typename Src, typename Dst, typename Convert>
+PrimitiveStatus ConvertBlock(const Src* src, std::int32_t srcStep, Dst* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height, Convert convert) {
+  if (const PrimitiveStatus status =
+          primitives_detail::CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
+      status != StatusOk) {
+    return status;
   }
-  if (width < 1 || height < 1) {
-    return StatusBadLength;
+  std::int64_t rowWidth = width;
+  std::int64_t rows = height;
+  if (srcStep == static_cast<std::int64_t>(sizeof(Src)) * rowWidth &&
+      dstStep == static_cast<std::int64_t>(sizeof(Dst)) * rowWidth) {
+    rowWidth *= rows;
+    rows = 1;
   }
-  if (srcStep < 1 || dstStep < 1) {
-    return StatusBadStep;
-  }
+  ConvertRows<Src, Dst>(src, srcStep, dst, dstStep, rowWidth, rows, convert);
   return StatusOk;
 }
 
@@ -86,57 +94,24 @@ std::int32_t SaturateFloat(float x, std::int32_t rndMode) {
 PrimitiveStatus RoiConvertInt16ToFloatPortable(const std::int16_t* src, std::int32_t srcStep,
                                                float* dst, std::int32_t dstStep, std::int32_t width,
                                                std::int32_t height) {
-  const PrimitiveStatus status = CheckBlocks(src, srcStep, dst, dstStep, width, height);
-  if (status != StatusOk) {
-    return status;
-  }
-  std::int64_t rowWidth = width;
-  std::int64_t rows = height;
-  if (srcStep == 2 * rowWidth && dstStep == 4 * rowWidth) {
-    rowWidth *= rows;
-    rows = 1;
-  }
-  ConvertRows<std::int16_t, float>(src, srcStep, dst, dstStep, rowWidth, rows,
-                                   [](std::int16_t x) { return static_cast<float>(x); });
-  return StatusOk;
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height,
+                      [](std::int16_t x) { return static_cast<float>(x); });
 }
 
 PrimitiveStatus RoiConvertFloatToInt16Portable(const float* src, std::int32_t srcStep,
                                                std::int16_t* dst, std::int32_t dstStep,
                                                std::int32_t width, std::int32_t height,
                                                std::int32_t rndMode) {
-  const PrimitiveStatus status = CheckBlocks(src, srcStep, dst, dstStep, width, height);
-  if (status != StatusOk) {
-    return status;
-  }
-  std::int64_t rowWidth = width;
-  std::int64_t rows = height;
-  if (dstStep == 2 * rowWidth && srcStep == 4 * rowWidth) {
-    rowWidth *= rows;
-    rows = 1;
-  }
-  ConvertRows<float, std::int16_t>(src, srcStep, dst, dstStep, rowWidth, rows, [rndMode](float x) {
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height, [rndMode](float x) {
     return static_cast<std::int16_t>(SaturateFloat<32767, -32768>(x, rndMode));
   });
-  return StatusOk;
 }
 
 PrimitiveStatus RoiConvertFloatToInt8Portable(const float* src, std::int32_t srcStep,
                                               std::int8_t* dst, std::int32_t dstStep,
                                               std::int32_t width, std::int32_t height,
                                               std::int32_t rndMode) {
-  const PrimitiveStatus status = CheckBlocks(src, srcStep, dst, dstStep, width, height);
-  if (status != StatusOk) {
-    return status;
-  }
-  std::int64_t rowWidth = width;
-  std::int64_t rows = height;
-  if (dstStep == rowWidth && srcStep == 4 * rowWidth) {
-    rowWidth *= rows;
-    rows = 1;
-  }
-  ConvertRows<float, std::int8_t>(src, srcStep, dst, dstStep, rowWidth, rows, [rndMode](float x) {
+  return ConvertBlock(src, srcStep, dst, dstStep, width, height, [rndMode](float x) {
     return static_cast<std::int8_t>(SaturateFloat<127, -128>(x, rndMode));
   });
-  return StatusOk;
 }

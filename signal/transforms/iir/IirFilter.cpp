@@ -8,6 +8,7 @@
 // in the last bits.
 #include <cstdint>
 
+#include "signal/primitives/ArgumentChecks.h"
 #include "signal/transforms/MoskDispatcher.h"
 #include "signal/transforms/iir/IirState.h"
 
@@ -141,11 +142,9 @@ void IirFilterBiquadCascade(const float* src, float* dst, std::int32_t len, IirS
 }  // namespace
 
 PrimitiveStatus IirFilterFloatInPlacePortable(float* srcDst, std::int32_t len, IirState* state) {
-  if (state == nullptr || srcDst == nullptr) {
-    return StatusNullPointer;
-  }
-  if (len < 1) {
-    return StatusBadLength;
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({state, srcDst}, len);
+      status != StatusOk) {
+    return status;
   }
   if (state->id == kIirDirectFormId) {
     IirFilterDirectForm(srcDst, srcDst, len, state);

@@ -108,7 +108,9 @@ std::vector<double> RealReference(Op op, std::vector<double> a, const std::vecto
   return a;
 }
 
-void ApplyReal(Op op, ITrelRealBuffer* target, ITrelRealBuffer* operand) {
+// target op= operand through the buffer's own operation.
+template <class Buffer>
+void Apply(Op op, Buffer* target, Buffer* operand) {
   switch (op) {
     case Op::Add:
       target->Add(operand);
@@ -142,7 +144,7 @@ TEST_P(RealArithmeticTest, MatchesThePlainLoop) {
     IPtr<ITrelRealBuffer> target = RealFrom(row.a);
     IPtr<ITrelRealBuffer> operand = RealFrom(row.b);
     IPtr<ITrelDataBuffer> clone = shared ? target->Clone() : nullptr;
-    ApplyReal(row.op, target.get(), operand.get());
+    Apply(row.op, target.get(), operand.get());
     ExpectSame(Contents(target.get()), expected, shared ? "shared" : "exclusive");
     ExpectSame(Contents(operand.get()), row.b, "operand unchanged");
     if (clone) {
@@ -406,20 +408,7 @@ TEST_P(IntegerArithmeticTest, MatchesThePlainLoop) {
     IPtr<ITrelIntegerBuffer> target = IntegerFrom(row.a);
     IPtr<ITrelIntegerBuffer> operand = IntegerFrom(row.b);
     IPtr<ITrelDataBuffer> clone = shared ? target->Clone() : nullptr;
-    switch (row.op) {
-      case Op::Add:
-        target->Add(operand.get());
-        break;
-      case Op::Subtract:
-        target->Subtract(operand.get());
-        break;
-      case Op::Multiply:
-        target->Multiply(operand.get());
-        break;
-      case Op::Divide:
-        target->Divide(operand.get());
-        break;
-    }
+    Apply(row.op, target.get(), operand.get());
     EXPECT_EQ(Contents(target->GetData(), target->GetCount()),
               IntegerReference(row.op, row.a, row.b))
         << (shared ? "shared" : "exclusive");
@@ -472,20 +461,7 @@ TEST(ComplexBufferTest, OperationsMatchTheStandardArithmetic) {
     IPtr<ITrelComplexBuffer> target = ComplexFrom(a);
     IPtr<ITrelComplexBuffer> operand = ComplexFrom(b);
     IPtr<ITrelDataBuffer> clone = target->Clone();
-    switch (op) {
-      case Op::Add:
-        target->Add(operand.get());
-        break;
-      case Op::Subtract:
-        target->Subtract(operand.get());
-        break;
-      case Op::Multiply:
-        target->Multiply(operand.get());
-        break;
-      case Op::Divide:
-        target->Divide(operand.get());
-        break;
-    }
+    Apply(op, target.get(), operand.get());
     for (std::size_t i = 0; i < a.size(); ++i) {
       C expected = a[i];
       switch (op) {
@@ -545,20 +521,7 @@ TEST(BlockBufferTest, ArithmeticSaturatesAndDivisionTruncates) {
     IPtr<ITrelBlockBuffer> target = BlockFrom(row.a);
     IPtr<ITrelBlockBuffer> operand = BlockFrom(row.b);
     IPtr<ITrelDataBuffer> clone = target->Clone();
-    switch (row.op) {
-      case Op::Add:
-        target->Add(operand.get());
-        break;
-      case Op::Subtract:
-        target->Subtract(operand.get());
-        break;
-      case Op::Multiply:
-        target->Multiply(operand.get());
-        break;
-      case Op::Divide:
-        target->Divide(operand.get());
-        break;
-    }
+    Apply(row.op, target.get(), operand.get());
     EXPECT_EQ(Contents(target->GetData(), target->GetCount()), row.expected) << row.name;
     IPtr<ITrelBlockBuffer> other = Supports<ITrelBlockBuffer>(clone);
     EXPECT_EQ(Contents(other->GetData(), other->GetCount()), row.a) << row.name;

@@ -135,18 +135,20 @@ TEST(WideningTest, EveryByte) {
 
 // ---- Narrowing 16 -> 8 bits: exhaustive ------------------------------------------------------
 
-// The rounded mapping computed in floating point, for comparison: y = x * scale +
-// offset with single-precision constants on extended registers, truncated,
-// then made even when exact.
-int FloatingPointRounded16(int x) {
-  const long double y =
-      static_cast<long double>(x) * static_cast<long double>(0.0038910505827516317f) +
-      static_cast<long double>(128.001953125f);
+// The rounded mappings computed in floating point, for comparison: y = x *
+// scale + offset on extended registers, truncated, then made even when exact.
+int FloatingPointRounded(long double x, long double scale, long double offset) {
+  const long double y = x * scale + offset;
   auto n = static_cast<long long>(y);
   if ((n & 1) != 0 && static_cast<long double>(n) == y) {
     --n;
   }
   return static_cast<int>(n & 0xFF);
+}
+
+// 16 -> 8 bits, with single-precision constants.
+int FloatingPointRounded16(int x) {
+  return FloatingPointRounded(x, 0.0038910505827516317f, 128.001953125f);
 }
 
 TEST(NarrowingTest, Int16ToUInt8EveryInputBothMappings) {
@@ -195,15 +197,10 @@ TEST(NarrowingTest, Int16ToUInt8Examples) {
 
 // ---- Narrowing 32 -> 8 bits: every boundary ----------------------------------------------
 
+// 32 -> 8 bits, with double-precision constants.
 int FloatingPointRounded32(std::int64_t x) {
-  const long double y =
-      static_cast<long double>(x) * static_cast<long double>(5.937181414556033e-08) +
-      static_cast<long double>(128.0000000296859);
-  auto n = static_cast<long long>(y);
-  if ((n & 1) != 0 && static_cast<long double>(n) == y) {
-    --n;
-  }
-  return static_cast<int>(n & 0xFF);
+  return FloatingPointRounded(static_cast<long double>(x), 5.937181414556033e-08,
+                              128.0000000296859);
 }
 
 // For every result k = 1..255 the first input giving k and the input just
