@@ -1,6 +1,8 @@
 #include "audio/MoskAudioUnit.h"
 
 #include "audio/MoskAudioFormat.h"
+#include "audio/MoskChannelSplitter.h"
+#include "audio/MoskSpectrum.h"
 
 namespace {
 
@@ -10,6 +12,8 @@ void InitMoskAudio() {
   RegisterMoskAudioFormatClasses();
   // capture component
   // channel splitter, converter and spectrum
+  RegisterMoskChannelSplitterClasses();
+  RegisterMoskSpectrumClasses();
   // filters, amplifier, DC remover and meters
 }
 
