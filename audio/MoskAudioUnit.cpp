@@ -1,7 +1,10 @@
 #include "audio/MoskAudioUnit.h"
 
 #include "audio/MoskAudioFormat.h"
+#include "audio/MoskAudioIn.h"
 #include "audio/MoskChannelSplitter.h"
+#include "audio/MoskFilters.h"
+#include "audio/MoskMeters.h"
 #include "audio/MoskSpectrum.h"
 
 namespace {
@@ -11,10 +14,13 @@ namespace {
 void InitMoskAudio() {
   RegisterMoskAudioFormatClasses();
   // capture component
+  RegisterMoskAudioInClasses();
   // channel splitter, converter and spectrum
   RegisterMoskChannelSplitterClasses();
   RegisterMoskSpectrumClasses();
   // filters, amplifier, DC remover and meters
+  RegisterMoskFilterClasses();
+  RegisterMoskMeterClasses();
 }
 
 }  // namespace
