@@ -14,6 +14,8 @@
 // installs for the whole benchmark program.
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -22,31 +24,12 @@
 #include "audio/MoskSpectrum.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 
-std::uint64_t BenchHeapAllocationCount();
-
 namespace {
 
 constexpr std::int32_t kFrames = 1024;
 constexpr double kRate = 44100.0;
 
-void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  VekPinsUnit.Initialize();
-  VekStdTypesUnit.Initialize();
-  TrelStreamTypesUnit.Initialize();
-  MoskStreamTypesUnit.Initialize();
-}
-
-class StoreSession {
- public:
-  StoreSession() { TrelSimpleDataBufferUnit.Initialize(); }
-  ~StoreSession() { TrelSimpleDataBufferUnit.Finalize(); }
-  StoreSession(const StoreSession&) = delete;
-  StoreSession& operator=(const StoreSession&) = delete;
-};
+using bench_support::StoreSession;
 
 // Two real sinks that read the first value of every buffer.
 class TSinks {
@@ -65,7 +48,7 @@ class TSinks {
 
 template <class Component>
 void PushThrough(benchmark::State& state) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TSinks sinks;
   auto* root = Create<TComponent>(nullptr);
@@ -91,16 +74,13 @@ void PushThrough(benchmark::State& state) {
     source->Notify(start.get());
     source->SendData(buffer.get());  // warm-up: the free lists get their blocks
   }
-  const std::uint64_t news = BenchHeapAllocationCount();
-  const std::uint64_t blocks = SmartBufferManager()->HeapAllocationCount();
+  const bench_support::AllocationMeter meter;
   for (auto _ : state) {
     TVekGlobalReadLockSection capture;
     source->SendData(buffer.get());
   }
   const double pushes = static_cast<double>(state.iterations());
-  state.counters["heap_news"] = static_cast<double>(BenchHeapAllocationCount() - news) / pushes;
-  state.counters["store_blocks"] =
-      static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks) / pushes;
+  meter.Report(state);
   state.counters["audio_s_per_s"] =
       benchmark::Counter(pushes * kFrames / kRate, benchmark::Counter::kIsRate);
   if (sinks.Received == 0)

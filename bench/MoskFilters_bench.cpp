@@ -13,6 +13,8 @@
 // installs for the whole benchmark program.
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
+
 #include <cstdint>
 
 #include "audio/MoskAudioBuffer.h"
@@ -21,31 +23,12 @@
 #include "signal/core/TrelSimpleDataBuffer.h"
 #include "signal/core/TrelSmartBufferManager.h"
 
-std::uint64_t BenchHeapAllocationCount();
-
 namespace {
 
 constexpr std::int32_t kFrames = 1024;
 constexpr double kRate = 44100.0;
 
-void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  VekPinsUnit.Initialize();
-  VekStdTypesUnit.Initialize();
-  TrelStreamTypesUnit.Initialize();
-  MoskStreamTypesUnit.Initialize();
-}
-
-class StoreSession {
- public:
-  StoreSession() { TrelSimpleDataBufferUnit.Initialize(); }
-  ~StoreSession() { TrelSimpleDataBufferUnit.Finalize(); }
-  StoreSession(const StoreSession&) = delete;
-  StoreSession& operator=(const StoreSession&) = delete;
-};
+using bench_support::StoreSession;
 
 // Reads one sample of every buffer that arrives.
 class TSink {
@@ -65,7 +48,7 @@ class TSink {
 enum class Graph { RemoveDC, Amplifier, RemoveDCThenAmplifier, PPMMeter };
 
 void PushThrough(benchmark::State& state, Graph graph) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TSink sink;
   auto* root = Create<TComponent>(nullptr);
@@ -107,16 +90,13 @@ void PushThrough(benchmark::State& state, Graph graph) {
     source->Notify(start.get());
     source->SendData(buffer.get());  // warm-up: the free lists get their blocks
   }
-  const std::uint64_t news = BenchHeapAllocationCount();
-  const std::uint64_t blocks = SmartBufferManager()->HeapAllocationCount();
+  const bench_support::AllocationMeter allocations;
   for (auto _ : state) {
     TVekGlobalReadLockSection capture;
     source->SendData(buffer.get());
   }
   const double pushes = static_cast<double>(state.iterations());
-  state.counters["heap_news"] = static_cast<double>(BenchHeapAllocationCount() - news) / pushes;
-  state.counters["store_blocks"] =
-      static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks) / pushes;
+  allocations.Report(state);
   state.counters["audio_s_per_s"] =
       benchmark::Counter(pushes * kFrames / kRate, benchmark::Counter::kIsRate);
   if (meter == nullptr && sink.Received == 0)

@@ -20,14 +20,14 @@
 // installs for the whole benchmark program.
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchSupport.h"
+
 #include <cstdint>
 #include <cstring>
 
 #include "signal/core/MoskStreamTypes.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 #include "signal/core/TrelStreamTypes.h"
-
-std::uint64_t BenchHeapAllocationCount();
 
 namespace {
 
@@ -36,41 +36,9 @@ constexpr std::int32_t kChannels = 2;
 constexpr std::int32_t kHeaderBytes = 40;
 constexpr std::int32_t kAudioBytes = kHeaderBytes + kFrames * kChannels * 2;
 
-void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  VekPinsUnit.Initialize();
-  VekStdTypesUnit.Initialize();
-  TrelStreamTypesUnit.Initialize();
-  MoskStreamTypesUnit.Initialize();
-}
+using bench_support::StoreSession;
 
-// The block store for the length of one benchmark.
-class StoreSession {
- public:
-  StoreSession() { TrelSimpleDataBufferUnit.Initialize(); }
-  ~StoreSession() { TrelSimpleDataBufferUnit.Finalize(); }
-  StoreSession(const StoreSession&) = delete;
-  StoreSession& operator=(const StoreSession&) = delete;
-};
-
-class AllocationMeter {
- public:
-  AllocationMeter()
-      : news_(BenchHeapAllocationCount()), blocks_(SmartBufferManager()->HeapAllocationCount()) {}
-  void Report(benchmark::State& state) const {
-    const double buffers = static_cast<double>(state.iterations());
-    state.counters["heap_news"] = static_cast<double>(BenchHeapAllocationCount() - news_) / buffers;
-    state.counters["store_blocks"] =
-        static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks_) / buffers;
-  }
-
- private:
-  std::uint64_t news_;
-  std::uint64_t blocks_;
-};
+using bench_support::AllocationMeter;
 
 // The receiving component: reads the first sample of every buffer.
 class TReceiver {
@@ -122,7 +90,7 @@ void Finish(benchmark::State& state, const TReceiver& receiver, std::int64_t exp
 }
 
 void BM_StreamPins_AudioPush(benchmark::State& state) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TReceiver receiver;
   auto* root = Create<TComponent>(nullptr);
@@ -143,7 +111,7 @@ void BM_StreamPins_AudioPush(benchmark::State& state) {
 BENCHMARK(BM_StreamPins_AudioPush);
 
 void BM_StreamPins_RealPush(benchmark::State& state) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TReceiver receiver;
   auto* root = Create<TComponent>(nullptr);
@@ -163,7 +131,7 @@ void BM_StreamPins_RealPush(benchmark::State& state) {
 BENCHMARK(BM_StreamPins_RealPush);
 
 void BM_StreamPins_AudioPushOnly(benchmark::State& state) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TReceiver receiver;
   auto* root = Create<TComponent>(nullptr);
@@ -189,7 +157,7 @@ void BM_StreamPins_AudioPushOnly(benchmark::State& state) {
 BENCHMARK(BM_StreamPins_AudioPushOnly);
 
 void BM_StreamPins_RealPushOnly(benchmark::State& state) {
-  StartUnits();
+  bench_support::StartStreamUnits();
   StoreSession store;
   TReceiver receiver;
   auto* root = Create<TComponent>(nullptr);
