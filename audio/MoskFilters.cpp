@@ -173,15 +173,9 @@ std::int32_t TMoskAmplifier::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuff
 }
 
 // ---------------------------------------------------------------------------
-// TMoskRemoveDC
+// TMoskDcBlockerStates
 
-TMoskRemoveDC::TMoskRemoveDC(TComponent* owner) : TMoskCommonFilter(owner) {}
-
-TMoskRemoveDC::~TMoskRemoveDC() {
-  ReleaseStates();
-}
-
-void TMoskRemoveDC::ReleaseStates() {
+void TMoskDcBlockerStates::Release() {
   for (IirState*& state : states_) {
     if (state != nullptr)
       IirFreeState(state);
@@ -190,9 +184,35 @@ void TMoskRemoveDC::ReleaseStates() {
   states_.clear();
 }
 
-std::int32_t TMoskRemoveDC::FilterCount() const {
+void TMoskDcBlockerStates::Rebuild(double sampleRate, std::uint32_t channels) {
+  Release();
+  float taps[6];
+  if (!MoskDcBlockerTaps(sampleRate, taps))
+    return;
+  states_.assign(channels, nullptr);
+  for (IirState*& state : states_) {
+    IirState* made = nullptr;
+    if (IirCreateState(&made, taps, 2, nullptr) == 0)
+      state = made;
+  }
+}
+
+std::int32_t TMoskDcBlockerStates::FilterCount() const {
   return static_cast<std::int32_t>(
       std::count_if(states_.begin(), states_.end(), [](IirState* s) { return s != nullptr; }));
+}
+
+// ---------------------------------------------------------------------------
+// TMoskRemoveDC
+
+TMoskRemoveDC::TMoskRemoveDC(TComponent* owner) : TMoskCommonFilter(owner) {}
+
+TMoskRemoveDC::~TMoskRemoveDC() {
+  states_.Release();
+}
+
+std::int32_t TMoskRemoveDC::FilterCount() const {
+  return states_.FilterCount();
 }
 
 void TMoskRemoveDC::StartFormat(TVekStartWaveOperation* operation) {
@@ -200,16 +220,7 @@ void TMoskRemoveDC::StartFormat(TVekStartWaveOperation* operation) {
   work_ = TTrelBlockBuffer::CreateSize(0);
   // Every old state goes first, so a state that cannot be made again leaves
   // an empty slot (that channel passes unchanged), never a freed one.
-  ReleaseStates();
-  float taps[6];
-  if (!MoskDcBlockerTaps(KeptFormat().Format.nSamplesPerSec, taps))
-    return;
-  states_.assign(KeptFormat().Format.nChannels, nullptr);
-  for (IirState*& state : states_) {
-    IirState* made = nullptr;
-    if (IirCreateState(&made, taps, 2, nullptr) == 0)
-      state = made;
-  }
+  states_.Rebuild(KeptFormat().Format.nSamplesPerSec, KeptFormat().Format.nChannels);
 }
 
 std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffer* output,
@@ -218,7 +229,7 @@ std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffe
   const std::int32_t frames = input->GetCount();
   const std::uint32_t bits = input->GetContainerBits();
   const std::uint32_t channels =
-      std::min<std::uint32_t>(input->GetChannels(), static_cast<std::uint32_t>(states_.size()));
+      std::min<std::uint32_t>(input->GetChannels(), static_cast<std::uint32_t>(states_.Size()));
   // The work block holds one float per frame; a buffer longer than the
   // block store allows passes unchanged.
   if (frames < 1 || channels == 0 || !IsSampleWidth(bits) || !work_ ||

@@ -23,6 +23,34 @@
 
 struct IirState;
 
+// DC-blocker taps (b0, b1, b2, a0, a1, a2) for a sample rate; false for a
+// rate of 0 (no filter).
+bool MoskDcBlockerTaps(double sampleRate, float (&taps)[6]);
+
+// One DC-blocking IIR state per channel, as the DC remover and the meter keep
+// them. Threads: the owner's lock guards it.
+class TMoskDcBlockerStates {
+ public:
+  TMoskDcBlockerStates() = default;
+  ~TMoskDcBlockerStates() { Release(); }
+  TMoskDcBlockerStates(const TMoskDcBlockerStates&) = delete;
+  TMoskDcBlockerStates& operator=(const TMoskDcBlockerStates&) = delete;
+
+  // Frees every state, then makes one per channel for the sample rate. Every
+  // old state goes first, so a state that cannot be made again leaves an
+  // empty slot (nullptr), never a freed one; a rate of 0 makes none.
+  void Rebuild(double sampleRate, std::uint32_t channels);
+  void Release();
+  // The states actually made.
+  std::int32_t FilterCount() const;
+  std::size_t Size() const { return states_.size(); }
+  // The channel's state, nullptr when it could not be made.
+  IirState* operator[](std::size_t channel) const { return states_[channel]; }
+
+ private:
+  std::vector<IirState*> states_;
+};
+
 class TMoskCommonFilter : public TComponent {
   KESTRUNE_CLASS(TMoskCommonFilter, TComponent)
   explicit TMoskCommonFilter(TComponent* owner);
@@ -103,17 +131,11 @@ class TMoskRemoveDC : public TMoskCommonFilter {
   void StartFormat(TVekStartWaveOperation* operation) override;
 
  private:
-  void ReleaseStates();
-
-  std::vector<IirState*> states_;
+  TMoskDcBlockerStates states_;
   IPtr<ITrelBlockBuffer> work_;
 };
 
 // The zero level of unsigned 8-bit samples.
 inline constexpr std::int32_t kMoskUInt8ZeroLevel = 127;
-
-// DC-blocker taps (b0, b1, b2, a0, a1, a2) for a sample rate; false for a
-// rate of 0 (no filter).
-bool MoskDcBlockerTaps(double sampleRate, float (&taps)[6]);
 
 void RegisterMoskFilterClasses();

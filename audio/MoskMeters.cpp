@@ -353,21 +353,11 @@ void TMoskCommonMeter::MainThreadDeliver(TObject* sender) {
 TMoskPPMMeter::TMoskPPMMeter(TComponent* owner) : TMoskCommonMeter(owner) {}
 
 TMoskPPMMeter::~TMoskPPMMeter() {
-  ReleaseStates();
-}
-
-void TMoskPPMMeter::ReleaseStates() {
-  for (IirState*& state : states_) {
-    if (state != nullptr)
-      IirFreeState(state);
-    state = nullptr;
-  }
-  states_.clear();
+  states_.Release();
 }
 
 std::int32_t TMoskPPMMeter::FilterCount() const {
-  return static_cast<std::int32_t>(
-      std::count_if(states_.begin(), states_.end(), [](IirState* s) { return s != nullptr; }));
+  return states_.FilterCount();
 }
 
 void TMoskPPMMeter::SetHalfLife(std::int32_t value) {
@@ -383,23 +373,14 @@ void TMoskPPMMeter::StartFormat(const WAVEFORMATEXTENSIBLE* format) {
   AllocateChannelBuffers();
   // Every old state goes first, so a state that cannot be made again leaves
   // an empty slot (that channel is not measured), never a freed one.
-  ReleaseStates();
-  float taps[6];
-  if (!MoskDcBlockerTaps(KeptFormat().Format.nSamplesPerSec, taps))
-    return;
-  states_.assign(KeptFormat().Format.nChannels, nullptr);
-  for (IirState*& state : states_) {
-    IirState* made = nullptr;
-    if (IirCreateState(&made, taps, 2, nullptr) == 0)
-      state = made;
-  }
+  states_.Rebuild(KeptFormat().Format.nSamplesPerSec, KeptFormat().Format.nChannels);
 }
 
 void TMoskPPMMeter::ProcessChannel(TMoskMeterLevels& levels) {
   const std::int32_t samples = static_cast<std::int32_t>(GetPeriodSamples());
   const double hold = KeptFormat().Format.nSamplesPerSec * (half_life_ / 1000.0);
   const std::uint32_t channels =
-      std::min<std::uint32_t>(MeasuredChannels(), static_cast<std::uint32_t>(states_.size()));
+      std::min<std::uint32_t>(MeasuredChannels(), static_cast<std::uint32_t>(states_.Size()));
   for (std::uint32_t c = 0; c < channels; ++c) {
     float* block = ChannelBlock(c);
     if (block == nullptr || states_[c] == nullptr)

@@ -28,6 +28,7 @@
 #include "Vek/VekPinList.h"
 #include "Vek/VekValuePins.h"
 #include "audio/MoskAudioBuffer.h"
+#include "audio/MoskFilters.h"
 #include "platform/classes/Classes.h"
 #include "signal/core/MoskStreamTypes.h"
 #include "signal/core/TrelMainThreadNotify.h"
@@ -152,11 +153,9 @@ class TMoskPPMMeter : public TMoskCommonMeter {
   void ProcessChannel(TMoskMeterLevels& levels) override;
 
  private:
-  void ReleaseStates();
-
   std::int32_t half_life_ = 1000;
   TMoskMeterLevels levels_{};
-  std::vector<IirState*> states_;
+  TMoskDcBlockerStates states_;
 };
 
 void RegisterMoskMeterClasses();
