@@ -102,27 +102,9 @@ void PushThrough(benchmark::State& state, Scope scope) {
   }
 
   IPtr<IMoskAudioBuffer> buffer = TwoTones();
-  const WAVEFORMATEXTENSIBLE format =
-      *static_cast<TMoskAudioBuffer*>(buffer->GetBufferObject())->AudioBlock()->Header();
-  {
-    IPtr<IVekNotifyOperation> start =
-        NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(kRate));
-    TVekGlobalReadLockSection capture;
-    source->Notify(start.get());
-    source->SendData(buffer.get());  // warm-up: the free lists get their blocks
-  }
-  const bench_support::AllocationMeter allocations;
-  for (auto _ : state) {
-    TVekGlobalReadLockSection capture;
-    source->SendData(buffer.get());
-  }
-  const double pushes = static_cast<double>(state.iterations());
-  allocations.Report(state);
-  state.counters["x_realtime"] =
-      benchmark::Counter(pushes * kFrames / kRate, benchmark::Counter::kIsRate);
+  bench_support::PushAudioBuffers(state, source, buffer.get(), kRate);
   if (sinks.Received == 0)
     state.SkipWithError("the sinks got nothing");
-  state.SetItemsProcessed(state.iterations());
   // The pins first, while their owner lives; the components go with it.
   for (TTrelVekRealSinkPin* pin : pins)
     pin->Free();

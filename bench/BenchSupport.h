@@ -8,6 +8,7 @@
 
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
+#include "audio/MoskAudioBuffer.h"
 #include "signal/core/MoskStreamTypes.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 #include "signal/core/TrelSmartBufferManager.h"
@@ -58,5 +59,43 @@ class AllocationMeter {
   std::uint64_t news_;
   std::uint64_t blocks_;
 };
+
+// A 44.1 kHz stereo 16-bit buffer of `frames` frames filled with a fixed,
+// busy pattern.
+inline IPtr<IMoskAudioBuffer> MakeStereoTestBuffer(std::int32_t frames) {
+  IPtr<IMoskAudioBuffer> buffer = TMoskAudioBuffer::Create(44100, 3, frames, 2, 16);
+  auto* samples = reinterpret_cast<std::int16_t*>(buffer->GetReadData());
+  for (std::int32_t i = 0; i < frames * 2; ++i)
+    samples[i] = static_cast<std::int16_t>((i * 7919) % 20000 - 10000);
+  return buffer;
+}
+
+// Announces the buffer's own wave format through `source`, pushes the buffer
+// once to warm the free lists up, then pushes it once per iteration under the
+// global read lock, as the capture thread does. Reports the allocations per
+// push and "x_realtime", the seconds of audio at `sampleRate` processed per
+// second.
+inline void PushAudioBuffers(benchmark::State& state, TMoskVekAudioSourcePin* source,
+                             IMoskAudioBuffer* buffer, double sampleRate) {
+  const WAVEFORMATEXTENSIBLE format =
+      *static_cast<TMoskAudioBuffer*>(buffer->GetBufferObject())->AudioBlock()->Header();
+  {
+    IPtr<IVekNotifyOperation> start =
+        NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(sampleRate));
+    TVekGlobalReadLockSection capture;
+    source->Notify(start.get());
+    source->SendData(buffer);  // warm-up: the free lists get their blocks
+  }
+  const AllocationMeter allocations;
+  for (auto _ : state) {
+    TVekGlobalReadLockSection capture;
+    source->SendData(buffer);
+  }
+  allocations.Report(state);
+  const double frames = static_cast<double>(state.iterations()) * buffer->GetCount();
+  state.counters["x_realtime"] =
+      benchmark::Counter(frames / sampleRate, benchmark::Counter::kIsRate);
+  state.SetItemsProcessed(state.iterations());
+}
 
 }  // namespace bench_support

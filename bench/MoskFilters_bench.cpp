@@ -6,7 +6,7 @@
 // source pin under the global read lock, as the capture thread does.
 //
 // Figures, per pushed buffer at steady state (after one warm-up push):
-//   audio_s_per_s  seconds of 44.1 kHz stereo audio processed per second
+//   x_realtime     seconds of 44.1 kHz stereo audio processed per second
 //   heap_news      allocations from the general heap
 //   store_blocks   blocks the smart block store had to take from the heap
 // The count comes from the counting operator new that Buffers_bench.cpp
@@ -77,31 +77,10 @@ void PushThrough(benchmark::State& state, Graph graph) {
     downstream->Connect(last->GetOutputPin());
   }
 
-  IPtr<IMoskAudioBuffer> buffer = TMoskAudioBuffer::Create(44100, 3, kFrames, 2, 16);
-  auto* samples = reinterpret_cast<std::int16_t*>(buffer->GetReadData());
-  for (std::int32_t i = 0; i < kFrames * 2; ++i)
-    samples[i] = static_cast<std::int16_t>((i * 7919) % 20000 - 10000);
-  const WAVEFORMATEXTENSIBLE format =
-      *static_cast<TMoskAudioBuffer*>(buffer->GetBufferObject())->AudioBlock()->Header();
-  {
-    IPtr<IVekNotifyOperation> start =
-        NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(kRate));
-    TVekGlobalReadLockSection capture;
-    source->Notify(start.get());
-    source->SendData(buffer.get());  // warm-up: the free lists get their blocks
-  }
-  const bench_support::AllocationMeter allocations;
-  for (auto _ : state) {
-    TVekGlobalReadLockSection capture;
-    source->SendData(buffer.get());
-  }
-  const double pushes = static_cast<double>(state.iterations());
-  allocations.Report(state);
-  state.counters["audio_s_per_s"] =
-      benchmark::Counter(pushes * kFrames / kRate, benchmark::Counter::kIsRate);
+  IPtr<IMoskAudioBuffer> buffer = bench_support::MakeStereoTestBuffer(kFrames);
+  bench_support::PushAudioBuffers(state, source, buffer.get(), kRate);
   if (meter == nullptr && sink.Received == 0)
     state.SkipWithError("the sink got nothing");
-  state.SetItemsProcessed(state.iterations());
   downstream->Free();
   source->Free();
   root->Free();
