@@ -41,19 +41,7 @@ constexpr double kRate = 44100.0;
 using bench_support::StoreSession;
 
 // Two real sinks that read the first value of every buffer.
-class TSinks {
- public:
-  bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
-    if (auto* supplied = OperationAs<TVekSuppliedBufferOperation>(op)) {
-      IPtr<ITrelRealBuffer> samples = Supports<ITrelRealBuffer>(supplied->Buffer);
-      Sum += samples->GetData()[0];
-      ++Received;
-    }
-    return true;
-  }
-  double Sum = 0;
-  std::int64_t Received = 0;
-};
+using TSinks = bench_support::TRealReceiver;
 
 // A 1 kHz tone on channel 0, a 3 kHz tone on a DC offset on channel 1.
 IPtr<IMoskAudioBuffer> TwoTones() {

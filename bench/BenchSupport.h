@@ -60,6 +60,22 @@ class AllocationMeter {
   std::uint64_t blocks_;
 };
 
+// Reads the first value of every real buffer that arrives, so the push is not
+// optimised away and a lost buffer shows.
+class TRealReceiver {
+ public:
+  bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
+    if (auto* supplied = OperationAs<TVekSuppliedBufferOperation>(op)) {
+      IPtr<ITrelRealBuffer> samples = Supports<ITrelRealBuffer>(supplied->Buffer);
+      Sum += samples->GetData()[0];
+      ++Received;
+    }
+    return true;
+  }
+  double Sum = 0;
+  std::int64_t Received = 0;
+};
+
 // A 44.1 kHz stereo 16-bit buffer of `frames` frames filled with a fixed,
 // busy pattern.
 inline IPtr<IMoskAudioBuffer> MakeStereoTestBuffer(std::int32_t frames) {

@@ -41,7 +41,7 @@ using bench_support::StoreSession;
 using bench_support::AllocationMeter;
 
 // The receiving component: reads the first sample of every buffer.
-class TReceiver {
+class TReceiver : public bench_support::TRealReceiver {
  public:
   bool OnAudio(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
     if (auto* supplied = OperationAs<TVekSuppliedBufferOperation>(op)) {
@@ -54,130 +54,99 @@ class TReceiver {
     }
     return true;
   }
-  bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
-    if (auto* supplied = OperationAs<TVekSuppliedBufferOperation>(op)) {
-      IPtr<ITrelRealBuffer> samples = Supports<ITrelRealBuffer>(supplied->Buffer);
-      Sum += samples->GetData()[0];
-      ++Received;
-    }
-    return true;
-  }
-  double Sum = 0;
-  std::int64_t Received = 0;
 };
 
-void SendAudioBlock(TMoskVekAudioSourcePin* source) {
+// A fresh audio block: the wave header, then the samples (the first one 1).
+IPtr<ITrelBlockBuffer> MakeAudioBlock() {
   IPtr<ITrelBlockBuffer> block = TTrelBlockBuffer::CreateSize(kAudioBytes);
   std::uint8_t* bytes = block->GetReadData();
   const WAVEFORMATEXTENSIBLE format = TVekStartWaveOperation::DefaultFormat();
   std::memcpy(bytes, &format, kHeaderBytes);
   bytes[kHeaderBytes] = 1;
-  TVekGlobalReadLockSection capture;
-  source->SendData(block.get());
+  return block;
 }
 
-void SendRealBuffer(TTrelVekRealSourcePin* source) {
+// A fresh real buffer whose first sample is 1.
+IPtr<ITrelRealBuffer> MakeRealBuffer() {
   IPtr<ITrelRealBuffer> samples = TTrelRealBuffer::CreateCount(kFrames);
   samples->GetReadData()[0] = 1.0;
-  TVekGlobalReadLockSection capture;
-  source->SendData(samples.get());
+  return samples;
 }
 
-void Finish(benchmark::State& state, const TReceiver& receiver, std::int64_t expected) {
-  if (receiver.Received != expected)
-    state.SkipWithError("the sink lost buffers");
-  state.SetItemsProcessed(state.iterations());
-}
+enum class BufferUse {
+  FreshPerPush,  // make, fill, send and release a buffer per push (after one warm-up)
+  Reused,        // send one buffer made before the loop: the push's own cost
+};
 
-void BM_StreamPins_AudioPush(benchmark::State& state) {
+// Pushes through one link from a `Source` pin to a `Sink` pin whose handler is
+// `handler`; `makeBuffer` makes each buffer sent.
+template <class Source, class Sink, class MakeBuffer>
+void PushThroughLink(benchmark::State& state,
+                     bool (TReceiver::*handler)(IVekBasicPin*, const TGUID&, std::uint8_t,
+                                                IVekNotifyOperation*),
+                     MakeBuffer makeBuffer, BufferUse use) {
   bench_support::StartStreamUnits();
   StoreSession store;
   TReceiver receiver;
   auto* root = Create<TComponent>(nullptr);
-  auto* source = Create<TMoskVekAudioSourcePin>(root);
-  auto* sink =
-      Create<TMoskVekAudioSinkPin>(root, TVekNotifyHandler(&receiver, &TReceiver::OnAudio));
+  auto* source = Create<Source>(root);
+  auto* sink = Create<Sink>(root, TVekNotifyHandler(&receiver, handler));
   sink->Connect(source);
-  SendAudioBlock(source);  // warm-up: the free lists get their blocks
-  AllocationMeter meter;
-  for (auto _ : state)
-    SendAudioBlock(source);
-  meter.Report(state);
-  Finish(state, receiver, static_cast<std::int64_t>(state.iterations()) + 1);
+  auto send = [source](auto* buffer) {
+    TVekGlobalReadLockSection capture;
+    source->SendData(buffer);
+  };
+  std::int64_t expected = 0;
+  if (use == BufferUse::FreshPerPush) {
+    send(makeBuffer().get());  // warm-up: the free lists get their blocks back
+    expected = 1;
+  }
+  {
+    decltype(makeBuffer()) reused;   // held only when reused: a second live buffer
+    if (use == BufferUse::Reused) {  // would cost the fresh pushes a block
+      reused = makeBuffer();
+      std::memset(reused->GetReadData(), 0, static_cast<std::size_t>(reused->GetByteSize()));
+    }
+    AllocationMeter meter;
+    for (auto _ : state) {
+      if (use == BufferUse::Reused) {
+        send(reused.get());
+      } else {
+        send(makeBuffer().get());
+      }
+    }
+    meter.Report(state);
+  }
+  expected += static_cast<std::int64_t>(state.iterations());
+  if (receiver.Received != expected)
+    state.SkipWithError("the sink lost buffers");
+  state.SetItemsProcessed(state.iterations());
   sink->Free();
   source->Free();
   root->Free();
+}
+
+void BM_StreamPins_AudioPush(benchmark::State& state) {
+  PushThroughLink<TMoskVekAudioSourcePin, TMoskVekAudioSinkPin>(
+      state, &TReceiver::OnAudio, MakeAudioBlock, BufferUse::FreshPerPush);
 }
 BENCHMARK(BM_StreamPins_AudioPush);
 
 void BM_StreamPins_RealPush(benchmark::State& state) {
-  bench_support::StartStreamUnits();
-  StoreSession store;
-  TReceiver receiver;
-  auto* root = Create<TComponent>(nullptr);
-  auto* source = Create<TTrelVekRealSourcePin>(root);
-  auto* sink = Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&receiver, &TReceiver::OnReal));
-  sink->Connect(source);
-  SendRealBuffer(source);
-  AllocationMeter meter;
-  for (auto _ : state)
-    SendRealBuffer(source);
-  meter.Report(state);
-  Finish(state, receiver, static_cast<std::int64_t>(state.iterations()) + 1);
-  sink->Free();
-  source->Free();
-  root->Free();
+  PushThroughLink<TTrelVekRealSourcePin, TTrelVekRealSinkPin>(
+      state, &TReceiver::OnReal, MakeRealBuffer, BufferUse::FreshPerPush);
 }
 BENCHMARK(BM_StreamPins_RealPush);
 
 void BM_StreamPins_AudioPushOnly(benchmark::State& state) {
-  bench_support::StartStreamUnits();
-  StoreSession store;
-  TReceiver receiver;
-  auto* root = Create<TComponent>(nullptr);
-  auto* source = Create<TMoskVekAudioSourcePin>(root);
-  auto* sink =
-      Create<TMoskVekAudioSinkPin>(root, TVekNotifyHandler(&receiver, &TReceiver::OnAudio));
-  sink->Connect(source);
-  {
-    IPtr<ITrelBlockBuffer> block = TTrelBlockBuffer::CreateSize(kAudioBytes);
-    block->Zero();
-    AllocationMeter meter;
-    for (auto _ : state) {
-      TVekGlobalReadLockSection capture;
-      source->SendData(block.get());
-    }
-    meter.Report(state);
-  }
-  Finish(state, receiver, static_cast<std::int64_t>(state.iterations()));
-  sink->Free();
-  source->Free();
-  root->Free();
+  PushThroughLink<TMoskVekAudioSourcePin, TMoskVekAudioSinkPin>(state, &TReceiver::OnAudio,
+                                                                MakeAudioBlock, BufferUse::Reused);
 }
 BENCHMARK(BM_StreamPins_AudioPushOnly);
 
 void BM_StreamPins_RealPushOnly(benchmark::State& state) {
-  bench_support::StartStreamUnits();
-  StoreSession store;
-  TReceiver receiver;
-  auto* root = Create<TComponent>(nullptr);
-  auto* source = Create<TTrelVekRealSourcePin>(root);
-  auto* sink = Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&receiver, &TReceiver::OnReal));
-  sink->Connect(source);
-  {
-    IPtr<ITrelRealBuffer> samples = TTrelRealBuffer::CreateCount(kFrames);
-    samples->Zero();
-    AllocationMeter meter;
-    for (auto _ : state) {
-      TVekGlobalReadLockSection capture;
-      source->SendData(samples.get());
-    }
-    meter.Report(state);
-  }
-  Finish(state, receiver, static_cast<std::int64_t>(state.iterations()));
-  sink->Free();
-  source->Free();
-  root->Free();
+  PushThroughLink<TTrelVekRealSourcePin, TTrelVekRealSinkPin>(state, &TReceiver::OnReal,
+                                                              MakeRealBuffer, BufferUse::Reused);
 }
 BENCHMARK(BM_StreamPins_RealPushOnly);
 
