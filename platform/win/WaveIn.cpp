@@ -319,6 +319,20 @@ MMRESULT BeginHeaderCall(HWAVEIN handle, const WAVEHDR* header, UINT headerSize,
   return MMSYSERR_NOERROR;
 }
 
+// The opening of the calls on a live device: finds it and takes its lock;
+// an unknown handle or a closing device gives MMSYSERR_INVALHANDLE. As for
+// BeginHeaderCall, the caller declares `device` before `lock`.
+MMRESULT BeginDeviceCall(HWAVEIN handle, std::shared_ptr<Device>& device,
+                         std::unique_lock<std::mutex>& lock) {
+  device = FindDevice(handle);
+  if (!device)
+    return MMSYSERR_INVALHANDLE;
+  lock = std::unique_lock(device->mutex);
+  if (device->closing)
+    return MMSYSERR_INVALHANDLE;
+  return MMSYSERR_NOERROR;
+}
+
 }  // namespace
 
 std::shared_ptr<WaveInBackend> kestrune::SetWaveInBackend(std::shared_ptr<WaveInBackend> backend) {
@@ -497,12 +511,10 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
 }
 
 MMRESULT waveInStart(HWAVEIN handle) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  std::lock_guard lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginDeviceCall(handle, device, lock); result != MMSYSERR_NOERROR)
+    return result;
   if (device->statistics.deviceLost)
     return MMSYSERR_NODRIVER;
   if (device->started)
@@ -520,12 +532,10 @@ MMRESULT waveInStart(HWAVEIN handle) {
 }
 
 MMRESULT waveInReset(HWAVEIN handle) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  std::unique_lock lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginDeviceCall(handle, device, lock); result != MMSYSERR_NOERROR)
+    return result;
   const uint64_t mine = ++device->resetsAsked;
   if (device->OnReader()) {
     device->ResetOnReader(lock);
@@ -540,12 +550,10 @@ MMRESULT waveInReset(HWAVEIN handle) {
 }
 
 MMRESULT kestrune::GetWaveInStatistics(HWAVEIN handle, WaveInStatistics& statistics) {
-  std::shared_ptr<Device> device = FindDevice(handle);
-  if (!device)
-    return MMSYSERR_INVALHANDLE;
-  std::lock_guard lock(device->mutex);
-  if (device->closing)
-    return MMSYSERR_INVALHANDLE;
+  std::shared_ptr<Device> device;
+  std::unique_lock<std::mutex> lock;
+  if (const MMRESULT result = BeginDeviceCall(handle, device, lock); result != MMSYSERR_NOERROR)
+    return result;
   statistics = device->statistics;
   return MMSYSERR_NOERROR;
 }
