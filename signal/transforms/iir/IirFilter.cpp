@@ -1,11 +1,20 @@
 // IIR filtering of single-precision samples in place.
 //
 // Arithmetic: samples, taps and delay values are loaded from single precision
-// without loss; every product and sum is formed in the extended format (long
-// double) and rounded to single precision only when an output or a delay
-// value is stored. The pair step carries y0 and the delay values between the
-// two samples unrounded, so a signal split differently into calls may differ
-// in the last bits.
+// without loss and rounded to single precision only when an output or a
+// delay value is stored.
+// - Order 2 (the DC blockers' filter, run on every captured block) computes
+//   in double. Outputs stay unrounded inside the recursion, and the delay
+//   line is stored once, at the end of the call; four outputs are formed at
+//   a time from the four inputs and the two previous inputs and outputs,
+//   with coefficients derived in the extended format. The recursion then
+//   costs one multiply-add chain per four samples instead of per sample.
+// - The other orders form every product and sum in the extended format
+//   (long double); the pair step carries y0 and the delay values between the
+//   two samples unrounded, so a signal split differently into calls may
+//   differ in the last bits.
+#include <emmintrin.h>
+
 #include <cstdint>
 
 #include "signal/primitives/ArgumentChecks.h"
@@ -16,40 +25,139 @@ namespace {
 
 using Wide = long double;
 
-// Order 2, the DC blockers' filter: the pair step of the general form with
-// the delay line in locals. Same operations in the same order.
-void IirFilterOrder2(const float* src, float* dst, std::int32_t len, IirState* state) {
-  const float* b = state->taps;
-  const float* a = state->taps + 2;  // a[1], a[2]
+// The order-2 recursion on its history, y[m] = b0 x[m] + b1 x[m-1] +
+// b2 x[m-2] - a1 y[m-1] - a2 y[m-2], as four outputs at a time:
+//   y[n+j] = sum over i <= j of c[j-i] x[n+i]
+//          + p1[j] x[n-1] + p2[j] x[n-2] + q1[j] y[n-1] + q2[j] y[n-2].
+// Each coefficient row is the recursion's response to one unit term, run in
+// the extended format and rounded once to double.
+struct Order2Block {
+  double c[4];
+  double p1[4];
+  double p2[4];
+  double q1[4];
+  double q2[4];
+
+  Order2Block(Wide b0, Wide b1, Wide b2, Wide a1, Wide a2) {
+    // x[-2], x[-1], x[0..3] at 0..5; y[-2], y[-1], y[0..3] at 0..5.
+    auto respond = [&](int xUnit, int yUnit, double* out) {
+      Wide x[6] = {};
+      Wide y[6] = {};
+      if (xUnit >= 0) {
+        x[xUnit] = 1.0L;
+      }
+      if (yUnit >= 0) {
+        y[yUnit] = 1.0L;
+      }
+      for (int m = 2; m < 6; ++m) {
+        y[m] = b0 * x[m] + b1 * x[m - 1] + b2 * x[m - 2] - a1 * y[m - 1] - a2 * y[m - 2];
+        out[m - 2] = static_cast<double>(y[m]);
+      }
+    };
+    respond(2, -1, c);
+    respond(1, -1, p1);
+    respond(0, -1, p2);
+    respond(-1, 1, q1);
+    respond(-1, 0, q2);
+  }
+};
+
+// Both lanes = lane k of v.
+inline __m128d Lane0(__m128d v) {
+  return _mm_unpacklo_pd(v, v);
+}
+inline __m128d Lane1(__m128d v) {
+  return _mm_unpackhi_pd(v, v);
+}
+
+// Order 2 in double. The first two samples take the transposed-form
+// recursion from the stored delay values; from the third on every output
+// comes from the history (kept in registers: the vector is overwritten),
+// and the delay values are derived from the last two inputs and outputs.
+void IirFilterOrder2(float* samples, std::int32_t len, IirState* state) {
+  const float* t = state->taps;
   float* d = state->delayLine;
-  const Wide b0 = b[0];
-  const Wide b1 = b[1];
-  const Wide b2 = b[2];
-  const Wide a1 = a[1];
-  const Wide a2 = a[2];
-  const Wide tail = d[2];  // d[N]: 0.0, never written
-  float d0 = d[0];
-  float d1 = d[1];
-  std::int32_t i = 0;
-  for (; i + 1 < len; i += 2) {
-    const Wide x0 = src[i];
-    const Wide x1 = src[i + 1];
-    const Wide y0 = b0 * x0 + d0;
-    const Wide y1 = ((b1 * x0 + d1) - a1 * y0) + b0 * x1;
-    d0 = static_cast<float>((((b1 * x1 - a1 * y1) + b2 * x0) - a2 * y0) + tail);
-    d1 = static_cast<float>(b2 * x1 - a2 * y1);
-    dst[i] = static_cast<float>(y0);
-    dst[i + 1] = static_cast<float>(y1);
+  const double b0 = t[0];
+  const double b1 = t[1];
+  const double b2 = t[2];
+  const double a1 = t[3];
+  const double a2 = t[4];
+
+  const double x0 = samples[0];
+  const double y0 = b0 * x0 + d[0];
+  const double e0 = (b1 * x0 - a1 * y0) + d[1];
+  const double e1 = b2 * x0 - a2 * y0;
+  samples[0] = static_cast<float>(y0);
+  if (len == 1) {
+    d[0] = static_cast<float>(e0);
+    d[1] = static_cast<float>(e1);
+    return;
   }
-  if (i < len) {
-    const Wide x = src[i];
-    const Wide y = b0 * x + d0;
-    d0 = static_cast<float>((b1 * x - a1 * y) + d1);
-    d1 = static_cast<float>((b2 * x - a2 * y) + tail);
-    dst[i] = static_cast<float>(y);
+  const double x1 = samples[1];
+  const double y1 = b0 * x1 + e0;
+  samples[1] = static_cast<float>(y1);
+
+  // History: inputs and outputs n-2 (lane 0) and n-1 (lane 1).
+  __m128d xPrev = _mm_set_pd(x1, x0);
+  __m128d yPrev = _mm_set_pd(y1, y0);
+  std::int32_t n = 2;
+  if (len - n >= 4) {
+    const Order2Block k(t[0], t[1], t[2], t[3], t[4]);
+    const __m128d cLo0 = _mm_set_pd(k.c[1], k.c[0]);
+    const __m128d cLo1 = _mm_set_pd(k.c[0], 0.0);
+    const __m128d cHi0 = _mm_set_pd(k.c[3], k.c[2]);
+    const __m128d cHi1 = _mm_set_pd(k.c[2], k.c[1]);
+    const __m128d cHi2 = cLo0;
+    const __m128d cHi3 = cLo1;
+    const __m128d p1Lo = _mm_loadu_pd(k.p1);
+    const __m128d p1Hi = _mm_loadu_pd(k.p1 + 2);
+    const __m128d p2Lo = _mm_loadu_pd(k.p2);
+    const __m128d p2Hi = _mm_loadu_pd(k.p2 + 2);
+    const __m128d q1Lo = _mm_loadu_pd(k.q1);
+    const __m128d q1Hi = _mm_loadu_pd(k.q1 + 2);
+    const __m128d q2Lo = _mm_loadu_pd(k.q2);
+    const __m128d q2Hi = _mm_loadu_pd(k.q2 + 2);
+    for (; len - n >= 4; n += 4) {
+      const __m128 in = _mm_loadu_ps(samples + n);
+      const __m128d xLo = _mm_cvtps_pd(in);
+      const __m128d xHi = _mm_cvtps_pd(_mm_movehl_ps(in, in));
+      const __m128d x0b = Lane0(xLo);
+      const __m128d x1b = Lane1(xLo);
+      const __m128d x2b = Lane0(xHi);
+      const __m128d x3b = Lane1(xHi);
+      const __m128d xm2 = Lane0(xPrev);
+      const __m128d xm1 = Lane1(xPrev);
+      // Everything but the previous outputs first: off the recursion's path.
+      const __m128d fLo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(cLo0, x0b), _mm_mul_pd(cLo1, x1b)),
+                                     _mm_add_pd(_mm_mul_pd(p1Lo, xm1), _mm_mul_pd(p2Lo, xm2)));
+      const __m128d fHi =
+          _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(cHi0, x0b), _mm_mul_pd(cHi1, x1b)),
+                                _mm_add_pd(_mm_mul_pd(cHi2, x2b), _mm_mul_pd(cHi3, x3b))),
+                     _mm_add_pd(_mm_mul_pd(p1Hi, xm1), _mm_mul_pd(p2Hi, xm2)));
+      const __m128d ym2 = Lane0(yPrev);
+      const __m128d ym1 = Lane1(yPrev);
+      const __m128d yLo = _mm_add_pd(fLo, _mm_add_pd(_mm_mul_pd(q1Lo, ym1), _mm_mul_pd(q2Lo, ym2)));
+      const __m128d yHi = _mm_add_pd(fHi, _mm_add_pd(_mm_mul_pd(q1Hi, ym1), _mm_mul_pd(q2Hi, ym2)));
+      _mm_storeu_ps(samples + n, _mm_movelh_ps(_mm_cvtpd_ps(yLo), _mm_cvtpd_ps(yHi)));
+      xPrev = xHi;
+      yPrev = yHi;
+    }
   }
-  d[0] = d0;
-  d[1] = d1;
+  double xm2 = _mm_cvtsd_f64(xPrev);
+  double xm1 = _mm_cvtsd_f64(Lane1(xPrev));
+  double ym2 = _mm_cvtsd_f64(yPrev);
+  double ym1 = _mm_cvtsd_f64(Lane1(yPrev));
+  for (; n < len; ++n) {
+    const double x = samples[n];
+    const double y = (((b0 * x + b1 * xm1) + b2 * xm2) - a1 * ym1) - a2 * ym2;
+    samples[n] = static_cast<float>(y);
+    xm2 = xm1;
+    xm1 = x;
+    ym2 = ym1;
+    ym1 = y;
+  }
+  d[0] = static_cast<float>(((b1 * xm1 - a1 * ym1) + b2 * xm2) - a2 * ym2);
+  d[1] = static_cast<float>(b2 * xm1 - a2 * ym1);
 }
 
 // Transposed direct form II of order N: y = b0 x + d[0], then
@@ -82,8 +190,8 @@ void IirFilterDirectForm(const float* src, float* dst, std::int32_t len, IirStat
     d[0] = d0;
     return;
   }
-  if (n == 2) {
-    IirFilterOrder2(src, dst, len, state);
+  if (n == 2 && src == dst) {
+    IirFilterOrder2(dst, len, state);
     return;
   }
 
