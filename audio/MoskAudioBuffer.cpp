@@ -428,7 +428,9 @@ void TMoskAudioBuffer::Zero() {
 void TMoskAudioBuffer::Scale(double factor) {
   const std::uint32_t bytes = SampleBytes(container_bits_);
   const std::int32_t sampleBytes = GetByteSize();
-  if (bytes == 0 || sampleBytes < 1) {
+  // Every sample times 1 is itself at every width (exact in double, already
+  // in range): nothing to write, so a shared block stays shared.
+  if (bytes == 0 || sampleBytes < 1 || factor == 1.0) {
     return;
   }
   ScaleSamples(container_bits_, factor, TTrelGenericBuffer::GetWriteData(),

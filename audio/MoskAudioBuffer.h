@@ -167,7 +167,9 @@ struct IMoskAudioBuffer : public virtual ITrelDataBuffer {
   // Every sample := the width's zero (8 bits: 127).
   virtual void Zero() = 0;
   // Every sample multiplied by `factor`, rounded to nearest with ties to
-  // even and saturated to the width (8 bits: about the zero level 127).
+  // even and saturated to the width (8 bits: about the zero level 127). A
+  // factor of exactly 1 changes no sample and writes nothing: the block is
+  // not made private.
   virtual void Scale(double factor) = 0;
 
  protected:

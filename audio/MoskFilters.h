@@ -96,7 +96,7 @@ class TMoskCommonFilter : public TComponent {
 };
 
 // Multiplies every sample by `Coefficient` (negative values are stored as 0),
-// saturating to the sample width.
+// saturating to the sample width. At 1 the input's block passes on uncopied.
 class TMoskAmplifier : public TMoskCommonFilter {
   KESTRUNE_CLASS(TMoskAmplifier, TMoskCommonFilter)
   explicit TMoskAmplifier(TComponent* owner);

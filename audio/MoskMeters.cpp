@@ -1,5 +1,7 @@
 #include "audio/MoskMeters.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -11,6 +13,104 @@
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/transforms/MoskDispatcher.h"
+
+// ---------------------------------------------------------------------------
+// The peak follower
+
+namespace {
+
+// A level at or below this drops to 0.
+constexpr double kPeakCutOff = 0.005;
+// The block path runs only while every level in the block is known to stay
+// above this: the cut-off plus a margin of 2^-40 (relative), far above the
+// rounding of a block's powers of keep (some 2^-48), so no level the
+// per-sample rule would see at or below the cut-off is skipped over. The
+// float is the next float above it, for the comparison of raw samples.
+constexpr double kPeakBlockFloor = kPeakCutOff * (1.0 + 0x1p-40);
+constexpr float kPeakBlockFloorFloat = 0.0050000004f;
+static_assert(static_cast<double>(kPeakBlockFloorFloat) > kPeakBlockFloor);
+// Samples per block: four vectors of four floats.
+constexpr std::int32_t kPeakBlock = 16;
+
+double FollowOneSample(double level, double x, double keep) {
+  if (x > level)
+    return x;
+  if (level > kPeakCutOff)
+    return std::max(level * keep, x);
+  return 0.0;
+}
+
+double FollowSampleBySample(const float* samples, std::int32_t count, double level, double keep) {
+  for (std::int32_t i = 0; i < count; ++i)
+    level = FollowOneSample(level, std::fabs(samples[i]), keep);
+  return level;
+}
+
+}  // namespace
+
+double MoskPeakKeepFactor(std::uint32_t sampleRate, std::int32_t halfLife) {
+  const double hold = sampleRate * (halfLife / 1000.0);
+  // level - level / hold = level x (1 - 1 / hold). Below one sample of hold
+  // that is negative, and max(negative, x) = x = max(0 x level, x) for x >= 0.
+  if (!(hold >= 1.0))
+    return 0.0;
+  return 1.0 - 1.0 / hold;
+}
+
+// While the cut-off does not fire, the rule is L' = max(keep L, x): an attack
+// x > L gives x either way, as keep <= 1 makes keep L <= L < x. Unrolled over
+// a block of B samples x_0 .. x_(B-1) entered with level L:
+//   L_B = max(keep^B L, max_i keep^(B-1-i) x_i).
+// The inner maximum does not depend on L, so its products run side by side
+// in vector lanes; only one multiply and one max per block stay on the chain
+// from block to block, instead of one per sample.
+//
+// The cut-off cannot fire inside the block when every sample meets a level
+// above 0.005 or is an attack. Every level entering a sample of the block is
+// at least keep^B L (the decay alone), and every level after a sample is at
+// least that sample. So it suffices that keep^B L is above the floor, or that
+// every x of the block is: then the first sample is an attack unless L is
+// above x, and each later one meets a level at least the sample before it.
+// Otherwise the block is taken sample by sample.
+double MoskFollowPeak(const float* samples, std::int32_t count, double level, double keep) {
+  if (count < 1)
+    return level;
+  alignas(16) double weight[kPeakBlock];  // keep^(B-1-i)
+  double power = 1.0;
+  for (std::int32_t i = kPeakBlock - 1; i >= 0; --i) {
+    weight[i] = power;
+    power *= keep;
+  }
+  const double keepBlock = power;  // keep^B
+  const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+  const __m128 floor = _mm_set1_ps(kPeakBlockFloorFloat);
+  std::int32_t i = 0;
+  for (; i + kPeakBlock <= count; i += kPeakBlock) {
+    const float* block = samples + i;
+    // 0 is the identity of the maximum: every product is >= 0. A NaN sample
+    // is passed over by max (it keeps its second operand), as the rule passes
+    // over it, and counts as not above the floor.
+    __m128d peakLow = _mm_setzero_pd();
+    __m128d peakHigh = _mm_setzero_pd();
+    __m128 above = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (std::int32_t k = 0; k < kPeakBlock; k += 4) {
+      const __m128 x = _mm_and_ps(_mm_loadu_ps(block + k), magnitudeBits);
+      above = _mm_and_ps(above, _mm_cmpgt_ps(x, floor));
+      peakLow = _mm_max_pd(_mm_mul_pd(_mm_cvtps_pd(x), _mm_load_pd(weight + k)), peakLow);
+      peakHigh = _mm_max_pd(
+          _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x, x)), _mm_load_pd(weight + k + 2)), peakHigh);
+    }
+    __m128d peak = _mm_max_pd(peakLow, peakHigh);
+    peak = _mm_max_sd(peak, _mm_unpackhi_pd(peak, peak));
+    const double decayed = level * keepBlock;
+    if (decayed > kPeakBlockFloor || _mm_movemask_ps(above) == 0xF) {
+      level = std::max(decayed, _mm_cvtsd_f64(peak));
+    } else {
+      level = FollowSampleBySample(block, kPeakBlock, level, keep);
+    }
+  }
+  return FollowSampleBySample(samples + i, count - i, level, keep);
+}
 
 // ---------------------------------------------------------------------------
 // TMoskMeterBufferQueue
@@ -378,7 +478,7 @@ void TMoskPPMMeter::StartFormat(const WAVEFORMATEXTENSIBLE* format) {
 
 void TMoskPPMMeter::ProcessChannel(TMoskMeterLevels& levels) {
   const std::int32_t samples = static_cast<std::int32_t>(GetPeriodSamples());
-  const double hold = KeptFormat().Format.nSamplesPerSec * (half_life_ / 1000.0);
+  const double keep = MoskPeakKeepFactor(KeptFormat().Format.nSamplesPerSec, half_life_);
   const std::uint32_t channels =
       std::min<std::uint32_t>(MeasuredChannels(), static_cast<std::uint32_t>(states_.Size()));
   for (std::uint32_t c = 0; c < channels; ++c) {
@@ -386,17 +486,7 @@ void TMoskPPMMeter::ProcessChannel(TMoskMeterLevels& levels) {
     if (block == nullptr || states_[c] == nullptr)
       continue;
     IirFilterFloatInPlace(block, samples, states_[c]);
-    double level = levels_[c];
-    for (std::int32_t i = 0; i < samples; ++i) {
-      const double x = std::fabs(block[i]);
-      if (x > level)
-        level = x;
-      else if (level > 0.005)
-        level = hold > 0.0 ? std::max(level - level / hold, x) : x;
-      else
-        level = 0.0;
-    }
-    levels_[c] = level;
+    levels_[c] = MoskFollowPeak(block, samples, levels_[c], keep);
   }
   levels = levels_;
 }

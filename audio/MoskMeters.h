@@ -134,10 +134,29 @@ class TMoskCommonMeter : public TComponent {
   TMoskMeterValueChangeEvent on_value_change_;
 };
 
+// The factor a decaying peak level is multiplied by per sample:
+// keep = 1 - 1 / hold with hold = sampleRate x halfLife / 1000 samples, which
+// releases the level by level / hold per sample. No hold (halfLife <= 0, or a
+// hold shorter than one sample, where level - level / hold would be negative)
+// gives 0: the level then follows the rectified signal.
+double MoskPeakKeepFactor(std::uint32_t sampleRate, std::int32_t halfLife);
+
+// The peak level after `count` samples, starting from `level` (>= 0), with
+// `keep` in [0, 1] from MoskPeakKeepFactor. Per sample, with x = |sample|:
+//   x > level           level = x                      (instant attack)
+//   else level > 0.005  level = max(level x keep, x)   (release)
+//   else                level = 0                      (cut-off)
+// Runs of samples where the cut-off cannot fire are taken as blocks, whose
+// result equals the per-sample rule's up to rounding in the last bits; where
+// it can fire, the samples are taken one by one, so the level drops to 0 at
+// the same sample as under the rule. Takes no lock; `samples` may be
+// unaligned. A count below 1 returns `level`.
+double MoskFollowPeak(const float* samples, std::int32_t count, double level, double keep);
+
 // Peak-programme meter: blocks DC, takes the absolute peak with instant
 // attack and releases it by level / (rate x HalfLife / 1000) per sample; a
-// level at or below 0.005 drops to 0. A HalfLife of 0 or less means no hold:
-// the level follows the rectified signal.
+// level at or below 0.005 drops to 0 (MoskFollowPeak). A HalfLife of 0 or
+// less means no hold: the level follows the rectified signal.
 class TMoskPPMMeter : public TMoskCommonMeter {
   KESTRUNE_CLASS(TMoskPPMMeter, TMoskCommonMeter)
   explicit TMoskPPMMeter(TComponent* owner);

@@ -235,22 +235,25 @@ struct ThreadIdReturner {
   }
 };
 
-thread_local uint32_t tls_thread_id = 0;
 thread_local ThreadIdReturner tls_thread_id_returner;
 
 void AdoptId(uint32_t id) {
-  tls_thread_id = id;
+  kestrune::detail::tls_thread_id = id;
   tls_thread_id_returner.id = id;
 }
 
 }  // namespace
 
-uint32_t GetCurrentThreadId() {
-  if (tls_thread_id != 0)
-    return tls_thread_id;
+namespace kestrune::detail {
+
+constinit thread_local uint32_t tls_thread_id = 0;
+
+uint32_t AssignThreadId() {
   AdoptId(Registry().Take());
   return tls_thread_id;
 }
+
+}  // namespace kestrune::detail
 
 void Sleep(uint32_t ms) {
   if (ms == 0) {
@@ -298,7 +301,8 @@ ThreadIdReservation::ThreadIdReservation(ThreadIdReservation&& other) noexcept
     : id_(std::exchange(other.id_, 0)) {}
 
 void ThreadIdReservation::AdoptOnCurrentThread() {
-  KESTRUNE_USAGE_CHECK(tls_thread_id == 0, "thread id adopted by a thread that already has one");
+  KESTRUNE_USAGE_CHECK(kestrune::detail::tls_thread_id == 0,
+                       "thread id adopted by a thread that already has one");
   AdoptId(std::exchange(id_, 0));
 }
 

@@ -164,8 +164,20 @@ class TSemaphore {
 
 // The calling thread's 32-bit identifier: never 0, and different from the id
 // of every other live thread. Ids of ended threads may be handed out again
-// only through the test hook below. Cheap after the first call on a thread.
-uint32_t GetCurrentThreadId();
+// only through the test hook below. After the first call on a thread it is
+// one thread-local read: the locks ask for it on every entry.
+namespace kestrune::detail {
+// The calling thread's id, 0 until it has one. Constant-initialised, so it is
+// read directly, without a thread-local initialisation check.
+extern constinit thread_local uint32_t tls_thread_id;
+// Gives the calling thread its id (the slow path of GetCurrentThreadId).
+uint32_t AssignThreadId();
+}  // namespace kestrune::detail
+
+inline uint32_t GetCurrentThreadId() {
+  const uint32_t id = kestrune::detail::tls_thread_id;
+  return id != 0 ? id : kestrune::detail::AssignThreadId();
+}
 
 // Suspends the calling thread for `ms` milliseconds; Sleep(0) only yields the
 // processor to another ready thread.

@@ -526,6 +526,27 @@ TEST(MoskAudioBuffer, WholeBufferWritesLeaveOtherHoldersAlone) {
   }
 }
 
+// Scaling by exactly 1 changes no sample at any width, so it writes nothing:
+// the block stays shared, and a later write still copies it.
+TEST(MoskAudioBuffer, ScaleByOneKeepsTheBlockShared) {
+  for (const std::uint32_t bits : {8u, 12u, 16u, 20u, 24u, 32u}) {
+    SCOPED_TRACE(std::to_string(bits) + " bits");
+    IPtr<IMoskAudioBuffer> first = Make({2, bits, kStereo, 9});
+    const Samples values = FillRandom(first.get(), bits);
+    IPtr<IMoskAudioBuffer> second = TMoskAudioBuffer::CreateShared(first.get());
+    TTrelSmartBuffer* block = ObjectOf(first.get())->GetSmartBuffer();
+
+    second->Scale(1.0);
+
+    EXPECT_EQ(second->GetData(), first->GetData());
+    EXPECT_EQ(block->WriterCount(), 2);
+    EXPECT_EQ(ReadAll(second.get()), values);
+    second->Scale(0.5);
+    EXPECT_NE(second->GetData(), first->GetData());
+    EXPECT_EQ(ReadAll(first.get()), values);
+  }
+}
+
 TEST(MoskAudioBuffer, SharingNeedsAnAudioBuffer) {
   IPtr<ITrelRealBuffer> real = TTrelRealBuffer::CreateCount(8);
   EXPECT_THROW(TMoskAudioBuffer::CreateShared(real.get()), EInvalidCast);

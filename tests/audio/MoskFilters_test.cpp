@@ -213,6 +213,8 @@ TEST_F(MoskFilterTest, AmplifierScalesAndSaturates) {
     EXPECT_EQ(Channel(input.get(), 0),
               std::vector<std::int32_t>(std::begin(row.in), std::end(row.in)))
         << "the input keeps its samples";
+    EXPECT_EQ(caught_.Buffers[0]->GetData() == input->GetData(), row.coefficient == 1.0)
+        << "only a coefficient of 1 passes the input's block on, uncopied";
     amp->Free();
   }
 }

@@ -4,14 +4,17 @@
 // single precision), a HalfLife of 0 holds nothing, a restart measures the
 // new stream from its first frame, a Period too long for the block store
 // refuses metering with the error raised on the main thread, and a filter
-// that cannot be made leaves its channel unmeasured.
+// that cannot be made leaves its channel unmeasured. The peak follower's
+// block path gives the per-sample rule's levels and cut-offs.
 #include "audio/MoskMeters.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -273,6 +276,119 @@ TEST_F(MoskMeterTest, AChannelWhoseFilterCouldNotBeMadeIsNotMeasured) {
   EXPECT_EQ(meter->FilterCount(), 2);
   Feed(16, 10, first, Sine(amplitude, offset));
   EXPECT_FALSE(readings_.List.empty());
+}
+
+// ---------------------------------------------------------------------------
+// The peak follower
+
+TEST(MoskPeakKeepFactor, ReleasesByOneHoldPerSampleOrHoldsNothing) {
+  const struct {
+    const char* name;
+    std::uint32_t rate;
+    std::int32_t halfLife;
+    double keep;
+  } rows[] = {
+      {"OneSecond", 44100, 1000, 1.0 - 1.0 / 44100.0},
+      {"TenSamples", 1000, 10, 0.9},
+      {"ZeroIsNoHold", 44100, 0, 0.0},
+      {"NegativeIsNoHold", 44100, -20, 0.0},
+      {"HoldOfOneSampleKeepsNothing", 1000, 1, 0.0},
+      {"HoldBelowOneSampleKeepsNothing", 500, 1, 0.0},
+  };
+  for (const auto& row : rows)
+    EXPECT_DOUBLE_EQ(MoskPeakKeepFactor(row.rate, row.halfLife), row.keep) << row.name;
+}
+
+// The meter's rule taken one sample at a time: the reference for the block
+// path.
+double FollowByTheRule(const float* samples, std::int32_t count, double level, double keep) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    const double x = std::fabs(samples[i]);
+    if (x > level)
+      level = x;
+    else if (level > 0.005)
+      level = std::max(level * keep, x);
+    else
+      level = 0.0;
+  }
+  return level;
+}
+
+// Every prefix of each signal, entered at several levels and with the block
+// boundaries moved by starting at several offsets, against the rule: levels
+// agree to rounding in the last bits, and the level is 0 after exactly the
+// same samples.
+TEST(MoskFollowPeak, MatchesTheRuleSampleBySample) {
+  std::mt19937 random(8);
+  std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+  const auto make = [&](std::int32_t n, auto value) {
+    std::vector<float> x(static_cast<std::size_t>(n));
+    for (std::int32_t i = 0; i < n; ++i)
+      x[static_cast<std::size_t>(i)] = value(i);
+    return x;
+  };
+  const struct {
+    const char* name;
+    double keep;
+    std::vector<float> samples;
+  } rows[] = {
+      // One click, then the release crosses 0.005 after about 50 samples,
+      // in the middle of a block.
+      {"DecayToTheCutOff", 0.9, make(160, [](std::int32_t i) { return i == 3 ? 1.0f : 0.0f; })},
+      // Clicks of either sign during a release, back to back too, and one
+      // right after the cut-off.
+      {"AttacksDuringTheRelease", 0.9,
+       make(200,
+            [](std::int32_t i) {
+              switch (i) {
+                case 5:
+                  return 2.0f;
+                case 17:
+                  return -0.5f;
+                case 40:
+                  return 0.3f;
+                case 41:
+                  return -0.7f;
+                case 99:
+                  return 0.02f;
+                case 150:
+                  return 0.004f;
+                default:
+                  return 0.0f;
+              }
+            })},
+      // Noise of the cut-off's own size: levels just above and below it.
+      {"NoiseAroundTheCutOff", 0.99,
+       make(200, [&](std::int32_t) { return (unit(random) - 0.5f) * 0.02f; })},
+      // Without hold the level is the rectified sample, but 0 after a sample
+      // at or below 0.005 that does not rise.
+      {"NoHoldThroughZeroCrossings", 0.0,
+       make(200, [](std::int32_t i) { return static_cast<float>(0.03 * std::sin(0.3 * i)); })},
+      // A loud tone under a one-second hold: blocks all the way.
+      {"LoudToneLongHold", 1.0 - 1.0 / 44100.0,
+       make(200, [](std::int32_t i) { return static_cast<float>(20000.0 * std::sin(0.142 * i)); })},
+      // Silence: exact zeros enter and leave the level at 0.
+      {"Silence", 0.9, make(64, [](std::int32_t) { return 0.0f; })},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto total = static_cast<std::int32_t>(row.samples.size());
+    for (const std::int32_t offset : {0, 1, 7, 15}) {
+      for (const double start : {0.0, 0.004, 0.0051, 3.0}) {
+        for (std::int32_t n = 0; n <= total - offset; ++n) {
+          const float* x = row.samples.data() + offset;
+          const double expected = FollowByTheRule(x, n, start, row.keep);
+          const double level = MoskFollowPeak(x, n, start, row.keep);
+          if (expected == 0.0) {
+            ASSERT_EQ(level, 0.0) << "offset " << offset << " start " << start << " n " << n;
+          } else {
+            ASSERT_NEAR(level, expected, expected * 1e-12)
+                << "offset " << offset << " start " << start << " n " << n;
+          }
+        }
+      }
+    }
+  }
 }
 
 // A level display with one real-value input, for the stored links.

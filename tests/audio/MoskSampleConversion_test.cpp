@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -527,6 +528,46 @@ TEST(MoskSampleBlocks, ScaleEverySmallSample) {
         ASSERT_EQ(LoadRaw(bits, block.data() + i * (bits / 8)),
                   RawOf(bits, RefRound(bits, static_cast<double>(x) * factor)))
             << "x " << x;
+      }
+    }
+  }
+}
+
+// 16-bit runs of every length up to 40 at an odd address: every sample, at
+// every position of the eight-at-a-time steps and of the tail, is the rule's
+// result, also in another rounding mode (there with factors whose products
+// are exact, so only the rounding to an integer could differ), and no byte
+// outside the run changes.
+TEST(MoskSampleBlocks, Scale16BitRunsOfEveryLength) {
+  const int16_t values[] = {-32768, 32767, -32767, 0,      1,     -1,     2,     3,      -3, 5,
+                            -5,     7,     12345,  -12345, 21845, -21846, 16383, -16384, 99, -100};
+  constexpr uint32_t valueCount = std::size(values);
+  const struct {
+    int mode;
+    std::vector<double> factors;
+  } modes[] = {
+      {FE_TONEAREST, std::vector<double>(std::begin(Factors), std::end(Factors))},
+      {FE_UPWARD, {0.5, -0.5, -1.5, 2.0}},
+  };
+  for (const auto& mode : modes) {
+    for (const double factor : mode.factors) {
+      for (uint32_t count = 0; count <= 40; ++count) {
+        SCOPED_TRACE("x " + std::to_string(factor) + ", " + std::to_string(count) + " samples" +
+                     (mode.mode == FE_UPWARD ? ", upward" : ""));
+        StridedRun run(16, count, 2);
+        for (uint32_t i = 0; i < count; ++i)
+          run.Set(i, values[(i * 7 + count) % valueCount]);
+        std::vector<int64_t> expected(count);
+        for (uint32_t i = 0; i < count; ++i)
+          expected[i] = RefRound(16, static_cast<double>(run.Get(i)) * factor);
+        const int saved = std::fegetround();
+        ASSERT_EQ(std::fesetround(mode.mode), 0);
+        const bool handled = ScaleSamples(16, factor, run.Base(), count);
+        std::fesetround(saved);
+        ASSERT_TRUE(handled);
+        for (uint32_t i = 0; i < count; ++i)
+          ASSERT_EQ(run.Get(i), expected[i]) << "sample " << i;
+        EXPECT_TRUE(run.GapsUntouched());
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -90,6 +91,19 @@ TEST(MagnitudeTest, Values) {
   double out = 0.0;
   ASSERT_EQ(VectorMagnitudeComplex(&nanValue, &out, 1), StatusOk);
   EXPECT_TRUE(std::isnan(out));
+
+  // The same values in one run, taken two at a time with an odd one last.
+  std::vector<Complex> all;
+  for (const Row& row : rows)
+    all.push_back(row.value);
+  all.push_back(nanValue);
+  std::vector<double> magnitudes(all.size(), -1.0);
+  ASSERT_EQ(
+      VectorMagnitudeComplex(all.data(), magnitudes.data(), static_cast<std::int32_t>(all.size())),
+      StatusOk);
+  for (std::size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(magnitudes[i], rows[i].expected) << rows[i].name << " in a run";
+  EXPECT_TRUE(std::isnan(magnitudes.back()));
 }
 
 // len counts complex elements; dst may overlay src (each element is read

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "signal/transforms/MoskDispatcher.h"
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 struct RoundCase {
   const char* name;
@@ -127,6 +130,81 @@ TEST(RoiConvertTest, BlockWithPaddedRows) {
   EXPECT_EQ(out[1][0], -10.0f);
   EXPECT_EQ(out[1][2], -30.0f);
   EXPECT_EQ(out[1][3], -7.0f);
+}
+
+// The element rule for floats to 16 bits, from the standard library in the
+// default rounding mode (to nearest, ties to even).
+std::int16_t ExpectedInt16(float x, std::int32_t rndMode) {
+  if (!(x > -32768.0f))
+    return -32768;
+  if (x >= 32767.0f)
+    return 32767;
+  return static_cast<std::int16_t>(rndMode == 1 ? std::nearbyint(x) : std::trunc(x));
+}
+
+// Awkward values for the rounding and the bounds.
+const float kAwkward[] = {0.5f,        -0.5f,       1.5f,       -1.5f,    2.5f,      -2.5f,
+                          0.49999997f, 0.50000006f, 1.4999999f, -0.0f,    1e-40f,    3.75f,
+                          -7.25f,      100.5f,      -101.5f,    16383.5f, -16384.5f, 32766.5f,
+                          32767.5f,    -32767.5f,   -32768.5f,  32767.0f, -32768.0f, 32766.99f,
+                          -32767.99f,  1e10f,       -1e10f,     kInf,     -kInf,     kNaN};
+constexpr std::int32_t kAwkwardCount = std::size(kAwkward);
+
+// One column of frames `step` bytes apart (the channel at byte 2 of each
+// frame, as the second of a stereo pair), `height` rows, to and from packed
+// floats; the vector paths start on every lane. The sample storage ends
+// exactly at the column's last element, so a read past it is caught under
+// the address sanitizer. Other bytes of the frames keep their values, and
+// the results hold in another rounding mode too.
+TEST(RoiConvertTest, OneColumnMatchesTheElementRule) {
+  for (const std::int32_t step : {4, 6, 8}) {
+    for (const std::int32_t height : {1, 2, 3, 4, 5, 7, 8, 9, 12, 13, 16, 17, 31, 64}) {
+      const std::int32_t rowElements = step / 2;
+      const auto elements = static_cast<std::size_t>((height - 1) * rowElements + 2);
+      for (const int roundingMode : {FE_TONEAREST, FE_UPWARD}) {
+        SCOPED_TRACE("step " + std::to_string(step) + " height " + std::to_string(height) +
+                     (roundingMode == FE_UPWARD ? " upward" : ""));
+        // Floats to the column, with each value on each lane in turn.
+        for (std::int32_t shift = 0; shift < 4; ++shift) {
+          std::vector<float> floats(static_cast<std::size_t>(height));
+          for (std::int32_t r = 0; r < height; ++r)
+            floats[r] = kAwkward[(r + shift) % kAwkwardCount];
+          for (const std::int32_t rndMode : {1, 0}) {
+            std::vector<std::int16_t> frames(elements, 0x5A5A);
+            const int saved = std::fegetround();
+            ASSERT_EQ(std::fesetround(roundingMode), 0);
+            const PrimitiveStatus status = RoiConvertFloatToInt16(
+                floats.data(), 4, frames.data() + 1, step, 1, height, rndMode);
+            std::fesetround(saved);
+            ASSERT_EQ(status, StatusOk);
+            for (std::size_t e = 0; e < elements; ++e) {
+              const bool column = e % rowElements == 1;
+              const std::int16_t expected =
+                  column ? ExpectedInt16(floats[e / rowElements], rndMode) : 0x5A5A;
+              ASSERT_EQ(frames[e], expected) << "element " << e << " rndMode " << rndMode;
+            }
+          }
+        }
+        // The column to floats: values spread over the range, -32768 last.
+        for (std::int32_t first = -32768; first < 32768; first += 4099) {
+          std::vector<std::int16_t> frames(elements, 0x5A5A);
+          for (std::int32_t r = 0; r < height; ++r)
+            frames[r * rowElements + 1] = static_cast<std::int16_t>((first + 257 * r) % 65536);
+          frames.back() = -32768;
+          std::vector<float> floats(static_cast<std::size_t>(height) + 1, -7.0f);
+          const int saved = std::fegetround();
+          ASSERT_EQ(std::fesetround(roundingMode), 0);
+          const PrimitiveStatus status =
+              RoiConvertInt16ToFloat(frames.data() + 1, step, floats.data(), 4, 1, height);
+          std::fesetround(saved);
+          ASSERT_EQ(status, StatusOk);
+          for (std::int32_t r = 0; r < height; ++r)
+            ASSERT_EQ(floats[r], static_cast<float>(frames[r * rowElements + 1])) << "row " << r;
+          EXPECT_EQ(floats[height], -7.0f) << "nothing written past the column";
+        }
+      }
+    }
+  }
 }
 
 TEST(RoiConvertTest, ArgumentChecksInOrder) {
