@@ -113,10 +113,11 @@ class TMoskCommonSplitter : public TComponent {
   TVekPinList* output_pins_ = nullptr;
 
  private:
-  // The common loop of the ConvertChannel members: `read` turns the sample
-  // bytes at one address into a double.
-  template <class ReadSample>
-  void ConvertWith(int channel, IMoskAudioBuffer* buffer, ReadSample read);
+  // The common part of the ConvertChannel members: `run(in, step, out,
+  // frames)` turns the channel's samples, the first at `in` and the others
+  // `step` bytes apart, into `frames` doubles at `out`.
+  template <class ConvertRun>
+  void ConvertWith(int channel, IMoskAudioBuffer* buffer, ConvertRun run);
 };
 
 // Sends each channel as a real buffer on output pin number `channel`.

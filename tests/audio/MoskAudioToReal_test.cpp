@@ -52,17 +52,24 @@ TEST_P(AudioToRealWidthTest, EachChannelArrivesAsItsOwnRealBufferUnscaled) {
   const WidthRow& row = GetParam();
   LinkScope(0);
   LinkScope(1);
-  // Frame f holds sample f on channel 0 and sample 3 - f on channel 1.
+  // Frame f holds sample f mod 4 on channel 0 and sample 3 - f mod 4 on
+  // channel 1; 13 frames make runs of four frames and a shorter tail.
   std::vector<std::uint8_t> bytes;
   for (int f = 0; f < 4; ++f) {
     bytes.insert(bytes.end(), row.samples[f].begin(), row.samples[f].end());
     bytes.insert(bytes.end(), row.samples[3 - f].begin(), row.samples[3 - f].end());
   }
-  IPtr<IMoskAudioBuffer> buffer = AudioBuffer(44100, 2, row.bits, 4, bytes);
+  constexpr int kFrames = 13;
+  IPtr<IMoskAudioBuffer> buffer = AudioBuffer(44100, 2, row.bits, kFrames, bytes);
   StartWave(buffer.get());
   source_->SendData(buffer.get());
 
-  const Values reversed(row.values.rbegin(), row.values.rend());
+  Values forward;
+  Values reversed;
+  for (int f = 0; f < kFrames; ++f) {
+    forward.push_back(row.values[f % 4]);
+    reversed.push_back(row.values[3 - f % 4]);
+  }
   for (int channel = 0; channel < 2; ++channel) {
     const Received& got = scope_->Got[channel];
     EXPECT_EQ(got.Kinds, (Kinds{"TVekStartSampleRateOperation", "TVekSuppliedBufferOperation"}))
@@ -70,7 +77,7 @@ TEST_P(AudioToRealWidthTest, EachChannelArrivesAsItsOwnRealBufferUnscaled) {
     EXPECT_EQ(got.StartRates, Values{44100.0}) << channel;
     EXPECT_EQ(got.StartCounts, std::vector<std::int32_t>{0}) << channel;
     ASSERT_EQ(got.Buffers.size(), 1u) << channel;
-    EXPECT_EQ(got.Buffers[0], channel == 0 ? row.values : reversed) << channel;
+    EXPECT_EQ(got.Buffers[0], channel == 0 ? forward : reversed) << channel;
   }
   // The source's buffer is not touched.
   EXPECT_EQ(std::vector<std::uint8_t>(buffer->GetData(), buffer->GetData() + bytes.size()), bytes);
