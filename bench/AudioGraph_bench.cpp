@@ -17,19 +17,38 @@
 //   store_blocks  blocks the smart block store had to take from the heap
 // The count comes from the counting operator new that Buffers_bench.cpp
 // installs for the whole benchmark program.
+//
+// The ScriptedDevice benchmarks run the same graph behind the capture
+// component itself, fed by a scripted device that delivers as fast as it is
+// read: device reading thread, wave thread hand-over and the graph on the
+// wave thread. A device with no queued block loses input, so what is
+// measured is how fast the capture thread takes blocks and pushes them
+// through; x_realtime counts the audio that reached the sinks, timed from
+// the first block that arrived to the last.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <numbers>
+#include <thread>
 
 #include "audio/MoskAudioBuffer.h"
+#include "audio/MoskAudioIn.h"
+#include "audio/MoskAudioUnit.h"
 #include "audio/MoskChannelSplitter.h"
 #include "audio/MoskFilters.h"
 #include "audio/MoskMeters.h"
 #include "audio/MoskSpectrum.h"
+#include "platform/classes/ClassesUnit.h"
+#include "platform/classes/MainLoop.h"
+#include "platform/win/ScriptedWaveIn.h"
+#include "signal/core/TrelMainThreadNotify.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 #include "signal/core/TrelSmartBufferManager.h"
 
@@ -114,5 +133,137 @@ void BM_AudioGraph_ConverterPushToTwoSinks(benchmark::State& state) {
   PushThrough(state, Scope::ConverterAlone);
 }
 BENCHMARK(BM_AudioGraph_ConverterPushToTwoSinks);
+
+// Counts the real buffers reaching channel 0 of the scope stand-in, from the
+// capture thread, and notes when the first and the last counted one came.
+class TArrivalClock {
+ public:
+  using Clock = std::chrono::steady_clock;
+  bool OnReal(IVekBasicPin* target, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
+    if (target->GetPin() != first_pin_ || OperationAs<TVekSuppliedBufferOperation>(op) == nullptr)
+      return true;
+    const std::int64_t n = received_.load(std::memory_order_relaxed) + 1;
+    if (n == 1)
+      first_ = Clock::now();
+    last_ = Clock::now();
+    received_.store(n, std::memory_order_release);
+    return true;
+  }
+  void Watch(IVekBasicPin* pin) { first_pin_ = pin->GetPin(); }
+  void Reset() { received_.store(0, std::memory_order_relaxed); }
+  std::int64_t Received() const { return received_.load(std::memory_order_acquire); }
+  double Seconds() const { return std::chrono::duration<double>(last_ - first_).count(); }
+
+ private:
+  TVekBasicPin* first_pin_ = nullptr;
+  std::atomic<std::int64_t> received_{0};
+  Clock::time_point first_;
+  Clock::time_point last_;
+};
+
+// One iteration captures until the scope stand-in has `kBlocks` blocks of
+// 1024 frames per channel (about 6 s of audio), serving the main loop.
+void CaptureThrough(benchmark::State& state, Scope scope) {
+  constexpr std::int64_t kBlocks = 256;
+  bench_support::StartStreamUnits();
+  static bool started = false;
+  if (!started) {
+    started = true;
+    ClassesUnit.Initialize();
+    MoskAudioUnit.Initialize();
+    TrelMainThreadNotifyUnit.Initialize();
+  }
+  kestrune::MainLoop loop;
+  StoreSession store;
+  kestrune::ScriptedDeviceScript device;
+  device.name = "Two tones";
+  std::vector<std::uint8_t> frames(kFrames * 4);
+  {
+    IPtr<IMoskAudioBuffer> tones = TwoTones();
+    std::memcpy(frames.data(), tones->GetData(), frames.size());
+  }
+  device.signal = kestrune::LoopedFrames(frames);
+  device.framesPerRead = kFrames;
+  auto backend = std::make_shared<kestrune::ScriptedWaveInBackend>(
+      std::vector<kestrune::ScriptedDeviceScript>{device});
+  kestrune::SetWaveInBackend(backend);
+
+  TArrivalClock clock;
+  auto* root = Create<TComponent>(nullptr);
+  auto* audio_in = Create<TMoskAudioIn>(root);
+  audio_in->SetEnabled(false);
+  audio_in->GetDevice()->SetDeviceName("Two tones");
+  audio_in->GetAudioFormat()->SetSampleRate(static_cast<std::uint32_t>(kRate));
+  audio_in->GetAudioFormat()->SetBufferSize(kFrames);
+  auto* meter = Create<TMoskPPMMeter>(root);
+  meter->SetSynchronizeType(stNone);
+  auto* remove_dc = Create<TMoskRemoveDC>(root);
+  auto* amplifier = Create<TMoskAmplifier>(root);
+  amplifier->SetCoefficient(1.0);
+  auto* spectrum = Create<TMoskSpectrum>(root);
+  auto* to_real = Create<TMoskAudioToReal>(root);
+  TVekSourcePin* output = audio_in->GetOutputPin();
+  meter->GetInputPin()->Connect(output);
+  remove_dc->GetInputPin()->Connect(output);
+  amplifier->GetInputPin()->Connect(remove_dc->GetOutputPin());
+  spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
+  to_real->GetInputPin()->Connect(amplifier->GetOutputPin());
+  TMoskCommonSplitter* linked = scope == Scope::Spectrum
+                                    ? static_cast<TMoskCommonSplitter*>(spectrum)
+                                    : static_cast<TMoskCommonSplitter*>(to_real);
+  // A spectrum block of 1024 frames makes four windows of 256.
+  const std::int64_t perBlock = scope == Scope::Spectrum ? 4 : 1;
+  TTrelVekRealSinkPin* pins[2];
+  for (int c = 0; c < 2; ++c) {
+    pins[c] = Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&clock, &TArrivalClock::OnReal));
+    pins[c]->Connect(linked->GetOutputPins()->GetPin(c));
+  }
+  clock.Watch(pins[0]);
+
+  double seconds = 0;
+  double audio = 0;
+  for (auto _ : state) {
+    clock.Reset();
+    audio_in->SetEnabled(true);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (clock.Received() < kBlocks * perBlock && std::chrono::steady_clock::now() < deadline) {
+      loop.ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    audio_in->SetEnabled(false);
+    loop.ProcessMessages();
+    const std::int64_t got = clock.Received();
+    if (got < 2) {
+      state.SkipWithError("the scope stand-in got nothing");
+      break;
+    }
+    state.SetIterationTime(clock.Seconds());
+    seconds += clock.Seconds();
+    audio += static_cast<double>((got - 1) / perBlock) * kFrames / kRate;
+  }
+  if (seconds > 0)
+    state.counters["x_realtime"] = audio / seconds;
+  for (TTrelVekRealSinkPin* pin : pins)
+    pin->Free();
+  root->Free();
+  loop.ProcessMessages();
+  kestrune::SetWaveInBackend(nullptr);
+}
+
+void BM_AudioGraph_ScriptedDeviceOscilloscopeMode(benchmark::State& state) {
+  CaptureThrough(state, Scope::Converter);
+}
+BENCHMARK(BM_AudioGraph_ScriptedDeviceOscilloscopeMode)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_AudioGraph_ScriptedDeviceSpectrumMode(benchmark::State& state) {
+  CaptureThrough(state, Scope::Spectrum);
+}
+BENCHMARK(BM_AudioGraph_ScriptedDeviceSpectrumMode)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -5,6 +5,7 @@
 // place, with a caller-supplied work buffer, as a caller that keeps one would
 // run it). Counters: fftw_ns, FFTW's time per transform on the same data in
 // the same run (planned with FFTW_MEASURE), and ratio = ours / FFTW.
+// RealFftForwardScaledBySqrtN/<order>: the same with the spectrum's scaling.
 // IirFilterOrder2/1024: samples filtered per nanosecond.
 #include <benchmark/benchmark.h>
 
@@ -128,6 +129,33 @@ void BM_RealFftForward(benchmark::State& state) {
   RealFftFreeSpec(spec);
 }
 BENCHMARK(BM_RealFftForward)->DenseRange(6, 16)->Unit(benchmark::kNanosecond);
+
+// The spectrum's case: the same transform with the spec scaling its result
+// by 1/sqrt(N), for the orders the spectrum runs most (counter ours_ns as
+// above; the peer has no scaled transform to compare with).
+void BM_RealFftForwardScaledBySqrtN(benchmark::State& state) {
+  const auto order = static_cast<std::int32_t>(state.range(0));
+  const std::int64_t n = std::int64_t{1} << order;
+  RealFftSpec* spec = nullptr;
+  if (RealFftCreateSpec(&spec, order, kFftScaleBySqrtN, 2) != StatusOk) {
+    state.SkipWithError("RealFftCreateSpec failed");
+    return;
+  }
+  const std::vector<double> x = RandomSamples(n);
+  std::vector<double> out(static_cast<std::size_t>(n + 2));
+  std::vector<std::uint8_t> work(static_cast<std::size_t>(spec->workBytes) + 16);
+  auto ours = [&] {
+    RealFftForward(x.data(), out.data(), spec, work.data());
+    benchmark::DoNotOptimize(out.data());
+    benchmark::ClobberMemory();
+  };
+  state.counters["ours_ns"] = NanosecondsPerCall(ours);
+  for (auto _ : state) {
+    ours();
+  }
+  RealFftFreeSpec(spec);
+}
+BENCHMARK(BM_RealFftForwardScaledBySqrtN)->DenseRange(8, 12)->Unit(benchmark::kNanosecond);
 
 #if defined(KESTRUNE_HAVE_FFTW3)
 void BM_FftwRealToComplex(benchmark::State& state) {

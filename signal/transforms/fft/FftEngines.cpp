@@ -3,18 +3,364 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 #include "signal/transforms/fft/RealFftSpec.h"
 
-// Arithmetic: every butterfly computes in double and stores doubles. The code
-// is plain scalar C++ laid out for the compiler's vectoriser (unit-stride
-// loops, locals, restrict-qualified quarters); a vectorised operation rounds
-// exactly as its scalar form, since signal/ is built without contraction
-// (-ffp-contract=off), so the results do not depend on what gets vectorised.
+// Arithmetic: every butterfly computes in double and stores doubles. The
+// stages of the radix-4 engine hold one complex value per two-lane vector
+// (GCC's vector extension: SSE2 on x86-64, the same two-lane operations
+// elsewhere), so a complex sum is one vector addition. Every lane operation
+// is the IEEE operation of the scalar formula written beside it, and
+// signal/ is built without contraction (-ffp-contract=off), so the results
+// are those of the scalar formulas whatever instructions carry them.
+// Sign changes are XORs of the sign bit: x - y and x + (-y) round alike.
 
 namespace {
 
 using Index = std::ptrdiff_t;
+
+// One complex value: lane 0 the real part, lane 1 the imaginary part.
+using Complex2 = double __attribute__((vector_size(16)));
+using Complex2Bits = std::int64_t __attribute__((vector_size(16)));
+
+constexpr Complex2Bits kSignOfRe = {std::numeric_limits<std::int64_t>::min(), 0};
+constexpr Complex2Bits kSignOfIm = {0, std::numeric_limits<std::int64_t>::min()};
+
+// Loads and stores of value k, at any alignment of the buffer.
+inline Complex2 LoadValue(const double* buf, Index k) {
+  Complex2 v;
+  std::memcpy(&v, buf + 2 * k, sizeof v);
+  return v;
+}
+
+inline void StoreValue(double* buf, Index k, Complex2 v) {
+  std::memcpy(buf + 2 * k, &v, sizeof v);
+}
+
+inline Complex2 FlipSigns(Complex2 v, Complex2Bits signs) {
+  return reinterpret_cast<Complex2>(reinterpret_cast<Complex2Bits>(v) ^ signs);
+}
+
+// (re, im) -> (im, re).
+inline Complex2 SwapParts(Complex2 v) {
+  return __builtin_shufflevector(v, v, 1, 0);
+}
+
+// -i x = (xi, -xr).
+inline Complex2 MulMinusI(Complex2 x) {
+  return FlipSigns(SwapParts(x), kSignOfIm);
+}
+
+// A twiddle w = (wr, wi) prepared for products: wr in both lanes, and wi in
+// both lanes for the swapped operand.
+struct Twiddle {
+  Complex2 re;
+  Complex2 im;
+};
+
+inline Twiddle PrepareTwiddle(const double* w) {
+  return {Complex2{w[0], w[0]}, Complex2{w[1], w[1]}};
+}
+
+// x w = (xr wr - xi wi, xi wr + xr wi): lane 0 adds the negated product
+// xi wi, lane 1 is the usual sum with its terms in the other order.
+inline Complex2 ComplexMul(Complex2 x, const Twiddle& w) {
+  return x * w.re + FlipSigns(SwapParts(x) * w.im, kSignOfRe);
+}
+
+// Products by the eighth roots that need no full complex product, with
+// c = sqrt(1/2) and cn = -sqrt(1/2) as read from the table (in both lanes):
+// x W_8 = c (xr + xi, xi - xr); x W_8^3 = cn (xr - xi, xr + xi).
+inline Complex2 MulW8(Complex2 x, Complex2 c) {
+  return (x + MulMinusI(x)) * c;
+}
+
+inline Complex2 MulW8Cubed(Complex2 x, Complex2 cn) {
+  return (x + FlipSigns(SwapParts(x), kSignOfRe)) * cn;
+}
+
+// The 4-point DFT of x0..x3: with s01 = x0 + x1, d01 = x0 - x1 and the same
+// for x2, x3: y0 = s01 + s23, y2 = s01 - s23, y1 = d01 - i d23 and
+// y3 = d01 + i d23.
+inline void FirstStage(Complex2* x) {
+  const Complex2 s01 = x[0] + x[1];
+  const Complex2 d01 = x[0] - x[1];
+  const Complex2 s23 = x[2] + x[3];
+  const Complex2 md23 = MulMinusI(x[2] - x[3]);
+  x[0] = s01 + s23;
+  x[2] = s01 - s23;
+  x[1] = d01 + md23;
+  x[3] = d01 - md23;
+}
+
+// The radix-4 combination of one butterfly, given T0 and the twiddled
+// T1, T2, T3 (see Radix4Stage): with s = T0 + T2, d = T0 - T2, u = T1 + T3,
+// v = T1 - T3, o0 = s + u, o2 = s - u, o1 = d - i v and o3 = d + i v.
+struct Radix4Out {
+  Complex2 o0, o1, o2, o3;
+};
+
+inline Radix4Out Radix4Combine(Complex2 t0, Complex2 t1, Complex2 t2, Complex2 t3) {
+  const Complex2 s = t0 + t2;
+  const Complex2 d = t0 - t2;
+  const Complex2 u = t1 + t3;
+  const Complex2 mv = MulMinusI(t1 - t3);
+  return {s + u, d + mv, s - u, d - mv};
+}
+
+// Reads the groups of G consecutive values (G = 8 or 16) that the opening
+// stages work on, one group after another. Without FromSource, group g is
+// values gG..gG+G-1 of x, already in bit-reversed order. With FromSource the
+// buffer has not been reversed: position gG + r of the reversed order holds
+// value rev(gG + r) = rev_G(r) n/G + rev(g) of src (the reversal of the low
+// bits r becomes the high part, that of the group number the low part), so
+// the group is gathered from src with the group number's reversal kept by
+// a reversed increment.
+template <int G, bool FromSource>
+class GroupLoader {
+ public:
+  GroupLoader(const double* src, const double* x, Index n) : src_(src), x_(x), groups_(n / G) {
+    for (int r = 0; r < G; ++r) {
+      offsets_[r] = ReverseLowBits(r) * (n / G);
+    }
+  }
+
+  void LoadNext(Complex2* y) {
+    if constexpr (FromSource) {
+#pragma GCC unroll 16
+      for (int r = 0; r < G; ++r) {
+        y[r] = LoadValue(src_, offsets_[r] + reversed_);
+      }
+      // reversed_ becomes the reversal of the next group number.
+      Index bit = groups_ / 2;
+      while ((reversed_ & bit) != 0) {
+        reversed_ ^= bit;
+        bit /= 2;
+      }
+      reversed_ |= bit;
+    } else {
+#pragma GCC unroll 16
+      for (int r = 0; r < G; ++r) {
+        y[r] = LoadValue(x_, next_ + r);
+      }
+      next_ += G;
+    }
+  }
+
+ private:
+  // The log2(G)-bit reversal of r.
+  static constexpr Index ReverseLowBits(int r) {
+    Index reversed = 0;
+    for (int bit = 1, top = G / 2; bit < G; bit *= 2, top /= 2) {
+      if ((r & bit) != 0) {
+        reversed |= top;
+      }
+    }
+    return reversed;
+  }
+
+  const double* src_;
+  const double* x_;
+  Index groups_;
+  Index offsets_[G];  // rev_G(r) n/G
+  Index reversed_ = 0;
+  Index next_ = 0;
+};
+
+// Odd complex orders: the first stage and the radix-2 stage of span 4 on each
+// group of eight values, held in registers. With A = values 0..3 and B =
+// values 4..7 after the first stage, value k becomes A_k + t_k and value
+// k + 4 A_k - t_k, where t_k = W_8^k B_k. The twiddles sqrt(1/2) and
+// -sqrt(1/2) come from entry n/8.
+//
+// When FromSource, the group's values are read from src in bit-reversed
+// order instead of from x (see GroupLoader), so the bit reversal is done by
+// these loads and x is written without being read.
+//
+// This and the other stage functions below are kept out of line: inlined
+// into one engine body, GCC's register allocation of the loops gets worse.
+template <bool FromSource>
+[[gnu::noinline]] void OddOpeningStages(const double* src, double* x, Index n,
+                                        const double* twiddles) {
+  const double* w8 = twiddles + 6 * (n / 8);
+  const Complex2 c = {w8[0], w8[0]};
+  const Complex2 cn = {w8[1], w8[1]};
+  GroupLoader<8, FromSource> loader(src, x, n);
+  for (Index g = 0; g < n; g += 8) {
+    double* v = x + 2 * g;
+    Complex2 y[8];
+    loader.LoadNext(y);
+    FirstStage(y);
+    FirstStage(y + 4);
+    const Complex2 t[4] = {y[4], MulW8(y[5], c), MulMinusI(y[6]), MulW8Cubed(y[7], cn)};
+    for (int k = 0; k < 4; ++k) {
+      StoreValue(v, k, y[k] + t[k]);
+      StoreValue(v, k + 4, y[k] - t[k]);
+    }
+  }
+}
+
+// Even complex orders: the first stage and the radix-4 stage of span 4 to 16
+// per group of 16 values held in registers. The twiddles W_16^k come from
+// table entries n/16 (W_16, W_8, W_16^3) and 3n/16 (W_16^3, W_8^3, W_16^9);
+// products by W_8 powers use the constant forms.
+template <bool FromSource>
+[[gnu::noinline]] void EvenOpeningStages(const double* src, double* x, Index n,
+                                         const double* twiddles) {
+  const double* w8 = twiddles + 6 * (n / 8);
+  const Complex2 c = {w8[0], w8[0]};
+  const Complex2 cn = {w8[1], w8[1]};
+  const double* e1 = twiddles + 6 * (n / 16);
+  const double* e3 = twiddles + 6 * (3 * n / 16);
+  const Twiddle w16 = PrepareTwiddle(e1);
+  const Twiddle w16Cubed = PrepareTwiddle(e1 + 4);
+  const Twiddle w16Third = PrepareTwiddle(e3);
+  const Twiddle w16Ninth = PrepareTwiddle(e3 + 4);
+  GroupLoader<16, FromSource> loader(src, x, n);
+  for (Index g = 0; g < n; g += 16) {
+    double* v = x + 2 * g;
+    Complex2 y[16];
+    loader.LoadNext(y);
+    for (int h = 0; h < 16; h += 4) {
+      FirstStage(y + h);
+    }
+    // Butterfly j takes T0 = y[j], T2 = y[j+4], T1 = y[j+8], T3 = y[j+12].
+    Radix4Out o[4];
+    o[0] = Radix4Combine(y[0], y[8], y[4], y[12]);
+    // j = 1: W1 = W_16, W2 = W_8, W3 = W_16^3.
+    o[1] = Radix4Combine(y[1], ComplexMul(y[9], w16), MulW8(y[5], c), ComplexMul(y[13], w16Cubed));
+    // j = 2: W1 = W_8, W2 = -i, W3 = W_8^3.
+    o[2] = Radix4Combine(y[2], MulW8(y[10], c), MulMinusI(y[6]), MulW8Cubed(y[14], cn));
+    // j = 3: W1 = W_16^3, W2 = W_8^3, W3 = W_16^9.
+    o[3] = Radix4Combine(y[3], ComplexMul(y[11], w16Third), MulW8Cubed(y[7], cn),
+                         ComplexMul(y[15], w16Ninth));
+    for (int j = 0; j < 4; ++j) {
+      StoreValue(v, j, o[j].o0);
+      StoreValue(v, j + 4, o[j].o1);
+      StoreValue(v, j + 8, o[j].o2);
+      StoreValue(v, j + 12, o[j].o3);
+    }
+  }
+}
+
+// Writes one butterfly's results at j, j + L, j + 2L and j + 3L of the block
+// at p, each times `scale` when Scaled (the scaling pass folded into the
+// last stage: the sum is rounded, then the product, as in a separate pass).
+template <bool Scaled>
+inline void StoreButterfly(double* p, Index j, Index L, const Radix4Out& o, Complex2 scale) {
+  if constexpr (Scaled) {
+    StoreValue(p, j, o.o0 * scale);
+    StoreValue(p, j + L, o.o1 * scale);
+    StoreValue(p, j + 2 * L, o.o2 * scale);
+    StoreValue(p, j + 3 * L, o.o3 * scale);
+  } else {
+    StoreValue(p, j, o.o0);
+    StoreValue(p, j + L, o.o1);
+    StoreValue(p, j + 2 * L, o.o2);
+    StoreValue(p, j + 3 * L, o.o3);
+  }
+}
+
+// One radix-4 stage growing sub-transforms of L values to 4L. In each block
+// of 4L values and for each j < L, with the table entry k = j n / (4L)
+// holding (W1, W2, W3) = (W_4L^j, W_4L^2j, W_4L^3j): T0 = x[j],
+// T2 = W2 x[j+L], T1 = W1 x[j+2L], T3 = W3 x[j+3L] (distance L holds the
+// residue-2 and distance 2L the residue-1 sub-transform: the input was
+// bit-reversed), combined by Radix4Combine. The twiddles are read straight
+// from the table, each prepared once for every block that uses it. For
+// j = 0 every twiddle is 1 and nothing is multiplied (so infinities do not
+// turn into NaN through 0 * inf).
+template <bool Scaled>
+[[gnu::noinline]] void Radix4Stage(double* x, Index n, Index L, const double* twiddles,
+                                   double factor) {
+  const Complex2 scale = {factor, factor};
+  const Index entryStride = 6 * (n / (4 * L));
+  for (Index base = 0; base < n; base += 4 * L) {
+    double* p = x + 2 * base;
+    StoreButterfly<Scaled>(
+        p, 0, L,
+        Radix4Combine(LoadValue(p, 0), LoadValue(p, 2 * L), LoadValue(p, L), LoadValue(p, 3 * L)),
+        scale);
+  }
+  auto butterfly = [&](double* p, Index j, const double* entry) {
+    const Complex2 t2 = ComplexMul(LoadValue(p, j + L), PrepareTwiddle(entry + 2));
+    const Complex2 t1 = ComplexMul(LoadValue(p, j + 2 * L), PrepareTwiddle(entry));
+    const Complex2 t3 = ComplexMul(LoadValue(p, j + 3 * L), PrepareTwiddle(entry + 4));
+    StoreButterfly<Scaled>(p, j, L, Radix4Combine(LoadValue(p, j), t1, t2, t3), scale);
+  };
+  if (4 * L == n) {
+    // The last stage: one block, each twiddle used once.
+    for (Index j = 1; j < L; ++j) {
+      butterfly(x, j, twiddles + 6 * j);
+    }
+    return;
+  }
+  for (Index j = 1; j < L; ++j) {
+    const double* entry = twiddles + j * entryStride;
+    for (Index base = 0; base < n; base += 4 * L) {
+      butterfly(x + 2 * base, j, entry);
+    }
+  }
+}
+
+// The radix-4 engine of one size: the opening stages (odd complex orders,
+// 8, 32, 128 and 512 values: the first stage and the radix-2 stage of span
+// 4; even orders: the first stage and the radix-4 stage of span 4), then
+// the radix-4 stages from span 8 or 16 up to n. When `scale` is given, the
+// result is multiplied by *scale: in the last radix-4 stage, or by a
+// separate pass when the opening stages are the last.
+//
+// With src given, buf is not read: the opening stages take their values from
+// src in bit-reversed order (n >= 8).
+void RunRadix4Engine(const double* src, double* buf, Index n, const double* twiddles,
+                     const double* scale) {
+  const bool oddOrder = (n & 0x55555555) == 0;
+  if (n == 4) {
+    Complex2 y[4];
+    for (int k = 0; k < 4; ++k) {
+      y[k] = LoadValue(buf, k);
+    }
+    FirstStage(y);
+    for (int k = 0; k < 4; ++k) {
+      StoreValue(buf, k, y[k]);
+    }
+  } else if (oddOrder) {
+    if (src != nullptr) {
+      OddOpeningStages<true>(src, buf, n, twiddles);
+    } else {
+      OddOpeningStages<false>(nullptr, buf, n, twiddles);
+    }
+  } else {
+    if (src != nullptr) {
+      EvenOpeningStages<true>(src, buf, n, twiddles);
+    } else {
+      EvenOpeningStages<false>(nullptr, buf, n, twiddles);
+    }
+  }
+  const Index firstSpan = oddOrder ? 8 : 16;
+  if (4 * firstSpan > n) {
+    if (scale != nullptr) {
+      FftScaleDouble(*scale, buf, 2 * n);
+    }
+    return;
+  }
+  Index L = firstSpan;
+  for (; 16 * L <= n; L *= 4) {
+    Radix4Stage<false>(buf, n, L, twiddles, 1.0);
+  }
+  if (scale != nullptr) {
+    Radix4Stage<true>(buf, n, L, twiddles, *scale);
+  } else {
+    Radix4Stage<false>(buf, n, L, twiddles, 1.0);
+  }
+}
+
+// Scalar complex product for the split levels' row gathering.
+inline void ComplexMul(double xr, double xi, double wr, double wi, double* pr, double* pi) {
+  *pr = xr * wr - xi * wi;
+  *pi = xr * wi + xi * wr;
+}
 
 // Bit-reversal moves: raw 16-byte patterns, so NaN payloads arrive unchanged.
 inline void MoveValue(const double* src, Index from, double* dst, Index to) {
@@ -32,297 +378,6 @@ inline void SwapValues(double* buf, Index a, Index b) {
 inline Index WordToIndex(std::int32_t word) {
   return static_cast<Index>(word >> 1);
 }
-
-// A complex product (xr + i xi)(wr + i wi).
-inline void ComplexMul(double xr, double xi, double wr, double wi, double* pr, double* pi) {
-  *pr = xr * wr - xi * wi;
-  *pi = xr * wi + xi * wr;
-}
-
-// Products by the eighth roots that need no full complex product, with
-// c = sqrt(1/2) and cn = -sqrt(1/2) as read from the table:
-// x W_8 = c (xr + xi, xi - xr); x W_8^3 = cn (xr - xi, xr + xi); x W_4 = -i x.
-inline void MulW8(double xr, double xi, double c, double* pr, double* pi) {
-  *pr = c * (xr + xi);
-  *pi = c * (xi - xr);
-}
-
-inline void MulW8Cubed(double xr, double xi, double cn, double* pr, double* pi) {
-  *pr = cn * (xr - xi);
-  *pi = cn * (xr + xi);
-}
-
-// First stage on a group of four values: out receives the 4-point DFT of
-// in (out may be in: every input is read before anything is written).
-inline void FirstStageInto(const double* in, double* out) {
-  const double s01r = in[0] + in[2];
-  const double s01i = in[1] + in[3];
-  const double d01r = in[0] - in[2];
-  const double d01i = in[1] - in[3];
-  const double s23r = in[4] + in[6];
-  const double s23i = in[5] + in[7];
-  const double d23r = in[4] - in[6];
-  const double d23i = in[5] - in[7];
-  out[0] = s01r + s23r;
-  out[1] = s01i + s23i;
-  out[4] = s01r - s23r;
-  out[5] = s01i - s23i;
-  // y1 = d01 - i*d23, y3 = d01 + i*d23.
-  out[2] = d01r + d23i;
-  out[3] = d01i - d23r;
-  out[6] = d01r - d23i;
-  out[7] = d01i + d23r;
-}
-
-// Radix-2 stage of span 4 on a group of eight values: with A = values 0..3
-// and B = values 4..7 of y, value k of out becomes A_k + t_k and value k + 4
-// A_k - t_k, where t_k = W_8^k B_k (out may be y).
-inline void Radix2Span4Into(const double* y, double* out, double c, double cn) {
-  double t[8];
-  t[0] = y[8];
-  t[1] = y[9];
-  MulW8(y[10], y[11], c, &t[2], &t[3]);
-  t[4] = y[13];
-  t[5] = -y[12];
-  MulW8Cubed(y[14], y[15], cn, &t[6], &t[7]);
-  for (int k = 0; k < 8; ++k) {
-    const double a = y[k];
-    out[k] = a + t[k];
-    out[8 + k] = a - t[k];
-  }
-}
-
-// Odd complex orders: the first stage and the radix-2 stage of span 4 on each
-// group of eight values, written out with the group held in locals (the
-// first stage's results in y, the radix-2 stage writing the group back). The
-// twiddles sqrt(1/2) and -sqrt(1/2) of the radix-2 stage come from entry n/8.
-//
-// This and the other stage functions below are kept out of line: inlined
-// into one engine body, GCC's register allocation of the vector loops gets
-// markedly worse.
-[[gnu::noinline]] void OddOpeningStages(double* __restrict x, Index n, const double* twiddles) {
-  const double* w8 = twiddles + 6 * (n / 8);
-  const double c = w8[0];
-  const double cn = w8[1];
-  for (Index g = 0; g < n; g += 8) {
-    double* v = x + 2 * g;
-    double in[16];
-    std::memcpy(in, v, sizeof in);
-    double y[16];
-    FirstStageInto(in, y);
-    FirstStageInto(in + 8, y + 8);
-    Radix2Span4Into(y, v, c, cn);
-  }
-}
-
-// The radix-4 combination of one butterfly j, given T0 = x[j] and the
-// twiddled T1 = W1 x[j+2L], T2 = W2 x[j+L], T3 = W3 x[j+3L] (distance L holds
-// the residue-2 and distance 2L the residue-1 sub-transform: the input was
-// bit-reversed): with s = T0 + T2, d = T0 - T2, u = T1 + T3, v = T1 - T3,
-// x[j] = s + u, x[j+2L] = s - u, x[j+L] = d - i v and x[j+3L] = d + i v, to
-// o0..o3 in that order of j, j+L, j+2L, j+3L.
-inline void Radix4CombineInto(double t0r, double t0i, double t1r, double t1i, double t2r,
-                              double t2i, double t3r, double t3i, double* o0, double* o1,
-                              double* o2, double* o3) {
-  const double sr = t0r + t2r;
-  const double si = t0i + t2i;
-  const double dr = t0r - t2r;
-  const double di = t0i - t2i;
-  const double ur = t1r + t3r;
-  const double ui = t1i + t3i;
-  const double vr = t1r - t3r;
-  const double vi = t1i - t3i;
-  o0[0] = sr + ur;
-  o0[1] = si + ui;
-  o2[0] = sr - ur;
-  o2[1] = si - ui;
-  o1[0] = dr + vi;
-  o1[1] = di - vr;
-  o3[0] = dr - vi;
-  o3[1] = di + vr;
-}
-
-// Butterfly j = 0 in place, where every twiddle is 1 and nothing is
-// multiplied (so infinities do not turn into NaN through 0 * inf).
-inline void Radix4ButterflyUnit(double* p0, double* p1, double* p2, double* p3) {
-  Radix4CombineInto(p0[0], p0[1], p2[0], p2[1], p1[0], p1[1], p3[0], p3[1], p0, p1, p2, p3);
-}
-
-// Even complex orders: the first stage and the radix-4 stage of span 4 to 16,
-// written out per group of 16 values held in locals (the first stage's
-// results in y, the radix-4 stage writing the group back). The twiddles
-// W_16^k come from table entries n/16 (W_16, W_8, W_16^3) and 3n/16 (W_16^3,
-// W_8^3, W_16^9); products by W_8 powers use the constant forms.
-[[gnu::noinline]] void EvenOpeningStages(double* __restrict x, Index n, const double* twiddles) {
-  const double* w8 = twiddles + 6 * (n / 8);
-  const double c = w8[0];
-  const double cn = w8[1];
-  double w1[6];
-  double w3[6];
-  std::memcpy(w1, twiddles + 6 * (n / 16), sizeof w1);
-  std::memcpy(w3, twiddles + 6 * (3 * n / 16), sizeof w3);
-  for (Index g = 0; g < n; g += 16) {
-    double* v = x + 2 * g;
-    double in[32];
-    std::memcpy(in, v, sizeof in);
-    double y[32];
-    for (int h = 0; h < 32; h += 8) {
-      FirstStageInto(in + h, y + h);
-    }
-    // j = 0: every twiddle is 1.
-    Radix4CombineInto(y[0], y[1], y[16], y[17], y[8], y[9], y[24], y[25], v, v + 8, v + 16, v + 24);
-    // j = 1: W1 = W_16, W2 = W_8, W3 = W_16^3.
-    double t1r, t1i, t2r, t2i, t3r, t3i;
-    MulW8(y[10], y[11], c, &t2r, &t2i);
-    ComplexMul(y[18], y[19], w1[0], w1[1], &t1r, &t1i);
-    ComplexMul(y[26], y[27], w1[4], w1[5], &t3r, &t3i);
-    Radix4CombineInto(y[2], y[3], t1r, t1i, t2r, t2i, t3r, t3i, v + 2, v + 10, v + 18, v + 26);
-    // j = 2: W1 = W_8, W2 = -i, W3 = W_8^3.
-    MulW8(y[20], y[21], c, &t1r, &t1i);
-    MulW8Cubed(y[28], y[29], cn, &t3r, &t3i);
-    Radix4CombineInto(y[4], y[5], t1r, t1i, y[13], -y[12], t3r, t3i, v + 4, v + 12, v + 20, v + 28);
-    // j = 3: W1 = W_16^3, W2 = W_8^3, W3 = W_16^9.
-    MulW8Cubed(y[14], y[15], cn, &t2r, &t2i);
-    ComplexMul(y[22], y[23], w3[0], w3[1], &t1r, &t1i);
-    ComplexMul(y[30], y[31], w3[4], w3[5], &t3r, &t3i);
-    Radix4CombineInto(y[6], y[7], t1r, t1i, t2r, t2i, t3r, t3i, v + 6, v + 14, v + 22, v + 30);
-  }
-}
-
-// The twiddles of one radix-4 stage, copied out of the table into six arrays
-// (real and imaginary parts of W1, W2 and W3, each indexed by j), so that the
-// butterfly loop reads every operand at unit stride and the compiler can run
-// two butterflies per step in vector registers. Table entry k = j * n / (4L)
-// holds (W_n^k, W_n^2k, W_n^3k) = (W_4L^j, W_4L^2j, W_4L^3j).
-void GatherStageTwiddles(const double* __restrict twiddles, Index entryStride, Index L,
-                         double* __restrict split) {
-  // Two entries per step (L is even), so that each pair of stores to an
-  // array can go out as one vector store.
-  for (Index j = 0; j < L; j += 2) {
-    const double* entry = twiddles + j * entryStride;
-    const double* next = entry + entryStride;
-    for (Index part = 0; part < 6; ++part) {
-      split[part * L + j] = entry[part];
-      split[part * L + j + 1] = next[part];
-    }
-  }
-}
-
-// Butterflies j = 1..L-1 of one block, with the gathered twiddles:
-// T2 = W2 x[j+L], T1 = W1 x[j+2L], T3 = W3 x[j+3L] by full complex products,
-// then the combination of Radix4CombineInto. Written over plain indices with the
-// four quarters of the block declared distinct, so that the compiler runs
-// two butterflies per step.
-template <Index FixedSpan>
-void Radix4BlockSplit(double* __restrict p0, double* __restrict p1, double* __restrict p2,
-                      double* __restrict p3, Index span, const double* __restrict split) {
-  const Index L = FixedSpan > 0 ? FixedSpan : span;
-  const double* __restrict w1r = split;
-  const double* __restrict w1i = split + L;
-  const double* __restrict w2r = split + 2 * L;
-  const double* __restrict w2i = split + 3 * L;
-  const double* __restrict w3r = split + 4 * L;
-  const double* __restrict w3i = split + 5 * L;
-  for (Index j = 1; j < L; ++j) {
-    const double x1r = p1[2 * j];
-    const double x1i = p1[2 * j + 1];
-    const double x2r = p2[2 * j];
-    const double x2i = p2[2 * j + 1];
-    const double x3r = p3[2 * j];
-    const double x3i = p3[2 * j + 1];
-    const double t2r = x1r * w2r[j] - x1i * w2i[j];
-    const double t2i = x1r * w2i[j] + x1i * w2r[j];
-    const double t1r = x2r * w1r[j] - x2i * w1i[j];
-    const double t1i = x2r * w1i[j] + x2i * w1r[j];
-    const double t3r = x3r * w3r[j] - x3i * w3i[j];
-    const double t3i = x3r * w3i[j] + x3i * w3r[j];
-    const double sr = p0[2 * j] + t2r;
-    const double si = p0[2 * j + 1] + t2i;
-    const double dr = p0[2 * j] - t2r;
-    const double di = p0[2 * j + 1] - t2i;
-    const double ur = t1r + t3r;
-    const double ui = t1i + t3i;
-    const double vr = t1r - t3r;
-    const double vi = t1i - t3i;
-    p0[2 * j] = sr + ur;
-    p0[2 * j + 1] = si + ui;
-    p2[2 * j] = sr - ur;
-    p2[2 * j + 1] = si - ui;
-    p1[2 * j] = dr + vi;
-    p1[2 * j + 1] = di - vr;
-    p3[2 * j] = dr - vi;
-    p3[2 * j + 1] = di + vr;
-  }
-}
-
-// One radix-4 stage growing sub-transforms of L values to 4L, with the
-// stage's gathered twiddles. FixedSpan > 0 compiles the stage for that span,
-// so the short butterfly loops of span 8 are laid out in full.
-template <Index FixedSpan>
-[[gnu::noinline]] void Radix4Stage(double* x, Index n, Index span, const double* split) {
-  const Index L = FixedSpan > 0 ? FixedSpan : span;
-  for (Index base = 0; base < n; base += 4 * L) {
-    double* p0 = x + 2 * base;
-    double* p1 = p0 + 2 * L;
-    double* p2 = p0 + 4 * L;
-    double* p3 = p0 + 6 * L;
-    Radix4ButterflyUnit(p0, p1, p2, p3);
-    Radix4BlockSplit<FixedSpan>(p0, p1, p2, p3, L, split);
-  }
-}
-
-// Room for the gathered twiddles of every stage of a 1024-value engine
-// (spans 16, 64 and 256: 336 entries of six doubles).
-constexpr Index kMaxGatheredDoubles = 6 * 336;
-
-// The radix-4 engine of one size, with the twiddles of all its stages
-// gathered once: callers that run many transforms of one size (the
-// sub-transforms and rows of the large-order path) gather only once. Lives
-// on the caller's stack (16 KiB).
-class Radix4Engine {
- public:
-  Radix4Engine(Index n, const double* twiddles) : n_(n), twiddles_(twiddles) {
-    Index offset = 0;
-    for (Index L = FirstSpan(); 4 * L <= n_; L *= 4) {
-      GatherStageTwiddles(twiddles_, 6 * (n_ / (4 * L)), L, split_ + offset);
-      offset += 6 * L;
-    }
-  }
-
-  // The opening stages (odd complex orders, 8, 32, 128 and 512 values: the
-  // first stage and the radix-2 stage of span 4; even orders: the first
-  // stage and the radix-4 stage of span 4), then the radix-4 stages from span
-  // 8 or 16 up to n.
-  void Run(double* buf) const {
-    if (n_ == 4) {
-      FirstStageInto(buf, buf);
-      return;
-    }
-    if (OddOrder()) {
-      OddOpeningStages(buf, n_, twiddles_);
-    } else {
-      EvenOpeningStages(buf, n_, twiddles_);
-    }
-    Index offset = 0;
-    for (Index L = FirstSpan(); 4 * L <= n_; L *= 4) {
-      if (L == 8) {
-        Radix4Stage<8>(buf, n_, L, split_ + offset);
-      } else {
-        Radix4Stage<0>(buf, n_, L, split_ + offset);
-      }
-      offset += 6 * L;
-    }
-  }
-
- private:
-  bool OddOrder() const { return (n_ & 0x55555555) == 0; }
-  // Span of the first radix-4 stage after the opening ones.
-  Index FirstSpan() const { return OddOrder() ? 8 : 16; }
-
-  Index n_;
-  const double* twiddles_;
-  double split_[kMaxGatheredDoubles];
-};
 
 // Largest order of the radix-4 engine's inner sub-transforms.
 constexpr std::int32_t kRadix4MaxOrder = 9;
@@ -500,13 +555,22 @@ void FftBitReverseInPlace(double* buf, std::int32_t n, const std::int32_t* table
 }
 
 void FftRadix4Engine(double* buf, std::int32_t n, const double* twiddles) {
-  Radix4Engine(n, twiddles).Run(buf);
+  RunRadix4Engine(nullptr, buf, n, twiddles, nullptr);
+}
+
+void FftRadix4EngineScaled(double* buf, std::int32_t n, const double* twiddles, double factor) {
+  RunRadix4Engine(nullptr, buf, n, twiddles, &factor);
 }
 
 void FftScaleDouble(double factor, double* buf, std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i) {
     buf[i] *= factor;
   }
+}
+
+void FftBitReverseRadix4Engine(const double* src, double* dst, std::int32_t n,
+                               const double* twiddles, const double* scale) {
+  RunRadix4Engine(src, dst, n, twiddles, scale);
 }
 
 void FftLargeOrderEngine(const RealFftSpec* spec, double* buf, std::int32_t m, void* work) {
@@ -527,13 +591,9 @@ void FftSplitLevel(const RealFftSpec* spec, double* buf, std::int32_t m, std::in
   // Block t holds, in bit-reversed order, the values whose index is
   // congruent to rev_a(t) modulo A: transform each block on its own.
   if (i <= kRadix4MaxOrder) {
-    const Radix4Engine innerEngine(inner, spec->twiddles);
+    const double* scale = spec->scaleForward != 0 ? &spec->scaleFactor : nullptr;
     for (Index t = 0; t < outer; ++t) {
-      double* block = buf + 2 * t * inner;
-      innerEngine.Run(block);
-      if (spec->scaleForward != 0) {
-        FftScaleDouble(spec->scaleFactor, block, 2 * inner);
-      }
+      RunRadix4Engine(nullptr, buf + 2 * t * inner, inner, spec->twiddles, scale);
     }
   } else {
     for (Index t = 0; t < outer; ++t) {
@@ -552,7 +612,6 @@ void FftSplitLevel(const RealFftSpec* spec, double* buf, std::int32_t m, std::in
   // j0 + r + I*k in natural order of k.
   double* rows = static_cast<double*>(work);
   const double* blockTwiddle = spec->levelBlockTwiddles[level];
-  const Radix4Engine outerEngine(outer, spec->levelRadix4Twiddles[level]);
   for (Index j0 = 0; j0 < inner; j0 += 4) {
     for (Index t = 0; t < outer; ++t) {
       const double* v = buf + 2 * (t * inner + j0);
@@ -562,7 +621,8 @@ void FftSplitLevel(const RealFftSpec* spec, double* buf, std::int32_t m, std::in
       }
     }
     for (Index r = 0; r < 4; ++r) {
-      outerEngine.Run(rows + 2 * r * outer);
+      RunRadix4Engine(nullptr, rows + 2 * r * outer, outer, spec->levelRadix4Twiddles[level],
+                      nullptr);
     }
     for (Index t = 0; t < outer; ++t) {
       double* v = buf + 2 * (t * inner + j0);
@@ -576,13 +636,9 @@ void FftSplitLevel(const RealFftSpec* spec, double* buf, std::int32_t m, std::in
 }
 
 void FftUnsplitEngine(const RealFftSpec* spec, double* buf, std::int32_t n) {
-  const Radix4Engine engine(kUnsplitSubBlock, spec->twiddles);
+  const double* scale = spec->scaleForward != 0 ? &spec->scaleFactor : nullptr;
   for (Index start = n - kUnsplitSubBlock; start >= 0; start -= kUnsplitSubBlock) {
-    double* block = buf + 2 * start;
-    engine.Run(block);
-    if (spec->scaleForward != 0) {
-      FftScaleDouble(spec->scaleFactor, block, 2 * kUnsplitSubBlock);
-    }
+    RunRadix4Engine(nullptr, buf + 2 * start, kUnsplitSubBlock, spec->twiddles, scale);
   }
   FftRadix2Stages(buf, n, static_cast<std::int32_t>(kUnsplitSubBlock), spec->quarterTwiddles);
 }

@@ -5,8 +5,10 @@
 // this order: one bit reversal (in place or as the copy from src to dst), a
 // complex FFT of n values (the radix-4 engine up to 512 values, the
 // large-order engine above), scaling, and the real post-pass that turns the
-// complex result into the half spectrum. All stages work in place on double
-// pairs, read only the spec's tables, allocate nothing and check nothing:
+// complex result into the half spectrum. Up to 512 values the reversal copy,
+// the engine and the scaling can run as one call (FftBitReverseRadix4Engine),
+// with the same results. All stages work in place on double pairs, read only
+// the spec's tables, allocate nothing and check nothing:
 // their callers have validated every argument. A "value" below is one
 // complex number, two doubles.
 #pragma once
@@ -27,6 +29,18 @@ void FftBitReverseInPlace(double* buf, std::int32_t n, const std::int32_t* table
 // natural order, unscaled; n a power of two from 4 to 1024 and `twiddles` the
 // radix-4 table built for exactly n.
 void FftRadix4Engine(double* buf, std::int32_t n, const double* twiddles);
+
+// FftRadix4Engine followed by FftScaleDouble(factor, buf, 2n), with the same
+// results: the products are taken as the last stage stores its values.
+void FftRadix4EngineScaled(double* buf, std::int32_t n, const double* twiddles, double factor);
+
+// FftBitReverseCopy(src, dst, n) followed by FftRadix4Engine(dst, n,
+// twiddles) and, when scale is not null, FftScaleDouble(*scale, dst, 2n),
+// with the same results: the opening stages read src in bit-reversed order,
+// so no separate reversal pass runs. n from 8 to 1024; src and dst must not
+// overlap.
+void FftBitReverseRadix4Engine(const double* src, double* dst, std::int32_t n,
+                               const double* twiddles, const double* scale);
 
 // buf[i] *= factor for the first `count` doubles.
 void FftScaleDouble(double factor, double* buf, std::int64_t count);

@@ -161,18 +161,26 @@ PrimitiveStatus RealFftForwardPortable(const double* src, double* dst, const Rea
 
   const std::int32_t m = order - 1;
   const std::int32_t complexCount = std::int32_t{1} << m;
-  if (src == dst) {
-    FftBitReverseInPlace(dst, complexCount, spec->bitReverse);
-  } else {
-    FftBitReverseCopy(src, dst, complexCount, spec->bitReverse);
-  }
+  // The scaling, when the spec asks for it, is taken by the engines as they
+  // store their last stage; out of place, the radix-4 engine's opening
+  // stages read src in bit-reversed order, which is the bit reversal.
+  const double* scale = spec->scaleForward != 0 ? &spec->scaleFactor : nullptr;
   if (m > kRadix4MaxOrder) {
-    FftLargeOrderEngine(spec, dst, m, work);
-  } else {
-    FftRadix4Engine(dst, complexCount, spec->twiddles);
-    if (spec->scaleForward != 0) {
-      FftScaleDouble(spec->scaleFactor, dst, n);
+    if (src == dst) {
+      FftBitReverseInPlace(dst, complexCount, spec->bitReverse);
+    } else {
+      FftBitReverseCopy(src, dst, complexCount, spec->bitReverse);
     }
+    FftLargeOrderEngine(spec, dst, m, work);
+  } else if (src == dst) {
+    FftBitReverseInPlace(dst, complexCount, spec->bitReverse);
+    if (scale != nullptr) {
+      FftRadix4EngineScaled(dst, complexCount, spec->twiddles, *scale);
+    } else {
+      FftRadix4Engine(dst, complexCount, spec->twiddles);
+    }
+  } else {
+    FftBitReverseRadix4Engine(src, dst, complexCount, spec->twiddles, scale);
   }
 
   // Bin 0 is Re Z0 + Im Z0 and bin N/2 is Re Z0 - Im Z0.

@@ -105,6 +105,55 @@ TEST(FftRadix4EngineTest, MatchesDirectDftAtTheEndsOfItsRange) {
   }
 }
 
+// The combined entries give the results of the separate stages bit for bit:
+// the radix-4 engine with the scaling taken in its last stage, and the one
+// whose opening stages read the unreversed values from src. Every size of
+// both opening parities, with the opening as the last stage (8, 16) and
+// with radix-4 stages after it; buffers one double past their allocation's
+// alignment.
+TEST(FftRadix4EngineTest, CombinedEntriesMatchTheSeparateStagesBitForBit) {
+  const double factor = 0.0625 * 0.7071067811865476;
+  for (std::int32_t bits = 3; bits <= 10; ++bits) {
+    SCOPED_TRACE(bits);
+    const std::int64_t n = std::int64_t{1} << bits;
+    const std::int32_t order = bits + 1;
+    std::vector<double> sine(static_cast<std::size_t>((std::int64_t{1} << order) / 4 + 1));
+    BuildQuarterSineTable(order, sine.data());
+    std::vector<double> twiddles(static_cast<std::size_t>(6 * (n / 4 + 1)));
+    BuildRadix4Twiddles(bits, sine.data(), order, twiddles.data());
+    std::vector<std::int32_t> table(static_cast<std::size_t>(n / 4 + 4));
+    BuildBitReverseTable(bits, table.data());
+
+    std::mt19937 generator(17);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    const std::size_t count = static_cast<std::size_t>(2 * n);
+    std::vector<double> srcStore(count + 1);
+    for (double& v : srcStore) {
+      v = value(generator);
+    }
+    const double* src = srcStore.data() + 1;
+
+    for (const bool scaled : {false, true}) {
+      SCOPED_TRACE(scaled ? "scaled" : "unscaled");
+      std::vector<double> expected(count);
+      FftBitReverseCopy(src, expected.data(), static_cast<std::int32_t>(n), table.data());
+      std::vector<double> reversed = expected;
+      FftRadix4Engine(expected.data(), static_cast<std::int32_t>(n), twiddles.data());
+      if (scaled) {
+        FftScaleDouble(factor, expected.data(), static_cast<std::int64_t>(count));
+        FftRadix4EngineScaled(reversed.data(), static_cast<std::int32_t>(n), twiddles.data(),
+                              factor);
+        EXPECT_EQ(0, std::memcmp(reversed.data(), expected.data(), count * sizeof(double)));
+      }
+
+      std::vector<double> dstStore(count + 1, std::nan(""));
+      FftBitReverseRadix4Engine(src, dstStore.data() + 1, static_cast<std::int32_t>(n),
+                                twiddles.data(), scaled ? &factor : nullptr);
+      EXPECT_EQ(0, std::memcmp(dstStore.data() + 1, expected.data(), count * sizeof(double)));
+    }
+  }
+}
+
 // An impulse at value 0 transforms to all ones through every engine path,
 // with no rounding at all (every product is by 1 or an exact zero).
 TEST(FftEngineTest, ImpulseGivesAllOnes) {
