@@ -87,34 +87,62 @@ double NanosecondsPerCall(Run run) {
   return best;
 }
 
+// Our forward transform of one order and scaling on fixed random samples,
+// with a caller-supplied work buffer; Made() is false when the spec could
+// not be created.
+class ForwardTransform {
+ public:
+  ForwardTransform(std::int32_t order, std::int32_t scaling)
+      : x_(RandomSamples(std::int64_t{1} << order)), out_(x_.size() + 2) {
+    if (RealFftCreateSpec(&spec_, order, scaling, 2) != StatusOk) {
+      spec_ = nullptr;
+      return;
+    }
+    work_.resize(static_cast<std::size_t>(spec_->workBytes) + 16);
+  }
+  ~ForwardTransform() {
+    if (spec_ != nullptr) {
+      RealFftFreeSpec(spec_);
+    }
+  }
+  ForwardTransform(const ForwardTransform&) = delete;
+  ForwardTransform& operator=(const ForwardTransform&) = delete;
+
+  bool Made() const { return spec_ != nullptr; }
+  const std::vector<double>& Input() const { return x_; }
+  void operator()() {
+    RealFftForward(x_.data(), out_.data(), spec_, work_.data());
+    benchmark::DoNotOptimize(out_.data());
+    benchmark::ClobberMemory();
+  }
+
+ private:
+  RealFftSpec* spec_ = nullptr;
+  std::vector<double> x_;
+  std::vector<double> out_;
+  std::vector<std::uint8_t> work_;
+};
+
 void BM_RealFftForward(benchmark::State& state) {
   const auto order = static_cast<std::int32_t>(state.range(0));
   const std::int64_t n = std::int64_t{1} << order;
-  RealFftSpec* spec = nullptr;
-  if (RealFftCreateSpec(&spec, order, kFftNoScale, 2) != StatusOk) {
+  ForwardTransform ours(order, kFftNoScale);
+  if (!ours.Made()) {
     state.SkipWithError("RealFftCreateSpec failed");
     return;
   }
-  const std::vector<double> x = RandomSamples(n);
-  std::vector<double> out(static_cast<std::size_t>(n + 2));
-  std::vector<std::uint8_t> work(static_cast<std::size_t>(spec->workBytes) + 16);
-  auto ours = [&] {
-    RealFftForward(x.data(), out.data(), spec, work.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  };
 
 #if defined(KESTRUNE_HAVE_FFTW3)
   double* fftwIn = fftw_alloc_real(static_cast<std::size_t>(n));
   fftw_complex* fftwOut = fftw_alloc_complex(static_cast<std::size_t>(n / 2 + 1));
   fftw_plan plan = fftw_plan_dft_r2c_1d(static_cast<int>(n), fftwIn, fftwOut, FFTW_MEASURE);
-  std::copy(x.begin(), x.end(), fftwIn);  // planning overwrote the input
+  std::copy(ours.Input().begin(), ours.Input().end(), fftwIn);  // planning overwrote the input
   auto fftw = [&] {
     fftw_execute(plan);
     benchmark::DoNotOptimize(fftwOut);
     benchmark::ClobberMemory();
   };
-  const auto [oursNs, fftwNs] = NanosecondsPerCall(ours, fftw);
+  const auto [oursNs, fftwNs] = NanosecondsPerCall([&] { ours(); }, fftw);
   state.counters["fftw_ns"] = fftwNs;
   state.counters["ours_ns"] = oursNs;
   state.counters["ratio"] = oursNs / fftwNs;
@@ -126,7 +154,6 @@ void BM_RealFftForward(benchmark::State& state) {
   for (auto _ : state) {
     ours();
   }
-  RealFftFreeSpec(spec);
 }
 BENCHMARK(BM_RealFftForward)->DenseRange(6, 16)->Unit(benchmark::kNanosecond);
 
@@ -134,26 +161,15 @@ BENCHMARK(BM_RealFftForward)->DenseRange(6, 16)->Unit(benchmark::kNanosecond);
 // by 1/sqrt(N), for the orders the spectrum runs most (counter ours_ns as
 // above; the peer has no scaled transform to compare with).
 void BM_RealFftForwardScaledBySqrtN(benchmark::State& state) {
-  const auto order = static_cast<std::int32_t>(state.range(0));
-  const std::int64_t n = std::int64_t{1} << order;
-  RealFftSpec* spec = nullptr;
-  if (RealFftCreateSpec(&spec, order, kFftScaleBySqrtN, 2) != StatusOk) {
+  ForwardTransform ours(static_cast<std::int32_t>(state.range(0)), kFftScaleBySqrtN);
+  if (!ours.Made()) {
     state.SkipWithError("RealFftCreateSpec failed");
     return;
   }
-  const std::vector<double> x = RandomSamples(n);
-  std::vector<double> out(static_cast<std::size_t>(n + 2));
-  std::vector<std::uint8_t> work(static_cast<std::size_t>(spec->workBytes) + 16);
-  auto ours = [&] {
-    RealFftForward(x.data(), out.data(), spec, work.data());
-    benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  };
-  state.counters["ours_ns"] = NanosecondsPerCall(ours);
+  state.counters["ours_ns"] = NanosecondsPerCall([&] { ours(); });
   for (auto _ : state) {
     ours();
   }
-  RealFftFreeSpec(spec);
 }
 BENCHMARK(BM_RealFftForwardScaledBySqrtN)->DenseRange(8, 12)->Unit(benchmark::kNanosecond);
 

@@ -67,17 +67,30 @@ TEST(FftBitReverseTest, CopyAndInPlaceApplyTheReversalBitForBit) {
 
 // The radix-4 engine at both ends of its range (4 and 1024 values; the
 // forward transform only uses 8 to 512), against a direct DFT.
+// The radix-4 engine's tables for 2^bits values, built from the sine table
+// of the real order bits + 1, and the bit-reversal table.
+struct Radix4Tables {
+  explicit Radix4Tables(std::int32_t bits) {
+    const std::int64_t n = std::int64_t{1} << bits;
+    const std::int32_t order = bits + 1;
+    std::vector<double> sine(static_cast<std::size_t>((std::int64_t{1} << order) / 4 + 1));
+    BuildQuarterSineTable(order, sine.data());
+    twiddles.resize(static_cast<std::size_t>(6 * (n / 4 + 1)));
+    BuildRadix4Twiddles(bits, sine.data(), order, twiddles.data());
+    reverse.resize(static_cast<std::size_t>(n / 4 + 4));
+    BuildBitReverseTable(bits, reverse.data());
+  }
+  std::vector<double> twiddles;
+  std::vector<std::int32_t> reverse;
+};
+
 TEST(FftRadix4EngineTest, MatchesDirectDftAtTheEndsOfItsRange) {
   for (const std::int32_t bits : {2, 3, 10}) {
     SCOPED_TRACE(bits);
     const std::int64_t n = std::int64_t{1} << bits;
-    const std::int32_t order = bits + 1;  // the sine table of a real order
-    std::vector<double> sine(static_cast<std::size_t>((std::int64_t{1} << order) / 4 + 1));
-    BuildQuarterSineTable(order, sine.data());
-    std::vector<double> twiddles(static_cast<std::size_t>(6 * (n / 4 + 1)));
-    BuildRadix4Twiddles(bits, sine.data(), order, twiddles.data());
-    std::vector<std::int32_t> table(static_cast<std::size_t>(n / 4 + 4));
-    BuildBitReverseTable(bits, table.data());
+    const Radix4Tables tables(bits);
+    const std::vector<double>& twiddles = tables.twiddles;
+    const std::vector<std::int32_t>& table = tables.reverse;
 
     std::mt19937 generator(11);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
@@ -116,13 +129,9 @@ TEST(FftRadix4EngineTest, CombinedEntriesMatchTheSeparateStagesBitForBit) {
   for (std::int32_t bits = 3; bits <= 10; ++bits) {
     SCOPED_TRACE(bits);
     const std::int64_t n = std::int64_t{1} << bits;
-    const std::int32_t order = bits + 1;
-    std::vector<double> sine(static_cast<std::size_t>((std::int64_t{1} << order) / 4 + 1));
-    BuildQuarterSineTable(order, sine.data());
-    std::vector<double> twiddles(static_cast<std::size_t>(6 * (n / 4 + 1)));
-    BuildRadix4Twiddles(bits, sine.data(), order, twiddles.data());
-    std::vector<std::int32_t> table(static_cast<std::size_t>(n / 4 + 4));
-    BuildBitReverseTable(bits, table.data());
+    const Radix4Tables tables(bits);
+    const std::vector<double>& twiddles = tables.twiddles;
+    const std::vector<std::int32_t>& table = tables.reverse;
 
     std::mt19937 generator(17);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
