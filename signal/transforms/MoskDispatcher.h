@@ -154,9 +154,9 @@ KESTRUNE_DECLARE_PRIMITIVE(IirFreeState);
 
 // Filters len floats in place through the state, carrying its delay line
 // over to the next call. Results, checked in this order: state null -8;
-// srcDst null -8; len < 1 -6; id neither IIR id -17; else 0. Products and
-// sums run in extended precision; outputs and delay values are rounded to
-// single precision when stored, so a signal split differently into calls
-// may differ in the last bits.
+// srcDst null -8; len < 1 -6; id neither IIR id -17; else 0. Order 2 runs
+// in double, other orders in extended precision; outputs and delay values
+// are rounded to single precision when stored, so a signal split
+// differently into calls may differ in the last bits.
 PrimitiveStatus IirFilterFloatInPlacePortable(float* srcDst, std::int32_t len, IirState* state);
 KESTRUNE_DECLARE_PRIMITIVE(IirFilterFloatInPlace);
