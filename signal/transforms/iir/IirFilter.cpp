@@ -16,6 +16,8 @@
 #include <emmintrin.h>
 
 #include <cstdint>
+#include <cstring>
+#include <optional>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/transforms/MoskDispatcher.h"
@@ -38,7 +40,13 @@ struct Order2Block {
   double q1[4];
   double q2[4];
 
-  Order2Block(Wide b0, Wide b1, Wide b2, Wide a1, Wide a2) {
+  // From the five stored taps b0, b1, b2, a1, a2.
+  explicit Order2Block(const float* taps) {
+    const Wide b0 = taps[0];
+    const Wide b1 = taps[1];
+    const Wide b2 = taps[2];
+    const Wide a1 = taps[3];
+    const Wide a2 = taps[4];
     // x[-2], x[-1], x[0..3] at 0..5; y[-2], y[-1], y[0..3] at 0..5.
     auto respond = [&](int xUnit, int yUnit, double* out) {
       Wide x[6] = {};
@@ -61,6 +69,22 @@ struct Order2Block {
     respond(-1, 0, q2);
   }
 };
+
+// The block coefficients of a state's taps. Deriving them costs about as
+// much as filtering a hundred samples, and every block of the program runs
+// states with the same taps (each channel's DC blocker), so each thread
+// keeps those of the taps it filtered last, matched bit for bit.
+const Order2Block& Order2BlockFor(const float* taps) {
+  struct Cache {
+    float taps[5];
+    Order2Block block;
+  };
+  thread_local std::optional<Cache> cache;
+  if (!cache || std::memcmp(cache->taps, taps, sizeof cache->taps) != 0) {
+    cache.emplace(Cache{{taps[0], taps[1], taps[2], taps[3], taps[4]}, Order2Block(taps)});
+  }
+  return cache->block;
+}
 
 // Both lanes = lane k of v.
 inline __m128d Lane0(__m128d v) {
@@ -102,7 +126,7 @@ void IirFilterOrder2(float* samples, std::int32_t len, IirState* state) {
   __m128d yPrev = _mm_set_pd(y1, y0);
   std::int32_t n = 2;
   if (len - n >= 4) {
-    const Order2Block k(t[0], t[1], t[2], t[3], t[4]);
+    const Order2Block& k = Order2BlockFor(t);
     const __m128d cLo0 = _mm_set_pd(k.c[1], k.c[0]);
     const __m128d cLo1 = _mm_set_pd(k.c[0], 0.0);
     const __m128d cHi0 = _mm_set_pd(k.c[3], k.c[2]);
