@@ -587,3 +587,7 @@ MMRESULT kestrune::GetWaveInStatistics(HWAVEIN handle, WaveInStatistics& statist
   statistics = device->statistics;
   return MMSYSERR_NOERROR;
 }
+
+std::shared_ptr<const std::vector<CaptureDeviceEntry>> kestrune::CurrentWaveInDevices() {
+  return LatestSnapshot();
+}

@@ -172,3 +172,12 @@ class WaveInBackend {
 std::shared_ptr<WaveInBackend> SetWaveInBackend(std::shared_ptr<WaveInBackend> backend);
 
 }  // namespace kestrune
+
+namespace kestrune {
+
+// The device list the waveform-audio calls answer from now (the one
+// waveInGetNumDevs took last, or a fresh one when none was taken), so that
+// index i here is wave-input device i. Never null. Any thread.
+std::shared_ptr<const std::vector<CaptureDeviceEntry>> CurrentWaveInDevices();
+
+}  // namespace kestrune
