@@ -234,6 +234,11 @@ void MainLoop::ProcessMessages() {
   ServePending();
 }
 
+bool MainLoop::WaitForMessages(uint32_t timeoutMs) {
+  KESTRUNE_USAGE_CHECK(IsMainThread(), "MainLoop::WaitForMessages off the main thread");
+  return impl_->backend->WaitForEvents(timeoutMs);
+}
+
 void MainLoop::Terminate() {
   std::lock_guard lock(impl_->mutex);
   if (!impl_->terminated.exchange(true))

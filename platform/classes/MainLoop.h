@@ -72,6 +72,13 @@ class MainLoopBackend {
   // Dispatches the backend's own pending events once, without blocking (for
   // MainLoop::ProcessMessages). The plain backend has none.
   virtual void ProcessOwnEvents() {}
+
+  // Blocks until a wake-up is pending, one of the backend's own events is
+  // there (a backend may dispatch it right away), or `timeoutMs` passes; for
+  // waits that keep the window alive (MainLoop::WaitForMessages). Returns
+  // true when something arrived. By default WaitForWakeUp, for a backend
+  // without events of its own.
+  virtual bool WaitForEvents(uint32_t timeoutMs) { return WaitForWakeUp(timeoutMs); }
 };
 
 // Our own backend: a latched flag and a condition variable.
@@ -128,6 +135,10 @@ class MainLoop {
   // every call pending at entry, once. Calls handed over meanwhile wait for
   // the next pass. May be called from inside a served call.
   void ProcessMessages();
+  // Main thread: sleeps until something is handed over, a window event
+  // arrives, or `timeoutMs` passes, without serving our queue (call
+  // ProcessMessages afterwards). Returns true when something arrived.
+  bool WaitForMessages(uint32_t timeoutMs);
   // Any thread: asks Run to return once everything handed over before this
   // call has been served (later work stays queued). The request stays:
   // Terminated() remains true.
