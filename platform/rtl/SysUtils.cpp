@@ -95,18 +95,18 @@ class CNumericLocale {
                       "' incorrect ou incompatible avec l'argument");
 }
 
-// Digits before the decimal point of a fixed-point text.
-size_t IntegerDigits(const std::string& fixed) {
+// Digits before the decimal separator `point` of a fixed-point text.
+size_t IntegerDigits(const std::string& fixed, char point = '.') {
   size_t start = (!fixed.empty() && fixed[0] == '-') ? 1 : 0;
-  size_t dot = fixed.find('.');
+  size_t dot = fixed.find(point);
   return (dot == std::string::npos ? fixed.size() : dot) - start;
 }
 
 // Inserts `group` between the thousands of the integer part of a fixed-point
-// text.
-std::string WithThousands(const std::string& fixed, char group) {
+// text whose decimal separator is `point`.
+std::string WithThousands(const std::string& fixed, char point, char group) {
   size_t start = (!fixed.empty() && fixed[0] == '-') ? 1 : 0;
-  size_t end = start + IntegerDigits(fixed);
+  size_t end = start + IntegerDigits(fixed, point);
   std::string out = fixed.substr(0, start);
   for (size_t i = start; i < end; ++i) {
     out += fixed[i];
@@ -261,12 +261,16 @@ std::string Format(std::string_view format, std::initializer_list<TVarRec> args)
     int number = 0;
     bool left = false;
     int width = -1, prec = -1;
-    size_t save = i;
+    // A number followed by ':' is an index; otherwise it is read again as
+    // the width (a '*' there must not use up its argument twice).
+    const size_t save = i;
+    const size_t save_arg = next_arg;
     if (read_number(number) && i < format.size() && format[i] == ':') {
       next_arg = static_cast<size_t>(number);
       ++i;
     } else {
       i = save;
+      next_arg = save_arg;
     }
     if (i < format.size() && format[i] == '-') {
       left = true;
@@ -341,9 +345,9 @@ std::string Format(std::string_view format, std::initializer_list<TVarRec> args)
           piece = WithSeparator(GeneralForm(v, prec), separator);
         } else {
           auto [text, fixed] = FixedForm(v, prec < 0 ? 2 : prec);
-          if (fixed && type != 'f')
-            text = WithThousands(text, separator == ',' ? '.' : ',');
           piece = WithSeparator(std::move(text), separator);
+          if (fixed && type != 'f')
+            piece = WithThousands(piece, separator, separator == ',' ? '.' : ',');
         }
         break;
       }
