@@ -200,6 +200,12 @@ TEST(RuntimeErrors, EachHelperRaisesItsClassWithItsText) {
   EXPECT_THROW(RaiseIntfCastError(), EInvalidCast);
   EXPECT_THROW(RaiseDivByZero(), EIntError);
   EXPECT_THROW(RaiseInvalidOp(), EMathError);
+  try {
+    StrToInt("12a");
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "'12a' n'est pas une valeur entière correcte");
+  }
 }
 
 TEST(Rounding, HalfToEvenAndRangeChecks) {
