@@ -585,6 +585,12 @@ bool TMoskAudioIn::OutputPinNotify(IVekBasicPin* target, const TGUID& streamType
 }
 
 bool TMoskAudioIn::StartFromUpstream(TVekStartWaveOperation* startWave) {
+  {
+    // This component's pump request always wins (RequestPumpAndStart): a
+    // start from upstream keeps blocks with the device as well.
+    TMoskAudioParamsGuard guard(*params_);
+    params_->SetPumpMasterLocked(true);
+  }
   try {
     return StartStream(startWave->Format, audio_format_->GetBufferSize(), startWave);
   } catch (const EMoskAudioIn&) {
