@@ -34,7 +34,27 @@ namespace {
 
 using namespace audiointest;
 
-class MoskAudioInThreaded : public AudioInTest {};
+class MoskAudioInThreaded : public AudioInTest {
+ public:
+  // Starts `in` with the sink sending a stop upstream from inside the push
+  // of buffer `n` (on the wave thread); returns once capture has stopped,
+  // with the device closed and no block left with it.
+  void StartAndStopFromPush(TMoskAudioIn* in, int n) {
+    sink_.onBuffer = [this, in, n](IMoskAudioBuffer*) {
+      if (++seen_ == n) {
+        IPtr<IVekNotifyOperation> stop = NewOperation<TVekStopOperation>();
+        in->GetOutputPin()->Receive(MoskAudioBufferType, stop.get(), 0);
+      }
+    };
+    in->Loaded();
+    ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
+    EXPECT_FALSE(in->GetEnabled());
+    EXPECT_EQ(in->QueuedBlockCount(), 0u);
+    EXPECT_EQ(backend_->OpenStreams(), 0);
+  }
+
+  std::atomic<int> seen_{0};
+};
 
 // Splits a sink's log into streams, each from a start-wave to its end stop.
 std::vector<std::vector<std::string>> Streams(const std::vector<std::string>& log) {
@@ -127,26 +147,6 @@ TEST_F(MoskAudioInThreaded, DestroyingWhileCapturingClosesTheDevice) {
   EXPECT_EQ(backend_->SuccessfulOpens(), 20);
 }
 
-TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockEndsTheWaveThreadLater) {
-  kestrune::MainLoop loop;
-  Install({ConstantDevice("Dev", 3)});
-  for (int cycle = 0; cycle < 10; ++cycle) {
-    TMoskAudioIn* in = Make(16);
-    in->Loaded();
-    ASSERT_TRUE(sink_.WaitForBuffers(1));
-    {
-      // The wave thread may be waiting for this lock: it is not joined here.
-      auto write = EnterGlobalWriteSection();
-      FreeAndNil(form_);
-    }
-    ASSERT_EQ(backend_->OpenStreams(), 0) << "cycle " << cycle;
-    loop.ProcessMessages();  // ends the detached wave thread
-    FreeAndNil(sink_pin_);
-    FreeAndNil(sink_owner_);
-    sink_.Clear();
-  }
-}
-
 }  // namespace
 
 namespace {
@@ -154,20 +154,7 @@ namespace {
 TEST_F(MoskAudioInThreaded, AStopSentUpstreamDuringAPushStopsCaptureAndAllowsARestart) {
   Install({ConstantDevice("Dev", 4)});
   TMoskAudioIn* in = Make(16);
-  // The third buffer makes the sink send a stop upstream, from inside the
-  // push on the wave thread.
-  std::atomic<int> seen{0};
-  sink_.onBuffer = [&](IMoskAudioBuffer*) {
-    if (++seen == 3) {
-      IPtr<IVekNotifyOperation> stop = NewOperation<TVekStopOperation>();
-      in->GetOutputPin()->Receive(MoskAudioBufferType, stop.get(), 0);
-    }
-  };
-  in->Loaded();
-  ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
-  EXPECT_FALSE(in->GetEnabled());
-  EXPECT_EQ(in->QueuedBlockCount(), 0u);
-  EXPECT_EQ(backend_->OpenStreams(), 0);
+  StartAndStopFromPush(in, 3);
   const std::size_t buffers = sink_.BufferCount();
   EXPECT_EQ(buffers, 3u) << "nothing is pushed after the stop";
 
@@ -240,17 +227,7 @@ TEST_F(MoskAudioInThreaded, AStartWaveSentUpstreamStartsCapture) {
 TEST_F(MoskAudioInThreaded, AStopFromTheFirstPushLeavesNoResumeBehind) {
   Install({ConstantDevice("Dev", 7)});
   TMoskAudioIn* in = Make(16);
-  std::atomic<int> seen{0};
-  sink_.onBuffer = [&](IMoskAudioBuffer*) {
-    if (++seen == 1) {
-      IPtr<IVekNotifyOperation> stop = NewOperation<TVekStopOperation>();
-      in->GetOutputPin()->Receive(MoskAudioBufferType, stop.get(), 0);
-    }
-  };
-  in->Loaded();
-  ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
-  EXPECT_FALSE(in->GetEnabled());
-  EXPECT_EQ(backend_->OpenStreams(), 0);
+  StartAndStopFromPush(in, 1);
   const std::vector<std::string> log = sink_.Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), "TVekTrelResumeOperation"), 0);
   const auto endStop = std::find(log.begin(), log.end(), "TVekEndStopOperation");
@@ -304,9 +281,10 @@ TEST_F(MoskAudioInThreaded, StartAndStopFromTwoThreadsLeaveNoDeviceOpen) {
 }
 
 // Components destroyed under the global write lock while their wave thread
-// may be waiting for that lock, with a main loop that never runs: no wave
-// thread is left behind once the pending ends are joined.
-TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockNeedsNoMainLoop) {
+// may be waiting for that lock, with a main loop that never runs: the device
+// is closed at once, and no wave thread is left behind once the pending ends
+// are joined.
+TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockEndsTheWaveThreadWithoutTheMainLoop) {
   kestrune::MainLoop loop;  // present, never run
   Install({ConstantDevice("Dev", 3)});
   for (int cycle = 0; cycle < 10; ++cycle) {
@@ -326,6 +304,8 @@ TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockNeedsNoMainLoop) {
     FreeAndNil(sink_owner_);
     sink_.Clear();
   }
+  // No component is left: the only wave threads still there are pending.
+  EXPECT_EQ(static_cast<std::size_t>(TMoskWaveThread::LiveCount()), MoskPendingWaveThreadCount());
   MoskEndPendingWaveThreads();
   EXPECT_EQ(MoskPendingWaveThreadCount(), 0u);
   EXPECT_EQ(TMoskWaveThread::LiveCount(), 0);
