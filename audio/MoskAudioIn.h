@@ -176,7 +176,8 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   // Nothing for the current value. True (outside design mode and loading)
   // starts capture, False stops it; then the value is stored and EnablePin
   // follows. Raises EMoskAudioIn, leaving Enabled False, when the start is
-  // refused.
+  // refused. Any thread: the whole change, EnablePin's included, runs in the
+  // device section (EnablePin's peers are told without their group locks).
   void SetEnabled(bool value);
   // Starts capture when Enabled is False; nothing otherwise.
   void Start();
