@@ -286,17 +286,25 @@ TMoskAudioIn::TMoskAudioIn(TComponent* owner)
 }
 
 TMoskAudioIn::~TMoskAudioIn() {
-  try {
-    StopCapture();
-  } catch (...) {
-    // A receiver failed on the end stop; the device is closed all the same.
-    ReportOnMainThread(std::current_exception());
-  }
-  if (wave_link_ != nullptr) {
-    {
-      TMoskAudioParamsGuard guard(*params_);
+  {
+    // The last change of the device's life cycle: once this section ends, no
+    // start runs any more, also not one the wave thread carries out after a
+    // push.
+    auto section = EnterDeviceSection();
+    try {
+      StopCapture();
+    } catch (...) {
+      // A receiver failed on the end stop; the device is closed all the same.
+      ReportOnMainThread(std::current_exception());
+    }
+    TMoskAudioParamsGuard guard(*params_);
+    closing_ = true;
+    deferred_.clear();
+    if (wave_link_ != nullptr) {
       wave_link_->owner = nullptr;
     }
+  }
+  if (wave_link_ != nullptr) {
     wave_thread_ = nullptr;
     std::shared_ptr<WaveLink> link = std::move(wave_link_);
     // Joining is safe unless the thread may wait for a global lock this
@@ -413,6 +421,12 @@ void TMoskAudioIn::StartCapture() {
 bool TMoskAudioIn::StartStream(const WAVEFORMATEXTENSIBLE& format, uint32_t frames,
                                IVekNotifyOperation* startWave) {
   auto section = EnterDeviceSection();
+  {
+    TMoskAudioParamsGuard guard(*params_);
+    if (closing_) {
+      return false;  // the component is being destroyed
+    }
+  }
   const HWAVEIN opened = OpenWaveIn(format, frames);  // raises before anything is sent
   // The start-wave follows the open: an open that first stops a running
   // capture sends that capture's end stop before the new stream starts.
@@ -606,6 +620,15 @@ bool TMoskAudioIn::StopFromUpstream(IVekNotifyOperation* stop) {
 }
 
 void TMoskAudioIn::RunDeferredOperations() {
+  {
+    TMoskAudioParamsGuard guard(*params_);
+    if (deferred_.empty()) {
+      return;  // the common case: no device section for it
+    }
+  }
+  // The destructor empties the list inside its last device section: taken
+  // here after the section, the list is that of a component still alive.
+  auto section = EnterDeviceSection();
   std::vector<IPtr<IVekNotifyOperation>> operations;
   {
     TMoskAudioParamsGuard guard(*params_);

@@ -272,6 +272,9 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   // Start-waves and stops sent upstream from inside a push; guarded by the
   // capture-state lock.
   std::vector<IPtr<IVekNotifyOperation>> deferred_;
+  // Set by the destructor's last device section: no start runs after it;
+  // guarded by the capture-state lock.
+  bool closing_ = false;
 
   IPtr<TMoskAudioParams> params_;
   TVekObject* lock_object_ = nullptr;
