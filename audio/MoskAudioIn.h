@@ -59,9 +59,10 @@
 // a group lock of a downstream component.
 //
 // Teardown: the destructor stops capture and ends (joins) the wave thread.
-// Only when the destroying thread holds the global write lock while the wave
-// thread waits for that lock (it was about to push a block) can the thread
-// not be joined there: it is told to end, finds no component when the lock
+// Only when the destroying thread holds the global lock (for writing, or for
+// reading, where a waiting writer could hold the wave thread back) while the
+// wave thread waits for that lock (it was about to push a block) can the
+// thread not be joined there: it is told to end, finds no component when the lock
 // is released, and is joined by the next capture component made or freed, or
 // at the latest by MoskEndPendingWaveThreads (the audio unit's shutdown).
 #pragma once
