@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <thread>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #include "Vek/VekLocks.h"
@@ -107,21 +110,59 @@ int TMoskAudioCaptureDevice::GetDeviceIndex() const {
 // ---------------------------------------------------------------------------
 // The wave thread's handler object
 
+// Owns the wave thread: freeing the link joins the thread, so the handler
+// object always outlives it.
+//
 // Takes the global read lock for the whole message (it comes before every
 // other lock of the data path), then finds the component under the
 // capture-state lock. The component clears `owner` when it goes, so a
 // message that waited for the global lock while the component was destroyed
-// finds nobody.
+// finds nobody. `gate` tells the destroying thread whether the wave thread
+// may be waiting for the global lock: once `stopping` is set, the thread
+// starts no further wait for it.
 struct TMoskAudioIn::WaveLink {
   IPtr<TMoskAudioParams> params;
   TMoskAudioIn* owner = nullptr;  // guarded by params' lock
+  TMoskWaveThread* thread = nullptr;
+  std::mutex gate;
+  bool stopping = false;          // guarded by gate
+  bool waitingForGlobal = false;  // guarded by gate
+
+  WaveLink() = default;
+  WaveLink(const WaveLink&) = delete;
+  WaveLink& operator=(const WaveLink&) = delete;
+  ~WaveLink() {
+    if (thread != nullptr) {
+      thread->Stop();
+      thread->Free();
+    }
+  }
+
+  // True when the thread will not wait for the global lock any more, so
+  // joining it cannot wait for a global lock the caller holds.
+  bool StopWaitingForGlobal() {
+    std::lock_guard lock(gate);
+    stopping = true;
+    return !waitingForGlobal;
+  }
 
   void Handle(UINT message, HWAVEIN device, DWORD_PTR parameter) {
     // Open and close messages need nothing.
     if (message != WIM_DATA) {
       return;
     }
+    {
+      std::lock_guard lock(gate);
+      if (stopping) {
+        return;
+      }
+      waitingForGlobal = true;
+    }
     auto globalRead = EnterGlobalReadSection();
+    {
+      std::lock_guard lock(gate);
+      waitingForGlobal = false;
+    }
     TMoskAudioIn* component;
     {
       TMoskAudioParamsGuard guard(*params);
@@ -129,21 +170,109 @@ struct TMoskAudioIn::WaveLink {
     }
     if (component != nullptr) {
       component->HandleWaveData(device, reinterpret_cast<const WAVEHDR*>(parameter));
+      component->RunDeferredOperations();
     }
   }
 };
 
+namespace {
+
+// The links whose thread a destruction under the global write lock had to
+// leave running. Each such thread has been told to end and ends by itself
+// once the lock is released; freeing the link joins it.
+class PendingWaveThreadEnds {
+ public:
+  ~PendingWaveThreadEnds() { EndAll(); }
+
+  // `link` owns a thread that has been told to end; `finished` tells
+  // whether it has.
+  void Add(std::shared_ptr<void> link, std::function<bool()> finished) {
+    std::lock_guard lock(mutex_);
+    entries_.push_back({std::move(link), std::move(finished)});
+  }
+  // Joins the threads that have ended already (never waits).
+  void EndFinished() {
+    std::vector<Entry> finished;
+    {
+      std::lock_guard lock(mutex_);
+      const auto running = std::stable_partition(entries_.begin(), entries_.end(),
+                                                 [](const Entry& e) { return !e.finished(); });
+      finished.assign(std::make_move_iterator(running), std::make_move_iterator(entries_.end()));
+      entries_.erase(running, entries_.end());
+    }
+    // `finished` goes here, outside the mutex: freeing a link joins.
+  }
+  // Joins every thread, waiting for those still running.
+  void EndAll() {
+    std::vector<Entry> all;
+    {
+      std::lock_guard lock(mutex_);
+      all.swap(entries_);
+    }
+  }
+  std::size_t Count() {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+  }
+
+ private:
+  struct Entry {
+    std::shared_ptr<void> link;
+    std::function<bool()> finished;
+  };
+  std::mutex mutex_;
+  std::vector<Entry> entries_;
+};
+
+PendingWaveThreadEnds& PendingEnds() {
+  static PendingWaveThreadEnds ends;
+  return ends;
+}
+
+}  // namespace
+
+void MoskEndPendingWaveThreads() {
+  PendingEnds().EndAll();
+}
+
+std::size_t MoskPendingWaveThreadCount() {
+  return PendingEnds().Count();
+}
+
 // ---------------------------------------------------------------------------
 // TMoskAudioIn
 
+struct TMoskAudioIn::DeviceSection {
+  TVekGlobalReadLockSection global;
+  std::unique_lock<std::recursive_mutex> device;
+};
+
+TMoskAudioIn::DeviceSection TMoskAudioIn::EnterDeviceSection() {
+  DeviceSection section;  // the global read lock first
+  section.device = std::unique_lock(device_mutex_);
+  return section;
+}
+
+namespace {
+
+// Joins the pending threads that have ended by now.
+void EndFinishedWaveThreads() {
+  PendingEnds().EndFinished();
+}
+
+}  // namespace
+
 TMoskAudioIn::TMoskAudioIn(TComponent* owner)
     : TComponent(owner), params_(CreateCounted<TMoskAudioParams>()) {
+  EndFinishedWaveThreads();
   lock_object_ = Create<TVekObject>();
   if (!ComponentState().Contains(csDesigning)) {
-    wave_link_ = new WaveLink;
+    wave_link_ = std::make_shared<WaveLink>();
     wave_link_->params = params_;
     wave_link_->owner = this;
-    wave_thread_ = Create<TMoskWaveThread>(TMoskWaveMessageHandler(wave_link_, &WaveLink::Handle));
+    wave_link_->thread =
+        Create<TMoskWaveThread>(TMoskWaveMessageHandler(wave_link_.get(), &WaveLink::Handle));
+    wave_thread_ = wave_link_->thread;
   }
   audio_format_ =
       Create<TMoskAudioFormat>(this, static_cast<TMoskFormatLockOwner*>(this), TNotifyEvent());
@@ -157,34 +286,43 @@ TMoskAudioIn::TMoskAudioIn(TComponent* owner)
 }
 
 TMoskAudioIn::~TMoskAudioIn() {
-  try {
-    StopCapture();
-  } catch (...) {
-    // A receiver failed on the end stop; the device is closed all the same.
-    ReportOnMainThread(std::current_exception());
-  }
-  if (wave_thread_ != nullptr) {
-    {
-      TMoskAudioParamsGuard guard(*params_);
+  {
+    // The last change of the device's life cycle: once this section ends, no
+    // start runs any more, also not one the wave thread carries out after a
+    // push.
+    auto section = EnterDeviceSection();
+    try {
+      StopCapture();
+    } catch (...) {
+      // A receiver failed on the end stop; the device is closed all the same.
+      ReportOnMainThread(std::current_exception());
+    }
+    TMoskAudioParamsGuard guard(*params_);
+    closing_ = true;
+    deferred_.clear();
+    if (wave_link_ != nullptr) {
       wave_link_->owner = nullptr;
     }
-    TMoskWaveThread* thread = std::exchange(wave_thread_, nullptr);
-    WaveLink* link = std::exchange(wave_link_, nullptr);
-    auto end = [thread, link] {
-      thread->Stop();
-      thread->Free();
-      delete link;
-    };
-    if (GlobalLock == nullptr || !GlobalLock->IsWriter()) {
-      end();
-    } else if (kestrune::MainLoop* loop = kestrune::MainLoop::Current()) {
-      // The thread may be waiting for the global lock this thread holds:
-      // it is ended once the lock is released. It finds no component.
-      loop->Post(end);
+  }
+  if (wave_link_ != nullptr) {
+    wave_thread_ = nullptr;
+    std::shared_ptr<WaveLink> link = std::move(wave_link_);
+    // Joining is safe unless the thread may wait for a global lock this
+    // thread holds: for writing, or for reading with a writer waiting.
+    const bool holdsGlobal =
+        GlobalLock != nullptr && (GlobalLock->IsWriter() || GlobalLock->ReadDepth() > 0);
+    if (link->StopWaitingForGlobal() || !holdsGlobal) {
+      link.reset();  // joins the thread now
     } else {
-      std::thread(end).detach();
+      // The thread waits for the global lock this thread holds: it is told
+      // to end, ends when the lock is released (it finds no component), and
+      // is joined later.
+      link->thread->RequestStop();
+      WaveLink* raw = link.get();
+      PendingEnds().Add(std::move(link), [raw] { return raw->thread->Finished(); });
     }
   }
+  EndFinishedWaveThreads();
   FreeAndNil(enable_pin_);
   FreeAndNil(output_pin_);
   FreeAndNil(device_);
@@ -200,6 +338,7 @@ void TMoskAudioIn::WriteLocked(const std::function<void()>& change) {
 void TMoskAudioIn::Loaded() {
   inherited::Loaded();
   if (!ComponentState().Contains(csDesigning) && enabled_) {
+    auto section = EnterDeviceSection();
     try {
       RequestPumpAndStart();
     } catch (...) {
@@ -211,6 +350,9 @@ void TMoskAudioIn::Loaded() {
 }
 
 void TMoskAudioIn::SetEnabled(bool value) {
+  // The comparison, the start or stop and the pin's value in one section: a
+  // second thread switching at the same time comes before or after.
+  auto section = EnterDeviceSection();
   if (value == enabled_) {
     return;
   }
@@ -218,9 +360,10 @@ void TMoskAudioIn::SetEnabled(bool value) {
   if (value) {
     if (!state.Contains(csDesigning) && !state.Contains(csLoading)) {
       RequestPumpAndStart();  // raises when refused; Enabled stays False
+    } else {
+      enabled_ = true;
     }
-    enabled_ = true;
-    enable_pin_->SetValue(true);
+    enable_pin_->SetValue(enabled_);
     return;
   }
   // Stopped even when a receiver fails on the end stop (its exception passes
@@ -237,6 +380,7 @@ void TMoskAudioIn::SetEnabled(bool value) {
 }
 
 void TMoskAudioIn::Start() {
+  auto section = EnterDeviceSection();
   if (!enabled_) {
     RequestPumpAndStart();
   }
@@ -253,6 +397,7 @@ std::size_t TMoskAudioIn::QueuedBlockCount() const {
 }
 
 void TMoskAudioIn::RequestPumpAndStart() {
+  auto section = EnterDeviceSection();
   // The request decides nothing between components: this component's request
   // always wins, so it is the pump master and keeps blocks with the device.
   IPtr<IVekNotifyOperation> request =
@@ -264,39 +409,56 @@ void TMoskAudioIn::RequestPumpAndStart() {
     params_->SetPumpMasterLocked(true);
   }
   StartCapture();
-  enabled_ = true;
 }
 
 void TMoskAudioIn::StartCapture() {
   const WAVEFORMATEXTENSIBLE format = *audio_format_->GetWaveFormat();
-  const uint32_t frames = audio_format_->GetBufferSize();
-  OpenWaveIn(format, frames);  // raises before anything is sent when refused
+  IPtr<IVekNotifyOperation> start =
+      NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(pump_rate_));
+  StartStream(format, audio_format_->GetBufferSize(), start.get());
+}
+
+bool TMoskAudioIn::StartStream(const WAVEFORMATEXTENSIBLE& format, uint32_t frames,
+                               IVekNotifyOperation* startWave) {
+  auto section = EnterDeviceSection();
+  {
+    TMoskAudioParamsGuard guard(*params_);
+    if (closing_) {
+      return false;  // the component is being destroyed
+    }
+  }
+  const HWAVEIN opened = OpenWaveIn(format, frames);  // raises before anything is sent
   // The start-wave follows the open: an open that first stops a running
   // capture sends that capture's end stop before the new stream starts.
+  bool delivered;
   try {
-    IPtr<IVekNotifyOperation> start =
-        NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(pump_rate_));
-    output_pin_->Notify(start.get());
+    delivered = output_pin_->Notify(startWave);
   } catch (...) {
     StopCapture();  // no device stays open for a start that failed
     throw;
   }
   TMoskAudioParamsGuard guard(*params_);
-  const HWAVEIN device = params_->DeviceLocked();
-  if (device == HWAVEIN{}) {
-    return;  // the open failed: capture delivers nothing
+  // A receiver of the start-wave may have stopped this stream or started
+  // another one: then nothing more is done for this one.
+  if (!params_->ActiveLocked() || params_->DeviceLocked() != opened) {
+    return delivered;
+  }
+  enabled_ = true;
+  if (opened == HWAVEIN{}) {
+    return delivered;  // the open failed: capture delivers nothing
   }
   first_block_sent_ = false;
   // Blocks first: the device fills them from its start on.
   if (params_->PumpMasterLocked()) {
     for (int i = 0; i < CaptureBlockCount; ++i) {
-      QueueCaptureBufferLocked(device);
+      QueueCaptureBufferLocked(opened);
     }
   }
-  waveInStart(device);
+  waveInStart(opened);
+  return delivered;
 }
 
-void TMoskAudioIn::OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frames) {
+HWAVEIN TMoskAudioIn::OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frames) {
   const uint64_t blockBytes = uint64_t{40} + uint64_t{format.Format.nBlockAlign} * uint64_t{frames};
   if (blockBytes > kTrelLargestBlockSize) {
     throw EMoskAudioIn("A capture block of " + std::to_string(frames) + " frames of " +
@@ -305,16 +467,7 @@ void TMoskAudioIn::OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frame
                        std::to_string(kTrelLargestBlockSize) +
                        " bytes; capture is not started. Choose a smaller BufferSize.");
   }
-  bool active;
-  HWAVEIN open;
-  {
-    TMoskAudioParamsGuard guard(*params_);
-    active = params_->ActiveLocked();
-    open = params_->DeviceLocked();
-  }
-  if (active || open != HWAVEIN{}) {
-    StopCapture();
-  }
+  StopCapture();  // nothing when nothing runs
   const int index = device_->GetDeviceIndex();
   const DWORD flags = CALLBACK_FUNCTION | WAVE_ALLOWSYNC | (index >= 0 ? WAVE_MAPPED : 0);
   const UINT id = index >= 0 ? static_cast<UINT>(index) : WAVE_MAPPER;
@@ -330,9 +483,11 @@ void TMoskAudioIn::OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frame
   params_->SetDeviceLocked(device);
   open_format_ = format;
   open_frames_ = frames;
+  return device;
 }
 
 void TMoskAudioIn::StopCapture() {
+  auto section = EnterDeviceSection();
   bool wasActive;
   HWAVEIN device;
   {
@@ -355,8 +510,8 @@ void TMoskAudioIn::StopCapture() {
     waveInClose(device);
     params_->SetDeviceLocked(HWAVEIN{});
   }
-  output_pin_->SendStop();
   enabled_ = false;
+  output_pin_->SendStop();
 }
 
 bool TMoskAudioIn::QueueCaptureBufferLocked(HWAVEIN device) {
@@ -398,7 +553,10 @@ void TMoskAudioIn::HandleWaveData(HWAVEIN device, const WAVEHDR* header) {
   waveInUnprepareHeader(device, block->Header(), kHeaderSize);
   std::unique_ptr<TMoskWaveBuffer> taken = params_->RemoveBlockLocked(block);
   output_pin_->SendData(taken->Buffer().get());
-  if (!first_block_sent_) {
+  // A receiver may have stopped the stream from inside the push: its end
+  // stop is the stream's last word, so no resume follows.
+  const bool stillRunning = params_->ActiveLocked() && params_->DeviceLocked() == device;
+  if (!first_block_sent_ && stillRunning) {
     first_block_sent_ = true;
     try {
       IPtr<IVekNotifyOperation> resume = NewOperation<TVekTrelResumeOperation>();
@@ -416,23 +574,79 @@ bool TMoskAudioIn::OutputPinNotify(IVekBasicPin* target, const TGUID& streamType
   (void)target;
   (void)streamType;
   (void)flags;
-  if (auto* startWave = OperationAs<TVekStartWaveOperation>(operation)) {
-    try {
-      OpenWaveIn(startWave->Format, audio_format_->GetBufferSize());
-    } catch (...) {
-      ReportOnMainThread(std::current_exception());
-      return false;
-    }
-    return output_pin_->Notify(operation);
+  auto* startWave = OperationAs<TVekStartWaveOperation>(operation);
+  const bool stop = OperationAs<TVekStopOperation>(operation) != nullptr;
+  if ((startWave != nullptr || stop) && params_->HeldByCurrentThread()) {
+    // Sent from inside this component's push (only a push holds the
+    // capture-state lock while calling out): the stream ends now, so the
+    // push sends nothing more of it, and the device is stopped or reopened
+    // right after the push, outside the locks it holds.
+    TMoskAudioParamsGuard guard(*params_);
+    params_->SetActiveLocked(false);
+    deferred_.emplace_back(operation);
+    return true;
   }
-  if (OperationAs<TVekStopOperation>(operation) != nullptr) {
-    StopCapture();
-    return output_pin_->Notify(operation);
+  if (startWave != nullptr) {
+    return StartFromUpstream(startWave);
+  }
+  if (stop) {
+    return StopFromUpstream(operation);
   }
   if (OperationAs<TVekMasterPumpOperation>(operation) != nullptr) {
     return false;
   }
   return output_pin_->Notify(operation);
+}
+
+bool TMoskAudioIn::StartFromUpstream(TVekStartWaveOperation* startWave) {
+  {
+    // This component's pump request always wins (RequestPumpAndStart): a
+    // start from upstream keeps blocks with the device as well.
+    TMoskAudioParamsGuard guard(*params_);
+    params_->SetPumpMasterLocked(true);
+  }
+  try {
+    return StartStream(startWave->Format, audio_format_->GetBufferSize(), startWave);
+  } catch (const EMoskAudioIn&) {
+    // Refused before anything changed: reported, not raised at the sender.
+    ReportOnMainThread(std::current_exception());
+    return false;
+  }
+}
+
+bool TMoskAudioIn::StopFromUpstream(IVekNotifyOperation* stop) {
+  StopCapture();
+  return output_pin_->Notify(stop);
+}
+
+void TMoskAudioIn::RunDeferredOperations() {
+  {
+    TMoskAudioParamsGuard guard(*params_);
+    if (deferred_.empty()) {
+      return;  // the common case: no device section for it
+    }
+  }
+  // The destructor empties the list inside its last device section: taken
+  // here after the section, the list is that of a component still alive.
+  auto section = EnterDeviceSection();
+  std::vector<IPtr<IVekNotifyOperation>> operations;
+  {
+    TMoskAudioParamsGuard guard(*params_);
+    operations.swap(deferred_);
+  }
+  for (const IPtr<IVekNotifyOperation>& operation : operations) {
+    // On the wave thread: a receiver's failure is reported and the next
+    // operation still runs.
+    try {
+      if (auto* startWave = OperationAs<TVekStartWaveOperation>(operation.get())) {
+        StartFromUpstream(startWave);
+      } else {
+        StopFromUpstream(operation.get());
+      }
+    } catch (...) {
+      ReportOnMainThread(std::current_exception());
+    }
+  }
 }
 
 void TMoskAudioIn::EnablePinChanged(TVekBasicPin* pin, bool value) {

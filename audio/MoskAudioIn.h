@@ -29,24 +29,48 @@
 // error to the main loop's exception handler instead. Nothing is raised on
 // the wave thread.
 //
+// Starting from upstream: a start-wave sent upstream to OutputPin restarts
+// capture in the format it carries: the running capture is stopped (its end
+// stop sent), the device opened in the new format, the start-wave passed on
+// downstream, the blocks handed to the device and the device started;
+// Enabled is then True, and a later stop closes the device. A stop sent
+// upstream stops capture and is passed on. The end stop is the last word of
+// a stream: nothing of that stream (no buffer, no resume) follows it.
+//
 // Threads: the main thread starts, stops and configures; the device's
 // reading thread only posts to the wave thread (audio/MoskWaveThread.h); the
 // wave thread runs HandleWaveMessage, and with it every downstream
-// component. Lock order on the capture path: the global read lock, the
-// component's lock group (which holds OutputPin), the capture-state lock
-// (TMoskAudioParams), then the downstream pins' locks. The main thread's stop
-// takes the capture-state lock alone (never the group lock under it), resets
-// and closes the device, and sends its end stop after releasing it. A block
-// is made, listed, prepared and added under the capture-state lock and only
-// while capture is active on the device open now; a data message of a closed
-// device, or naming a block that is not listed, is ignored. The wave thread
-// is ended (joined) only on destruction, and never while the destroying
-// thread holds the global write lock: then the thread is detached from the
-// component and ended later from the main loop.
+// component. SetEnabled, Start, EnablePin and the operations sent upstream
+// may come from any thread: every change of the device's life cycle (open,
+// start, stop, close) runs inside one section, the device section, so a stop
+// and an open never interleave. A stop or start-wave sent upstream from
+// inside a push (on the wave thread, from a receiver of a buffer) stops the
+// stream at once (nothing more of it is pushed) and is carried out right
+// after that push, when the wave thread holds no lock of this component.
+// Lock order: the global lock (read, or write for link changes), the device
+// section, the component's lock group (which holds OutputPin), the
+// capture-state lock (TMoskAudioParams), then the downstream pins' locks. A
+// stop takes the capture-state lock alone (never the group lock under it),
+// resets and closes the device, and sends its end stop after releasing it. A
+// block is made, listed, prepared and added under the capture-state lock and
+// only while capture is active on the device open now; a data message of a
+// closed device, or naming a block that is not listed, is ignored. Operations
+// of the device section must not be started while the calling thread holds
+// a group lock of a downstream component.
+//
+// Teardown: the destructor stops capture and ends (joins) the wave thread.
+// Only when the destroying thread holds the global lock (for writing, or for
+// reading, where a waiting writer could hold the wave thread back) while the
+// wave thread waits for that lock (it was about to push a block) can the
+// thread not be joined there: it is told to end, finds no component when the lock
+// is released, and is joined by the next capture component made or freed, or
+// at the latest by MoskEndPendingWaveThreads (the audio unit's shutdown).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -67,6 +91,14 @@ inline constexpr const char* MoskDefaultCaptureDeviceName = "Default";
 // The names of the waveform-audio input devices, in device order (a fresh
 // device listing).
 std::vector<std::string> ListCaptureDeviceNames();
+
+// Joins every wave thread that a capture component destroyed under the
+// global write lock had to leave running (see TMoskAudioIn's teardown). Call
+// it while holding no global lock; the audio unit's shutdown does. Waits
+// only for threads that have been told to end.
+void MoskEndPendingWaveThreads();
+// The number of such threads not joined yet (tests and diagnostics).
+std::size_t MoskPendingWaveThreadCount();
 
 // One alternative device name.
 class TMoskAudioCaptureDeviceItem : public TVekExtCollectionItem {
@@ -145,7 +177,8 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   // Nothing for the current value. True (outside design mode and loading)
   // starts capture, False stops it; then the value is stored and EnablePin
   // follows. Raises EMoskAudioIn, leaving Enabled False, when the start is
-  // refused.
+  // refused. Any thread: the whole change, EnablePin's included, runs in the
+  // device section (EnablePin's peers are told without their group locks).
   void SetEnabled(bool value);
   // Starts capture when Enabled is False; nothing otherwise.
   void Start();
@@ -169,25 +202,48 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   // Runs inside the lock object's write section.
   void WriteLocked(const std::function<void()>& change) override;
 
+  // The device section: the global read lock, then the device's life-cycle
+  // lock (re-entrant). Released on every exit.
+  struct DeviceSection;
+  DeviceSection EnterDeviceSection();
+
   // The pump request (always won: this component is the pump master), then
-  // StartCapture; Enabled := True. Raises EMoskAudioIn when refused.
+  // StartCapture; Enabled := True unless a receiver stopped the new stream.
+  // Raises EMoskAudioIn when refused.
   void RequestPumpAndStart();
-  // The start-wave, the open and start of the device, then 40 blocks.
+  // A stream in the format of AudioFormat (StartStream).
   void StartCapture();
+  // A whole start, inside the device section: the open (after a stop when
+  // capture runs), `startWave` sent downstream, then, while the stream opened
+  // here still stands, the blocks (as pump master), the device's start,
+  // Enabled := True. Returns the start-wave's delivery result. Raises
+  // EMoskAudioIn, changing nothing, when a block would be too large; a
+  // receiver's exception passes on after the device is closed again.
+  bool StartStream(const WAVEFORMATEXTENSIBLE& format, uint32_t frames,
+                   IVekNotifyOperation* startWave);
   // Opens the device in `format` with `frames` frames per block (after a
-  // stop when capture is active). Raises EMoskAudioIn, opening nothing, when
-  // a block would be too large.
-  void OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frames);
+  // stop when capture is active) and returns it (HWAVEIN{} when the open
+  // failed). Caller holds the device section. Raises EMoskAudioIn, opening
+  // nothing, when a block would be too large.
+  HWAVEIN OpenWaveIn(const WAVEFORMATEXTENSIBLE& format, uint32_t frames);
   // Stops capture and closes the open device; sends the end stop and clears
-  // Enabled when capture was active or a device open.
+  // Enabled when capture was active or a device open. Takes the device
+  // section.
   void StopCapture();
+  // The operations sent upstream from inside a push, carried out after it on
+  // the wave thread; caller holds no lock of this component but the global
+  // read lock.
+  void RunDeferredOperations();
+  // A start-wave or stop sent upstream, carried out now.
+  bool StartFromUpstream(TVekStartWaveOperation* startWave);
+  bool StopFromUpstream(IVekNotifyOperation* stop);
   // Caller holds the capture-state lock. A fresh block, made, listed,
   // prepared and added to `device` only while capture is active on it.
   // Never raises; false when no block was added.
   bool QueueCaptureBufferLocked(HWAVEIN device);
 
-  // The wave thread's handler object (it outlives the component when the
-  // thread has to be ended later).
+  // The wave thread's handler object, owning the thread (shared with the
+  // pending ends when the thread has to be joined after the component).
   struct WaveLink;
   // The data path: caller holds the global read lock.
   void HandleWaveData(HWAVEIN device, const WAVEHDR* header);
@@ -212,9 +268,19 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   // capture-state lock.
   bool first_block_sent_ = false;
 
+  // The device's life-cycle lock (see the file comment).
+  std::recursive_mutex device_mutex_;
+  // Start-waves and stops sent upstream from inside a push; guarded by the
+  // capture-state lock.
+  std::vector<IPtr<IVekNotifyOperation>> deferred_;
+  // Set by the destructor's last device section: no start runs after it;
+  // guarded by the capture-state lock.
+  bool closing_ = false;
+
   IPtr<TMoskAudioParams> params_;
   TVekObject* lock_object_ = nullptr;
-  WaveLink* wave_link_ = nullptr;
+  std::shared_ptr<WaveLink> wave_link_;
+  // The link's thread (owned by the link); null in design mode.
   TMoskWaveThread* wave_thread_ = nullptr;
   TMoskAudioFormat* audio_format_ = nullptr;
   TMoskAudioCaptureDevice* device_ = nullptr;

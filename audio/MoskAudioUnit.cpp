@@ -23,6 +23,12 @@ void InitMoskAudio() {
   RegisterMoskMeterClasses();
 }
 
+// Capture components destroyed under the global write lock may have left
+// their wave thread to be joined later: no thread outlives the module.
+void FiniMoskAudio() {
+  MoskEndPendingWaveThreads();
+}
+
 }  // namespace
 
-TUnit MoskAudioUnit("MoskAudio", &InitMoskAudio, nullptr);
+TUnit MoskAudioUnit("MoskAudio", &InitMoskAudio, &FiniMoskAudio);

@@ -238,6 +238,9 @@ std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffe
   const std::int32_t step = static_cast<std::int32_t>(input->GetBlockAlign());
   const std::uint32_t sampleBytes = bits / 8;
   work_->SetCount(frames * 4, false);
+  // Every write below stays inside the work block.
+  if (work_->GetByteSize() < frames * 4)
+    return 0;
   float* work = reinterpret_cast<float*>(work_->GetWriteData());
   const std::uint8_t* source = input->GetData();
   std::uint8_t* target = output->GetWriteData();

@@ -209,10 +209,10 @@ void TMoskCommonMeter::SetOnValueChange(TMoskMeterValueChangeEvent value) {
 }
 
 void TMoskCommonMeter::SetPeriodValue(std::uint32_t value) {
-  {
-    auto section = lock_->EnterWriteSection();
-    period_ = value;
-  }
+  // One section for both: a buffer pushed between the store and the resize
+  // would be cut at the new period into blocks of the old one.
+  auto section = lock_->EnterWriteSection();
+  period_ = value;
   AllocateChannelBuffers();
 }
 
@@ -237,6 +237,12 @@ float* TMoskCommonMeter::ChannelBlock(std::uint32_t channel) {
   if (channel >= channel_blocks_.size() || !channel_blocks_[channel])
     return nullptr;
   return reinterpret_cast<float*>(channel_blocks_[channel]->GetWriteData());
+}
+
+std::int64_t TMoskCommonMeter::ChannelBlockSamples(std::uint32_t channel) {
+  if (channel >= channel_blocks_.size() || !channel_blocks_[channel])
+    return 0;
+  return channel_blocks_[channel]->GetByteSize() / static_cast<std::int32_t>(sizeof(float));
 }
 
 void TMoskCommonMeter::ReportLater(std::string message) {
@@ -384,11 +390,13 @@ void TMoskCommonMeter::ProcessBlock() {
     const std::int64_t k = std::min(samples - filled, frames - read_offset_);
     const std::uint32_t bits = buffer->GetContainerBits();
     const std::int32_t step = static_cast<std::int32_t>(buffer->GetBlockAlign());
-    const std::int32_t rows = static_cast<std::int32_t>(k);
     const std::uint8_t* frame = buffer->GetData() + read_offset_ * step;
     for (std::uint32_t c = 0; c < channels && c < buffer->GetChannels(); ++c) {
       float* dst = ChannelBlock(c);
-      if (dst == nullptr)
+      // Bounded by the block's own size, whatever the period says.
+      const std::int32_t rows =
+          static_cast<std::int32_t>(std::min(k, ChannelBlockSamples(c) - filled));
+      if (dst == nullptr || rows < 1)
         continue;
       dst += filled;
       const std::uint8_t* src = frame + c * (bits / 8);
@@ -477,13 +485,14 @@ void TMoskPPMMeter::StartFormat(const WAVEFORMATEXTENSIBLE* format) {
 }
 
 void TMoskPPMMeter::ProcessChannel(TMoskMeterLevels& levels) {
-  const std::int32_t samples = static_cast<std::int32_t>(GetPeriodSamples());
+  const std::int64_t periodSamples = GetPeriodSamples();
   const double keep = MoskPeakKeepFactor(KeptFormat().Format.nSamplesPerSec, half_life_);
   const std::uint32_t channels =
       std::min<std::uint32_t>(MeasuredChannels(), static_cast<std::uint32_t>(states_.Size()));
   for (std::uint32_t c = 0; c < channels; ++c) {
     float* block = ChannelBlock(c);
-    if (block == nullptr || states_[c] == nullptr)
+    const auto samples = static_cast<std::int32_t>(std::min(periodSamples, ChannelBlockSamples(c)));
+    if (block == nullptr || samples < 1 || states_[c] == nullptr)
       continue;
     IirFilterFloatInPlace(block, samples, states_[c]);
     levels_[c] = MoskFollowPeak(block, samples, levels_[c], keep);

@@ -12,7 +12,12 @@
 //
 // Threads: the input handler runs on the pushing thread under the
 // component's lock group; setters and the main-thread delivery take the same
-// lock, so a delivery never interleaves with a period being processed.
+// lock, so a delivery never interleaves with a period being processed. A
+// setter that changes what the pushing thread writes (Period with the channel
+// blocks it sizes, CountChannels with the level queues) changes it whole
+// inside one write section; the output pins CountChannels adds or removes
+// change under the global write lock, which waits for a push in progress.
+// Every write into a channel block is bounded by that block's own size.
 // Nothing on the processing path waits for the main thread: it only posts.
 // A period whose block would exceed the block store's limit refuses metering
 // (incoming buffers are dropped) and the error is raised on the main thread
@@ -107,8 +112,12 @@ class TMoskCommonMeter : public TComponent {
   const WAVEFORMATEXTENSIBLE& KeptFormat() const { return format_; }
   // The channels a period is cut for: min(CountChannels, format channels).
   std::uint32_t MeasuredChannels() const;
-  // One period of one channel as floats (null when no block exists).
+  // One period of one channel as floats (null when no block exists). Caller
+  // holds the component's lock.
   float* ChannelBlock(std::uint32_t channel);
+  // The number of floats that channel's block holds (0 when none): every
+  // write into ChannelBlock stays below it. Caller holds the component's lock.
+  std::int64_t ChannelBlockSamples(std::uint32_t channel);
 
  private:
   bool PeriodReady();

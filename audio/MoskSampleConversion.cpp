@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "platform/rtl/SysUtils.h"
+#include "signal/primitives/MoskBasicDispatcher.h"
 
 namespace {
 
@@ -309,6 +310,61 @@ void WriteInt24Sample(int32_t value, void* address) {
 // ---------------------------------------------------------------------------
 // Width conversion
 
+namespace {
+
+// Runs a one-column strided block primitive over `count` samples. The
+// primitives refuse steps below 1 and heights beyond the 32-bit range, which
+// this layer accepts: such runs go sample by sample (each a 1 x 1 block, for
+// which the step is never used).
+template <class From, class To, class Primitive>
+void ConvertByPrimitive(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep,
+                        uint8_t* dst, Primitive primitive) {
+  if (count == 0)
+    return;
+  if (srcStep >= 1 && dstStep >= 1 && count <= static_cast<uint32_t>(INT32_MAX)) {
+    primitive(reinterpret_cast<const From*>(src), srcStep, reinterpret_cast<To*>(dst), dstStep, 1,
+              static_cast<int32_t>(count));
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    primitive(reinterpret_cast<const From*>(At(src, i, srcStep)),
+              static_cast<int32_t>(sizeof(From)), reinterpret_cast<To*>(At(dst, i, dstStep)),
+              static_cast<int32_t>(sizeof(To)), 1, 1);
+  }
+}
+
+// The narrowing primitives' mode that takes the shift mapping.
+constexpr int32_t kShiftMapping = 1;
+
+// The four legs between 8 bits and 16 or 32 bits go through the block
+// primitives: widening spreads the byte over the whole range (x x 257 -
+// 32768, x x 0x01010101 + 2^31) and narrowing takes the shift mapping back
+// (mode 1), so a byte widened and narrowed again is the byte it was. True
+// when the pair is one of them (and has been converted).
+bool ConvertEightBitLeg(const uint8_t* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
+                        int32_t dstStep, uint32_t dstBits, uint8_t* dst) {
+  if (srcBits == 8 && dstBits == 16) {
+    ConvertByPrimitive<uint8_t, int16_t>(src, srcStep, count, dstStep, dst,
+                                         [](auto... a) { RoiConvertUInt8ToInt16(a...); });
+  } else if (srcBits == 8 && dstBits == 32) {
+    ConvertByPrimitive<uint8_t, int32_t>(src, srcStep, count, dstStep, dst,
+                                         [](auto... a) { RoiConvertUInt8ToInt32(a...); });
+  } else if (srcBits == 16 && dstBits == 8) {
+    ConvertByPrimitive<int16_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
+      RoiConvertInt16ToUInt8(a..., kShiftMapping);
+    });
+  } else if (srcBits == 32 && dstBits == 8) {
+    ConvertByPrimitive<int32_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
+      RoiConvertInt32ToUInt8(a..., kShiftMapping);
+    });
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ConvertSampleWidth(const void* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
                         int32_t dstStep, uint32_t dstBits, void* dst) {
   if (!IsSupportedWidth(srcBits) || !IsSupportedWidth(dstBits))
@@ -317,6 +373,8 @@ bool ConvertSampleWidth(const void* src, uint32_t srcBits, int32_t srcStep, uint
                        "sample conversion on a null run");
   const auto* from = static_cast<const uint8_t*>(src);
   auto* to = static_cast<uint8_t*>(dst);
+  if (ConvertEightBitLeg(from, srcBits, srcStep, count, dstStep, dstBits, to))
+    return true;
   WithCodec(srcBits, [&](auto source) {
     WithCodec(dstBits, [&](auto target) {
       ConvertRun<decltype(source), decltype(target)>(from, srcStep, count, dstStep, to);

@@ -4,8 +4,9 @@
 // from single floats that the meters and filters use.
 //
 // Sample encodings (little-endian):
-//   8 bits   unsigned bytes; the zero level is 127, so a byte b stands for the
-//            value b - 127 (-127 .. 128);
+//   8 bits   unsigned bytes; in this file's own formulas (the 24-bit width
+//            conversions, the arithmetic, fill and scaling) the zero level is
+//            127, so a byte b stands for the value b - 127 (-127 .. 128);
 //   16 bits  signed;
 //   24 bits  three bytes of a signed value (bit 23 is the sign);
 //   32 bits  signed.
@@ -58,12 +59,18 @@ void WriteInt24Sample(int32_t value, void* address);
 // Width conversion
 
 // Converts `count` samples of width `srcBits` into samples of width
-// `dstBits`: equal widths copy the bytes; otherwise each value x (8 bits: the
-// byte - 127) becomes x x F(dst) / F(src) in 64-bit integers, truncated
-// toward zero, saturated to the target range (8 bits: then + 127), where F is
-// the full-scale value of the width (127, 32767, 8388607, 2147483647). So
-// 127 (8 bits) gives 0 at every width and 255 gives the target's maximum.
-// False, with nothing written, when either width is unsupported.
+// `dstBits`. Equal widths copy the bytes. Between 8 bits and 16 or 32 bits
+// the vector primitives convert: a byte b widens to b x 257 - 32768 (16
+// bits) or b x 0x01010101 + 2^31 modulo 2^32 (32 bits), and a sample x
+// narrows to ((x - (x >> 8)) >> 8) + 128 (16 bits) or
+// ((x - (x >> 8)) >> 24) + 128 (32 bits); so 0 .. 255 spans the whole wide
+// range, 16- and 32-bit 0 give the byte 128, and a byte widened and narrowed
+// again comes back unchanged. Every other pair takes each value x (8 bits:
+// the byte - 127) to x x F(dst) / F(src) in 64-bit integers, truncated toward
+// zero, saturated to the target range (8 bits: then + 127), where F is the
+// full-scale value of the width (127, 32767, 8388607, 2147483647): so 127 (8
+// bits) gives 0 at 24 bits and 255 gives its maximum. False, with nothing
+// written, when either width is unsupported.
 bool ConvertSampleWidth(const void* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
                         int32_t dstStep, uint32_t dstBits, void* dst);
 

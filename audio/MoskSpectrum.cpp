@@ -223,6 +223,10 @@ int TMoskSpectrum::EmitChannel(int channel, ITrelRealBuffer* samples) {
   const std::uint32_t length = static_cast<std::uint32_t>(std::max(samples->GetCount(), 0));
   // Held here: a receiver of a spectrum may restart or stop the stream.
   const IPtr<ITrelRealBuffer> held = windows_[index].Window;
+  // Every copy below stays inside the window's own block: a window not made
+  // for the running order is not written.
+  if (held->GetCount() < static_cast<std::int32_t>(n))
+    return 0;
   // The window is this component's own block: written in place.
   double* window = held->GetData();
 

@@ -26,12 +26,20 @@ void ReportHandlerException(const std::exception_ptr& error) {
 // ---------------------------------------------------------------------------
 // TMoskWaveThread
 
+std::atomic<int> TMoskWaveThread::live_count_{0};
+
 TMoskWaveThread::TMoskWaveThread(TMoskWaveMessageHandler handler)
     : TThread(/*createSuspended=*/true), handler_(handler) {
   KESTRUNE_USAGE_CHECK(handler_.Assigned(), "a wave thread needs a handler");
+  ++live_count_;
+}
+
+int TMoskWaveThread::LiveCount() {
+  return live_count_.load();
 }
 
 TMoskWaveThread::~TMoskWaveThread() {
+  --live_count_;
   kestrune::CriticalSectionGuard guard(queue_lock_);
   DropQueuedLocked();
   while (free_list_ != nullptr) {
@@ -81,9 +89,13 @@ bool TMoskWaveThread::Post(UINT message, HWAVEIN device, DWORD_PTR parameter) {
 }
 
 void TMoskWaveThread::Stop() {
+  RequestStop();
+  WaitFor();
+}
+
+void TMoskWaveThread::RequestStop() {
   Terminate();
   wake_.SetEvent();
-  WaitFor();
 }
 
 std::size_t TMoskWaveThread::QueuedCount() {

@@ -42,6 +42,7 @@
 // locks the handler's pushes take; the queue lock is never held with any.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -81,6 +82,13 @@ class TMoskWaveThread : public TThread {
   // thread, calls that threads hand to the main thread keep being served
   // meanwhile.
   void Stop();
+  // Marks the thread terminated and wakes it without waiting for its end:
+  // it ends once the message in hand is finished. Stop or Free later joins
+  // it. Any thread.
+  void RequestStop();
+  // The wave threads made and not yet freed, in the whole process (tests
+  // and diagnostics).
+  static int LiveCount();
 
   // The number of messages queued and not yet taken (for tests).
   std::size_t QueuedCount();
@@ -116,6 +124,7 @@ class TMoskWaveThread : public TThread {
   Record* tail_ = nullptr;       // guarded by queue_lock_
   Record* free_list_ = nullptr;  // guarded by queue_lock_
   std::size_t queued_ = 0;       // guarded by queue_lock_
+  static std::atomic<int> live_count_;
 };
 
 // Posts to `thread` (see TMoskWaveThread::Post); false for a null thread.

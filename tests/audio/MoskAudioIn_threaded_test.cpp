@@ -3,11 +3,16 @@
 // stop), no buffer follows a stop, no block is stranded with a closed
 // device; components destroyed while capturing, also while the destroying
 // thread holds the global write lock, close their device and end their wave
-// thread. Also run under ThreadSanitizer.
+// thread; a start-wave sent upstream starts capture whole; a stop from the
+// first push leaves no resume behind; switching from two threads leaves no
+// device open. Also run under ThreadSanitizer and AddressSanitizer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Vek/VekLocks.h"
@@ -29,7 +34,27 @@ namespace {
 
 using namespace audiointest;
 
-class MoskAudioInThreaded : public AudioInTest {};
+class MoskAudioInThreaded : public AudioInTest {
+ public:
+  // Starts `in` with the sink sending a stop upstream from inside the push
+  // of buffer `n` (on the wave thread); returns once capture has stopped,
+  // with the device closed and no block left with it.
+  void StartAndStopFromPush(TMoskAudioIn* in, int n) {
+    sink_.onBuffer = [this, in, n](IMoskAudioBuffer*) {
+      if (++seen_ == n) {
+        IPtr<IVekNotifyOperation> stop = NewOperation<TVekStopOperation>();
+        in->GetOutputPin()->Receive(MoskAudioBufferType, stop.get(), 0);
+      }
+    };
+    in->Loaded();
+    ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
+    EXPECT_FALSE(in->GetEnabled());
+    EXPECT_EQ(in->QueuedBlockCount(), 0u);
+    EXPECT_EQ(backend_->OpenStreams(), 0);
+  }
+
+  std::atomic<int> seen_{0};
+};
 
 // Splits a sink's log into streams, each from a start-wave to its end stop.
 std::vector<std::vector<std::string>> Streams(const std::vector<std::string>& log) {
@@ -122,26 +147,6 @@ TEST_F(MoskAudioInThreaded, DestroyingWhileCapturingClosesTheDevice) {
   EXPECT_EQ(backend_->SuccessfulOpens(), 20);
 }
 
-TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockEndsTheWaveThreadLater) {
-  kestrune::MainLoop loop;
-  Install({ConstantDevice("Dev", 3)});
-  for (int cycle = 0; cycle < 10; ++cycle) {
-    TMoskAudioIn* in = Make(16);
-    in->Loaded();
-    ASSERT_TRUE(sink_.WaitForBuffers(1));
-    {
-      // The wave thread may be waiting for this lock: it is not joined here.
-      auto write = EnterGlobalWriteSection();
-      FreeAndNil(form_);
-    }
-    ASSERT_EQ(backend_->OpenStreams(), 0) << "cycle " << cycle;
-    loop.ProcessMessages();  // ends the detached wave thread
-    FreeAndNil(sink_pin_);
-    FreeAndNil(sink_owner_);
-    sink_.Clear();
-  }
-}
-
 }  // namespace
 
 namespace {
@@ -149,20 +154,7 @@ namespace {
 TEST_F(MoskAudioInThreaded, AStopSentUpstreamDuringAPushStopsCaptureAndAllowsARestart) {
   Install({ConstantDevice("Dev", 4)});
   TMoskAudioIn* in = Make(16);
-  // The third buffer makes the sink send a stop upstream, from inside the
-  // push on the wave thread.
-  std::atomic<int> seen{0};
-  sink_.onBuffer = [&](IMoskAudioBuffer*) {
-    if (++seen == 3) {
-      IPtr<IVekNotifyOperation> stop = NewOperation<TVekStopOperation>();
-      in->GetOutputPin()->Receive(MoskAudioBufferType, stop.get(), 0);
-    }
-  };
-  in->Loaded();
-  ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
-  EXPECT_FALSE(in->GetEnabled());
-  EXPECT_EQ(in->QueuedBlockCount(), 0u);
-  EXPECT_EQ(backend_->OpenStreams(), 0);
+  StartAndStopFromPush(in, 3);
   const std::size_t buffers = sink_.BufferCount();
   EXPECT_EQ(buffers, 3u) << "nothing is pushed after the stop";
 
@@ -170,6 +162,153 @@ TEST_F(MoskAudioInThreaded, AStopSentUpstreamDuringAPushStopsCaptureAndAllowsARe
   ASSERT_TRUE(sink_.WaitForBuffers(buffers + 5));
   in->SetEnabled(false);
   EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The component's format at another sample rate.
+WAVEFORMATEXTENSIBLE FormatAtRate(TMoskAudioIn* in, uint32_t rate) {
+  WAVEFORMATEXTENSIBLE format = *in->GetAudioFormat()->GetWaveFormat();
+  format.Format.nSamplesPerSec = rate;
+  format.Format.nAvgBytesPerSec = rate * format.Format.nBlockAlign;
+  return format;
+}
+
+// A start-wave sent upstream starts capture whole, from stopped or while
+// running: blocks of the carried format flow, Enabled is True, and a later
+// stop closes the device.
+TEST_F(MoskAudioInThreaded, AStartWaveSentUpstreamStartsCapture) {
+  for (const bool running : {false, true}) {
+    SCOPED_TRACE(running ? "while running" : "from stopped");
+    sink_.Clear();
+    Install({ConstantDevice("Dev", 6)});
+    TMoskAudioIn* in = Make(16);
+    if (running) {
+      in->Loaded();
+      ASSERT_TRUE(sink_.WaitForBuffers(1));
+    } else {
+      in->SetEnabled(false);
+    }
+    const WAVEFORMATEXTENSIBLE format = FormatAtRate(in, 8000);
+    IPtr<IVekNotifyOperation> start = NewOperation<TVekStartWaveOperation>(&format, 1.0f);
+    in->GetOutputPin()->Receive(MoskAudioBufferType, start.get(), 0);
+    // A running stream has ended by now: every later buffer is of the new one.
+    const std::size_t before = sink_.BufferCount();
+    EXPECT_TRUE(in->GetEnabled());
+    EXPECT_NE(in->OpenDevice(), HWAVEIN{});
+    ASSERT_TRUE(sink_.WaitForBuffers(before + 5));
+    const std::vector<IPtr<IMoskAudioBuffer>> buffers = sink_.Buffers();
+    for (std::size_t i = before; i < buffers.size(); ++i) {
+      ASSERT_EQ(buffers[i]->GetSampleRate(), 8000u) << "buffer " << i;
+    }
+    EXPECT_EQ(backend_->OpenStreams(), 1);
+
+    in->SetEnabled(false);
+    EXPECT_FALSE(in->GetEnabled());
+    EXPECT_EQ(in->OpenDevice(), HWAVEIN{});
+    EXPECT_EQ(in->QueuedBlockCount(), 0u);
+    EXPECT_EQ(backend_->OpenStreams(), 0);
+    const std::vector<std::vector<std::string>> streams = Streams(sink_.Log());
+    ASSERT_EQ(streams.size(), running ? 2u : 1u);
+    for (const std::vector<std::string>& s : streams) {
+      EXPECT_EQ(s.back(), "TVekEndStopOperation");
+    }
+    EXPECT_EQ(std::count(streams.back().begin(), streams.back().end(), "TVekTrelResumeOperation"),
+              1);
+    TearDown();
+  }
+}
+
+// A stop sent upstream from the first push of a start ends the stream with
+// its end stop: no resume follows, and a sink linked afterwards is told of
+// none.
+TEST_F(MoskAudioInThreaded, AStopFromTheFirstPushLeavesNoResumeBehind) {
+  Install({ConstantDevice("Dev", 7)});
+  TMoskAudioIn* in = Make(16);
+  StartAndStopFromPush(in, 1);
+  const std::vector<std::string> log = sink_.Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "TVekTrelResumeOperation"), 0);
+  const auto endStop = std::find(log.begin(), log.end(), "TVekEndStopOperation");
+  ASSERT_NE(endStop, log.end());
+  EXPECT_EQ(std::count(log.begin(), endStop, "TVekSuppliedBufferOperation"), 1);
+  for (auto it = endStop; it != log.end(); ++it) {
+    EXPECT_TRUE(*it == "TVekEndStopOperation" || *it == "TVekStopOperation") << *it;
+  }
+
+  TCaptureSink late;
+  auto* latePin = Create<TMoskVekAudioSinkPin>(sink_owner_, late.Handler());
+  ASSERT_TRUE(latePin->Connect(in->GetOutputPin()));
+  const std::vector<std::string> lateLog = late.Log();
+  EXPECT_EQ(std::count(lateLog.begin(), lateLog.end(), "TVekTrelResumeOperation"), 0);
+  latePin->Free();
+}
+
+// One thread switches capture with SetEnabled, another through a state pin
+// linked to EnablePin, while blocks flow: every stop and open are whole, and
+// in the end no device is left open and no block left with a device.
+TEST_F(MoskAudioInThreaded, StartAndStopFromTwoThreadsLeaveNoDeviceOpen) {
+  kestrune::ScriptedDeviceScript script = ConstantDevice("Dev", 8);
+  script.framesPerRead = 16;
+  Install({script});
+  TMoskAudioIn* in = Make(16);
+  in->SetEnabled(false);
+  auto* peer = Create<TVekBoolStatePin>(sink_owner_);
+  ASSERT_TRUE(peer->ConnectState(in->GetEnablePin()));
+
+  constexpr int kCycles = 150;
+  std::thread second([&] {
+    for (int i = 0; i < kCycles; ++i) {
+      peer->SetValue(i % 2 == 0);
+    }
+    peer->SetValue(false);
+  });
+  for (int i = 0; i < kCycles; ++i) {
+    in->SetEnabled(i % 2 != 0);
+  }
+  second.join();
+  in->SetEnabled(false);
+  EXPECT_FALSE(in->GetEnabled());
+  EXPECT_EQ(in->OpenDevice(), HWAVEIN{});
+  EXPECT_EQ(in->QueuedBlockCount(), 0u);
+  EXPECT_EQ(backend_->OpenStreams(), 0);
+  for (const std::vector<std::string>& s : Streams(sink_.Log())) {
+    EXPECT_EQ(s.back(), "TVekEndStopOperation");
+    EXPECT_LE(std::count(s.begin(), s.end(), "TVekTrelResumeOperation"), 1);
+  }
+  peer->Free();
+}
+
+// Components destroyed under the global write lock while their wave thread
+// may be waiting for that lock, with a main loop that never runs: the device
+// is closed at once, and no wave thread is left behind once the pending ends
+// are joined.
+TEST_F(MoskAudioInThreaded, DestroyingUnderTheGlobalWriteLockEndsTheWaveThreadWithoutTheMainLoop) {
+  kestrune::MainLoop loop;  // present, never run
+  Install({ConstantDevice("Dev", 3)});
+  for (int cycle = 0; cycle < 10; ++cycle) {
+    TMoskAudioIn* in = Make(16);
+    in->Loaded();
+    ASSERT_TRUE(sink_.WaitForBuffers(1));
+    {
+      auto write = EnterGlobalWriteSection();
+      // Let the device finish another block, which the wave thread then
+      // waits to push.
+      const uint64_t read = backend_->FramesRead();
+      ASSERT_TRUE(Eventually([&] { return backend_->FramesRead() > read + 16; }));
+      FreeAndNil(form_);
+    }
+    ASSERT_EQ(backend_->OpenStreams(), 0) << "cycle " << cycle;
+    FreeAndNil(sink_pin_);
+    FreeAndNil(sink_owner_);
+    sink_.Clear();
+  }
+  // No component is left: the only wave threads still there are pending.
+  EXPECT_EQ(static_cast<std::size_t>(TMoskWaveThread::LiveCount()), MoskPendingWaveThreadCount());
+  MoskEndPendingWaveThreads();
+  EXPECT_EQ(MoskPendingWaveThreadCount(), 0u);
+  EXPECT_EQ(TMoskWaveThread::LiveCount(), 0);
 }
 
 }  // namespace

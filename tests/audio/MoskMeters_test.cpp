@@ -13,10 +13,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
@@ -256,6 +258,49 @@ TEST_F(MoskMeterTest, APeriodTooLongForTheBlockStoreRefusesMetering) {
   EXPECT_FALSE(meter->Refused());
   Feed(16, 10, first, Sine(amplitude, offset));
   EXPECT_FALSE(readings_.List.empty());
+}
+
+// A meter that runs `beforeResize` once when its channel blocks are about to
+// be made again: the place where a buffer pushed by the capture thread could
+// land while the Period changes.
+class TResizeHookMeter : public TMoskPPMMeter {
+  KESTRUNE_CLASS(TResizeHookMeter, TMoskPPMMeter)
+  explicit TResizeHookMeter(TComponent* owner) : TMoskPPMMeter(owner) {}
+  std::function<void()> beforeResize;
+
+ protected:
+  void AllocateChannelBuffers() override {
+    if (auto hook = std::exchange(beforeResize, nullptr))
+      hook();
+    inherited::AllocateChannelBuffers();
+  }
+};
+
+// 100 -> 1000 ms with a second of audio already queued: a buffer measured at
+// the new period before the blocks grow stays inside the old blocks (under
+// AddressSanitizer an overrun of the 4410-float blocks is reported), and the
+// next periods are whole ones of the new length.
+TEST_F(MoskMeterTest, ABufferArrivingWhilePeriodGrowsStaysInsideTheBlocks) {
+  auto* meter = Create<TResizeHookMeter>(form_);
+  meter->SetSynchronizeType(stNone);
+  meter->SetHalfLife(100);
+  meter->SetOnValueChange(readings_.Event());
+  ASSERT_TRUE(meter->GetInputPin()->Connect(source_));
+  Start(PcmFormat(2, 16, kRate));
+  const double amplitude[2] = {10000.0, 20000.0};
+  const double offset[2] = {0.0, 0.0};
+  std::int64_t first = 0;
+  Feed(16, 1, first, Sine(amplitude, offset), 2000);
+  meter->beforeResize = [&] { Feed(16, 1, first, Sine(amplitude, offset), 2 * kRate); };
+  meter->SetPeriod(1000);
+  EXPECT_FALSE(meter->beforeResize) << "the hook ran";
+  EXPECT_FALSE(meter->Refused());
+  Feed(16, 3, first, Sine(amplitude, offset), kRate);
+  for (int c = 0; c < 2; ++c) {
+    SCOPED_TRACE(c);
+    ASSERT_FALSE(readings_.Of(c).empty());
+    EXPECT_NEAR(readings_.Of(c).back().value, amplitude[c], amplitude[c] * 0.02);
+  }
 }
 
 TEST_F(MoskMeterTest, AChannelWhoseFilterCouldNotBeMadeIsNotMeasured) {

@@ -5,6 +5,7 @@
 // ThreadSanitizer).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -38,7 +39,9 @@ class TMainThreadCheck {
     if (!kestrune::MainLoop::Current()->IsMainThread())
       ++offMainThread;
     last = value;
+    peak = std::max(peak, value);
   }
+  double peak = 0.0;
   int calls = 0;
   int offMainThread = 0;
   double last = 0.0;
@@ -102,6 +105,55 @@ TEST_F(MoskMeterThreadTest, CaptureThreadPushesWhileTheMainThreadDeliversAndChan
   EXPECT_GT(check.calls, 0);
   EXPECT_EQ(check.offMainThread, 0);
   EXPECT_TRUE(std::isfinite(check.last));
+}
+
+// Period and CountChannels change on the main thread while long buffers
+// flow: each buffer holds several periods, so a buffer measured between a
+// Period's store and the blocks' resize would overrun them (AddressSanitizer
+// reports it); levels stay within the signal's range throughout.
+TEST_F(MoskMeterThreadTest, PeriodAndChannelCountChangeWhileBuffersFlow) {
+  auto* meter = Create<TMoskPPMMeter>(form_);
+  TMainThreadCheck check;
+  meter->SetOnValueChange(TMoskMeterValueChangeEvent(&check, &TMainThreadCheck::OnValue));
+  meter->SetSynchronizeType(stQueue);
+  meter->SetHalfLife(0);
+  ASSERT_TRUE(meter->GetInputPin()->Connect(source_));
+
+  constexpr double kAmplitude = 12000.0;
+  std::atomic<bool> done{false};
+  std::thread capture([&] {
+    const WAVEFORMATEXTENSIBLE format = PcmFormat(2, 16, kRate);
+    IPtr<IVekNotifyOperation> start =
+        NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(kRate));
+    source_->Notify(start.get());
+    std::int64_t first = 0;
+    for (int i = 0; i < 300; ++i) {
+      // 1.1 s of audio: at least one whole period at either Period.
+      constexpr std::int32_t kLong = 48510;
+      IPtr<IMoskAudioBuffer> b = Signal(2, 16, kRate, kLong, first, [](std::int64_t n, int c) {
+        return static_cast<std::int32_t>((c + 1) * kAmplitude / 2 *
+                                         std::sin(2.0 * std::numbers::pi * 440.0 * n / kRate));
+      });
+      first += kLong;
+      source_->SendData(b.get());
+    }
+    done = true;
+  });
+  int turn = 0;
+  while (!done) {
+    ++turn;
+    meter->SetPeriod(turn % 2 == 0 ? 1000 : 100);
+    meter->SetCountChannels(1 + turn % 3);
+    loop_.ProcessMessages();
+    std::this_thread::yield();
+  }
+  capture.join();
+  loop_.ProcessMessages();
+  EXPECT_GT(check.calls, 0);
+  EXPECT_EQ(check.offMainThread, 0);
+  EXPECT_FALSE(meter->Refused());
+  EXPECT_TRUE(std::isfinite(check.last));
+  EXPECT_LE(check.peak, kAmplitude * 1.1) << "no level beyond the signal";
 }
 
 }  // namespace

@@ -67,12 +67,32 @@ int64_t Clamp(uint32_t bits, int64_t v) {
   return std::min(std::max(v, MinValue(bits)), MaxValue(bits));
 }
 
+// floor(a / b) for b > 0, in exact integer arithmetic.
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The legs between 8 bits and 16 or 32 bits, from the vector primitives'
+// rules: b x 257 - 32768; b x 0x01010101 + 0x80000000 wrapping to 32 bits;
+// floor((x - floor(x / 256)) / 2^8 or 2^24) + 128. -1 for any other pair.
+int64_t RefEightBitLeg(uint32_t srcBits, uint32_t dstBits, int64_t raw) {
+  if (srcBits == 8 && dstBits == 16)
+    return raw * 257 - 32768;
+  if (srcBits == 8 && dstBits == 32)
+    return raw * 0x01010101 - 0x80000000LL;  // 0 .. 2^32 - 1 with the top bit inverted
+  if (dstBits == 8 && (srcBits == 16 || srcBits == 32))
+    return FloorDiv(raw - FloorDiv(raw, 256), int64_t{1} << (srcBits - 8)) + 128;
+  return -1;
+}
+
 // Width conversion in long double: x x F(dst) is exact, and the quotient's
 // rounding error (under 2^-32) is smaller than any fraction of 1 / F(src),
 // so truncating it is exact.
 int64_t RefConvert(uint32_t srcBits, uint32_t dstBits, int64_t raw) {
   if (srcBits == dstBits)
     return raw;
+  if (const int64_t leg = RefEightBitLeg(srcBits, dstBits, raw); leg != -1)
+    return leg;
   const long double x = static_cast<long double>(ValueOf(srcBits, raw));
   const long double q = x * FullScale(dstBits) / FullScale(srcBits);
   return RawOf(dstBits, Clamp(dstBits, static_cast<int64_t>(std::trunc(q))));
@@ -175,13 +195,13 @@ TEST(MoskSampleConversion, ConvertEverySmallSampleToEveryWidth) {
         ASSERT_EQ(dst.Get(i), RefConvert(srcBits, dstBits, raw)) << "input " << raw;
         const int64_t value = ValueOf(dstBits, dst.Get(i));
         ASSERT_GE(value, previous) << "monotonic, input " << raw;
-        if (ValueOf(srcBits, raw) == 0) {
-          ASSERT_EQ(value, 0) << "zero stays zero";
+        if (srcBits == 16 && raw == 0) {
+          ASSERT_EQ(dst.Get(i), dstBits == 8 ? 128 : 0) << "zero";
         }
         previous = value;
       }
       EXPECT_EQ(ValueOf(dstBits, dst.Get(count - 1)),
-                srcBits == 8 ? MaxValue(dstBits) : FullScale(dstBits))
+                srcBits == 8 || dstBits == 8 ? MaxValue(dstBits) : FullScale(dstBits))
           << "the top reaches the target's top";
       EXPECT_TRUE(dst.GapsUntouched());
     }
@@ -215,13 +235,21 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, MoskConvertBoundary,
     testing::Values(ConvertCase{"U8TopTo24Saturates", 8, 24, 255, 8388607},
                     ConvertCase{"U8ZeroLevelTo24IsZero", 8, 24, 127, 0},
-                    ConvertCase{"U8TopTo16Saturates", 8, 16, 255, 32767},
-                    ConvertCase{"U8ZeroLevelTo16IsZero", 8, 16, 127, 0},
-                    ConvertCase{"U8BottomTo32", 8, 32, 0, -2147483647},
+                    ConvertCase{"U8TopTo16IsTheTop", 8, 16, 255, 32767},
+                    ConvertCase{"U8BottomTo16IsTheBottom", 8, 16, 0, -32768},
+                    ConvertCase{"U8MiddleTo16", 8, 16, 128, 128},
+                    ConvertCase{"U8BelowMiddleTo16", 8, 16, 127, -129},
+                    ConvertCase{"U8BottomTo32IsTheBottom", 8, 32, 0, Int32Min},
+                    ConvertCase{"U8TopTo32IsTheTop", 8, 32, 255, Int32Max},
+                    ConvertCase{"U8MiddleTo32", 8, 32, 128, 0x00808080},
                     ConvertCase{"I16MinTo32Saturates", 16, 32, -32768, Int32Min},
                     ConvertCase{"I16MinTo24Saturates", 16, 24, -32768, -8388608},
                     ConvertCase{"I16MinTo8IsByteZero", 16, 8, -32768, 0},
-                    ConvertCase{"I16MaxTo8", 16, 8, 32767, 254},
+                    ConvertCase{"I16MaxTo8IsByteTop", 16, 8, 32767, 255},
+                    ConvertCase{"I16ZeroTo8Is128", 16, 8, 0, 128},
+                    ConvertCase{"I16MinusOneTo8Is128", 16, 8, -1, 128},
+                    ConvertCase{"I16Minus129To8Is127", 16, 8, -129, 127},
+                    ConvertCase{"I32ZeroTo8Is128", 32, 8, 0, 128},
                     ConvertCase{"I24MinTo16TruncatesTowardZero", 24, 16, -8388608, -32767},
                     ConvertCase{"I24MaxTo16", 24, 16, 8388607, 32767},
                     ConvertCase{"I24MinusOneTo16IsZero", 24, 16, -1, 0},
@@ -235,8 +263,27 @@ INSTANTIATE_TEST_SUITE_P(
                     ConvertCase{"I32JustBelowOneStepTo16", 32, 16, 65538, 0},
                     ConvertCase{"I32OneStepTo16", 32, 16, 65539, 1},
                     ConvertCase{"I32MinTo8", 32, 8, Int32Min, 0},
-                    ConvertCase{"I32MaxTo8", 32, 8, Int32Max, 254}),
+                    ConvertCase{"I32MaxTo8", 32, 8, Int32Max, 255}),
     [](const testing::TestParamInfo<ConvertCase>& info) { return std::string(info.param.name); });
+
+// Every byte widened to 16 or 32 bits and narrowed again is the byte it
+// was, also on strided, interleaved runs.
+TEST(MoskSampleConversion, EveryByteSurvivesARoundTripThroughEachWideWidth) {
+  for (uint32_t wideBits : {16u, 32u}) {
+    SCOPED_TRACE(wideBits);
+    StridedRun bytes(8, 256, 3), wide(wideBits, 256, 2 * wideBits / 8), back(8, 256, 2);
+    for (uint32_t i = 0; i < 256; ++i)
+      bytes.Set(i, i);
+    ASSERT_TRUE(
+        ConvertSampleWidth(bytes.Base(), 8, bytes.stride, 256, wide.stride, wideBits, wide.Base()));
+    ASSERT_TRUE(
+        ConvertSampleWidth(wide.Base(), wideBits, wide.stride, 256, back.stride, 8, back.Base()));
+    for (uint32_t i = 0; i < 256; ++i)
+      ASSERT_EQ(back.Get(i), i) << "byte " << i << " via " << wide.Get(i);
+    EXPECT_TRUE(wide.GapsUntouched());
+    EXPECT_TRUE(back.GapsUntouched());
+  }
+}
 
 TEST(MoskSampleConversion, EqualWidthsCopyTheBytes) {
   for (uint32_t bits : Widths) {
