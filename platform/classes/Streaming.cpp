@@ -63,6 +63,22 @@ bool ReadsAsKeyword(std::string_view name) {
   return SameText(name, "True") || SameText(name, "False") || SameText(name, "nil");
 }
 
+// The well-formed UTF-8 sequences, by their first byte: the length and the
+// range of the second byte (the others are all 0x80..0xBF). This leaves out
+// overlong forms, surrogates and values beyond U+10FFFF.
+struct Utf8Lead {
+  unsigned first;
+  unsigned last;
+  size_t length;
+  unsigned low;
+  unsigned high;
+};
+constexpr Utf8Lead kUtf8Leads[] = {
+    {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
+    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
+    {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+};
+
 // The length of the well-formed UTF-8 character at text[at], or 0 when the
 // byte there starts none (a stray continuation byte, an overlong form, a
 // surrogate, a value beyond U+10FFFF, a cut sequence).
@@ -71,35 +87,20 @@ size_t Utf8CharLength(std::string_view text, size_t at) {
     return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
   };
   const unsigned lead = byte(0);
-  size_t length;
-  unsigned low = 0x80;  // the range of the second byte
-  unsigned high = 0xBF;
-  if (lead < 0x80) {
+  if (lead < 0x80)
     return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0)
-      low = 0xA0;
-    if (lead == 0xED)
-      high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0)
-      low = 0x90;
-    if (lead == 0xF4)
-      high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (byte(1) < low || byte(1) > high)
-    return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (byte(k) < 0x80 || byte(k) > 0xBF)
+  for (const Utf8Lead& form : kUtf8Leads) {
+    if (lead < form.first || lead > form.last)
+      continue;
+    if (byte(1) < form.low || byte(1) > form.high)
       return 0;
+    for (size_t k = 2; k < form.length; ++k) {
+      if (byte(k) < 0x80 || byte(k) > 0xBF)
+        return 0;
+    }
+    return form.length;
   }
-  return length;
+  return 0;
 }
 
 // Input text as a message shows it: cut after kMaxQuotedText bytes at most,
@@ -110,11 +111,12 @@ std::string Shown(std::string_view text) {
   std::string out;
   size_t i = 0;
   while (i < text.size()) {
-    const size_t length = std::max<size_t>(Utf8CharLength(text, i), 1);
+    const size_t wellFormed = Utf8CharLength(text, i);
+    const size_t length = std::max<size_t>(wellFormed, 1);  // a stray byte counts alone
     if (text.size() > kMaxQuotedText && i + length > kMaxQuotedText)
       return out + "...";
     const auto u = static_cast<unsigned char>(text[i]);
-    if (u < 0x20 || u == 0x7F || (u >= 0x80 && Utf8CharLength(text, i) == 0)) {
+    if (wellFormed == 0 || u < 0x20 || u == 0x7F) {
       char buf[8];
       std::snprintf(buf, sizeof(buf), "\\x%02X", u);
       out += buf;
