@@ -21,16 +21,9 @@ TVekThreadLocalCounter::~TVekThreadLocalCounter() {
 }
 
 TVekThreadInfo* TVekThreadLocalCounter::Open(uint32_t self) {
+  if (TVekThreadInfo* own = Find(self))
+    return own;
   TVekThreadInfo* head = buckets_[HashIndex(self)].load(std::memory_order_acquire);
-  for (TVekThreadInfo* p = head; p != nullptr;) {
-    if (p->ThreadID.load(std::memory_order_relaxed) == self)
-      return p;
-    TVekThreadInfo* next = p->Next.load(std::memory_order_acquire);
-    // A record being linked in points at itself until its link is set.
-    if (next == p)
-      continue;
-    p = next;
-  }
   if (TVekThreadInfo* recycled = Recycle(head, self))
     return recycled;
 
@@ -41,6 +34,20 @@ TVekThreadInfo* TVekThreadLocalCounter::Open(uint32_t self) {
   TVekThreadInfo* previous = buckets_[HashIndex(self)].exchange(info, std::memory_order_acq_rel);
   info->Next.store(previous, std::memory_order_release);
   return info;
+}
+
+TVekThreadInfo* TVekThreadLocalCounter::Find(uint32_t threadId) {
+  for (TVekThreadInfo* p = buckets_[HashIndex(threadId)].load(std::memory_order_acquire);
+       p != nullptr;) {
+    if (p->ThreadID.load(std::memory_order_relaxed) == threadId)
+      return p;
+    TVekThreadInfo* next = p->Next.load(std::memory_order_acquire);
+    // A record being linked in points at itself until its link is set.
+    if (next == p)
+      continue;
+    p = next;
+  }
+  return nullptr;
 }
 
 TVekThreadInfo* TVekThreadLocalCounter::Recycle(TVekThreadInfo* head, uint32_t threadId) {
@@ -89,6 +96,13 @@ TVekMultiReadExclusiveWriteSynchronizer::~TVekMultiReadExclusiveWriteSynchronize
 
 uint32_t TVekMultiReadExclusiveWriteSynchronizer::ReadDepth() {
   return thread_counter_->Open()->RecursionCount;
+}
+
+bool TVekMultiReadExclusiveWriteSynchronizer::HeldByCurrentThread() {
+  if (IsWriter())
+    return true;
+  const TVekThreadInfo* info = thread_counter_->Find(GetCurrentThreadId());
+  return info != nullptr && info->RecursionCount > 0;
 }
 
 void TVekMultiReadExclusiveWriteSynchronizer::BeginRead() {

@@ -897,7 +897,7 @@ class TVekUnloadedPin : public TVekBasicPin {
   bool IsConnected() override { return links_.Count() > 0; }
   bool IsConnectedTo(TVekBasicPin* pin) override { return links_.IndexOfSink(pin) >= 0; }
   bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
-  void DisconnectAll() override { links_.Clear(); }
+  void DisconnectAll() override;
   void SetHoldCount(int count) override;
   // The design state of the root owner given at creation (so that a
   // placeholder links with run-time pins at run time).

@@ -145,6 +145,7 @@ bool TVekSinkPin::IsDirectlyDependentOn(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::IsDependentOn(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   TVekBasicPin* source = GetSourcePin();
   if (source == nullptr)
     return false;
@@ -158,7 +159,7 @@ bool TVekSinkPin::IsDependentOn(TVekBasicPin* pin) {
 // Link tests
 
 bool TVekSinkPin::CanLinkTo(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr)
     return false;
   if (IsDesigning() != pin->IsDesigning())
@@ -174,7 +175,7 @@ bool TVekSinkPin::CanLinkTo(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::HasCommonType(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr)
     return true;
   if (TVekSourcePin* s = AsSource(pin))
@@ -185,6 +186,7 @@ bool TVekSinkPin::HasCommonType(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::CanConnectToSource(TVekBasicPin* source) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (StreamTypes().GetCount() == 0)
     return true;
@@ -197,6 +199,7 @@ bool TVekSinkPin::CanConnectToSource(TVekBasicPin* source) {
 bool TVekSinkPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   if (pin == nullptr)
     return true;
+  TVekGlobalWriteLockSection global;
   // A sink asked by a sink: no.
   if (dynamic_cast<TVekSinkPin*>(pin) != nullptr)
     return false;
@@ -204,7 +207,7 @@ bool TVekSinkPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 }
 
 bool TVekSinkPin::CanJoinDispatcher(TVekStateDispatcher* dispatcher) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (dispatcher == nullptr)
     return false;
   if (dispatcher == dispatcher_)
@@ -221,6 +224,7 @@ bool TVekSinkPin::CanJoinDispatcher(TVekStateDispatcher* dispatcher) {
 }
 
 TGUID TVekSinkPin::ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   TVekSourcePin* s = AsSource(source);
   if (s == nullptr)
@@ -241,9 +245,14 @@ TGUID TVekSinkPin::ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred
 }
 
 HRESULT TVekSinkPin::QueryPinInterface(const TGUID& iid) {
-  TVekReadLockSection own(this);
-  void* obj = nullptr;
-  const HRESULT r = DoQueryInterface(iid, &obj);
+  HRESULT r;
+  {
+    TVekReadLockSection own(this);
+    void* obj = nullptr;
+    r = DoQueryInterface(iid, &obj);
+  }
+  // The dependents are asked without our section (they lock their own
+  // groups; a state peer's delivery asks this on the push path).
   return r == S_OK ? QueryTypeInterfaceIn(iid) : r;
 }
 
@@ -535,6 +544,7 @@ HRESULT TVekSinkPin::QueryTypeInterfaceOut(const TGUID& iid) {
 }
 
 void TVekSinkPin::Renegotiate(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   if (TVekSourcePin* s = AsSource(source_pin_)) {
     s->PropagateRetype(preferred, type);
@@ -544,6 +554,7 @@ void TVekSinkPin::Renegotiate(const TGUID& preferred, const TGUID& type) {
 }
 
 void TVekSinkPin::RenegotiateLink(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   std::vector<TVekSourcePin*> dependents;
   {
     TVekWriteLockSection own(this);
