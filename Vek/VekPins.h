@@ -666,7 +666,9 @@ class TVekSourcePin : public TVekStreamPin {
   // Links `pin` (a sink, state or placeholder pin) behind `dependsOn`.
   virtual bool ConnectTo(TVekBasicPin* pin, TVekBasicPin* dependsOn);
 
-  // Pushes `operation` to `target` only (the flags follow its position).
+  // Pushes `operation` to `target` only: a linked sink (the flags follow its
+  // position among the sinks) or a state peer (flags 2); no other sink or
+  // peer is served. Locks and exceptions as Notify.
   bool NotifyTarget(IVekNotifyOperation* operation, TVekBasicPin* target) {
     return DispatchNotify(target, operation);
   }
@@ -779,6 +781,11 @@ class TVekSinkPin : public TVekStreamPin {
 
  private:
   TGUID ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred);
+  // Caller holds the global write section and ours. Forgets the source,
+  // clears the handler and rebuilds the lock chain (and those downstream),
+  // so that no later delivery locks or calls through the old source, which
+  // may be freed next. The link type stays.
+  void DropSourceLocked();
   HRESULT AskDataTypeDependents(const TGUID& iid, bool out);
   void SetSourceLocked(TVekBasicPin* pin) { source_pin_ = pin; }
   friend class TVekUnloadedPin;

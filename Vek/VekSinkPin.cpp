@@ -1,6 +1,7 @@
 // The sink pin: its one link upstream, its handler, its lock chain, its
 // stored link, and the sink side of the type walks.
 #include <algorithm>
+#include <exception>
 
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
@@ -271,10 +272,8 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     if (old != nullptr) {
       old->Disconnect(this, keep);
       BroadcastPinUnlinking(this, old);
-      source_pin_ = nullptr;
     }
-    handler_ = {};
-    RebuildLockChain();
+    DropSourceLocked();
     BroadcastPinLinksChanged(this);
     own.Release();
     global.Release();
@@ -290,11 +289,21 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   if (TVekBasicPin* old = source_pin_) {
     old->Disconnect(this, IsDesigning() && IsOwnerDestroying());
     BroadcastPinUnlinking(this, old);
-    source_pin_ = nullptr;
-    handler_ = {};
+    DropSourceLocked();
     old->ReleaseIfUnused();
   }
-  bool result;
+  // The deliveries made while linking (the source bringing the new sink up
+  // to date, the peers' synchronisation) run receivers' code and may raise,
+  // the depth limit too. The link is finished all the same (lock chain,
+  // renegotiation, announcements), and the first such exception then reaches
+  // the caller: a half-made link would leave the sink pushed to without its
+  // upstream locks.
+  std::exception_ptr failure;
+  auto keepFirstFailure = [&failure] {
+    if (!failure)
+      failure = std::current_exception();
+  };
+  bool result = false;
   if (TVekSourcePin* s = AsSource(pin)) {
     source_pin_ = s;
     s->AddSinkEntry(this, dependsOn);
@@ -302,16 +311,31 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     TGUID preferred = s->NegotiateStreamType(this);
     link_type_ = ResolvedLinkType(s, preferred);
     handler_ = FindTypeHandler(link_type_);
-    s->NotifySink(this);
-    preferred = s->NegotiateStreamType(this);
-    Renegotiate(preferred, link_type_);
+    try {
+      s->NotifySink(this);
+    } catch (...) {
+      keepFirstFailure();
+    }
+    try {
+      preferred = s->NegotiateStreamType(this);
+      Renegotiate(preferred, link_type_);
+    } catch (...) {
+      keepFirstFailure();
+    }
   } else {
     // A placeholder or a state pin makes the link from its side.
-    result = pin->Connect(this);
+    try {
+      result = pin->Connect(this);
+    } catch (...) {
+      keepFirstFailure();
+      result = IsConnectedTo(pin);
+    }
   }
   RebuildLockChain();
   BroadcastPinJoinedDispatcher(this, pin);
   BroadcastPinLinksChanged(this);
+  if (failure)
+    std::rethrow_exception(failure);
   return result;
 }
 
@@ -325,12 +349,18 @@ void TVekSinkPin::Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
                                                 source->GetFullPathEx(true),
                                                 source->GetFullPath(true), GetFullPath(true));
     source->ReleaseIfUnused();
-    source_pin_ = nullptr;
+    DropSourceLocked();
     placeholder->Connect(this);
     BroadcastPinLinksChanged(this);
     return;
   }
+  DropSourceLocked();
+}
+
+void TVekSinkPin::DropSourceLocked() {
   source_pin_ = nullptr;
+  handler_ = {};
+  RebuildLockChain();
 }
 
 void TVekSinkPin::DisconnectAll() {

@@ -650,8 +650,15 @@ bool TVekSourcePin::DispatchNotify(TVekBasicPin* target, IVekNotifyOperation* op
   DepthGuard depth(dispatch_depth_);
 
   // State peers first. Reading dispatcher_ here is safe: it changes only
-  // under the global write lock, and we hold the global lock for reading.
-  const bool result = dispatcher_ != nullptr && TVekPin::Notify(operation);
+  // under the global write lock, and we hold the global lock for reading. A
+  // push with a target serves that target only: a peer when it is one, no
+  // peer otherwise (the replays and stops a typed source sends to one sink
+  // must not reach every peer again).
+  bool result = false;
+  if (dispatcher_ != nullptr) {
+    result =
+        target == nullptr ? TVekPin::Notify(operation) : NotifyStatePeers(operation, 0, target);
+  }
   const int n = snapshot.Count();
   for (int i = 0; i < n; ++i) {
     const TVekSinkPinEntry& e = snapshot[i];
