@@ -519,6 +519,10 @@ bool TVekBasicPin::ConnectStateEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     result = pin->SetDispatcherEx(dispatcher_, dependsOn);
     SyncStatePeers();
   } else if (!pin->DispatcherAssigned()) {
+    // A sink pin is never linked to a source and joined at once: both
+    // pins drop such a link before the new dispatcher takes them.
+    LeaveSourceForDispatcher();
+    pin->LeaveSourceForDispatcher();
     TVekStateDispatcher* d = CreateDispatcher(GetRootOwner(GetPinOwner()));
     dispatcher_ = d;
     pin->dispatcher_ = d;

@@ -390,6 +390,9 @@ class TVekBasicPin : public TVekPinObject,
     return SetDispatcherEx(dispatcher, nullptr);
   }
   virtual bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn);
+  // A pin joining a dispatcher drops what it may not keep beside one (a sink
+  // pin its source); nothing here. Takes the global write section.
+  virtual void LeaveSourceForDispatcher() {}
   virtual bool CanJoinDispatcher(TVekStateDispatcher* dispatcher);
   virtual TVekStateDispatcher* CreateDispatcher(TComponent* root);
   virtual TVekStateDispatcher* CreateNamedDispatcher(const std::string& name, bool designing);
@@ -776,6 +779,9 @@ class TVekSinkPin : public TVekStreamPin {
   int GetLinkCount() override;
   TVekBasicPin* GetLink(int index) override;
   bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn) override;
+  // Drops the source link (both sides, no placeholder), as joining a
+  // dispatcher must.
+  void LeaveSourceForDispatcher() override;
   bool CanJoinDispatcher(TVekStateDispatcher* dispatcher) override;
   void SyncStatePeers() override;
   HRESULT QueryPinInterface(const TGUID& iid) override;

@@ -379,14 +379,21 @@ bool TVekSinkPin::SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin*
   TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   const bool result = TVekBasicPin::SetDispatcherEx(dispatcher, dependsOn);
-  if (result && source_pin_ != nullptr) {
-    TVekBasicPin* old = source_pin_;
-    old->Disconnect(this, false);
-    BroadcastPinUnlinking(this, old);
-    Disconnect(old, false);
-    old->ReleaseIfUnused();
-  }
+  if (result)
+    LeaveSourceForDispatcher();
   return result;
+}
+
+void TVekSinkPin::LeaveSourceForDispatcher() {
+  TVekGlobalWriteLockSection global;
+  TVekWriteLockSection own(this);
+  TVekBasicPin* old = source_pin_;
+  if (old == nullptr)
+    return;
+  old->Disconnect(this, false);
+  BroadcastPinUnlinking(this, old);
+  Disconnect(old, false);
+  old->ReleaseIfUnused();
 }
 
 void TVekSinkPin::SyncStatePeers() {

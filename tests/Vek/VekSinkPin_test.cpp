@@ -70,6 +70,8 @@ TEST_P(VekSinkPinLeavingTest, TheOldSourceIsForgottenWholeBeforeItGoes) {
   ASSERT_TRUE(ChainHolds(below->InputPin, source->OutputPin));
 
   GetParam().leave(through, source, peer);
+  EXPECT_EQ(through->InputPin->GetSourcePin(), nullptr);
+  EXPECT_EQ(source->OutputPin->GetSinkCount(), 0);
   const void* gone = source->OutputPin;
   source->Free();
 
@@ -92,6 +94,10 @@ INSTANTIATE_TEST_SUITE_P(
         LeavingCase{"JoiningAStatePinsDispatcher",
                     [](TTestComponent* sink, TTestComponent*, TTestComponent* peer) {
                       ASSERT_TRUE(peer->StatePin->ConnectState(sink->InputPin));
+                    }},
+        LeavingCase{"JoiningAFreshDispatcher",
+                    [](TTestComponent* sink, TTestComponent* source, TTestComponent*) {
+                      ASSERT_TRUE(source->StatePin->ConnectState(sink->InputPin));
                     }},
         LeavingCase{"SetDispatcher",
                     [](TTestComponent* sink, TTestComponent*, TTestComponent* peer) {
