@@ -110,8 +110,9 @@ TEST(VekSourcePinThreadedTest, LinkingFromTheSourceSideWhileAPushHoldsTheUpstrea
     HangGuard guard("relinking from the source side");
     std::mt19937 random(12);
     // At least 400 changes, and on until the pusher has got through often
-    // (a loaded machine may starve it at first).
-    for (int i = 0; i < 400 || (pushes.load() < 400 && i < 200000); ++i) {
+    // and reached a sink (a loaded machine may starve it at first).
+    auto pushedEnough = [&] { return pushes.load() >= 400 && received.load() > 0; };
+    for (int i = 0; i < 400 || (!pushedEnough() && i < 200000); ++i) {
       TTestComponent* sink = sinks[random() % kSinks];
       switch (random() % 4) {
         case 0:
