@@ -86,24 +86,9 @@ TEST(VekSourcePinThreadedTest, LinkingFromTheSourceSideWhileAPushHoldsTheUpstrea
   for (int i = 0; i < kSinks; ++i) {
     sinks[i] = Create<TTestComponent>(form);
     sinks[i]->SetName("S" + std::to_string(i));
-    sinks[i]->InputPin->OnReceive = [&](TTestSinkPin*, const TGUID&, IVekNotifyOperation*,
-                                        uint8_t flags) {
-      if (!(flags & VekNotifySync))
-        ++received;
-      return true;
-    };
+    CountArrivals(sinks[i]->InputPin, received);
   }
-
-  std::atomic<bool> stop{false};
-  std::atomic<int> pushes{0};
-  std::thread pusher([&] {
-    IPtr<IVekNotifyOperation> op = NewOperation<TVekNotifyOperation>();
-    while (!stop) {
-      TVekGlobalReadLockSection capture;
-      a->OutputPin->Notify(op.get());
-      ++pushes;
-    }
-  });
+  TTestPusher pusher(a->OutputPin);
 
   int refused = 0;
   {
@@ -111,7 +96,7 @@ TEST(VekSourcePinThreadedTest, LinkingFromTheSourceSideWhileAPushHoldsTheUpstrea
     std::mt19937 random(12);
     // At least 400 changes, and on until the pusher has got through often
     // and reached a sink (a loaded machine may starve it at first).
-    auto pushedEnough = [&] { return pushes.load() >= 400 && received.load() > 0; };
+    auto pushedEnough = [&] { return pusher.Pushes() >= 400 && received.load() > 0; };
     for (int i = 0; i < 400 || (!pushedEnough() && i < 200000); ++i) {
       TTestComponent* sink = sinks[random() % kSinks];
       switch (random() % 4) {
@@ -134,8 +119,7 @@ TEST(VekSourcePinThreadedTest, LinkingFromTheSourceSideWhileAPushHoldsTheUpstrea
         b->OutputPin->DisconnectAll();
     }
   }
-  stop = true;
-  pusher.join();
+  pusher.Stop();
   EXPECT_EQ(refused, 0) << "a link the graph allows was refused";
   EXPECT_GT(received.load(), 0) << "no push reached a sink";
   EXPECT_EQ(GlobalLock->SentinelValue(), TVekGlobalLockObject::SentinelFree);
