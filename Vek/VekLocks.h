@@ -36,7 +36,8 @@
 //   locks may then be taken in any order (linking takes the sink's group,
 //   then the source's; the lock-group join takes every member's).
 // - Under the read level two group locks are nested only in the push order
-//   above: a push holds its source's group and takes each sink's in turn.
+//   above: a push holds its source's group and takes each sink's in turn
+//   (and a state peer's, briefly, while asking its type).
 //   Nothing else holds one group while it waits for another: the queries
 //   that walk several pins (CanLinkTo, HasCommonType, HasCommonTypeWith,
 //   IsDependentOn, IsDirectlyDependentOn, NegotiateStreamType, CanConnect,
