@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/classes/Streaming.h"
 #include "platform/graphics/GraphicsTestSupport.h"
 
 namespace {
@@ -275,6 +276,84 @@ TEST(PictureFile, ChoosesClassByExtension) {
   EXPECT_NE(dynamic_cast<TBitmap*>(p->Graphic()), nullptr);  // unchanged
   p->Free();
   b->Free();
+}
+
+}  // namespace
+
+namespace {
+
+class TPictureHolder : public TComponent {
+  KESTRUNE_CLASS(TPictureHolder, TComponent)
+  explicit TPictureHolder(TComponent* owner) : TComponent(owner) {}
+  ~TPictureHolder() override { picture->Free(); }
+  TPicture* Picture() { return picture; }
+  TPicture* picture = Create<TPicture>();
+};
+
+// A picture property is stored in a description as its graphic's class and
+// stream form, and read back to the same pixels.
+TEST(PictureDescription, StoredAndReadBack) {
+  RegisterClass<TPictureHolder>().Object("Picture", &TPictureHolder::Picture);
+  auto* h = Create<TPictureHolder>(nullptr);
+  h->SetName("H");
+  TBitmap* b = Noise(3, 2, pf24bit, 8);
+  h->picture->SetGraphic(b);
+  const std::string text = WriteComponentToText(h);
+  EXPECT_NE(text.find("Picture.Data = \"TBitmap 424D"), std::string::npos) << text;
+  auto* back = Create<TPictureHolder>(nullptr);
+  ReadComponentFromText(back, text);
+  ASSERT_NE(back->picture->Graphic(), nullptr);
+  ExpectSamePixels(*b, *back->picture->Bitmap());
+  EXPECT_THROW(ReadComponentFromText(
+                   back, "object H: TPictureHolder\n Picture.Data = \"TBitmap 42ZZ\"\nend\n"),
+               EDescriptionError);
+  back->Free();
+  h->Free();
+  b->Free();
+}
+
+TEST(BitmapResource, LoadsByNameOrRaises) {
+  TBitmap* b = Noise(4, 3, pf24bit, 2);
+  RegisterResource(TResourceKind::Bitmap, "TEST_THUMB", BmpBytes(b));
+  TBitmap* r = Create<TBitmap>();
+  r->LoadFromResourceName("test_thumb");
+  ExpectSamePixels(*b, *r);
+  EXPECT_THROW(r->LoadFromResourceName("NO_SUCH"), EResNotFound);
+  EXPECT_EQ(FindResource(TResourceKind::Cursor, "TEST_THUMB"), nullptr);
+  r->Free();
+  b->Free();
+}
+
+TEST(ImageList, MaskedImagesDrawEnabledOrGreyed) {
+  EnsureGuiApplication();
+  // A 32 x 16 strip: two images; fuchsia is the mask colour.
+  TBitmap* strip = Create<TBitmap>();
+  strip->SetSize(32, 16);
+  strip->Canvas()->Brush()->SetColor(clFuchsia);
+  strip->Canvas()->FillRect(Rect(0, 0, 32, 16));
+  strip->Canvas()->SetPixel(3, 4, clNavy);    // dark, image 0
+  strip->Canvas()->SetPixel(5, 4, clYellow);  // light, image 0
+  strip->Canvas()->SetPixel(16 + 7, 8, clRed);
+  auto* list = Create<TImageList>(nullptr);
+  EXPECT_EQ(list->AddMasked(strip, clFuchsia), 0);
+  EXPECT_EQ(list->Count(), 2);
+  TBitmap* dest = Create<TBitmap>();
+  dest->SetSize(40, 20);
+  dest->Canvas()->Brush()->SetColor(clCream);
+  dest->Canvas()->FillRect(Rect(0, 0, 40, 20));
+  list->Draw(dest->Canvas(), 2, 1, 1);
+  EXPECT_EQ(PaintedBounds(*dest, clCream), Rect(9, 9, 10, 10));
+  EXPECT_EQ(PixelOf(*dest, 9, 9), clRed);
+  dest->Canvas()->FillRect(Rect(0, 0, 40, 20));
+  list->Draw(dest->Canvas(), 0, 0, 0, false);
+  // The dark pixel embossed: shadow at its place, highlight one down-right;
+  // the light one left out.
+  EXPECT_EQ(PixelOf(*dest, 3, 4), static_cast<TColor>(ColorToRGB(clBtnShadow)));
+  EXPECT_EQ(PixelOf(*dest, 4, 5), static_cast<TColor>(ColorToRGB(clBtnHighlight)));
+  EXPECT_EQ(PaintedBounds(*dest, clCream), Rect(3, 4, 5, 6));
+  list->Free();
+  dest->Free();
+  strip->Free();
 }
 
 }  // namespace
