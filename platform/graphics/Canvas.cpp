@@ -240,11 +240,16 @@ QRect ClipBounds(const Device& d) {
   return b;
 }
 
-// Half-widths of a round pen's stamp, per row offset -r..r.
+// A round pen's stamp: the pixels within width / 2 of its centre, as
+// half-widths per row offset -r..r (r = width / 2 rounded down). Width 2 is
+// a plus sign, width 3 a 3 x 3 square: symmetric, so figures stay symmetric.
+int StampRadius(int width) {
+  return width / 2;
+}
 std::vector<int> StampSpans(int width) {
-  const int r = (width - 1) / 2;
+  const int r = StampRadius(width);
   std::vector<int> half(static_cast<size_t>(2 * r + 1));
-  const double limit = (r + 0.5) * (r + 0.5);
+  const double limit = (width / 2.0) * (width / 2.0);
   for (int dy = -r; dy <= r; ++dy) {
     int h = 0;
     while (h + 1 <= r && (h + 1) * (h + 1) + dy * dy <= limit)
@@ -568,7 +573,7 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   std::unique_ptr<Mask> mask;
   QRect area = ClipBounds(d);
   if (width > 1) {
-    sink.radius = (width - 1) / 2;
+    sink.radius = StampRadius(width);
     sink.stamp = StampSpans(width);
     mask = std::make_unique<Mask>(area);
     sink.mask = mask.get();
@@ -653,6 +658,18 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
     std::swap(x1, x2);
   if (y2 < y1)
     std::swap(y1, y2);
+  TPen* pen = c.Pen();
+  const bool outline = pen->Style() != psClear;
+  const int width = outline ? pen->Width() : 1;
+  const int radius = width > 1 ? StampRadius(width) : 0;
+  if (pen->Style() == psInsideFrame && radius > 0) {
+    // The wide outline is kept inside the box: the figure shrinks by what
+    // the pen adds around it.
+    x1 += radius;
+    y1 += radius;
+    x2 -= radius;
+    y2 -= radius;
+  }
   const i64 w = x2 - x1, h = y2 - y1;
   if (w <= 0 || h <= 0)
     return;
@@ -660,10 +677,6 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
   if (d.bits == nullptr || d.clips.empty())
     return;
   const QRect area = ClipBounds(d);
-  TPen* pen = c.Pen();
-  const bool outline = pen->Style() != psClear;
-  const int width = outline ? pen->Width() : 1;
-  const int radius = (width - 1) / 2;
   // Rows that can reach the clip.
   const i64 rowFirst = std::max<i64>(0, i64{area.top()} - radius - y1);
   const i64 rowLast = std::min<i64>(h - 1, i64{area.bottom()} + radius - y1);

@@ -328,6 +328,20 @@ TEST(CanvasShapes, BoxRuleAndSymmetry) {
          c->Rectangle(3, 3, 9, 9);
        },
        Rect(2, 2, 10, 10)},
+      {"Width2LineIsAPlusStamp",
+       [](TCanvas* c) {
+         c->Pen()->SetWidth(2);
+         c->MoveTo(4, 4);
+         c->LineTo(4, 9);  // width-1 pixels rows 4..8, grown by 1
+       },
+       Rect(3, 3, 6, 10)},
+      {"Width3InsideFrameStaysInBox",
+       [](TCanvas* c) {
+         c->Pen()->SetWidth(3);
+         c->Pen()->SetStyle(psInsideFrame);
+         c->Rectangle(2, 2, 10, 10);
+       },
+       Rect(2, 2, 10, 10)},
       {"Width3Ellipse",
        [](TCanvas* c) {
          c->Pen()->SetWidth(3);
