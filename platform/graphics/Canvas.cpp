@@ -752,12 +752,40 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cor
           std::abs(cornerWidth), std::abs(cornerHeight));
 }
 
-void TCanvas::FillRect(const TRect& r) {
-  Device d = DeviceOf(*this);
+namespace {
+
+// The device of a canvas and a logical rectangle in device pixels; false
+// when there is nothing to draw on or the rectangle is empty.
+bool DeviceAndRect(TCanvas& c, const TRect& r, Device& d, QRect& q) {
+  d = DeviceOf(c);
   if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+    return false;
+  q = DeviceRect(r, c.WindowOrg());
+  return !q.isEmpty();
+}
+
+// The one-pixel frame of q as horizontal runs [x0, x1) of the rows that lie
+// in `area`: the top and bottom rows whole, the others at their two ends.
+template <class F>
+void ForEachFrameRun(const QRect& q, const QRect& area, F&& run) {
+  const QRect rows = area.intersected(q);
+  for (i64 y = rows.top(); y <= rows.bottom(); ++y) {
+    if (y == q.top() || y == q.bottom()) {
+      run(y, i64{q.left()}, i64{q.right()} + 1);
+    } else {
+      run(y, i64{q.left()}, i64{q.left()} + 1);
+      if (q.right() > q.left())
+        run(y, i64{q.right()}, i64{q.right()} + 1);
+    }
+  }
+}
+
+}  // namespace
+
+void TCanvas::FillRect(const TRect& r) {
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   const Paint fill = BrushPaint(*this, pmCopy);
   const QRect area = ClipBounds(d).intersected(q);
@@ -767,50 +795,30 @@ void TCanvas::FillRect(const TRect& r) {
 }
 
 void TCanvas::FrameRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   Paint p;
   p.color = CanvasAccess::DeviceColor(*this, brush_->Color());
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      Span(d, y, q.left(), i64{q.right()} + 1, p);
-    } else {
-      Span(d, y, q.left(), i64{q.left()} + 1, p);
-      if (q.right() > q.left())
-        Span(d, y, q.right(), i64{q.right()} + 1, p);
-    }
-  }
+  ForEachFrameRun(q, ClipBounds(d), [&](i64 y, i64 x0, i64 x1) { Span(d, y, x0, x1, p); });
   Changed();
 }
 
 void TCanvas::DrawFocusRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
-    return;
+  const QRect area = ClipBounds(d);
   const QRect* last = nullptr;
-  auto dot = [&](i64 x, i64 y) {
-    if (((x + y) & 1) == 0 && Inside(d, x, y, last))
-      d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
-  };
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      for (i64 x = area.left(); x <= area.right(); ++x)
-        dot(x, y);
-    } else {
-      dot(q.left(), y);
-      if (q.right() > q.left())
-        dot(q.right(), y);
+  ForEachFrameRun(q, area, [&](i64 y, i64 x0, i64 x1) {
+    for (i64 x = std::max<i64>(x0, area.left()); x < std::min<i64>(x1, i64{area.right()} + 1);
+         ++x) {
+      if (((x + y) & 1) == 0 && Inside(d, x, y, last))
+        d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
     }
-  }
+  });
   Changed();
 }
 

@@ -437,15 +437,34 @@ int DrawText(HDC dc, const std::string& text, TRect* rect, UINT format) {
 
 namespace {
 
+// Restores a canvas brush's colour and style when it goes out of scope: the
+// edge and frame drawings fill with the brush and leave it as they found it.
+class BrushKeeper {
+ public:
+  explicit BrushKeeper(TBrush* brush)
+      : brush_(brush), color_(brush->Color()), style_(brush->Style()) {
+    brush_->SetStyle(bsSolid);
+  }
+  ~BrushKeeper() {
+    brush_->SetColor(color_);
+    brush_->SetStyle(style_);
+  }
+  BrushKeeper(const BrushKeeper&) = delete;
+  BrushKeeper& operator=(const BrushKeeper&) = delete;
+
+ private:
+  TBrush* brush_;
+  TColor color_;
+  TBrushStyle style_;
+};
+
 // One pixel of edge: top and left in `tl`, bottom and right in `br`, on the
 // chosen sides; shrinks the rectangle on those sides.
 void EdgeRing(TCanvas& c, TRect& r, TColor tl, TColor br, UINT sides) {
   if (r.IsEmpty())
     return;
   TBrush* brush = c.Brush();
-  const TColor keepColor = brush->Color();
-  const TBrushStyle keepStyle = brush->Style();
-  brush->SetStyle(bsSolid);
+  const BrushKeeper keep(brush);
   auto fill = [&](const TRect& a, TColor col) {
     brush->SetColor(col);
     c.FillRect(a);
@@ -458,8 +477,6 @@ void EdgeRing(TCanvas& c, TRect& r, TColor tl, TColor br, UINT sides) {
     fill(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), br);
   if (sides & BF_RIGHT)
     fill(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), br);
-  brush->SetColor(keepColor);
-  brush->SetStyle(keepStyle);
   if (sides & BF_TOP)
     ++r.Top;
   if (sides & BF_LEFT)
@@ -497,14 +514,9 @@ BOOL DrawEdge(HDC dc, TRect* rect, UINT edge, UINT flags) {
     EdgeRing(*dc, r, tl, br, sides);
   }
   if (flags & BF_MIDDLE) {
-    TBrush* brush = dc->Brush();
-    const TColor keepColor = brush->Color();
-    const TBrushStyle keepStyle = brush->Style();
-    brush->SetStyle(bsSolid);
-    brush->SetColor(mono ? clWindow : clBtnFace);
+    const BrushKeeper keep(dc->Brush());
+    dc->Brush()->SetColor(mono ? clWindow : clBtnFace);
     dc->FillRect(r);
-    brush->SetColor(keepColor);
-    brush->SetStyle(keepStyle);
   }
   if (flags & BF_ADJUST)
     *rect = r;
@@ -517,9 +529,7 @@ BOOL DrawFrameControl(HDC dc, TRect* rect, UINT type, UINT state) {
     return false;
   TRect r = *rect;
   TBrush* brush = dc->Brush();
-  const TColor keepColor = brush->Color();
-  const TBrushStyle keepStyle = brush->Style();
-  brush->SetStyle(bsSolid);
+  const BrushKeeper keep(brush);
   brush->SetColor(clBtnFace);
   dc->FillRect(r);
   TRect e = r;
@@ -544,8 +554,6 @@ BOOL DrawFrameControl(HDC dc, TRect* rect, UINT type, UINT state) {
   } else {
     triangle(0, 0, clBtnText);
   }
-  brush->SetColor(keepColor);
-  brush->SetStyle(keepStyle);
   return true;
 }
 
