@@ -141,6 +141,31 @@ const std::vector<PixelCase>& PixelCases() {
        {"............", "............", "............", "............", "............",
         "............", "............", "............", "............", "............",
         "............", "............"}},
+      {"CrossHatchEveryEighthRowAndColumnOverBackground",
+       [](TCanvas* c) {
+         c->Brush()->SetStyle(bsCross);
+         c->FillRect(Rect(0, 0, 12, 12));
+       },
+       {"oooooooooooo", "o.......o...", "o.......o...", "o.......o...", "o.......o...",
+        "o.......o...", "o.......o...", "o.......o...", "oooooooooooo", "o.......o...",
+        "o.......o...", "o.......o..."}},
+      {"PatternBrushTilesItsBitmap",
+       [](TCanvas* c) {
+         static TBitmap* pattern = [] {
+           TBitmap* b = Create<TBitmap>();
+           b->SetSize(3, 1);
+           b->Canvas()->SetPixel(0, 0, kBrushColor);
+           b->Canvas()->SetPixel(1, 0, kBack);
+           b->Canvas()->SetPixel(2, 0, kBack);
+           return b;
+         }();
+         c->Brush()->SetBitmap(pattern);
+         c->FillRect(Rect(1, 2, 8, 3));
+         c->Brush()->SetBitmap(nullptr);
+       },
+       {"............", "............", "...o..o.....", "............", "............",
+        "............", "............", "............", "............", "............",
+        "............", "............"}},
       {"FrameRectInBrushColour",
        [](TCanvas* c) { c->FrameRect(Rect(2, 2, 6, 5)); },
        {"............", "............", "..oooo......", "..o..o......", "..oooo......",

@@ -148,3 +148,18 @@ TEST_F(TextTest, TextRectClipsToItsRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ScreenFonts, HoldInstalledFamiliesAndSubstitutedFaces) {
+  EnsureGuiApplication();
+  const std::vector<std::string> names = ScreenFontNames();
+  for (const char* face : {"Tahoma", "MS Sans Serif", "Arial", "Liberation Sans"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), face), names.end()) << face;
+    EXPECT_TRUE(IsOutlineFont(face)) << face;
+    EXPECT_FALSE(IsDeviceFont(face)) << face;
+  }
+  EXPECT_FALSE(IsOutlineFont("No Such Face At All"));
+}
+
+}  // namespace
