@@ -259,6 +259,65 @@ std::vector<int> StampSpans(int width) {
   return half;
 }
 
+// Marks the pixels whose centre lies within `r` of the segment a-b (pixel
+// centres sit at integer coordinates, as the width-1 line's pixels do): a
+// round-ended stroke. Used for pens wider than kWidestStamp, whose stamps
+// would cost width-squared work per pixel; row by row it costs one interval
+// per row of the mask.
+constexpr int kWidestStamp = 16;
+
+void StrokeCapsule(Mask& mask, double ax, double ay, double bx, double by, double r) {
+  const QRect& bounds = mask.Bounds();
+  const double top = std::min(ay, by) - r, bottom = std::max(ay, by) + r;
+  const i64 y0 = std::max<i64>(bounds.top(), static_cast<i64>(std::ceil(std::max(top, -1e18))));
+  const i64 y1 =
+      std::min<i64>(bounds.bottom(), static_cast<i64>(std::floor(std::min(bottom, 1e18))));
+  const double dx = bx - ax, dy = by - ay;
+  const double len = std::sqrt(dx * dx + dy * dy);
+  for (i64 y = y0; y <= y1; ++y) {
+    const double yc = static_cast<double>(y);
+    double lo = INFINITY, hi = -INFINITY;
+    auto take = [&](double x) {
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    };
+    for (const auto& [px, py] : {std::pair{ax, ay}, std::pair{bx, by}}) {
+      const double e = yc - py;
+      if (std::abs(e) <= r) {
+        const double h = std::sqrt(r * r - e * e);
+        take(px - h);
+        take(px + h);
+      }
+    }
+    if (len > 0) {
+      // The band: points a + t (b - a) + s n, t in [0, 1], s in [-r, r],
+      // n the unit normal (-dy, dx) / len. On the row, Y = yc fixes a line
+      // in (t, s); X is linear along it, so its extremes lie where that
+      // line crosses the rectangle's edges.
+      const double nx = -dy / len, ny = dx / len;
+      const double k = yc - ay;  // t dy + s ny = k
+      auto point = [&](double t, double sv) {
+        if (t >= -1e-12 && t <= 1 + 1e-12 && sv >= -r - 1e-9 && sv <= r + 1e-9)
+          take(ax + t * dx + sv * nx);
+      };
+      if (ny != 0) {
+        point(0, k / ny);
+        point(1, (k - dy) / ny);
+      }
+      if (dy != 0) {
+        point((k + r * ny) / dy, -r);
+        point((k - r * ny) / dy, r);
+      }
+    }
+    if (lo <= hi) {
+      const double l = std::max(lo, static_cast<double>(bounds.left()) - 1);
+      const double h = std::min(hi, static_cast<double>(bounds.right()) + 1);
+      mask.SetSpan(y, static_cast<i64>(std::ceil(l - 1e-9)),
+                   static_cast<i64>(std::floor(h + 1e-9)) + 1);
+    }
+  }
+}
+
 // The pixel sink of the width-1 figures: paints directly, or stamps into a
 // mask for a wide pen.
 struct PenSink {
@@ -585,6 +644,11 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   for (size_t s = 0; s < segments; ++s) {
     const auto& a = pts[s];
     const auto& b = pts[(s + 1) % pts.size()];
+    if (width > kWidestStamp) {
+      StrokeCapsule(*mask, static_cast<double>(a.first), static_cast<double>(a.second),
+                    static_cast<double>(b.first), static_cast<double>(b.second), width / 2.0);
+      continue;
+    }
     const i64 length = std::max(std::abs(b.first - a.first), std::abs(b.second - a.second));
     WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
       if (dashes.On(phase + i))
@@ -592,8 +656,13 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
     });
     phase += length;
   }
-  if (mask)
+  if (mask) {
+    // A wide line covers its end point too: the stroke is symmetric about
+    // its middle.
+    if (!closed && width <= kWidestStamp)
+      sink.Pixel(pts.back().first, pts.back().second);
     mask->Paint(d, sink.paint);
+  }
   CanvasAccess::Changed(c);
 }
 
