@@ -2,6 +2,8 @@
 // ascent + descent, rotated text, opaque and transparent output, DrawText.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/graphics/GraphicsTestSupport.h"
 
 namespace {
@@ -137,6 +139,15 @@ TEST_F(TextTest, DrawTextCalcRectAndAlignment) {
   const TRect ink = PaintedBounds(*bitmap, clWhite);
   EXPECT_NEAR((ink.Left + ink.Right) / 2.0, 40.0, 1.5);
   EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 40.0 + 1.5, 3.0);  // x-height sits low in the cell
+}
+
+TEST_F(TextTest, TextFarAwayIsDroppedWithoutHarm) {
+  C()->Font()->SetColor(clBlack);
+  C()->TextOut(INT_MIN, INT_MIN, "far");
+  C()->TextOut(INT_MAX - 5, 40, "far");
+  C()->Font()->SetEscapement(450);
+  C()->TextOut(INT_MIN, INT_MAX, "far");
+  EXPECT_EQ(PaintedBounds(*bitmap, clWhite), TRect{});
 }
 
 TEST_F(TextTest, TextRectClipsToItsRectangle) {
