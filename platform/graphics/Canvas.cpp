@@ -640,6 +640,7 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   }
   const Dashes dashes = width > 1 ? Dashes{} : DashesOf(pen->Style());
   i64 phase = 0;
+  const bool direct = mask == nullptr && dashes.count == 0 && d.clips.size() == 1;
   const size_t segments = closed ? pts.size() : pts.size() - 1;
   for (size_t s = 0; s < segments; ++s) {
     const auto& a = pts[s];
@@ -650,10 +651,17 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
       continue;
     }
     const i64 length = std::max(std::abs(b.first - a.first), std::abs(b.second - a.second));
-    WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
-      if (dashes.On(phase + i))
-        sink.Pixel(x, y);
-    });
+    if (direct) {
+      // One clip rectangle, which WalkLine already keeps to: write at once.
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64, i64 x, i64 y) {
+        Put(d.bits + y * d.stride + x, sink.paint.color, sink.paint.mode);
+      });
+    } else {
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
+        if (dashes.On(phase + i))
+          sink.Pixel(x, y);
+      });
+    }
     phase += length;
   }
   if (mask) {
