@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/graphics/Bitmap.h"
@@ -547,7 +548,7 @@ bool TCanvas::RestoreState(int level) {
 namespace {
 // A logical rectangle in device pixels, clamped to what QRect holds.
 QRect DeviceRect(const TRect& r, TPoint origin) {
-  constexpr i64 kMax = i64{1} << 30;
+  constexpr i64 kMax = i64{1} << 29;  // widths up to 2^30 fit a QRect
   const i64 l = std::clamp<i64>(i64{r.Left} - origin.X, -kMax, kMax);
   const i64 t = std::clamp<i64>(i64{r.Top} - origin.Y, -kMax, kMax);
   const i64 rr = std::clamp<i64>(i64{r.Right} - origin.X, -kMax, kMax);
@@ -1094,7 +1095,9 @@ void DrawCanvasText(TCanvas& c, int x, int y, const std::string& text, const TRe
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   DrawCanvasText(*this, x, y, text, nullptr, -1);
-  pen_pos_ = {x + TextWidth(text), y};
+  // The pen moves past the text, saturating at the coordinate range.
+  pen_pos_ = {static_cast<int32_t>(std::clamp<i64>(i64{x} + TextWidth(text), INT32_MIN, INT32_MAX)),
+              y};
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {

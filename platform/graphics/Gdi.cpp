@@ -406,27 +406,31 @@ int DrawText(HDC dc, const std::string& text, TRect* rect, UINT format) {
     widths.push_back(w);
     maxWidth = std::max(maxWidth, w);
   }
-  const int blockHeight = lineHeight * static_cast<int>(lines.size());
+  // Positions are worked out in 64 bits and saturate at the 32-bit range.
+  const int blockHeight =
+      SaturatingAdd(int64_t{lineHeight} * static_cast<int64_t>(lines.size()), 0);
   if ((format & DT_CALCRECT) != 0) {
-    rect->Right = rect->Left + maxWidth;
-    rect->Bottom = rect->Top + blockHeight;
+    rect->Right = SaturatingAdd(rect->Left, maxWidth);
+    rect->Bottom = SaturatingAdd(rect->Top, blockHeight);
     return blockHeight;
   }
-  int y = rect->Top;
+  int64_t y = rect->Top;
   if ((format & DT_SINGLELINE) != 0) {
     if ((format & DT_VCENTER) != 0)
-      y = rect->Top + (rect->Height() - lineHeight) / 2;
+      y = int64_t{rect->Top} + (int64_t{rect->Bottom} - rect->Top - lineHeight) / 2;
     else if ((format & DT_BOTTOM) != 0)
-      y = rect->Bottom - lineHeight;
+      y = int64_t{rect->Bottom} - lineHeight;
   }
   const TRect* clip = (format & DT_NOCLIP) != 0 ? nullptr : rect;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    int x = rect->Left;
+  for (size_t i = 0; i < lines.size() && y <= INT32_MAX; ++i) {
+    int64_t x = rect->Left;
     if ((format & DT_CENTER) != 0)
-      x = rect->Left + (rect->Width() - widths[i]) / 2;
+      x = int64_t{rect->Left} + (int64_t{rect->Right} - rect->Left - widths[i]) / 2;
     else if ((format & DT_RIGHT) != 0)
-      x = rect->Right - widths[i];
-    DrawCanvasText(*dc, x, y, lines[i].text, clip, lines[i].underline);
+      x = int64_t{rect->Right} - widths[i];
+    if (y >= INT32_MIN && x >= INT32_MIN && x <= INT32_MAX)
+      DrawCanvasText(*dc, static_cast<int>(x), static_cast<int>(y), lines[i].text, clip,
+                     lines[i].underline);
     y += lineHeight;
   }
   return blockHeight;

@@ -2,6 +2,8 @@
 // operations, monochrome conversion, clip regions, saved states, edges.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/graphics/GraphicsTestSupport.h"
 
 namespace {
@@ -90,6 +92,19 @@ TEST(StretchBlt, StretchesAndMirrors) {
   StretchBlt(dst->Canvas(), 4, 0, -4, 1, src->Canvas(), 0, 0, 2, 1, SRCCOPY);
   EXPECT_EQ(PixelOf(*dst, 0, 0), clBlue);
   EXPECT_EQ(PixelOf(*dst, 3, 0), clRed);
+  src->Free();
+  dst->Free();
+}
+
+TEST(BitBlt, HugeCoordinatesCopyNothingAndDoNotOverflow) {
+  TBitmap* src = Filled(4, 4, clRed);
+  TBitmap* dst = Filled(4, 4, clWhite);
+  EXPECT_TRUE(BitBlt(dst->Canvas(), INT_MAX - 1, INT_MAX - 1, 4, 4, src->Canvas(), 0, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(dst->Canvas(), 0, 0, 4, 4, src->Canvas(), INT_MIN, INT_MIN, SRCCOPY));
+  dst->Canvas()->CopyRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), src->Canvas(),
+                          Rect(0, 0, 4, 4));
+  dst->Canvas()->Draw(INT_MAX, INT_MAX, src);
+  EXPECT_EQ(PixelOf(*dst, 0, 0), clWhite);
   src->Free();
   dst->Free();
 }

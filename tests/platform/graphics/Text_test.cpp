@@ -147,6 +147,13 @@ TEST_F(TextTest, TextFarAwayIsDroppedWithoutHarm) {
   C()->TextOut(INT_MAX - 5, 40, "far");
   C()->Font()->SetEscapement(450);
   C()->TextOut(INT_MIN, INT_MAX, "far");
+  TRect edge = Rect(INT_MAX - 5, INT_MAX - 5, INT_MAX, INT_MAX);
+  DrawText(C(), "a\nb\nc", &edge, DT_CENTER);
+  DrawText(C(), "a\nb\nc", &edge, DT_CALCRECT);
+  EXPECT_EQ(edge.Right, INT_MAX);
+  EXPECT_EQ(edge.Bottom, INT_MAX);
+  TRect whole = Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  DrawText(C(), "far", &whole, DT_SINGLELINE | DT_BOTTOM | DT_RIGHT);
   EXPECT_EQ(PaintedBounds(*bitmap, clWhite), TRect{});
 }
 
