@@ -30,6 +30,8 @@ class BackBuffer final : public ControlSurface {
   QImage image;
   TCanvas canvas;
   bool valid = false;
+  // Counts the images made (a new size makes a new one).
+  int64_t generation = 0;
 };
 
 class ControlDispatch {

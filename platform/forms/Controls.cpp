@@ -53,6 +53,7 @@ BackBuffer& ControlDispatch::Buffer(TWinControl& control) {
                                (ColorToRGB(control.Color()) >> 8) & 0xFF,
                                (ColorToRGB(control.Color()) >> 16) & 0xFF));
     buffer.image = std::move(fresh);
+    ++buffer.generation;
     buffer.canvas.SetTarget(&buffer.image);
     buffer.valid = false;
   }
@@ -385,43 +386,43 @@ bool IsOurButton(Qt::MouseButton button) {
 
 }  // namespace
 
-void WinWidget::mousePressEvent(QMouseEvent* event) {
-  if (!IsOurButton(event->button()))
-    return;
-  NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
-  CallFromQt([&] {
-    ControlDispatch::MousePress(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                false);
-  });
-}
+namespace {
 
-void WinWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (!IsOurButton(event->button()))
-    return;
-  NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
-  CallFromQt([&] {
-    ControlDispatch::MousePress(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                true);
-  });
-}
+enum class ButtonEvent { Press, DoubleClick, Release };
 
-void WinWidget::mouseReleaseEvent(QMouseEvent* event) {
+// A press, double click or release of one of our buttons: to the dispatch,
+// with the buttons held after the event (so a release's shift state holds
+// the buttons still down).
+void DispatchButton(TWinControl& control, QMouseEvent* event, ButtonEvent kind) {
   if (!IsOurButton(event->button()))
     return;
   NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  // The shift state holds the buttons still down after this release.
+  const QPoint q = event->position().toPoint();
+  const TPoint p = Point(q.x(), q.y());
   const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
+  const TMouseButton button = ButtonFrom(event->button());
   const bool buttonsLeft =
       (event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) != Qt::NoButton;
   CallFromQt([&] {
-    ControlDispatch::MouseRelease(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                  buttonsLeft);
+    if (kind == ButtonEvent::Release)
+      ControlDispatch::MouseRelease(control, button, shift, p, buttonsLeft);
+    else
+      ControlDispatch::MousePress(control, button, shift, p, kind == ButtonEvent::DoubleClick);
   });
+}
+
+}  // namespace
+
+void WinWidget::mousePressEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::Press);
+}
+
+void WinWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::DoubleClick);
+}
+
+void WinWidget::mouseReleaseEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::Release);
 }
 
 void WinWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -596,18 +597,26 @@ TGraphicControl::~TGraphicControl() = default;
 TCanvas* TGraphicControl::Canvas() {
   if (painting_ != nullptr)
     return painting_;
-  if (canvas_ == nullptr)
+  if (canvas_ == nullptr) {
     canvas_ = std::make_unique<TCanvas>();
+    canvas_->Font()->Assign(Font());
+  }
   TWinControl* parent = Parent();
   if (parent == nullptr) {
     canvas_->SetTarget(nullptr);
     return canvas_.get();
   }
+  // The canvas keeps what the control set on it (clip, origin, font) until
+  // the control moves or the parent's buffer is made anew.
   BackBuffer& buffer = ControlDispatch::Buffer(*parent);
-  canvas_->SetTarget(&buffer.image);
-  canvas_->IntersectClipRect(BoundsRect());
-  canvas_->SetWindowOrg(Point(-Left(), -Top()));
-  canvas_->Font()->Assign(Font());
+  if (canvas_->Target() != &buffer.image || canvas_bounds_ != BoundsRect() ||
+      canvas_image_key_ != buffer.generation) {
+    canvas_->SetTarget(&buffer.image);
+    canvas_->IntersectClipRect(BoundsRect());
+    canvas_->SetWindowOrg(Point(-Left(), -Top()));
+    canvas_bounds_ = BoundsRect();
+    canvas_image_key_ = buffer.generation;
+  }
   // What is drawn now reaches the screen with the parent's next paint.
   if (auto* widget = WinWidget::Of(parent))
     widget->update(QRect(Left(), Top(), Width(), Height()));
