@@ -237,6 +237,23 @@ void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState
   }
 }
 
+bool ControlDispatch::HostedKey(TWinControl& control, uint16_t key, TShiftState shift,
+                                const std::string& text) {
+  if (!control.Enabled())
+    return false;
+  if (key != 0) {
+    control.KeyDown(key, shift);
+    if (key == 0)
+      return true;
+  }
+  if (text.size() == 1) {
+    char c = text[0];
+    control.KeyPress(c);
+    return c == 0;
+  }
+  return false;
+}
+
 void ControlDispatch::KeyReleased(TWinControl& control, uint16_t key, TShiftState shift) {
   TWinControl* target = &control;
   if (TCustomForm* form = control.ParentForm(); form != nullptr && form->ActiveControl() != nullptr)
@@ -735,12 +752,42 @@ void HostWidget::resizeEvent(QResizeEvent* event) {
 }
 
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == hosted_ && event->type() == QEvent::FocusIn) {
-    CallFromQt([this] {
-      TCustomForm* form = Control().ParentForm();
-      if (form != nullptr && form->ActiveControl() != &Control() && Control().CanFocus())
-        form->SetActiveControl(&Control());
-    });
+  if (watched != hosted_)
+    return WinWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      CallFromQt([this] {
+        TCustomForm* form = Control().ParentForm();
+        if (form != nullptr && form->ActiveControl() != &Control() && Control().CanFocus())
+          form->SetActiveControl(&Control());
+      });
+      break;
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::MouseMove:
+      // The pointer over the hosted widget is over our control.
+      CallFromQt([] {
+        TPoint p;
+        GetCursorPos(&p);
+        ControlDispatch::PointerAt(&p);
+      });
+      break;
+    case QEvent::KeyPress: {
+      // Our key handlers run first and may swallow the key.
+      auto* key = static_cast<QKeyEvent*>(event);
+      const QByteArray text = key->text().toLatin1();
+      bool swallowed = false;
+      CallFromQt([&] {
+        swallowed = ControlDispatch::HostedKey(Control(), VirtualKeyFrom(key->key()),
+                                               ShiftFrom(key->modifiers(), Qt::NoButton),
+                                               std::string(text.constData(), text.size()));
+      });
+      if (swallowed)
+        return true;
+      break;
+    }
+    default:
+      break;
   }
   return WinWidget::eventFilter(watched, event);
 }
