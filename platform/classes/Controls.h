@@ -395,8 +395,9 @@ class TControl : public TComponent {
 class TWinControl : public TControl {
   KESTRUNE_CLASS(TWinControl, TControl)
   explicit TWinControl(TComponent* owner);
-  // Frees the widget and the message window; the children leave.
+  // Frees the message window.
   ~TWinControl() override;
+  // The children leave (they stay with their owner), then the widget goes.
   void BeforeDestruction() override;
 
   // --- Children, in paint order (the last is on top)
