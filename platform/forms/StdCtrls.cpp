@@ -354,9 +354,17 @@ std::unique_ptr<kestrune::ControlWidget> TCustomComboBox::CreateWidget() {
     });
   });
   widget->Host(box);
+  widget->SetOverlay([this](TCanvas& canvas) {
+    canvas.Font()->Assign(Font());
+    PaintOverlay(&canvas);
+  });
   if (Visible() && Parent()->Showing())
     widget->show();
   return widget;
+}
+
+void TCustomComboBox::PaintOverlay(TCanvas* canvas) {
+  (void)canvas;
 }
 
 void TCustomComboBox::ItemsChanged() {
