@@ -447,6 +447,13 @@ class TWinControl : public TControl {
   // when it exists afterwards.
   bool WidgetNeeded();
 
+  // Asks for a repaint of `rect` (client coordinates); the paint cycle
+  // redraws the whole back buffer, the window system copies out `rect`.
+  void InvalidateRect(const TRect& rect);
+  // Painting always goes through the back buffer; the flag is kept for the
+  // controls that read it.
+  bool DoubleBuffered = false;
+
   void SetBounds(int left, int top, int width, int height) override;
   void Invalidate() override;
   void Update() override;
@@ -498,9 +505,6 @@ class TWinControl : public TControl {
   void CMTextChanged() override;
   void CMCursorChanged() override;
   void CMVisibleChanged() override;
-
-  // Invalidates `rect` (client coordinates) of this control's widget.
-  void InvalidateRect(const TRect& rect);
 
  private:
   void InsertControl(TControl* control);
