@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/graphics/Bitmap.h"
@@ -240,11 +241,16 @@ QRect ClipBounds(const Device& d) {
   return b;
 }
 
-// Half-widths of a round pen's stamp, per row offset -r..r.
+// A round pen's stamp: the pixels within width / 2 of its centre, as
+// half-widths per row offset -r..r (r = width / 2 rounded down). Width 2 is
+// a plus sign, width 3 a 3 x 3 square: symmetric, so figures stay symmetric.
+int StampRadius(int width) {
+  return width / 2;
+}
 std::vector<int> StampSpans(int width) {
-  const int r = (width - 1) / 2;
+  const int r = StampRadius(width);
   std::vector<int> half(static_cast<size_t>(2 * r + 1));
-  const double limit = (r + 0.5) * (r + 0.5);
+  const double limit = (width / 2.0) * (width / 2.0);
   for (int dy = -r; dy <= r; ++dy) {
     int h = 0;
     while (h + 1 <= r && (h + 1) * (h + 1) + dy * dy <= limit)
@@ -252,6 +258,65 @@ std::vector<int> StampSpans(int width) {
     half[static_cast<size_t>(dy + r)] = h;
   }
   return half;
+}
+
+// Marks the pixels whose centre lies within `r` of the segment a-b (pixel
+// centres sit at integer coordinates, as the width-1 line's pixels do): a
+// round-ended stroke. Used for pens wider than kWidestStamp, whose stamps
+// would cost width-squared work per pixel; row by row it costs one interval
+// per row of the mask.
+constexpr int kWidestStamp = 16;
+
+void StrokeCapsule(Mask& mask, double ax, double ay, double bx, double by, double r) {
+  const QRect& bounds = mask.Bounds();
+  const double top = std::min(ay, by) - r, bottom = std::max(ay, by) + r;
+  const i64 y0 = std::max<i64>(bounds.top(), static_cast<i64>(std::ceil(std::max(top, -1e18))));
+  const i64 y1 =
+      std::min<i64>(bounds.bottom(), static_cast<i64>(std::floor(std::min(bottom, 1e18))));
+  const double dx = bx - ax, dy = by - ay;
+  const double len = std::sqrt(dx * dx + dy * dy);
+  for (i64 y = y0; y <= y1; ++y) {
+    const double yc = static_cast<double>(y);
+    double lo = INFINITY, hi = -INFINITY;
+    auto take = [&](double x) {
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    };
+    for (const auto& [px, py] : {std::pair{ax, ay}, std::pair{bx, by}}) {
+      const double e = yc - py;
+      if (std::abs(e) <= r) {
+        const double h = std::sqrt(r * r - e * e);
+        take(px - h);
+        take(px + h);
+      }
+    }
+    if (len > 0) {
+      // The band: points a + t (b - a) + s n, t in [0, 1], s in [-r, r],
+      // n the unit normal (-dy, dx) / len. On the row, Y = yc fixes a line
+      // in (t, s); X is linear along it, so its extremes lie where that
+      // line crosses the rectangle's edges.
+      const double nx = -dy / len, ny = dx / len;
+      const double k = yc - ay;  // t dy + s ny = k
+      auto point = [&](double t, double sv) {
+        if (t >= -1e-12 && t <= 1 + 1e-12 && sv >= -r - 1e-9 && sv <= r + 1e-9)
+          take(ax + t * dx + sv * nx);
+      };
+      if (ny != 0) {
+        point(0, k / ny);
+        point(1, (k - dy) / ny);
+      }
+      if (dy != 0) {
+        point((k + r * ny) / dy, -r);
+        point((k - r * ny) / dy, r);
+      }
+    }
+    if (lo <= hi) {
+      const double l = std::max(lo, static_cast<double>(bounds.left()) - 1);
+      const double h = std::min(hi, static_cast<double>(bounds.right()) + 1);
+      mask.SetSpan(y, static_cast<i64>(std::ceil(l - 1e-9)),
+                   static_cast<i64>(std::floor(h + 1e-9)) + 1);
+    }
+  }
 }
 
 // The pixel sink of the width-1 figures: paints directly, or stamps into a
@@ -344,26 +409,26 @@ void WalkLine(i64 x0, i64 y0, i64 x1, i64 y1, const QRect& area, F&& pixel) {
   }
 }
 
-// Per-row offsets of a box with elliptic corners of ew x eh: off[r] is the
-// distance from the box's left edge to the row's first pixel, for the rows
-// of the top half (rows below mirror them).
-std::vector<i64> CornerOffsets(i64 w, i64 h, i64 ew, i64 eh) {
-  const i64 half = (h + 1) / 2;
-  std::vector<i64> off(static_cast<size_t>(half), 0);
+// The distance from the box's left edge to the first pixel of row dr (0 at
+// the top or bottom edge, counted toward the middle) of a box w wide with
+// elliptic corners of ew x eh (each at most the box's size). The corner
+// ellipse is inscribed in the pixel edges of its ew x eh corner box; a pixel
+// belongs to the figure when its centre lies inside. Computed per row, so
+// that huge boxes cost only their visible rows.
+i64 CornerOffset(i64 w, i64 h, i64 ew, i64 eh, i64 dr) {
   ew = std::min(ew, w);
   eh = std::min(eh, h);
   if (ew < 2 || eh < 2)
-    return off;
-  const double rx = (ew - 1) / 2.0, ry = (eh - 1) / 2.0;
-  for (i64 r = 0; r < half; ++r) {
-    const double dy = ry - static_cast<double>(r);
-    if (dy <= 0)
-      break;
-    const double t = dy / ry;
-    const double ext = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
-    off[static_cast<size_t>(r)] = static_cast<i64>(std::floor(rx - ext + 0.5));
-  }
-  return off;
+    return 0;
+  const double rx = static_cast<double>(ew) / 2.0, ry = static_cast<double>(eh) / 2.0;
+  const double dy = ry - (static_cast<double>(dr) + 0.5);
+  if (dy <= 0)
+    return 0;
+  const double t = dy / ry;
+  const double ext = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
+  const i64 off = static_cast<i64>(std::ceil(rx - ext - 0.5 - 1e-9));
+  // A row keeps at least its middle pixel (two for an even width).
+  return std::clamp<i64>(off, 0, (w - 1) / 2);
 }
 
 }  // namespace
@@ -483,7 +548,7 @@ bool TCanvas::RestoreState(int level) {
 namespace {
 // A logical rectangle in device pixels, clamped to what QRect holds.
 QRect DeviceRect(const TRect& r, TPoint origin) {
-  constexpr i64 kMax = i64{1} << 30;
+  constexpr i64 kMax = i64{1} << 29;  // widths up to 2^30 fit a QRect
   const i64 l = std::clamp<i64>(i64{r.Left} - origin.X, -kMax, kMax);
   const i64 t = std::clamp<i64>(i64{r.Top} - origin.Y, -kMax, kMax);
   const i64 rr = std::clamp<i64>(i64{r.Right} - origin.X, -kMax, kMax);
@@ -568,7 +633,7 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   std::unique_ptr<Mask> mask;
   QRect area = ClipBounds(d);
   if (width > 1) {
-    sink.radius = (width - 1) / 2;
+    sink.radius = StampRadius(width);
     sink.stamp = StampSpans(width);
     mask = std::make_unique<Mask>(area);
     sink.mask = mask.get();
@@ -576,19 +641,37 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   }
   const Dashes dashes = width > 1 ? Dashes{} : DashesOf(pen->Style());
   i64 phase = 0;
+  const bool direct = mask == nullptr && dashes.count == 0 && d.clips.size() == 1;
   const size_t segments = closed ? pts.size() : pts.size() - 1;
   for (size_t s = 0; s < segments; ++s) {
     const auto& a = pts[s];
     const auto& b = pts[(s + 1) % pts.size()];
+    if (width > kWidestStamp) {
+      StrokeCapsule(*mask, static_cast<double>(a.first), static_cast<double>(a.second),
+                    static_cast<double>(b.first), static_cast<double>(b.second), width / 2.0);
+      continue;
+    }
     const i64 length = std::max(std::abs(b.first - a.first), std::abs(b.second - a.second));
-    WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
-      if (dashes.On(phase + i))
-        sink.Pixel(x, y);
-    });
+    if (direct) {
+      // One clip rectangle, which WalkLine already keeps to: write at once.
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64, i64 x, i64 y) {
+        Put(d.bits + y * d.stride + x, sink.paint.color, sink.paint.mode);
+      });
+    } else {
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
+        if (dashes.On(phase + i))
+          sink.Pixel(x, y);
+      });
+    }
     phase += length;
   }
-  if (mask)
+  if (mask) {
+    // A wide line covers its end point too: the stroke is symmetric about
+    // its middle.
+    if (!closed && width <= kWidestStamp)
+      sink.Pixel(pts.back().first, pts.back().second);
     mask->Paint(d, sink.paint);
+  }
   CanvasAccess::Changed(c);
 }
 
@@ -653,6 +736,18 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
     std::swap(x1, x2);
   if (y2 < y1)
     std::swap(y1, y2);
+  TPen* pen = c.Pen();
+  const bool outline = pen->Style() != psClear;
+  const int width = outline ? pen->Width() : 1;
+  const int radius = width > 1 ? StampRadius(width) : 0;
+  if (pen->Style() == psInsideFrame && radius > 0) {
+    // The wide outline is kept inside the box: the figure shrinks by what
+    // the pen adds around it.
+    x1 += radius;
+    y1 += radius;
+    x2 -= radius;
+    y2 -= radius;
+  }
   const i64 w = x2 - x1, h = y2 - y1;
   if (w <= 0 || h <= 0)
     return;
@@ -660,23 +755,12 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
   if (d.bits == nullptr || d.clips.empty())
     return;
   const QRect area = ClipBounds(d);
-  TPen* pen = c.Pen();
-  const bool outline = pen->Style() != psClear;
-  const int width = outline ? pen->Width() : 1;
-  const int radius = (width - 1) / 2;
   // Rows that can reach the clip.
   const i64 rowFirst = std::max<i64>(0, i64{area.top()} - radius - y1);
   const i64 rowLast = std::min<i64>(h - 1, i64{area.bottom()} + radius - y1);
   if (rowFirst > rowLast)
     return;
-  // Offsets are needed for the corner rows only; the rest are 0. For huge
-  // boxes with small corners this stays small.
-  const i64 cornerRows = std::min((std::min(eh, h) + 1) / 2, (h + 1) / 2);
-  const std::vector<i64> corner = CornerOffsets(w, std::min(h, 2 * cornerRows), ew, eh);
-  auto offAt = [&](i64 r) -> i64 {
-    const i64 dr = std::min(r, h - 1 - r);
-    return dr < static_cast<i64>(corner.size()) ? corner[static_cast<size_t>(dr)] : 0;
-  };
+  auto offAt = [&](i64 r) -> i64 { return CornerOffset(w, h, ew, eh, std::min(r, h - 1 - r)); };
   // The neighbour toward the edge: row r's outline reaches to where that
   // row starts, so the outline stays connected.
   auto outerOff = [&](i64 r) -> i64 {
@@ -746,12 +830,40 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cor
           std::abs(cornerWidth), std::abs(cornerHeight));
 }
 
-void TCanvas::FillRect(const TRect& r) {
-  Device d = DeviceOf(*this);
+namespace {
+
+// The device of a canvas and a logical rectangle in device pixels; false
+// when there is nothing to draw on or the rectangle is empty.
+bool DeviceAndRect(TCanvas& c, const TRect& r, Device& d, QRect& q) {
+  d = DeviceOf(c);
   if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+    return false;
+  q = DeviceRect(r, c.WindowOrg());
+  return !q.isEmpty();
+}
+
+// The one-pixel frame of q as horizontal runs [x0, x1) of the rows that lie
+// in `area`: the top and bottom rows whole, the others at their two ends.
+template <class F>
+void ForEachFrameRun(const QRect& q, const QRect& area, F&& run) {
+  const QRect rows = area.intersected(q);
+  for (i64 y = rows.top(); y <= rows.bottom(); ++y) {
+    if (y == q.top() || y == q.bottom()) {
+      run(y, i64{q.left()}, i64{q.right()} + 1);
+    } else {
+      run(y, i64{q.left()}, i64{q.left()} + 1);
+      if (q.right() > q.left())
+        run(y, i64{q.right()}, i64{q.right()} + 1);
+    }
+  }
+}
+
+}  // namespace
+
+void TCanvas::FillRect(const TRect& r) {
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   const Paint fill = BrushPaint(*this, pmCopy);
   const QRect area = ClipBounds(d).intersected(q);
@@ -761,50 +873,30 @@ void TCanvas::FillRect(const TRect& r) {
 }
 
 void TCanvas::FrameRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   Paint p;
   p.color = CanvasAccess::DeviceColor(*this, brush_->Color());
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      Span(d, y, q.left(), i64{q.right()} + 1, p);
-    } else {
-      Span(d, y, q.left(), i64{q.left()} + 1, p);
-      if (q.right() > q.left())
-        Span(d, y, q.right(), i64{q.right()} + 1, p);
-    }
-  }
+  ForEachFrameRun(q, ClipBounds(d), [&](i64 y, i64 x0, i64 x1) { Span(d, y, x0, x1, p); });
   Changed();
 }
 
 void TCanvas::DrawFocusRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
-    return;
+  const QRect area = ClipBounds(d);
   const QRect* last = nullptr;
-  auto dot = [&](i64 x, i64 y) {
-    if (((x + y) & 1) == 0 && Inside(d, x, y, last))
-      d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
-  };
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      for (i64 x = area.left(); x <= area.right(); ++x)
-        dot(x, y);
-    } else {
-      dot(q.left(), y);
-      if (q.right() > q.left())
-        dot(q.right(), y);
+  ForEachFrameRun(q, area, [&](i64 y, i64 x0, i64 x1) {
+    for (i64 x = std::max<i64>(x0, area.left()); x < std::min<i64>(x1, i64{area.right()} + 1);
+         ++x) {
+      if (((x + y) & 1) == 0 && Inside(d, x, y, last))
+        d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
     }
-  }
+  });
   Changed();
 }
 
@@ -1003,7 +1095,9 @@ void DrawCanvasText(TCanvas& c, int x, int y, const std::string& text, const TRe
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   DrawCanvasText(*this, x, y, text, nullptr, -1);
-  pen_pos_ = {x + TextWidth(text), y};
+  // The pen moves past the text, saturating at the coordinate range.
+  pen_pos_ = {static_cast<int32_t>(std::clamp<i64>(i64{x} + TextWidth(text), INT32_MIN, INT32_MAX)),
+              y};
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {

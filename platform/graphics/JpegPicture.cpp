@@ -34,7 +34,25 @@ void ErrorExit(j_common_ptr info) {
 }
 
 void OutputMessage(j_common_ptr) {
-  // Warnings are not shown.
+  // Nothing is shown: errors become exceptions.
+}
+
+// A warning (level -1) means damaged data (a premature end of the file, a
+// corrupt entropy segment): the codec would go on with a made-up picture.
+// We stop there and report it like an error; trace messages (level >= 0)
+// are ignored.
+void EmitMessage(j_common_ptr info, int level) {
+  if (level < 0)
+    ErrorExit(info);
+}
+
+// Points the codec's error reporting at `err` (see the file comment).
+jpeg_error_mgr* ArmErrors(ErrorManager& err) {
+  jpeg_error_mgr* base = jpeg_std_error(&err.base);
+  err.base.error_exit = &ErrorExit;
+  err.base.output_message = &OutputMessage;
+  err.base.emit_message = &EmitMessage;
+  return base;
 }
 
 [[noreturn]] void RaiseJpeg(const char* message) {
@@ -47,9 +65,7 @@ bool DecompressRaw(const unsigned char* data, unsigned long size, bool headerOnl
                    ErrorManager& err, int& width, int& height, unsigned char*& out) {
   jpeg_decompress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = &ErrorExit;
-  err.base.output_message = &OutputMessage;
+  cinfo.err = ArmErrors(err);
   out = nullptr;
   if (setjmp(err.jump) != 0) {
     jpeg_destroy_decompress(&cinfo);
@@ -98,9 +114,7 @@ bool CompressRaw(const unsigned char* rgb, int width, int height, ErrorManager& 
                  unsigned char*& out, unsigned long& outSize) {
   jpeg_compress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = &ErrorExit;
-  err.base.output_message = &OutputMessage;
+  cinfo.err = ArmErrors(err);
   out = nullptr;
   outSize = 0;
   if (setjmp(err.jump) != 0) {
