@@ -79,28 +79,28 @@ void TlmVuMeter::SetRightValue(int value) {
   RepaintNow();
 }
 
+// Colour setters store and repaint on every assignment.
 void TlmVuMeter::SetLedDisabledColor(TColor value) {
-  look_.LedDisabledColor = value;
-  RepaintNow();
+  StoreAlways(look_.LedDisabledColor, value);
 }
 void TlmVuMeter::SetBackGroundColor(TColor value) {
-  look_.BackGroundColor = value;
-  RepaintNow();
+  StoreAlways(look_.BackGroundColor, value);
 }
 void TlmVuMeter::SetShaddowColor(TColor value) {
-  look_.ShaddowColor = value;
-  RepaintNow();
+  StoreAlways(look_.ShaddowColor, value);
 }
 void TlmVuMeter::SetLevel1Color(TColor value) {
-  look_.Level1Color = value;
-  RepaintNow();
+  StoreAlways(look_.Level1Color, value);
 }
 void TlmVuMeter::SetLevel2Color(TColor value) {
-  look_.Level2Color = value;
-  RepaintNow();
+  StoreAlways(look_.Level2Color, value);
 }
 void TlmVuMeter::SetLevel3Color(TColor value) {
-  look_.Level3Color = value;
+  StoreAlways(look_.Level3Color, value);
+}
+
+void TlmVuMeter::StoreAlways(TColor& field, TColor value) {
+  field = value;
   RepaintNow();
 }
 

@@ -115,6 +115,7 @@ class TlmVuMeter : public TGraphicControl {
   void RepaintNow();
   template <class V>
   void StoreAndRepaint(V& field, V value);
+  void StoreAlways(TColor& field, TColor value);
 
   TBitmap* bitmap_ = nullptr;
   TVuMeterLook look_;

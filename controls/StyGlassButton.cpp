@@ -117,6 +117,7 @@ TStyCustomGlassButton::TStyCustomGlassButton(TComponent* owner) : TCustomControl
 }
 
 TStyCustomGlassButton::~TStyCustomGlassButton() {
+  FreeAndNil(hint_window_);
   FreeAndNil(office_hint_);
   FreeAndNil(picture_disabled_);
   FreeAndNil(picture_down_);
@@ -211,6 +212,46 @@ void TStyCustomGlassButton::Loaded() {
   TCustomControl::Loaded();
   if (loaded_down_ != down_)
     SetDown(loaded_down_);
+}
+
+void TStyCustomGlassButton::ShowShortCutHint(bool show) {
+  if (!show) {
+    FreeAndNil(hint_window_);
+    return;
+  }
+  if (hint_window_ == nullptr)
+    hint_window_ = Create<TShortCutHintWindow>(nullptr);
+  hint_window_->SetCaption(ShortCutHint);
+  // Its size first (the window keeps a minimum width), then its place.
+  hint_window_->SetBounds(hint_window_->Left(), hint_window_->Top(), hint_window_->Width(),
+                          hint_window_->Height());
+  const TPoint p = ClientToScreen(TPoint{0, 0});
+  const int hw = hint_window_->Width();
+  const int hh = hint_window_->Height();
+  int left = hint_window_->Left();
+  int top = hint_window_->Top();
+  switch (ShortCutHintPos) {
+    case TShortCutHintPos::shpLeft:
+      left = p.X - hw / 2;
+      top = p.Y + (Height() - hh) / 2;
+      break;
+    case TShortCutHintPos::shpTop:
+      left = p.X + (Width() - hw) / 2;
+      top = p.Y - hh / 2;
+      break;
+    case TShortCutHintPos::shpRight:
+      left = p.X + Width() - hw / 2;
+      top = p.Y + (Height() - hh) / 2;
+      break;
+    case TShortCutHintPos::shpBottom:
+      left = p.X + (Width() - hw) / 2;
+      top = p.Y + Height() - hh / 2;
+      break;
+    case TShortCutHintPos::shpCenter:
+      break;
+  }
+  hint_window_->SetVisible(true);
+  hint_window_->SetBounds(left, top, hw, hh);
 }
 
 // ---------------------------------------------------------------------------

@@ -19,6 +19,8 @@
 
 #include "controls/GDIPPicture.h"
 #include "controls/GdipObjects.h"
+#include "controls/ShortCutHint.h"
+#include "controls/StoredProperty.h"
 #include "platform/forms/Controls.h"
 #include "platform/forms/ExtCtrls.h"
 
@@ -71,15 +73,7 @@ class TStyCustomGlassButton : public TCustomControl {
   void SetVersion(const std::string&) {}
 
 #define KESTRUNE_GLASS_PROPERTY(Type, Name, field) \
-  Type Name() const {                              \
-    return field;                                  \
-  }                                                \
-  void Set##Name(Type value) {                     \
-    if (field == value)                            \
-      return;                                      \
-    field = value;                                 \
-    Invalidate();                                  \
-  }
+  KESTRUNE_STORED_PROPERTY(Type, Name, field, Invalidate)
   KESTRUNE_GLASS_PROPERTY(TAntiAlias, AntiAlias, anti_alias_)
   KESTRUNE_GLASS_PROPERTY(TColor, BackColor, back_color_)
   KESTRUNE_GLASS_PROPERTY(TBackGroundSymbol, BackGroundSymbol, symbol_)
@@ -163,6 +157,14 @@ class TStyCustomGlassButton : public TCustomControl {
   TNotifyEvent OnMouseEnter;
   TNotifyEvent OnMouseLeave;
 
+  // The hint-show notification: shows the shortcut hint window (made on
+  // first use, owned by the button, text ShortCutHint) beside the button as
+  // ShortCutHintPos says, or hides and frees it.
+  void ShowShortCutHint(bool show);
+  TShortCutHintWindow* ShortCutHintWindow() const {
+    return hint_window_;
+  }
+
   // The group announcement: a partner with the same group index (not the
   // sender) goes up when both are down, and takes the sender's AllowAllUp.
   void ButtonPressed(int groupIndex, TStyCustomGlassButton* sender);
@@ -221,6 +223,7 @@ class TStyCustomGlassButton : public TCustomControl {
   TGDIPPicture* picture_disabled_ = nullptr;
   TStyHintInfo* office_hint_ = nullptr;
   TTimer* hover_timer_ = nullptr;
+  TShortCutHintWindow* hint_window_ = nullptr;
 
   TGlassButtonState state_ = TGlassButtonState::bsUp;
   bool mouse_in_control_ = false;

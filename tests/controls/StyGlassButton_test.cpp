@@ -106,4 +106,31 @@ TEST_F(GlassButtonTest, GlowOnlyWhilePressedDownOrLatchedAndNoSymbolInClNone) {
   button->Free();
 }
 
+TEST_F(GlassButtonTest, ShortCutHintStandsBesideTheButton) {
+  TestGlassButton* button = Make(0, 100);
+  button->ShortCutHint = "Alt+O";
+  const TPoint p = button->ClientToScreen(TPoint{0, 0});
+  for (TShortCutHintPos pos : {TShortCutHintPos::shpLeft, TShortCutHintPos::shpTop,
+                               TShortCutHintPos::shpRight, TShortCutHintPos::shpBottom}) {
+    const struct { TShortCutHintPos pos; } c{pos};
+    button->ShortCutHintPos = c.pos;
+    button->ShowShortCutHint(true);
+    TShortCutHintWindow* hint = button->ShortCutHintWindow();
+    ASSERT_NE(hint, nullptr);
+    EXPECT_EQ(hint->Caption(), "Alt+O");
+    const int hw = hint->Width(), hh = hint->Height();
+    const int left = c.pos == TShortCutHintPos::shpLeft    ? p.X - hw / 2
+                     : c.pos == TShortCutHintPos::shpRight ? p.X + 100 - hw / 2
+                                                           : p.X + (100 - hw) / 2;
+    const int top = c.pos == TShortCutHintPos::shpTop      ? p.Y - hh / 2
+                    : c.pos == TShortCutHintPos::shpBottom ? p.Y + 32 - hh / 2
+                                                           : p.Y + (32 - hh) / 2;
+    EXPECT_EQ(hint->Left(), left) << static_cast<int>(c.pos);
+    EXPECT_EQ(hint->Top(), top) << static_cast<int>(c.pos);
+  }
+  button->ShowShortCutHint(false);
+  EXPECT_EQ(button->ShortCutHintWindow(), nullptr);
+  button->Free();
+}
+
 }  // namespace
