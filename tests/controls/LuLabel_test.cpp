@@ -84,4 +84,25 @@ TEST_F(LuLabelTest, AutoSizeAtNinetyDegreesSwapsTheTextBox) {
   label->Free();
 }
 
+TEST_F(LuLabelTest, TransparentLabelShowsWhatLiesUnderIt) {
+  Form()->SetColor(clRed);
+  TLuLabel* label = Create<TLuLabel>(Form());
+  label->SetParent(Form());
+  label->SetBounds(10, 10, 60, 30);
+  label->SetCaption("1m");
+  label->SetStyle(TLuLabelStyle::lsNone);
+  label->SetTransparent(true);
+  QImage image = Render(Form());
+  EXPECT_EQ(image.pixel(11, 11) & 0xFFFFFF, 0xFF0000u);
+  // A change the label asks for itself reuses the captured background.
+  label->SetColorShadow(clBlue);
+  label->SetAngle(90);
+  image = Render(Form());
+  EXPECT_EQ(image.pixel(11, 11) & 0xFFFFFF, 0xFF0000u);
+  label->SetTransparent(false);
+  image = Render(Form());
+  EXPECT_EQ(image.pixel(11, 11) \& 0xFFFFFF, 0xD4D0C8u);  // its own colour: button face
+  label->Free();
+}
+
 }  // namespace

@@ -16,6 +16,9 @@ using kestrune::test::ControlsTest;
 class TestTrackBar : public TLuTrackBar {
  public:
   using TLuTrackBar::KeyDown;
+  using TLuTrackBar::MouseDown;
+  using TLuTrackBar::MouseMove;
+  using TLuTrackBar::MouseUp;
   using TLuTrackBar::TLuTrackBar;
   int changes = 0;
   void Count(TObject*) { ++changes; }
@@ -194,6 +197,26 @@ TEST_F(TrackBarTest, KeysStepByTheFrequencyMirroredByTheStyle) {
     EXPECT_EQ(bar->Position(), c.position);
     bar->Free();
   }
+}
+
+TEST_F(TrackBarTest, DraggingIsHeldInsideTheClientArea) {
+  TestTrackBar* bar = Make(TLuOrientation::voHorizontal, 150, 40);
+  bar->SetPosition(50);
+  bar->Repaint();
+  const TRect thumb = bar->ThumbRect();
+  const int grab_x = thumb.Left + 3, grab_y = (thumb.Top + thumb.Bottom) / 2;
+  bar->MouseDown(mbLeft, TShiftState{}, grab_x, grab_y);
+  ASSERT_TRUE(bar->Dragging());
+  bar->MouseMove(TShiftState{}, 5000, grab_y);  // far beyond the right edge
+  EXPECT_EQ(bar->Position(), 100);
+  bar->MouseMove(TShiftState{}, -5000, grab_y);
+  EXPECT_EQ(bar->Position(), 0);
+  bar->MouseUp(mbLeft, TShiftState{}, 0, grab_y);
+  EXPECT_FALSE(bar->Dragging());
+  // A click off the thumb centres the thumb on it.
+  bar->MouseDown(mbLeft, TShiftState{}, bar->PositionToPixel(80) + bar->ThumbWidth() / 2, grab_y);
+  EXPECT_EQ(bar->Position(), 80);
+  bar->Free();
 }
 
 }  // namespace

@@ -84,6 +84,18 @@ TEST_F(GlassButtonTest, GroupScenario) {
   lone->Free();
 }
 
+TEST_F(GlassButtonTest, StoredDownBeforeGroupIndexEndsDownAfterLoading) {
+  TestGlassButton* button = Create<TestGlassButton>(Form());
+  button->SetParent(Form());
+  button->SetLoadingState(true);
+  button->SetDown(true);  // read before GroupIndex: no group yet, so not down
+  EXPECT_FALSE(button->Down());
+  button->SetGroupIndex(10);
+  button->Loaded();
+  EXPECT_TRUE(button->Down());
+  button->Free();
+}
+
 TEST_F(GlassButtonTest, GlowOnlyWhilePressedDownOrLatchedAndNoSymbolInClNone) {
   Form()->SetColor(clBlack);
   TestGlassButton* button = Make(10, 0);
