@@ -101,7 +101,7 @@ TEST_F(LuLabelTest, TransparentLabelShowsWhatLiesUnderIt) {
   EXPECT_EQ(image.pixel(11, 11) & 0xFFFFFF, 0xFF0000u);
   label->SetTransparent(false);
   image = Render(Form());
-  EXPECT_EQ(image.pixel(11, 11) \& 0xFFFFFF, 0xD4D0C8u);  // its own colour: button face
+  EXPECT_EQ(image.pixel(11, 11) & 0xFFFFFF, 0xD4D0C8u);  // its own colour: button face
   label->Free();
 }
 
