@@ -142,6 +142,9 @@ ControlBackend& QtControlBackend();
 QCursor CursorFor(TCursor cursor);
 // Shift state from Qt's modifiers and buttons.
 TShiftState ShiftFrom(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+// From now on GetCursorPos answers `screenPos` instead of the window
+// system's pointer (the test hooks place the pointer this way).
+void OverridePointer(TPoint screenPos);
 // Remembers the mouse buttons of the last mouse event (GetAsyncKeyState).
 void NoteMouseButtons(Qt::MouseButtons buttons);
 // Virtual key code of a Qt key; 0 when none.

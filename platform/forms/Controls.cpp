@@ -102,10 +102,7 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
       continue;
     const int level = canvas.SaveState();
     const TPoint origin = canvas.WindowOrg();
-    // The clip is in device pixels: the child's rectangle where the canvas
-    // shows this control's client origin.
-    const TRect r = OffsetRect(graphic->BoundsRect(), -origin.X, -origin.Y);
-    canvas.IntersectClipRect(r);
+    canvas.IntersectClipRect(graphic->BoundsRect());
     canvas.SetWindowOrg(Point(origin.X - graphic->Left(), origin.Y - graphic->Top()));
     try {
       PaintGraphic(*graphic, canvas);
