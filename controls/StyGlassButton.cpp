@@ -676,7 +676,10 @@ void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TG
   // 4., 5. The caption through the anti-aliased layer.
   using L = TButtonLayout;
   double bx = 0, bw = 0, bh = 0;
-  if (!caption.empty() && anti_alias_ != TAntiAlias::aaNone) {
+  // The anti-aliased path needs an outline face the screen lists (the
+  // substituted faces are listed too); otherwise plain text output.
+  const bool listed_face = Screen != nullptr && Screen->Fonts()->IndexOf(Font()->Name()) >= 0;
+  if (!caption.empty() && anti_alias_ != TAntiAlias::aaNone && listed_face) {
     TGPFontFamily family(Font()->Name());
     int style = 0;
     if (Font()->HasStyle(fsBold))
@@ -771,7 +774,7 @@ void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TG
     left = std::max(0, (width - p) / 2);
     top = std::max(0, (height - q) / 2);
   } else {
-    const bool gdiplus = anti_alias_ != TAntiAlias::aaNone;
+    const bool gdiplus = anti_alias_ != TAntiAlias::aaNone && listed_face;
     switch (layout_) {
       case L::blGlyphLeft:
         left = std::max(2, gdiplus ? RoundInt(bx - p / 2) : RoundInt(bx));
