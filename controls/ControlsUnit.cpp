@@ -12,10 +12,12 @@
 #include "controls/StyGroupBox.h"
 #include "controls/acxpvs.h"
 #include "platform/forms/Forms.h"
+#include "platform/graphics/GraphicsObjects.h"
 
 namespace {
 
 void StartControls() {
+  GraphicsUnit.Initialize();  // colour names, font, pen and brush properties
   StartGdiplus();
   acxpvs::LoadUxTheme();
   RegisterLuResources();
@@ -34,6 +36,7 @@ void StartControls() {
 void StopControls() {
   acxpvs::FreeUxTheme();
   StopGdiplus();
+  GraphicsUnit.Finalize();
 }
 
 }  // namespace

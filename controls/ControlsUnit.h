@@ -1,4 +1,5 @@
-// The styled controls' unit: its start-up starts the anti-aliased drawing
+// The styled controls' unit: its start-up starts the graphics unit (the
+// colour names of stored descriptions), then the anti-aliased drawing
 // layer, binds the theme functions (absent here), registers the Lu
 // resources, puts the hand cursor into the screen's cursor table at slot 99
 // (when the screen exists) and registers the controls' published

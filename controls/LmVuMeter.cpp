@@ -188,6 +188,18 @@ void RegisterVuMeterClass() {
             {"stFixed", "stDarkLevelColor"}, TShaddowType::stDarkLevelColor)
       .Enum("GraphType", &TlmVuMeter::GraphType, &TlmVuMeter::SetGraphType, {"gtBar", "gtSpot"},
             TGraphType::gtBar)
+      .MappedInteger("LedDisabledColor", &TlmVuMeter::LedDisabledColor,
+                     &TlmVuMeter::SetLedDisabledColor, kColorIdents, clSilver)
+      .MappedInteger("BackGroundColor", &TlmVuMeter::BackGroundColor,
+                     &TlmVuMeter::SetBackGroundColor, kColorIdents, clBlack)
+      .MappedInteger("ShaddowColor", &TlmVuMeter::ShaddowColor, &TlmVuMeter::SetShaddowColor,
+                     kColorIdents, clGray)
+      .MappedInteger("Level1Color", &TlmVuMeter::Level1Color, &TlmVuMeter::SetLevel1Color,
+                     kColorIdents, clLime)
+      .MappedInteger("Level2Color", &TlmVuMeter::Level2Color, &TlmVuMeter::SetLevel2Color,
+                     kColorIdents, clYellow)
+      .MappedInteger("Level3Color", &TlmVuMeter::Level3Color, &TlmVuMeter::SetLevel3Color,
+                     kColorIdents, clRed)
       .Integer("LeftValue", &TlmVuMeter::LeftValue, &TlmVuMeter::SetLeftValue, 1)
       .Integer("RightValue", &TlmVuMeter::RightValue, &TlmVuMeter::SetRightValue, 1)
       .Integer("Level1Limit", &TlmVuMeter::Level1Limit, &TlmVuMeter::SetLevel1Limit, 75)

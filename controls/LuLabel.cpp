@@ -195,6 +195,10 @@ void RegisterLuLabelClass() {
             {"taLeftJustify", "taRightJustify", "taCenter"}, taCenter)
       .Enum("Layout", &TLuLabel::Layout, &TLuLabel::SetLayout, {"tlTop", "tlCenter", "tlBottom"},
             tlCenter)
+      .MappedInteger("ColorHighlight", &TLuLabel::ColorHighlight, &TLuLabel::SetColorHighlight,
+                     kColorIdents, clWhite)
+      .MappedInteger("ColorShadow", &TLuLabel::ColorShadow, &TLuLabel::SetColorShadow, kColorIdents,
+                     clGray)
       .Enum("Style", &TLuLabel::Style, &TLuLabel::SetStyle,
             {"lsNone", "lsRaised", "lsLowered", "lsShadow"}, TLuLabelStyle::lsRaised)
       .Integer("ShadowDepth", &TLuLabel::ShadowDepth, &TLuLabel::SetShadowDepth, 2)

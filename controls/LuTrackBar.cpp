@@ -532,6 +532,12 @@ void RegisterTrackBarClass() {
       .Integer("BorderWidth", &TLuTrackBar::BorderWidth, &TLuTrackBar::SetBorderWidth, 10)
       .Object("GutterBevel", &TLuTrackBar::GutterBevel)
       .Integer("GutterWidth", &TLuTrackBar::GutterWidth, &TLuTrackBar::SetGutterWidth, 9)
+      .MappedInteger("GutterColor", &TLuTrackBar::GutterColor, &TLuTrackBar::SetGutterColor,
+                     kColorIdents, clBlack)
+      .MappedInteger("TickColor", &TLuTrackBar::TickColor, &TLuTrackBar::SetTickColor, kColorIdents,
+                     clBlack)
+      .MappedInteger("FocusColor", &TLuTrackBar::FocusColor, &TLuTrackBar::SetFocusColor,
+                     kColorIdents, clBlack)
       .Enum("TickMarks", &TLuTrackBar::TickMarks, &TLuTrackBar::SetTickMarks,
             {"tmNone", "tmBoth", "tmBottomRight", "tmTopLeft"}, TLuTickMarks::tmBoth)
       .Integer("ScaleOffset", &TLuTrackBar::ScaleOffset, &TLuTrackBar::SetScaleOffset, 5)

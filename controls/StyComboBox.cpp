@@ -409,7 +409,8 @@ void RegisterStyComboBoxClass() {
       .Bool("FocusBorder", &TStyComboBox::FocusBorder, &TStyComboBox::FocusBorder, false)
       .Integer("FocusBorderColor", &TStyComboBox::FocusBorderColor, &TStyComboBox::FocusBorderColor,
                clNone)
-      .Integer("FocusColor", &TStyComboBox::FocusColor, &TStyComboBox::FocusColor, clNone)
+      .MappedInteger("FocusColor", &TStyComboBox::FocusColor, &TStyComboBox::FocusColor,
+                     kColorIdents, clNone)
       .String("LabelCaption", &TStyComboBox::LabelCaption, &TStyComboBox::SetLabelCaption, "")
       .Enum("LabelPosition", &TStyComboBox::LabelPosition, &TStyComboBox::SetLabelPosition,
             {"lpLeftTop", "lpLeftCenter", "lpLeftBottom", "lpTopLeft", "lpBottomLeft",

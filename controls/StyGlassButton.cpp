@@ -830,13 +830,33 @@ void RegisterGlassButtonClass() {
       .Bool("AllowAllUp", &TStyGlassButton::AllowAllUp, &TStyGlassButton::SetAllowAllUp, false)
       .Enum("AntiAlias", &TStyGlassButton::AntiAlias, &TStyGlassButton::SetAntiAlias,
             {"aaNone", "aaClearType", "aaAntiAlias"}, TAntiAlias::aaClearType)
-      .Integer("BackColor", &TStyGlassButton::BackColor, &TStyGlassButton::SetBackColor, clBlack)
+      .MappedInteger("BackColor", &TStyGlassButton::BackColor, &TStyGlassButton::SetBackColor,
+                     kColorIdents, clBlack)
       .Enum("BackGroundSymbol", &TStyGlassButton::BackGroundSymbol,
             &TStyGlassButton::SetBackGroundSymbol,
             {"bsArrowLeft", "bsArrowRight", "bsArrowUp", "bsArrowDown", "bsPlay", "bsPause",
              "bsStop", "bsFastForward", "bsForward", "bsBackward", "bsFastBackward", "bsSpeaker",
              "bsNoSpeaker", "bsNone"},
             TBackGroundSymbol::bsNone)
+      .MappedInteger("BackGroundSymbolColor", &TStyGlassButton::BackGroundSymbolColor,
+                     &TStyGlassButton::SetBackGroundSymbolColor, kColorIdents, clWhite)
+      .MappedInteger("ForeColor", &TStyGlassButton::ForeColor, &TStyGlassButton::SetForeColor,
+                     kColorIdents, clWhite)
+      .MappedInteger("GlowColor", &TStyGlassButton::GlowColor, &TStyGlassButton::SetGlowColor,
+                     kColorIdents, static_cast<TColor>(0xFFBD8D))
+      .MappedInteger("InnerBorderColor", &TStyGlassButton::InnerBorderColor,
+                     &TStyGlassButton::SetInnerBorderColor, kColorIdents, clBlack)
+      .MappedInteger("OuterBorderColor", &TStyGlassButton::OuterBorderColor,
+                     &TStyGlassButton::SetOuterBorderColor, kColorIdents, clWhite)
+      .MappedInteger("ShineColor", &TStyGlassButton::ShineColor, &TStyGlassButton::SetShineColor,
+                     kColorIdents, clWhite)
+      .Bool("ForceTransparent", &TStyGlassButton::ForceTransparent,
+            &TStyGlassButton::SetForceTransparent, false)
+      .String("ShortCutHint", &TStyGlassButton::ShortCutHint, &TStyGlassButton::ShortCutHint, "")
+      .Object("Picture", &TStyGlassButton::Picture)
+      .Object("PictureDown", &TStyGlassButton::PictureDown)
+      .Object("PictureDisabled", &TStyGlassButton::PictureDisabled)
+      .Object("OfficeHint", &TStyGlassButton::OfficeHint)
       .Enum("ButtonDirection", &TStyGlassButton::ButtonDirection,
             &TStyGlassButton::SetButtonDirection, {"bdLeft", "bdRight"}, TButtonDirection::bdRight)
       .Enum("ButtonShape", &TStyGlassButton::ButtonShape, &TStyGlassButton::SetButtonShape,

@@ -256,7 +256,8 @@ void TStyCustomGroupBox::Paint() {
 
 void RegisterStyGroupBoxClass() {
   RegisterClass<TStyGroupBox>()
-      .Integer("BorderColor", &TStyGroupBox::BorderColor, &TStyGroupBox::SetBorderColor, clSilver)
+      .MappedInteger("BorderColor", &TStyGroupBox::BorderColor, &TStyGroupBox::SetBorderColor,
+                     kColorIdents, clSilver)
       .Enum("BorderStyle", &TStyGroupBox::BorderStyle, &TStyGroupBox::SetBorderStyle,
             {"bsNone", "bsSingle", "bsDouble"}, TStyBorderStyle::bsSingle)
       .Enum("CaptionPosition", &TStyGroupBox::CaptionPosition, &TStyGroupBox::SetCaptionPosition,
