@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "FormsTestSupport.h"
@@ -336,20 +335,5 @@ INSTANTIATE_TEST_SUITE_P(
                                 timer->Free();
                               }}),
     [](const testing::TestParamInfo<RaiseCase>& info) { return info.param.name; });
-
-TEST_F(ControlsTest, InvalidateFromAnotherThreadRepaintsOnTheMainThreadAndIsDroppedOnceFreed) {
-  auto* probe = Add<TCustomProbe>(form, "probe", 20, 10, 60, 40);
-  form->Show();
-  (void)RenderForm(form);
-  probe->fill = clYellow;
-  std::thread([probe] { probe->Invalidate(); }).join();
-  Application->ProcessMessages();
-  EXPECT_EQ(PixelAt(RenderForm(form), 30, 20), clYellow);
-
-  std::thread([probe] { probe->Invalidate(); }).join();
-  probe->Free();
-  Application->ProcessMessages();  // the request for the freed control is dropped
-  EXPECT_EQ(PixelAt(RenderForm(form), 30, 20), clBlue);
-}
 
 }  // namespace

@@ -102,8 +102,16 @@ TEST_F(StdCtrlsTest, ComboChoiceFromCodeIsSilentAndTheUsersChoiceFiresOnce) {
   EXPECT_EQ(box->currentIndex(), 1);
   EXPECT_EQ(combo->Text(), "Micro");
 
-  // The user steps to the next item with the keyboard.
+  // A key handler that swallows the key keeps it from the hosted list.
+  struct Swallow {
+    void KeyDown(TObject*, uint16_t& key, TShiftState) { key = 0; }
+  } swallow;
+  combo->OnKeyDown = TKeyEvent(&swallow, &Swallow::KeyDown);
   QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QCoreApplication::sendEvent(box, &down);
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  // The user steps to the next item with the keyboard.
+  combo->OnKeyDown = nullptr;
   QCoreApplication::sendEvent(box, &down);
   EXPECT_EQ(combo->ItemIndex(), 2);
   EXPECT_EQ(combo->Text(), "Ligne");
