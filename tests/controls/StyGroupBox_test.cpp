@@ -96,4 +96,16 @@ TEST_F(GroupBoxTest, FrameOpensUnderTheCaptionAndClosesWithout) {
   box->Free();
 }
 
+TEST_F(GroupBoxTest, RemovedImageListClearsImagesAndIndex) {
+  TStyGroupBox* box = Create<TStyGroupBox>(Form());
+  TImageList* images = Create<TImageList>(Form());
+  box->SetImages(images);
+  box->SetImageIndex(0);
+  images->Free();
+  EXPECT_EQ(box->Images(), nullptr);
+  EXPECT_EQ(box->ImageIndex(), -1);
+  EXPECT_EQ(box->Version(), "1.0.0.0");
+  box->Free();
+}
+
 }  // namespace
