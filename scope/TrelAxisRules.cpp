@@ -54,8 +54,8 @@ std::int32_t PlaceValue(double value, const TTrelAxisMapping& mapping, std::int3
 }
 
 double AutomaticMajorStep(const TTrelAutoStepInput& in) {
-  if (in.StripWidth == 0 || !(in.Range > 0.0) || !std::isfinite(in.Range) ||
-      !(in.OwnRange > 0.0) || !std::isfinite(in.OwnRange))
+  if (in.StripWidth == 0 || !(in.Range > 0.0) || !std::isfinite(in.Range) || !(in.OwnRange > 0.0) ||
+      !std::isfinite(in.OwnRange))
     return 1.0;
   const double length = in.PixelLength == 0 ? 1.0 : static_cast<double>(in.PixelLength);
   double span = in.MinTickSpacing * in.Range / length;

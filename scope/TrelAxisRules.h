@@ -72,12 +72,12 @@ struct TTrelTick {
 
 // What the tick walk needs.
 struct TTrelTickWalk {
-  double Step = 1.0;      // from the major step rule
-  double High = 0.0;      // A: the range's high value
-  double Low = 0.0;       // B: the range's low value
-  std::int32_t Lo = 0;    // the data view's extent along the axis, [Lo, Hi)
+  double Step = 1.0;    // from the major step rule
+  double High = 0.0;    // A: the range's high value
+  double Low = 0.0;     // B: the range's low value
+  std::int32_t Lo = 0;  // the data view's extent along the axis, [Lo, Hi)
   std::int32_t Hi = 0;
-  double Gap = 0.0;       // the minimum label gap in pixels
+  double Gap = 0.0;  // the minimum label gap in pixels
   std::int32_t LabelExtent = 0;
   bool PixelFallsWithValue = false;  // the Y axis in its normal direction
   bool Logarithmic = false;

@@ -64,7 +64,9 @@ TEST(TrelAxisRulesTest, AutomaticStep) {
   const double inf = std::numeric_limits<double>::infinity();
   const Case cases[] = {
       {"decade", {50, 1000.0, 1000.0, 200, 20.0, 13.0, false}, 100.0},
-      {"mantissa above log10 5 moves up a decade", {50, 300.0, 300.0, 100, 20.0, 13.0, false}, 100.0},
+      {"mantissa above log10 5 moves up a decade",
+       {50, 300.0, 300.0, 100, 20.0, 13.0, false},
+       100.0},
       {"grown until a label fits", {50, 1000.0, 1000.0, 200, 20.0, 50.0, false}, 500.0},
       {"mantissa 2.5", {50, 1000.0, 1000.0, 100, 24.0, 13.0, false}, 250.0},
       {"strip width 0", {0, 1000.0, 1000.0, 200, 20.0, 13.0, false}, 1.0},
