@@ -5,6 +5,7 @@
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/Streaming.h"
+#include "platform/rtl/SysUtils.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ void TVekSinkPin::Assign(TPersistent* source) {
   }
   auto* other = dynamic_cast<TVekSinkPin*>(source);
   if (other == nullptr)
-    throw EInvalidCast("Transtypage de classe incorrect");
+    kestrune::RaiseInvalidCast();
   Connect(other->GetSourcePin());
 }
 

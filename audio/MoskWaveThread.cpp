@@ -216,7 +216,7 @@ TMoskWaveBuffer* TMoskAudioParams::AddBlockLocked(HWAVEIN device, IPtr<IMoskAudi
     blocks_.reserve(blocks_.size() + 1);  // the append below cannot fail
     blocks_.push_back(std::make_unique<TMoskWaveBuffer>(device, this, std::move(buffer)));
   } catch (const std::bad_alloc&) {
-    throw EOutOfMemory("Out of memory");
+    kestrune::RaiseOutOfMemory();
   }
   return blocks_.back().get();
 }

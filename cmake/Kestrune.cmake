@@ -42,7 +42,9 @@ function(kestrune_tests folder)
     if(base MATCHES "_threaded_test$")
       list(APPEND labels threaded)
     endif()
+    # Tests run in the C locale, so numbers are formatted with a point
+    # whatever the developer's own locale.
     set_tests_properties(${folder_id}.${base} PROPERTIES LABELS "${labels}" TIMEOUT 300
-                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
   endforeach()
 endfunction()

@@ -9,6 +9,7 @@
 //    every build that runs tests and aborts with the message.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
@@ -27,11 +28,11 @@ class Exception : public std::exception {
   std::string message_;
 };
 
-#define KESTRUNE_EXCEPTION(Name, Base)                             \
-  class Name : public Base {                                       \
-   public:                                                         \
-    using Base::Base;                                              \
-    const char* ClassName() const override { return #Name; }       \
+#define KESTRUNE_EXCEPTION(Name, Base)                       \
+  class Name : public Base {                                 \
+   public:                                                   \
+    using Base::Base;                                        \
+    const char* ClassName() const override { return #Name; } \
   };
 
 KESTRUNE_EXCEPTION(EAbort, Exception)
@@ -43,6 +44,7 @@ KESTRUNE_EXCEPTION(EOutOfMemory, Exception)
 KESTRUNE_EXCEPTION(EInvalidOperation, Exception)
 KESTRUNE_EXCEPTION(EInvalidPointer, Exception)
 KESTRUNE_EXCEPTION(EInvalidCast, Exception)
+KESTRUNE_EXCEPTION(EIntfCastError, EInvalidCast)
 KESTRUNE_EXCEPTION(EOSError, Exception)
 KESTRUNE_EXCEPTION(EThread, Exception)
 KESTRUNE_EXCEPTION(EComponentError, Exception)
@@ -62,20 +64,40 @@ KESTRUNE_EXCEPTION(EIntOverflow, EIntError)
 
 // The runtime's assertion: raises EAssertionFailed with the message (and the
 // source position) when `condition` is false. Always on.
-#define KESTRUNE_ASSERT(condition, message)                                        \
-  do {                                                                             \
-    if (!(condition)) ::kestrune::RaiseAssertion((message), __FILE__, __LINE__);   \
+#define KESTRUNE_ASSERT(condition, message)                      \
+  do {                                                           \
+    if (!(condition))                                            \
+      ::kestrune::RaiseAssertion((message), __FILE__, __LINE__); \
   } while (0)
 
 // A check of our own callers' usage; aborts with the message when violated.
-#define KESTRUNE_USAGE_CHECK(condition, message)                                    \
-  do {                                                                              \
-    if (!(condition)) ::kestrune::UsageCheckFailed((message), __FILE__, __LINE__);  \
+#define KESTRUNE_USAGE_CHECK(condition, message)                   \
+  do {                                                             \
+    if (!(condition))                                              \
+      ::kestrune::UsageCheckFailed((message), __FILE__, __LINE__); \
   } while (0)
 
 namespace kestrune {
 [[noreturn]] void RaiseAssertion(std::string_view message, const char* file, int line);
 [[noreturn]] void UsageCheckFailed(std::string_view message, const char* file, int line);
+
+// The runtime's own errors, one helper each, so that every raise of an error
+// carries the same text, in the runtime's language.
+// EInvalidCast "Transtypage de classe incorrect": an object of the wrong class.
+[[noreturn]] void RaiseInvalidCast();
+// EIntfCastError "Interface non supportée": an object without the interface
+// asked for. EIntfCastError derives from EInvalidCast.
+[[noreturn]] void RaiseIntfCastError();
+// EDivByZero "Division par zéro": an integer division by zero.
+[[noreturn]] void RaiseDivByZero();
+// EOutOfMemory "Mémoire insuffisante": an allocation the heap refused.
+[[noreturn]] void RaiseOutOfMemory();
+// EInvalidOp "Opération en virgule flottante incorrecte": a NaN, an infinity
+// or an out-of-range value where a number was needed.
+[[noreturn]] void RaiseInvalidOp();
+// ERangeError "Erreur de vérification des limites": a value outside the
+// range of its destination type.
+[[noreturn]] void RaiseRangeError();
 }  // namespace kestrune
 
 // One argument of Format. Integers remember whether they came as 32 or 64
@@ -115,27 +137,52 @@ class TVarRec {
   std::string s_;
 };
 
+// The decimal separator Format writes in numbers. It starts as the user's
+// (UserDecimalSeparator) and the program may change it; a change is seen by
+// every thread that formats afterwards. The C locale gives '.'.
+extern std::atomic<char> DecimalSeparator;
+
+// The decimal separator of the user's numeric locale, read from the
+// environment (LC_ALL, LC_NUMERIC, LANG) whatever locale the process has set;
+// '.' when that locale is not installed or its separator is not one byte.
+char UserDecimalSeparator();
+
 // Formats like the runtime's Format: %[index:][-][width][.prec]type with types
 // d, u, x (upper-case hex), e, f, g, n, m, s, p, c and %%. A specifier that
-// does not fit its argument, or a missing argument, raises EConvertError
-// "Format '<format>' invalid or incompatible with argument".
+// does not fit its argument, a missing argument, or a width or precision
+// above 99999 raises EConvertError
+// "Format '<format>' incorrect ou incompatible avec l'argument".
+//
+// Numbers (e, f, g, n, m) carry DecimalSeparator, never the process locale's
+// point or comma. %f, %n and %m write `prec` decimals (2 by default); %n and
+// %m group thousands with ',' (with '.' when the decimal separator is ',').
+// A value whose fixed text would have more than 15 digits before the
+// separator (|value| of 1e15 and more once rounded) is written in exponent
+// form instead, since a double holds no more than 15 significant decimal
+// digits: 15 significant digits, "E", '-' for a negative exponent, and the
+// exponent in at least 3 digits ("1.00000000000000E020" for 1e20). A NaN
+// gives "NAN" and infinities "INF" and "-INF" with every number type.
 std::string Format(std::string_view format, std::initializer_list<TVarRec> args);
 
 std::string IntToStr(int64_t value);
 std::string IntToHex(uint64_t value, int digits);
-// Raises EConvertError "'<text>' is not a valid integer value".
+// Raises EConvertError "'<text>' n'est pas une valeur entière correcte".
 int64_t StrToInt(const std::string& text);
 bool TryStrToInt(const std::string& text, int64_t& value);
-// Shortest text that reads back to the same double ("0.1", "1E-5", "3").
+// Shortest text that reads back to the same double ("0.1", "1E-5", "3"),
+// always with a point: stored descriptions read it back on any machine.
 std::string FloatToStr(double value);
+// Reads a decimal number with a point (and an optional exponent, "INF" or
+// "NAN"), whatever the process locale; false for any other text.
 bool TryStrToFloat(const std::string& text, double& value);
 
 // Rounds half to even. A NaN, an infinity or a value outside the 64-bit range
-// raises EInvalidOp "Invalid floating point operation".
+// raises EInvalidOp (RaiseInvalidOp).
 int64_t Round(double value);
 // Truncates toward zero; the same range rule as Round.
 int64_t Trunc(double value);
-// Round and Trunc checked against the 32-bit range (ERangeError otherwise).
+// Round and Trunc checked against the 32-bit range (ERangeError otherwise,
+// RaiseRangeError).
 int32_t RoundToInt32(double value);
 int32_t TruncToInt32(double value);
 

@@ -11,7 +11,7 @@ namespace {
 
 // The buffer behind an operand access object, as the typed buffer interface
 // the operation needs. Raises EInvalidPointer for nullptr, EInvalidOperation
-// when the operand is detached and EInvalidCast "Interface not supported"
+// when the operand is detached and EIntfCastError "Interface non supportée"
 // when its buffer is of another kind.
 template <class BufferInterface>
 IPtr<BufferInterface> OperandBuffer(ITrelDataBufferAccess* operand) {
@@ -24,7 +24,7 @@ IPtr<BufferInterface> OperandBuffer(ITrelDataBufferAccess* operand) {
   }
   IPtr<BufferInterface> typed = Supports<BufferInterface>(static_cast<ITrelDataBuffer*>(buffer));
   if (!typed) {
-    throw EInvalidCast("Interface not supported");
+    kestrune::RaiseIntfCastError();
   }
   return typed;
 }

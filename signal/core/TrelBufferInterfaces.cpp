@@ -13,7 +13,7 @@ template <class TypedAccess>
 IPtr<TypedAccess> Typed(const IPtr<ITrelDataBufferAccess>& access) {
   IPtr<TypedAccess> typed = Supports<TypedAccess>(access);
   if (!typed) {
-    throw EInvalidCast("Interface not supported");
+    kestrune::RaiseIntfCastError();
   }
   return typed;
 }

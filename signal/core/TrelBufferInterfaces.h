@@ -203,7 +203,7 @@ struct ITrelBlockBuffer : public virtual ITrelDataBuffer {
   virtual void Subtract(ITrelBlockBuffer* operand) = 0;
   virtual void Multiply(ITrelBlockBuffer* operand) = 0;
   // Truncating byte division over the common length. A zero divisor byte
-  // raises EDivByZero "Division by zero" at that element: the elements
+  // raises EDivByZero "Division par zéro" at that element: the elements
   // before it are divided, the rest unchanged.
   virtual void Divide(ITrelBlockBuffer* operand) = 0;
   virtual void Fill(std::uint8_t value) = 0;

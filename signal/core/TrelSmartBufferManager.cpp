@@ -16,7 +16,7 @@ namespace {
 std::atomic<TTrelSmartBufferManager*> g_manager{nullptr};
 
 [[noreturn]] void RaiseOutOfMemory() {
-  throw EOutOfMemory("Out of memory");
+  kestrune::RaiseOutOfMemory();
 }
 
 void CheckBlockSize(std::uint32_t size) {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Vek/VekValuePins.h"
+#include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelTypedBuffers.h"
 
 namespace {
@@ -249,7 +250,7 @@ bool TTrelVekRealSourcePin::DispatchReal(IVekBasicPin* target, const TGUID& stre
     return false;
   IPtr<ITrelRealBuffer> samples = Supports<ITrelRealBuffer>(supplied->Buffer);
   if (!samples)
-    throw EInvalidCast("Interface not supported");
+    kestrune::RaiseIntfCastError();
   IPtr<IVekNotifyOperation> first =
       NewOperation<TVekSuppliedSingleOperation>(NarrowToSingle(samples->GetValue(0)));
   receiver->Receive(streamType, first.get(), flags);

@@ -234,7 +234,7 @@ class TTrelVekRealSourcePin : public TTrelVekSourcePin {
   // The handler of "Float single" links: nothing on a synchronisation
   // delivery; a supplied buffer reaches a target that answers "Float single"
   // as a TVekSuppliedSingleOperation of its element 0. Other operations are
-  // not delivered. Raises EInvalidCast "Interface not supported" for a
+  // not delivered. Raises EIntfCastError "Interface non supportée" for a
   // buffer that is not a real buffer and ERangeError for an empty one.
   // Always false.
   virtual bool DispatchReal(IVekBasicPin* target, const TGUID& streamType, std::uint8_t flags,

@@ -488,7 +488,7 @@ void TTrelBlockBuffer::Divide(ITrelBlockBuffer* operand) {
   const std::uint8_t* divisor = operand->GetData();
   for (std::int32_t i = 0; i < count; ++i) {
     if (divisor[i] == 0) {
-      throw EDivByZero("Division by zero");
+      kestrune::RaiseDivByZero();
     }
     dividend[i] = static_cast<std::uint8_t>(dividend[i] / divisor[i]);
   }

@@ -50,10 +50,23 @@ void SseRestoreControlWord(std::uint32_t saved);
 
 // Sets the MXCSR rounding field to round to nearest for its lifetime (when
 // `active`) and puts the caller's setting back afterwards, so conversions
-// round the same way whatever the caller's mode. The set and restore routines
-// are called out of line, so the compiler moves no conversion across them.
-// Only the rounding field changes. Lives on one thread, like MXCSR itself.
-class NearestRoundingScope {
+// round the same way whatever the caller's mode. Only the rounding field
+// changes. Lives on one thread, like MXCSR itself.
+//
+// An out-of-line call alone does not fence arithmetic: without
+// -frounding-math the compiler may evaluate floating-point operations under
+// the default rounding at compile time, or move them across the set and
+// restore calls. Every unit that makes a scope is therefore built with
+// -frounding-math (see signal/primitives/CMakeLists.txt); GCC announces the
+// flag with __ROUNDING_MATH__, and a unit built without it gets a compile
+// error where it makes a scope.
+#if defined(__GNUC__) && !defined(__clang__) && !defined(__ROUNDING_MATH__)
+#define KESTRUNE_NEEDS_ROUNDING_MATH \
+  [[deprecated("build the unit that makes a NearestRoundingScope with -frounding-math")]]
+#else
+#define KESTRUNE_NEEDS_ROUNDING_MATH
+#endif
+class KESTRUNE_NEEDS_ROUNDING_MATH NearestRoundingScope {
  public:
   explicit NearestRoundingScope(bool active)
       : active_(active), saved_(active ? SseSetRoundingBits(kSseRoundNearest) : 0) {}

@@ -285,9 +285,11 @@ PrimitiveStatus DivComplexKernel(const std::complex<double>* src, const std::com
     const long double ar = src2[i].real();
     const long double ai = src2[i].imag();
     // a / b = a * conj(b) / |b|^2. In the extended format |b|^2 of any
-    // non-zero finite double b is a normal non-zero number.
+    // non-zero finite double b is a normal non-zero number. A divisor with a
+    // NaN part (or an infinite part beside a NaN) has no magnitude to divide
+    // by: like (0, 0) it gets the zero-divisor NaNs and the warning.
     const long double d = bi * bi + br * br;
-    if (d == 0.0L) {
+    if (d == 0.0L || std::isnan(d)) {
       dst[i] = {DivisionNaN(), DivisionNaN()};
       status = StatusZeroDivisor;
       continue;

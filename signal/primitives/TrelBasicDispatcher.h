@@ -59,8 +59,9 @@ PrimitiveStatus VectorDivDoubleInPlacePortable(const double* src, double* srcDst
 // Complex (real part first). Add and subtract check the count first and then
 // run the double primitive on 2 * len doubles, which checks the pointers.
 // Multiply and divide form their intermediates in extended precision (long
-// double). Divide: a divisor (0, 0) stores (NaN, NaN) and gives
-// StatusZeroDivisor.
+// double). Divide: a divisor (0, 0), and a divisor whose squared magnitude
+// is NaN (a NaN part), stores the NaN 0xFFF8000000000000 in both parts and
+// gives StatusZeroDivisor.
 PrimitiveStatus VectorAddComplexInPlacePortable(const std::complex<double>* src,
                                                 std::complex<double>* srcDst, std::int32_t len);
 PrimitiveStatus VectorSubComplexInPlacePortable(const std::complex<double>* src,

@@ -82,9 +82,9 @@ KESTRUNE_DECLARE_PRIMITIVE(RealFftFreeSpec);
 // they differ. workBuf: null, or work space of the spec's `workBytes` bytes
 // from its first 16-byte boundary on (up to 15 bytes more); with null the
 // call allocates and frees the work space itself when the order needs any
-// (orders 13 and up). The size of workBuf is not checked. The call keeps the
-// twiddles of its stages in scratch on the caller's stack: 16 KiB up to
-// order 12, up to about 80 KiB at the largest orders.
+// (orders 13 and up). The size of workBuf is not checked. The stages read
+// their twiddles in place from the spec's tables, so beyond the work space
+// the call needs only a few hundred bytes of stack, whatever the order.
 // Results, checked in this order: spec null -8; spec id wrong -17; src null
 // -8; dst null -8; work block not allocated -9 (dst untouched); else 0.
 PrimitiveStatus RealFftForwardPortable(const double* src, double* dst, const RealFftSpec* spec,

@@ -160,7 +160,7 @@ TEST(BufferAccessTest, BlockOperandOfAnotherKindIsRefused) {
       call();
       ADD_FAILURE() << "no exception";
     } catch (const EInvalidCast& e) {
-      EXPECT_EQ(e.Message(), "Interface not supported");
+      EXPECT_EQ(e.Message(), "Interface non supportée");
     }
   }
   EXPECT_EQ(std::vector<std::uint8_t>(bytes->GetData(), bytes->GetData() + 3),

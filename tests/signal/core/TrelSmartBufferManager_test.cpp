@@ -222,7 +222,7 @@ TEST_F(SmartBlockStoreTest, ExhaustedMemoryRaisesAndKeepsTheStoreConsistent) {
     Create<TTrelSmartMemoryBuffer>(1u << 30);
   } catch (const EOutOfMemory& e) {
     raised = true;
-    EXPECT_EQ(e.Message(), "Out of memory");
+    EXPECT_EQ(e.Message(), "Mémoire insuffisante");
   }
   ASSERT_EQ(setrlimit(RLIMIT_AS, &saved), 0);
 

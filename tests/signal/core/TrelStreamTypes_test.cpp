@@ -483,7 +483,7 @@ TEST_F(TrelStreamPinsTest, DispatchRealRefusesBuffersWithoutAFirstRealSample) {
   };
   const Row rows[] = {
       {"EmptyRealBuffer", TTrelRealBuffer::CreateEmpty(), "Index out of rabge = 0"},
-      {"IntegerBuffer", TTrelIntegerBuffer::CreateCount(2), "Interface not supported"},
+      {"IntegerBuffer", TTrelIntegerBuffer::CreateCount(2), "Interface non supportée"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

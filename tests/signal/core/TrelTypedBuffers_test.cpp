@@ -535,7 +535,7 @@ TEST(BlockBufferTest, ZeroDivisorRaisesAtItsElement) {
     x->Divide(divisor.get());
     ADD_FAILURE() << "no exception";
   } catch (const EDivByZero& e) {
-    EXPECT_EQ(e.Message(), "Division by zero");
+    EXPECT_EQ(e.Message(), "Division par zéro");
   }
   EXPECT_EQ(Contents(x->GetData(), 4), (std::vector<std::uint8_t>{10, 50, 9, 9}));
   x->Fill(7);

@@ -345,6 +345,38 @@ TEST(ComplexArithmeticTest, DivideHandlesZeroAndExtremeDivisors) {
   EXPECT_EQ(value[0], C(2.0, 0.0));
 }
 
+// A divisor whose squared magnitude is NaN is treated as a zero divisor: both
+// parts take the division NaN and the call warns; an infinite magnitude is
+// not a zero divisor.
+TEST(ComplexArithmeticTest, DivideByNaNMagnitudeWarnsLikeZero) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    const char* name;
+    C dividend, divisor;
+    bool zeroDivisor;
+  } rows[] = {
+      {"nan_real_part", {1.0, 1.0}, {nan, 1.0}, true},
+      {"nan_imaginary_part", {1.0, 1.0}, {1.0, nan}, true},
+      {"both_parts_nan", {1.0, 1.0}, {nan, nan}, true},
+      {"infinite_beside_nan", {1.0, 1.0}, {inf, nan}, true},
+      {"infinite_magnitude_is_no_zero_divisor", {1.0, 1.0}, {inf, 0.0}, false},
+      {"nan_dividend_alone_is_no_zero_divisor", {nan, 1.0}, {2.0, 0.0}, false},
+  };
+  for (const auto& row : rows) {
+    const C divisors[2] = {row.divisor, {0.0, 2.0}};
+    C values[2] = {row.dividend, {0.0, 4.0}};
+    EXPECT_EQ(VectorDivComplexInPlace(divisors, values, 2),
+              row.zeroDivisor ? StatusZeroDivisor : StatusOk)
+        << row.name;
+    if (row.zeroDivisor) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(values[0].real()), kDivisionNaN) << row.name;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(values[0].imag()), kDivisionNaN) << row.name;
+    }
+    EXPECT_EQ(values[1], C(2.0, 0.0)) << row.name;  // the next element is still divided
+  }
+}
+
 // ---- uint8 scaled: exhaustive over all 65536 input pairs --------------------------
 
 struct UInt8OpRow {
