@@ -126,7 +126,8 @@ std::string TrimFloatText(std::string_view text, int digits) {
 }
 
 std::string ExpandLabelMacros(std::string_view text, std::string_view defaultText,
-                              const std::function<std::optional<std::string>(char)>& macro) {
+                              const std::function<std::optional<std::string>(char)>& macro,
+                              bool defaultMacro) {
   std::string result;
   // Expands one template; `insideDefault` stops a default from being
   // inserted into itself.
@@ -143,7 +144,7 @@ std::string ExpandLabelMacros(std::string_view text, std::string_view defaultTex
         c = static_cast<char>(c - 'a' + 'A');
       if (c == '%') {
         result += '%';
-      } else if (c == 'D') {
+      } else if (c == 'D' && defaultMacro) {
         if (!insideDefault && !self(defaultText, true, self))
           return false;
       } else if (std::optional<std::string> piece = macro(c)) {

@@ -57,8 +57,10 @@ std::string TrimFloatText(std::string_view text, int digits);
 // holds "%D" cannot loop); any other "%<c>" asks `macro` for the upper-cased
 // letter and gives its text, or nothing when it has none; a "%" at the very
 // end ends the result before it.
+// With `defaultMacro` false, "%D" is an unknown macro like any other.
 std::string ExpandLabelMacros(std::string_view text, std::string_view defaultText,
-                              const std::function<std::optional<std::string>(char)>& macro);
+                              const std::function<std::optional<std::string>(char)>& macro,
+                              bool defaultMacro = true);
 
 // Where the value axis runs across a rectangle, for PixelToValue.
 struct TTrelValueAxisSpan {
