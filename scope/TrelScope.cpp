@@ -435,7 +435,14 @@ TTrelScope::TTrelScope(TComponent* owner) : TTrelDataChart(owner) {
 
 void TTrelScope::AfterConstruction() {
   inherited::AfterConstruction();
-  channels_->Add();
+  // A scope made by a stored description gets its channels from there: a
+  // default channel's pin would take the first place among the input pins
+  // and shift the stored links by one.
+  TComponent* owner = Owner();
+  const bool ownerReading = owner != nullptr && (owner->ComponentState().Contains(csReading) ||
+                                                 owner->ComponentState().Contains(csLoading));
+  if (!ownerReading)
+    channels_->Add();
 }
 
 void TTrelScope::BeforeDestruction() {
@@ -450,6 +457,8 @@ TTrelScope::~TTrelScope() {
 }
 
 void TTrelScope::Loaded() {
+  if (channels_->Count() == 0)
+    channels_->Add();  // a description without channels: the one a new scope has
   inherited::Loaded();
   if (y_axis_->GetMin() == y_axis_->GetMax())
     y_axis_->SetMin(-y_axis_->GetMax());
