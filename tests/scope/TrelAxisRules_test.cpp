@@ -2,6 +2,9 @@
 // tick walk, label digits and the X axis's unit captions.
 #include "scope/TrelAxisRules.h"
 
+#include "platform/rtl/SysUtils.h"
+#include "scope/TrelScopeRoutines.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -52,6 +55,27 @@ TEST(TrelAxisRulesTest, MappingPutsTheRangeEndsOnTheDataViewEdges) {
   EXPECT_GT(PlaceValue(-1.7e308, tiny, kBottom, false), kBottom);
   EXPECT_EQ(ScaledToPixelUnits(std::nan("")), std::numeric_limits<std::int32_t>::min());
   EXPECT_EQ(ScaledToPixelUnits(2.5), 2);
+}
+
+TEST(TrelAxisRulesTest, PixelToValueInvertsTheMappingWithinAPixel) {
+  struct Case {
+    double min, max;
+    bool reversed, log;
+    int pixels;  // how far the value read back may place
+  };
+  // The logarithmic inverse counts its zero from the whole extent, the
+  // mapping from the inner one: near the ends they part by up to 3 pixels.
+  for (const Case& c : {Case{-1000, 1000, false, false, 1}, Case{0, 990, true, false, 1},
+                        Case{-3, 250, false, false, 1}, Case{-1000, 1000, false, true, 3}}) {
+    const TTrelAxisMapping m = AxisMapping(c.max, c.min, kSize, false, c.reversed, c.log);
+    const TTrelValueAxisSpan span{kTop, kBottom, c.reversed, c.log};
+    for (double v = c.min; v <= c.max; v += (c.max - c.min) / 37.0) {
+      const std::int32_t p = PlaceValue(v, m, kBottom, c.log);
+      const double back = PixelToValueOnSpan(p, span, c.max, c.min);
+      EXPECT_LE(std::abs(PlaceValue(back, m, kBottom, c.log) - p), c.pixels)
+          << c.min << ".." << c.max << " at " << v;
+    }
+  }
 }
 
 TEST(TrelAxisRulesTest, AutomaticStep) {
@@ -228,6 +252,19 @@ TEST(TrelAxisRulesTest, LabelDigitsAndText) {
     const int digits = AxisLabelDigits(c.precision, c.fixed, c.high, c.low);
     EXPECT_EQ(AxisLabelText(c.value, digits, c.fixed, c.precision), c.text);
   }
+}
+
+TEST(TrelAxisRulesTest, LabelsOfVeryLargeValuesAndTheUsersSeparator) {
+  // Format writes 1e20 in exponent form with 15 significant digits; a fixed
+  // precision keeps Precision of them and drops the exponent's zeros.
+  EXPECT_EQ(AxisLabelText(1e20, 3, true, 3), "1.000E20");
+  EXPECT_EQ(AxisLabelText(-2.5e18, 2, true, 2), "-2.50E18");
+  EXPECT_EQ(AxisLabelText(1e20, 3, false, 3), "1.00000000000000E020");
+  EXPECT_EQ(AxisLabelText(123456789012345.0, 0, true, 3), "123456789012345");
+  const char saved = DecimalSeparator.exchange(',');
+  EXPECT_EQ(AxisLabelText(2.5, 1, false, 3), "2,5");
+  EXPECT_EQ(AxisLabelText(1e20, 1, true, 1), "1,0E20");
+  DecimalSeparator = saved;
 }
 
 TEST(TrelAxisRulesTest, UnitExponentsAndCaptions) {
