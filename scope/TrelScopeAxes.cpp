@@ -387,6 +387,22 @@ void TTrelDisplayAxis::MouseMove(TShiftState shift, int x, int y) {
     Invalidate();
   }
   last_mouse_ = {x, y};
+  if (dragging_ && chart_->IsZoomed())
+    DragTo(x, y);
+}
+
+void TTrelDisplayAxis::MouseDown(TMouseButton button, TShiftState, bool inRect, int x, int y) {
+  if (button != mbLeft || !inRect)
+    return;
+  dragging_ = true;
+  drag_start_ = {x, y};
+  drag_min_ = RangeMin();
+  drag_max_ = RangeMax();
+}
+
+void TTrelDisplayAxis::MouseUp(TMouseButton button, TShiftState, bool, int, int) {
+  if (button == mbLeft)
+    dragging_ = false;
 }
 
 void TTrelDisplayAxis::MouseEnter() {
@@ -522,6 +538,32 @@ void TTrelScopeYAxis::ZoomIn() {
 
 void TTrelScopeYAxis::ZoomOut() {
   chart_->ZoomByFactors(true, 1.0, 2.0);
+}
+
+void TTrelScopeYAxis::DragTo(int x, int y) {
+  TTrelScopeDataView* view = chart_->GetDataView();
+  const bool vertical = chart_->IsVertical();
+  const double length = vertical ? view->GetWidth() : view->GetHeight();
+  if (length == 0.0)
+    return;
+  double d = vertical ? drag_start_.X - x : drag_start_.Y - y;
+  if (GetReversed())
+    d = -d;
+  const double delta = (LabelMax() - LabelMin()) * d / length;
+  if (!std::isfinite(delta))
+    return;
+  zoom_min_ = drag_min_ - delta;
+  zoom_max_ = drag_max_ - delta;
+  ClearCache();
+  chart_->DoZoomChanged(zoZoom);
+}
+
+void TTrelScopeYAxis::MouseWheelDown(TShiftState, TPoint point) {
+  chart_->ZoomAtPoint(point, 1.0, 1.1);
+}
+
+void TTrelScopeYAxis::MouseWheelUp(TShiftState, TPoint point) {
+  chart_->ZoomAtPoint(point, 1.0, 0.9);
 }
 
 bool TTrelScopeYAxis::HasScalingChannel(int minSamples) {
@@ -926,6 +968,35 @@ void TTrelScopeXAxis::ZoomIn() {
 
 void TTrelScopeXAxis::ZoomOut() {
   chart_->ZoomByFactors(true, 2.0, 1.0);
+}
+
+void TTrelScopeXAxis::DragTo(int x, int y) {
+  TTrelScopeDataView* view = chart_->GetDataView();
+  const bool vertical = chart_->IsVertical();
+  const double length = vertical ? view->GetHeight() : view->GetWidth();
+  if (length == 0.0)
+    return;
+  const double moved = vertical ? y - drag_start_.Y : x - drag_start_.X;
+  double delta = (drag_max_ - drag_min_) * moved / length;
+  if (!std::isfinite(delta))
+    return;
+  // Never past the data's ends.
+  if (drag_min_ - delta < DataMin())
+    delta = drag_min_ - DataMin();
+  if (drag_max_ - delta > DataMax())
+    delta = drag_max_ - DataMax();
+  zoom_min_ = drag_min_ - delta;
+  zoom_max_ = drag_max_ - delta;
+  ClearCache();
+  chart_->DoZoomChanged(zoZoom);
+}
+
+void TTrelScopeXAxis::MouseWheelDown(TShiftState, TPoint point) {
+  chart_->ZoomAtPoint(point, 1.1, 1.0);
+}
+
+void TTrelScopeXAxis::MouseWheelUp(TShiftState, TPoint point) {
+  chart_->ZoomAtPoint(point, 0.9, 1.0);
 }
 
 int TTrelScopeXAxis::GetFirstSample() {

@@ -181,6 +181,9 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   void Paint(const TTrelPaintContext& context) override;
   void PaintSkipped(const TTrelPaintContext& context) override;
   void MouseMove(TShiftState shift, int x, int y) override;
+  // A left press inside the strip starts a drag of the zoomed range.
+  void MouseDown(TMouseButton button, TShiftState shift, bool inRect, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, bool inRect, int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
   void Invalidate() override;
@@ -199,6 +202,13 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   void PartChanged(TObject*) { SettingsChanged(); }
   void LabelChanged(TObject*);
   void FontChanged(TObject*) { TicksChanged(); }
+  // Moves the zoom window by a drag from the start position to (x, y);
+  // called only while the chart is zoomed.
+  virtual void DragTo(int x, int y) = 0;
+  bool dragging_ = false;
+  TPoint drag_start_{};
+  double drag_min_ = 0.0;
+  double drag_max_ = 0.0;
 
   TColor color_ = clWhite;
   TFont* font_;
@@ -237,6 +247,8 @@ class TTrelScopeYAxis : public TTrelDisplayAxis {
   void SetReversed(bool v) override;
   double WalkHigh() override { return RangeMax(); }
   double WalkLow() override { return RangeMin(); }
+  void MouseWheelDown(TShiftState shift, TPoint point) override;
+  void MouseWheelUp(TShiftState shift, TPoint point) override;
 
   double GetMin() const { return min_; }
   void SetMin(double v);
@@ -262,6 +274,7 @@ class TTrelScopeYAxis : public TTrelDisplayAxis {
   double Compute(TTrelAxisQuantity q) override;
 
  private:
+  void DragTo(int x, int y) override;
   void ReadMinMax(TReader* reader);
   void WriteMinMax(TWriter* writer);
   void ReadAutoScale(TReader* reader);
@@ -305,6 +318,8 @@ class TTrelScopeXAxis : public TTrelDisplayAxis {
   double GetMajorStep() override;
   double WalkHigh() override { return LabelMax(); }
   double WalkLow() override { return LabelMin(); }
+  void MouseWheelDown(TShiftState shift, TPoint point) override;
+  void MouseWheelUp(TShiftState shift, TPoint point) override;
 
   // The visible sample window.
   int GetFirstSample();
@@ -334,6 +349,7 @@ class TTrelScopeXAxis : public TTrelDisplayAxis {
   double Compute(TTrelAxisQuantity q) override;
 
  private:
+  void DragTo(int x, int y) override;
   void ValueChanged(TObject*);
   void MaxSampleChanged(TObject*) { RedrawChart(); }
   void UnitScaleChanged(TObject*);

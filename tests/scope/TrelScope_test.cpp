@@ -495,3 +495,59 @@ TEST_F(TrelScopeHoverTest, LeavingTheTraceFiresOnLeaveChannelOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dragging the axes' strips moves a zoomed range; the X axis stops at the
+// data's ends.
+class TrelScopeAxisDragTest : public ScopeFixture {
+ protected:
+  void SetUp() override {
+    ScopeFixture::SetUp();
+    FixScales(1024, -1000, 1000);
+    scope_->GetTitle()->SetVisible(false);
+    scope_->SetBounds(0, 0, 400, 300);
+    scope_->PaintTo();  // lays the views out
+  }
+  void Drag(TTrelDisplayView* strip, int dx, int dy) {
+    const TRect r = strip->Rect();
+    const int x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+    scope_->MouseMove(0, x, y);
+    scope_->MouseDown(mbLeft, 0, x, y);
+    scope_->MouseMove(0, x + dx, y + dy);
+    scope_->MouseUp(mbLeft, 0, x + dx, y + dy);
+  }
+};
+
+TEST_F(TrelScopeAxisDragTest, TheXAxisMovesTheZoomWindowAndStopsAtTheData) {
+  TTrelScopeXAxis* x = scope_->GetXAxis();
+  Drag(x, 50, 0);  // not zoomed: nothing moves
+  EXPECT_DOUBLE_EQ(x->RangeMin(), 0.0);
+  EXPECT_DOUBLE_EQ(x->RangeMax(), 1024.0);
+  x->SetZoomWindow(false, 256.0, 768.0);  // the middle half
+  const int width = scope_->GetDataView()->GetWidth();
+  ASSERT_EQ(width % 4, 0) << "a quarter of the data view in whole pixels";
+  Drag(x, width / 4, 0);
+  EXPECT_DOUBLE_EQ(x->RangeMin(), 128.0);  // left by a quarter of the window
+  EXPECT_DOUBLE_EQ(x->RangeMax(), 640.0);
+  Drag(x, width, 0);
+  EXPECT_DOUBLE_EQ(x->RangeMin(), 0.0);  // never past DataMin
+  EXPECT_DOUBLE_EQ(x->RangeMax(), 512.0);
+}
+
+TEST_F(TrelScopeAxisDragTest, TheYAxisMovesItsWindowOnlyWhileZoomed) {
+  TTrelScopeYAxis* y = scope_->GetYAxis();
+  Drag(y, 0, 20);
+  EXPECT_DOUBLE_EQ(y->RangeMin(), -1000.0);
+  y->SetZoomWindow(false, -500.0, 500.0);
+  const double height = scope_->GetDataView()->GetHeight();
+  Drag(y, 0, 20);  // downwards: the window moves up in value
+  const double d = 1000.0 * 20.0 / height;
+  EXPECT_NEAR(y->RangeMin(), -500.0 + d, 1e-9);
+  EXPECT_NEAR(y->RangeMax(), 500.0 + d, 1e-9);
+  y->SetReversed(true);
+  Drag(y, 0, 20);  // reversed: back again
+  EXPECT_NEAR(y->RangeMin(), -500.0, 1e-9);
+}
+
+}  // namespace
