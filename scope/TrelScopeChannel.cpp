@@ -648,6 +648,75 @@ double TTrelScopeChannel::GetHitDistance(int x, int y, TPoint& hitPoint, double&
   return result;
 }
 
+void TTrelScopeChannel::ForEachLevelCrossing(double level, const TTrelCrossingCallback& callback,
+                                             void* context) {
+  const std::int32_t n = std::min(DisplayedY()->GetCount(), pixel_y_->GetCount());
+  if (n < 2 || pixel_x_->GetCount() < n)
+    return;
+  const bool log = scope_->GetYAxis()->GetLogarithmic();
+  auto value = [&](std::int32_t i) {
+    const double v = DisplayedY()->GetData()[i];
+    return log ? SignedLog10(v) : v;
+  };
+  const double target = log ? SignedLog10(level) : level;
+  TTrelScopeXAxis* xAxis = scope_->GetXAxis();
+  const std::int32_t* px = pixel_x_->GetData();
+  const std::int32_t* py = pixel_y_->GetData();
+  for (std::int32_t i = 0; i + 1 < n; ++i) {
+    const double a = value(i), b = value(i + 1);
+    const TPoint pa = ScreenPoint(px[i], py[i]), pb = ScreenPoint(px[i + 1], py[i + 1]);
+    if (a < target && target < b) {
+      const double t = (target - a) / (b - a);
+      callback(context, Add32(pa.X, RoundSaturated((pb.X - static_cast<double>(pa.X)) * t)), target,
+               xAxis->SamplesToAxis(i + t),
+               Add32(Add32(pa.Y, RoundSaturated((pb.Y - static_cast<double>(pa.Y)) * t)), -1));
+    } else if (a > target && target > b) {
+      const double t = (target - b) / (a - b);
+      callback(context, Add32(pb.X, RoundSaturated((pa.X - static_cast<double>(pb.X)) * t)), target,
+               xAxis->SamplesToAxis(i + 1 - t),
+               Add32(Add32(pb.Y, RoundSaturated((pa.Y - static_cast<double>(pb.Y)) * t)), -1));
+    } else if (a == target) {
+      callback(context, pa.X, target, xAxis->SamplesToAxis(i), pa.Y);
+    }
+  }
+}
+
+void TTrelScopeChannel::ForEachPositionCrossing(double position,
+                                                const TTrelCrossingCallback& callback,
+                                                void* context) {
+  const std::int32_t n = std::min({ScaledX()->GetCount(), DisplayedY()->GetCount(),
+                                   pixel_y_->GetCount(), pixel_x_->GetCount()});
+  if (n < 2)
+    return;
+  const double* xs = ScaledX()->GetData();
+  const double* ys = DisplayedY()->GetData();
+  const std::int32_t* px = pixel_x_->GetData();
+  const std::int32_t* py = pixel_y_->GetData();
+  TTrelScopeYAxis* yAxis = scope_->GetYAxis();
+  const bool log = yAxis->GetLogarithmic();
+  for (std::int32_t i = 0; i + 1 < n; ++i) {
+    const TPoint pa = ScreenPoint(px[i], py[i]), pb = ScreenPoint(px[i + 1], py[i + 1]);
+    double t;
+    if (xs[i] < position && position < xs[i + 1])
+      t = (position - xs[i]) / (xs[i + 1] - xs[i]);
+    else if (xs[i] > position && position > xs[i + 1])
+      t = (xs[i] - position) / (xs[i] - xs[i + 1]);
+    else if (xs[i] == position) {
+      callback(context, pa.X, position, ys[i], pa.Y);
+      continue;
+    } else {
+      continue;
+    }
+    const TPoint p{Add32(pa.X, RoundSaturated((pb.X - static_cast<double>(pa.X)) * t)),
+                   Add32(pa.Y, RoundSaturated((pb.Y - static_cast<double>(pa.Y)) * t))};
+    double v = ys[i] + (ys[i + 1] - ys[i]) * t;
+    if (log)
+      v = scope_->PixelToValue(scope_->IsVertical() ? p.X : p.Y, scope_->GetDataView()->Rect(),
+                               yAxis->RangeMax(), yAxis->RangeMin());
+    callback(context, p.X, position, v, p.Y);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Collection
 

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/classes/Types.h"
@@ -29,6 +30,11 @@
 
 class TTrelScope;
 class TTrelScopeChannels;
+
+// A place where a drawn trace meets a level or a position: (context, screen
+// x, the level or position, the value there, screen y).
+using TTrelCrossingCallback =
+    std::function<void(void* context, int x, double levelOrPosition, double value, int y)>;
 
 // Two doubles: a position in axis units.
 struct TTrelRealPoint {
@@ -179,6 +185,12 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
   void DrawMouseHitPoint(TCanvas* canvas);
   double GetHitDistance(int x, int y, TPoint& hitPoint, double& fraction, int& beginIndex,
                         int& endIndex) override;
+  // Every place where the drawn trace crosses the horizontal `level`
+  // (reporting the X value there) or the vertical `position` in X-axis
+  // units (reporting the Y value there); uses the last drawing's pixels.
+  void ForEachLevelCrossing(double level, const TTrelCrossingCallback& callback, void* context);
+  void ForEachPositionCrossing(double position, const TTrelCrossingCallback& callback,
+                               void* context);
 
  private:
   void DrawTrace(TCanvas* canvas, bool highlighted, const TRect& plot, std::int32_t offset);

@@ -551,3 +551,48 @@ TEST_F(TrelScopeAxisDragTest, TheYAxisMovesItsWindowOnlyWhileZoomed) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Crossing {
+  double at;
+  double value;
+};
+
+class TrelScopeCrossingTest : public scopetest::ScopeFixture {
+ protected:
+  std::vector<Crossing> Levels(double level) {
+    std::vector<Crossing> out;
+    Channel(0)->ForEachLevelCrossing(
+        level,
+        [&](void*, int, double l, double v, int) {
+          out.push_back({l, v});
+        },
+        nullptr);
+    return out;
+  }
+};
+
+TEST_F(TrelScopeCrossingTest, LevelCrossingsReportTheirSamplePositions) {
+  FixScales(2, -10, 10);
+  HideViews();
+  scope_->SetBounds(0, 0, 200, 100);
+  producer_->Send(0, {0.0, 2.0, 0.0});
+  Refresh();
+  // Rising at position 0.5, falling at 1.5 (X axis units are samples here).
+  std::vector<Crossing> got = Levels(1.0);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_DOUBLE_EQ(got[0].value, 0.5);
+  EXPECT_DOUBLE_EQ(got[1].value, 1.5);
+  // A sample exactly at the level reports once, for that sample.
+  got = Levels(2.0);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_DOUBLE_EQ(got[0].value, 1.0);
+  // A position between samples 0 and 1 gives the interpolated value.
+  std::vector<double> values;
+  Channel(0)->ForEachPositionCrossing(
+      0.25, [&](void*, int, double, double v, int) { values.push_back(v); }, nullptr);
+  EXPECT_EQ(values, (std::vector<double>{0.5}));
+}
+
+}  // namespace
