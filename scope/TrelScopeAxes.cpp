@@ -96,13 +96,8 @@ void TTrelDisplayAxis::SettingsChanged() {
 
 double TTrelDisplayAxis::Cached(TTrelAxisQuantity q) {
   std::optional<double>& slot = cache_[static_cast<int>(q)];
-  if (!slot) {
-    const double value = Compute(q);
-    // A shift of the tick origin is told before the new value is kept.
-    const std::optional<double> old = slot;
-    slot = value;
-    (void)old;
-  }
+  if (!slot)
+    slot = Compute(q);
   return *slot;
 }
 
@@ -133,6 +128,43 @@ int TTrelDisplayAxis::FarEdge() {
 
 TTrelAxisMapping TTrelDisplayAxis::GetMapping(double max, double min) {
   return AxisMapping(max, min, GetPixelLength(), !IsYAxis(), GetReversed(), IsLogarithmic());
+}
+
+void TTrelDisplayAxis::SetZoomWindowDirect(double a, double b) {
+  zoom_min_ = std::min(a, b);
+  zoom_max_ = std::max(a, b);
+  if (zoom_max_ < zoom_min_ + 0.0001)
+    zoom_max_ = zoom_min_ + 0.0001;
+  InvalidateStep();
+  ClearCache();
+}
+
+void TTrelDisplayAxis::SetZoomWindow(bool pushHistory, double a, double b) {
+  if (pushHistory)
+    chart_->PushZoomHistory(false);
+  SetZoomWindowDirect(a, b);
+  chart_->SetZoomedFlag(true);
+  chart_->Invalidate();
+  chart_->DoZoomChanged(zoZoom);
+}
+
+void TTrelDisplayAxis::GetZoomWindow(double& min, double& max) {
+  min = zoom_min_;
+  max = zoom_max_;
+}
+
+void TTrelDisplayAxis::ZoomIn() {
+  if (IsYAxis())
+    chart_->ZoomByFactors(true, 1.0, 0.5);
+  else
+    chart_->ZoomByFactors(true, 0.5, 1.0);
+}
+
+void TTrelDisplayAxis::ZoomOut() {
+  if (IsYAxis())
+    chart_->ZoomByFactors(true, 1.0, 2.0);
+  else
+    chart_->ZoomByFactors(true, 2.0, 1.0);
 }
 
 void TTrelDisplayAxis::SetColor(TColor v) {
@@ -509,37 +541,6 @@ void TTrelScopeYAxis::SetReversed(bool v) {
   inherited::SetReversed(v);
 }
 
-void TTrelScopeYAxis::SetZoomWindowDirect(double a, double b) {
-  zoom_min_ = std::min(a, b);
-  zoom_max_ = std::max(a, b);
-  if (zoom_max_ < zoom_min_ + 0.0001)
-    zoom_max_ = zoom_min_ + 0.0001;
-  InvalidateStep();
-  ClearCache();
-}
-
-void TTrelScopeYAxis::SetZoomWindow(bool pushHistory, double a, double b) {
-  if (pushHistory)
-    chart_->PushZoomHistory(false);
-  SetZoomWindowDirect(a, b);
-  chart_->SetZoomedFlag(true);
-  chart_->Invalidate();
-  chart_->DoZoomChanged(zoZoom);
-}
-
-void TTrelScopeYAxis::GetZoomWindow(double& min, double& max) {
-  min = zoom_min_;
-  max = zoom_max_;
-}
-
-void TTrelScopeYAxis::ZoomIn() {
-  chart_->ZoomByFactors(true, 1.0, 0.5);
-}
-
-void TTrelScopeYAxis::ZoomOut() {
-  chart_->ZoomByFactors(true, 1.0, 2.0);
-}
-
 void TTrelScopeYAxis::DragTo(int x, int y) {
   TTrelScopeDataView* view = chart_->GetDataView();
   const bool vertical = chart_->IsVertical();
@@ -874,16 +875,10 @@ double TTrelScopeXAxis::Compute(TTrelAxisQuantity q) {
       const double v = DataMax();
       return chart_->IsZoomed() && zoom_max_ < v ? zoom_max_ : v;
     }
-    case TTrelAxisQuantity::TickMin: {
-      double v;
+    case TTrelAxisQuantity::TickMin:
       if (manual || !min_->GetTick()->GetAutoScale())
-        v = min_->GetTick()->GetValue();
-      else
-        v = min_->GetAutoScale() ? DataMin() : min_->GetValue();
-      const std::optional<double>& old = cache_[static_cast<int>(TTrelAxisQuantity::TickMin)];
-      (void)old;
-      return v;
-    }
+        return min_->GetTick()->GetValue();
+      return min_->GetAutoScale() ? DataMin() : min_->GetValue();
     case TTrelAxisQuantity::TickMax:
       if (manual || !max_->GetTick()->GetAutoScale())
         return max_->GetTick()->GetValue();
@@ -937,37 +932,6 @@ void TTrelScopeXAxis::ClearCache() {
 void TTrelScopeXAxis::TickMinShifted(double delta) {
   zoom_min_ += delta;
   zoom_max_ += delta;
-}
-
-void TTrelScopeXAxis::SetZoomWindowDirect(double a, double b) {
-  zoom_min_ = std::min(a, b);
-  zoom_max_ = std::max(a, b);
-  if (zoom_max_ < zoom_min_ + 0.0001)
-    zoom_max_ = zoom_min_ + 0.0001;
-  InvalidateStep();
-  ClearCache();
-}
-
-void TTrelScopeXAxis::SetZoomWindow(bool pushHistory, double a, double b) {
-  if (pushHistory)
-    chart_->PushZoomHistory(false);
-  SetZoomWindowDirect(a, b);
-  chart_->SetZoomedFlag(true);
-  chart_->Invalidate();
-  chart_->DoZoomChanged(zoZoom);
-}
-
-void TTrelScopeXAxis::GetZoomWindow(double& min, double& max) {
-  min = zoom_min_;
-  max = zoom_max_;
-}
-
-void TTrelScopeXAxis::ZoomIn() {
-  chart_->ZoomByFactors(true, 0.5, 1.0);
-}
-
-void TTrelScopeXAxis::ZoomOut() {
-  chart_->ZoomByFactors(true, 2.0, 1.0);
 }
 
 void TTrelScopeXAxis::DragTo(int x, int y) {

@@ -126,8 +126,15 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
 
   // The mapping of max..min on this axis (Part of the value-to-pixel rule).
   virtual TTrelAxisMapping GetMapping(double max, double min);
-  virtual void ZoomIn() {}
-  virtual void ZoomOut() {}
+  // The axis toolbar's buttons: the chart zooms this axis by 0.5 or 2.0.
+  virtual void ZoomIn();
+  virtual void ZoomOut();
+  // The window (min(a, b), max(a, b), at least 0.0001 wide), with a history
+  // entry when asked; sets the chart's zoomed flag and notifies.
+  void SetZoomWindow(bool pushHistory, double a, double b) override;
+  void GetZoomWindow(double& min, double& max) override;
+  // The chart's own zoom operations: the window without history or flag.
+  void SetZoomWindowDirect(double a, double b);
   virtual void TickMinShifted(double delta) { (void)delta; }
   virtual void TickMaxShifted(double delta) { (void)delta; }
   virtual std::string GetTitle() { return axis_label_->GetText(); }
@@ -238,12 +245,6 @@ class TTrelScopeYAxis : public TTrelDisplayAxis {
   bool RunsVertically() override;
   int GetPixelLength() override;
   bool IsLogarithmic() override { return logarithmic_; }
-  void SetZoomWindow(bool pushHistory, double a, double b) override;
-  void GetZoomWindow(double& min, double& max) override;
-  // The chart's own zoom operations: the window without history.
-  void SetZoomWindowDirect(double a, double b);
-  void ZoomIn() override;
-  void ZoomOut() override;
   void SetReversed(bool v) override;
   double WalkHigh() override { return RangeMax(); }
   double WalkLow() override { return RangeMin(); }
@@ -307,11 +308,6 @@ class TTrelScopeXAxis : public TTrelDisplayAxis {
   int GetEndMargin() override;
   bool RunsVertically() override;
   int GetPixelLength() override;
-  void SetZoomWindow(bool pushHistory, double a, double b) override;
-  void GetZoomWindow(double& min, double& max) override;
-  void SetZoomWindowDirect(double a, double b);
-  void ZoomIn() override;
-  void ZoomOut() override;
   void ClearCache() override;
   void TickMinShifted(double delta) override;
   std::string GetTitle() override;

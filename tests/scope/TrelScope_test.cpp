@@ -596,3 +596,40 @@ TEST_F(TrelScopeCrossingTest, LevelCrossingsReportTheirSamplePositions) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrelScopeTraceTest, SymbolBoxesAndAnEmptyVisibleRange) {
+  // A point a sample's symbol box covers, right and bottom edges excluded.
+  Channel(1)->SetVisible(false);
+  Channel(0)->SetChannelMode(cmPoint);
+  producer_->Send(0, Constant(0.0, 1024));
+  Refresh();
+  const int px = Channel(0)->PixelX()->GetValue(512);
+  const int py = Channel(0)->PixelY()->GetValue(512);
+  TPoint hit;
+  double fraction = 1.0;
+  int begin = 0, end = 0;
+  EXPECT_EQ(Channel(0)->GetHitDistance(px + 1, py + 1, hit, fraction, begin, end), 0.0);
+  EXPECT_EQ(fraction, 0.0);
+  EXPECT_EQ(begin, end);
+  EXPECT_EQ(Channel(0)->GetHitDistance(px - 2, py - 2, hit, fraction, begin, end), 0.0);
+  // Columns sit about 0.37 pixels apart here, so the only boxes that can
+  // reach the row below are the sample's own: its bottom edge is outside.
+  EXPECT_EQ(Channel(0)->GetHitDistance(px, py + 2, hit, fraction, begin, end), 10000.0);
+
+  // A visible X range of 5 .. 5 maps as 4 .. 6: sample 4 at the left edge,
+  // sample 5 in the middle of a 201-pixel span.
+  producer_->Send(0, {0, 0, 0, 0, 0, 0});
+  scope_->GetXAxis()->GetMin()->SetAutoScale(true);
+  scope_->GetXAxis()->GetMax()->SetAutoScale(true);
+  scope_->UpdateData();
+  TBitmap* bitmap = Create<TBitmap>();
+  bitmap->SetSize(201, 100);
+  Channel(0)->DrawChannel(bitmap->Canvas(), {0, 0, 201, 100}, 1.0, 0, false, 5.0, 5.0);
+  EXPECT_EQ(Channel(0)->PixelX()->GetValue(4), 0);
+  EXPECT_EQ(Channel(0)->PixelX()->GetValue(5), 100);
+  bitmap->Free();
+}
+
+}  // namespace
