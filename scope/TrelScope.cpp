@@ -613,6 +613,12 @@ void TTrelScope::ResetHistory() {
   inherited::ResetHistory();
 }
 
+TTrelScopeMarkerGroup* TTrelScope::GetLastMarkerGroup() {
+  if (marker_groups_->Count() == 0)
+    return static_cast<TTrelScopeMarkerGroup*>(marker_groups_->Add());
+  return static_cast<TTrelScopeMarkerGroup*>(marker_groups_->Items(marker_groups_->Count() - 1));
+}
+
 void TTrelScope::SetVertical(bool v) {
   if (v == vertical_)
     return;

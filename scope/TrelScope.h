@@ -117,6 +117,8 @@ class TTrelDataDisplay : public TTrelControlStandIn {
   virtual bool DoMouseWheelUp(TShiftState shift, TPoint clientPos);
   virtual void KeyPress(char& key);
   bool MouseInsideControl() const { return mouse_inside_; }
+  // The control's cursor, leaving the one last given to Cursor as it is.
+  void SetControlCursor(TCursor cursor) { TTrelControlStandIn::SetCursor(cursor); }
 
   virtual TTrelScopeDataView* GetDataView() = 0;
 
@@ -264,6 +266,11 @@ class TTrelScope : public TTrelDataChart {
   void SetSizeLimit(std::uint32_t v);
   const std::atomic<std::uint32_t>& SizeLimitCell() const { return size_limit_; }
   void SetChannelDrawFlag(bool on) { channel_draw_ = on; }
+  // The last marker group, made when there is none.
+  TTrelScopeMarkerGroup* GetLastMarkerGroup();
+  // Every cursor re-applies its snapping (the cursors themselves come with
+  // their own feature: none exist yet).
+  void RefreshCursorPositions() {}
 
  private:
   TTrelScopeChannels* channels_ = nullptr;
