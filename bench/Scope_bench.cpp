@@ -84,10 +84,18 @@ void BM_ScopeRefresh(benchmark::State& state) {
   TBitmap* window = Create<TBitmap>();
   window->SetSize(377, 329);
   const TRect whole{0, 0, 377, 329};
+  // Heap allocations per part of the refresh, summed over the iterations.
+  std::uint64_t partNews[3] = {};
   auto refresh = [&] {
+    std::uint64_t before = BenchHeapAllocationCount();
     scope->UpdateAndRepaint();
+    std::uint64_t after = BenchHeapAllocationCount();
+    partNews[0] += after - before;
     scope->PaintTo();
+    before = BenchHeapAllocationCount();
+    partNews[1] += before - after;
     window->Canvas()->CopyRect(whole, scope->Picture()->Canvas(), whole);
+    partNews[2] += BenchHeapAllocationCount() - before;
   };
   // Warm-up: the first refreshes lay the views out and size the buffers.
   for (int k = 0; k < 4; ++k) {
@@ -95,6 +103,8 @@ void BM_ScopeRefresh(benchmark::State& state) {
       producer->pins_[c]->SendData(blocks[c][k & 1].get());
     refresh();
   }
+  for (std::uint64_t& n : partNews)
+    n = 0;
   std::uint64_t news = 0, storeBlocks = 0;
   int phase = 0;
   for (auto _ : state) {
@@ -114,6 +124,9 @@ void BM_ScopeRefresh(benchmark::State& state) {
   const double iterations = static_cast<double>(state.iterations());
   state.counters["heap_news"] = static_cast<double>(news) / iterations;
   state.counters["store_blocks"] = static_cast<double>(storeBlocks) / iterations;
+  state.counters["news_update"] = static_cast<double>(partNews[0]) / iterations;
+  state.counters["news_scene"] = static_cast<double>(partNews[1]) / iterations;
+  state.counters["news_copy"] = static_cast<double>(partNews[2]) / iterations;
   window->Free();
   owner->Free();
 }
