@@ -178,6 +178,7 @@ void TTrelScopeChannel::BeforeDestruction() {
       input_pin_->Free();
     input_pin_ = nullptr;
   }
+  scope_->GetDataView()->ForgetItem(this);
   scope_->SetFullRedraw();
   inherited::BeforeDestruction();
 }

@@ -100,6 +100,28 @@ TEST_F(TrelScopeIntakeTest, ALowerSizeLimitCutsTheWaitingSamplesToTheNewest) {
   EXPECT_EQ(Channel(0)->Data()->IncomingYValues(), (std::vector<double>{5, 6, 7, 8}));
 }
 
+TEST_F(TrelScopeIntakeTest, OnlyARealResizeAsksForANewLayout) {
+  scope_->SetBounds(0, 0, 300, 200);
+  scope_->PaintTo();
+  ASSERT_FALSE(scope_->FullRedrawPending());
+  scope_->SetBounds(10, 20, 300, 200);  // moved, same size
+  EXPECT_FALSE(scope_->FullRedrawPending());
+  scope_->SetBounds(10, 20, 301, 200);
+  EXPECT_TRUE(scope_->FullRedrawPending());
+}
+
+TEST_F(TrelScopeIntakeTest, AFreedChannelUnderTheMouseIsForgotten) {
+  scope_->SetBounds(0, 0, 377, 329);
+  FixScales(1024, -10000, 10000);
+  producer_->Send(1, Constant(0.0, 1024));
+  Refresh();
+  scope_->MouseMove(0, 100, Channel(1)->PixelY()->GetValue(0));
+  ASSERT_EQ(scope_->GetDataView()->HighlightedItem(), Channel(1));
+  Channel(1)->Free();
+  EXPECT_EQ(scope_->GetDataView()->HighlightedItem(), nullptr);
+  scope_->PaintTo();
+}
+
 TEST_F(TrelScopeIntakeTest, NewChannelsTakeTheLeastUsedPaletteColourAndTheirPins) {
   EXPECT_EQ(Channel(0)->GetColor(), clRed);
   EXPECT_EQ(Channel(1)->GetColor(), clLime);
