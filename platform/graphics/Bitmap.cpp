@@ -519,31 +519,27 @@ void TBitmap::Assign(TPersistent* source) {
 
 void TBitmap::LoadFromStream(TStream* stream) {
   const int64_t start = stream->Position();
-  uint8_t head[kFileHeader + 4];
-  if (stream->Read(head, sizeof head) != static_cast<int64_t>(sizeof head))
-    BadBmp("fichier tronqué");
-  const uint32_t headerSize = U32(head + 14);
-  if (headerSize < 40 || headerSize > 1024)
-    BadBmp("en-tête non pris en charge");
-  std::vector<uint8_t> bytes(kFileHeader + headerSize);
-  std::memcpy(bytes.data(), head, sizeof head);
-  if (stream->Read(bytes.data() + sizeof head, headerSize - 4) != int64_t{headerSize} - 4) {
-    stream->SetPosition(start);
-    BadBmp("fichier tronqué");
-  }
-  const BmpHeader h = ParseHeader(bytes.data(), bytes.size());
-  const uint64_t left = static_cast<uint64_t>(stream->Size() - stream->Position());
-  if (h.total < bytes.size() || h.total - bytes.size() > left) {
-    stream->SetPosition(start);
-    BadBmp("fichier tronqué");
-  }
-  const size_t have = bytes.size();
-  bytes.resize(static_cast<size_t>(h.total));
-  stream->ReadBuffer(bytes.data() + have, static_cast<int64_t>(h.total - have));
   QImage image;
   TPixelFormat format = pfDevice;
-  size_t consumed = 0;
   try {
+    uint8_t head[kFileHeader + 4];
+    if (stream->Read(head, sizeof head) != static_cast<int64_t>(sizeof head))
+      BadBmp("fichier tronqué");
+    const uint32_t headerSize = U32(head + 14);
+    if (headerSize < 40 || headerSize > 1024)
+      BadBmp("en-tête non pris en charge");
+    std::vector<uint8_t> bytes(kFileHeader + std::min<uint32_t>(headerSize, 1024));
+    std::memcpy(bytes.data(), head, sizeof head);
+    if (stream->Read(bytes.data() + sizeof head, headerSize - 4) != int64_t{headerSize} - 4)
+      BadBmp("fichier tronqué");
+    const BmpHeader h = ParseHeader(bytes.data(), bytes.size());
+    const uint64_t left = static_cast<uint64_t>(stream->Size() - stream->Position());
+    if (h.total < bytes.size() || h.total - bytes.size() > left)
+      BadBmp("fichier tronqué");
+    const size_t have = bytes.size();
+    bytes.resize(static_cast<size_t>(std::min<uint64_t>(h.total, uint64_t{1} << 40)));
+    stream->ReadBuffer(bytes.data() + have, static_cast<int64_t>(h.total - have));
+    size_t consumed = 0;
     DecodeBmp(bytes.data(), bytes.size(), image, format, consumed);
   } catch (...) {
     stream->SetPosition(start);

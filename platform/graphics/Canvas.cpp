@@ -240,11 +240,16 @@ QRect ClipBounds(const Device& d) {
   return b;
 }
 
-// Half-widths of a round pen's stamp, per row offset -r..r.
+// A round pen's stamp: the pixels within width / 2 of its centre, as
+// half-widths per row offset -r..r (r = width / 2 rounded down). Width 2 is
+// a plus sign, width 3 a 3 x 3 square: symmetric, so figures stay symmetric.
+int StampRadius(int width) {
+  return width / 2;
+}
 std::vector<int> StampSpans(int width) {
-  const int r = (width - 1) / 2;
+  const int r = StampRadius(width);
   std::vector<int> half(static_cast<size_t>(2 * r + 1));
-  const double limit = (r + 0.5) * (r + 0.5);
+  const double limit = (width / 2.0) * (width / 2.0);
   for (int dy = -r; dy <= r; ++dy) {
     int h = 0;
     while (h + 1 <= r && (h + 1) * (h + 1) + dy * dy <= limit)
@@ -344,26 +349,26 @@ void WalkLine(i64 x0, i64 y0, i64 x1, i64 y1, const QRect& area, F&& pixel) {
   }
 }
 
-// Per-row offsets of a box with elliptic corners of ew x eh: off[r] is the
-// distance from the box's left edge to the row's first pixel, for the rows
-// of the top half (rows below mirror them).
-std::vector<i64> CornerOffsets(i64 w, i64 h, i64 ew, i64 eh) {
-  const i64 half = (h + 1) / 2;
-  std::vector<i64> off(static_cast<size_t>(half), 0);
+// The distance from the box's left edge to the first pixel of row dr (0 at
+// the top or bottom edge, counted toward the middle) of a box w wide with
+// elliptic corners of ew x eh (each at most the box's size). The corner
+// ellipse is inscribed in the pixel edges of its ew x eh corner box; a pixel
+// belongs to the figure when its centre lies inside. Computed per row, so
+// that huge boxes cost only their visible rows.
+i64 CornerOffset(i64 w, i64 h, i64 ew, i64 eh, i64 dr) {
   ew = std::min(ew, w);
   eh = std::min(eh, h);
   if (ew < 2 || eh < 2)
-    return off;
-  const double rx = (ew - 1) / 2.0, ry = (eh - 1) / 2.0;
-  for (i64 r = 0; r < half; ++r) {
-    const double dy = ry - static_cast<double>(r);
-    if (dy <= 0)
-      break;
-    const double t = dy / ry;
-    const double ext = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
-    off[static_cast<size_t>(r)] = static_cast<i64>(std::floor(rx - ext + 0.5));
-  }
-  return off;
+    return 0;
+  const double rx = static_cast<double>(ew) / 2.0, ry = static_cast<double>(eh) / 2.0;
+  const double dy = ry - (static_cast<double>(dr) + 0.5);
+  if (dy <= 0)
+    return 0;
+  const double t = dy / ry;
+  const double ext = rx * std::sqrt(std::max(0.0, 1.0 - t * t));
+  const i64 off = static_cast<i64>(std::ceil(rx - ext - 0.5 - 1e-9));
+  // A row keeps at least its middle pixel (two for an even width).
+  return std::clamp<i64>(off, 0, (w - 1) / 2);
 }
 
 }  // namespace
@@ -568,7 +573,7 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   std::unique_ptr<Mask> mask;
   QRect area = ClipBounds(d);
   if (width > 1) {
-    sink.radius = (width - 1) / 2;
+    sink.radius = StampRadius(width);
     sink.stamp = StampSpans(width);
     mask = std::make_unique<Mask>(area);
     sink.mask = mask.get();
@@ -653,6 +658,18 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
     std::swap(x1, x2);
   if (y2 < y1)
     std::swap(y1, y2);
+  TPen* pen = c.Pen();
+  const bool outline = pen->Style() != psClear;
+  const int width = outline ? pen->Width() : 1;
+  const int radius = width > 1 ? StampRadius(width) : 0;
+  if (pen->Style() == psInsideFrame && radius > 0) {
+    // The wide outline is kept inside the box: the figure shrinks by what
+    // the pen adds around it.
+    x1 += radius;
+    y1 += radius;
+    x2 -= radius;
+    y2 -= radius;
+  }
   const i64 w = x2 - x1, h = y2 - y1;
   if (w <= 0 || h <= 0)
     return;
@@ -660,23 +677,12 @@ void DrawBox(TCanvas& c, i64 x1, i64 y1, i64 x2, i64 y2, i64 ew, i64 eh) {
   if (d.bits == nullptr || d.clips.empty())
     return;
   const QRect area = ClipBounds(d);
-  TPen* pen = c.Pen();
-  const bool outline = pen->Style() != psClear;
-  const int width = outline ? pen->Width() : 1;
-  const int radius = (width - 1) / 2;
   // Rows that can reach the clip.
   const i64 rowFirst = std::max<i64>(0, i64{area.top()} - radius - y1);
   const i64 rowLast = std::min<i64>(h - 1, i64{area.bottom()} + radius - y1);
   if (rowFirst > rowLast)
     return;
-  // Offsets are needed for the corner rows only; the rest are 0. For huge
-  // boxes with small corners this stays small.
-  const i64 cornerRows = std::min((std::min(eh, h) + 1) / 2, (h + 1) / 2);
-  const std::vector<i64> corner = CornerOffsets(w, std::min(h, 2 * cornerRows), ew, eh);
-  auto offAt = [&](i64 r) -> i64 {
-    const i64 dr = std::min(r, h - 1 - r);
-    return dr < static_cast<i64>(corner.size()) ? corner[static_cast<size_t>(dr)] : 0;
-  };
+  auto offAt = [&](i64 r) -> i64 { return CornerOffset(w, h, ew, eh, std::min(r, h - 1 - r)); };
   // The neighbour toward the edge: row r's outline reaches to where that
   // row starts, so the outline stays connected.
   auto outerOff = [&](i64 r) -> i64 {

@@ -127,8 +127,9 @@ enum TPenMode : uint8_t {
 // 0x00BBGGRR: the operation is bitwise); the result keeps 24 bits.
 uint32_t ApplyPenMode(TPenMode mode, uint32_t pen, uint32_t dest);
 
-// A pen. Width is in pixels (values below 1 draw as 1); a width above 1 is a
-// geometric pen: round ends and joins, centred on the width-1 figure.
+// A pen. Width is in pixels (values below 1 are repaired to 1); a width
+// above 1 is a geometric pen: round ends and joins, centred on the width-1
+// figure, drawn solid.
 // Defaults: black, width 1, psSolid, pmCopy.
 class TPen : public TGraphicsObject {
   KESTRUNE_CLASS(TPen, TGraphicsObject)

@@ -12,6 +12,10 @@ struct TImageList::Image {
 TImageList::TImageList(TComponent* owner) : TComponent(owner) {}
 TImageList::~TImageList() = default;
 
+int TImageList::Count() const {
+  return static_cast<int>(images_.size());
+}
+
 void TImageList::Changed() {
   if (OnChange.Assigned())
     OnChange(this);

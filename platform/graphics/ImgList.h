@@ -29,7 +29,7 @@ class TImageList : public TComponent {
   // EInvalidOperation.
   void SetWidth(int width);
   void SetHeight(int height);
-  int Count() const { return static_cast<int>(images_.size()); }
+  int Count() const;
 
   // Adds the images cut from `image` with `mask` (nullptr: all opaque);
   // returns the index of the first, -1 when the bitmap is narrower than one

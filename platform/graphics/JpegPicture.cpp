@@ -34,7 +34,16 @@ void ErrorExit(j_common_ptr info) {
 }
 
 void OutputMessage(j_common_ptr) {
-  // Warnings are not shown.
+  // Nothing is shown: errors become exceptions.
+}
+
+// A warning (level -1) means damaged data (a premature end of the file, a
+// corrupt entropy segment): the codec would go on with a made-up picture.
+// We stop there and report it like an error; trace messages (level >= 0)
+// are ignored.
+void EmitMessage(j_common_ptr info, int level) {
+  if (level < 0)
+    ErrorExit(info);
 }
 
 [[noreturn]] void RaiseJpeg(const char* message) {
@@ -50,6 +59,7 @@ bool DecompressRaw(const unsigned char* data, unsigned long size, bool headerOnl
   cinfo.err = jpeg_std_error(&err.base);
   err.base.error_exit = &ErrorExit;
   err.base.output_message = &OutputMessage;
+  err.base.emit_message = &EmitMessage;
   out = nullptr;
   if (setjmp(err.jump) != 0) {
     jpeg_destroy_decompress(&cinfo);
@@ -101,6 +111,7 @@ bool CompressRaw(const unsigned char* rgb, int width, int height, ErrorManager& 
   cinfo.err = jpeg_std_error(&err.base);
   err.base.error_exit = &ErrorExit;
   err.base.output_message = &OutputMessage;
+  err.base.emit_message = &EmitMessage;
   out = nullptr;
   outSize = 0;
   if (setjmp(err.jump) != 0) {
