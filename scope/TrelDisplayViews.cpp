@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/classes/TypInfo.h"
+#include "platform/forms/Forms.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeRoutines.h"
 
@@ -193,8 +194,9 @@ void TTrelScopeDataView::PaintOverlay(TCanvas* canvas) {
 }
 
 void TTrelScopeDataView::MouseEnter() {
-  // The control hands the pointer position on its next move; until then the
-  // last known one stands.
+  TPoint screen;
+  if (GetCursorPos(&screen))
+    last_mouse_ = chart_->ScreenToClient(screen);
 }
 
 void TTrelScopeDataView::MouseMove(TShiftState shift, int x, int y) {

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/classes/Controls.h"
 #include "platform/classes/Types.h"
 #include "platform/graphics/Canvas.h"
 #include "scope/TrelAxisRules.h"
-#include "scope/TrelControlStandIn.h"
 #include "scope/TrelScopeSettings.h"
 
 class TTrelDataDisplay;

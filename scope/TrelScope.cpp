@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/classes/TypInfo.h"
+#include "platform/forms/Forms.h"
 #include "scope/TrelScopeRoutines.h"
 
 using kestrune::CriticalSectionGuard;
@@ -12,8 +13,12 @@ using kestrune::CriticalSectionGuard;
 // Display
 
 TTrelDataDisplay::TTrelDataDisplay(TComponent* owner)
-    : TTrelControlStandIn(owner), zooming_(Create<TTrelDisplayZoom>()), bitmap_(Create<TBitmap>()) {
+    : TCustomControl(owner), zooming_(Create<TTrelDisplayZoom>()), bitmap_(Create<TBitmap>()) {
   SetTabStop(true);
+  leave_timer_ = Create<TTimer>(this);
+  leave_timer_->SetEnabled(false);
+  leave_timer_->SetInterval(100);
+  leave_timer_->SetOnTimer(TNotifyEvent(this, &TTrelDataDisplay::LeaveTimer));
   SetBounds(0, 0, 450, 280);
   SetColor(clBlack);
   bitmap_->SetSize(10, 10);
@@ -87,11 +92,47 @@ void TTrelDataDisplay::RepaintToolBarIfShown() {
     Invalidate();
 }
 
+void TTrelDataDisplay::Paint() {
+  PaintTo();
+  const TRect whole{0, 0, Width(), Height()};
+  Canvas()->CopyRect(whole, bitmap_->Canvas(), whole);
+}
+
+void TTrelDataDisplay::WMSetFocus() {
+  inherited::WMSetFocus();
+  Invalidate();
+}
+
+void TTrelDataDisplay::WMKillFocus() {
+  inherited::WMKillFocus();
+  Invalidate();
+}
+
+void TTrelDataDisplay::CMMouseLeave(TControl* control) {
+  if (control == nullptr && mouse_inside_)
+    MouseLeave();
+  inherited::CMMouseLeave(control);
+}
+
+void TTrelDataDisplay::LeaveTimer(TObject*) {
+  TPoint screen;
+  if (!GetCursorPos(&screen))
+    return;
+  if (ClientRect().Contains(ScreenToClient(screen)))
+    return;
+  leave_timer_->SetEnabled(false);
+  if (mouse_inside_)
+    MouseLeave();
+}
+
 void TTrelDataDisplay::MouseMove(TShiftState shift, int x, int y) {
+  inherited::MouseMove(shift, x, y);
   if (IsDesigning())
     return;
-  if (!mouse_inside_)
+  if (!mouse_inside_) {
+    leave_timer_->SetEnabled(true);
     MouseEnter();
+  }
   for (TTrelDisplayView* view : views_)
     if (view->IsShowing())
       view->MouseMove(shift, x, y);
@@ -110,17 +151,23 @@ void TTrelDataDisplay::MouseMove(TShiftState shift, int x, int y) {
 }
 
 void TTrelDataDisplay::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  if (IsDesigning())
+  if (IsDesigning()) {
+    inherited::MouseDown(button, shift, x, y);
     return;
+  }
+  if (CanFocus())
+    SetFocus();
   if (button == mbLeft && tool_bar_ != nullptr && tool_bar_->GetVisible() &&
       tool_bar_->MouseDown(x, y))
     return;
+  inherited::MouseDown(button, shift, x, y);
   for (TTrelDisplayView* view : views_)
     if (view->IsShowing())
       view->MouseDown(button, shift, view->Rect().Contains({x, y}), x, y);
 }
 
 void TTrelDataDisplay::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  inherited::MouseUp(button, shift, x, y);
   if (IsDesigning())
     return;
   for (TTrelDisplayView* view : views_)
@@ -145,27 +192,36 @@ void TTrelDataDisplay::MouseLeave() {
     Invalidate();
 }
 
-bool TTrelDataDisplay::DoMouseWheelDown(TShiftState shift, TPoint clientPos) {
-  for (TTrelDisplayView* view : views_)
-    if (view->Rect().Contains(clientPos))
+void TTrelDataDisplay::WheelAt(TShiftState shift, TPoint clientPos, bool down) {
+  for (TTrelDisplayView* view : views_) {
+    if (!view->Rect().Contains(clientPos))
+      continue;
+    if (down)
       view->MouseWheelDown(shift, clientPos);
+    else
+      view->MouseWheelUp(shift, clientPos);
+  }
   TTrelScopeDataView* data = GetDataView();
   if (data != nullptr && data->Rect().Contains(clientPos) && zooming_->MouseWheelEnabled)
-    ZoomAtPoint(clientPos, 1.1, 1.1);
-  return false;
+    ZoomAtPoint(clientPos, down ? 1.1 : 0.9, down ? 1.1 : 0.9);
 }
 
-bool TTrelDataDisplay::DoMouseWheelUp(TShiftState shift, TPoint clientPos) {
-  for (TTrelDisplayView* view : views_)
-    if (view->Rect().Contains(clientPos))
-      view->MouseWheelUp(shift, clientPos);
-  TTrelScopeDataView* data = GetDataView();
-  if (data != nullptr && data->Rect().Contains(clientPos) && zooming_->MouseWheelEnabled)
-    ZoomAtPoint(clientPos, 0.9, 0.9);
-  return false;
+bool TTrelDataDisplay::DoMouseWheelDown(TShiftState shift, TPoint mousePos) {
+  const bool taken = inherited::DoMouseWheelDown(shift, mousePos);
+  if (!IsDesigning())
+    WheelAt(shift, ScreenToClient(mousePos), true);
+  return taken;
+}
+
+bool TTrelDataDisplay::DoMouseWheelUp(TShiftState shift, TPoint mousePos) {
+  const bool taken = inherited::DoMouseWheelUp(shift, mousePos);
+  if (!IsDesigning())
+    WheelAt(shift, ScreenToClient(mousePos), false);
+  return taken;
 }
 
 void TTrelDataDisplay::KeyPress(char& key) {
+  inherited::KeyPress(key);
   if (!zooming_->KeyboardZoom)
     return;
   if (key == '+')
@@ -196,6 +252,10 @@ TTrelDataChart::TTrelDataChart(TComponent* owner) : TTrelDataDisplay(owner) {
   highlighting_ = Create<TTrelDisplayHighlighting>();
   highlighting_->OnChange = TNotifyEvent(this, &TTrelDataChart::HighlightingChanged);
   input_pins_ = Create<TVekPinList>(this, true);
+  refresh_timer_ = Create<TTimer>(this);
+  refresh_timer_->SetInterval(100);
+  refresh_timer_->SetOnTimer(TNotifyEvent(this, &TTrelDataChart::RefreshTimer));
+  refresh_timer_->SetEnabled(!IsDesigning());
 }
 
 void TTrelDataChart::BeforeDestruction() {
@@ -643,19 +703,14 @@ void RegisterTrelScopeClasses() {
   RegisterTrelDisplayViewClasses();
   RegisterTrelScopeAxisClasses();
   using D = TTrelDataDisplay;
-  RegisterClass<TTrelControlStandIn>()
-      .Integer(
-          "Left", &TTrelControlStandIn::Left,
-          [](TTrelControlStandIn* c, int v) { c->SetBounds(v, c->Top(), c->Width(), c->Height()); })
-      .Integer("Top", &TTrelControlStandIn::Top,
-               [](TTrelControlStandIn* c, int v) {
-                 c->SetBounds(c->Left(), v, c->Width(), c->Height());
-               })
-      .Integer("Width", &TTrelControlStandIn::Width, &TTrelControlStandIn::SetWidth)
-      .Integer("Height", &TTrelControlStandIn::Height, &TTrelControlStandIn::SetHeight)
-      .Bool("TabStop", &TTrelControlStandIn::TabStop, &TTrelControlStandIn::SetTabStop, true)
-      .Bool("Visible", &TTrelControlStandIn::Visible, &TTrelControlStandIn::SetVisible, true);
   RegisterClass<D>()
+      .Integer("Left", &D::Left, &D::SetLeft)
+      .Integer("Top", &D::Top, &D::SetTop)
+      .Integer("Width", &D::Width, &D::SetWidth)
+      .Integer("Height", &D::Height, &D::SetHeight)
+      .Bool("TabStop", &D::TabStop, &D::SetTabStop, true)
+      .Bool(
+          "Visible", &D::Visible, [](D* d, bool v) { d->SetVisible(v); }, true)
       .MappedInteger("Color", &D::Color, &D::SetColor, kColorIdents, clBlack)
       .Object("ToolBar", &D::GetToolBar)
       .Object("Zooming", &D::GetZooming)

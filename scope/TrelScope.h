@@ -32,8 +32,9 @@
 #include <vector>
 
 #include "Vek/VekPinList.h"
+#include "platform/forms/Controls.h"
+#include "platform/forms/ExtCtrls.h"
 #include "platform/graphics/Bitmap.h"
-#include "scope/TrelControlStandIn.h"
 #include "scope/TrelDisplayCollections.h"
 #include "scope/TrelDisplayViews.h"
 #include "scope/TrelScopeAxes.h"
@@ -50,8 +51,8 @@ using TTrelZoomChangedEvent =
 using TTrelOverChannelEvent = TMethod<void(TObject* Sender, int ChannelIndex, int BeginSampleIndex,
                                            int EndSampleIndex, double X, double Y)>;
 
-class TTrelDataDisplay : public TTrelControlStandIn {
-  KESTRUNE_CLASS(TTrelDataDisplay, TTrelControlStandIn)
+class TTrelDataDisplay : public TCustomControl {
+  KESTRUNE_CLASS(TTrelDataDisplay, TCustomControl)
   explicit TTrelDataDisplay(TComponent* owner);
   ~TTrelDataDisplay() override;
   void Loaded() override;
@@ -107,22 +108,35 @@ class TTrelDataDisplay : public TTrelControlStandIn {
   // A canvas for measuring text (the off-screen bitmap's).
   TCanvas* MeasureCanvas() { return bitmap_->Canvas(); }
 
-  // Input, as the window system hands it (client coordinates).
-  virtual void MouseMove(TShiftState shift, int x, int y);
-  virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
-  virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  // Input, as the window system hands it (client coordinates; the wheel's
+  // position in screen coordinates). Public so that tests can drive them.
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   virtual void MouseEnter();
   virtual void MouseLeave();
-  virtual bool DoMouseWheelDown(TShiftState shift, TPoint clientPos);
-  virtual bool DoMouseWheelUp(TShiftState shift, TPoint clientPos);
-  virtual void KeyPress(char& key);
+  bool DoMouseWheelDown(TShiftState shift, TPoint mousePos) override;
+  bool DoMouseWheelUp(TShiftState shift, TPoint mousePos) override;
+  // The wheel at a client position: the views under it, then the zoom.
+  void WheelAt(TShiftState shift, TPoint clientPos, bool down);
+  void KeyPress(char& key) override;
   bool MouseInsideControl() const { return mouse_inside_; }
   // The control's cursor, leaving the one last given to Cursor as it is.
-  void SetControlCursor(TCursor cursor) { TTrelControlStandIn::SetCursor(cursor); }
+  void SetControlCursor(TCursor cursor) { TControl::SetCursor(cursor); }
 
   virtual TTrelScopeDataView* GetDataView() = 0;
 
  protected:
+  // The paint cycle: the scene into the off-screen picture, copied to the
+  // back buffer. The background is never erased first.
+  void Paint() override;
+  void EraseBackground(TCanvas* canvas) override { (void)canvas; }
+  void WMSetFocus() override;
+  void WMKillFocus() override;
+  void CMMouseLeave(TControl* control) override;
+  // Catches a pointer that left without a leave notification.
+  void LeaveTimer(TObject*);
+  TTimer* leave_timer_ = nullptr;
   // The views in paint order, owned.
   std::vector<TTrelDisplayView*> views_;
   void AddView(TTrelDisplayView* view) { views_.push_back(view); }
@@ -160,8 +174,8 @@ class TTrelDataChart : public TTrelDataDisplay {
   TTrelScopeDataView* GetDataView() override { return data_view_; }
   TTrelDisplayTrails* GetTrails() const { return trails_; }
   TTrelDisplayHighlighting* GetHighlighting() const { return highlighting_; }
-  std::uint32_t GetRefreshInterval() const { return refresh_interval_; }
-  void SetRefreshInterval(std::uint32_t ms) { refresh_interval_ = ms; }
+  std::uint32_t GetRefreshInterval() const { return refresh_timer_->Interval(); }
+  void SetRefreshInterval(std::uint32_t ms) { refresh_timer_->SetInterval(ms); }
   TTrelOverChannelEvent OnOverChannel;
   TNotifyEvent OnLeaveChannel;
 
@@ -209,6 +223,8 @@ class TTrelDataChart : public TTrelDataDisplay {
 
  protected:
   void SettingRepaint(TObject*) { Invalidate(); }
+  void RefreshTimer(TObject*) { UpdateAndRepaint(); }
+  TTimer* refresh_timer_ = nullptr;
   void HighlightingChanged(TObject*) { DataViewChanged(); }
 
   TVekPinList* input_pins_ = nullptr;
@@ -219,7 +235,6 @@ class TTrelDataChart : public TTrelDataDisplay {
   TTrelScopeDataView* data_view_ = nullptr;
   TTrelDisplayTrails* trails_ = nullptr;
   TTrelDisplayHighlighting* highlighting_ = nullptr;
-  std::uint32_t refresh_interval_ = 100;
   bool frequency_valid_ = false;
   double frequency_end_ = 0.0;
   bool time_valid_ = false;

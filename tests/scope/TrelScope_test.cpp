@@ -6,10 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <vector>
 
+#include "platform/classes/MainLoop.h"
 #include "scope/TrelAxisRules.h"
 #include "tests/scope/ScopeTestSupport.h"
 
@@ -652,6 +655,30 @@ TEST_F(TrelScopeTraceTest, SymbolBoxesAndAnEmptyVisibleRange) {
   EXPECT_EQ(Channel(0)->PixelX()->GetValue(4), 0);
   EXPECT_EQ(Channel(0)->PixelX()->GetValue(5), 100);
   bitmap->Free();
+}
+
+}  // namespace
+
+namespace {
+
+// The control in its window system's cycle: the refresh timer commits on
+// its own, and a paint copies the scene into the control's back buffer.
+TEST_F(TrelScopeTraceTest, TheRefreshTimerCommitsAndThePaintCycleShowsTheScene) {
+  scope_->SetRefreshInterval(10);
+  producer_->Send(0, Constant(5000.0, 1024));
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (Channel(0)->DisplayedY()->GetCount() == 0 && std::chrono::steady_clock::now() < end) {
+    kestrune::MainLoop::Current()->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(Channel(0)->DisplayedY()->GetCount(), 1024);
+  TBitmap* surface = Create<TBitmap>();
+  surface->SetSize(377, 329);
+  PaintControlTo(scope_, surface->Canvas());
+  const int row = Channel(0)->PixelY()->GetValue(500);
+  EXPECT_EQ(surface->Canvas()->Pixel(Channel(0)->PixelX()->GetValue(500), row), clRed);
+  EXPECT_EQ(surface->Canvas()->Pixel(10, 10), clBlack);
+  surface->Free();
 }
 
 }  // namespace
