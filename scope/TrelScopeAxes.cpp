@@ -511,22 +511,21 @@ int TTrelScopeYAxis::GetPixelLength() {
   return chart_->IsVertical() ? view->GetWidth() : view->GetHeight();
 }
 
-void TTrelScopeYAxis::SetMin(double v) {
-  if (v == min_)
+void TTrelScopeYAxis::StoreBound(double& bound, double v) {
+  if (v == bound)
     return;
-  min_ = v;
+  bound = v;
   InvalidateStep();
   RedrawChart();
   ClearCache();
 }
 
+void TTrelScopeYAxis::SetMin(double v) {
+  StoreBound(min_, v);
+}
+
 void TTrelScopeYAxis::SetMax(double v) {
-  if (v == max_)
-    return;
-  max_ = v;
-  InvalidateStep();
-  RedrawChart();
-  ClearCache();
+  StoreBound(max_, v);
 }
 
 void TTrelScopeYAxis::SetLogarithmic(bool v) {
@@ -535,10 +534,6 @@ void TTrelScopeYAxis::SetLogarithmic(bool v) {
   logarithmic_ = v;
   InvalidateStep();
   RedrawChart();
-}
-
-void TTrelScopeYAxis::SetReversed(bool v) {
-  inherited::SetReversed(v);
 }
 
 void TTrelScopeYAxis::DragTo(int x, int y) {

@@ -245,7 +245,6 @@ class TTrelScopeYAxis : public TTrelDisplayAxis {
   bool RunsVertically() override;
   int GetPixelLength() override;
   bool IsLogarithmic() override { return logarithmic_; }
-  void SetReversed(bool v) override;
   double WalkHigh() override { return RangeMax(); }
   double WalkLow() override { return RangeMin(); }
   void MouseWheelDown(TShiftState shift, TPoint point) override;
@@ -276,6 +275,9 @@ class TTrelScopeYAxis : public TTrelDisplayAxis {
 
  private:
   void DragTo(int x, int y) override;
+  // Min or Max: stored when different, step invalid, full redraw, cache
+  // cleared.
+  void StoreBound(double& bound, double v);
   void ReadMinMax(TReader* reader);
   void WriteMinMax(TWriter* writer);
   void ReadAutoScale(TReader* reader);
