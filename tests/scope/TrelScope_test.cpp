@@ -682,3 +682,36 @@ TEST_F(TrelScopeTraceTest, TheRefreshTimerCommitsAndThePaintCycleShowsTheScene) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TrelScopeAxisDragTest, VisibleAxesDrawTheirLinesTicksAndLabels) {
+  TCanvas* picture = scope_->Picture()->Canvas();
+  TTrelScopeYAxis* y = scope_->GetYAxis();
+  TTrelScopeXAxis* x = scope_->GetXAxis();
+  const TRect data = scope_->GetDataView()->Rect();
+  ASSERT_GT(y->Right - y->Left, 20);
+  ASSERT_GT(x->Bottom - x->Top, 10);
+  EXPECT_EQ(data.Left, y->Right);
+  EXPECT_EQ(data.Bottom, x->Top);
+  // The axis lines, in the axes' colour (white), beside the data view.
+  const int midY = (data.Top + data.Bottom) / 2;
+  const int midX = (data.Left + data.Right) / 2;
+  EXPECT_EQ(picture->Pixel(y->Right - 5, midY), clWhite);
+  EXPECT_EQ(picture->Pixel(midX, x->Top + 5), clWhite);
+  // Tick labels left of the Y axis's ticks and below the X axis's.
+  int yLabels = 0, xLabels = 0;
+  for (int yy = data.Top; yy < data.Bottom; ++yy)
+    for (int xx = y->Left; xx < y->Right - 14; ++xx)
+      yLabels += picture->Pixel(xx, yy) == clWhite;
+  for (int yy = x->Top + 14; yy < x->Bottom; ++yy)
+    for (int xx = data.Left; xx < data.Right; ++xx)
+      xLabels += picture->Pixel(xx, yy) == clWhite;
+  EXPECT_GT(yLabels, 20);
+  EXPECT_GT(xLabels, 20);
+  // The labels' texts come from the ranges: -1000 .. 1000 and 0 .. 1024.
+  EXPECT_EQ(y->FormatLabel(-500.0), "-500");
+  EXPECT_EQ(x->GetTitle(), "Samples");
+}
+
+}  // namespace
