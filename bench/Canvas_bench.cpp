@@ -116,3 +116,22 @@ void BM_BackBufferCopy(benchmark::State& state) {
 BENCHMARK(BM_BackBufferCopy)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+namespace {
+
+// A highlighted trace of a very wide channel (the pen is the channel's
+// width + 2): the cost of a geometric pen much wider than the canvas.
+void BM_WideTrace(benchmark::State& state) {
+  TBitmap* buffer = Create<TBitmap>();
+  buffer->SetSize(kWidth, kHeight);
+  const std::vector<TPoint> a = Trace(0.0, 3.0);
+  buffer->Canvas()->Pen()->SetWidth(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    buffer->Canvas()->Polyline(a);
+    benchmark::DoNotOptimize(buffer->Image().constBits());
+  }
+  buffer->Free();
+}
+BENCHMARK(BM_WideTrace)->Arg(3)->Arg(16)->Arg(17)->Arg(2002)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -176,11 +176,15 @@ TFileStream::~TFileStream() {
     ::close(fd_);
 }
 
-int64_t TFileStream::Read(void* buffer, int64_t count) {
+namespace {
+// Repeats a read or write until `count` bytes are moved, the end of the file
+// is reached or an error (other than an interruption) occurs; returns the
+// bytes moved.
+template <class Op>
+int64_t TransferAll(Op op, int64_t count) {
   int64_t done = 0;
-  auto* bytes = static_cast<uint8_t*>(buffer);
   while (done < count) {
-    const ssize_t n = ::read(fd_, bytes + done, static_cast<size_t>(count - done));
+    const ssize_t n = op(done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -189,19 +193,16 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
   }
   return done;
 }
+}  // namespace
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  return TransferAll([&](int64_t at, size_t n) { return ::read(fd_, bytes + at, n); }, count);
+}
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
-  int64_t done = 0;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
-  while (done < count) {
-    const ssize_t n = ::write(fd_, bytes + done, static_cast<size_t>(count - done));
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    done += n;
-  }
-  return done;
+  return TransferAll([&](int64_t at, size_t n) { return ::write(fd_, bytes + at, n); }, count);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

@@ -2,11 +2,19 @@
 //
 // A rectangle holds Left, Top, Right, Bottom; Right and Bottom lie just
 // outside it (the width is Right - Left), as every drawing call that takes a
-// rectangle expects. Plain values: no thread rules.
+// rectangle expects. Any 32-bit coordinates are allowed: sizes and offsets
+// saturate at the 32-bit range instead of overflowing. Plain values: no
+// thread rules.
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+
+// a + b, saturated to the 32-bit range.
+constexpr int32_t SaturatingAdd(int64_t a, int64_t b) {
+  return static_cast<int32_t>(std::clamp<int64_t>(a + b, INT32_MIN, INT32_MAX));
+}
 
 struct TPoint {
   int32_t X = 0;
@@ -26,8 +34,8 @@ struct TRect {
   int32_t Right = 0;
   int32_t Bottom = 0;
 
-  constexpr int32_t Width() const { return Right - Left; }
-  constexpr int32_t Height() const { return Bottom - Top; }
+  constexpr int32_t Width() const { return SaturatingAdd(Right, -int64_t{Left}); }
+  constexpr int32_t Height() const { return SaturatingAdd(Bottom, -int64_t{Top}); }
   constexpr TPoint TopLeft() const { return {Left, Top}; }
   constexpr TPoint BottomRight() const { return {Right, Bottom}; }
   // True when the rectangle covers no pixel (Right <= Left or Bottom <= Top).
@@ -46,7 +54,7 @@ constexpr TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 }
 // The rectangle of the given width and height at (left, top).
 constexpr TRect Bounds(int32_t left, int32_t top, int32_t width, int32_t height) {
-  return {left, top, left + width, top + height};
+  return {left, top, SaturatingAdd(left, width), SaturatingAdd(top, height)};
 }
 
 // The common part of a and b; the empty rectangle (0, 0, 0, 0) when they do
@@ -67,11 +75,13 @@ constexpr bool PtInRect(const TRect& r, TPoint p) {
 }
 
 constexpr TRect OffsetRect(TRect r, int32_t dx, int32_t dy) {
-  return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+  return {SaturatingAdd(r.Left, dx), SaturatingAdd(r.Top, dy), SaturatingAdd(r.Right, dx),
+          SaturatingAdd(r.Bottom, dy)};
 }
 
 // Grows the rectangle by dx on the left and right and dy above and below
 // (negative values shrink it).
 constexpr TRect InflateRect(TRect r, int32_t dx, int32_t dy) {
-  return {r.Left - dx, r.Top - dy, r.Right + dx, r.Bottom + dy};
+  return {SaturatingAdd(r.Left, -int64_t{dx}), SaturatingAdd(r.Top, -int64_t{dy}),
+          SaturatingAdd(r.Right, dx), SaturatingAdd(r.Bottom, dy)};
 }

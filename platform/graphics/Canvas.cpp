@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTransform>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/graphics/Bitmap.h"
@@ -259,6 +260,65 @@ std::vector<int> StampSpans(int width) {
   return half;
 }
 
+// Marks the pixels whose centre lies within `r` of the segment a-b (pixel
+// centres sit at integer coordinates, as the width-1 line's pixels do): a
+// round-ended stroke. Used for pens wider than kWidestStamp, whose stamps
+// would cost width-squared work per pixel; row by row it costs one interval
+// per row of the mask.
+constexpr int kWidestStamp = 16;
+
+void StrokeCapsule(Mask& mask, double ax, double ay, double bx, double by, double r) {
+  const QRect& bounds = mask.Bounds();
+  const double top = std::min(ay, by) - r, bottom = std::max(ay, by) + r;
+  const i64 y0 = std::max<i64>(bounds.top(), static_cast<i64>(std::ceil(std::max(top, -1e18))));
+  const i64 y1 =
+      std::min<i64>(bounds.bottom(), static_cast<i64>(std::floor(std::min(bottom, 1e18))));
+  const double dx = bx - ax, dy = by - ay;
+  const double len = std::sqrt(dx * dx + dy * dy);
+  for (i64 y = y0; y <= y1; ++y) {
+    const double yc = static_cast<double>(y);
+    double lo = INFINITY, hi = -INFINITY;
+    auto take = [&](double x) {
+      lo = std::min(lo, x);
+      hi = std::max(hi, x);
+    };
+    for (const auto& [px, py] : {std::pair{ax, ay}, std::pair{bx, by}}) {
+      const double e = yc - py;
+      if (std::abs(e) <= r) {
+        const double h = std::sqrt(r * r - e * e);
+        take(px - h);
+        take(px + h);
+      }
+    }
+    if (len > 0) {
+      // The band: points a + t (b - a) + s n, t in [0, 1], s in [-r, r],
+      // n the unit normal (-dy, dx) / len. On the row, Y = yc fixes a line
+      // in (t, s); X is linear along it, so its extremes lie where that
+      // line crosses the rectangle's edges.
+      const double nx = -dy / len, ny = dx / len;
+      const double k = yc - ay;  // t dy + s ny = k
+      auto point = [&](double t, double sv) {
+        if (t >= -1e-12 && t <= 1 + 1e-12 && sv >= -r - 1e-9 && sv <= r + 1e-9)
+          take(ax + t * dx + sv * nx);
+      };
+      if (ny != 0) {
+        point(0, k / ny);
+        point(1, (k - dy) / ny);
+      }
+      if (dy != 0) {
+        point((k + r * ny) / dy, -r);
+        point((k - r * ny) / dy, r);
+      }
+    }
+    if (lo <= hi) {
+      const double l = std::max(lo, static_cast<double>(bounds.left()) - 1);
+      const double h = std::min(hi, static_cast<double>(bounds.right()) + 1);
+      mask.SetSpan(y, static_cast<i64>(std::ceil(l - 1e-9)),
+                   static_cast<i64>(std::floor(h + 1e-9)) + 1);
+    }
+  }
+}
+
 // The pixel sink of the width-1 figures: paints directly, or stamps into a
 // mask for a wide pen.
 struct PenSink {
@@ -488,7 +548,7 @@ bool TCanvas::RestoreState(int level) {
 namespace {
 // A logical rectangle in device pixels, clamped to what QRect holds.
 QRect DeviceRect(const TRect& r, TPoint origin) {
-  constexpr i64 kMax = i64{1} << 30;
+  constexpr i64 kMax = i64{1} << 29;  // widths up to 2^30 fit a QRect
   const i64 l = std::clamp<i64>(i64{r.Left} - origin.X, -kMax, kMax);
   const i64 t = std::clamp<i64>(i64{r.Top} - origin.Y, -kMax, kMax);
   const i64 rr = std::clamp<i64>(i64{r.Right} - origin.X, -kMax, kMax);
@@ -581,19 +641,37 @@ void StrokeChain(TCanvas& c, const std::vector<std::pair<i64, i64>>& pts, bool c
   }
   const Dashes dashes = width > 1 ? Dashes{} : DashesOf(pen->Style());
   i64 phase = 0;
+  const bool direct = mask == nullptr && dashes.count == 0 && d.clips.size() == 1;
   const size_t segments = closed ? pts.size() : pts.size() - 1;
   for (size_t s = 0; s < segments; ++s) {
     const auto& a = pts[s];
     const auto& b = pts[(s + 1) % pts.size()];
+    if (width > kWidestStamp) {
+      StrokeCapsule(*mask, static_cast<double>(a.first), static_cast<double>(a.second),
+                    static_cast<double>(b.first), static_cast<double>(b.second), width / 2.0);
+      continue;
+    }
     const i64 length = std::max(std::abs(b.first - a.first), std::abs(b.second - a.second));
-    WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
-      if (dashes.On(phase + i))
-        sink.Pixel(x, y);
-    });
+    if (direct) {
+      // One clip rectangle, which WalkLine already keeps to: write at once.
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64, i64 x, i64 y) {
+        Put(d.bits + y * d.stride + x, sink.paint.color, sink.paint.mode);
+      });
+    } else {
+      WalkLine(a.first, a.second, b.first, b.second, area, [&](i64 i, i64 x, i64 y) {
+        if (dashes.On(phase + i))
+          sink.Pixel(x, y);
+      });
+    }
     phase += length;
   }
-  if (mask)
+  if (mask) {
+    // A wide line covers its end point too: the stroke is symmetric about
+    // its middle.
+    if (!closed && width <= kWidestStamp)
+      sink.Pixel(pts.back().first, pts.back().second);
     mask->Paint(d, sink.paint);
+  }
   CanvasAccess::Changed(c);
 }
 
@@ -752,12 +830,40 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cor
           std::abs(cornerWidth), std::abs(cornerHeight));
 }
 
-void TCanvas::FillRect(const TRect& r) {
-  Device d = DeviceOf(*this);
+namespace {
+
+// The device of a canvas and a logical rectangle in device pixels; false
+// when there is nothing to draw on or the rectangle is empty.
+bool DeviceAndRect(TCanvas& c, const TRect& r, Device& d, QRect& q) {
+  d = DeviceOf(c);
   if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+    return false;
+  q = DeviceRect(r, c.WindowOrg());
+  return !q.isEmpty();
+}
+
+// The one-pixel frame of q as horizontal runs [x0, x1) of the rows that lie
+// in `area`: the top and bottom rows whole, the others at their two ends.
+template <class F>
+void ForEachFrameRun(const QRect& q, const QRect& area, F&& run) {
+  const QRect rows = area.intersected(q);
+  for (i64 y = rows.top(); y <= rows.bottom(); ++y) {
+    if (y == q.top() || y == q.bottom()) {
+      run(y, i64{q.left()}, i64{q.right()} + 1);
+    } else {
+      run(y, i64{q.left()}, i64{q.left()} + 1);
+      if (q.right() > q.left())
+        run(y, i64{q.right()}, i64{q.right()} + 1);
+    }
+  }
+}
+
+}  // namespace
+
+void TCanvas::FillRect(const TRect& r) {
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   const Paint fill = BrushPaint(*this, pmCopy);
   const QRect area = ClipBounds(d).intersected(q);
@@ -767,50 +873,30 @@ void TCanvas::FillRect(const TRect& r) {
 }
 
 void TCanvas::FrameRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
-    return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
   Paint p;
   p.color = CanvasAccess::DeviceColor(*this, brush_->Color());
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      Span(d, y, q.left(), i64{q.right()} + 1, p);
-    } else {
-      Span(d, y, q.left(), i64{q.left()} + 1, p);
-      if (q.right() > q.left())
-        Span(d, y, q.right(), i64{q.right()} + 1, p);
-    }
-  }
+  ForEachFrameRun(q, ClipBounds(d), [&](i64 y, i64 x0, i64 x1) { Span(d, y, x0, x1, p); });
   Changed();
 }
 
 void TCanvas::DrawFocusRect(const TRect& r) {
-  Device d = DeviceOf(*this);
-  if (d.bits == nullptr)
+  Device d;
+  QRect q;
+  if (!DeviceAndRect(*this, r, d, q))
     return;
-  const QRect q = DeviceRect(r, origin_);
-  if (q.isEmpty())
-    return;
+  const QRect area = ClipBounds(d);
   const QRect* last = nullptr;
-  auto dot = [&](i64 x, i64 y) {
-    if (((x + y) & 1) == 0 && Inside(d, x, y, last))
-      d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
-  };
-  const QRect area = ClipBounds(d).intersected(q);
-  for (i64 y = area.top(); y <= area.bottom(); ++y) {
-    if (y == q.top() || y == q.bottom()) {
-      for (i64 x = area.left(); x <= area.right(); ++x)
-        dot(x, y);
-    } else {
-      dot(q.left(), y);
-      if (q.right() > q.left())
-        dot(q.right(), y);
+  ForEachFrameRun(q, area, [&](i64 y, i64 x0, i64 x1) {
+    for (i64 x = std::max<i64>(x0, area.left()); x < std::min<i64>(x1, i64{area.right()} + 1);
+         ++x) {
+      if (((x + y) & 1) == 0 && Inside(d, x, y, last))
+        d.bits[y * d.stride + x] ^= 0x00FFFFFFu;
     }
-  }
+  });
   Changed();
 }
 
@@ -1009,7 +1095,9 @@ void DrawCanvasText(TCanvas& c, int x, int y, const std::string& text, const TRe
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   DrawCanvasText(*this, x, y, text, nullptr, -1);
-  pen_pos_ = {x + TextWidth(text), y};
+  // The pen moves past the text, saturating at the coordinate range.
+  pen_pos_ = {static_cast<int32_t>(std::clamp<i64>(i64{x} + TextWidth(text), INT32_MIN, INT32_MAX)),
+              y};
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {

@@ -12,8 +12,9 @@
 //    when its centre is;
 //  - drawing is aliased; a pen of width w > 1 is centred on the width-1
 //    figure (the box grows by w / 2, rounded down, on each side), with round
-//    ends and joins; psInsideFrame keeps a wide outline inside the box; wide
-//    pens draw solid whatever their style;
+//    ends and joins, and covers a line's end point too; psInsideFrame keeps
+//    a wide outline inside the box; wide pens draw solid whatever their
+//    style;
 //  - pen modes are raster operations on the 24 RGB bits (ApplyPenMode);
 //  - psDot draws alternate pixels along each line, starting "on";
 //  - DrawFocusRect inverts (XOR) alternate pixels of the frame, so drawing it

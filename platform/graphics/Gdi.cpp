@@ -406,27 +406,31 @@ int DrawText(HDC dc, const std::string& text, TRect* rect, UINT format) {
     widths.push_back(w);
     maxWidth = std::max(maxWidth, w);
   }
-  const int blockHeight = lineHeight * static_cast<int>(lines.size());
+  // Positions are worked out in 64 bits and saturate at the 32-bit range.
+  const int blockHeight =
+      SaturatingAdd(int64_t{lineHeight} * static_cast<int64_t>(lines.size()), 0);
   if ((format & DT_CALCRECT) != 0) {
-    rect->Right = rect->Left + maxWidth;
-    rect->Bottom = rect->Top + blockHeight;
+    rect->Right = SaturatingAdd(rect->Left, maxWidth);
+    rect->Bottom = SaturatingAdd(rect->Top, blockHeight);
     return blockHeight;
   }
-  int y = rect->Top;
+  int64_t y = rect->Top;
   if ((format & DT_SINGLELINE) != 0) {
     if ((format & DT_VCENTER) != 0)
-      y = rect->Top + (rect->Height() - lineHeight) / 2;
+      y = int64_t{rect->Top} + (int64_t{rect->Bottom} - rect->Top - lineHeight) / 2;
     else if ((format & DT_BOTTOM) != 0)
-      y = rect->Bottom - lineHeight;
+      y = int64_t{rect->Bottom} - lineHeight;
   }
   const TRect* clip = (format & DT_NOCLIP) != 0 ? nullptr : rect;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    int x = rect->Left;
+  for (size_t i = 0; i < lines.size() && y <= INT32_MAX; ++i) {
+    int64_t x = rect->Left;
     if ((format & DT_CENTER) != 0)
-      x = rect->Left + (rect->Width() - widths[i]) / 2;
+      x = int64_t{rect->Left} + (int64_t{rect->Right} - rect->Left - widths[i]) / 2;
     else if ((format & DT_RIGHT) != 0)
-      x = rect->Right - widths[i];
-    DrawCanvasText(*dc, x, y, lines[i].text, clip, lines[i].underline);
+      x = int64_t{rect->Right} - widths[i];
+    if (y >= INT32_MIN && x >= INT32_MIN && x <= INT32_MAX)
+      DrawCanvasText(*dc, static_cast<int>(x), static_cast<int>(y), lines[i].text, clip,
+                     lines[i].underline);
     y += lineHeight;
   }
   return blockHeight;
@@ -437,15 +441,34 @@ int DrawText(HDC dc, const std::string& text, TRect* rect, UINT format) {
 
 namespace {
 
+// Restores a canvas brush's colour and style when it goes out of scope: the
+// edge and frame drawings fill with the brush and leave it as they found it.
+class BrushKeeper {
+ public:
+  explicit BrushKeeper(TBrush* brush)
+      : brush_(brush), color_(brush->Color()), style_(brush->Style()) {
+    brush_->SetStyle(bsSolid);
+  }
+  ~BrushKeeper() {
+    brush_->SetColor(color_);
+    brush_->SetStyle(style_);
+  }
+  BrushKeeper(const BrushKeeper&) = delete;
+  BrushKeeper& operator=(const BrushKeeper&) = delete;
+
+ private:
+  TBrush* brush_;
+  TColor color_;
+  TBrushStyle style_;
+};
+
 // One pixel of edge: top and left in `tl`, bottom and right in `br`, on the
 // chosen sides; shrinks the rectangle on those sides.
 void EdgeRing(TCanvas& c, TRect& r, TColor tl, TColor br, UINT sides) {
   if (r.IsEmpty())
     return;
   TBrush* brush = c.Brush();
-  const TColor keepColor = brush->Color();
-  const TBrushStyle keepStyle = brush->Style();
-  brush->SetStyle(bsSolid);
+  const BrushKeeper keep(brush);
   auto fill = [&](const TRect& a, TColor col) {
     brush->SetColor(col);
     c.FillRect(a);
@@ -458,8 +481,6 @@ void EdgeRing(TCanvas& c, TRect& r, TColor tl, TColor br, UINT sides) {
     fill(Rect(r.Left, r.Bottom - 1, r.Right, r.Bottom), br);
   if (sides & BF_RIGHT)
     fill(Rect(r.Right - 1, r.Top, r.Right, r.Bottom), br);
-  brush->SetColor(keepColor);
-  brush->SetStyle(keepStyle);
   if (sides & BF_TOP)
     ++r.Top;
   if (sides & BF_LEFT)
@@ -497,14 +518,9 @@ BOOL DrawEdge(HDC dc, TRect* rect, UINT edge, UINT flags) {
     EdgeRing(*dc, r, tl, br, sides);
   }
   if (flags & BF_MIDDLE) {
-    TBrush* brush = dc->Brush();
-    const TColor keepColor = brush->Color();
-    const TBrushStyle keepStyle = brush->Style();
-    brush->SetStyle(bsSolid);
-    brush->SetColor(mono ? clWindow : clBtnFace);
+    const BrushKeeper keep(dc->Brush());
+    dc->Brush()->SetColor(mono ? clWindow : clBtnFace);
     dc->FillRect(r);
-    brush->SetColor(keepColor);
-    brush->SetStyle(keepStyle);
   }
   if (flags & BF_ADJUST)
     *rect = r;
@@ -517,9 +533,7 @@ BOOL DrawFrameControl(HDC dc, TRect* rect, UINT type, UINT state) {
     return false;
   TRect r = *rect;
   TBrush* brush = dc->Brush();
-  const TColor keepColor = brush->Color();
-  const TBrushStyle keepStyle = brush->Style();
-  brush->SetStyle(bsSolid);
+  const BrushKeeper keep(brush);
   brush->SetColor(clBtnFace);
   dc->FillRect(r);
   TRect e = r;
@@ -544,8 +558,6 @@ BOOL DrawFrameControl(HDC dc, TRect* rect, UINT type, UINT state) {
   } else {
     triangle(0, 0, clBtnText);
   }
-  brush->SetColor(keepColor);
-  brush->SetStyle(keepStyle);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/Colors.h"
+#include "platform/graphics/FontList.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/graphics/GraphicsObjects.h"
 #include "platform/graphics/GraphicsResources.h"

@@ -46,6 +46,15 @@ void EmitMessage(j_common_ptr info, int level) {
     ErrorExit(info);
 }
 
+// Points the codec's error reporting at `err` (see the file comment).
+jpeg_error_mgr* ArmErrors(ErrorManager& err) {
+  jpeg_error_mgr* base = jpeg_std_error(&err.base);
+  err.base.error_exit = &ErrorExit;
+  err.base.output_message = &OutputMessage;
+  err.base.emit_message = &EmitMessage;
+  return base;
+}
+
 [[noreturn]] void RaiseJpeg(const char* message) {
   throw EJpegError(std::string("Image JPEG incorrecte : ") + message);
 }
@@ -56,10 +65,7 @@ bool DecompressRaw(const unsigned char* data, unsigned long size, bool headerOnl
                    ErrorManager& err, int& width, int& height, unsigned char*& out) {
   jpeg_decompress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = &ErrorExit;
-  err.base.output_message = &OutputMessage;
-  err.base.emit_message = &EmitMessage;
+  cinfo.err = ArmErrors(err);
   out = nullptr;
   if (setjmp(err.jump) != 0) {
     jpeg_destroy_decompress(&cinfo);
@@ -108,10 +114,7 @@ bool CompressRaw(const unsigned char* rgb, int width, int height, ErrorManager& 
                  unsigned char*& out, unsigned long& outSize) {
   jpeg_compress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
-  cinfo.err = jpeg_std_error(&err.base);
-  err.base.error_exit = &ErrorExit;
-  err.base.output_message = &OutputMessage;
-  err.base.emit_message = &EmitMessage;
+  cinfo.err = ArmErrors(err);
   out = nullptr;
   outSize = 0;
   if (setjmp(err.jump) != 0) {

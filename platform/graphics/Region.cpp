@@ -11,7 +11,7 @@ QRect ToQRect(const TRect& r) {
   // holds so that huge rectangles stay valid.
   const int64_t w = int64_t{r.Right} - r.Left;
   const int64_t h = int64_t{r.Bottom} - r.Top;
-  constexpr int64_t kMax = int64_t{1} << 30;
+  constexpr int64_t kMax = int64_t{1} << 29;  // widths up to 2^30 fit a QRect
   const int64_t left = std::clamp<int64_t>(r.Left, -kMax, kMax);
   const int64_t top = std::clamp<int64_t>(r.Top, -kMax, kMax);
   const int64_t right = std::clamp<int64_t>(r.Left + w, -kMax, kMax);

@@ -141,6 +141,31 @@ const std::vector<PixelCase>& PixelCases() {
        {"............", "............", "............", "............", "............",
         "............", "............", "............", "............", "............",
         "............", "............"}},
+      {"CrossHatchEveryEighthRowAndColumnOverBackground",
+       [](TCanvas* c) {
+         c->Brush()->SetStyle(bsCross);
+         c->FillRect(Rect(0, 0, 12, 12));
+       },
+       {"oooooooooooo", "o.......o...", "o.......o...", "o.......o...", "o.......o...",
+        "o.......o...", "o.......o...", "o.......o...", "oooooooooooo", "o.......o...",
+        "o.......o...", "o.......o..."}},
+      {"PatternBrushTilesItsBitmap",
+       [](TCanvas* c) {
+         static TBitmap* pattern = [] {
+           TBitmap* b = Create<TBitmap>();
+           b->SetSize(3, 1);
+           b->Canvas()->SetPixel(0, 0, kBrushColor);
+           b->Canvas()->SetPixel(1, 0, kBack);
+           b->Canvas()->SetPixel(2, 0, kBack);
+           return b;
+         }();
+         c->Brush()->SetBitmap(pattern);
+         c->FillRect(Rect(1, 2, 8, 3));
+         c->Brush()->SetBitmap(nullptr);
+       },
+       {"............", "............", "...o..o.....", "............", "............",
+        "............", "............", "............", "............", "............",
+        "............", "............"}},
       {"FrameRectInBrushColour",
        [](TCanvas* c) { c->FrameRect(Rect(2, 2, 6, 5)); },
        {"............", "............", "..oooo......", "..o..o......", "..oooo......",
@@ -319,9 +344,9 @@ TEST(CanvasShapes, BoxRuleAndSymmetry) {
        [](TCanvas* c) {
          c->Pen()->SetWidth(3);
          c->MoveTo(3, 6);
-         c->LineTo(9, 6);  // width-1 pixels 3..8, grown by 1
+         c->LineTo(9, 6);  // 3..9 (a wide line keeps its end), grown by 1
        },
-       Rect(2, 5, 10, 8)},
+       Rect(2, 5, 11, 8)},
       {"Width3Rectangle",
        [](TCanvas* c) {
          c->Pen()->SetWidth(3);
@@ -332,9 +357,9 @@ TEST(CanvasShapes, BoxRuleAndSymmetry) {
        [](TCanvas* c) {
          c->Pen()->SetWidth(2);
          c->MoveTo(4, 4);
-         c->LineTo(4, 9);  // width-1 pixels rows 4..8, grown by 1
+         c->LineTo(4, 9);  // rows 4..9, grown by 1
        },
-       Rect(3, 3, 6, 10)},
+       Rect(3, 3, 6, 11)},
       {"Width3InsideFrameStaysInBox",
        [](TCanvas* c) {
          c->Pen()->SetWidth(3);
@@ -362,6 +387,32 @@ TEST(CanvasShapes, BoxRuleAndSymmetry) {
         EXPECT_EQ(p, f.C()->Pixel(x, my)) << sc.name << " top-bottom at " << x << "," << y;
       }
     }
+  }
+}
+
+// Pens of any width: the stroke covers the pixels within width / 2 of the
+// line, end point included, symmetric about the line's middle (both the
+// stamped narrow pens and the very wide ones).
+TEST(CanvasShapes, WidePenCoversHalfItsWidthAroundTheLine) {
+  const std::pair<int, TRect> cases[] = {
+      {16, Rect(12, 22, 49, 39)}, {18, Rect(11, 21, 50, 40)}, {40, Rect(0, 10, 60, 51)}};
+  for (const auto& [width, box] : cases) {
+    TBitmap* b = Create<TBitmap>();
+    b->SetSize(60, 60);
+    b->Canvas()->FillRect(Rect(0, 0, 60, 60));
+    b->Canvas()->Pen()->SetWidth(width);
+    b->Canvas()->MoveTo(20, 30);
+    b->Canvas()->LineTo(40, 30);
+    EXPECT_EQ(PaintedBounds(*b, clWhite), box) << width;
+    for (int y = 0; y < 60; ++y) {
+      for (int x = 0; x < 60; ++x) {
+        if (60 - x > 59 || 60 - y > 59)
+          continue;
+        ASSERT_EQ(PixelOf(*b, x, y), PixelOf(*b, 60 - x, y)) << width << " at " << x << "," << y;
+        ASSERT_EQ(PixelOf(*b, x, y), PixelOf(*b, x, 60 - y)) << width << " at " << x << "," << y;
+      }
+    }
+    b->Free();
   }
 }
 

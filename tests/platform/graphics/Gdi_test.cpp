@@ -2,6 +2,8 @@
 // operations, monochrome conversion, clip regions, saved states, edges.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/graphics/GraphicsTestSupport.h"
 
 namespace {
@@ -94,6 +96,19 @@ TEST(StretchBlt, StretchesAndMirrors) {
   dst->Free();
 }
 
+TEST(BitBlt, HugeCoordinatesCopyNothingAndDoNotOverflow) {
+  TBitmap* src = Filled(4, 4, clRed);
+  TBitmap* dst = Filled(4, 4, clWhite);
+  EXPECT_TRUE(BitBlt(dst->Canvas(), INT_MAX - 1, INT_MAX - 1, 4, 4, src->Canvas(), 0, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(dst->Canvas(), 0, 0, 4, 4, src->Canvas(), INT_MIN, INT_MIN, SRCCOPY));
+  dst->Canvas()->CopyRect(Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), src->Canvas(),
+                          Rect(0, 0, 4, 4));
+  dst->Canvas()->Draw(INT_MAX, INT_MAX, src);
+  EXPECT_EQ(PixelOf(*dst, 0, 0), clWhite);
+  src->Free();
+  dst->Free();
+}
+
 TEST(BitBlt, OverlappingCopyWithinOneCanvas) {
   TBitmap* b = Filled(4, 1, clWhite);
   b->Canvas()->SetPixel(0, 0, clRed);
@@ -168,6 +183,44 @@ TEST(DrawEdge, RaisedAndSunkenColoursAndAdjust) {
     EXPECT_EQ(PixelOf(*b, 3, 3), clFuchsia);
     b->Free();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The combo-box button: face fill, a one-pixel shadow frame when flat, and
+// a downward triangle of rows 7, 5, 3, 1 wide centred in the button.
+TEST(DrawFrameControl, ComboGlyphIsCentredTriangle) {
+  TBitmap* b = Filled(17, 20, clWhite);
+  TRect r = Rect(0, 0, 17, 20);
+  ASSERT_TRUE(DrawFrameControl(b->Canvas(), &r, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | DFCS_FLAT));
+  EXPECT_EQ(PixelOf(*b, 0, 0), static_cast<TColor>(ColorToRGB(clBtnShadow)));
+  EXPECT_EQ(PixelOf(*b, 16, 19), static_cast<TColor>(ColorToRGB(clBtnShadow)));
+  EXPECT_EQ(PixelOf(*b, 2, 2), static_cast<TColor>(ColorToRGB(clBtnFace)));
+  TRect ink{17, 20, -1, -1};
+  for (int y = 0; y < 20; ++y) {
+    int count = 0;
+    for (int x = 0; x < 17; ++x) {
+      if (PixelOf(*b, x, y) == clBlack) {
+        ++count;
+        ink.Left = std::min(ink.Left, x);
+        ink.Right = std::max(ink.Right, x + 1);
+        ink.Top = std::min(ink.Top, y);
+        ink.Bottom = std::max(ink.Bottom, y + 1);
+        EXPECT_EQ(PixelOf(*b, 16 - x, y), clBlack) << "symmetric at " << x << "," << y;
+      }
+    }
+    if (y >= ink.Top && y < ink.Top + 4) {
+      EXPECT_EQ(count, 7 - 2 * (y - ink.Top)) << "row " << y;
+    }
+  }
+  EXPECT_EQ(ink.Width(), 7);
+  EXPECT_EQ(ink.Height(), 4);
+  EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 10.0, 1.0);
+  TRect other = r;
+  EXPECT_FALSE(DrawFrameControl(b->Canvas(), &other, 1, 0));
+  b->Free();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // ascent + descent, rotated text, opaque and transparent output, DrawText.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/graphics/GraphicsTestSupport.h"
 
 namespace {
@@ -139,12 +141,43 @@ TEST_F(TextTest, DrawTextCalcRectAndAlignment) {
   EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 40.0 + 1.5, 3.0);  // x-height sits low in the cell
 }
 
+TEST_F(TextTest, TextFarAwayIsDroppedWithoutHarm) {
+  C()->Font()->SetColor(clBlack);
+  C()->TextOut(INT_MIN, INT_MIN, "far");
+  C()->TextOut(INT_MAX - 5, 40, "far");
+  C()->Font()->SetEscapement(450);
+  C()->TextOut(INT_MIN, INT_MAX, "far");
+  TRect edge = Rect(INT_MAX - 5, INT_MAX - 5, INT_MAX, INT_MAX);
+  DrawText(C(), "a\nb\nc", &edge, DT_CENTER);
+  DrawText(C(), "a\nb\nc", &edge, DT_CALCRECT);
+  EXPECT_EQ(edge.Right, INT_MAX);
+  EXPECT_EQ(edge.Bottom, INT_MAX);
+  TRect whole = Rect(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  DrawText(C(), "far", &whole, DT_SINGLELINE | DT_BOTTOM | DT_RIGHT);
+  EXPECT_EQ(PaintedBounds(*bitmap, clWhite), TRect{});
+}
+
 TEST_F(TextTest, TextRectClipsToItsRectangle) {
   C()->Font()->SetHeight(-20);
   C()->Font()->SetColor(clBlack);
   C()->Brush()->SetColor(clLime);
   C()->TextRect(Rect(10, 10, 20, 18), 5, 5, "WWWWWW");
   EXPECT_EQ(PaintedBounds(*bitmap, clWhite), Rect(10, 10, 20, 18));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScreenFonts, HoldInstalledFamiliesAndSubstitutedFaces) {
+  EnsureGuiApplication();
+  const std::vector<std::string> names = ScreenFontNames();
+  for (const char* face : {"Tahoma", "MS Sans Serif", "Arial", "Liberation Sans"}) {
+    EXPECT_NE(std::find(names.begin(), names.end(), face), names.end()) << face;
+    EXPECT_TRUE(IsOutlineFont(face)) << face;
+    EXPECT_FALSE(IsDeviceFont(face)) << face;
+  }
+  EXPECT_FALSE(IsOutlineFont("No Such Face At All"));
 }
 
 }  // namespace
