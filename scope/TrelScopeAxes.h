@@ -124,7 +124,7 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   explicit TTrelDisplayAxis(TTrelDataChart* chart);
   ~TTrelDisplayAxis() override;
 
-  // The mapping of max..min on this axis (Part of the value-to-pixel rule).
+  // The mapping (offset, scale) of max..min on this axis (TrelAxisRules.h).
   virtual TTrelAxisMapping GetMapping(double max, double min);
   // The axis toolbar's buttons: the chart zooms this axis by 0.5 or 2.0.
   virtual void ZoomIn();
