@@ -257,6 +257,19 @@ bool TStyCustomCombo::PaintsItself() const {
          (!Enabled() && themed && !DisabledBorder);
 }
 
+void TStyCustomCombo::PaintOverlay(TCanvas* canvas) {
+  if (!PaintsItself())
+    return;
+  // PaintBox fills the client area and then leaves everything left of the
+  // button strip to the base's painting: on the layer that part stays
+  // transparent, so the hosted box's text shows through.
+  const int saved = SaveDC(canvas);
+  IntersectClipRect(canvas, ClientWidth() - button_width_ - 4, 0, ClientWidth(), ClientHeight());
+  PaintBox(canvas);
+  RestoreDC(canvas, saved);
+  DrawFrame(canvas);
+}
+
 void TStyCustomCombo::PaintBox(TCanvas* canvas) {
   if (Style() == csSimple)
     return;

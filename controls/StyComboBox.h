@@ -8,9 +8,11 @@
 // reads as not available, so themed drawing is never in force and the
 // button is the unthemed combo-box glyph.
 //
-// Painting: the box is a hosted widget; PaintBox and DrawFrame draw the own
-// parts (the client fill with the drop-down button, and the frame round the
-// window) on a canvas of the whole window.
+// Painting: the box is a hosted widget that draws its text and list itself;
+// while the box paints itself (PaintsItself), its own parts land on the layer
+// above the hosted box (PaintOverlay): PaintBox's drop-down button strip (its
+// client fill kept to that strip, which the hosted box's text never reaches)
+// and DrawFrame's frame round the window.
 //
 // Threads: main thread only.
 #pragma once
@@ -107,6 +109,7 @@ class TStyCustomCombo : public TCustomComboBox {
   void DropDown() override;
   void CloseUp() override;
   void CMParentFontChanged() override;
+  void PaintOverlay(TCanvas* canvas) override;
 
  private:
   void PlaceLabel();

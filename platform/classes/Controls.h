@@ -475,6 +475,13 @@ class TWinControl : public TControl {
   // Makes the widget; by default the backend's. A hosted standard control
   // makes its own.
   virtual std::unique_ptr<kestrune::ControlWidget> CreateWidget();
+
+ public:
+  // A control without a parent shows as a borderless popup that takes no
+  // focus (a hint window) rather than as a framed window. False by default.
+  virtual bool IsPopupWindow() const { return false; }
+
+ protected:
   // Shrinks the rectangle in which the children are aligned (the client
   // rectangle by default).
   virtual void AdjustClientRect(TRect& rect);

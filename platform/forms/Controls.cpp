@@ -581,8 +581,12 @@ class Backend final : public ControlBackend {
     QWidget* parent = WinWidget::ParentWidgetOf(control);
     if (control.Parent() != nullptr && parent == nullptr)
       return nullptr;
-    auto widget =
-        std::make_unique<WinWidget>(control, parent, parent == nullptr ? Qt::Window : Qt::Widget);
+    Qt::WindowFlags flags = Qt::Widget;
+    if (parent == nullptr)
+      flags = control.IsPopupWindow()
+                  ? Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus
+                  : Qt::Window;
+    auto widget = std::make_unique<WinWidget>(control, parent, flags);
     if (control.Visible() && (parent == nullptr || control.Parent()->Showing()))
       widget->show();
     return widget;

@@ -3,9 +3,8 @@
 //
 // THintWindow keeps its bounds in screen coordinates (it has no parent
 // control) and its caption as the text it shows. Its paint cycle is the
-// painted control's (EraseBackground, Paint) and runs at Repaint; a window of
-// its own on the screen needs the window system's popup, which the widget
-// backend does not make yet: the window is then plain state with its image.
+// painted control's (EraseBackground, Paint) and runs at Repaint. On the
+// screen it is a borderless popup that takes no focus.
 //
 // Threads: main thread only.
 #pragma once
@@ -21,6 +20,7 @@ class THintWindow : public TCustomControl {
   // Places the window at `rect` (screen coordinates), takes `text` as its
   // caption and shows it.
   virtual void ActivateHint(const TRect& rect, const std::string& text);
+  bool IsPopupWindow() const override { return true; }
   // Whether the border style bit is part of the creation parameters
   // (a descendant removes it).
   bool Bordered = true;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/forms/FormsTesting.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Colors.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace {
@@ -80,6 +82,33 @@ TEST_F(ComboBoxTest, OversizedLabelIsCentredOnTheBox) {
   EXPECT_NEAR(label->Top() + lh / 2, 100 + 21 / 2, 1);
   box->SetLabelPosition(lpTopCenter);
   EXPECT_NEAR(label->Left() + lw / 2, 200 + 20, 1);
+  box->Free();
+}
+
+}  // namespace
+
+namespace {
+
+// A flat box paints its own frame on the layer above the hosted box: two
+// rings of the parent's colour, then one of its own colour (while the pointer
+// is elsewhere); a box that does not paint itself leaves the hosted box's
+// pixels alone.
+TEST_F(ComboBoxTest, FlatBoxDrawsItsFrameOverTheHostedBox) {
+  auto* form = static_cast<TForm*>(Form()->Parent());
+  TStyComboBox* box = Create<TStyComboBox>(Form());
+  box->SetParent(Form());
+  box->SetBounds(40, 30, 120, 21);
+  form->Show();
+  const COLORREF rgb = ColorToRGB(Form()->Color());  // 0x00BBGGRR
+  const QRgb parent = qRgb(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+  box->SetFlat(true);
+  box->SetColor(clYellow);  // after SetFlat, which restores the normal colour
+  const QImage flat = kestrune::testing::RenderForm(form);
+  // The box's top-left corner in the form's client area: (40, 30).
+  EXPECT_EQ(flat.pixel(40 + 60, 30 + 0), parent);
+  EXPECT_EQ(flat.pixel(40 + 60, 30 + 1), parent);
+  EXPECT_EQ(flat.pixel(40 + 60, 30 + 2), qRgb(255, 255, 0));
+  EXPECT_EQ(flat.pixel(40 + 0, 30 + 10), parent);
   box->Free();
 }
 
