@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
+#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -249,6 +250,11 @@ void TApplication::Initialize() {
     KESTRUNE_USAGE_CHECK(QtWidgetApplication() != nullptr,
                          "Qt's application object exists but cannot show widgets");
   }
+  // Qt's application object takes the user's locale for the whole process.
+  // Numbers in stored descriptions, logs and texts are read and written with
+  // a point: the C library's number conversions stay in the C locale, and
+  // texts meant for the user take the user's separator from DecimalSeparator.
+  std::setlocale(LC_NUMERIC, "C");
   // Our forms decide when the application ends, not the last closed window.
   QApplication::setQuitOnLastWindowClosed(false);
   kestrune::InstallFontAliases();

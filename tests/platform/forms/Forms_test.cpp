@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFont>
@@ -284,6 +288,16 @@ TEST_F(FormsTest, WindowsFacesGetTheirMetricStandIn) {
       continue;  // the face itself is installed and wins
     EXPECT_EQ(QFontInfo(QFont(QString::fromLatin1(face), 8)).family(), "Liberation Sans");
   }
+}
+
+// Qt takes the user's locale for the process; number conversions must still
+// write and read a point (stored descriptions, logs).
+TEST_F(FormsTest, NumbersKeepThePointOnceQtHasTheUsersLocale) {
+  EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f", 1.5);
+  EXPECT_STREQ(text, "1.5");
+  EXPECT_EQ(std::strtod("2.75", nullptr), 2.75);
 }
 
 // A form with a compiled-in description, as the main window is made.
