@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/ScaledArithmetic.h"
@@ -198,4 +199,5 @@ KESTRUNE_DEFINE_PRIMITIVE(RoiAddInt16InPlaceScaled, VariantFamily::FourVariants)
 KESTRUNE_DEFINE_PRIMITIVE(RoiSubInt16InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RoiMulInt16InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RoiDivInt16InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetInt16, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetInt16, VariantFamily::FourVariants,
+                                        &VectorSetInt16A, &VectorSetInt16B, &VectorSetInt16C);

@@ -51,17 +51,33 @@ TEST(CpuTypeCodeTest, StartsAtZero) {
   EXPECT_EQ(GetCpuTypeCode(), 0);
 }
 
-// Restores the processor-type code and the pointer variables a test touched.
+// Restores the processor-type code and the pointer variables a test touched,
+// with the real variants back in the slots the fakes took.
 class PointerBindingTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    for (const V letter : {V::A, V::B, V::C}) {
+      addDouble_[static_cast<int>(letter)] = VectorAddDoubleInPlace.Variant(letter);
+      setInt32_[static_cast<int>(letter)] = RoiSetInt32.Variant(letter);
+      mulConstant_[static_cast<int>(letter)] = VectorMulConstantDouble.Variant(letter);
+    }
+  }
   void TearDown() override {
     SetCpuTypeCodeForTesting(0);
-    VectorAddDoubleInPlace.SetVariant(V::A, nullptr);
-    VectorAddDoubleInPlace.SetVariant(V::C, nullptr);
+    ResetCpuSupportForTesting();
+    for (const V letter : {V::A, V::B, V::C}) {
+      VectorAddDoubleInPlace.SetVariant(letter, addDouble_[static_cast<int>(letter)]);
+      RoiSetInt32.SetVariant(letter, setInt32_[static_cast<int>(letter)]);
+      VectorMulConstantDouble.SetVariant(letter, mulConstant_[static_cast<int>(letter)]);
+    }
     VectorAddDoubleInPlace.ResetToStubForTesting();
-    RoiSetInt32.SetVariant(V::B, nullptr);
     RoiSetInt32.ResetToStubForTesting();
+    VectorMulConstantDouble.ResetToStubForTesting();
   }
+
+  decltype(VectorAddDoubleInPlace)::Function* addDouble_[4] = {};
+  decltype(RoiSetInt32)::Function* setInt32_[4] = {};
+  decltype(VectorMulConstantDouble)::Function* mulConstant_[4] = {};
 
   static inline int fakeCalls = 0;
   static PrimitiveStatus FakeAddDouble(const double*, double* srcDst, std::int32_t len) {
@@ -116,6 +132,32 @@ TEST_F(PointerBindingTest, ForcedCodeBindsAnInstalledVariantAndEmptySlotsFallBac
   EXPECT_EQ(fakeCalls, 2);
 }
 
+// A forced code binds the letter's real variant, or the portable one when
+// the processor check for that letter says no.
+TEST_F(PointerBindingTest, ForcedCodeBindsTheRealVariantOnlyWhenTheCpuCheckPasses) {
+  const double src[2] = {1.5, -2.0};
+  double dst[2] = {0.0, 0.0};
+  struct Case {
+    std::int32_t code;
+    V letter;
+  };
+  for (const Case c : {Case{5, V::A}, Case{7, V::B}, Case{16, V::C}}) {
+    SetCpuTypeCodeForTesting(c.code);
+    SetCpuSupportForTesting(c.letter, true);
+    VectorMulConstantDouble.ResetToStubForTesting();
+    EXPECT_EQ(VectorMulConstantDouble(src, 2.0, dst, 2), StatusOk);
+    EXPECT_EQ(VectorMulConstantDouble.Target(), VectorMulConstantDouble.Variant(c.letter))
+        << c.code;
+    EXPECT_NE(VectorMulConstantDouble.Target(), &VectorMulConstantDoublePortable) << c.code;
+    EXPECT_EQ(dst[1], -4.0);
+
+    SetCpuSupportForTesting(c.letter, false);
+    VectorMulConstantDouble.ResetToStubForTesting();
+    EXPECT_EQ(VectorMulConstantDouble(src, 2.0, dst, 2), StatusOk);
+    EXPECT_EQ(VectorMulConstantDouble.Target(), &VectorMulConstantDoublePortable) << c.code;
+  }
+}
+
 TEST_F(PointerBindingTest, BlockFillBindsVariantBOnlyForCodeSix) {
   RoiSetInt32.SetVariant(V::B, &FakeSetInt32);
   std::int32_t block[1] = {0};
@@ -153,22 +195,33 @@ TEST(OverlappingCopyTest, StaysOnTheStubAndCopiesLikeVectorCopyDouble) {
   }
 }
 
-// Every pointer variable: its family (which decides the dispatch table) and
-// that code 0 selects its portable variant.
+// Every pointer variable: its family (which decides the dispatch table),
+// that code 0 selects its portable variant, and which processor-specific
+// slots hold a variant (every slot named for it, and no other).
 struct PointerRow {
   const char* name;
   VariantFamily family;
   VariantFamily expected;
   bool selectsPortable;
+  std::string filled;
+  std::string expectedFilled;
 };
 
 template <typename P, typename Fn>
-PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected) {
-  return {name, pointer.Family(), expected, pointer.Select() == portable};
+PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected,
+               const char* expectedFilled) {
+  std::string filled;
+  for (const auto& [letter, text] :
+       {std::pair{V::A, "A"}, std::pair{V::B, "B"}, std::pair{V::C, "C"}}) {
+    if (pointer.Variant(letter) != nullptr) {
+      filled += text;
+    }
+  }
+  return {name, pointer.Family(), expected, pointer.Select() == portable, filled, expectedFilled};
 }
 
 // The row of pointer variable `name`, whose portable variant is namePortable.
-#define POINTER_ROW(name, expected) Row(#name, name, &name##Portable, expected)
+#define POINTER_ROW(name, expected, ...) Row(#name, name, &name##Portable, expected, "" __VA_ARGS__)
 
 TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
   const std::vector<PointerRow> rows = {
@@ -202,18 +255,18 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
       POINTER_ROW(VectorMinDouble, F::FourVariants),
       POINTER_ROW(VectorChirpDouble, F::FourVariants),
       POINTER_ROW(VectorConvertInt32ToDouble, F::FourVariants),
-      POINTER_ROW(VectorConvertFloatToInt32Scaled, F::FourVariants),
-      POINTER_ROW(VectorConvertDoubleToInt32Scaled, F::FourVariants),
-      POINTER_ROW(VectorMulConstantDouble, F::FourVariants),
-      POINTER_ROW(VectorAddConstantInt32InPlaceScaled, F::VariantsCA),
-      POINTER_ROW(VectorSubFromConstantInt32InPlaceScaled, F::VariantsCA),
-      POINTER_ROW(VectorConvertDoubleToFloat, F::VariantsCA),
-      POINTER_ROW(VectorClampAboveInt32InPlace, F::VariantsCA),
+      POINTER_ROW(VectorConvertFloatToInt32Scaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorConvertDoubleToInt32Scaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulConstantDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorAddConstantInt32InPlaceScaled, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorSubFromConstantInt32InPlaceScaled, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorConvertDoubleToFloat, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorClampAboveInt32InPlace, F::VariantsCA, "AC"),
       POINTER_ROW(RoiAddInt16InPlaceScaled, F::FourVariants),
       POINTER_ROW(RoiSubInt16InPlaceScaled, F::FourVariants),
       POINTER_ROW(RoiMulInt16InPlaceScaled, F::FourVariants),
       POINTER_ROW(RoiDivInt16InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorSetInt16, F::FourVariants),
+      POINTER_ROW(VectorSetInt16, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyUInt8, F::FourVariants),
       POINTER_ROW(RoiCopyInt16, F::FourVariants),
       POINTER_ROW(RoiCopyInt32, F::FourVariants),
@@ -227,6 +280,7 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
   for (const PointerRow& row : rows) {
     EXPECT_EQ(row.family, row.expected) << row.name;
     EXPECT_TRUE(row.selectsPortable) << row.name;
+    EXPECT_EQ(row.filled, row.expectedFilled) << row.name;
   }
 }
 

@@ -1,0 +1,107 @@
+// Kernels of the processor-specific variants, one set per letter: set A
+// (x87, MMX and the integer extensions of SSE), set B (SSE2) and set C (SSE2
+// with SSE3 loads). A variant calls only the kernels of its own set, plus the
+// SSE2 kernels that sets B and C share (suffix Sse2). Kernels take plain
+// pointers and counts, check nothing (the front-ends check first) and need
+// count >= 1 unless stated. Every MMX kernel empties the MMX state before it
+// returns and every kernel with non-temporal stores ends with a store fence;
+// none changes the x87 control word or MXCSR unless stated.
+//
+// Internal to the primitives module and its tests.
+#pragma once
+
+#include <cstdint>
+
+#include "signal/primitives/PrimitiveDispatch.h"
+
+// ---- Cache-size query of the set-B and set-C copy, zero and fill kernels.
+
+// What the processor identification instruction reports for the query.
+struct CpuidCacheWords {
+  bool vendorMatches = false;   // leaf 0's vendor is the one the table is for
+  std::uint32_t maxLeaf = 0;    // leaf 0, first word
+  std::uint32_t leaf2[4] = {};  // leaf 2, the four result words
+  std::uint32_t leaf4Eax = 0;   // leaf 4 (sub-leaf 0), first word
+};
+
+// The cache size in bytes the words describe, or 0 when they describe none:
+// another vendor, a leaf-2 round count other than 1, or no listed descriptor.
+// `perCore` divides it by the core count of leaf 4 (1 when the processor has
+// no leaf 4). Pure; the kernels feed it the processor's words.
+std::int64_t DecodeCacheSize(const CpuidCacheWords& words, bool perCore);
+
+// The running processor's cache size (per core when asked), 0 when unknown.
+// Asked afresh on every call.
+std::int64_t QueryCacheSize(bool perCore);
+
+// Test only: makes QueryCacheSize answer `bytes` (per core or not alike);
+// a negative value returns to asking the processor.
+void ForceCacheSizeForTesting(std::int64_t bytes);
+
+// ---- Set A.
+
+// Byte copies in ascending address order; a destination below an
+// overlapping source gets the source's contents as they were (as a byte by
+// byte ascending copy gives). Medium and Large write with non-temporal
+// stores; Large walks the source page by page, each page prefetched first.
+void* CopyBytesKernelA(const void* src, void* dst, std::int64_t nBytes);
+void* CopyBytesKernelAMedium(const void* src, void* dst, std::int64_t nBytes);
+void* CopyBytesKernelALarge(const void* src, void* dst, std::int64_t nBytes);
+// Reads the first and last byte of every 4096-byte piece of [p, p + nBytes)
+// and prefetches each of its 32-byte lines with the non-temporal hint.
+void PrefetchBlockA(const void* p, std::int64_t nBytes);
+// Zero fills of nBytes bytes; Large with non-temporal stores.
+void* ZeroBytesKernelA(void* dst, std::int64_t nBytes);
+void* ZeroBytesKernelALarge(void* dst, std::int64_t nBytes);
+// Variant A of the checked int32 zero fill: -8 for a null dst, -6 for
+// len < 1, else 0 after zeroing len elements (non-temporal from 5120 on).
+PrimitiveStatus ZeroInt32CheckedA(std::int32_t* dst, std::int32_t len);
+// The 16-bit fills behind VectorSetInt16A: the cached one (below 10240
+// elements) and the streaming one. dst may be at any address. Return dst.
+std::int16_t* FillInt16KernelA(std::int16_t value, std::int16_t* dst, std::int64_t len);
+std::int16_t* FillInt16StreamKernelA(std::int16_t value, std::int16_t* dst, std::int64_t len);
+// One row of the set-A 2-D fill (always streaming).
+void FillInt16StreamRowA(std::int16_t value, std::int16_t* dst, std::int64_t len);
+
+// ---- Sets B and C.
+
+// Byte copies in ascending order with the overlap rule of set A; above
+// their large-copy bound (set B 128 KiB, set C 512 KiB) a copy of at least
+// half the cache size streams. Set C reads unaligned sources with the SSE3
+// load.
+void* CopyBytesKernelB(const void* src, void* dst, std::int64_t nBytes);
+void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes);
+// Zero fill (the same routine in both sets): cached 16-byte stores up to
+// 256 KiB, above that streaming when the rest is at least the per-core cache
+// size.
+void* ZeroBytesKernelSse2(void* dst, std::int64_t nBytes);
+// The 16-bit fill of VectorSetInt16B and C (the same routine in both sets).
+std::int16_t* FillInt16KernelSse2(std::int16_t value, std::int16_t* dst, std::int64_t len);
+// Writes nBytes bytes (even, >= 2) of the 32-byte pattern (sixteen copies of
+// one 16-bit value) from dst on, so that every sample holds the value at any
+// address; streams when `stream`.
+void FillPatternRowSse2(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream);
+
+// Conversions to int32 of sets B and C: dst[i] = src[i] * factor converted
+// with the truncating conversion (nearest = false) or the conversion under
+// MXCSR's rounding (the caller sets to nearest). Float: a scaled value whose
+// pattern exceeds that of 2147483520.0 gives INT32_MAX, others out of range
+// INT32_MIN. Double: the scaled value is first limited by a minimum with
+// 2147483647.0 (NaN gives INT32_MAX), below -2^31 gives INT32_MIN. In place
+// allowed (dst at or below src element for element).
+void ConvertFloatToInt32KernelB(const float* src, std::int32_t* dst, std::int64_t len, float factor,
+                                bool nearest);
+void ConvertFloatToInt32KernelC(const float* src, std::int32_t* dst, std::int64_t len, float factor,
+                                bool nearest);
+void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::int64_t len,
+                                    double factor, bool nearest);
+
+// ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
+// saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf
+// for the Sub forms), exact for every input: sf = 0, 1 <= sf <= 32 and
+// -30 <= sf <= -1.
+void OffsetInt32SatKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, bool sub);
+void OffsetInt32RoundKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, int sf,
+                             bool sub);
+void OffsetInt32ShiftUpKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, int k,
+                               bool sub);

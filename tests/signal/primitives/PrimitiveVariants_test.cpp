@@ -1,0 +1,404 @@
+// The processor-specific variants against the portable ones: one row per
+// primitive and letter. Each row binds its letter with BindVariantForTesting
+// (skipped where the processor lacks it), checks that the call reaches the
+// letter's function, and compares results and statuses bit for bit with the
+// portable variant over every layout (lengths, byte offsets) and value pool,
+// except for the stated differences, which are checked as stated. Around
+// every call the floating-point control state must come back unchanged, also
+// with denormals-are-zero set beforehand; guard bytes around every
+// destination must stay untouched.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/TrelScopeDispatcher.h"
+#include "signal/primitives/kernels/VariantKernels.h"
+#include "tests/signal/primitives/PrimitiveReference.h"
+#include "tests/signal/primitives/VariantHarness.h"
+
+namespace {
+
+using namespace variants_test;
+using V = PrimitiveVariant;
+
+constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+constexpr float kFloatMax = std::numeric_limits<float>::max();
+
+const char* LetterName(V letter) {
+  switch (letter) {
+    case V::A:
+      return "A";
+    case V::B:
+      return "B";
+    case V::C:
+      return "C";
+    case V::Portable:
+      break;
+  }
+  return "portable";
+}
+
+// Binds `letter` and checks that calls now reach that letter's own function.
+template <typename P>
+void BindChecked(P& pointer, V letter) {
+  ASSERT_NE(pointer.Variant(letter), nullptr);
+  ASSERT_NE(pointer.Variant(letter), pointer.Variant(V::Portable));
+  pointer.BindVariantForTesting(letter);
+  ASSERT_EQ(pointer.Target(), pointer.Variant(letter));
+}
+
+// One vector primitive as the harness sees it: a source of S (none when
+// kInPlace: the destination is read and written), a destination of D and a
+// parameter set per call.
+template <typename S, typename D, typename Param, bool kInPlace>
+struct Shape {
+  using Invoke =
+      std::function<PrimitiveStatus(const S* src, D* dst, std::int32_t len, const Param&)>;
+  // The expected element from the source element, the portable result and
+  // the parameters; empty where the letter gives the portable results.
+  using Expect = std::function<D(S x, D portable, const Param&)>;
+
+  Invoke variant;
+  Invoke portable;
+  Expect expect;
+  std::vector<S> pool;
+  std::vector<Param> params;
+  std::vector<std::int32_t> extraLengths;
+};
+
+template <typename S, typename D, typename Param, bool kInPlace>
+void RunShape(V letter, const Shape<S, D, Param, kInPlace>& shape) {
+  std::size_t start = 0;
+  for (const Layout& layout : Layouts(shape.extraLengths)) {
+    const std::int32_t len = layout.len;
+    Guarded<S> src(len, layout.srcOffset);
+    for (std::int32_t i = 0; i < len; ++i) {
+      src.Set(i, shape.pool[(start + i * 7) % shape.pool.size()]);
+    }
+    start += 3;
+    for (const Param& param : shape.params) {
+      Guarded<D> expected(len, layout.dstOffset);
+      Guarded<D> actual(len, layout.dstOffset);
+      for (std::int32_t i = 0; i < len; ++i) {
+        if constexpr (kInPlace) {
+          expected.Set(i, src.Get(i));
+          actual.Set(i, src.Get(i));
+        } else {
+          expected.Set(i, D{});
+          actual.Set(i, D{});
+        }
+      }
+      const S* srcPointer = kInPlace ? nullptr : src.data();
+      const PrimitiveStatus want = shape.portable(srcPointer, expected.data(), len, param);
+      PrimitiveStatus got = 0;
+      CallCheckingFpState(letter, false,
+                          [&] { got = shape.variant(srcPointer, actual.data(), len, param); });
+      ASSERT_EQ(got, want) << "len " << len;
+      ASSERT_TRUE(actual.GuardsIntact()) << "len " << len << " offset " << layout.dstOffset;
+      for (std::int32_t i = 0; i < len; ++i) {
+        const D e =
+            shape.expect ? shape.expect(src.Get(i), expected.Get(i), param) : expected.Get(i);
+        ASSERT_EQ(Bits(actual.Get(i)), Bits(e)) << "len " << len << " element " << i << " offsets "
+                                                << layout.srcOffset << "/" << layout.dstOffset;
+      }
+      if (len <= 80 && layout.dstOffset == 0) {
+        // The control state also comes back with denormals-are-zero set.
+        CallCheckingFpState(letter, true,
+                            [&] { (void)shape.variant(srcPointer, actual.data(), len, param); });
+      }
+    }
+  }
+  // Argument errors: the portable statuses, nothing written.
+  Guarded<D> dst(4, 0);
+  Guarded<S> src(4, 0);
+  for (const std::int32_t len : {0, -3, 4}) {
+    if constexpr (!kInPlace) {
+      EXPECT_EQ(shape.variant(nullptr, dst.data(), len, shape.params[0]),
+                shape.portable(nullptr, dst.data(), len, shape.params[0]));
+    }
+    EXPECT_EQ(shape.variant(src.data(), nullptr, len, shape.params[0]),
+              shape.portable(src.data(), nullptr, len, shape.params[0]));
+    EXPECT_EQ(shape.variant(src.data(), dst.data(), len < 1 ? len : 0, shape.params[0]),
+              StatusBadLength);
+  }
+  EXPECT_TRUE(dst.GuardsIntact());
+}
+
+struct Row {
+  std::string name;
+  V letter;
+  std::function<void(V)> run;
+};
+
+// ---- Integer offsets and clamp (in place) ------------------------------------------
+
+struct OffsetParam {
+  std::int32_t value;
+  std::int32_t sf;
+};
+
+std::vector<OffsetParam> OffsetParams() {
+  std::vector<OffsetParam> params;
+  for (const std::int32_t sf :
+       {0, 1, 2, 3, 16, 31, 32, 33, 100, -1, -2, -15, -30, -31, -32, -1000, kMax, kMin}) {
+    for (const std::int32_t value : {0, 1, -1, 7, kMax, kMin, 123456789}) {
+      params.push_back({value, sf});
+    }
+  }
+  return params;
+}
+
+std::vector<std::int32_t> Int32Pool() {
+  std::vector<std::int32_t> pool = primitives_test::SampleValues<std::int32_t>(60, 77);
+  for (const std::int32_t v : {-3, -5, 6, 12, 1 << 30, -(1 << 30), (1 << 30) + 1, 0x40000000 - 1}) {
+    pool.push_back(v);
+  }
+  return pool;
+}
+
+template <typename P>
+void RunOffset(P& pointer, V letter,
+               decltype(VectorAddConstantInt32InPlaceScaledPortable)* portable) {
+  BindChecked(pointer, letter);
+  Shape<std::int32_t, std::int32_t, OffsetParam, true> shape;
+  shape.variant = [&pointer](const std::int32_t*, std::int32_t* dst, std::int32_t len,
+                             const OffsetParam& p) { return pointer(p.value, dst, len, p.sf); };
+  shape.portable = [portable](const std::int32_t*, std::int32_t* dst, std::int32_t len,
+                              const OffsetParam& p) { return portable(p.value, dst, len, p.sf); };
+  shape.pool = Int32Pool();
+  shape.params = OffsetParams();
+  shape.extraLengths = {255, 5119, 5120, 5121};
+  RunShape(letter, shape);
+  pointer.ResetToStubForTesting();
+}
+
+void RunClamp(V letter) {
+  BindChecked(VectorClampAboveInt32InPlace, letter);
+  Shape<std::int32_t, std::int32_t, std::int32_t, true> shape;
+  shape.variant = [](const std::int32_t*, std::int32_t* dst, std::int32_t len, std::int32_t level) {
+    return VectorClampAboveInt32InPlace(dst, len, level);
+  };
+  shape.portable = [](const std::int32_t*, std::int32_t* dst, std::int32_t len,
+                      std::int32_t level) {
+    return VectorClampAboveInt32InPlacePortable(dst, len, level);
+  };
+  shape.pool = Int32Pool();
+  shape.params = {0, 1, -1, kMax, kMin, 1000};
+  shape.extraLengths = {1025};
+  RunShape(letter, shape);
+  VectorClampAboveInt32InPlace.ResetToStubForTesting();
+}
+
+// ---- Conversions -------------------------------------------------------------------
+
+struct ConvertParam {
+  std::int32_t rndMode;
+  std::int32_t sf;
+};
+
+// Variants B and C read rndMode 0 as toward zero and any other value as to
+// nearest; the portable variant and A read 1 as to nearest.
+std::int32_t PortableMode(V letter, std::int32_t rndMode) {
+  if (letter == V::A) {
+    return rndMode;
+  }
+  return rndMode != 0 ? 1 : 0;
+}
+
+std::vector<ConvertParam> ConvertParams(std::vector<std::int32_t> sfs) {
+  std::vector<ConvertParam> params;
+  for (const std::int32_t sf : sfs) {
+    for (const std::int32_t mode : {0, 1, 2, -1}) {
+      params.push_back({mode, sf});
+    }
+  }
+  return params;
+}
+
+void RunFloatToInt32(V letter) {
+  BindChecked(VectorConvertFloatToInt32Scaled, letter);
+  Shape<float, std::int32_t, ConvertParam, false> shape;
+  shape.variant = [](const float* src, std::int32_t* dst, std::int32_t len, const ConvertParam& p) {
+    return VectorConvertFloatToInt32Scaled(src, dst, len, p.rndMode, p.sf);
+  };
+  shape.portable = [letter](const float* src, std::int32_t* dst, std::int32_t len,
+                            const ConvertParam& p) {
+    return VectorConvertFloatToInt32ScaledPortable(src, dst, len, PortableMode(letter, p.rndMode),
+                                                   p.sf);
+  };
+  // Every letter: a NaN with the sign bit clear gives INT32_MAX, with it set
+  // INT32_MIN (the portable variant: INT32_MIN for both).
+  shape.expect = [](float x, std::int32_t portable, const ConvertParam&) {
+    return std::isnan(x) ? (std::signbit(x) ? kMin : kMax) : portable;
+  };
+  shape.pool = FloatPool(5);
+  // The single-precision factor is exact for -127 <= sf <= 149.
+  shape.params = ConvertParams({0, 1, 2, -2, 31, -31, 100, -100, 127, -127, 149});
+  shape.extraLengths = {1031};
+  RunShape(letter, shape);
+  VectorConvertFloatToInt32Scaled.ResetToStubForTesting();
+}
+
+void RunDoubleToInt32(V letter) {
+  BindChecked(VectorConvertDoubleToInt32Scaled, letter);
+  Shape<double, std::int32_t, ConvertParam, false> shape;
+  shape.variant = [](const double* src, std::int32_t* dst, std::int32_t len,
+                     const ConvertParam& p) {
+    return VectorConvertDoubleToInt32Scaled(src, dst, len, p.rndMode, p.sf);
+  };
+  shape.portable = [letter](const double* src, std::int32_t* dst, std::int32_t len,
+                            const ConvertParam& p) {
+    return VectorConvertDoubleToInt32ScaledPortable(src, dst, len, PortableMode(letter, p.rndMode),
+                                                    p.sf);
+  };
+  // B and C limit by a minimum with 2147483647.0, which turns every NaN into
+  // INT32_MAX; A gives the portable INT32_MIN.
+  if (letter != V::A) {
+    shape.expect = [](double x, std::int32_t portable, const ConvertParam&) {
+      return std::isnan(x) ? kMax : portable;
+    };
+  }
+  shape.pool = DoublePool(9);
+  std::vector<std::int32_t> sfs = {0, 1, 2, -2, 31, -31, 100, -100, 127, -127, 149};
+  if (letter == V::A) {
+    // A forms its factor exactly in the extended format: any sf.
+    sfs.insert(sfs.end(), {1100, -1100, 20000, -20000, kMax, kMin});
+  }
+  shape.params = ConvertParams(sfs);
+  shape.extraLengths = {1031};
+  RunShape(letter, shape);
+  VectorConvertDoubleToInt32Scaled.ResetToStubForTesting();
+}
+
+void RunDoubleToFloat(V letter) {
+  BindChecked(VectorConvertDoubleToFloat, letter);
+  Shape<double, float, int, false> shape;
+  shape.variant = [](const double* src, float* dst, std::int32_t len, int) {
+    return VectorConvertDoubleToFloat(src, dst, len);
+  };
+  shape.portable = [](const double* src, float* dst, std::int32_t len, int) {
+    return VectorConvertDoubleToFloatPortable(src, dst, len);
+  };
+  // C narrows a NaN to the largest float, the portable variant to its
+  // negative.
+  if (letter == V::C) {
+    shape.expect = [](double x, float portable, int) {
+      return std::isnan(x) ? kFloatMax : portable;
+    };
+  }
+  shape.pool = DoublePool(11);
+  shape.params = {0};
+  shape.extraLengths = {1031};
+  RunShape(letter, shape);
+  VectorConvertDoubleToFloat.ResetToStubForTesting();
+}
+
+// ---- Multiply by a constant ----------------------------------------------------------
+
+void RunMulConstant(V letter) {
+  BindChecked(VectorMulConstantDouble, letter);
+  Shape<double, double, double, false> shape;
+  shape.variant = [](const double* src, double* dst, std::int32_t len, double value) {
+    return VectorMulConstantDouble(src, value, dst, len);
+  };
+  shape.portable = [](const double* src, double* dst, std::int32_t len, double value) {
+    return VectorMulConstantDoublePortable(src, value, dst, len);
+  };
+  shape.pool = DoublePool(13);
+  shape.params = {1.0, 0.0, -0.0, 2.0, -1.5, 1e300, std::numeric_limits<double>::quiet_NaN()};
+  // Around the copy's switches (1024 elements, 20480 bytes) and beyond the
+  // large-copy bounds of B (128 KiB) and C (512 KiB).
+  shape.extraLengths = {1023, 1024, 1025, 2559, 2560, 2561, 16385, 65537};
+  RunShape(letter, shape);
+
+  // In place (src = dst), as the scope calls it.
+  Guarded<double> a(100, 8), b(100, 8);
+  const std::vector<double> pool = DoublePool(17);
+  for (int i = 0; i < 100; ++i) {
+    a.Set(i, pool[i % pool.size()]);
+    b.Set(i, pool[i % pool.size()]);
+  }
+  for (const double value : {1.0, 0.0, 3.0}) {
+    ASSERT_EQ(VectorMulConstantDouble(a.data(), value, a.data(), 100),
+              VectorMulConstantDoublePortable(b.data(), value, b.data(), 100));
+    for (int i = 0; i < 100; ++i) {
+      ASSERT_EQ(Bits(a.Get(i)), Bits(b.Get(i))) << value << " " << i;
+    }
+  }
+  VectorMulConstantDouble.ResetToStubForTesting();
+}
+
+// ---- 16-bit fill ---------------------------------------------------------------------
+
+void RunSetInt16(V letter) {
+  BindChecked(VectorSetInt16, letter);
+  Shape<std::int16_t, std::int16_t, std::int16_t, false> shape;
+  shape.variant = [](const std::int16_t*, std::int16_t* dst, std::int32_t len, std::int16_t v) {
+    return VectorSetInt16(v, dst, len);
+  };
+  shape.portable = [](const std::int16_t*, std::int16_t* dst, std::int32_t len, std::int16_t v) {
+    return VectorSetInt16Portable(v, dst, len);
+  };
+  shape.pool = {0};
+  shape.params = {0, -1, 0x1234, static_cast<std::int16_t>(0x80FF)};
+  // A's switch to streaming (10240) and B's and C's (above 131072).
+  shape.extraLengths = {10239, 10240, 10241, 131072, 131073, 140001};
+  RunShape(letter, shape);
+  VectorSetInt16.ResetToStubForTesting();
+}
+
+std::vector<Row> Rows() {
+  std::vector<Row> rows;
+  auto add = [&rows](const char* name, std::initializer_list<V> letters,
+                     std::function<void(V)> run) {
+    for (const V letter : letters) {
+      rows.push_back({std::string(name) + "_" + LetterName(letter), letter, run});
+    }
+  };
+  add("VectorAddConstantInt32InPlaceScaled", {V::A, V::C}, [](V letter) {
+    RunOffset(VectorAddConstantInt32InPlaceScaled, letter,
+              &VectorAddConstantInt32InPlaceScaledPortable);
+  });
+  add("VectorSubFromConstantInt32InPlaceScaled", {V::A, V::C}, [](V letter) {
+    RunOffset(VectorSubFromConstantInt32InPlaceScaled, letter,
+              &VectorSubFromConstantInt32InPlaceScaledPortable);
+  });
+  add("VectorClampAboveInt32InPlace", {V::A, V::C}, RunClamp);
+  add("VectorConvertFloatToInt32Scaled", {V::A, V::B, V::C}, RunFloatToInt32);
+  add("VectorConvertDoubleToInt32Scaled", {V::A, V::B, V::C}, RunDoubleToInt32);
+  add("VectorConvertDoubleToFloat", {V::A, V::C}, RunDoubleToFloat);
+  add("VectorMulConstantDouble", {V::A, V::B, V::C}, RunMulConstant);
+  add("VectorSetInt16", {V::A, V::B, V::C}, RunSetInt16);
+  return rows;
+}
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class VariantTest : public ::testing::TestWithParam<Row> {
+ protected:
+  // A small cache, so that the copies, zero fills and fills of sets B and C
+  // take their streaming paths at the long lengths.
+  void SetUp() override { ForceCacheSizeForTesting(64 * 1024); }
+  void TearDown() override { ForceCacheSizeForTesting(-1); }
+};
+
+TEST_P(VariantTest, MatchesThePortableVariant) {
+  const Row& row = GetParam();
+  if (!CpuSupportsVariant(row.letter)) {
+    GTEST_SKIP() << "this processor lacks what variant " << LetterName(row.letter) << " needs";
+  }
+  row.run(row.letter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, VariantTest, ::testing::ValuesIn(Rows()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
