@@ -1,5 +1,7 @@
-// Variant A of the 16-bit fill and the set-A 2-D fill.
+// Variant A of the 16-bit block add, subtract and multiply and of the 16-bit
+// fill, and the set-A 2-D fill.
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -24,4 +26,19 @@ PrimitiveStatus RoiFillInt16A(std::int16_t value, std::int16_t* dst, std::int32_
     FillInt16StreamRowA(value, reinterpret_cast<std::int16_t*>(row), width);
   }
   return StatusOk;
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledA) {
+  return Int16BlockVariant(Int16Op::Add, src, srcStep, srcDst, srcDstStep, width, height, sf,
+                           &Int16RowKernelA, &RoiFillInt16A);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledA) {
+  return Int16BlockVariant(Int16Op::Sub, src, srcStep, srcDst, srcDstStep, width, height, sf,
+                           &Int16RowKernelA, &RoiFillInt16A);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledA) {
+  return Int16BlockVariant(Int16Op::Mul, src, srcStep, srcDst, srcDstStep, width, height, sf,
+                           &Int16RowKernelA, &RoiFillInt16A);
 }

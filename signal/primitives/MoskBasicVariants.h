@@ -1,21 +1,37 @@
-// Processor-specific variants of the 16-bit fill (see MoskBasicDispatcher.h
-// for the contracts), and the set-A and set-B forms of the 2-D 16-bit fill
-// that those sets' block arithmetic uses to clear its destination. Their
-// results equal the portable ones.
+// Processor-specific variants of the 16-bit block add, subtract and multiply
+// and of the 16-bit fill (see MoskBasicDispatcher.h for the contracts), and
+// the set forms of the 2-D 16-bit fill that those sets' block arithmetic
+// uses to clear its destination. Their results equal the portable ones.
 #pragma once
 
 #include <cstdint>
 
 #include "signal/primitives/PrimitiveDispatch.h"
 
+#define KESTRUNE_INT16_BLOCK_VARIANT(name)                                                  \
+  PrimitiveStatus name(const std::int16_t* src, std::int32_t srcStep, std::int16_t* srcDst, \
+                       std::int32_t srcDstStep, std::int32_t width, std::int32_t height,    \
+                       std::int32_t sf)
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledA);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledB);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledC);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledA);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledB);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledC);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledA);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledB);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledC);
+
 PrimitiveStatus VectorSetInt16A(std::int16_t value, std::int16_t* dst, std::int32_t len);
 PrimitiveStatus VectorSetInt16B(std::int16_t value, std::int16_t* dst, std::int32_t len);
 PrimitiveStatus VectorSetInt16C(std::int16_t value, std::int16_t* dst, std::int32_t len);
 
 // The checks of RoiFillInt16 (-8, -6, -14), then every row filled: set A
-// always with non-temporal stores, set B with them when the block holds
-// 180001 bytes or more.
+// always with non-temporal stores, sets B and C with them when the block
+// holds more than 180000 bytes.
 PrimitiveStatus RoiFillInt16A(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                               std::int32_t width, std::int32_t height);
 PrimitiveStatus RoiFillInt16B(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
+                              std::int32_t width, std::int32_t height);
+PrimitiveStatus RoiFillInt16C(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                               std::int32_t width, std::int32_t height);

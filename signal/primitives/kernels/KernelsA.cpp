@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -249,4 +250,57 @@ std::int16_t* FillInt16StreamKernelA(std::int16_t value, std::int16_t* dst, std:
 
 void FillInt16StreamRowA(std::int16_t value, std::int16_t* dst, std::int64_t len) {
   FillInt16A<true>(value, dst, len);
+}
+
+namespace {
+
+// Four 16-bit lanes of MMX; 8-byte accesses need no alignment. The MMX
+// state is emptied after the block loop.
+struct MmxLanes {
+  using V = __m64;
+  static constexpr int kLanes = 4;
+  static constexpr std::uintptr_t kBytes = 8;
+  template <Int16Op kOp, Int16Kind kKind>
+  static constexpr std::int64_t Threshold() {
+    if (kKind == Int16Kind::Half || kKind == Int16Kind::ShiftDown) {
+      return 7;
+    }
+    if (kOp != Int16Op::Mul && kKind == Int16Kind::Sat) {
+      return 19;
+    }
+    return 11;
+  }
+  static V Load(const std::int16_t* p) {
+    V v;
+    std::memcpy(&v, p, 8);
+    return v;
+  }
+  static void Store(std::int16_t* p, V v) { std::memcpy(p, &v, 8); }
+  static void End() { _mm_empty(); }
+  static V AddSat16(V a, V b) { return _mm_adds_pi16(a, b); }
+  static V SubSat16(V a, V b) { return _mm_subs_pi16(a, b); }
+  static V Sub16(V a, V b) { return _mm_sub_pi16(a, b); }
+  static V UnpackLo16(V a, V b) { return _mm_unpacklo_pi16(a, b); }
+  static V UnpackHi16(V a, V b) { return _mm_unpackhi_pi16(a, b); }
+  static V MulAdd(V a, V b) { return _mm_madd_pi16(a, b); }
+  static V Add32(V a, V b) { return _mm_add_pi32(a, b); }
+  static V Srl32(V a, int n) { return _mm_srli_pi32(a, n); }
+  static V Sra32(V a, int n) { return _mm_srai_pi32(a, n); }
+  static V Sll32(V a, int n) { return _mm_slli_pi32(a, n); }
+  static V Sra16(V a, int n) { return _mm_srai_pi16(a, n); }
+  static V Pack32(V a, V b) { return _mm_packs_pi32(a, b); }
+  static V And(V a, V b) { return _mm_and_si64(a, b); }
+  static V Or(V a, V b) { return _mm_or_si64(a, b); }
+  static V Xor(V a, V b) { return _mm_xor_si64(a, b); }
+  static V AndNot(V a, V b) { return _mm_andnot_si64(a, b); }
+  static V CmpEq16(V a, V b) { return _mm_cmpeq_pi16(a, b); }
+  static V Zero() { return _mm_setzero_si64(); }
+  static V Set32(std::int32_t v) { return _mm_set1_pi32(v); }
+  static V Set16(std::int16_t v) { return _mm_set1_pi16(v); }
+};
+
+}  // namespace
+
+Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind) {
+  return Int16RowFor<MmxLanes>(op, kind);
 }

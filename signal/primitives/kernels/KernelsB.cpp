@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -218,4 +219,8 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
     const __m128d y = _mm_min_sd(_mm_mul_sd(_mm_load_sd(src + i), f), top);
     dst[i] = nearest ? _mm_cvtsd_si32(y) : _mm_cvttsd_si32(y);
   }
+}
+
+Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind) {
+  return Int16RowFor<Sse2Lanes>(op, kind);
 }

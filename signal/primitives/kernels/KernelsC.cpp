@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "signal/primitives/ScaledArithmetic.h"
+#include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -247,3 +248,8 @@ void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes) {
 }
 
 #pragma GCC pop_options
+
+// The 16-bit row kernels of set C are SSE2 code, like set B's.
+Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind) {
+  return kernels_detail::Int16RowFor<kernels_detail::Sse2Lanes>(op, kind);
+}

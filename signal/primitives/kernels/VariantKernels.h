@@ -105,3 +105,18 @@ void OffsetInt32RoundKernelC(std::int32_t value, std::int32_t* srcDst, std::int6
                              bool sub);
 void OffsetInt32ShiftUpKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, int k,
                                bool sub);
+
+// ---- Row kernels of the 16-bit block add, subtract and multiply. Each
+// stores, for every sample pair (d = srcDst[i], s = src[i]) with x = d + s,
+// d - s or d * s, the portable result of its case: Sat x clamped; Half x / 2
+// rounded half to even (clamped); ShiftDown x * 2^-k rounded half to even
+// (clamped); ShiftUp x clamped-and-shifted left by k (the multiply clamps
+// before the shift too); Sign 32767, -32768 or 0 by the sign of x. Rows may
+// lie at any address; src and srcDst are disjoint or the same row.
+enum class Int16Op : std::uint8_t { Add, Sub, Mul };
+enum class Int16Kind : std::uint8_t { Sat, Half, ShiftDown, ShiftUp, Sign };
+using Int16RowKernel = void (*)(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len,
+                                int k);
+Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind);
+Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind);
+Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind);

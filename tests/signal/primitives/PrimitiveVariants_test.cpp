@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 #include "tests/signal/primitives/PrimitiveReference.h"
@@ -353,6 +354,109 @@ void RunSetInt16(V letter) {
   VectorSetInt16.ResetToStubForTesting();
 }
 
+// ---- 16-bit blocks ------------------------------------------------------------------
+
+using BlockFunction = PrimitiveStatus(const std::int16_t*, std::int32_t, std::int16_t*,
+                                      std::int32_t, std::int32_t, std::int32_t, std::int32_t);
+
+struct BlockLayout {
+  std::int32_t width;
+  std::int32_t height;
+  std::int32_t padBytes;  // between rows: 0 packs the block (the fast path)
+};
+
+std::vector<BlockLayout> BlockLayouts() {
+  std::vector<BlockLayout> layouts;
+  for (std::int32_t width = 1; width <= 40; ++width) {
+    layouts.push_back({width, 1, 0});
+  }
+  for (const std::int32_t width : {6, 7, 10, 11, 14, 15, 18, 19, 22, 23, 33, 47, 80, 257}) {
+    for (const std::int32_t pad : {0, 6, 3}) {
+      layouts.push_back({width, 3, pad});
+    }
+  }
+  return layouts;
+}
+
+// Both blocks in byte areas with guards; every byte of the destination
+// area (padding between rows included) must match the portable result.
+void RunBlockPrimitive(V letter, const PrimitivePointer<BlockFunction>& pointer,
+                       BlockFunction* portable, std::vector<std::int32_t> sfs) {
+  const std::vector<std::int16_t> pool = primitives_test::SampleValues<std::int16_t>(40, 31);
+  std::size_t start = 0;
+  for (const BlockLayout& layout : BlockLayouts()) {
+    const std::int32_t step = layout.width * 2 + layout.padBytes;
+    const std::int64_t bytes = std::int64_t{step} * layout.height;
+    for (const int offset : {0, 1, 2, 6, 8, 14}) {
+      Guarded<std::uint8_t> src(bytes, (offset + 5) % 16);
+      Guarded<std::uint8_t> initial(bytes, offset);
+      for (std::int64_t i = 0; i + 1 < bytes; i += 2) {
+        const std::int16_t a = pool[(start + i * 3) % pool.size()];
+        const std::int16_t b = pool[(start + i * 5 + 1) % pool.size()];
+        std::memcpy(src.data() + i, &a, 2);
+        std::memcpy(initial.data() + i, &b, 2);
+      }
+      ++start;
+      for (const std::int32_t sf : sfs) {
+        for (const bool same : {false, true}) {
+          Guarded<std::uint8_t> expected = initial;
+          Guarded<std::uint8_t> actual = initial;
+          auto* e = reinterpret_cast<std::int16_t*>(expected.data());
+          auto* a = reinterpret_cast<std::int16_t*>(actual.data());
+          const auto* s = reinterpret_cast<const std::int16_t*>(src.data());
+          const PrimitiveStatus want =
+              portable(same ? e : s, step, e, step, layout.width, layout.height, sf);
+          PrimitiveStatus got = 0;
+          CallCheckingFpState(letter, false, [&] {
+            got = pointer(same ? a : s, step, a, step, layout.width, layout.height, sf);
+          });
+          ASSERT_EQ(got, want) << "sf " << sf;
+          ASSERT_TRUE(actual.GuardsIntact());
+          for (std::int64_t i = 0; i < bytes; ++i) {
+            ASSERT_EQ(actual.Get(i), expected.Get(i))
+                << "sf " << sf << " width " << layout.width << " pad " << layout.padBytes
+                << " offset " << offset << " byte " << i << (same ? " same block" : "");
+          }
+          if (offset == 0 && !same) {
+            CallCheckingFpState(letter, true, [&] {
+              (void)pointer(s, step, a, step, layout.width, layout.height, sf);
+            });
+          }
+        }
+      }
+    }
+  }
+  // Argument errors, and the zero-fill case's step check.
+  std::int16_t block[8] = {};
+  for (const std::int32_t sf : {0, 100}) {
+    EXPECT_EQ(pointer(nullptr, 2, block, 2, 0, 1, sf), portable(nullptr, 2, block, 2, 0, 1, sf));
+    EXPECT_EQ(pointer(block, 2, nullptr, 2, 1, 1, sf), portable(block, 2, nullptr, 2, 1, 1, sf));
+    EXPECT_EQ(pointer(block, 2, block, 2, 1, 0, sf), portable(block, 2, block, 2, 1, 0, sf));
+    EXPECT_EQ(pointer(block, 2, block, 0, 2, 1, sf), portable(block, 2, block, 0, 2, 1, sf));
+  }
+}
+
+void RunRoiAdd(V letter) {
+  BindChecked(RoiAddInt16InPlaceScaled, letter);
+  RunBlockPrimitive(letter, RoiAddInt16InPlaceScaled, &RoiAddInt16InPlaceScaledPortable,
+                    {0, 1, 2, 3, 15, 16, 17, -1, -2, -14, -15, -16, -17, 1000, -1000});
+  RoiAddInt16InPlaceScaled.ResetToStubForTesting();
+}
+
+void RunRoiSub(V letter) {
+  BindChecked(RoiSubInt16InPlaceScaled, letter);
+  RunBlockPrimitive(letter, RoiSubInt16InPlaceScaled, &RoiSubInt16InPlaceScaledPortable,
+                    {0, 1, 2, 3, 15, 16, 17, -1, -2, -14, -15, -16, -17, 1000, -1000});
+  RoiSubInt16InPlaceScaled.ResetToStubForTesting();
+}
+
+void RunRoiMul(V letter) {
+  BindChecked(RoiMulInt16InPlaceScaled, letter);
+  RunBlockPrimitive(letter, RoiMulInt16InPlaceScaled, &RoiMulInt16InPlaceScaledPortable,
+                    {0, 1, 2, 15, 16, 29, 30, 31, -1, -2, -13, -14, -15, -16, 1000, -1000});
+  RoiMulInt16InPlaceScaled.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -375,6 +479,9 @@ std::vector<Row> Rows() {
   add("VectorConvertDoubleToFloat", {V::A, V::C}, RunDoubleToFloat);
   add("VectorMulConstantDouble", {V::A, V::B, V::C}, RunMulConstant);
   add("VectorSetInt16", {V::A, V::B, V::C}, RunSetInt16);
+  add("RoiAddInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiAdd);
+  add("RoiSubInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiSub);
+  add("RoiMulInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiMul);
   return rows;
 }
 
@@ -400,5 +507,61 @@ TEST_P(VariantTest, MatchesThePortableVariant) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, VariantTest, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return info.param.name; });
+
+// The set forms of the 2-D 16-bit fill against the portable one: rows at
+// odd and even addresses, packed and padded, each side of the streaming
+// threshold (180000 bytes), and the argument errors.
+TEST(RoiFillInt16SetsTest, FillEveryRowLikeThePortableFill) {
+  using Fill =
+      PrimitiveStatus (*)(std::int16_t, std::int16_t*, std::int32_t, std::int32_t, std::int32_t);
+  struct SetRow {
+    const char* name;
+    Fill fill;
+    V letter;
+  };
+  struct Shape {
+    std::int32_t width, height, pad;
+  };
+  for (const SetRow& set : {SetRow{"A", &RoiFillInt16A, V::A}, SetRow{"B", &RoiFillInt16B, V::B},
+                            SetRow{"C", &RoiFillInt16C, V::C}}) {
+    if (!CpuSupportsVariant(set.letter)) {
+      continue;
+    }
+    for (const Shape shape :
+         {Shape{1, 1, 0}, Shape{7, 3, 0}, Shape{31, 4, 3}, Shape{32, 2, 1}, Shape{33, 5, 6},
+          Shape{200, 3, 5}, Shape{90000, 1, 0}, Shape{90001, 1, 0}, Shape{30001, 3, 1}}) {
+      const std::int32_t step = shape.width * 2 + shape.pad;
+      const std::int64_t bytes = std::int64_t{step} * shape.height;
+      for (const int offset : {0, 1, 2, 9}) {
+        Guarded<std::uint8_t> expected(bytes, offset), actual(bytes, offset);
+        for (std::int64_t i = 0; i < bytes; ++i) {
+          expected.Set(i, static_cast<std::uint8_t>(i * 7));
+          actual.Set(i, static_cast<std::uint8_t>(i * 7));
+        }
+        const auto value = static_cast<std::int16_t>(0x81C3);
+        const PrimitiveStatus want =
+            RoiFillInt16(value, reinterpret_cast<std::int16_t*>(expected.data()), step, shape.width,
+                         shape.height);
+        PrimitiveStatus got = 0;
+        CallCheckingFpState(set.letter, false, [&] {
+          got = set.fill(value, reinterpret_cast<std::int16_t*>(actual.data()), step, shape.width,
+                         shape.height);
+        });
+        ASSERT_EQ(got, want) << set.name;
+        ASSERT_TRUE(actual.GuardsIntact()) << set.name;
+        for (std::int64_t i = 0; i < bytes; ++i) {
+          ASSERT_EQ(actual.Get(i), expected.Get(i))
+              << set.name << " width " << shape.width << " offset " << offset << " byte " << i;
+        }
+      }
+    }
+    std::int16_t block[4] = {};
+    EXPECT_EQ(set.fill(1, nullptr, 2, 0, 0), StatusNullPointer) << set.name;
+    EXPECT_EQ(set.fill(1, block, 0, 0, 1), StatusBadLength) << set.name;
+    EXPECT_EQ(set.fill(1, block, 0, 1, 0), StatusBadLength) << set.name;
+    EXPECT_EQ(set.fill(1, block, 0, 1, 1), StatusBadStep) << set.name;
+    EXPECT_EQ(block[0], 0) << set.name;
+  }
+}
 
 }  // namespace

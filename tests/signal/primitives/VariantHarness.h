@@ -26,10 +26,18 @@ class Guarded {
   static constexpr unsigned char kFill = 0xA5;
 
   Guarded(std::int64_t count, int offset)
-      : count_(count), raw_(static_cast<std::size_t>(count * sizeof(T) + 2 * kGuard + 32), kFill) {
+      : count_(count),
+        offset_(offset),
+        raw_(static_cast<std::size_t>(count * sizeof(T) + 2 * kGuard + 32), kFill) {
     const auto base = reinterpret_cast<std::uintptr_t>(raw_.data());
     start_ = static_cast<std::size_t>(((base + kGuard + 15) & ~std::uintptr_t{15}) - base) + offset;
   }
+  // A copy holds the same elements at the same offset from a 16-byte
+  // boundary, with fresh guards.
+  Guarded(const Guarded& other) : Guarded(other.count_, other.offset_) {
+    std::memcpy(raw_.data() + start_, other.raw_.data() + other.start_, count_ * sizeof(T));
+  }
+  Guarded& operator=(const Guarded&) = delete;
   T* data() { return reinterpret_cast<T*>(raw_.data() + start_); }
   std::int64_t size() const { return count_; }
   T Get(std::int64_t i) const {
@@ -53,6 +61,7 @@ class Guarded {
 
  private:
   std::int64_t count_;
+  int offset_;
   std::vector<unsigned char> raw_;
   std::size_t start_ = 0;
 };
