@@ -53,4 +53,35 @@ inline PrimitiveStatus Int16BlockVariant(Int16Op op, const std::int16_t* src, st
   return StatusOk;
 }
 
+using Int16DivisionRow = PrimitiveStatus (*)(const std::int16_t* src, const std::int16_t* src2,
+                                             std::int16_t* dst, std::int32_t len, std::int32_t sf);
+
+// The checked 2-D division of a set: three pointers (-8), width and height
+// (-6), three steps (-14); then every row by the set's row routine, keeping
+// the first non-zero row status.
+inline PrimitiveStatus Int16DivisionVariant(Int16DivisionRow row, const std::int16_t* src,
+                                            std::int32_t srcStep, const std::int16_t* src2,
+                                            std::int32_t src2Step, std::int16_t* dst,
+                                            std::int32_t dstStep, std::int32_t width,
+                                            std::int32_t height, std::int32_t sf) {
+  if (const PrimitiveStatus status =
+          CheckBlockArguments({src, src2, dst}, width, height, {srcStep, src2Step, dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+  const auto* s2 = reinterpret_cast<const std::uint8_t*>(src2);
+  auto* d = reinterpret_cast<std::uint8_t*>(dst);
+  PrimitiveStatus status = StatusOk;
+  for (std::int32_t r = 0; r < height; ++r, s += srcStep, s2 += src2Step, d += dstStep) {
+    const PrimitiveStatus rowStatus =
+        row(reinterpret_cast<const std::int16_t*>(s), reinterpret_cast<const std::int16_t*>(s2),
+            reinterpret_cast<std::int16_t*>(d), width, sf);
+    if (status == StatusOk) {
+      status = rowStatus;
+    }
+  }
+  return status;
+}
+
 }  // namespace primitives_detail

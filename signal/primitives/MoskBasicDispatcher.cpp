@@ -204,6 +204,8 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiSubInt16InPlaceScaled, VariantFamily:
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiMulInt16InPlaceScaled, VariantFamily::FourVariants,
                                         &RoiMulInt16InPlaceScaledA, &RoiMulInt16InPlaceScaledB,
                                         &RoiMulInt16InPlaceScaledC);
-KESTRUNE_DEFINE_PRIMITIVE(RoiDivInt16InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiDivInt16InPlaceScaled, VariantFamily::FourVariants,
+                                        &RoiDivInt16InPlaceScaledA, &RoiDivInt16InPlaceScaledB,
+                                        &RoiDivInt16InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetInt16, VariantFamily::FourVariants,
                                         &VectorSetInt16A, &VectorSetInt16B, &VectorSetInt16C);

@@ -42,3 +42,16 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledA) {
   return Int16BlockVariant(Int16Op::Mul, src, srcStep, srcDst, srcDstStep, width, height, sf,
                            &Int16RowKernelA, &RoiFillInt16A);
 }
+
+PrimitiveStatus RoiDivInt16ScaledA(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf) {
+  return Int16DivisionVariant(&DivInt16ScaledRowA, src, srcStep, src2, src2Step, dst, dstStep,
+                              width, height, sf);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledA) {
+  return RoiDivInt16ScaledA(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
+                            sf);
+}

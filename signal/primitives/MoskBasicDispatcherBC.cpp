@@ -86,3 +86,71 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledC) {
 }
 
 #undef KESTRUNE_INT16_BLOCK_BODY
+
+namespace {
+
+// The row routine of sets B and C: the kernel for -30 <= sf <= 15; beyond,
+// every quotient with a non-zero divisor is 0 (sf >= 16) or saturates by
+// the signs (sf <= -31).
+PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t* src2,
+                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf >= -30 && sf <= 15) {
+    return DivInt16RowKernelSse2(src, src2, dst, len, sf) != 0 ? StatusZeroDivisor : StatusOk;
+  }
+  PrimitiveStatus status = StatusOk;
+  for (std::int32_t i = 0; i < len; ++i) {
+    const std::int32_t d = src[i];
+    const std::int32_t n = src2[i];
+    if (d == 0) {
+      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      status = StatusZeroDivisor;
+    } else if (sf >= 16 || n == 0) {
+      dst[i] = 0;
+    } else {
+      dst[i] = static_cast<std::int16_t>((n < 0) == (d < 0) ? 32767 : -32768);
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+PrimitiveStatus DivInt16ScaledRowB(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+}
+
+PrimitiveStatus DivInt16ScaledRowC(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+}
+
+PrimitiveStatus RoiDivInt16ScaledB(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf) {
+  return Int16DivisionVariant(&DivInt16ScaledRowB, src, srcStep, src2, src2Step, dst, dstStep,
+                              width, height, sf);
+}
+
+PrimitiveStatus RoiDivInt16ScaledC(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf) {
+  return Int16DivisionVariant(&DivInt16ScaledRowC, src, srcStep, src2, src2Step, dst, dstStep,
+                              width, height, sf);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledB) {
+  return RoiDivInt16ScaledB(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
+                            sf);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledC) {
+  return RoiDivInt16ScaledC(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
+                            sf);
+}

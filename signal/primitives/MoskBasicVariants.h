@@ -21,6 +21,31 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledC);
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledA);
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledB);
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledC);
+// The division: A differs from the portable results by one where its
+// single-precision sum q + 32768 turns a quotient within half a step of a
+// half-integer into that half-integer.
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledA);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledB);
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledC);
+
+// The checked 2-D divisions of the sets (the checks and row loop of
+// RoiDivInt16Scaled) and the row routines of sets B and C.
+PrimitiveStatus RoiDivInt16ScaledA(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf);
+PrimitiveStatus RoiDivInt16ScaledB(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf);
+PrimitiveStatus RoiDivInt16ScaledC(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf);
+PrimitiveStatus DivInt16ScaledRowB(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf);
+PrimitiveStatus DivInt16ScaledRowC(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf);
 
 PrimitiveStatus VectorSetInt16A(std::int16_t value, std::int16_t* dst, std::int32_t len);
 PrimitiveStatus VectorSetInt16B(std::int16_t value, std::int16_t* dst, std::int32_t len);

@@ -3,6 +3,7 @@
 #include <mmintrin.h>
 #include <xmmintrin.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "signal/primitives/kernels/Int16RowTemplate.h"
@@ -303,4 +304,47 @@ struct MmxLanes {
 
 Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind) {
   return Int16RowFor<MmxLanes>(op, kind);
+}
+
+PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  if (src == nullptr || src2 == nullptr || dst == nullptr) {
+    return StatusNullPointer;
+  }
+  if (len < 1) {
+    return StatusBadLength;
+  }
+  // 2^-sf in single precision: 0 beyond 2^-149, infinite beyond 2^127.
+  const float scale =
+      sf > 149 ? 0.0f
+               : (sf < -127 ? __builtin_inff() : _mm_cvtss_f32(_mm_set_ss(std::ldexp(1.0f, -sf))));
+  PrimitiveStatus status = StatusOk;
+  for (std::int32_t i = 0; i < len; ++i) {
+    const std::int32_t d = src[i];
+    const std::int32_t n = src2[i];
+    if (d == 0) {
+      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      status = StatusZeroDivisor;
+      continue;
+    }
+    if (n == 0) {
+      // 0 whatever the scale (an infinite scale would make 0 * scale a NaN).
+      dst[i] = 0;
+      continue;
+    }
+    const float q = static_cast<float>(n) * scale / static_cast<float>(d);
+    if (sf <= 0 && q < -32768.0f) {
+      dst[i] = -32768;
+    } else if (sf <= 0 && q > 32767.0f) {
+      dst[i] = 32767;
+    } else {
+      const float y = (q + 32768.0f) + 0.5f;
+      std::int32_t t = _mm_cvttss_si32(_mm_set_ss(y));
+      if ((t & 1) != 0 && static_cast<float>(t) == y) {
+        --t;
+      }
+      dst[i] = static_cast<std::int16_t>(t - 32768);
+    }
+  }
+  return status;
 }

@@ -1,6 +1,7 @@
 // Set B (SSE2), and the SSE2 kernels that sets B and C share.
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "signal/primitives/kernels/Int16RowTemplate.h"
@@ -223,4 +224,99 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
 
 Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind) {
   return Int16RowFor<Sse2Lanes>(op, kind);
+}
+
+namespace {
+
+inline std::int16_t ZeroDivisorValue(std::int32_t n) {
+  return static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+}
+
+inline std::int16_t Saturate16(std::int32_t v) {
+  return static_cast<std::int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
+}
+
+// The eight 16-bit lanes of v widened to two vectors of 32-bit lanes.
+inline void Widen(__m128i v, __m128i& lo, __m128i& hi) {
+  const __m128i sign = _mm_srai_epi16(v, 15);
+  lo = _mm_unpacklo_epi16(v, sign);
+  hi = _mm_unpackhi_epi16(v, sign);
+}
+
+// n / d for four lanes: a reciprocal estimate refined twice, then raised by
+// one unit in the last place (away from zero) with its two lowest bits
+// cleared, which lands exact quotients and half-integers on themselves.
+inline __m128i QuotientLanes(__m128 n, __m128 d) {
+  const __m128 r = _mm_rcp_ps(d);
+  const __m128 e = _mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(d, r));
+  const __m128 q0 = _mm_mul_ps(n, r);
+  const __m128 q1 = _mm_add_ps(q0, _mm_mul_ps(e, q0));
+  const __m128 q2 = _mm_add_ps(q1, _mm_mul_ps(_mm_mul_ps(e, e), q1));
+  const __m128i bits =
+      _mm_and_si128(_mm_add_epi32(_mm_castps_si128(q2), _mm_set1_epi32(1)), _mm_set1_epi32(~3));
+  return _mm_cvtps_epi32(_mm_castsi128_ps(bits));
+}
+
+}  // namespace
+
+int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                          std::int64_t len, int sf) {
+  int zero = 0;
+  if (sf <= -6) {
+    // Double precision: n * 2^-sf (at most 2^45) and the quotient are
+    // exact enough that rounding the double gives the exact rounding.
+    for (std::int64_t i = 0; i < len; ++i) {
+      if (src[i] == 0) {
+        dst[i] = ZeroDivisorValue(src2[i]);
+        zero = 1;
+        continue;
+      }
+      double q = static_cast<double>(std::int64_t{src2[i]} * (std::int64_t{1} << -sf)) / src[i];
+      q = q < -32768.0 ? -32768.0 : (q > 32767.0 ? 32767.0 : q);
+      dst[i] = static_cast<std::int16_t>(_mm_cvtsd_si32(_mm_set_sd(q)));
+    }
+    return zero;
+  }
+  const int up = sf >= 0 ? sf : 0;    // the divisor's shift
+  const int down = sf < 0 ? -sf : 0;  // the dividend's shift
+  auto scalar = [&](std::int64_t i) {
+    if (src[i] == 0) {
+      dst[i] = ZeroDivisorValue(src2[i]);
+      zero = 1;
+      return;
+    }
+    const float d = static_cast<float>(std::int32_t{src[i]} * (1 << up));
+    const float n = static_cast<float>(std::int32_t{src2[i]} * (1 << down));
+    dst[i] = Saturate16(_mm_cvtss_si32(_mm_set_ss(n / d)));
+  };
+  std::int64_t i = 0;
+  for (; i < len && (Address(dst + i) & 15) > 1; ++i) {
+    scalar(i);
+  }
+  // A zero divisor is replaced by 2^-15 (times 2^-sf for negative sf), so
+  // its quotient saturates by the dividend's sign (0 for a zero dividend).
+  const __m128 replacement = _mm_set1_ps(std::ldexp(1.0f, -15 + down));
+  const __m128i upCount = _mm_cvtsi32_si128(up);
+  const __m128i downCount = _mm_cvtsi32_si128(down);
+  for (; i + 8 <= len; i += 8) {
+    __m128i dLo, dHi, nLo, nHi;
+    Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), dLo, dHi);
+    Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src2 + i)), nLo, nHi);
+    __m128 d[2] = {_mm_cvtepi32_ps(_mm_sll_epi32(dLo, upCount)),
+                   _mm_cvtepi32_ps(_mm_sll_epi32(dHi, upCount))};
+    const __m128 n[2] = {_mm_cvtepi32_ps(_mm_sll_epi32(nLo, downCount)),
+                         _mm_cvtepi32_ps(_mm_sll_epi32(nHi, downCount))};
+    __m128i q[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m128 isZero = _mm_cmpeq_ps(d[h], _mm_setzero_ps());
+      zero |= _mm_movemask_ps(isZero) != 0 ? 1 : 0;
+      d[h] = _mm_or_ps(_mm_andnot_ps(isZero, d[h]), _mm_and_ps(isZero, replacement));
+      q[h] = QuotientLanes(n[h], d[h]);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packs_epi32(q[0], q[1]));
+  }
+  for (; i < len; ++i) {
+    scalar(i);
+  }
+  return zero;
 }

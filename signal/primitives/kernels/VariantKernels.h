@@ -120,3 +120,18 @@ using Int16RowKernel = void (*)(const std::int16_t* src, std::int16_t* srcDst, s
 Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind);
 Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind);
 Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind);
+
+// ---- 16-bit division rows: dst[i] = src2[i] * 2^-sf / src[i] rounded to
+// nearest with ties to even and saturated; a zero divisor gives 32767, -32768
+// or 0 by the dividend's sign.
+// The set-B and set-C row kernel (one routine), -30 <= sf <= 15: single
+// precision with a refined reciprocal for 0 <= sf <= 15 and -5 <= sf <= -1,
+// double precision for -30 <= sf <= -6. It rounds with MXCSR's mode (exact
+// under the default, to nearest). Returns 1 when it met a zero divisor.
+int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                          std::int64_t len, int sf);
+// The set-A row (checks -8, -6; StatusZeroDivisor after a zero divisor), in
+// scalar single precision: a quotient within half a step of a half-integer
+// (steps of 1/256 from 0 up, 1/512 below) rounds as that half-integer.
+PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf);

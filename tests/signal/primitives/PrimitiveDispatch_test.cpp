@@ -265,7 +265,7 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
       POINTER_ROW(RoiAddInt16InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(RoiSubInt16InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(RoiMulInt16InPlaceScaled, F::FourVariants, "ABC"),
-      POINTER_ROW(RoiDivInt16InPlaceScaled, F::FourVariants),
+      POINTER_ROW(RoiDivInt16InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSetInt16, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyUInt8, F::FourVariants),
       POINTER_ROW(RoiCopyInt16, F::FourVariants),
