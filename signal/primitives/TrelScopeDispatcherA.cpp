@@ -83,22 +83,27 @@ PrimitiveStatus VectorConvertFloatToInt32ScaledA(const float* src, std::int32_t*
   // Two values per MMX conversion (under the rounding just set); a scaled
   // value whose pattern lies above that of 2147483520.0 (the largest float
   // below 2^31, positive NaNs included) gives INT32_MAX, other values out of
-  // range the conversion's INT32_MIN. Blocks are read whole before they are
-  // written, so the conversion may run in place.
-  for (std::int32_t i = 0; i < len; i += 2) {
-    const bool pair = i + 1 < len;
-    float x[2] = {src[i], pair ? src[i + 1] : 0.0f};
-    const __m128 y = _mm_mul_ps(_mm_setr_ps(x[0], x[1], 0.0f, 0.0f), factor);
-    const __m64 n = _mm_cvtps_pi32(y);
-    std::int32_t out[2];
-    std::memcpy(out, &n, 8);
-    float scaled[4];
-    _mm_storeu_ps(scaled, y);
-    for (int k = 0; k < (pair ? 2 : 1); ++k) {
-      std::int32_t bits;
-      std::memcpy(&bits, &scaled[k], 4);
-      dst[i + k] = bits > 0x4EFFFFFF ? 0x7FFFFFFF : out[k];
+  // range the conversion's INT32_MIN. Blocks of four are read whole before
+  // they are written, so the conversion may run in place.
+  const __m64 limit = _mm_set1_pi32(0x4EFFFFFF);
+  const __m64 maxValue = _mm_set1_pi32(0x7FFFFFFF);
+  std::int32_t i = 0;
+  for (; i + 4 <= len; i += 4) {
+    const __m128 y = _mm_mul_ps(_mm_loadu_ps(src + i), factor);
+    __m64 bits[2];
+    _mm_storeu_ps(reinterpret_cast<float*>(bits), y);
+    const __m64 n[2] = {_mm_cvtps_pi32(y), _mm_cvtps_pi32(_mm_movehl_ps(y, y))};
+    for (int h = 0; h < 2; ++h) {
+      const __m64 above = _mm_cmpgt_pi32(bits[h], limit);
+      const __m64 r = _mm_or_si64(_mm_and_si64(above, maxValue), _mm_andnot_si64(above, n[h]));
+      std::memcpy(dst + i + 2 * h, &r, 8);
     }
+  }
+  for (; i < len; ++i) {
+    const __m128 y = _mm_mul_ss(_mm_load_ss(src + i), factor);
+    std::int32_t bits;
+    std::memcpy(&bits, &y, 4);
+    dst[i] = bits > 0x4EFFFFFF ? 0x7FFFFFFF : _mm_cvtss_si32(y);
   }
   SseRestoreRoundingForMode(saved);
   _mm_empty();

@@ -53,11 +53,18 @@ PrimitiveStatus MulConstantBC(const double* src, double value, double* dst, std:
   }
   const __m128d v = _mm_set1_pd(value);
   std::int32_t i = 0;
-  for (; i + 4 <= len; i += 4) {
+  for (; i + 8 <= len; i += 8) {
     const __m128d a = _mm_mul_pd(_mm_loadu_pd(src + i), v);
     const __m128d b = _mm_mul_pd(_mm_loadu_pd(src + i + 2), v);
+    const __m128d c = _mm_mul_pd(_mm_loadu_pd(src + i + 4), v);
+    const __m128d e = _mm_mul_pd(_mm_loadu_pd(src + i + 6), v);
     _mm_storeu_pd(dst + i, a);
     _mm_storeu_pd(dst + i + 2, b);
+    _mm_storeu_pd(dst + i + 4, c);
+    _mm_storeu_pd(dst + i + 6, e);
+  }
+  for (; i + 2 <= len; i += 2) {
+    _mm_storeu_pd(dst + i, _mm_mul_pd(_mm_loadu_pd(src + i), v));
   }
   for (; i < len; ++i) {
     _mm_store_sd(dst + i, _mm_mul_sd(_mm_load_sd(src + i), v));

@@ -298,22 +298,25 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
   const __m128 replacement = _mm_set1_ps(std::ldexp(1.0f, -15 + down));
   const __m128i upCount = _mm_cvtsi32_si128(up);
   const __m128i downCount = _mm_cvtsi32_si128(down);
+  __m128 anyZero = _mm_setzero_ps();
   for (; i + 8 <= len; i += 8) {
     __m128i dLo, dHi, nLo, nHi;
     Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), dLo, dHi);
     Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src2 + i)), nLo, nHi);
-    __m128 d[2] = {_mm_cvtepi32_ps(_mm_sll_epi32(dLo, upCount)),
-                   _mm_cvtepi32_ps(_mm_sll_epi32(dHi, upCount))};
-    const __m128 n[2] = {_mm_cvtepi32_ps(_mm_sll_epi32(nLo, downCount)),
-                         _mm_cvtepi32_ps(_mm_sll_epi32(nHi, downCount))};
-    __m128i q[2];
-    for (int h = 0; h < 2; ++h) {
-      const __m128 isZero = _mm_cmpeq_ps(d[h], _mm_setzero_ps());
-      zero |= _mm_movemask_ps(isZero) != 0 ? 1 : 0;
-      d[h] = _mm_or_ps(_mm_andnot_ps(isZero, d[h]), _mm_and_ps(isZero, replacement));
-      q[h] = QuotientLanes(n[h], d[h]);
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packs_epi32(q[0], q[1]));
+    __m128 dA = _mm_cvtepi32_ps(_mm_sll_epi32(dLo, upCount));
+    __m128 dB = _mm_cvtepi32_ps(_mm_sll_epi32(dHi, upCount));
+    const __m128 nA = _mm_cvtepi32_ps(_mm_sll_epi32(nLo, downCount));
+    const __m128 nB = _mm_cvtepi32_ps(_mm_sll_epi32(nHi, downCount));
+    const __m128 zeroA = _mm_cmpeq_ps(dA, _mm_setzero_ps());
+    const __m128 zeroB = _mm_cmpeq_ps(dB, _mm_setzero_ps());
+    anyZero = _mm_or_ps(anyZero, _mm_or_ps(zeroA, zeroB));
+    dA = _mm_or_ps(_mm_andnot_ps(zeroA, dA), _mm_and_ps(zeroA, replacement));
+    dB = _mm_or_ps(_mm_andnot_ps(zeroB, dB), _mm_and_ps(zeroB, replacement));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     _mm_packs_epi32(QuotientLanes(nA, dA), QuotientLanes(nB, dB)));
+  }
+  if (_mm_movemask_ps(anyZero) != 0) {
+    zero = 1;
   }
   for (; i < len; ++i) {
     scalar(i);

@@ -17,6 +17,7 @@
 
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/MoskBasicVariants.h"
+#include "signal/primitives/SseRounding.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 #include "tests/signal/primitives/PrimitiveReference.h"
@@ -553,6 +554,49 @@ TEST_P(VariantTest, MatchesThePortableVariant) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, VariantTest, ::testing::ValuesIn(Rows()),
                          [](const auto& info) { return info.param.name; });
+
+// The rounding helpers of the SSE conversions: the mode's rounding with the
+// invalid and precision flags cleared, written only on a change, and the
+// restore that ignores the precision flag alone.
+TEST(SseRoundingTest, SetsTheModesRoundingAndRestores) {
+  struct Case {
+    std::uint32_t before;
+    std::int32_t rndMode;
+    std::uint32_t after;
+  };
+  const std::uint32_t original = _mm_getcsr();
+  for (const Case c :
+       {Case{0x1F80, 1, 0x1F80}, Case{0x1F80, 0, 0x7F80}, Case{0x1F80, 2, 0x7F80},
+        Case{0x7FA1, 1, 0x1F80}, Case{0x3FC1, -1, 0x7FC0}, Case{0x1FA0, 1, 0x1F80}}) {
+    _mm_setcsr(c.before);
+    EXPECT_EQ(SseSetRoundingForMode(c.rndMode), c.before);
+    EXPECT_EQ(_mm_getcsr() & ~0x3Eu, c.after) << std::hex << c.before;
+    SseRestoreRoundingForMode(c.before);
+    EXPECT_EQ(_mm_getcsr() & ~0x3Eu, c.before & ~0x3Eu) << std::hex << c.before;
+  }
+  // Only the precision flag differs: nothing is written back.
+  _mm_setcsr(0x1F80);
+  SseRestoreRoundingForMode(0x1FA0);
+  EXPECT_EQ(_mm_getcsr() & 0x20u, 0u);
+  _mm_setcsr(original);
+}
+
+TEST(ScaleFactorSingleTest, ExactInRangeZeroAndInfinityBeyond) {
+  struct Case {
+    std::int32_t sf;
+    float expected;
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  for (const Case c : {Case{0, 1.0f}, Case{1, 0.5f}, Case{-3, 8.0f},
+                       Case{149, std::ldexp(1.0f, -149)}, Case{150, 0.0f}, Case{kMax, 0.0f},
+                       Case{-127, std::ldexp(1.0f, 127)}, Case{-128, inf}, Case{kMin, inf}}) {
+    float lanes[4];
+    _mm_storeu_ps(lanes, ScaleFactorSingle(c.sf));
+    for (const float lane : lanes) {
+      EXPECT_EQ(lane, c.expected) << c.sf;
+    }
+  }
+}
 
 // The set forms of the 2-D 16-bit fill against the portable one: rows at
 // odd and even addresses, packed and padded, each side of the streaming
