@@ -78,6 +78,7 @@
 #include "Vek/VekPins.h"
 #include "Vek/VekValuePins.h"
 #include "audio/MoskAudioFormat.h"
+#include "audio/MoskAudioParams.h"
 #include "audio/MoskWaveThread.h"
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/MoskStreamTypes.h"

@@ -116,25 +116,39 @@ double MoskFollowPeak(const float* samples, std::int32_t count, double level, do
 // TMoskMeterBufferQueue
 
 void TMoskMeterBufferQueue::Push(IMoskAudioBuffer* buffer) {
+  if (count_ == ring_.size()) {
+    // Full: a ring twice the size, the buffers moved over in order.
+    std::vector<IPtr<IMoskAudioBuffer>> grown(std::max<std::size_t>(4, 2 * ring_.size()));
+    for (std::size_t i = 0; i < count_; ++i)
+      grown[i] = std::move(ring_[(head_ + i) % ring_.size()]);
+    ring_.swap(grown);
+    head_ = 0;
+  }
+  ring_[(head_ + count_) % ring_.size()] = IPtr<IMoskAudioBuffer>(buffer);
+  ++count_;
   total_frames_ += buffer->GetCount();
-  buffers_.emplace_back(buffer);
 }
 
 void TMoskMeterBufferQueue::RemoveFirst() {
-  if (buffers_.empty())
+  if (count_ == 0)
     return;
-  total_frames_ -= buffers_.front()->GetCount();
-  buffers_.pop_front();
+  total_frames_ -= ring_[head_]->GetCount();
+  ring_[head_].reset();
+  head_ = (head_ + 1) % ring_.size();
+  --count_;
 }
 
 IMoskAudioBuffer* TMoskMeterBufferQueue::GetItem(std::int32_t index) const {
   if (index < 0 || index >= Count())
     return nullptr;
-  return buffers_[static_cast<std::size_t>(index)].get();
+  return ring_[(head_ + static_cast<std::size_t>(index)) % ring_.size()].get();
 }
 
 void TMoskMeterBufferQueue::Clear() {
-  buffers_.clear();
+  for (IPtr<IMoskAudioBuffer>& slot : ring_)
+    slot.reset();
+  head_ = 0;
+  count_ = 0;
   total_frames_ = 0;
 }
 
