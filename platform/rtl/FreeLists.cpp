@@ -1,5 +1,6 @@
 #include "platform/rtl/FreeLists.h"
 
+#include <cstdlib>
 #include <new>
 
 #include "platform/rtl/AsanPoison.h"
@@ -18,14 +19,10 @@ void* TFreeLists::Allocate(std::size_t size) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     released_ = false;
-    if (TList* list = FindLocked(size); list != nullptr && list->head != nullptr) {
-      TNode* node = list->head;
-      // Only the link is read while the block sits in the list.
-      ASAN_UNPOISON_MEMORY_REGION(node, sizeof(TNode));
-      list->head = node->next;
-      --list->count;
-      ASAN_UNPOISON_MEMORY_REGION(node, size);
-      return node;
+    if (TList* list = FindLocked(size); list != nullptr && list->count > 0) {
+      void* block = list->blocks[--list->count];
+      ASAN_UNPOISON_MEMORY_REGION(block, size);
+      return block;
     }
   }
   return ::operator new(size);
@@ -34,7 +31,7 @@ void* TFreeLists::Allocate(std::size_t size) {
 void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
   if (block == nullptr)
     return;
-  if (size >= sizeof(TNode)) {
+  {
     std::lock_guard<std::mutex> guard(lock_);
     TList* list = released_ ? nullptr : FindLocked(size);
     if (list == nullptr && !released_) {
@@ -46,11 +43,18 @@ void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
         }
       }
     }
-    if (list != nullptr) {
-      auto* node = static_cast<TNode*>(block);
-      node->next = list->head;
-      list->head = node;
-      ++list->count;
+    if (list != nullptr && list->count == list->capacity) {
+      // A deeper stack than ever before: double it (malloc, so that the
+      // general heap's operator new is not involved).
+      const std::size_t grown = list->capacity == 0 ? 16 : 2 * list->capacity;
+      auto* blocks = static_cast<void**>(std::realloc(list->blocks, grown * sizeof(void*)));
+      if (blocks != nullptr) {
+        list->blocks = blocks;
+        list->capacity = grown;
+      }
+    }
+    if (list != nullptr && list->count < list->capacity) {
+      list->blocks[list->count++] = block;
       ASAN_POISON_MEMORY_REGION(block, size);
       return;
     }
@@ -68,13 +72,11 @@ void TFreeLists::Release() noexcept {
   }
   // The heap is called outside the lock.
   for (const TList& list : taken) {
-    TNode* node = list.head;
-    while (node != nullptr) {
-      ASAN_UNPOISON_MEMORY_REGION(node, list.size);
-      TNode* next = node->next;
-      ::operator delete(node, list.size);
-      node = next;
+    for (std::size_t i = 0; i < list.count; ++i) {
+      ASAN_UNPOISON_MEMORY_REGION(list.blocks[i], list.size);
+      ::operator delete(list.blocks[i], list.size);
     }
+    std::free(list.blocks);
   }
 }
 

@@ -18,7 +18,10 @@
 // constructor, no destructor), so it is usable from any static constructor or
 // destructor. Release gives every pooled block back to the heap; the unit that
 // owns the classes calls it at its shutdown. Blocks given back after Release
-// go straight to the heap until the next Allocate opens the lists again.
+// go straight to the heap until the next Allocate opens the lists again. The
+// stack of a size grows (doubling) when it is full, so a burst larger than
+// any before costs one more allocation then; if that fails, the block goes
+// back to the heap.
 //
 // Threads: every function may be called from any thread; one mutex guards all
 // lists of one object for the push or pop of one block. A block made on one
@@ -58,14 +61,14 @@ class TFreeLists {
   std::size_t PooledCount();
 
  private:
-  // A pooled block: its first bytes link it to the next one.
-  struct TNode {
-    TNode* next;
-  };
+  // The pooled blocks of one size, as a stack of addresses kept outside the
+  // blocks: a pooled block is poisoned whole, and the leak checker still
+  // sees every address.
   struct TList {
     std::size_t size = 0;  // 0: unused
-    TNode* head = nullptr;
+    void** blocks = nullptr;
     std::size_t count = 0;
+    std::size_t capacity = 0;
   };
 
   // Caller holds lock_. The list of exactly `size`, or nullptr.
