@@ -414,22 +414,7 @@ void TMoskCommonMeter::ProcessBlock() {
         continue;
       dst += filled;
       const std::uint8_t* src = frame + c * (bits / 8);
-      switch (bits) {
-        case 8:
-          RoiConvertUInt8ToFloat(src, step, dst, 4, 1, rows);
-          break;
-        case 16:
-          RoiConvertInt16ToFloat(reinterpret_cast<const std::int16_t*>(src), step, dst, 4, 1, rows);
-          break;
-        case 24:
-          ConvertInt24ToFloat(src, step, dst, 4, static_cast<std::uint32_t>(rows));
-          break;
-        case 32:
-          ConvertInt32ToFloat(src, step, dst, 4, static_cast<std::uint32_t>(rows));
-          break;
-        default:
-          break;
-      }
+      ConvertColumnToFloat(bits, src, step, dst, static_cast<std::uint32_t>(rows));
     }
     read_offset_ += k;
     filled += k;

@@ -11,6 +11,8 @@
 #include "platform/rtl/SysUtils.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
+#include "signal/primitives/kernels/SampleColumnKernels.h"
+#include "signal/transforms/MoskDispatcher.h"
 
 namespace {
 
@@ -580,4 +582,82 @@ void ConvertFloatToInt24(const float* src, int32_t srcStep, void* dst, int32_t d
 void ConvertFloatToInt32(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
                          uint32_t count) {
   ConvertFloatRun<Int32Codec>(src, srcStep, dst, dstStep, count);
+}
+
+// ---------------------------------------------------------------------------
+// Channel columns
+
+bool ConvertColumnToDouble(uint32_t bits, const void* src, int32_t srcStep, double* dst,
+                           uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  const auto* from = static_cast<const uint8_t*>(src);
+  if (bits == 16) {
+    ConvertInt16ColumnToDoubleKernel(from, srcStep, dst, count);
+    return true;
+  }
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    for (uint32_t i = 0; i < count; ++i)
+      dst[i] = static_cast<double>(C::Load(At(from, i, srcStep)));
+  });
+}
+
+bool ConvertColumnToFloat(uint32_t bits, const void* src, int32_t srcStep, float* dst,
+                          uint32_t count) {
+  if (!IsSupportedWidth(bits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  const auto* from = static_cast<const uint8_t*>(src);
+  auto* to = reinterpret_cast<uint8_t*>(dst);
+  constexpr int32_t kFloatStep = sizeof(float);
+  switch (bits) {
+    case 8:
+      ColumnByPrimitive<uint8_t, float>(from, srcStep, count, kFloatStep, to,
+                                        [](auto... a) { RoiConvertUInt8ToFloat(a...); });
+      break;
+    case 16:
+      ColumnByPrimitive<int16_t, float>(from, srcStep, count, kFloatStep, to,
+                                        [](auto... a) { RoiConvertInt16ToFloat(a...); });
+      break;
+    case 24:
+      ConvertInt24ToFloat(src, srcStep, dst, kFloatStep, count);
+      break;
+    default:
+      ConvertInt32ToFloat(src, srcStep, dst, kFloatStep, count);
+      break;
+  }
+  return true;
+}
+
+bool ConvertFloatToColumn(uint32_t bits, const float* src, void* dst, int32_t dstStep,
+                          uint32_t count) {
+  if (!IsSupportedWidth(bits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  auto* to = static_cast<uint8_t*>(dst);
+  constexpr int32_t kFloatStep = sizeof(float);
+  switch (bits) {
+    case 8:
+      for (uint32_t i = 0; i < count; ++i) {
+        UInt8Codec::Store(At(to, i, dstStep),
+                          RoundSaturate(src[i], UInt8Codec::Min, UInt8Codec::Max));
+      }
+      break;
+    case 16:
+      // Mode 1: rounded to nearest, ties to even.
+      ColumnByPrimitive<float, int16_t>(reinterpret_cast<const uint8_t*>(src), kFloatStep, count,
+                                        dstStep, to,
+                                        [](auto... a) { RoiConvertFloatToInt16(a..., 1); });
+      break;
+    case 24:
+      ConvertFloatToInt24(src, kFloatStep, dst, dstStep, count);
+      break;
+    default:
+      ConvertFloatToInt32(src, kFloatStep, dst, dstStep, count);
+      break;
+  }
+  return true;
 }
