@@ -43,6 +43,18 @@ void* operator new[](std::size_t size) {
     return block;
   throw std::bad_alloc();
 }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Counted(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Counted(size);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
 void operator delete(void* block) noexcept {
   std::free(block);
 }
