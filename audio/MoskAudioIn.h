@@ -200,8 +200,8 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   static constexpr int CaptureBlockCount = 40;
 
  private:
-  // Runs inside the lock object's write section.
-  void WriteLocked(const std::function<void()>& change) override;
+  // Runs `change` inside the lock object's write section (takes it).
+  void RunInWriteSection(const std::function<void()>& change) override;
 
   // The device section: the global read lock, then the device's life-cycle
   // lock (re-entrant). Released on every exit.
