@@ -1,7 +1,5 @@
 #include "audio/MoskMeters.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -12,6 +10,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/kernels/SampleColumnKernels.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 // ---------------------------------------------------------------------------
@@ -29,7 +28,7 @@ constexpr double kPeakCutOff = 0.005;
 constexpr double kPeakBlockFloor = kPeakCutOff * (1.0 + 0x1p-40);
 constexpr float kPeakBlockFloorFloat = 0.0050000004f;
 static_assert(static_cast<double>(kPeakBlockFloorFloat) > kPeakBlockFloor);
-// Samples per block: four vectors of four floats.
+// Samples per block: the block kernel's 16.
 constexpr std::int32_t kPeakBlock = 16;
 
 double FollowOneSample(double level, double x, double keep) {
@@ -82,29 +81,13 @@ double MoskFollowPeak(const float* samples, std::int32_t count, double level, do
     power *= keep;
   }
   const double keepBlock = power;  // keep^B
-  const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-  const __m128 floor = _mm_set1_ps(kPeakBlockFloorFloat);
   std::int32_t i = 0;
   for (; i + kPeakBlock <= count; i += kPeakBlock) {
     const float* block = samples + i;
-    // 0 is the identity of the maximum: every product is >= 0. A NaN sample
-    // is passed over by max (it keeps its second operand), as the rule passes
-    // over it, and counts as not above the floor.
-    __m128d peakLow = _mm_setzero_pd();
-    __m128d peakHigh = _mm_setzero_pd();
-    __m128 above = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    for (std::int32_t k = 0; k < kPeakBlock; k += 4) {
-      const __m128 x = _mm_and_ps(_mm_loadu_ps(block + k), magnitudeBits);
-      above = _mm_and_ps(above, _mm_cmpgt_ps(x, floor));
-      peakLow = _mm_max_pd(_mm_mul_pd(_mm_cvtps_pd(x), _mm_load_pd(weight + k)), peakLow);
-      peakHigh = _mm_max_pd(
-          _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x, x)), _mm_load_pd(weight + k + 2)), peakHigh);
-    }
-    __m128d peak = _mm_max_pd(peakLow, peakHigh);
-    peak = _mm_max_sd(peak, _mm_unpackhi_pd(peak, peak));
+    const TWeightedPeak peak = WeightedPeakOf16Kernel(block, weight, kPeakBlockFloorFloat);
     const double decayed = level * keepBlock;
-    if (decayed > kPeakBlockFloor || _mm_movemask_ps(above) == 0xF) {
-      level = std::max(decayed, _mm_cvtsd_f64(peak));
+    if (decayed > kPeakBlockFloor || peak.allAbove) {
+      level = std::max(decayed, peak.peak);
     } else {
       level = FollowSampleBySample(block, kPeakBlock, level, keep);
     }

@@ -1,7 +1,5 @@
 #include "audio/MoskSampleConversion.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -109,93 +107,9 @@ Byte* At(Byte* base, uint32_t index, int32_t step) {
   return base + static_cast<int64_t>(index) * step;
 }
 
-// The nearest integer to v, ties to even, saturated to [lo, hi]; NaN gives 0.
-// Written out rather than left to the floating-point unit, whose rounding
-// mode other code may change. The bounds are at most 2^31 in magnitude.
+// The one rounding of this file.
 int64_t RoundSaturate(double v, int64_t lo, int64_t hi) {
-  if (std::isnan(v))
-    return 0;
-  if (v <= static_cast<double>(lo))
-    return lo;
-  if (v >= static_cast<double>(hi))
-    return hi;
-  // |v| < 2^31: the conversion truncates (it does in every rounding mode)
-  // and the fraction v - whole is exact.
-  int64_t r = static_cast<int64_t>(v);
-  const double fraction = v - static_cast<double>(r);
-  const bool odd = (r & 1) != 0;
-  if (fraction > 0.5 || (fraction == 0.5 && odd)) {
-    ++r;
-  } else if (fraction < -0.5 || (fraction == -0.5 && odd)) {
-    --r;
-  }
-  return r;  // lo < v < hi with integral bounds keeps r within them
-}
-
-// RoundSaturate on four values that are not NaN, in two vectors, giving four
-// 32-bit integers (values of v0 first). The same steps: clamp to [lo, hi]
-// (integral, within the 32-bit range), truncate, then step away from zero
-// when the exact fraction is above one half in magnitude, or is one half and
-// the truncated value odd.
-[[gnu::always_inline]] inline __m128i RoundSaturateNotNaN4(__m128d v0, __m128d v1, __m128d lo,
-                                                           __m128d hi) {
-  v0 = _mm_min_pd(_mm_max_pd(v0, lo), hi);
-  v1 = _mm_min_pd(_mm_max_pd(v1, lo), hi);
-  const __m128i whole0 = _mm_cvttpd_epi32(v0);
-  const __m128i whole1 = _mm_cvttpd_epi32(v1);
-  const __m128d signBit = _mm_set1_pd(-0.0);
-  const __m128d half = _mm_set1_pd(0.5);
-  const __m128d magnitude0 = _mm_andnot_pd(signBit, _mm_sub_pd(v0, _mm_cvtepi32_pd(whole0)));
-  const __m128d magnitude1 = _mm_andnot_pd(signBit, _mm_sub_pd(v1, _mm_cvtepi32_pd(whole1)));
-  // Two vectors of 64-bit lanes into one of 32-bit lanes, in lane order:
-  // the low halves (selector 2, 0, 2, 0) or the high halves (3, 1, 3, 1).
-  const auto lowHalves = [](__m128d m0, __m128d m1) {
-    return _mm_castps_si128(
-        _mm_shuffle_ps(_mm_castpd_ps(m0), _mm_castpd_ps(m1), _MM_SHUFFLE(2, 0, 2, 0)));
-  };
-  const __m128i whole = _mm_unpacklo_epi64(whole0, whole1);
-  const __m128i odd = _mm_cmpeq_epi32(_mm_and_si128(whole, _mm_set1_epi32(1)), _mm_set1_epi32(1));
-  const __m128i away = _mm_or_si128(
-      lowHalves(_mm_cmpgt_pd(magnitude0, half), _mm_cmpgt_pd(magnitude1, half)),
-      _mm_and_si128(odd,
-                    lowHalves(_mm_cmpeq_pd(magnitude0, half), _mm_cmpeq_pd(magnitude1, half))));
-  // +1 for a positive value, -1 for a negative one: the sign bit of the
-  // high half spread over the lane, or 1.
-  const __m128i highHalves = _mm_castps_si128(
-      _mm_shuffle_ps(_mm_castpd_ps(v0), _mm_castpd_ps(v1), _MM_SHUFFLE(3, 1, 3, 1)));
-  const __m128i step = _mm_or_si128(_mm_srai_epi32(highHalves, 31), _mm_set1_epi32(1));
-  return _mm_add_epi32(whole, _mm_and_si128(away, step));
-}
-
-// ScaleSamples at 16 bits: eight samples per step, the rest one by one. A
-// finite factor times a sample is never NaN (at worst an infinity, which
-// saturates); other factors take the one-by-one path.
-void ScaleInt16Run(double factor, uint8_t* samples, uint32_t count) {
-  const __m128d f = _mm_set1_pd(factor);
-  const __m128d lo = _mm_set1_pd(static_cast<double>(Int16Codec::Min));
-  const __m128d hi = _mm_set1_pd(static_cast<double>(Int16Codec::Max));
-  uint32_t i = 0;
-  for (; std::isfinite(factor) && i + 8 <= count; i += 8) {
-    auto* p = reinterpret_cast<__m128i*>(samples + static_cast<size_t>(i) * 2);
-    const __m128i raw = _mm_loadu_si128(p);
-    // Each sample into the high half of a 32-bit lane, then shifted down
-    // with its sign.
-    const __m128i low4 = _mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16);
-    const __m128i high4 = _mm_srai_epi32(_mm_unpackhi_epi16(raw, raw), 16);
-    const __m128d v0 = _mm_mul_pd(_mm_cvtepi32_pd(low4), f);
-    const __m128d v1 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(low4, low4)), f);
-    const __m128d v2 = _mm_mul_pd(_mm_cvtepi32_pd(high4), f);
-    const __m128d v3 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(high4, high4)), f);
-    // Every value is within the 16-bit range already: the pack does not
-    // saturate.
-    _mm_storeu_si128(p, _mm_packs_epi32(RoundSaturateNotNaN4(v0, v1, lo, hi),
-                                        RoundSaturateNotNaN4(v2, v3, lo, hi)));
-  }
-  for (; i < count; ++i) {
-    uint8_t* p = samples + static_cast<size_t>(i) * 2;
-    Int16Codec::Store(p, RoundSaturate(static_cast<double>(Int16Codec::Load(p)) * factor,
-                                       Int16Codec::Min, Int16Codec::Max));
-  }
+  return RoundHalfEvenSaturate(v, lo, hi);
 }
 
 // t / s for a zero divisor: the range's end on the dividend's side, 0 for 0.
@@ -518,7 +432,7 @@ bool ScaleSamples(uint32_t bits, double factor, void* srcDst, uint32_t count) {
     using C = decltype(codec);
     auto* d = static_cast<uint8_t*>(srcDst);
     if constexpr (std::is_same_v<C, Int16Codec>) {
-      ScaleInt16Run(factor, d, count);
+      ScaleInt16RoundedKernel(factor, d, count);
     } else {
       for (uint32_t i = 0; i < count; ++i) {
         uint8_t* p = d + static_cast<size_t>(i) * C::Bytes;
