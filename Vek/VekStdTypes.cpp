@@ -6,7 +6,10 @@
 
 namespace {
 
-std::atomic<int32_t> g_serial_number{0};
+// Kept unsigned so that the count wraps (after 2^32 operations) instead of
+// overflowing; each serial is the count read as signed 32-bit, so after
+// 2147483647 comes -2147483648, and after -1 comes 0.
+std::atomic<uint32_t> g_serial_number{0};
 
 constinit TFreeLists g_operation_lists;
 
@@ -32,7 +35,12 @@ void FinalizeVekStdTypes() {
 
 TUnit VekStdTypesUnit("VekStdTypes", &InitVekStdTypes, &FinalizeVekStdTypes);
 
-TVekNotifyOperation::TVekNotifyOperation() : serial_number_(g_serial_number.fetch_add(1) + 1) {}
+TVekNotifyOperation::TVekNotifyOperation()
+    : serial_number_(static_cast<int32_t>(g_serial_number.fetch_add(1) + 1u)) {}
+
+void SetLastOperationSerialNumber(int32_t serial) {
+  g_serial_number.store(static_cast<uint32_t>(serial));
+}
 
 void* TVekNotifyOperation::operator new(std::size_t size) {
   return g_operation_lists.Allocate(size);

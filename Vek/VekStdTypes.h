@@ -8,8 +8,9 @@
 // is a kind of clock operation.
 //
 // Every operation takes the next value of a process-wide counter as its
-// serial number (the first one gets 1). Operations are made on any thread;
-// their memory is recycled through free lists.
+// serial number (the first one gets 1); the count wraps round the signed
+// 32-bit range (2147483647 is followed by -2147483648). Operations are made
+// on any thread; their memory is recycled through free lists.
 //
 // Stream types: each standard type's GUID is also the identifier of its typed
 // receive interface (IVekStreamReceive; the clock type: IVekClockReceive).
@@ -55,6 +56,10 @@ class TVekNotifyOperation : public TInterfacedObject, public IVekNotifyOperation
  private:
   int32_t serial_number_;
 };
+
+// Sets the serial number of the last operation made, so that the next one
+// gets the number after it (for tests of the wrap; any thread).
+void SetLastOperationSerialNumber(int32_t serial);
 
 // Makes an operation and returns it held.
 template <class T, class... Args>

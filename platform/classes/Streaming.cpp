@@ -57,14 +57,79 @@ bool IsWritableIdent(std::string_view s, bool allowDots) {
   }
 }
 
-std::string Shorten(std::string_view text) {
-  if (text.size() <= kMaxQuotedText)
-    return std::string(text);
-  return std::string(text.substr(0, kMaxQuotedText)) + "...";
+// True, False and nil, in any case, read as keywords wherever a value
+// stands: a name spelt so cannot be written there as it is.
+bool ReadsAsKeyword(std::string_view name) {
+  return SameText(name, "True") || SameText(name, "False") || SameText(name, "nil");
+}
+
+// The well-formed UTF-8 sequences, by their first byte: the length and the
+// range of the second byte (the others are all 0x80..0xBF). This leaves out
+// overlong forms, surrogates and values beyond U+10FFFF.
+struct Utf8Lead {
+  unsigned first;
+  unsigned last;
+  size_t length;
+  unsigned low;
+  unsigned high;
+};
+constexpr Utf8Lead kUtf8Leads[] = {
+    {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
+    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
+    {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+};
+
+// The length of the well-formed UTF-8 character at text[at], or 0 when the
+// byte there starts none (a stray continuation byte, an overlong form, a
+// surrogate, a value beyond U+10FFFF, a cut sequence).
+size_t Utf8CharLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
+  };
+  const unsigned lead = byte(0);
+  if (lead < 0x80)
+    return 1;
+  for (const Utf8Lead& form : kUtf8Leads) {
+    if (lead < form.first || lead > form.last)
+      continue;
+    if (byte(1) < form.low || byte(1) > form.high)
+      return 0;
+    for (size_t k = 2; k < form.length; ++k) {
+      if (byte(k) < 0x80 || byte(k) > 0xBF)
+        return 0;
+    }
+    return form.length;
+  }
+  return 0;
+}
+
+// Input text as a message shows it: cut after kMaxQuotedText bytes at most,
+// on a character boundary ("..." marks the cut); control characters and
+// bytes that are not UTF-8 appear as \xHH, so a message is always valid
+// UTF-8 and never carries raw input bytes.
+std::string Shown(std::string_view text) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t wellFormed = Utf8CharLength(text, i);
+    const size_t length = std::max<size_t>(wellFormed, 1);  // a stray byte counts alone
+    if (text.size() > kMaxQuotedText && i + length > kMaxQuotedText)
+      return out + "...";
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (wellFormed == 0 || u < 0x20 || u == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof(buf), "\\x%02X", u);
+      out += buf;
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
 }
 
 [[noreturn]] void Fail(const std::string& message, int line, std::string_view text) {
-  throw EDescriptionError(message, line, Shorten(text));
+  throw EDescriptionError(message, line, Shown(text));
 }
 
 // ---------------------------------------------------------------------------
@@ -133,16 +198,9 @@ class Lexer {
       ++i_;
       return t;
     }
-    Fail("Caractère incorrect", line_, Printable(c));
-  }
-
-  static std::string Printable(char c) {
-    auto u = static_cast<unsigned char>(c);
-    if (u >= 0x20 && u < 0x7F)
-      return std::string(1, c);
-    char buf[8];
-    std::snprintf(buf, sizeof(buf), "\\x%02X", u);
-    return buf;
+    // The whole character when it is one, else the byte.
+    Fail("Caractère incorrect", line_,
+         src_.substr(i_, std::max<size_t>(Utf8CharLength(src_, i_), 1)));
   }
 
   Token Ident() {
@@ -278,7 +336,7 @@ class Lexer {
       }
       auto u = static_cast<unsigned char>(c);
       if (u < 0x20 || u == 0x7F)
-        Fail("Caractère incorrect dans une chaîne", line_, Printable(c));
+        Fail("Caractère incorrect dans une chaîne", line_, src_.substr(i_, 1));
       out += c;
       ++i_;
     }
@@ -673,8 +731,8 @@ class DescriptionReader {
       if (SameText(c->Name, cls.text))
         return;
     }
-    Fail("La description de " + cls.text + " ne convient pas à " + root_->ClassName(), cls.line,
-         cls.text);
+    Fail("La description de " + Shown(cls.text) + " ne convient pas à " + root_->ClassName(),
+         cls.line, cls.text);
   }
 
   void ReadBody(TComponent* component, const ObjectNode& node, int depth) {
@@ -689,7 +747,7 @@ class DescriptionReader {
     TClass c = FindClassByName(cls.text);
     TPersistentCreator creator = c != nullptr ? FindCreator(c) : nullptr;
     if (creator == nullptr || !c->InheritsFrom(TComponent::StaticClass()))
-      Fail("Classe " + cls.text + " non trouvée", cls.line, cls.text);
+      Fail("Classe " + Shown(cls.text) + " non trouvée", cls.line, cls.text);
     TPersistent* made = Guarded(cls, cls.text, [&] { return creator(root_); });
     auto* component = static_cast<TComponent*>(made);
     created_.push_back(component);
@@ -706,7 +764,7 @@ class DescriptionReader {
   void ReadProperty(TObject* object, const PropNode& p) {
     const Token& nameTok = tokens_[p.nameToken];
     const std::string& path = nameTok.text;
-    auto unknown = [&] { Fail("Propriété " + path + " inexistante", nameTok.line, path); };
+    auto unknown = [&] { Fail("Propriété " + Shown(path) + " inexistante", nameTok.line, path); };
     // Walk the published sub-objects of a dotted name.
     TObject* target = object;
     size_t start = 0;
@@ -768,6 +826,13 @@ class DescriptionReader {
     TValueKind kind = NextValue();
     switch (info->Kind()) {
       case TPropKind::Integer:
+        if (kind == TValueKind::Ident && info->IdentMap() != nullptr) {
+          std::optional<int64_t> named = info->IdentMap()->ValueOf(ReadIdent());
+          if (!named)
+            BadValue(p);
+          value = *named;
+          break;
+        }
         if (kind != TValueKind::Integer)
           BadValue(p);
         value = ReadInteger();
@@ -843,7 +908,7 @@ class DescriptionReader {
     // A second read would free the items the first one left fix-ups on.
     if (!read_collections_.insert(collection).second) {
       const Token& name = tokens_[p.nameToken];
-      Fail("Propriété " + name.text + " lue deux fois", name.line, name.text);
+      Fail("Propriété " + Shown(name.text) + " lue deux fois", name.line, name.text);
     }
     collection->BeginUpdate();
     try {
@@ -890,15 +955,15 @@ class DescriptionReader {
       if (f.prop->Kind() == TPropKind::Component) {
         TComponent* component = FindReference(t.text);
         if (component == nullptr)
-          Fail("Composant " + t.text + " non trouvé", t.line, t.text);
+          Fail("Composant " + Shown(t.text) + " non trouvé", t.line, t.text);
         Guarded(t, t.text, [&] { f.prop->SetValue(f.instance, component); });
       } else {
         const TMethodInfo* method = FindPublishedMethod(root_->ClassType(), t.text);
         if (method == nullptr)
-          Fail("Méthode " + t.text + " non trouvée", t.line, t.text);
+          Fail("Méthode " + Shown(t.text) + " non trouvée", t.line, t.text);
         if (method->Signature() != f.prop->EventSignature()) {
-          Fail("La méthode " + t.text + " ne convient pas à l'événement " + f.prop->Name(), t.line,
-               t.text);
+          Fail("La méthode " + Shown(t.text) + " ne convient pas à l'événement " + f.prop->Name(),
+               t.line, t.text);
         }
         Guarded(t, t.text, [&] { f.prop->BindEvent(f.instance, *method, root_); });
       }
@@ -1087,11 +1152,21 @@ class DescriptionWriter {
     Line(indent, "end");
   }
 
+  // A reference reads back as the component it names. One of the root's
+  // components whose name reads as a keyword (True, False, nil) is named
+  // through the root ("Form1.nil"), which the reader resolves the same way;
+  // the root itself so named cannot be referred to.
   std::string ReferenceName(TComponent* c, const std::string& prop) const {
     TComponent* owner = c->Owner();
     if (c == root_ || owner == root_) {
-      if (IsWritableIdent(c->Name(), false))
-        return c->Name();
+      if (IsWritableIdent(c->Name(), false)) {
+        if (!ReadsAsKeyword(c->Name()))
+          return c->Name();
+        if (c != root_)
+          return root_->Name() + "." + c->Name();
+        throw EWriteError("La propriété " + prop + " désigne le composant " + c->Name() +
+                          ", dont le nom se lit comme un mot-clé");
+      }
     } else if (owner != nullptr && IsWritableIdent(owner->Name(), false) &&
                IsWritableIdent(c->Name(), false)) {
       return owner->Name() + "." + c->Name();
@@ -1102,8 +1177,14 @@ class DescriptionWriter {
   std::string ScalarText(const TPropInfo* info, const TPropValue& value,
                          const std::string& prop) const {
     switch (info->Kind()) {
-      case TPropKind::Integer:
-        return std::to_string(std::get<int64_t>(value));
+      case TPropKind::Integer: {
+        const int64_t i = std::get<int64_t>(value);
+        if (const TIdentMap* map = info->IdentMap()) {
+          if (const std::string* name = map->NameOf(i))
+            return *name;
+        }
+        return std::to_string(i);
+      }
       case TPropKind::Single:
         return FormatSingle(static_cast<float>(std::get<double>(value)));
       case TPropKind::Double:
@@ -1116,7 +1197,11 @@ class DescriptionWriter {
         int64_t i = std::get<int64_t>(value);
         if (i < 0 || i >= static_cast<int64_t>(info->Names().size()))
           throw EWriteError("Valeur hors limites pour la propriété " + prop);
-        return info->Names()[static_cast<size_t>(i)];
+        const std::string& text = info->Names()[static_cast<size_t>(i)];
+        if (ReadsAsKeyword(text))
+          throw EWriteError("La valeur " + text + " de la propriété " + prop +
+                            " se lit comme un mot-clé");
+        return text;
       }
       case TPropKind::Set: {
         auto bits = static_cast<uint64_t>(std::get<int64_t>(value));
@@ -1162,6 +1247,9 @@ class DescriptionWriter {
           } catch (const EPropertyError& e) {
             throw EWriteError(e.Message());
           }
+          if (ReadsAsKeyword(method))
+            throw EWriteError("La méthode " + method + " de l'événement " + name +
+                              " se lit comme un mot-clé");
           if (!method.empty())
             Line(indent, name + " = " + method);
           break;
@@ -1317,12 +1405,13 @@ TComponent* CreateComponentFromText(std::string_view text, TComponent* owner) {
   TClass c = FindClassByName(cls.text);
   TPersistentCreator creator = c != nullptr ? FindCreator(c) : nullptr;
   if (creator == nullptr || !c->InheritsFrom(TComponent::StaticClass()))
-    throw EDescriptionError("Classe " + cls.text + " non trouvée", cls.line, cls.text);
+    kestrune::detail::Fail("Classe " + kestrune::detail::Shown(cls.text) + " non trouvée", cls.line,
+                           cls.text);
   TPersistent* made;
   try {
     made = creator(owner);
   } catch (const Exception& e) {
-    throw EDescriptionError(e.Message(), cls.line, cls.text);
+    kestrune::detail::Fail(e.Message(), cls.line, cls.text);
   }
   auto* root = static_cast<TComponent*>(made);
   try {

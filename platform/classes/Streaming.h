@@ -60,7 +60,10 @@ class DescriptionWriter;
 }  // namespace kestrune::detail
 
 // A read failure: the message ends with the line and the offending text, as
-// in `Propriété Foo inexistante (ligne 3 : « Foo »)`.
+// in `Propriété Foo inexistante (ligne 3 : « Foo »)`. The offending text (and
+// a name the message quotes) is cut after 60 bytes at most, between two
+// characters, with "..." after the cut; control characters and bytes that
+// are not UTF-8 appear as \xHH.
 class EDescriptionError : public EReadError {
  public:
   EDescriptionError(const std::string& message, int line, std::string text);
@@ -182,7 +185,9 @@ TComponent* CreateComponentFromText(std::string_view text, TComponent* owner);
 // that differ from their declared defaults, DefineProperties data with
 // hasData, owned components in order. Raises EWriteError when something
 // cannot be stored (an unnamed component, a reference to a component outside
-// any root, an event bound to an unpublished method).
+// any root, an event bound to an unpublished method, a name that would read
+// back as True, False or nil where a value stands). A reference to one of the
+// root's components named so is written through the root ("Form1.nil").
 std::string WriteComponentToText(TComponent* root);
 
 // Compiled-in descriptions, keyed by the root's class name (case ignored).

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -39,9 +40,37 @@ constexpr int kDropBurst = 64;
 constexpr DWORD kCallbackKindMask = 0x70000;
 
 // Lock order: the registry lock and a device lock are never held together.
-// A device lock is held while the layer calls its stream's Start, Stop and
-// Wake (so the stream's own locks come after it). No lock of this layer is
-// held while the callback runs or while the reading thread reads.
+// The header book's lock comes after a device lock and is taken alone or
+// there, never with the registry lock. A device lock is held while the layer
+// calls its stream's Start, Stop and Wake (so the stream's own locks come
+// after it). No lock of this layer is held while the callback runs or while
+// the reading thread reads.
+
+// What every device must know of the others' headers: which headers are
+// queued anywhere, and which handles are open. A header queued on one device
+// is refused by every device until it is returned, so a buffer is never
+// filled or returned twice at once; one prepared for another open device is
+// refused too. The layer writes a header's fields only under this lock.
+struct HeaderBook {
+  std::mutex mutex;
+  // --- guarded by mutex
+  std::unordered_set<const WAVEHDR*> queued;
+  std::unordered_set<uint64_t> open;  // handles from registration to waveInClose
+};
+
+// Never destroyed, like the registry.
+HeaderBook& TheBook() {
+  static auto* book = new HeaderBook;
+  return *book;
+}
+
+// A queued buffer, with the area and length accepted when it was added: the
+// program may change the header meanwhile, the layer writes only there.
+struct QueuedBuffer {
+  WAVEHDR* header;
+  uint8_t* data;
+  uint32_t length;  // bytes
+};
 
 // One open device. The fields under "guarded" are touched only under `mutex`;
 // the buffers in `queue` (their data too) belong to the layer until the
@@ -70,21 +99,18 @@ struct Device {
 
   // --- guarded by mutex
   std::unique_ptr<WaveInStream> stream;  // null once closed
-  std::deque<WAVEHDR*> queue;            // added, not yet returned, in order
+  std::deque<QueuedBuffer> queue;        // added, not yet returned, in order
   uint32_t headFill = 0;                 // bytes filled in queue.front()
   bool started = false;                  // capture runs (the reader reads)
   bool closing = false;                  // waveInClose has begun: the handle is dead
+  bool registered = false;               // the handle is known: WIM_OPEN may go out
   bool openDelivered = false;            // WIM_OPEN has reached the callback
+  bool handedOut = false;                // waveInOpen has returned the handle
   uint64_t resetsAsked = 0;              // waveInReset calls so far
   uint64_t resetsDone = 0;               // of those, the ones the reader has served
   WaveInStatistics statistics;
   TThread* reader = nullptr;    // owned; freed by waveInClose
   uint32_t readerThreadId = 0;  // GetCurrentThreadId of the reading thread
-
-  // Caller holds mutex.
-  bool Queued(const WAVEHDR* header) const {
-    return std::find(queue.begin(), queue.end(), header) != queue.end();
-  }
 
   // Caller holds mutex.
   bool OnReader() const { return GetCurrentThreadId() == readerThreadId; }
@@ -93,6 +119,17 @@ struct Device {
   void CallReader() {
     attention.store(true, std::memory_order_release);
     changed.notify_all();
+  }
+
+  // Caller holds mutex and has taken `header` off the queue: marks it done
+  // with `bytes` recorded and lets every device use it again. Its WIM_DATA
+  // follows, without the lock.
+  static void ReturnLocked(WAVEHDR* header, uint32_t bytes) {
+    HeaderBook& book = TheBook();
+    std::lock_guard lock(book.mutex);
+    header->dwBytesRecorded = bytes;
+    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    book.queued.erase(header);
   }
 
   void RunReader();
@@ -138,8 +175,15 @@ void Device::Notify(UINT msg, DWORD_PTR param1) {
 // scratch area whose input is dropped; a device that is not paced (the
 // scripted one, a file) therefore keeps this thread busy until it is reset.
 void Device::RunReader() {
-  Notify(WIM_OPEN, 0);
   std::unique_lock lock(mutex);
+  // The open registers the handle first, so that calls made from the
+  // WIM_OPEN callback find it.
+  changed.wait(lock, [&] { return registered || closing; });
+  if (closing)
+    return;  // the open failed after all; no callback was made
+  lock.unlock();
+  Notify(WIM_OPEN, 0);
+  lock.lock();
   openDelivered = true;
   changed.notify_all();
 
@@ -158,14 +202,16 @@ void Device::RunReader() {
       continue;
     }
 
-    WAVEHDR* target = queue.empty() ? nullptr : queue.front();
+    // The area and length come from the queue, never from the header: a
+    // program that changes a queued header cannot make us write elsewhere or
+    // further.
+    WAVEHDR* target = queue.empty() ? nullptr : queue.front().header;
     uint8_t* dest = scratch.data();
     uint32_t maxFrames = kDropFrames;
-    // Read once: a program that changes a queued header cannot make us
-    // overrun the length we started filling with.
-    const DWORD length = target != nullptr ? target->dwBufferLength : 0;
+    const uint32_t length = target != nullptr ? queue.front().length : 0;
     if (target != nullptr) {
-      dest = reinterpret_cast<uint8_t*>(target->lpData) + headFill;
+      assert(headFill + bytesPerFrame <= length);
+      dest = queue.front().data + headFill;
       maxFrames = (length - headFill) / bytesPerFrame;
     }
     WaveInStream& source = *stream;
@@ -199,13 +245,12 @@ void Device::RunReader() {
           statistics.droppedFrames += frames;
           break;
         }
-        assert(!queue.empty() && queue.front() == target);
+        assert(!queue.empty() && queue.front().header == target);
         headFill += frames * bytesPerFrame;
         if (length - headFill >= bytesPerFrame)
           break;
         queue.pop_front();
-        target->dwBytesRecorded = headFill;
-        target->dwFlags = (target->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+        ReturnLocked(target, headFill);
         headFill = 0;
         lock.unlock();
         Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(target));
@@ -235,16 +280,14 @@ void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
   const uint64_t served = resetsAsked;
   started = false;
   stream->Stop();
-  std::deque<WAVEHDR*> returned;
+  std::deque<QueuedBuffer> returned;
   returned.swap(queue);
-  for (WAVEHDR* header : returned) {
-    header->dwBytesRecorded = header == returned.front() ? headFill : 0;
-    header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-  }
+  for (const QueuedBuffer& buffer : returned)
+    ReturnLocked(buffer.header, &buffer == &returned.front() ? headFill : 0);
   headFill = 0;
   lock.unlock();
-  for (WAVEHDR* header : returned)
-    Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(header));
+  for (const QueuedBuffer& buffer : returned)
+    Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(buffer.header));
   lock.lock();
   resetsDone = std::max(resetsDone, served);
   changed.notify_all();
@@ -330,12 +373,14 @@ bool BufferUsableLocked(const Device& device, const WAVEHDR& header) {
 // The checks that open waveInPrepareHeader, waveInUnprepareHeader and
 // waveInAddBuffer, in this order: MMSYSERR_INVALHANDLE for an unknown handle,
 // MMSYSERR_INVALPARAM for a missing or short header, MMSYSERR_INVALHANDLE
-// once the device is closing, WAVERR_STILLPLAYING while the header is
-// queued. From the closing check on, `lock` holds the device's mutex, on
-// failure too. The caller declares `device` before `lock`, so the mutex is
+// once the device is closing, WAVERR_STILLPLAYING while the header is queued
+// on any device. From the closing check on, `lock` holds the device's mutex
+// and, from the queue check on, `bookLock` the header book's, on failure
+// too. The caller declares `device` before the locks, so the mutexes are
 // released before the caller's reference to the device is dropped.
 MMRESULT BeginHeaderCall(HWAVEIN handle, const WAVEHDR* header, UINT headerSize,
-                         std::shared_ptr<Device>& device, std::unique_lock<std::mutex>& lock) {
+                         std::shared_ptr<Device>& device, std::unique_lock<std::mutex>& lock,
+                         std::unique_lock<std::mutex>& bookLock) {
   device = FindDevice(handle);
   if (!device)
     return MMSYSERR_INVALHANDLE;
@@ -344,9 +389,16 @@ MMRESULT BeginHeaderCall(HWAVEIN handle, const WAVEHDR* header, UINT headerSize,
   lock = std::unique_lock(device->mutex);
   if (device->closing)
     return MMSYSERR_INVALHANDLE;
-  if (device->Queued(header))
+  HeaderBook& book = TheBook();
+  bookLock = std::unique_lock(book.mutex);
+  if (book.queued.count(header) != 0)
     return WAVERR_STILLPLAYING;
   return MMSYSERR_NOERROR;
+}
+
+// Caller holds the header book's lock: `header` is prepared for `handle`.
+bool PreparedForLocked(const WAVEHDR& header, HWAVEIN handle) {
+  return (header.dwFlags & WHDR_PREPARED) != 0 && header.reserved == static_cast<DWORD_PTR>(handle);
 }
 
 // The opening of the calls on a live device: finds it and takes its lock;
@@ -431,17 +483,18 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
     return MMSYSERR_ERROR;
 
   Registry& registry = TheRegistry();
-  std::shared_ptr<Device> device;
+  HWAVEIN newHandle;
   {
     std::lock_guard lock(registry.mutex);
-    const HWAVEIN newHandle{registry.nextHandle++};
-    device = std::make_shared<Device>(newHandle, std::move(stream), parsed.BytesPerFrame(),
-                                      kind == CALLBACK_FUNCTION ? callback : nullptr, instance);
-    registry.devices.emplace(static_cast<uint64_t>(newHandle), device);
+    newHandle = HWAVEIN{registry.nextHandle++};
   }
+  auto device = std::make_shared<Device>(newHandle, std::move(stream), parsed.BytesPerFrame(),
+                                         kind == CALLBACK_FUNCTION ? callback : nullptr, instance);
 
   // The thread is made suspended so that its id is known before any callback
-  // can ask whether it runs on it.
+  // can ask whether it runs on it. It waits for the registration before it
+  // delivers WIM_OPEN. Nothing is registered until it runs, so a failure
+  // here leaves nothing another thread could have reached.
   WaveInReader* reader = nullptr;
   try {
     reader = Create<WaveInReader>(device);
@@ -453,7 +506,6 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
     }
     reader->Start();
   } catch (...) {
-    ForgetDevice(device->handle);
     std::lock_guard lock(device->mutex);
     device->closing = true;
     device->reader = nullptr;
@@ -462,9 +514,41 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
     return MMSYSERR_NOMEM;
   }
 
+  // From here on the handle is known to every call but waveInClose, which
+  // refuses it until this function has returned it: a close cannot end the
+  // device while its open waits for WIM_OPEN.
+  bool registered = false;
+  try {
+    {
+      HeaderBook& book = TheBook();
+      std::lock_guard lock(book.mutex);
+      book.open.insert(static_cast<uint64_t>(newHandle));
+    }
+    std::lock_guard lock(registry.mutex);
+    registry.devices.emplace(static_cast<uint64_t>(newHandle), device);
+    registered = true;
+  } catch (...) {
+  }
   std::unique_lock lock(device->mutex);
+  if (!registered) {
+    device->closing = true;
+    device->changed.notify_all();
+    lock.unlock();
+    ForgetDevice(newHandle);
+    {
+      HeaderBook& book = TheBook();
+      std::lock_guard bookLock(book.mutex);
+      book.open.erase(static_cast<uint64_t>(newHandle));
+    }
+    reader->Free();
+    device->stream.reset();
+    return MMSYSERR_NOMEM;
+  }
+  device->registered = true;
+  device->changed.notify_all();
   device->changed.wait(lock, [&] { return device->openDelivered; });
-  *handle = device->handle;
+  device->handedOut = true;
+  *handle = newHandle;
   return MMSYSERR_NOERROR;
 }
 
@@ -475,13 +559,18 @@ MMRESULT waveInClose(HWAVEIN handle) {
   TThread* reader;
   {
     std::lock_guard lock(device->mutex);
-    if (device->closing)
+    if (device->closing || !device->handedOut)
       return MMSYSERR_INVALHANDLE;
     if (device->OnReader())
       return MMSYSERR_HANDLEBUSY;
     if (!device->queue.empty())
       return WAVERR_STILLPLAYING;
     device->closing = true;
+    {
+      HeaderBook& book = TheBook();
+      std::lock_guard bookLock(book.mutex);
+      book.open.erase(static_cast<uint64_t>(handle));
+    }
     device->stream->Wake();
     device->CallReader();
     reader = std::exchange(device->reader, nullptr);
@@ -498,9 +587,16 @@ MMRESULT waveInClose(HWAVEIN handle) {
 MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
   std::shared_ptr<Device> device;
   std::unique_lock<std::mutex> lock;
-  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+  std::unique_lock<std::mutex> bookLock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock, bookLock);
       result != MMSYSERR_NOERROR)
     return result;
+  // Prepared for another device that is still open: it is that device's
+  // until unprepared there. One whose device has closed may be taken over
+  // (it can no longer be unprepared there).
+  if ((header->dwFlags & WHDR_PREPARED) != 0 && !PreparedForLocked(*header, handle) &&
+      TheBook().open.count(static_cast<uint64_t>(header->reserved)) != 0)
+    return WAVERR_UNPREPARED;
   if (!BufferUsableLocked(*device, *header))
     return MMSYSERR_INVALPARAM;
   header->dwFlags |= WHDR_PREPARED;
@@ -511,12 +607,13 @@ MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
   std::shared_ptr<Device> device;
   std::unique_lock<std::mutex> lock;
-  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+  std::unique_lock<std::mutex> bookLock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock, bookLock);
       result != MMSYSERR_NOERROR)
     return result;
   if ((header->dwFlags & WHDR_PREPARED) == 0)
     return MMSYSERR_NOERROR;
-  if (header->reserved != static_cast<DWORD_PTR>(handle))
+  if (!PreparedForLocked(*header, handle))
     return WAVERR_UNPREPARED;
   header->dwFlags &= ~WHDR_PREPARED;
   header->reserved = 0;
@@ -526,16 +623,26 @@ MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, UINT headerSize)
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
   std::shared_ptr<Device> device;
   std::unique_lock<std::mutex> lock;
-  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock);
+  std::unique_lock<std::mutex> bookLock;
+  if (const MMRESULT result = BeginHeaderCall(handle, header, headerSize, device, lock, bookLock);
       result != MMSYSERR_NOERROR)
     return result;
-  if ((header->dwFlags & WHDR_PREPARED) == 0 || header->reserved != static_cast<DWORD_PTR>(handle))
+  if (!PreparedForLocked(*header, handle))
     return WAVERR_UNPREPARED;
   if (!BufferUsableLocked(*device, *header))
     return MMSYSERR_INVALPARAM;
+  // Both containers first, so that a failed allocation changes nothing.
+  HeaderBook& book = TheBook();
+  device->queue.push_back(
+      QueuedBuffer{header, reinterpret_cast<uint8_t*>(header->lpData), header->dwBufferLength});
+  try {
+    book.queued.insert(header);
+  } catch (...) {
+    device->queue.pop_back();
+    return MMSYSERR_NOMEM;
+  }
   header->dwBytesRecorded = 0;
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  device->queue.push_back(header);
   device->CallReader();
   return MMSYSERR_NOERROR;
 }

@@ -28,7 +28,12 @@
 // Buffers: the layer writes a buffer's data, dwBytesRecorded and dwFlags only
 // between waveInAddBuffer and the WIM_DATA message that returns it; after that
 // it never touches the buffer or its header again (the callback receives only
-// the pointer).
+// the pointer). It writes the data only into the area that lpData and
+// dwBufferLength gave when the buffer was added: a program that changes them
+// while the buffer is queued changes nothing the layer does. A header belongs
+// to one device at a time: while it is queued on a device, every device
+// refuses it (WAVERR_STILLPLAYING), and while it is prepared for an open
+// device, the others refuse it (WAVERR_UNPREPARED).
 //
 // Overruns (the device's buffer filled up before the reading thread read it)
 // are recovered at once and counted; a device that disappears stops
@@ -37,7 +42,9 @@
 //
 // Handles: every open gets a handle value never used before, so a stale handle
 // can never reach a newer device. Every call given an unknown or closed handle
-// answers MMSYSERR_INVALHANDLE and does nothing else.
+// answers MMSYSERR_INVALHANDLE and does nothing else. The calls from the
+// WIM_OPEN callback may use the handle before waveInOpen returns it, but
+// waveInClose answers MMSYSERR_INVALHANDLE until then.
 //
 // Threads: every call may be made from any thread. The callback runs on the
 // device's reading thread, never under a lock of this layer; inside it the
@@ -205,16 +212,20 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
 // the handle is dead.
 // WAVERR_STILLPLAYING: buffers are queued (waveInReset first); nothing
 //   changed. MMSYSERR_HANDLEBUSY: called from the device's own callback.
+// MMSYSERR_INVALHANDLE also while waveInOpen has not yet returned the handle.
 MMRESULT waveInClose(HWAVEIN device);
 
 // Marks `header` prepared for `device` (WHDR_PREPARED; `reserved` := the
-// handle). Preparing a prepared, unqueued header again succeeds.
+// handle). Preparing a prepared, unqueued header again succeeds; so does
+// preparing one whose device has been closed.
 // MMSYSERR_INVALPARAM: null header or data, a length below one frame, or
-//   `headerSize` below sizeof(WAVEHDR). WAVERR_STILLPLAYING: it is queued.
+//   `headerSize` below sizeof(WAVEHDR). WAVERR_STILLPLAYING: it is queued
+//   (here or on another device). WAVERR_UNPREPARED: it is prepared for
+//   another device that is still open (unprepare it there first).
 MMRESULT waveInPrepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 
 // Clears WHDR_PREPARED. Unpreparing an unprepared header succeeds.
-// WAVERR_STILLPLAYING: the header is queued. WAVERR_UNPREPARED: it is
+// WAVERR_STILLPLAYING: the header is queued (on any device). WAVERR_UNPREPARED: it is
 // prepared for another device. MMSYSERR_INVALPARAM: null header or short
 // `headerSize`.
 MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize);
@@ -223,7 +234,7 @@ MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize)
 // dwBytesRecorded, sets WHDR_INQUEUE. From now until its WIM_DATA the layer
 // owns the buffer.
 // WAVERR_UNPREPARED: not prepared for this device. WAVERR_STILLPLAYING:
-// already queued. MMSYSERR_INVALPARAM as above.
+// already queued (here or on another device). MMSYSERR_INVALPARAM as above.
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 
 // Starts capture. Starting a running device succeeds and changes nothing.

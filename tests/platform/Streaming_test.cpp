@@ -247,10 +247,18 @@ class TSampleForm : public TComponent {
   }
   void OtherSignature(TObject*, int) {}
   void Unpublished(TObject*) {}
+  void KeywordNamed(TObject*) {}
   void Loaded() override {
     inherited::Loaded();
     g_log.push_back("loaded " + Name());
   }
+};
+
+// An enumeration one of whose names reads as a keyword.
+class TKeywordEnumSample : public TComponent {
+  KESTRUNE_CLASS(TKeywordEnumSample, TComponent)
+  explicit TKeywordEnumSample(TComponent* owner) : TComponent(owner) {}
+  int State = 0;
 };
 
 void RegisterFixtures() {
@@ -280,7 +288,10 @@ void RegisterFixtures() {
   RegisterClass<TSeededSample>();
   RegisterClass<TSampleForm>()
       .Method("SampleChanged", &TSampleForm::SampleChanged)
-      .Method("OtherSignature", &TSampleForm::OtherSignature);
+      .Method("OtherSignature", &TSampleForm::OtherSignature)
+      .Method("nil", &TSampleForm::KeywordNamed);
+  RegisterClass<TKeywordEnumSample>().Enum("State", &TKeywordEnumSample::State,
+                                           &TKeywordEnumSample::State, {"stOff", "True"}, 0);
 }
 
 class Streaming : public ::testing::Test {
@@ -837,6 +848,21 @@ TEST_F(Streaming, WriterRefusesWhatCannotBeReadBack) {
        [](TSampleForm*, TSample* s, TSample*) {
          s->GetFormat()->Links.push_back({"not an ident", ""});
        }},
+      {"reference to a root named like a keyword",
+       [](TSampleForm* form, TSample* s, TSample*) {
+         form->SetName("True");
+         s->Peer = form;
+       }},
+      {"event bound to a method named like a keyword",
+       [](TSampleForm* form, TSample* s, TSample*) {
+         s->OnChange = TMethod<void(TObject*)>(form, &TSampleForm::KeywordNamed);
+       }},
+      {"enumeration value named like a keyword",
+       [](TSampleForm* form, TSample*, TSample*) {
+         auto* e = Create<TKeywordEnumSample>(form);
+         e->SetName("E1");
+         e->State = 1;
+       }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -850,6 +876,114 @@ TEST_F(Streaming, WriterRefusesWhatCannotBeReadBack) {
     EXPECT_THROW(WriteComponentToText(form), EWriteError);
     form->Free();
     orphan->Free();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Components whose names read as keywords
+
+// A reference to a component named True, False or nil (in any case) reads
+// back as a reference to that component, from a property and from a
+// collection item, also under a root so named.
+TEST_F(Streaming, ReferencesToKeywordNamedComponentsReadBack) {
+  struct Row {
+    const char* rootName;
+    const char* targetName;
+  };
+  const Row rows[] = {{"Form1", "nil"},  {"Form1", "True"},  {"Form1", "False"}, {"Form1", "NIL"},
+                      {"Form1", "true"}, {"Form1", "fAlSe"}, {"nil", "True"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.rootName) + " / " + row.targetName);
+    TSampleForm* form = Create<TSampleForm>(nullptr);
+    form->SetName(row.rootName);
+    TSample* source = Create<TSample>(form);
+    source->SetName("S1");
+    TSample* target = Create<TSample>(form);
+    target->SetName(row.targetName);
+    source->Peer = target;
+    static_cast<TSampleItem*>(source->GetItems()->Add())->Target = target;
+    const std::string text = WriteComponentToText(form);
+    form->Free();
+
+    TComponent* read = nullptr;
+    try {
+      read = CreateComponentFromText(text, nullptr);
+    } catch (const Exception& e) {
+      ADD_FAILURE() << e.Message() << "\n" << text;
+      continue;
+    }
+    auto* readSource = dynamic_cast<TSample*>(read->FindComponent("S1"));
+    TComponent* readTarget = read->FindComponent(row.targetName);
+    ASSERT_NE(readSource, nullptr);
+    ASSERT_NE(readTarget, nullptr);
+    EXPECT_EQ(readTarget->Name(), row.targetName);
+    EXPECT_EQ(readSource->Peer, readTarget) << text;
+    ASSERT_EQ(readSource->GetItems()->Count(), 1);
+    EXPECT_EQ(static_cast<TSampleItem*>(readSource->GetItems()->Items(0))->Target, readTarget);
+    EXPECT_EQ(WriteComponentToText(read), text);
+    read->Free();
+  }
+}
+
+// ---------------------------------------------------------------------------
+// How messages show the offending text: at most 60 bytes, cut between
+// characters with "..." after the cut; control characters and bytes that are
+// not UTF-8 as \xHH; the unknown root class like every other.
+
+struct ShownTextRow {
+  const char* name;
+  std::string text;   // the description
+  std::string shown;  // the offending text as the error shows it
+};
+
+std::string InCount(const std::string& value) {
+  return "object F: TSampleForm\n  object A: TSample\n    Count = " + value + "\n  end\nend\n";
+}
+
+const ShownTextRow kShownTexts[] = {
+    {"two-byte character across the cut is left out",
+     InCount("\"" + std::string(58, 'a') + "\xC3\xA9" + std::string(10, 'b') + "\""),
+     "\"" + std::string(58, 'a') + "..."},
+    {"three-byte character ending at the cut is kept",
+     InCount("\"" + std::string(56, 'a') + "\xE2\x82\xAC" + std::string(5, 'b') + "\""),
+     "\"" + std::string(56, 'a') + "\xE2\x82\xAC..."},
+    {"four-byte character across the cut is left out",
+     InCount("\"" + std::string(57, 'a') + "\xF0\x9F\x8E\xB5" + std::string(5, 'b') + "\""),
+     "\"" + std::string(57, 'a') + "..."},
+    {"sixty bytes are not cut", InCount("\"" + std::string(58, 'a') + "\""),
+     "\"" + std::string(58, 'a') + "\""},
+    {"valid UTF-8 is shown as it is", InCount("\"d\xC3\xA9j\xC3\xA0\""), "\"d\xC3\xA9j\xC3\xA0\""},
+    {"bytes that are not UTF-8 are escaped",
+     InCount("\"\xFF\x80\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE2\x82\""),
+     "\"\\xFF\\x80\\xC0\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80\\xE2\\x82\""},
+    {"escaped bytes count as one byte each at the cut",
+     InCount("\"" + std::string(56, 'a') + "\xFF\xFF\xFF" + "b\""),
+     "\"" + std::string(56, 'a') + "\\xFF\\xFF\\xFF..."},
+    {"stray character outside a string, whole", InCount("\xC3\xA9"), "\xC3\xA9"},
+    {"stray byte outside a string", InCount("\xFF"), "\\xFF"},
+    {"control character in a string", InCount("\"a\x01\""), "\\x01"},
+    {"unknown root class", "object F: T" + std::string(100, 'x') + "\nend\n",
+     "T" + std::string(59, 'x') + "..."},
+    {"unknown child class",
+     "object F: TSampleForm\n  object A: T" + std::string(100, 'x') + "\n  end\nend\n",
+     "T" + std::string(59, 'x') + "..."},
+};
+
+TEST_F(Streaming, MessagesShowOffendingTextCutOnCharactersAndEscaped) {
+  for (const ShownTextRow& row : kShownTexts) {
+    SCOPED_TRACE(row.name);
+    try {
+      CreateComponentFromText(row.text, nullptr);
+      ADD_FAILURE() << "no error";
+    } catch (const EDescriptionError& e) {
+      EXPECT_EQ(e.Text(), row.shown);
+      EXPECT_NE(e.Message().find("« " + row.shown + " »)"), std::string::npos) << e.Message();
+      // Names in the message are cut the same way: no more than the cut
+      // text of any input run.
+      EXPECT_EQ(e.Message().find(std::string(61, 'x')), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(g_live_samples, samples_before_);
+    EXPECT_EQ(g_live_forms, forms_before_);
   }
 }
 

@@ -712,6 +712,173 @@ TEST_F(WaveInTest, HeaderMisuseIsRefusedAndChangesNothing) {
   EXPECT_EQ(waveInClose(second), MMSYSERR_NOERROR);
 }
 
+// A header belongs to one device at a time: while it is queued on the first
+// device, or prepared for it, the second refuses every header call, even when
+// the program has made `reserved` name the second.
+struct ForeignHeaderRow {
+  const char* name;
+  bool queuedOnFirst;  // else only prepared for it
+  bool forgeReserved;  // the program writes the second handle into `reserved`
+  MMRESULT prepare;    // the second device's answers
+  MMRESULT add;
+  MMRESULT unprepare;
+};
+
+const ForeignHeaderRow kForeignHeaderRows[] = {
+    {"QueuedOnFirst", true, false, WAVERR_STILLPLAYING, WAVERR_STILLPLAYING, WAVERR_STILLPLAYING},
+    {"QueuedOnFirstReservedForged", true, true, WAVERR_STILLPLAYING, WAVERR_STILLPLAYING,
+     WAVERR_STILLPLAYING},
+    {"PreparedForFirst", false, false, WAVERR_UNPREPARED, WAVERR_UNPREPARED, WAVERR_UNPREPARED},
+};
+
+void PrintTo(const ForeignHeaderRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class ForeignHeaderTest : public WaveInTest,
+                          public ::testing::WithParamInterface<ForeignHeaderRow> {};
+
+TEST_P(ForeignHeaderTest, IsRefusedByAnotherDevice) {
+  const ForeignHeaderRow& row = GetParam();
+  Install({Counting("First"), Counting("Second")});
+  ASSERT_EQ(waveInGetNumDevs(), 2u);
+  const WAVEFORMATEX format = PcmFormat(2, 11025, 16);
+  const HWAVEIN first = Open(format, 0);
+  Recorder secondRecorder;
+  HWAVEIN second{};
+  ASSERT_EQ(waveInOpen(&second, 1, &format, &Recorder::Callback, secondRecorder.Instance(),
+                       CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+
+  TestBuffer buffer(4 * 100);
+  ASSERT_EQ(waveInPrepareHeader(first, &buffer.header, kHeaderSize), MMSYSERR_NOERROR);
+  if (row.queuedOnFirst) {
+    ASSERT_EQ(waveInAddBuffer(first, &buffer.header, kHeaderSize), MMSYSERR_NOERROR);
+  }
+  if (row.forgeReserved)
+    buffer.header.reserved = static_cast<DWORD_PTR>(second);
+  const WAVEHDR before = buffer.header;
+
+  EXPECT_EQ(waveInPrepareHeader(second, &buffer.header, kHeaderSize), row.prepare);
+  EXPECT_EQ(waveInAddBuffer(second, &buffer.header, kHeaderSize), row.add);
+  EXPECT_EQ(waveInUnprepareHeader(second, &buffer.header, kHeaderSize), row.unprepare);
+  EXPECT_EQ(buffer.header.dwFlags, before.dwFlags);
+  EXPECT_EQ(buffer.header.reserved, before.reserved);
+  // The second device runs and resets with nothing of ours.
+  ASSERT_EQ(waveInStart(second), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInReset(second), MMSYSERR_NOERROR);
+  EXPECT_EQ(secondRecorder.DataCount(), 0u);
+  EXPECT_EQ(waveInClose(second), MMSYSERR_NOERROR);
+
+  // The first device returns it once.
+  ASSERT_EQ(waveInReset(first), MMSYSERR_NOERROR);
+  EXPECT_EQ(recorder_.DataCount(), row.queuedOnFirst ? 1u : 0u);
+  buffer.header.reserved = before.reserved;
+  if (row.forgeReserved)
+    buffer.header.reserved = static_cast<DWORD_PTR>(first);
+  EXPECT_EQ(waveInUnprepareHeader(first, &buffer.header, kHeaderSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInClose(first), MMSYSERR_NOERROR);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ForeignHeaderTest, ::testing::ValuesIn(kForeignHeaderRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WaveInTest, HeaderOfAClosedDeviceMayBePreparedForAnother) {
+  Install({Counting("First"), Counting("Second")});
+  ASSERT_EQ(waveInGetNumDevs(), 2u);
+  const WAVEFORMATEX format = PcmFormat(2, 11025, 16);
+  HWAVEIN first{};
+  ASSERT_EQ(waveInOpen(&first, 0, &format, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  TestBuffer buffer(4 * 100);
+  ASSERT_EQ(waveInPrepareHeader(first, &buffer.header, kHeaderSize), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInClose(first), MMSYSERR_NOERROR);
+
+  const HWAVEIN second = Open(format, 1);
+  PrepareAndAdd(second, buffer);
+  ASSERT_EQ(waveInStart(second), MMSYSERR_NOERROR);
+  ASSERT_TRUE(recorder_.WaitForData(1));
+  EXPECT_EQ(recorder_.Returned()[0].bytesRecorded, 4u * 100);
+  EXPECT_EQ(waveInReset(second), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInUnprepareHeader(second, &buffer.header, kHeaderSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInClose(second), MMSYSERR_NOERROR);
+}
+
+// The program changes a queued header while the buffer is partly filled (from
+// inside the device's read, so the moment is known): the layer goes on
+// filling the area it accepted and returns the buffer full, writing nothing
+// past it nor into the new area.
+struct ChangedHeaderRow {
+  const char* name;
+  void (*change)(WAVEHDR& header, char* elsewhere);
+};
+
+constexpr DWORD kAcceptedBytes = 4 * 1000;  // 32-bit mono: 1000 frames
+constexpr size_t kGuardBytes = 4 * 1000;
+constexpr char kGuard = '\x5A';
+
+const ChangedHeaderRow kChangedHeaderRows[] = {
+    {"ShrunkBelowTheFill", [](WAVEHDR& h, char*) { h.dwBufferLength = 4; }},
+    {"ShrunkToZero", [](WAVEHDR& h, char*) { h.dwBufferLength = 0; }},
+    {"Grown", [](WAVEHDR& h, char*) { h.dwBufferLength = kAcceptedBytes + kGuardBytes; }},
+    {"DataMoved", [](WAVEHDR& h, char* elsewhere) { h.lpData = elsewhere; }},
+    {"DataMovedAndShrunk",
+     [](WAVEHDR& h, char* elsewhere) {
+       h.lpData = elsewhere;
+       h.dwBufferLength = 4;
+     }},
+};
+
+void PrintTo(const ChangedHeaderRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class ChangedHeaderTest : public WaveInTest,
+                          public ::testing::WithParamInterface<ChangedHeaderRow> {};
+
+TEST_P(ChangedHeaderTest, BufferIsFilledWhereItWasAccepted) {
+  const ChangedHeaderRow& row = GetParam();
+  // The accepted area, then guard bytes in the same block.
+  std::vector<char> storage(kAcceptedBytes + kGuardBytes, kGuard);
+  std::vector<char> elsewhere(kAcceptedBytes + kGuardBytes, kGuard);
+  WAVEHDR header{};
+  header.lpData = storage.data();
+  header.dwBufferLength = kAcceptedBytes;
+
+  ScriptedDeviceScript script = Counting("Scripted capture", 100);
+  const kestrune::ScriptedSignal counting = kestrune::CountingSignal();
+  script.signal = [&, counting](const WaveInFormat& format, uint64_t firstFrame, uint32_t frames,
+                                uint8_t* dest) {
+    counting(format, firstFrame, frames, dest);
+    if (firstFrame == 300)
+      row.change(header, elsewhere.data());
+  };
+  Install({script});
+  const WAVEFORMATEX wave = PcmFormat(1, 44100, 32);
+  WaveInFormat format;
+  ASSERT_TRUE(kestrune::ParseWaveFormat(wave, format));
+  const HWAVEIN handle = Open(wave);
+  ASSERT_EQ(waveInPrepareHeader(handle, &header, kHeaderSize), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInAddBuffer(handle, &header, kHeaderSize), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveInStart(handle), MMSYSERR_NOERROR);
+  ASSERT_TRUE(recorder_.WaitForData(1));
+  ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+
+  EXPECT_EQ(recorder_.DataCount(), 1u);
+  EXPECT_EQ(recorder_.Returned()[0].header, &header);
+  EXPECT_EQ(recorder_.Returned()[0].bytesRecorded, kAcceptedBytes);
+  EXPECT_TRUE(HoldsCountingSignal(format, storage.data(), kAcceptedBytes, 0));
+  EXPECT_TRUE(std::all_of(storage.begin() + kAcceptedBytes, storage.end(), [](char c) {
+    return c == kGuard;
+  })) << "written past the accepted length";
+  EXPECT_TRUE(std::all_of(elsewhere.begin(), elsewhere.end(), [](char c) { return c == kGuard; }))
+      << "written into the new area";
+  EXPECT_EQ(waveInUnprepareHeader(handle, &header, kHeaderSize), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ChangedHeaderTest, ::testing::ValuesIn(kChangedHeaderRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(WaveInTest, CallbackMayQueueAndResetButNotClose) {
   Install({Counting()});
   const WAVEFORMATEX format = PcmFormat(2, 11025, 16);

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -230,6 +232,100 @@ TEST_F(WaveInThreadedTest, CallsRacingACloseSeeTheHandleLiveOrDead) {
     closed = true;
     caller.join();
     EXPECT_EQ(waveInReset(handle), MMSYSERR_INVALHANDLE);
+  }
+  EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+// The handle value the next open will return: handles are handed out in
+// order, and this test binary opens devices one at a time.
+HWAVEIN NextHandle() {
+  HWAVEIN probe{};
+  EXPECT_EQ(waveInOpen(&probe, WAVE_MAPPER, &kFormat, nullptr, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInClose(probe), MMSYSERR_NOERROR);
+  return HWAVEIN{static_cast<uint64_t>(probe) + 1};
+}
+
+// The WIM_OPEN callback has another thread close the handle while the open
+// waits for that callback: the close is refused, the open returns a live
+// handle, and that handle closes normally afterwards.
+TEST_F(WaveInThreadedTest, CloseIsRefusedWhileTheOpenHasNotReturned) {
+  struct Closer {
+    std::mutex mutex;
+    std::condition_variable changed;
+    HWAVEIN asked{};
+    bool answered = false;
+    MMRESULT result = MMSYSERR_ERROR;
+    std::thread thread;
+  } closer;
+  closer.thread = std::thread([&] {
+    std::unique_lock lock(closer.mutex);
+    closer.changed.wait(lock, [&] { return closer.asked != HWAVEIN{}; });
+    const HWAVEIN asked = closer.asked;
+    lock.unlock();
+    const MMRESULT result = waveInClose(asked);
+    lock.lock();
+    closer.result = result;
+    closer.answered = true;
+    closer.changed.notify_all();
+  });
+  auto onMessage = [](HWAVEIN device, UINT msg, DWORD_PTR instance, DWORD_PTR, DWORD_PTR) {
+    auto& c = *reinterpret_cast<Closer*>(instance);
+    if (msg != WIM_OPEN)
+      return;
+    std::unique_lock lock(c.mutex);
+    c.asked = device;
+    c.changed.notify_all();
+    // Bounded, so that a close that waits for this thread shows as a
+    // failure rather than a hang.
+    c.changed.wait_for(lock, std::chrono::seconds(10), [&] { return c.answered; });
+  };
+
+  HWAVEIN handle{};
+  ASSERT_EQ(waveInOpen(&handle, WAVE_MAPPER, &kFormat, onMessage,
+                       reinterpret_cast<DWORD_PTR>(&closer), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  closer.thread.join();
+  EXPECT_TRUE(closer.answered);
+  EXPECT_EQ(closer.result, MMSYSERR_INVALHANDLE);
+  EXPECT_EQ(closer.asked, handle);
+  kestrune::WaveInStatistics statistics;
+  EXPECT_EQ(kestrune::GetWaveInStatistics(handle, statistics), MMSYSERR_NOERROR);
+  EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+  EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+// Another thread closes the handle value the next open will return, over and
+// over from before the open begins: it succeeds only on a handle the open has
+// returned, exactly once, and the device's messages are one WIM_OPEN, then
+// one WIM_CLOSE.
+TEST_F(WaveInThreadedTest, ClosingTheHandleAnOpenIsAboutToReturn) {
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    const HWAVEIN next = NextHandle();
+    Recorder recorder;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> closedThere{false};
+    std::thread closer([&] {
+      while (!stop.load()) {
+        const MMRESULT result = waveInClose(next);
+        if (result == MMSYSERR_NOERROR) {
+          closedThere = true;
+          return;
+        }
+        EXPECT_EQ(result, MMSYSERR_INVALHANDLE);
+      }
+    });
+    HWAVEIN handle{};
+    ASSERT_EQ(waveInOpen(&handle, WAVE_MAPPER, &kFormat, &Recorder::Callback, recorder.Instance(),
+                         CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    EXPECT_EQ(handle, next);
+    if (round % 2 == 0)
+      std::this_thread::yield();  // now and then leave the closer a moment
+    stop = true;
+    closer.join();
+    EXPECT_EQ(waveInClose(handle), closedThere ? MMSYSERR_INVALHANDLE : MMSYSERR_NOERROR);
+    EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{WIM_OPEN, WIM_CLOSE}));
   }
   EXPECT_EQ(backend_->OpenStreams(), 0);
 }
