@@ -58,12 +58,20 @@ void TVekExtCollection::NotifyItemAdded(TVekExtCollectionItem* item) {
 }
 
 void TVekExtCollection::TellListeners(TVekExtCollectionItem* item) {
-  // A copy: a listener may add or remove listeners while it is told. The
-  // references keep counted listeners alive for their call; one removed
-  // meanwhile (and possibly freed, when it is not counted) is skipped.
-  const std::vector<IPtr<IVekExtCollectionListener>> listeners = listeners_;
-  for (const auto& listener : listeners) {
-    if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end())
+  // A copy of plain pointers: a listener may add or remove listeners while it
+  // is told, and may free another one (an uncounted listener leaves the list
+  // when it goes). The copy holds no references, so nothing touches a
+  // listener after it left; each one is called only while it is still a
+  // member, which also means still alive.
+  std::vector<IVekExtCollectionListener*> listeners;
+  listeners.reserve(listeners_.size());
+  for (const auto& l : listeners_)
+    listeners.push_back(l.get());
+  for (IVekExtCollectionListener* listener : listeners) {
+    auto member = [listener](const IPtr<IVekExtCollectionListener>& l) {
+      return l.get() == listener;
+    };
+    if (std::none_of(listeners_.begin(), listeners_.end(), member))
       continue;
     try {
       listener->CollectionItemAdded(this, item);

@@ -20,7 +20,11 @@
 // Listeners: objects implementing IVekExtCollectionListener, registered with
 // AddListener (typically the owning component, which is not counted). The
 // collection holds a reference to each; a listener that goes away first must
-// RemoveListener itself.
+// RemoveListener itself. While the listeners are told, each is called only if
+// it is still registered at its turn, so one listener may remove or free
+// another; the walk holds no reference of its own, so a counted listener that
+// removes itself from inside its call must keep itself alive until it
+// returns.
 //
 // TVekExtCollectionItem can clear an outside pointer to itself when it is
 // destroyed (SetReferenceCell), so that a component's "current item" field

@@ -137,20 +137,32 @@ IPtr<IVekLockObject> TVekObject::LockObject() {
   return lock_object_;
 }
 
+namespace {
+// Group locks are taken only under GlobalLock (see the lock order): taking
+// one without it could meet a lock-group change on another thread, and two
+// group locks taken in either order would no longer be kept apart.
+void RequireGlobalLockHeld() {
+  KESTRUNE_USAGE_CHECK(Global()->HeldByCurrentThread(),
+                       "a group lock taken without the global lock (use the sections)");
+}
+}  // namespace
+
 // The fast path reads the lock object through `lock_raw_` and uses it without
 // a reference: it is replaced only by InstallLockObject, which runs under the
-// global write lock, and every caller here holds the global lock for reading
-// (the sections take it first), so no other thread can replace and free it
+// global write lock, and every caller here holds the global lock (the
+// sections take it first; checked), so no other thread can replace and free it
 // meanwhile. A thread that replaces it itself (linking while holding a
 // section) moves its held levels along, and the re-check takes the new one.
 // The counts include levels still being waited for, as InstallLockObject
 // expects.
 void TVekObject::BeginRead() {
+  RequireGlobalLockHeld();
   read_lock_count_.fetch_add(1);
   EnterCurrentLockObject<&IVekLockObject::BeginRead, &IVekLockObject::EndRead>(lock_raw_);
 }
 
 void TVekObject::BeginWrite() {
+  RequireGlobalLockHeld();
   write_lock_count_.fetch_add(1);
   EnterCurrentLockObject<&IVekLockObject::BeginWrite, &IVekLockObject::EndWrite>(lock_raw_);
 }

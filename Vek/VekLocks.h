@@ -14,32 +14,70 @@
 // then the object's group lock; the global write lock is reserved for changes
 // of the graph.
 //
-// LOCK ORDER (the one place it is written down):
+// LOCK ORDER (the one place it is written down; other files point here):
 //
 //   GlobalLock  ->  group lock of the object  ->  group lock of a peer
+//               ->  lock of a state dispatcher (a leaf under the read level)
+//               ->  a pin list's own section (a leaf for readers)
 //               ->  GlobalPinCriticalSection (registries of pins, placeholders
 //                   and dispatchers)
 //               ->  TVekObject::critical_section_ (internal, held briefly;
 //                   nothing is locked while either of the last two is held)
 //
-// - A group lock is never taken without GlobalLock (the sections enforce
-//   it). Hence while one thread holds GlobalLock for writing, no other thread
-//   holds or waits for any group lock, and group locks may then be taken in
-//   any order (linking takes the sink's group, then the source's).
-// - Every public change of links, dispatchers and lock groups takes the
-//   global write section BEFORE any group lock. Taking the write lock while
+// "A peer" is a pin the object's push reaches: a linked sink (its handler
+// runs under its group lock) or a state peer (its group is locked only while
+// its type is asked for; its handler runs without it).
+//
+// - A group lock is never taken without GlobalLock: the sections take
+//   GlobalLock first, and TVekObject::BeginRead/BeginWrite stop the process
+//   with a usage error when the calling thread holds GlobalLock neither for
+//   reading nor for writing. Hence while one thread holds GlobalLock for
+//   writing, no other thread holds or waits for any group lock, and group
+//   locks may then be taken in any order (linking takes the sink's group,
+//   then the source's; the lock-group join takes every member's).
+// - Under the read level two group locks are nested only in the push order
+//   above: a push holds its source's group and takes each sink's in turn
+//   (and a state peer's, briefly, while asking its type).
+//   Nothing else holds one group while it waits for another: the queries
+//   that walk several pins (CanLinkTo, HasCommonType, HasCommonTypeWith,
+//   IsDependentOn, IsDirectlyDependentOn, NegotiateStreamType, CanConnect,
+//   CanConnectToSource, CanJoinDispatcher, the link-type resolution and
+//   IsDesigning of the far pin inside them) take the global write section
+//   first; FindCommonType and a sink's QueryPinInterface, which a state peer's
+//   delivery reaches on the push path, release their own section before they
+//   ask another pin. (The type walks through data-type dependencies nest
+//   groups; they are reached under the write section, or from a state-peer
+//   delivery only when a peer has data-type dependents, which nothing here
+//   builds.)
+// - Every public entry that links takes the global write section BEFORE any
+//   group lock and before any link check: Connect/ConnectEx, ConnectTo and
+//   ConnectState/ConnectStateEx of every pin kind, Disconnect, DisconnectAll,
+//   SetDispatcher/SetDispatcherEx, JoinNamedDispatcher, the retyping
+//   (Renegotiate, RenegotiateLink, PropagateRetype, RetypeAllSinks,
+//   RetypeSinkEntry, NotifySink, NotifySinkEntry), AddSinkEntry,
+//   RemoveReference/ReplaceReference, SetDependencyName, the stored-link
+//   readers (ReadLinks, ReadState), the dependency lists (Add, Remove), lock
+//   chains (RebuildLockChain, RefreshSinkUpstream), AddLockLink,
+//   RemoveLockLink, the dispatchers' AddPin/AddPinEx/RemovePin/SyncFrom, the
+//   placeholders' TransferLinks and Discard, every change of a pin list, and
+//   the destruction of every framework object. Taking the write lock while
 //   holding a group lock (an upgrade from the read level that the group
 //   section holds) would deadlock against a push on another thread: the
 //   pusher holds GlobalLock for reading and waits for that group lock.
-// - A push (read section, then the source's group, then each sink's group)
-//   may link and unlink from inside a handler: the change upgrades the
-//   pusher's own read lock. This is safe only while no other thread pushes or
-//   holds GlobalLock for reading; no component of ours does it.
+// - Upgrades. Code that runs inside a global read section it did not take
+//   and then links upgrades the global lock: a push handler, and a
+//   main-thread notification callback (delivered inside the global read
+//   section) that relinks. The upgrade waits until every other thread has
+//   left its reads, so it is safe only while this thread holds no group lock
+//   and no other thread upgrades at the same time (two upgraders wait for
+//   each other). A main-thread callback holds no group lock and the capture
+//   thread never upgrades, so relinking there is safe; a push handler holds
+//   its group locks, and no component of ours relinks from one.
 // - A pin list's own section (Vek/VekPinList.h) is a leaf for readers: a
 //   query takes it after whatever group locks its caller holds (a push reads
-//   its component's list) and calls no pin while holding it. Changes of a
-//   list take it under the global write section and may then free or link
-//   pins.
+//   its component's list, a path query its pin's) and calls no pin while
+//   holding it. Changes of a list take it under the global write section and
+//   may then free or link pins.
 #pragma once
 
 #include <atomic>
@@ -202,7 +240,8 @@ class TVekLockObject : public TInterfacedObject, public IVekLockObject {
 // The base of every framework object: a member of a lock group.
 //
 // Threads: BeginRead/BeginWrite/EndRead/EndWrite from any thread, always
-// under GlobalLock (use the sections). AddLockLink, RemoveLockLink and
+// under GlobalLock (use the sections; BeginRead and BeginWrite check it and
+// stop the process with a usage error otherwise). AddLockLink, RemoveLockLink and
 // destruction take the global write section first (see the lock order).
 class TVekObject : public TPersistent {
   KESTRUNE_CLASS(TVekObject, TPersistent)

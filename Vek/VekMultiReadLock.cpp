@@ -4,6 +4,22 @@
 
 namespace {
 constexpr int32_t kClaimed = 0x7FFFFFFF;
+
+// The first record of a chain, from `head` on, that `match` accepts; nullptr
+// when none does.
+template <class Match>
+TVekThreadInfo* FirstInChain(TVekThreadInfo* head, Match match) {
+  for (TVekThreadInfo* p = head; p != nullptr;) {
+    if (match(p))
+      return p;
+    TVekThreadInfo* next = p->Next.load(std::memory_order_acquire);
+    // A record being linked in points at itself until its link is set.
+    if (next == p)
+      continue;
+    p = next;
+  }
+  return nullptr;
+}
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -21,16 +37,9 @@ TVekThreadLocalCounter::~TVekThreadLocalCounter() {
 }
 
 TVekThreadInfo* TVekThreadLocalCounter::Open(uint32_t self) {
+  if (TVekThreadInfo* own = Find(self))
+    return own;
   TVekThreadInfo* head = buckets_[HashIndex(self)].load(std::memory_order_acquire);
-  for (TVekThreadInfo* p = head; p != nullptr;) {
-    if (p->ThreadID.load(std::memory_order_relaxed) == self)
-      return p;
-    TVekThreadInfo* next = p->Next.load(std::memory_order_acquire);
-    // A record being linked in points at itself until its link is set.
-    if (next == p)
-      continue;
-    p = next;
-  }
   if (TVekThreadInfo* recycled = Recycle(head, self))
     return recycled;
 
@@ -43,20 +52,22 @@ TVekThreadInfo* TVekThreadLocalCounter::Open(uint32_t self) {
   return info;
 }
 
+TVekThreadInfo* TVekThreadLocalCounter::Find(uint32_t threadId) {
+  return FirstInChain(buckets_[HashIndex(threadId)].load(std::memory_order_acquire),
+                      [threadId](TVekThreadInfo* p) {
+                        return p->ThreadID.load(std::memory_order_relaxed) == threadId;
+                      });
+}
+
 TVekThreadInfo* TVekThreadLocalCounter::Recycle(TVekThreadInfo* head, uint32_t threadId) {
-  for (TVekThreadInfo* p = head; p != nullptr;) {
+  return FirstInChain(head, [threadId](TVekThreadInfo* p) {
     // The exchange hands the record over: whatever the last owner wrote before
     // freeing it is visible to the thread that claims it.
-    if (p->Active.exchange(kClaimed, std::memory_order_acq_rel) != kClaimed) {
-      p->ThreadID.store(threadId, std::memory_order_relaxed);
-      return p;
-    }
-    TVekThreadInfo* next = p->Next.load(std::memory_order_acquire);
-    if (next == p)
-      continue;
-    p = next;
-  }
-  return nullptr;
+    if (p->Active.exchange(kClaimed, std::memory_order_acq_rel) == kClaimed)
+      return false;
+    p->ThreadID.store(threadId, std::memory_order_relaxed);
+    return true;
+  });
 }
 
 void TVekThreadLocalCounter::Delete(TVekThreadInfo* info) {
@@ -89,6 +100,13 @@ TVekMultiReadExclusiveWriteSynchronizer::~TVekMultiReadExclusiveWriteSynchronize
 
 uint32_t TVekMultiReadExclusiveWriteSynchronizer::ReadDepth() {
   return thread_counter_->Open()->RecursionCount;
+}
+
+bool TVekMultiReadExclusiveWriteSynchronizer::HeldByCurrentThread() {
+  if (IsWriter())
+    return true;
+  const TVekThreadInfo* info = thread_counter_->Find(GetCurrentThreadId());
+  return info != nullptr && info->RecursionCount > 0;
 }
 
 void TVekMultiReadExclusiveWriteSynchronizer::BeginRead() {

@@ -69,6 +69,8 @@ class TVekThreadLocalCounter : public TObject {
   TVekThreadInfo* Open() { return Open(GetCurrentThreadId()); }
   // The same, given the calling thread's id.
   TVekThreadInfo* Open(uint32_t threadId);
+  // The thread's claimed record, or nullptr; claims nothing.
+  TVekThreadInfo* Find(uint32_t threadId);
   // Marks the record free (ThreadID 0, Active 0); it stays in its chain.
   void Delete(TVekThreadInfo* info);
 
@@ -110,6 +112,9 @@ class TVekMultiReadExclusiveWriteSynchronizer : public TInterfacedObject {
   }
   // Read locks the calling thread holds (0 when none).
   uint32_t ReadDepth();
+  // True when the calling thread holds the lock for reading or writing. Claims
+  // no record (cheap enough for the usage checks of the lock's users).
+  bool HeldByCurrentThread();
 
  private:
   void BlockReaders() { read_signal_.ResetEvent(); }

@@ -498,6 +498,7 @@ bool TVekBasicPin::IsJoinedWith(TVekBasicPin* pin) {
 }
 
 bool TVekBasicPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
+  TVekGlobalWriteLockSection global;
   if (dependsOn == nullptr)
     return CanLinkTo(pin);
   if (dispatcher_ != nullptr)
@@ -506,15 +507,22 @@ bool TVekBasicPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 }
 
 bool TVekBasicPin::ConnectStateEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
+  // The write section comes before the link check: the check locks the far
+  // pin's group, which a push on another thread may hold while it waits for
+  // ours (see the lock order).
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr || !CanLinkTo(pin))
     return false;
-  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   bool result;
   if (dispatcher_ != nullptr) {
     result = pin->SetDispatcherEx(dispatcher_, dependsOn);
     SyncStatePeers();
   } else if (!pin->DispatcherAssigned()) {
+    // A sink pin is never linked to a source and joined at once: both
+    // pins drop such a link before the new dispatcher takes them.
+    LeaveSourceForDispatcher();
+    pin->LeaveSourceForDispatcher();
     TVekStateDispatcher* d = CreateDispatcher(GetRootOwner(GetPinOwner()));
     dispatcher_ = d;
     pin->dispatcher_ = d;
@@ -576,6 +584,7 @@ void TVekBasicPin::JoinNamedDispatcher(const std::string& name) {
 }
 
 bool TVekBasicPin::CanJoinDispatcher(TVekStateDispatcher* dispatcher) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (dispatcher == nullptr)
     return false;
@@ -766,6 +775,7 @@ void TVekPin::CollectStreamTypes(TVekPinStreamType& list, TVekBasicPin* origin) 
 }
 
 TGUID TVekPin::NegotiateStreamType(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (pin == nullptr)
     return {};
@@ -779,18 +789,27 @@ TGUID TVekPin::NegotiateStreamType(TVekBasicPin* pin) {
 }
 
 TGUID TVekPin::FindCommonType(TVekBasicPin* pin) {
-  TVekReadLockSection own(this);
   if (pin == nullptr)
     return {};
-  for (int i = stream_types_.GetCount() - 1; i >= 0; --i) {
-    if (pin->QueryPinInterface(stream_types_.GetType(i)) == S_OK)
-      return stream_types_.GetType(i);
+  // The far pin is asked without our section: a state peer's delivery (on
+  // the push path, where the global write section cannot be taken) finds
+  // its type here, and holding our group while asking for the peer's would
+  // nest two groups under the read level.
+  std::vector<TGUID> types;
+  {
+    TVekReadLockSection own(this);
+    for (int i = 0; i < stream_types_.GetCount(); ++i)
+      types.push_back(stream_types_.GetType(i));
+  }
+  for (auto it = types.rbegin(); it != types.rend(); ++it) {
+    if (pin->QueryPinInterface(*it) == S_OK)
+      return *it;
   }
   return {};
 }
 
 bool TVekPin::CanLinkTo(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (pin == nullptr)
     return false;
@@ -804,6 +823,7 @@ bool TVekPin::CanLinkTo(TVekBasicPin* pin) {
 }
 
 bool TVekPin::HasCommonType(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   auto* state = dynamic_cast<TVekStatePin*>(pin);
   return state != nullptr && !FindCommonType(state).IsNull() &&
          !state->FindCommonType(this).IsNull();

@@ -2,7 +2,8 @@
 //
 // Life cycle. A component creates its pins (Create<TSomePin>(owner)) as
 // published sub-objects and frees them with itself; pins are not counted.
-// Every pin registers in AllPins when made and leaves it when freed. Pins are
+// Every pin registers in AllPins once it is whole (AfterConstruction, after
+// the last constructor) and leaves it when freed. Pins are
 // linked by Connect: a source pin (TVekSourcePin) has any number of sinks, a
 // sink pin (TVekSinkPin) one source; state pins (TVekStatePin), and source
 // and sink pins too, may join a state dispatcher (TVekStateDispatcher) whose
@@ -24,11 +25,26 @@
 // name while the window loads; a link to a pin not loaded yet is held by a
 // placeholder (TVekUnloadedPin) that hands it over when that pin appears.
 //
-// Threads and locks: see the lock order in Vek/VekLocks.h. Queries take the
-// global read section and the pin's read section; link, dispatcher and
-// lock-group changes take the global write section first, then the pin's
-// own. The registries (AllPins, UnloadedPins, dispatcher lists) are guarded
+// Threads and locks: see the lock order in Vek/VekLocks.h. Queries of one
+// pin take the global read section and the pin's read section; the link
+// checks that walk several pins (CanLinkTo, IsDependentOn and the type
+// negotiation), and every link, dispatcher and lock-group change, take the
+// global write section first, then the pins' own, so they never run beside a
+// push. The registries (AllPins, UnloadedPins, dispatcher lists) are guarded
 // by GlobalPinCriticalSection, last in the order.
+//
+// What handlers may rely on:
+// - A sink's handler runs on the pushing thread inside the push's global
+//   read section, holding the source's group lock and the sink's.
+// - A state peer's handler (NotifyStatePeers, also the peers served first by
+//   a push) runs holding the sending pin's group lock only, not the peer's:
+//   a peer whose handler touches its component's state takes that
+//   component's section itself.
+// - Linking from inside a handler, or from a main-thread notification
+//   callback (which runs inside the global read section), upgrades the
+//   global lock; see "Upgrades" in Vek/VekLocks.h.
+// - Pin-event listeners run inside the operation's locks, often the global
+//   write section.
 //
 // Start-up: VekPinsUnit (GlobalLock, the registries, the pin-event
 // listeners, the published Count of pin lists); VekStdTypesUnit registers the
@@ -274,11 +290,12 @@ class TVekBasicPin : public TVekPinObject,
                      public IVekStreamReceive,
                      public IVekClockReceive {
   KESTRUNE_CLASS(TVekBasicPin, TVekPinObject)
-  // Registers the pin in AllPins.
+  // Makes the pin; it is registered in AllPins by AfterConstruction.
   TVekBasicPin();
   // Leaves AllPins.
   ~TVekBasicPin() override;
-  // Announces the new pin (under its write section).
+  // Registers the pin in AllPins, whole (other threads' registry walks call
+  // its virtual methods), then announces it (under its write section).
   void AfterConstruction() override;
   // Leaves every link and dispatcher and makes every pin forget this one
   // (under the global write section).
@@ -373,13 +390,18 @@ class TVekBasicPin : public TVekPinObject,
     return SetDispatcherEx(dispatcher, nullptr);
   }
   virtual bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn);
+  // A pin joining a dispatcher drops what it may not keep beside one (a sink
+  // pin its source); nothing here. Takes the global write section.
+  virtual void LeaveSourceForDispatcher() {}
   virtual bool CanJoinDispatcher(TVekStateDispatcher* dispatcher);
   virtual TVekStateDispatcher* CreateDispatcher(TComponent* root);
   virtual TVekStateDispatcher* CreateNamedDispatcher(const std::string& name, bool designing);
   virtual bool IsDesigning() = 0;
   // The last of this pin's types that `pin` accepts; null when none.
   virtual TGUID FindCommonType(TVekBasicPin* pin) = 0;
-  // Delivers to the state peers (all, or only `target`).
+  // Delivers to the state peers (all, or only `target`), on the caller's
+  // thread inside the global read section, holding this pin's group lock but
+  // not the peers': each peer's handler runs without its own group lock.
   virtual bool NotifyStatePeers(IVekNotifyOperation* operation, uint8_t flags,
                                 TVekBasicPin* target) = 0;
   virtual void SyncStatePeers() {}
@@ -666,7 +688,9 @@ class TVekSourcePin : public TVekStreamPin {
   // Links `pin` (a sink, state or placeholder pin) behind `dependsOn`.
   virtual bool ConnectTo(TVekBasicPin* pin, TVekBasicPin* dependsOn);
 
-  // Pushes `operation` to `target` only (the flags follow its position).
+  // Pushes `operation` to `target` only: a linked sink (the flags follow its
+  // position among the sinks) or a state peer (flags 2); no other sink or
+  // peer is served. Locks and exceptions as Notify.
   bool NotifyTarget(IVekNotifyOperation* operation, TVekBasicPin* target) {
     return DispatchNotify(target, operation);
   }
@@ -723,6 +747,10 @@ class TVekSinkPin : public TVekStreamPin {
   void Assign(TPersistent* source) override;
 
   void RemoveReference(TObject* object) override;
+  // Drops this side of the link (the far side is the caller's): the source,
+  // the handler and the lock chain go (the link type stays); with
+  // keepPlaceholder, and the owner not being destroyed, a placeholder named
+  // after the source takes its place.
   void Disconnect(TVekBasicPin* pin, bool keepPlaceholder) override;
   TVekPinKind GetPinKind() override { return vpkSink; }
   TVekBasicPin* GetLinkDependency(TVekBasicPin* pin) override;
@@ -733,7 +761,12 @@ class TVekSinkPin : public TVekStreamPin {
   bool HasCommonType(TVekBasicPin* pin) override;
   bool IsConnected() override;
   bool IsConnectedTo(TVekBasicPin* pin) override;
-  // Makes `pin` the link upstream (nullptr: drops it); true on success.
+  // Makes `pin` the link upstream (nullptr: drops it); true on success,
+  // false (nothing changed) when the link is refused. Takes the global write
+  // section first. The deliveries made while linking may raise (a receiver,
+  // the depth limit): the link is then finished all the same (both sides,
+  // lock chains, type, announcements) and the first exception reaches the
+  // caller.
   bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
   bool CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
   void DisconnectAll() override;
@@ -746,6 +779,9 @@ class TVekSinkPin : public TVekStreamPin {
   int GetLinkCount() override;
   TVekBasicPin* GetLink(int index) override;
   bool SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin* dependsOn) override;
+  // Drops the source link (both sides, no placeholder), as joining a
+  // dispatcher must.
+  void LeaveSourceForDispatcher() override;
   bool CanJoinDispatcher(TVekStateDispatcher* dispatcher) override;
   void SyncStatePeers() override;
   HRESULT QueryPinInterface(const TGUID& iid) override;
@@ -779,6 +815,11 @@ class TVekSinkPin : public TVekStreamPin {
 
  private:
   TGUID ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred);
+  // Caller holds the global write section and ours. Forgets the source,
+  // clears the handler and rebuilds the lock chain (and those downstream),
+  // so that no later delivery locks or calls through the old source, which
+  // may be freed next. The link type stays.
+  void DropSourceLocked();
   HRESULT AskDataTypeDependents(const TGUID& iid, bool out);
   void SetSourceLocked(TVekBasicPin* pin) { source_pin_ = pin; }
   friend class TVekUnloadedPin;
@@ -897,7 +938,7 @@ class TVekUnloadedPin : public TVekBasicPin {
   bool IsConnected() override { return links_.Count() > 0; }
   bool IsConnectedTo(TVekBasicPin* pin) override { return links_.IndexOfSink(pin) >= 0; }
   bool ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) override;
-  void DisconnectAll() override { links_.Clear(); }
+  void DisconnectAll() override;
   void SetHoldCount(int count) override;
   // The design state of the root owner given at creation (so that a
   // placeholder links with run-time pins at run time).

@@ -110,6 +110,7 @@ std::string TVekUnloadedPin::GetFullPathEx(bool withRoot) {
 }
 
 void TVekUnloadedPin::RemoveReference(TObject* object) {
+  TVekGlobalWriteLockSection global;
   for (int i = links_.Count() - 1; i >= 0; --i) {
     if (links_.GetEntry(i).Sink == object)
       links_.Delete(i);
@@ -121,6 +122,7 @@ void TVekUnloadedPin::RemoveReference(TObject* object) {
 }
 
 void TVekUnloadedPin::ReplaceReference(TObject* oldObject, TObject* newObject) {
+  TVekGlobalWriteLockSection global;
   auto* replacement = dynamic_cast<TVekBasicPin*>(newObject);
   for (TVekSinkPinEntry& e : links_.Entries()) {
     if (e.DependsOn == oldObject)
@@ -132,6 +134,7 @@ void TVekUnloadedPin::ReplaceReference(TObject* oldObject, TObject* newObject) {
 
 void TVekUnloadedPin::Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
   (void)keepPlaceholder;
+  TVekGlobalWriteLockSection global;
   const int i = links_.IndexOfSink(pin);
   if (i >= 0)
     links_.Delete(i);
@@ -140,6 +143,7 @@ void TVekUnloadedPin::Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
 void TVekUnloadedPin::AddSinkEntry(TVekBasicPin* sink, TVekBasicPin* dependsOn) {
   if (sink == nullptr)
     return;
+  TVekGlobalWriteLockSection global;
   TVekSinkPinEntry& e = links_.Add();
   e.Sink = sink;
   e.DependsOn = dependsOn;
@@ -148,9 +152,9 @@ void TVekUnloadedPin::AddSinkEntry(TVekBasicPin* sink, TVekBasicPin* dependsOn) 
 bool TVekUnloadedPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   if (pin == nullptr)
     return true;
+  TVekGlobalWriteLockSection global;
   if (IsConnectedTo(pin))
     return true;
-  TVekGlobalWriteLockSection global;
   AddSinkEntry(pin, dependsOn);
   if (auto* source = dynamic_cast<TVekSourcePin*>(pin)) {
     source->AddSinkEntry(this, dependsOn);
@@ -160,6 +164,11 @@ bool TVekUnloadedPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     sink->SetSourceLocked(this);
   }
   return true;
+}
+
+void TVekUnloadedPin::DisconnectAll() {
+  TVekGlobalWriteLockSection global;
+  links_.Clear();
 }
 
 void TVekUnloadedPin::SetHoldCount(int count) {

@@ -1,6 +1,7 @@
 // The sink pin: its one link upstream, its handler, its lock chain, its
 // stored link, and the sink side of the type walks.
 #include <algorithm>
+#include <exception>
 
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
@@ -146,6 +147,7 @@ bool TVekSinkPin::IsDirectlyDependentOn(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::IsDependentOn(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   TVekBasicPin* source = GetSourcePin();
   if (source == nullptr)
     return false;
@@ -159,7 +161,7 @@ bool TVekSinkPin::IsDependentOn(TVekBasicPin* pin) {
 // Link tests
 
 bool TVekSinkPin::CanLinkTo(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr)
     return false;
   if (IsDesigning() != pin->IsDesigning())
@@ -175,7 +177,7 @@ bool TVekSinkPin::CanLinkTo(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::HasCommonType(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr)
     return true;
   if (TVekSourcePin* s = AsSource(pin))
@@ -186,6 +188,7 @@ bool TVekSinkPin::HasCommonType(TVekBasicPin* pin) {
 }
 
 bool TVekSinkPin::CanConnectToSource(TVekBasicPin* source) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (StreamTypes().GetCount() == 0)
     return true;
@@ -198,6 +201,7 @@ bool TVekSinkPin::CanConnectToSource(TVekBasicPin* source) {
 bool TVekSinkPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   if (pin == nullptr)
     return true;
+  TVekGlobalWriteLockSection global;
   // A sink asked by a sink: no.
   if (dynamic_cast<TVekSinkPin*>(pin) != nullptr)
     return false;
@@ -205,7 +209,7 @@ bool TVekSinkPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 }
 
 bool TVekSinkPin::CanJoinDispatcher(TVekStateDispatcher* dispatcher) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (dispatcher == nullptr)
     return false;
   if (dispatcher == dispatcher_)
@@ -222,6 +226,7 @@ bool TVekSinkPin::CanJoinDispatcher(TVekStateDispatcher* dispatcher) {
 }
 
 TGUID TVekSinkPin::ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   TVekSourcePin* s = AsSource(source);
   if (s == nullptr)
@@ -242,9 +247,14 @@ TGUID TVekSinkPin::ResolvedLinkType(TVekBasicPin* source, const TGUID& preferred
 }
 
 HRESULT TVekSinkPin::QueryPinInterface(const TGUID& iid) {
-  TVekReadLockSection own(this);
-  void* obj = nullptr;
-  const HRESULT r = DoQueryInterface(iid, &obj);
+  HRESULT r;
+  {
+    TVekReadLockSection own(this);
+    void* obj = nullptr;
+    r = DoQueryInterface(iid, &obj);
+  }
+  // The dependents are asked without our section (they lock their own
+  // groups; a state peer's delivery asks this on the push path).
   return r == S_OK ? QueryTypeInterfaceIn(iid) : r;
 }
 
@@ -263,10 +273,8 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     if (old != nullptr) {
       old->Disconnect(this, keep);
       BroadcastPinUnlinking(this, old);
-      source_pin_ = nullptr;
     }
-    handler_ = {};
-    RebuildLockChain();
+    DropSourceLocked();
     BroadcastPinLinksChanged(this);
     own.Release();
     global.Release();
@@ -282,11 +290,21 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   if (TVekBasicPin* old = source_pin_) {
     old->Disconnect(this, IsDesigning() && IsOwnerDestroying());
     BroadcastPinUnlinking(this, old);
-    source_pin_ = nullptr;
-    handler_ = {};
+    DropSourceLocked();
     old->ReleaseIfUnused();
   }
-  bool result;
+  // The deliveries made while linking (the source bringing the new sink up
+  // to date, the peers' synchronisation) run receivers' code and may raise,
+  // the depth limit too. The link is finished all the same (lock chain,
+  // renegotiation, announcements), and the first such exception then reaches
+  // the caller: a half-made link would leave the sink pushed to without its
+  // upstream locks.
+  std::exception_ptr failure;
+  auto keepFirstFailure = [&failure] {
+    if (!failure)
+      failure = std::current_exception();
+  };
+  bool result = false;
   if (TVekSourcePin* s = AsSource(pin)) {
     source_pin_ = s;
     s->AddSinkEntry(this, dependsOn);
@@ -294,16 +312,31 @@ bool TVekSinkPin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
     TGUID preferred = s->NegotiateStreamType(this);
     link_type_ = ResolvedLinkType(s, preferred);
     handler_ = FindTypeHandler(link_type_);
-    s->NotifySink(this);
-    preferred = s->NegotiateStreamType(this);
-    Renegotiate(preferred, link_type_);
+    try {
+      s->NotifySink(this);
+    } catch (...) {
+      keepFirstFailure();
+    }
+    try {
+      preferred = s->NegotiateStreamType(this);
+      Renegotiate(preferred, link_type_);
+    } catch (...) {
+      keepFirstFailure();
+    }
   } else {
     // A placeholder or a state pin makes the link from its side.
-    result = pin->Connect(this);
+    try {
+      result = pin->Connect(this);
+    } catch (...) {
+      keepFirstFailure();
+      result = IsConnectedTo(pin);
+    }
   }
   RebuildLockChain();
   BroadcastPinJoinedDispatcher(this, pin);
   BroadcastPinLinksChanged(this);
+  if (failure)
+    std::rethrow_exception(failure);
   return result;
 }
 
@@ -317,12 +350,18 @@ void TVekSinkPin::Disconnect(TVekBasicPin* pin, bool keepPlaceholder) {
                                                 source->GetFullPathEx(true),
                                                 source->GetFullPath(true), GetFullPath(true));
     source->ReleaseIfUnused();
-    source_pin_ = nullptr;
+    DropSourceLocked();
     placeholder->Connect(this);
     BroadcastPinLinksChanged(this);
     return;
   }
+  DropSourceLocked();
+}
+
+void TVekSinkPin::DropSourceLocked() {
   source_pin_ = nullptr;
+  handler_ = {};
+  RebuildLockChain();
 }
 
 void TVekSinkPin::DisconnectAll() {
@@ -341,14 +380,21 @@ bool TVekSinkPin::SetDispatcherEx(TVekStateDispatcher* dispatcher, TVekBasicPin*
   TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   const bool result = TVekBasicPin::SetDispatcherEx(dispatcher, dependsOn);
-  if (result && source_pin_ != nullptr) {
-    TVekBasicPin* old = source_pin_;
-    old->Disconnect(this, false);
-    BroadcastPinUnlinking(this, old);
-    Disconnect(old, false);
-    old->ReleaseIfUnused();
-  }
+  if (result)
+    LeaveSourceForDispatcher();
   return result;
+}
+
+void TVekSinkPin::LeaveSourceForDispatcher() {
+  TVekGlobalWriteLockSection global;
+  TVekWriteLockSection own(this);
+  TVekBasicPin* old = source_pin_;
+  if (old == nullptr)
+    return;
+  old->Disconnect(this, false);
+  BroadcastPinUnlinking(this, old);
+  Disconnect(old, false);
+  old->ReleaseIfUnused();
 }
 
 void TVekSinkPin::SyncStatePeers() {
@@ -536,6 +582,7 @@ HRESULT TVekSinkPin::QueryTypeInterfaceOut(const TGUID& iid) {
 }
 
 void TVekSinkPin::Renegotiate(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   if (TVekSourcePin* s = AsSource(source_pin_)) {
     s->PropagateRetype(preferred, type);
@@ -545,6 +592,7 @@ void TVekSinkPin::Renegotiate(const TGUID& preferred, const TGUID& type) {
 }
 
 void TVekSinkPin::RenegotiateLink(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   std::vector<TVekSourcePin*> dependents;
   {
     TVekWriteLockSection own(this);

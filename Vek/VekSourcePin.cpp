@@ -269,6 +269,7 @@ void TVekSourcePin::SetDependencyName(TVekBasicPin* pin, const std::string& name
 }
 
 bool TVekSourcePin::HasCommonType(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   if (auto* sink = dynamic_cast<TVekSinkPin*>(pin))
     return sink->HasCommonType(this);
   if (dynamic_cast<TVekStatePin*>(pin) != nullptr)
@@ -281,6 +282,7 @@ bool TVekSourcePin::HasCommonTypeWith(TVekBasicPin* pin) {
 }
 
 bool TVekSourcePin::CanLinkTo(TVekBasicPin* pin) {
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (pin == nullptr)
     return false;
@@ -302,7 +304,7 @@ HRESULT TVekSourcePin::QueryPinInterface(const TGUID& iid) {
 // Dependencies
 
 bool TVekSourcePin::IsDirectlyDependentOn(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (dependency_walk_guard_)
     return false;
@@ -314,7 +316,7 @@ bool TVekSourcePin::IsDirectlyDependentOn(TVekBasicPin* pin) {
 }
 
 bool TVekSourcePin::IsDependentOn(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (dependency_walk_guard_ || pin == nullptr)
     return false;
@@ -449,6 +451,7 @@ HRESULT TVekSourcePin::QueryTypeInterfaceOut(const TGUID& iid) {
 // Retyping
 
 void TVekSourcePin::PropagateRetype(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   const std::vector<TVekSinkPin*> deps = DataTypeDependencyPins();
   if (deps.empty()) {
     RetypeAllSinks(preferred, type);
@@ -459,6 +462,7 @@ void TVekSourcePin::PropagateRetype(const TGUID& preferred, const TGUID& type) {
 }
 
 void TVekSourcePin::RetypeAllSinks(const TGUID& preferred, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   for (int i = 0;; ++i) {
     TVekBasicPin* sink;
     {
@@ -474,6 +478,7 @@ void TVekSourcePin::RetypeAllSinks(const TGUID& preferred, const TGUID& type) {
 }
 
 void TVekSourcePin::RetypeSinkEntry(int index, const TGUID& type) {
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   if (index < 0 || index >= sink_entries_.Count())
     return;
@@ -495,6 +500,7 @@ void TVekSourcePin::RetypeSinkEntry(int index, const TGUID& type) {
 // Linking
 
 bool TVekSourcePin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
+  TVekGlobalWriteLockSection global;
   const bool basic = TVekBasicPin::CanConnect(pin, dependsOn);
   if (basic || pin == dependsOn)
     return basic;
@@ -515,6 +521,10 @@ bool TVekSourcePin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 }
 
 bool TVekSourcePin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
+  // The write section comes before the link check: the check walks into the
+  // groups upstream, which a push on another thread may hold while it waits
+  // for ours (see the lock order).
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr || !CanConnect(pin, dependsOn))
     return false;
   return ConnectTo(pin, dependsOn);
@@ -609,6 +619,7 @@ void TVekSourcePin::RemoveReference(TObject* object) {
 }
 
 void TVekSourcePin::ReplaceReference(TObject* oldObject, TObject* newObject) {
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   for (TVekSinkPinEntry& e : sink_entries_.Entries()) {
     if (e.DependsOn == oldObject)
@@ -639,8 +650,15 @@ bool TVekSourcePin::DispatchNotify(TVekBasicPin* target, IVekNotifyOperation* op
   DepthGuard depth(dispatch_depth_);
 
   // State peers first. Reading dispatcher_ here is safe: it changes only
-  // under the global write lock, and we hold the global lock for reading.
-  const bool result = dispatcher_ != nullptr && TVekPin::Notify(operation);
+  // under the global write lock, and we hold the global lock for reading. A
+  // push with a target serves that target only: a peer when it is one, no
+  // peer otherwise (the replays and stops a typed source sends to one sink
+  // must not reach every peer again).
+  bool result = false;
+  if (dispatcher_ != nullptr) {
+    result =
+        target == nullptr ? TVekPin::Notify(operation) : NotifyStatePeers(operation, 0, target);
+  }
   const int n = snapshot.Count();
   for (int i = 0; i < n; ++i) {
     const TVekSinkPinEntry& e = snapshot[i];
@@ -697,6 +715,7 @@ void TVekSourcePin::ReorderSinkEntries() {
 void TVekSourcePin::NotifySinkEntry(TVekBasicPin* sink, const TVekNotifyHandler& handler) {
   if (!handler.Assigned())
     return;
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   if (dispatch_depth_ > kMaxDirectDepth)
     throw EVekException(SVekPinDependsOnItself);
@@ -708,6 +727,7 @@ void TVekSourcePin::NotifySinkEntry(TVekBasicPin* sink, const TVekNotifyHandler&
 }
 
 void TVekSourcePin::NotifySink(TVekBasicPin* sink) {
+  TVekGlobalWriteLockSection global;
   TVekWriteLockSection own(this);
   const TVekSinkPinEntry* e = sink_entries_.FindBySink(sink);
   if (e == nullptr)

@@ -20,13 +20,14 @@ TVekBasicPin* TVekStatePin::GetStateLink(int index) {
 }
 
 TGUID TVekStatePin::GetLinkType(TVekBasicPin* pin) {
+  // Each step takes its own sections; none is held while the far pin is
+  // asked for the common type.
   TVekGlobalReadLockSection global;
-  TVekReadLockSection own(this);
   return IsConnectedTo(pin) ? GetPinLinkType(pin) : TGUID{};
 }
 
 bool TVekStatePin::CanLinkTo(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   TVekReadLockSection own(this);
   if (pin == nullptr || IsDesigning() != pin->IsDesigning())
     return false;
@@ -36,7 +37,7 @@ bool TVekStatePin::CanLinkTo(TVekBasicPin* pin) {
 }
 
 bool TVekStatePin::HasCommonType(TVekBasicPin* pin) {
-  TVekGlobalReadLockSection global;
+  TVekGlobalWriteLockSection global;
   if (pin == nullptr)
     return true;
   TVekReadLockSection own(this);
@@ -196,6 +197,7 @@ void TVekStateDispatcher::RemovePin(TVekBasicPin* pin) {
 }
 
 void TVekStateDispatcher::RemoveReference(TObject* object) {
+  TVekGlobalWriteLockSection global;
   for (TVekDispatcherPinStorage& r : records_) {
     if (r.DependsOn == object)
       r.DependsOn = nullptr;
@@ -226,6 +228,7 @@ std::string TVekStateDispatcher::GetDependencyName(TVekBasicPin* pin) {
 }
 
 void TVekStateDispatcher::SetDependencyName(TVekBasicPin* pin, const std::string& name) {
+  TVekGlobalWriteLockSection global;
   TVekBasicPin* found = nullptr;
   for (const TVekDispatcherPinStorage& r : records_) {
     if (r.Pin->GetFullPath(false) == name || r.Pin->GetFullPath(true) == name) {

@@ -2,9 +2,16 @@
 
 #include <atomic>
 
+#include "platform/rtl/FreeLists.h"
+
 namespace {
 
-std::atomic<int32_t> g_serial_number{0};
+// Kept unsigned so that the count wraps (after 2^32 operations) instead of
+// overflowing; each serial is the count read as signed 32-bit, so after
+// 2147483647 comes -2147483648, and after -1 comes 0.
+std::atomic<uint32_t> g_serial_number{0};
+
+constinit TFreeLists g_operation_lists;
 
 void InitVekStdTypes() {
   g_serial_number.store(0);
@@ -18,14 +25,30 @@ void InitVekStdTypes() {
   RegisterStreamTypeConverter(VekGenericType, &GenericTypeFunction);
 }
 
-// The registry goes with the framework's shutdown.
-void FinalizeVekStdTypes() {}
+// The registry goes with the framework's shutdown; the pooled operations'
+// memory goes back to the heap.
+void FinalizeVekStdTypes() {
+  g_operation_lists.Release();
+}
 
 }  // namespace
 
 TUnit VekStdTypesUnit("VekStdTypes", &InitVekStdTypes, &FinalizeVekStdTypes);
 
-TVekNotifyOperation::TVekNotifyOperation() : serial_number_(g_serial_number.fetch_add(1) + 1) {}
+TVekNotifyOperation::TVekNotifyOperation()
+    : serial_number_(static_cast<int32_t>(g_serial_number.fetch_add(1) + 1u)) {}
+
+void SetLastOperationSerialNumber(int32_t serial) {
+  g_serial_number.store(static_cast<uint32_t>(serial));
+}
+
+void* TVekNotifyOperation::operator new(std::size_t size) {
+  return g_operation_lists.Allocate(size);
+}
+
+void TVekNotifyOperation::operator delete(void* block, std::size_t size) noexcept {
+  g_operation_lists.Deallocate(block, size);
+}
 
 HRESULT TVekNotifyOperation::QueryInterface(const TGUID& iid, void** obj) {
   HRESULT r = QueryInterfaceTable<IVekNotifyOperation>(this, iid, obj);

@@ -826,6 +826,13 @@ class DescriptionReader {
     TValueKind kind = NextValue();
     switch (info->Kind()) {
       case TPropKind::Integer:
+        if (kind == TValueKind::Ident && info->IdentMap() != nullptr) {
+          std::optional<int64_t> named = info->IdentMap()->ValueOf(ReadIdent());
+          if (!named)
+            BadValue(p);
+          value = *named;
+          break;
+        }
         if (kind != TValueKind::Integer)
           BadValue(p);
         value = ReadInteger();
@@ -1170,8 +1177,14 @@ class DescriptionWriter {
   std::string ScalarText(const TPropInfo* info, const TPropValue& value,
                          const std::string& prop) const {
     switch (info->Kind()) {
-      case TPropKind::Integer:
-        return std::to_string(std::get<int64_t>(value));
+      case TPropKind::Integer: {
+        const int64_t i = std::get<int64_t>(value);
+        if (const TIdentMap* map = info->IdentMap()) {
+          if (const std::string* name = map->NameOf(i))
+            return *name;
+        }
+        return std::to_string(i);
+      }
       case TPropKind::Single:
         return FormatSingle(static_cast<float>(std::get<double>(value)));
       case TPropKind::Double:

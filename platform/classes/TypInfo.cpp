@@ -57,7 +57,67 @@ using kestrune::detail::FindTypeInfo;
 using kestrune::detail::RaiseBadPropertyValue;
 
 // ---------------------------------------------------------------------------
+// Identifier maps
+
+namespace {
+// Keyed by the upper-cased type name. Node-based: the maps stay in place.
+std::unordered_map<std::string, std::unique_ptr<TIdentMap>>& IdentMaps() {
+  static std::unordered_map<std::string, std::unique_ptr<TIdentMap>> maps;
+  return maps;
+}
+
+std::string IdentMapKey(std::string_view typeName) {
+  std::string key(typeName);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return key;
+}
+}  // namespace
+
+std::optional<int64_t> TIdentMap::ValueOf(std::string_view ident) const {
+  for (const TIdentMapEntry& e : entries_) {
+    if (SameText(e.name, ident))
+      return e.value;
+  }
+  return std::nullopt;
+}
+
+const std::string* TIdentMap::NameOf(int64_t value) const {
+  for (const TIdentMapEntry& e : entries_) {
+    if (e.value == value)
+      return &e.name;
+  }
+  return nullptr;
+}
+
+void RegisterIdentMap(std::string_view typeName, std::vector<TIdentMapEntry> entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      KESTRUNE_USAGE_CHECK(!SameText(entries[i].name, entries[j].name),
+                           "identifier named twice in one map");
+    }
+  }
+  auto& slot = IdentMaps()[IdentMapKey(typeName)];
+  if (slot)
+    *slot = TIdentMap(std::move(entries));  // pointers handed out stay valid
+  else
+    slot = std::make_unique<TIdentMap>(std::move(entries));
+}
+
+const TIdentMap* FindIdentMap(std::string_view typeName) {
+  auto& maps = IdentMaps();
+  auto it = maps.find(IdentMapKey(typeName));
+  return it == maps.end() ? nullptr : it->second.get();
+}
+
+// ---------------------------------------------------------------------------
 // TPropInfo
+
+const TIdentMap* TPropInfo::IdentMap() const {
+  return ident_map_name_.empty() ? nullptr : FindIdentMap(ident_map_name_);
+}
 
 int TPropInfo::IndexOfName(std::string_view name) const {
   for (size_t i = 0; i < names_.size(); ++i) {

@@ -32,7 +32,10 @@
 // tables; a set is an integral bit mask, bit i for name i), owned persistent
 // sub-object (read-only, streamed inline with dotted names), component
 // reference, event (a TMethod bound by name to a published method of the
-// root), collection (a TCollection sub-object streamed as items).
+// root), collection (a TCollection sub-object streamed as items). An integer
+// property may name an identifier map (RegisterIdentMap, e.g. "TColor"):
+// descriptions then write a value's name where the map has one ("clRed")
+// and accept the name or a plain integer when read.
 //
 // Threads: registration runs on the main thread during unit start-up, before
 // any description is read and before other threads start; after that the
@@ -78,6 +81,33 @@ using TPropValue = std::variant<std::monostate, int64_t, double, bool, std::stri
 // order.
 using TNameTable = std::vector<std::string>;
 
+// Names for some values of an integer property kind: colours ("clRed" for
+// 255), cursors ("crHandPoint" for -21). A name is unique in its map
+// (case ignored); a value may have several names, the first one is written.
+struct TIdentMapEntry {
+  int64_t value;
+  std::string name;
+};
+
+class TIdentMap {
+ public:
+  explicit TIdentMap(std::vector<TIdentMapEntry> entries) : entries_(std::move(entries)) {}
+  // The value named `ident` (case ignored), when the map has it.
+  std::optional<int64_t> ValueOf(std::string_view ident) const;
+  // The first name of `value`, or nullptr.
+  const std::string* NameOf(int64_t value) const;
+  const std::vector<TIdentMapEntry>& Entries() const { return entries_; }
+
+ private:
+  std::vector<TIdentMapEntry> entries_;
+};
+
+// Registers (or replaces) the identifier map of the integer type `typeName`.
+// Call from a unit's start-up, like class registrations.
+void RegisterIdentMap(std::string_view typeName, std::vector<TIdentMapEntry> entries);
+// The map registered for `typeName` (case ignored), or nullptr.
+const TIdentMap* FindIdentMap(std::string_view typeName);
+
 // A published method: a member function of a class that events of stored
 // descriptions bind to by name.
 class TMethodInfo {
@@ -120,6 +150,11 @@ class TPropInfo {
   }
   // Enumeration and set names.
   const TNameTable& Names() const { return names_; }
+  // For an integer property registered with MappedInteger: its identifier
+  // map, looked up by type name when asked (nullptr when that type has no
+  // map registered, or the property names none).
+  const TIdentMap* IdentMap() const;
+  const std::string& IdentMapName() const { return ident_map_name_; }
   // The ordinal of `name` in Names() (case ignored), or -1.
   int IndexOfName(std::string_view name) const;
   // The declared default, when there is one.
@@ -162,6 +197,7 @@ class TPropInfo {
   TClass declaring_class_;
   TClass object_class_ = nullptr;
   TNameTable names_;
+  std::string ident_map_name_;
   std::optional<TPropValue> default_;
   std::function<TPropValue(TObject*)> get_;
   std::function<void(TObject*, const TPropValue&)> set_;
@@ -236,6 +272,17 @@ class TClassRegistration {
       Store(set, Self(o), static_cast<V>(*i));
     };
     ((p->default_ = TPropValue(static_cast<int64_t>(def))), ...);
+    return *this;
+  }
+
+  // An integer property whose values may be written by name: `typeName`
+  // names its identifier map (see RegisterIdentMap), which may be registered
+  // later than the class.
+  template <class G, class S, class... D>
+  TClassRegistration& MappedInteger(std::string_view name, G get, S set, std::string_view typeName,
+                                    D... def) {
+    Integer(name, get, set, def...);
+    last_->ident_map_name_ = std::string(typeName);
     return *this;
   }
 
@@ -471,10 +518,12 @@ class TClassRegistration {
     std::unique_ptr<TPropInfo> p(new TPropInfo(std::string(name), kind, T::StaticClass()));
     TPropInfo* raw = p.get();
     kestrune::detail::AddProperty(info_, std::move(p));
+    last_ = raw;
     return raw;
   }
 
   kestrune::detail::TClassTypeInfo* info_;
+  TPropInfo* last_ = nullptr;
 };
 
 // Registers T's creator (when T can be made from an owner) and starts the

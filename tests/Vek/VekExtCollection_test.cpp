@@ -159,6 +159,51 @@ TEST_F(VekExtCollectionTest, ListenersRemovedWhileOthersAreToldAreNotToldAnyMore
   EXPECT_EQ(owner->Log, (Log{"hook:1", "owner:1"}));
 }
 
+// An uncounted listener (a component) that leaves the collection when it is
+// freed, as listeners that go first must.
+class TTestComponentListener : public TComponent, public IVekExtCollectionListener {
+  KESTRUNE_CLASS(TTestComponentListener, TComponent)
+  TTestComponentListener(TVekExtCollection* items, std::vector<std::string>* log)
+      : TComponent(nullptr), items_(items), log_(log) {
+    items_->AddListener(this);
+  }
+  ~TTestComponentListener() override { items_->RemoveListener(this); }
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
+    HRESULT r = QueryInterfaceTable<IVekExtCollectionListener>(this, iid, obj);
+    return r == S_OK ? r : TComponent::QueryInterface(iid, obj);
+  }
+  int32_t _AddRef() override { return -1; }
+  int32_t _Release() override { return -1; }
+  void CollectionItemAdded(TVekExtCollection*, TVekExtCollectionItem* item) override {
+    log_->push_back("component:" + std::to_string(item->Index()));
+  }
+
+ private:
+  TVekExtCollection* items_;
+  std::vector<std::string>* log_;
+};
+
+// One listener frees another, uncounted one that comes after it: the freed
+// one is not told and nothing touches it afterwards (under AddressSanitizer
+// a reference kept across the walk is a use after free); the next item
+// reaches the listeners that are left.
+TEST_F(VekExtCollectionTest, AListenerFreedByAnotherDuringTheWalkIsNeverTouchedAgain) {
+  TVekExtCollection* items = owner->Items;
+  auto killer = CreateCounted<TTestListener>("killer", &owner->Log);
+  items->AddListener(killer.get());
+  auto* victim = Create<TTestComponentListener>(items, &owner->Log);
+  killer->Action = [&] { FreeAndNil(victim); };
+  items->Add();
+  EXPECT_EQ(owner->Log, (Log{"hook:0", "owner:0", "killer:0"}));
+  EXPECT_EQ(victim, nullptr);
+  EXPECT_EQ(items->ListenerCount(), 2);
+
+  owner->Log.clear();
+  killer->Action = nullptr;
+  items->Add();
+  EXPECT_EQ(owner->Log, (Log{"hook:1", "owner:1", "killer:1"}));
+}
+
 TEST_F(VekExtCollectionTest, TheOwnerNamesTheCollectionAndItsItems) {
   owner->Items->Add();
   EXPECT_EQ(owner->Items->GetOwner(), owner);

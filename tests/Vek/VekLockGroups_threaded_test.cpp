@@ -159,35 +159,21 @@ TEST(VekPushStressTest, PushWhileAnotherThreadRelinks) {
   auto* tailA = Create<TTestComponent>(form);
   auto* tailB = Create<TTestComponent>(form);
   std::atomic<int> received{0};
-  for (TTestComponent* t : {tailA, tailB}) {
-    t->InputPin->OnReceive = [&](TTestSinkPin*, const TGUID&, IVekNotifyOperation*, uint8_t flags) {
-      if (!(flags & VekNotifySync))
-        ++received;
-      return true;
-    };
-  }
-  std::atomic<bool> stop{false};
-  std::atomic<int> pushes{0};
-  std::thread pusher([&] {
-    IPtr<IVekNotifyOperation> op = NewOperation<TVekNotifyOperation>();
-    while (!stop) {
-      TVekGlobalReadLockSection capture;  // as the capture thread does
-      chain[0]->OutputPin->Notify(op.get());
-      ++pushes;
-    }
-  });
+  for (TTestComponent* t : {tailA, tailB})
+    CountArrivals(t->InputPin, received);
+  TTestPusher pusher(chain[0]->OutputPin);
   // Relink at least 300 times, and until the pusher has got through often
   // enough to have met both tails (a loaded machine may starve it at first).
   int failed_links = 0;
-  for (int i = 0; i < 300 || (pushes.load() < 200 && i < 200000); ++i) {
+  for (int i = 0; i < 300 || (pusher.Pushes() < 200 && i < 200000); ++i) {
     TTestComponent* tail = i % 2 ? tailA : tailB;
-    if (!tail->InputPin->Connect(chain[3]->OutputPin)) ++failed_links;
+    if (!tail->InputPin->Connect(chain[3]->OutputPin))
+      ++failed_links;
     if (i % 3 == 0)
       tail->InputPin->Connect(nullptr);
     std::this_thread::yield();
   }
-  stop = true;
-  pusher.join();
+  pusher.Stop();
   EXPECT_EQ(failed_links, 0);
   EXPECT_GT(received.load(), 0);
   EXPECT_EQ(GlobalLock->SentinelValue(), TVekGlobalLockObject::SentinelFree);

@@ -80,22 +80,11 @@ TEST(VekPinListThreadedTest, PushReadsTheCountWhileAnotherThreadRelinksAndResize
   for (int i = 0; i < kSinks; ++i) {
     sinks[i] = Create<TTestComponent>(form);
     sinks[i]->SetName("Dst" + std::to_string(i));
-    sinks[i]->InputPin->OnReceive = [&](TTestSinkPin*, const TGUID&, IVekNotifyOperation*,
-                                        uint8_t flags) {
-      if (!(flags & VekNotifySync))
-        ++received;
-      return true;
-    };
+    CountArrivals(sinks[i]->InputPin, received);
   }
 
   std::atomic<bool> stop{false};
-  std::thread pusher([&] {
-    IPtr<IVekNotifyOperation> op = NewOperation<TVekNotifyOperation>();
-    while (!stop) {
-      TVekGlobalReadLockSection capture;  // as the capture thread does
-      source->OutputPin->Notify(op.get());
-    }
-  });
+  TTestPusher pusher(source->OutputPin);
   // A second reader, as a display reading the list between pushes.
   std::atomic<int> queries{0};
   std::thread reader([&] {
@@ -130,7 +119,7 @@ TEST(VekPinListThreadedTest, PushReadsTheCountWhileAnotherThreadRelinksAndResize
     std::this_thread::yield();
   }
   stop = true;
-  pusher.join();
+  pusher.Stop();
   reader.join();
 
   EXPECT_EQ(failedLinks, 0);

@@ -315,6 +315,35 @@ TEST_F(VekPinsTest, LastSinkGetsTheLastFlagAndATargetOnlyItsOwn) {
   EXPECT_EQ(log_, (std::vector<std::string>{"C:2"}));
 }
 
+// A push with a target reaches that target alone, also when the source has
+// state peers: a sink target serves no peer, a peer target no sink and no
+// other peer. A push without target serves the peers first, then the sinks.
+TEST_F(VekPinsTest, ATargetedPushServesNoStatePeerButItsTarget) {
+  TTestComponent* c = Component("Src");
+  TTestSinkPin* sinks[] = {LoggingSink("A"), LoggingSink("B")};
+  for (TTestSinkPin* s : sinks)
+    ASSERT_TRUE(s->Connect(c->OutputPin));
+  TTestStatePin* peers[] = {Component("P")->StatePin, Component("Q")->StatePin};
+  for (TTestStatePin* peer : peers) {
+    ASSERT_TRUE(c->OutputPin->ConnectState(peer));
+    const std::string name = peer->Owner()->Name();
+    peer->OnReceive = [this, name](TTestStatePin*, const TGUID&, IVekNotifyOperation*,
+                                   uint8_t flags) {
+      log_.push_back(name + ":" + std::to_string(flags));
+      return false;
+    };
+  }
+  IPtr<IVekNotifyOperation> op = NewOperation<TVekNotifyOperation>();
+  log_.clear();
+  c->OutputPin->NotifyTarget(op.get(), sinks[0]);
+  EXPECT_EQ(log_, (std::vector<std::string>{"A:0"}));
+  log_.clear();
+  c->OutputPin->NotifyTarget(op.get(), peers[0]);
+  EXPECT_EQ(log_, (std::vector<std::string>{"P:2"}));
+  Push(c->OutputPin);
+  EXPECT_EQ(log_, (std::vector<std::string>{"P:0", "Q:2", "A:0", "B:2"}));
+}
+
 TEST_F(VekPinsTest, HandlingSinksDriftBackAndDependentsFollowTheirDependency) {
   TTestComponent* c = Component("Src");
   TTestSinkPin* a = LoggingSink("A", /*handled=*/true);

@@ -1,8 +1,10 @@
 // Small components and pins for the pin framework's tests and benchmark.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Vek/VekPins.h"
@@ -104,6 +106,46 @@ class TTestComponent : public TComponent {
 class TTestForm : public TCustomForm {
   KESTRUNE_CLASS(TTestForm, TCustomForm)
   explicit TTestForm(TComponent* owner) : TCustomForm(owner) {}
+};
+
+// Makes `sink` count the deliveries that reach it (not the synchronising
+// ones) in `arrived`, answering handled.
+inline void CountArrivals(TTestSinkPin* sink, std::atomic<int>& arrived) {
+  sink->OnReceive = [&arrived](TTestSinkPin*, const TGUID&, IVekNotifyOperation*, uint8_t flags) {
+    if (!(flags & VekNotifySync))
+      ++arrived;
+    return true;
+  };
+}
+
+// Pushes one operation through a source pin over and over on a thread of its
+// own, each push inside a global read section of its own as the capture
+// thread does, until stopped (at the latest when destroyed).
+class TTestPusher {
+ public:
+  explicit TTestPusher(TVekSourcePin* source)
+      : thread_([this, source] {
+          IPtr<IVekNotifyOperation> op = NewOperation<TVekNotifyOperation>();
+          while (!stop_) {
+            TVekGlobalReadLockSection capture;
+            source->Notify(op.get());
+            ++pushes_;
+          }
+        }) {}
+  ~TTestPusher() { Stop(); }
+  TTestPusher(const TTestPusher&) = delete;
+  TTestPusher& operator=(const TTestPusher&) = delete;
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable())
+      thread_.join();
+  }
+  int Pushes() const { return pushes_.load(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> pushes_{0};
+  std::thread thread_;  // last: starts once the counters exist
 };
 
 // Starts the framework once per test program and registers the fixtures.

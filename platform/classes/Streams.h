@@ -1,0 +1,111 @@
+// Byte streams: the abstract stream, a stream in memory and a stream on a
+// file.
+//
+// A stream is a sequence of bytes with a position. Read and Write move the
+// position by the bytes they transfer and return that count (short at the
+// end of the data); ReadBuffer and WriteBuffer transfer all or raise. Seek
+// places the position relative to the start, the current position or the
+// end. Positions and sizes are 64-bit.
+//
+// Errors raise: EReadError "Erreur de lecture du flux" (ReadBuffer short),
+// EWriteError "Erreur d'écriture du flux" (WriteBuffer short), EStreamError
+// for a seek before the start or a size that cannot be set, EFOpenError /
+// EFCreateError for a file that cannot be opened or created (the message
+// names the file and the system's reason). A failed call leaves the stream's
+// data as it was.
+//
+// Threads: a stream is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/classes/Classes.h"
+
+KESTRUNE_EXCEPTION(EStreamError, Exception)
+KESTRUNE_EXCEPTION(EFCreateError, EStreamError)
+KESTRUNE_EXCEPTION(EFOpenError, EStreamError)
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream : public TObject {
+  KESTRUNE_CLASS(TStream, TObject)
+  // Transfers up to `count` bytes; returns the bytes transferred.
+  virtual int64_t Read(void* buffer, int64_t count) = 0;
+  virtual int64_t Write(const void* buffer, int64_t count) = 0;
+  // Returns the new position. A position before the start raises
+  // EStreamError; one beyond the end is allowed (a write there extends the
+  // stream, the gap reading as zeros for memory streams).
+  virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+  // Truncates or extends the stream (extension reads as zeros).
+  virtual void SetSize(int64_t size) = 0;
+
+  int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+  void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+  virtual int64_t Size();
+
+  // Read or write exactly `count` bytes, or raise (see the file comment).
+  void ReadBuffer(void* buffer, int64_t count);
+  void WriteBuffer(const void* buffer, int64_t count);
+  // Copies `count` bytes from `source`'s position (the whole of `source`
+  // from its start when count is 0); returns the count copied. A short
+  // source raises EReadError.
+  int64_t CopyFrom(TStream* source, int64_t count);
+};
+
+// A stream in one growable block of memory.
+class TMemoryStream : public TStream {
+  KESTRUNE_CLASS(TMemoryStream, TStream)
+  TMemoryStream() = default;
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t size) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+
+  // The bytes; valid until the next write or size change.
+  uint8_t* Memory() { return data_.data(); }
+  const uint8_t* Memory() const { return data_.data(); }
+  // Empties the stream and rewinds it.
+  void Clear();
+  // Replaces the content by the whole of `stream` (from its start) and
+  // rewinds; on failure the content is unchanged.
+  void LoadFromStream(TStream* stream);
+  void LoadFromFile(const std::string& fileName);
+  // Writes the whole content at `stream`'s position.
+  void SaveToStream(TStream* stream);
+  void SaveToFile(const std::string& fileName);
+
+ private:
+  std::vector<uint8_t> data_;
+  int64_t position_ = 0;
+};
+
+// Open modes of a file stream.
+enum : uint16_t {
+  fmOpenRead = 0x0000,
+  fmOpenWrite = 0x0001,
+  fmOpenReadWrite = 0x0002,
+  fmCreate = 0xFF00,  // creates the file, or empties one that exists
+};
+
+// A stream on a file of the file system. The file is open from construction
+// to destruction.
+class TFileStream : public TStream {
+  KESTRUNE_CLASS(TFileStream, TStream)
+  // Raises EFOpenError "Impossible d'ouvrir le fichier « name » : reason"
+  // (EFCreateError "Impossible de créer le fichier ..." with fmCreate).
+  TFileStream(const std::string& fileName, uint16_t mode);
+  ~TFileStream() override;
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t size) override;
+  const std::string& FileName() const { return file_name_; }
+
+ private:
+  std::string file_name_;
+  int fd_ = -1;
+};
