@@ -11,6 +11,7 @@
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
+#include "signal/primitives/TrelBasicVariants.h"
 
 namespace {
 
@@ -232,21 +233,37 @@ KESTRUNE_DEFINE_PRIMITIVE(VectorDivComplexInPlace, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorCopyDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorCopyUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetComplex, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt16, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroComplex, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyDouble, VariantFamily::FourVariants,
+                                        &VectorCopyDoubleA, &VectorCopyDoubleB, &VectorCopyDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyUInt8, VariantFamily::FourVariants,
+                                        &VectorCopyUInt8A, &VectorCopyUInt8B, &VectorCopyUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetInt32, VariantFamily::FourVariants,
+                                        &VectorSetInt32A, &VectorSetInt32B, &VectorSetInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetDouble, VariantFamily::FourVariants,
+                                        &VectorSetDoubleA, &VectorSetDoubleB, &VectorSetDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetComplex, VariantFamily::FourVariants,
+                                        &VectorSetComplexA, &VectorSetComplexB, &VectorSetComplexC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetUInt8, VariantFamily::FourVariants,
+                                        &VectorSetUInt8A, &VectorSetUInt8B, &VectorSetUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroInt16, VariantFamily::FourVariants,
+                                        &VectorZeroInt16A, &VectorZeroInt16B, &VectorZeroInt16C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroInt32, VariantFamily::FourVariants,
+                                        &VectorZeroInt32A, &VectorZeroInt32B, &VectorZeroInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroDouble, VariantFamily::FourVariants,
+                                        &VectorZeroDoubleA, &VectorZeroDoubleB, &VectorZeroDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroComplex, VariantFamily::FourVariants,
+                                        &VectorZeroComplexA, &VectorZeroComplexB,
+                                        &VectorZeroComplexC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroUInt8, VariantFamily::FourVariants,
+                                        &VectorZeroUInt8A, &VectorZeroUInt8B, &VectorZeroUInt8C);
 KESTRUNE_DEFINE_PRIMITIVE(VectorMaxDouble, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorMinDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorChirpDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorConvertInt32ToDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorChirpDouble, VariantFamily::FourVariants,
+                                        &VectorChirpDoubleA, &VectorChirpDoubleB,
+                                        &VectorChirpDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConvertInt32ToDouble, VariantFamily::FourVariants,
+                                        &VectorConvertInt32ToDoubleA, &VectorConvertInt32ToDoubleB,
+                                        &VectorConvertInt32ToDoubleC);
 
 // Starts at the VectorCopyDouble stub, which binds only VectorCopyDouble, so
 // this variable is never rebound.

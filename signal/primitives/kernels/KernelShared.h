@@ -63,4 +63,15 @@ inline void CopyTail(const std::uint8_t* src, std::uint8_t* dst, std::int64_t nB
   }
 }
 
+// The 16-byte pattern of an element of 1, 2, 4, 8 or 16 bytes, twice over:
+// the fills read the bytes due at offset o from their start at o mod 16.
+struct Doubled {
+  alignas(16) std::uint8_t bytes[32];
+  Doubled(const void* value, int size) {
+    for (int k = 0; k < 32; k += size) {
+      std::memcpy(bytes + k, value, static_cast<std::size_t>(size));
+    }
+  }
+};
+
 }  // namespace kernels_detail

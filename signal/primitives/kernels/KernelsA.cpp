@@ -23,52 +23,47 @@ inline void Store8(std::uint8_t* p, __m64 v) {
   }
 }
 
-// Writes n bytes of an 8-byte pattern from p on. The pattern's period must
-// divide every advance the alignment step can make (1 byte for byte fills,
-// 2 for 16-bit fills at an even address). The cached form aligns p to 8
-// bytes (by one unaligned store) from 64 bytes on, the streaming form from 8
-// bytes on, and then stores 8 bytes at a time; every store of 8 bytes or
-// more after the alignment store is non-temporal in the streaming form.
+// Writes n bytes of a repeating 16-byte pattern from p on; `doubled` holds
+// it twice, so that the 8 bytes due at byte offset o from p are doubled +
+// o mod 16, whatever the alignment. The cached form aligns p to 8 bytes (by
+// one unaligned store) from 64 bytes on, the streaming form from 8 bytes on,
+// and then stores 8 bytes at a time; every store of 8 bytes or more after
+// the alignment store is non-temporal in the streaming form.
 template <bool kStream>
-void FillRun8(std::uint8_t* p, std::int64_t n, std::uint64_t pattern) {
-  const __m64 v = _mm_cvtsi64_m64(static_cast<long long>(pattern));
+void FillRun8(std::uint8_t* p, std::int64_t n, const std::uint8_t* doubled) {
+  std::int64_t o = 0;  // offset of p from the start
+  auto pattern8 = [&](std::int64_t at) {
+    __m64 v;
+    std::memcpy(&v, doubled + (at & 15), 8);
+    return v;
+  };
   if (n >= (kStream ? 8 : 64)) {
     const std::int64_t mis = static_cast<std::int64_t>(Address(p) & 7);
     if (mis != 0) {
-      std::memcpy(p, &pattern, 8);
-      p += 8 - mis;
-      n -= 8 - mis;
+      std::memcpy(p, doubled, 8);
+      o = 8 - mis;
     }
-    for (; n >= 64; p += 64, n -= 64) {
+    for (; n - o >= 64; o += 64) {
       for (int k = 0; k < 64; k += 8) {
-        Store8<kStream>(p + k, v);
+        Store8<kStream>(p + o + k, pattern8(o + k));
       }
     }
   }
-  // At most 63 bytes remain; p is 8-byte aligned whenever a streaming
-  // store follows.
+  // At most 63 bytes remain (fewer than 64 in the cached short form).
   for (int piece = 32; piece >= 8; piece /= 2) {
-    if (n & piece) {
+    if (((n - o) & piece) != 0) {
       for (int k = 0; k < piece; k += 8) {
-        if (kStream && (Address(p) & 7) == 0) {
-          Store8<true>(p + k, v);
+        if (kStream && (Address(p + o) & 7) == 0) {
+          Store8<true>(p + o + k, pattern8(o + k));
         } else {
-          std::memcpy(p + k, &pattern, 8);
+          std::memcpy(p + o + k, doubled + ((o + k) & 15), 8);
         }
       }
-      p += piece;
+      o += piece;
     }
   }
-  if (n & 4) {
-    std::memcpy(p, &pattern, 4);
-    p += 4;
-  }
-  if (n & 2) {
-    std::memcpy(p, &pattern, 2);
-    p += 2;
-  }
-  if (n & 1) {
-    *p = static_cast<std::uint8_t>(pattern);
+  for (; o < n; ++o) {
+    p[o] = doubled[o & 15];
   }
   if constexpr (kStream) {
     _mm_sfence();
@@ -76,26 +71,14 @@ void FillRun8(std::uint8_t* p, std::int64_t n, std::uint64_t pattern) {
   _mm_empty();
 }
 
-inline std::uint64_t Int16Pattern(std::uint16_t v) {
-  return std::uint64_t{v} * 0x0001000100010001ull;
-}
+constexpr std::uint8_t kZeros[32] = {};
 
 template <bool kStream>
 std::int16_t* FillInt16A(std::int16_t value, std::int16_t* dst, std::int64_t len) {
-  auto* p = reinterpret_cast<std::uint8_t*>(dst);
-  auto bits = static_cast<std::uint16_t>(value);
-  std::int64_t n = 2 * len;
-  if ((Address(p) & 1) != 0) {
-    // An odd destination: the low byte first, the high byte last, and the
-    // bytes between hold the byte-swapped pattern from the next (even)
-    // address on.
-    p[0] = static_cast<std::uint8_t>(bits);
-    p[n - 1] = static_cast<std::uint8_t>(bits >> 8);
-    bits = static_cast<std::uint16_t>((bits >> 8) | (bits << 8));
-    ++p;
-    n -= 2;
-  }
-  FillRun8<kStream>(p, n, Int16Pattern(bits));
+  // The pattern's byte phase follows dst, so an odd address needs no
+  // special case.
+  const Doubled pattern(&value, 2);
+  FillRun8<kStream>(reinterpret_cast<std::uint8_t*>(dst), 2 * len, pattern.bytes);
   return dst;
 }
 
@@ -220,12 +203,12 @@ void* CopyBytesKernelALarge(const void* src, void* dst, std::int64_t nBytes) {
 }
 
 void* ZeroBytesKernelA(void* dst, std::int64_t nBytes) {
-  FillRun8<false>(static_cast<std::uint8_t*>(dst), nBytes, 0);
+  FillRun8<false>(static_cast<std::uint8_t*>(dst), nBytes, kZeros);
   return dst;
 }
 
 void* ZeroBytesKernelALarge(void* dst, std::int64_t nBytes) {
-  FillRun8<true>(static_cast<std::uint8_t*>(dst), nBytes, 0);
+  FillRun8<true>(static_cast<std::uint8_t*>(dst), nBytes, kZeros);
   return dst;
 }
 
@@ -347,4 +330,16 @@ PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* 
     }
   }
   return status;
+}
+
+void* FillElementsKernelA(void* dst, const void* value, int size, std::int64_t nBytes) {
+  const Doubled pattern(value, size);
+  FillRun8<false>(static_cast<std::uint8_t*>(dst), nBytes, pattern.bytes);
+  return dst;
+}
+
+void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int64_t nBytes) {
+  const Doubled pattern(value, size);
+  FillRun8<true>(static_cast<std::uint8_t*>(dst), nBytes, pattern.bytes);
+  return dst;
 }

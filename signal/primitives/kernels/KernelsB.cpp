@@ -90,29 +90,25 @@ namespace {
 
 enum class Streaming { Never, WhenBeyondCache, Always };
 
-// Writes n bytes (n >= 1) of a 16-byte pattern from p on; the pattern must
-// repeat with a period that divides every advance the alignment step can
-// make (the caller's element size). Small counts use overlapping stores.
-// WhenBeyondCache streams a rest above 256 KiB that is at least the per-core
-// cache size.
-void FillRunSse2(std::uint8_t* p, std::int64_t n, __m128i pattern, Streaming streaming) {
-  alignas(16) std::uint8_t bytes[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(bytes), pattern);
+// Writes n bytes (n >= 1) of a repeating 16-byte pattern from p on; `doubled`
+// holds the pattern twice, so that the 16 bytes due at byte offset o from p
+// are doubled + o mod 16, whatever the alignment. Small counts use single
+// bytes, the rest an unaligned head store, aligned 16-byte stores (64 bytes
+// per step) and one overlapping store at the end. WhenBeyondCache streams a
+// rest above 256 KiB that is at least the per-core cache size.
+void FillRunSse2(std::uint8_t* p, std::int64_t n, const std::uint8_t* doubled,
+                 Streaming streaming) {
   if (n < 16) {
-    if (n >= 8) {
-      std::memcpy(p, bytes, 8);
-      std::memcpy(p + n - 8, bytes, 8);
-    } else if (n >= 4) {
-      std::memcpy(p, bytes, 4);
-      std::memcpy(p + n - 4, bytes, 4);
-    } else {
-      std::memcpy(p, bytes, static_cast<std::size_t>(n));
+    for (std::int64_t k = 0; k < n; ++k) {
+      p[k] = doubled[k & 15];
     }
     return;
   }
   std::uint8_t* const end = p + n;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), pattern);
-  std::uint8_t* q = p + (16 - static_cast<std::int64_t>(Address(p) & 15));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), Load16(doubled));
+  const std::int64_t advance = 16 - static_cast<std::int64_t>(Address(p) & 15);
+  std::uint8_t* q = p + advance;
+  const __m128i pattern = Load16(doubled + (advance & 15));
   std::int64_t rest = end - q;
   bool stream = streaming == Streaming::Always;
   if (rest > kCachedZeroLimit && streaming == Streaming::WhenBeyondCache) {
@@ -137,17 +133,15 @@ void FillRunSse2(std::uint8_t* p, std::int64_t n, __m128i pattern, Streaming str
     }
   }
   if (rest > 0) {
-    // The last 16 bytes, overlapping what is already written; the pattern
-    // keeps its phase because n - 16 is a multiple of the period.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), pattern);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(end - 16), Load16(doubled + ((n - 16) & 15)));
   }
 }
 
 }  // namespace
 
 void* ZeroBytesKernelSse2(void* dst, std::int64_t nBytes) {
-  FillRunSse2(static_cast<std::uint8_t*>(dst), nBytes, _mm_setzero_si128(),
-              Streaming::WhenBeyondCache);
+  static constexpr std::uint8_t kZeros[32] = {};
+  FillRunSse2(static_cast<std::uint8_t*>(dst), nBytes, kZeros, Streaming::WhenBeyondCache);
   return dst;
 }
 
@@ -160,27 +154,16 @@ std::int16_t* FillInt16KernelSse2(std::int16_t value, std::int16_t* dst, std::in
     }
     return dst;
   }
-  FillRunSse2(p, 2 * len, _mm_set1_epi16(value),
+  const Doubled pattern(&value, 2);
+  FillRunSse2(p, 2 * len, pattern.bytes,
               len > 131072 ? Streaming::WhenBeyondCache : Streaming::Never);
   return dst;
 }
 
 void FillPatternRowSse2(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream) {
-  auto* p = static_cast<std::uint8_t*>(dst);
-  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern));
-  if ((Address(p) & 1) != 0) {
-    // An odd row: its first and last byte alone, the bytes between from the
-    // next (even) address on in the other byte phase of the pattern.
-    p[0] = pattern[0];
-    p[nBytes - 1] = pattern[1];
-    v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 1));
-    ++p;
-    nBytes -= 2;
-    if (nBytes < 1) {
-      return;
-    }
-  }
-  FillRunSse2(p, nBytes, v, stream ? Streaming::Always : Streaming::Never);
+  // The pattern's byte phase follows the row's start, at any address.
+  FillRunSse2(static_cast<std::uint8_t*>(dst), nBytes, pattern,
+              stream ? Streaming::Always : Streaming::Never);
 }
 
 void ConvertFloatToInt32KernelB(const float* src, std::int32_t* dst, std::int64_t len, float factor,
@@ -322,4 +305,27 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
     scalar(i);
   }
   return zero;
+}
+
+void* FillElementsSse2(void* dst, const void* value, int size, std::int64_t nBytes) {
+  const Doubled pattern(value, size);
+  FillRunSse2(static_cast<std::uint8_t*>(dst), nBytes, pattern.bytes, Streaming::WhenBeyondCache);
+  return dst;
+}
+
+void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::int64_t len) {
+  std::int64_t i = 0;
+  if ((Address(dst) & 15) == 8) {
+    dst[0] = src[0];
+    i = 1;
+  }
+  for (; i + 4 <= len; i += 4) {
+    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i + 2));
+    _mm_storeu_pd(dst + i, _mm_cvtepi32_pd(a));
+    _mm_storeu_pd(dst + i + 2, _mm_cvtepi32_pd(b));
+  }
+  for (; i < len; ++i) {
+    dst[i] = src[i];
+  }
 }

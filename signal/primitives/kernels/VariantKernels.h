@@ -77,10 +77,22 @@ void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes);
 void* ZeroBytesKernelSse2(void* dst, std::int64_t nBytes);
 // The 16-bit fill of VectorSetInt16B and C (the same routine in both sets).
 std::int16_t* FillInt16KernelSse2(std::int16_t value, std::int16_t* dst, std::int64_t len);
-// Writes nBytes bytes (even, >= 2) of the 32-byte pattern (sixteen copies of
-// one 16-bit value) from dst on, so that every sample holds the value at any
-// address; streams when `stream`.
+// Writes nBytes bytes (>= 1) of the 32-byte pattern (copies of one element
+// of 1, 2, 4, 8 or 16 bytes) from dst on, the pattern's byte phase following
+// dst; streams when `stream`.
 void FillPatternRowSse2(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream);
+
+// Fills of sets B and C (the same routine in both): nBytes bytes of copies of
+// the element `value` of `size` bytes (1, 2, 4, 8 or 16) from dst on, at any
+// address; above 256 KiB streaming when the rest is at least the per-core
+// cache size.
+void* FillElementsSse2(void* dst, const void* value, int size, std::int64_t nBytes);
+// dst[i] = src[i] exactly.
+void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::int64_t len);
+// The set-A fill of copies of an element of 1 to 16 bytes, cached below
+// 20480 bytes by the front-ends and streaming (Large) from there on.
+void* FillElementsKernelA(void* dst, const void* value, int size, std::int64_t nBytes);
+void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int64_t nBytes);
 
 // Conversions to int32 of sets B and C: dst[i] = src[i] * factor converted
 // with the truncating conversion (nearest = false) or the conversion under

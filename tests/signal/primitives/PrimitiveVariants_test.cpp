@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -18,6 +20,7 @@
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/SseRounding.h"
+#include "signal/primitives/TrelBasicDispatcher.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 #include "tests/signal/primitives/PrimitiveReference.h"
@@ -503,6 +506,181 @@ void RunRoiDiv(V letter) {
   RoiDivInt16InPlaceScaled.ResetToStubForTesting();
 }
 
+// ---- Copies, fills, zero fills, chirp and conversion of the basic unit -----------
+
+// Lengths around the switches of the copies (8192 and 16384 bytes, the
+// page walk from 20480), of the fills and zero fills (20480 bytes, 256 KiB)
+// and beyond the large-copy bounds of B (128 KiB) and C (512 KiB).
+std::vector<std::int32_t> MovementLengths(std::int32_t elementSize) {
+  std::vector<std::int32_t> lengths;
+  for (const std::int64_t bytes : {8192, 16384, 20480, 131072, 262144, 524288 + 64}) {
+    for (const std::int64_t delta : {-1, 0, 1}) {
+      lengths.push_back(static_cast<std::int32_t>(bytes / elementSize + delta));
+    }
+  }
+  return lengths;
+}
+
+template <typename T, typename P>
+void RunCopy(P& pointer, V letter, typename P::Function* portable, std::vector<T> pool) {
+  BindChecked(pointer, letter);
+  Shape<T, T, int, false> shape;
+  shape.variant = [&pointer](const T* src, T* dst, std::int32_t len, int) {
+    return pointer(src, dst, len);
+  };
+  shape.portable = [portable](const T* src, T* dst, std::int32_t len, int) {
+    return portable(src, dst, len);
+  };
+  shape.pool = std::move(pool);
+  shape.params = {0};
+  shape.extraLengths = MovementLengths(sizeof(T));
+  RunShape(letter, shape);
+  pointer.ResetToStubForTesting();
+}
+
+// A destination below an overlapping source, shifted by whole elements and
+// (for bytes) by any distance: the result of the portable copy.
+template <typename T, typename Call>
+void CheckOverlappingShifts(Call copy, const char* name) {
+  for (const std::int32_t len : {1, 7, 80, 1023, 3000, 70000}) {
+    for (const std::int32_t shift : {1, 2, 3, 5, 16, 100}) {
+      for (const int offset : {0, 3, 8}) {
+        std::vector<unsigned char> raw((len + shift) * sizeof(T) + 16);
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+          raw[i] = static_cast<unsigned char>(i * 37 + (i >> 9));
+        }
+        std::vector<unsigned char> expected = raw;
+        T* base = reinterpret_cast<T*>(raw.data() + offset);
+        T* want = reinterpret_cast<T*>(expected.data() + offset);
+        ASSERT_EQ(copy(base + shift, base, len), StatusOk);
+        std::memmove(want, want + shift, len * sizeof(T));
+        ASSERT_EQ(raw, expected) << name << " len " << len << " shift " << shift;
+      }
+    }
+  }
+}
+
+void RunCopyDouble(V letter) {
+  RunCopy<double>(VectorCopyDouble, letter, &VectorCopyDoublePortable, DoublePool(21));
+  BindChecked(VectorCopyDouble, letter);
+  CheckOverlappingShifts<double>(
+      [](const double* s, double* d, std::int32_t n) { return VectorCopyDouble(s, d, n); },
+      "VectorCopyDouble");
+  // The overlapping entry selects again on every call: under the letter's
+  // code it reaches the same variant.
+  const std::int32_t code = letter == V::A ? 5 : (letter == V::B ? 7 : 16);
+  SetCpuTypeCodeForTesting(code);
+  CheckOverlappingShifts<double>(
+      [](const double* s, double* d, std::int32_t n) {
+        return VectorCopyDoubleOverlapping(s, d, n);
+      },
+      "VectorCopyDoubleOverlapping");
+  EXPECT_EQ(VectorCopyDouble.Select(), VectorCopyDouble.Variant(letter));
+  SetCpuTypeCodeForTesting(0);
+  VectorCopyDouble.ResetToStubForTesting();
+}
+
+void RunCopyUInt8(V letter) {
+  std::vector<std::uint8_t> pool;
+  for (int i = 0; i < 256; ++i) {
+    pool.push_back(static_cast<std::uint8_t>(i * 91));
+  }
+  RunCopy<std::uint8_t>(VectorCopyUInt8, letter, &VectorCopyUInt8Portable, pool);
+  BindChecked(VectorCopyUInt8, letter);
+  CheckOverlappingShifts<std::uint8_t>([](const std::uint8_t* s, std::uint8_t* d,
+                                          std::int32_t n) { return VectorCopyUInt8(s, d, n); },
+                                       "VectorCopyUInt8");
+  VectorCopyUInt8.ResetToStubForTesting();
+}
+
+template <typename T, typename P, typename Invoke, typename PortableInvoke>
+void RunFill(P& pointer, V letter, Invoke invoke, PortableInvoke portable, std::vector<T> values) {
+  BindChecked(pointer, letter);
+  Shape<T, T, T, false> shape;
+  shape.variant = [invoke](const T*, T* dst, std::int32_t len, const T& v) {
+    return invoke(v, dst, len);
+  };
+  shape.portable = [portable](const T*, T* dst, std::int32_t len, const T& v) {
+    return portable(v, dst, len);
+  };
+  shape.pool = {T{}};
+  shape.params = std::move(values);
+  shape.extraLengths = MovementLengths(sizeof(T));
+  RunShape(letter, shape);
+  pointer.ResetToStubForTesting();
+}
+
+template <typename T, typename P>
+void RunZero(P& pointer, V letter, PrimitiveStatus (*portable)(T*, std::int32_t)) {
+  RunFill<T>(
+      pointer, letter, [&pointer](const T&, T* dst, std::int32_t len) { return pointer(dst, len); },
+      [portable](const T&, T* dst, std::int32_t len) { return portable(dst, len); }, {T{}});
+}
+
+using Complex = std::complex<double>;
+
+void RunSetsAndZeros(V letter) {
+  RunFill<std::int32_t>(
+      VectorSetInt32, letter,
+      [](std::int32_t v, std::int32_t* d, std::int32_t n) { return VectorSetInt32(v, d, n); },
+      &VectorSetInt32Portable, {0x12345678, -1, kMin});
+  RunFill<double>(VectorSetDouble, letter,
+                  [](double v, double* d, std::int32_t n) { return VectorSetDouble(v, d, n); },
+                  &VectorSetDoublePortable,
+                  {1.0 / 3.0, -0.0, std::numeric_limits<double>::quiet_NaN()});
+  RunFill<Complex>(
+      VectorSetComplex, letter,
+      [](const Complex& v, Complex* d, std::int32_t n) {
+        return VectorSetComplex(v.real(), v.imag(), d, n);
+      },
+      [](const Complex& v, Complex* d, std::int32_t n) {
+        return VectorSetComplexPortable(v.real(), v.imag(), d, n);
+      },
+      {Complex(1.5, -2.25), Complex(-0.0, 1e300)});
+  RunFill<std::uint8_t>(
+      VectorSetUInt8, letter,
+      [](std::uint8_t v, std::uint8_t* d, std::int32_t n) { return VectorSetUInt8(v, d, n); },
+      &VectorSetUInt8Portable, {0x00, 0xA7, 0xFF});
+  RunZero<std::int16_t>(VectorZeroInt16, letter, &VectorZeroInt16Portable);
+  RunZero<std::int32_t>(VectorZeroInt32, letter, &VectorZeroInt32Portable);
+  RunZero<double>(VectorZeroDouble, letter, &VectorZeroDoublePortable);
+  RunZero<Complex>(VectorZeroComplex, letter, &VectorZeroComplexPortable);
+  RunZero<std::uint8_t>(VectorZeroUInt8, letter, &VectorZeroUInt8Portable);
+}
+
+void RunChirpAndConversion(V letter) {
+  BindChecked(VectorChirpDouble, letter);
+  for (const std::int32_t len : {0, 1, 5, 80, 1000}) {
+    for (const double magnitude : {0.0, 1.0, 2.5, -1.0}) {
+      Guarded<double> a(len, 8), b(len, 8);
+      PrimitiveStatus got = 0;
+      CallCheckingFpState(letter, false,
+                          [&] { got = VectorChirpDouble(a.data(), len, magnitude); });
+      ASSERT_EQ(got, VectorChirpDoublePortable(b.data(), len, magnitude));
+      for (std::int32_t i = 0; i < len; ++i) {
+        ASSERT_EQ(Bits(a.Get(i)), Bits(b.Get(i))) << len << " " << i;
+      }
+      ASSERT_TRUE(a.GuardsIntact());
+    }
+  }
+  EXPECT_EQ(VectorChirpDouble(nullptr, 4, 1.0), VectorChirpDoublePortable(nullptr, 4, 1.0));
+  VectorChirpDouble.ResetToStubForTesting();
+
+  BindChecked(VectorConvertInt32ToDouble, letter);
+  Shape<std::int32_t, double, int, false> shape;
+  shape.variant = [](const std::int32_t* src, double* dst, std::int32_t len, int) {
+    return VectorConvertInt32ToDouble(src, dst, len);
+  };
+  shape.portable = [](const std::int32_t* src, double* dst, std::int32_t len, int) {
+    return VectorConvertInt32ToDoublePortable(src, dst, len);
+  };
+  shape.pool = Int32Pool();
+  shape.params = {0};
+  shape.extraLengths = {1031};
+  RunShape(letter, shape);
+  VectorConvertInt32ToDouble.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -529,6 +707,10 @@ std::vector<Row> Rows() {
   add("RoiSubInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiSub);
   add("RoiMulInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiMul);
   add("RoiDivInt16InPlaceScaled", {V::A, V::B, V::C}, RunRoiDiv);
+  add("VectorCopyDouble", {V::A, V::B, V::C}, RunCopyDouble);
+  add("VectorCopyUInt8", {V::A, V::B, V::C}, RunCopyUInt8);
+  add("VectorSetAndZero", {V::A, V::B, V::C}, RunSetsAndZeros);
+  add("VectorChirpDoubleAndConvertInt32ToDouble", {V::A, V::B, V::C}, RunChirpAndConversion);
   return rows;
 }
 

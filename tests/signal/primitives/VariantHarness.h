@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <xmmintrin.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -212,10 +213,11 @@ inline std::vector<float> FloatPool(std::uint32_t seed) {
   return v;
 }
 
+// The bytes of a value, for bit-for-bit comparisons.
 template <typename T>
-std::uint64_t Bits(T v) {
-  std::uint64_t b = 0;
-  std::memcpy(&b, &v, sizeof(T));
+std::array<std::uint8_t, sizeof(T)> Bits(T v) {
+  std::array<std::uint8_t, sizeof(T)> b;
+  std::memcpy(b.data(), &v, sizeof(T));
   return b;
 }
 
