@@ -218,18 +218,35 @@ PrimitiveStatus VectorConvertInt32ToDoublePortable(const std::int32_t* src, doub
   return StatusOk;
 }
 
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivComplexInPlace, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorAddInt32InPlaceScaledA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorSubInt32InPlaceScaledA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorDivInt32InPlaceScaledA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorAddDoubleInPlaceA, &VectorAddDoubleInPlaceB,
+                                        &VectorAddDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorSubDoubleInPlaceA, &VectorSubDoubleInPlaceB,
+                                        &VectorSubDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorMulDoubleInPlaceA, &VectorMulDoubleInPlaceB,
+                                        &VectorMulDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorDivDoubleInPlaceA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorAddComplexInPlaceA, &VectorAddComplexInPlaceB,
+                                        &VectorAddComplexInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorSubComplexInPlaceA, &VectorSubComplexInPlaceB,
+                                        &VectorSubComplexInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorMulComplexInPlaceA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorDivComplexInPlaceA, nullptr, nullptr);
 KESTRUNE_DEFINE_PRIMITIVE(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants);

@@ -1,7 +1,10 @@
-// Processor-specific variants of the copies, fills, zero fills, chirp and
-// int32-to-double conversion of the basic primitives (see
-// TrelBasicDispatcher.h for the contracts). Their results equal the portable
-// ones; the copies support a destination below an overlapping source.
+// Processor-specific variants of the basic primitives (see
+// TrelBasicDispatcher.h for the contracts): the copies, fills, zero fills,
+// chirp and int32-to-double conversion in every letter, the double add,
+// subtract and multiply and the complex add and subtract in every letter,
+// and variant A of the int32 arithmetic and of every division and the
+// complex multiply. Their results equal the portable ones; the copies
+// support a destination below an overlapping source.
 #pragma once
 
 #include <complex>
@@ -27,5 +30,29 @@
   PrimitiveStatus VectorChirpDouble##L(double* dst, std::int32_t len, double magnitude);      \
   PrimitiveStatus VectorConvertInt32ToDouble##L(const std::int32_t* src, double* dst,         \
                                                 std::int32_t len);
+#define KESTRUNE_DECLARE_ARITHMETIC_VARIANT(L)                                                    \
+  PrimitiveStatus VectorAddDoubleInPlace##L(const double* src, double* srcDst, std::int32_t len); \
+  PrimitiveStatus VectorSubDoubleInPlace##L(const double* src, double* srcDst, std::int32_t len); \
+  PrimitiveStatus VectorMulDoubleInPlace##L(const double* src, double* srcDst, std::int32_t len); \
+  PrimitiveStatus VectorAddComplexInPlace##L(const std::complex<double>* src,                     \
+                                             std::complex<double>* srcDst, std::int32_t len);     \
+  PrimitiveStatus VectorSubComplexInPlace##L(const std::complex<double>* src,                     \
+                                             std::complex<double>* srcDst, std::int32_t len);
 KESTRUNE_BASIC_VARIANTS(KESTRUNE_DECLARE_BASIC_VARIANT)
+KESTRUNE_BASIC_VARIANTS(KESTRUNE_DECLARE_ARITHMETIC_VARIANT)
 #undef KESTRUNE_DECLARE_BASIC_VARIANT
+#undef KESTRUNE_DECLARE_ARITHMETIC_VARIANT
+
+PrimitiveStatus VectorAddInt32InPlaceScaledA(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);
+PrimitiveStatus VectorSubInt32InPlaceScaledA(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);
+PrimitiveStatus VectorMulInt32InPlaceScaledA(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);
+PrimitiveStatus VectorDivInt32InPlaceScaledA(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);
+PrimitiveStatus VectorDivDoubleInPlaceA(const double* src, double* srcDst, std::int32_t len);
+PrimitiveStatus VectorMulComplexInPlaceA(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len);
+PrimitiveStatus VectorDivComplexInPlaceA(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len);

@@ -112,6 +112,7 @@ TEST_F(PointerBindingTest, FirstCallBindsThePortableVariantAndPassesArgumentsThr
 
 TEST_F(PointerBindingTest, ForcedCodeBindsAnInstalledVariantAndEmptySlotsFallBack) {
   VectorAddDoubleInPlace.SetVariant(V::A, &FakeAddDouble);
+  VectorAddDoubleInPlace.SetVariant(V::C, nullptr);
   const double src[1] = {1.0};
   double dst[1] = {5.0};
 
@@ -177,6 +178,7 @@ TEST_F(PointerBindingTest, BindVariantForTestingBindsTheNamedSlot) {
   VectorAddDoubleInPlace.SetVariant(V::C, &FakeAddDouble);
   VectorAddDoubleInPlace.BindVariantForTesting(V::C);
   EXPECT_EQ(VectorAddDoubleInPlace.Target(), &FakeAddDouble);
+  VectorAddDoubleInPlace.SetVariant(V::B, nullptr);
   VectorAddDoubleInPlace.BindVariantForTesting(V::B);  // empty: portable
   EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
   VectorAddDoubleInPlace.SetVariant(V::Portable, &FakeAddDouble);  // refused
@@ -225,18 +227,18 @@ PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily e
 
 TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
   const std::vector<PointerRow> rows = {
-      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorAddComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorSubComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants),
+      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorAddComplexInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubComplexInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants, "A"),
       POINTER_ROW(VectorAddUInt8InPlaceScaled, F::FourVariants),
       POINTER_ROW(VectorSubUInt8InPlaceScaled, F::FourVariants),
       POINTER_ROW(VectorMulUInt8InPlaceScaled, F::FourVariants),

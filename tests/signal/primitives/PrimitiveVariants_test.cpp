@@ -15,6 +15,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "signal/primitives/MoskBasicDispatcher.h"
@@ -73,9 +74,36 @@ struct Shape {
   Invoke portable;
   Expect expect;
   std::vector<S> pool;
+  // Initial destination elements (zeros when empty), for two-operand
+  // primitives that read their destination.
+  std::vector<D> dstPool;
   std::vector<Param> params;
   std::vector<std::int32_t> extraLengths;
+  // Where both operands may be NaNs, which of them the result carries is an
+  // accident of operand order: a NaN result then only has to be a NaN.
+  bool anyNaN = false;
 };
+
+template <typename T>
+bool BothNaN(const T& a, const T& b) {
+  if constexpr (std::is_floating_point_v<T>) {
+    return std::isnan(a) && std::isnan(b);
+  } else if constexpr (std::is_same_v<T, std::complex<double>>) {
+    return (std::isnan(a.real()) && std::isnan(b.real())) ||
+           (std::isnan(a.imag()) && std::isnan(b.imag()));
+  } else {
+    return false;
+  }
+}
+
+template <typename T>
+bool SameBitsOrNaN(const T& a, const T& b) {
+  if constexpr (std::is_same_v<T, std::complex<double>>) {
+    return SameBitsOrNaN(a.real(), b.real()) && SameBitsOrNaN(a.imag(), b.imag());
+  } else {
+    return Bits(a) == Bits(b) || BothNaN(a, b);
+  }
+}
 
 template <typename S, typename D, typename Param, bool kInPlace>
 void RunShape(V letter, const Shape<S, D, Param, kInPlace>& shape) {
@@ -95,8 +123,10 @@ void RunShape(V letter, const Shape<S, D, Param, kInPlace>& shape) {
           expected.Set(i, src.Get(i));
           actual.Set(i, src.Get(i));
         } else {
-          expected.Set(i, D{});
-          actual.Set(i, D{});
+          const D initial =
+              shape.dstPool.empty() ? D{} : shape.dstPool[(start + i * 11) % shape.dstPool.size()];
+          expected.Set(i, initial);
+          actual.Set(i, initial);
         }
       }
       const S* srcPointer = kInPlace ? nullptr : src.data();
@@ -109,6 +139,9 @@ void RunShape(V letter, const Shape<S, D, Param, kInPlace>& shape) {
       for (std::int32_t i = 0; i < len; ++i) {
         const D e =
             shape.expect ? shape.expect(src.Get(i), expected.Get(i), param) : expected.Get(i);
+        if (shape.anyNaN && SameBitsOrNaN(actual.Get(i), e)) {
+          continue;
+        }
         ASSERT_EQ(Bits(actual.Get(i)), Bits(e)) << "len " << len << " element " << i << " offsets "
                                                 << layout.srcOffset << "/" << layout.dstOffset;
       }
@@ -681,6 +714,44 @@ void RunChirpAndConversion(V letter) {
   VectorConvertInt32ToDouble.ResetToStubForTesting();
 }
 
+// ---- In-place arithmetic ------------------------------------------------------------
+
+template <typename T, typename P>
+void RunInPlacePair(P& pointer, V letter, typename P::Function* portable, std::vector<T> pool,
+                    std::vector<std::int32_t> extra = {1031}) {
+  BindChecked(pointer, letter);
+  Shape<T, T, int, false> shape;
+  shape.variant = [&pointer](const T* src, T* dst, std::int32_t len, int) {
+    return pointer(src, dst, len);
+  };
+  shape.portable = [portable](const T* src, T* dst, std::int32_t len, int) {
+    return portable(src, dst, len);
+  };
+  shape.dstPool = pool;
+  shape.pool = std::move(pool);
+  shape.anyNaN = true;
+  shape.params = {0};
+  shape.extraLengths = std::move(extra);
+  RunShape(letter, shape);
+  pointer.ResetToStubForTesting();
+}
+
+template <typename P>
+void RunInt32Scaled(P& pointer, V letter, typename P::Function* portable) {
+  BindChecked(pointer, letter);
+  Shape<std::int32_t, std::int32_t, std::int32_t, false> shape;
+  shape.variant = [&pointer](const std::int32_t* src, std::int32_t* dst, std::int32_t len,
+                             std::int32_t sf) { return pointer(src, dst, len, sf); };
+  shape.portable = [portable](const std::int32_t* src, std::int32_t* dst, std::int32_t len,
+                              std::int32_t sf) { return portable(src, dst, len, sf); };
+  shape.pool = Int32Pool();
+  shape.dstPool = Int32Pool();
+  shape.params = {0, 1, 2, 31, 32, 33, 62, 63, 100, -1, -30, -31, -32, -63, kMax, kMin};
+  shape.extraLengths = {5119, 5120, 5121};
+  RunShape(letter, shape);
+  pointer.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -711,6 +782,58 @@ std::vector<Row> Rows() {
   add("VectorCopyUInt8", {V::A, V::B, V::C}, RunCopyUInt8);
   add("VectorSetAndZero", {V::A, V::B, V::C}, RunSetsAndZeros);
   add("VectorChirpDoubleAndConvertInt32ToDouble", {V::A, V::B, V::C}, RunChirpAndConversion);
+  add("VectorAddDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
+    RunInPlacePair<double>(VectorAddDoubleInPlace, letter, &VectorAddDoubleInPlacePortable,
+                           DoublePool(41));
+  });
+  add("VectorSubDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
+    RunInPlacePair<double>(VectorSubDoubleInPlace, letter, &VectorSubDoubleInPlacePortable,
+                           DoublePool(43));
+  });
+  add("VectorMulDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
+    RunInPlacePair<double>(VectorMulDoubleInPlace, letter, &VectorMulDoubleInPlacePortable,
+                           DoublePool(47));
+  });
+  add("VectorDivDoubleInPlace", {V::A}, [](V letter) {
+    RunInPlacePair<double>(VectorDivDoubleInPlace, letter, &VectorDivDoubleInPlacePortable,
+                           DoublePool(53));
+  });
+  const auto complexPool = [](std::uint32_t seed) {
+    const std::vector<double> doubles = DoublePool(seed);
+    std::vector<Complex> pool;
+    for (std::size_t i = 0; i < doubles.size(); ++i) {
+      pool.emplace_back(doubles[i], doubles[(i * 5 + 3) % doubles.size()]);
+    }
+    return pool;
+  };
+  add("VectorAddComplexInPlace", {V::A, V::B, V::C}, [complexPool](V letter) {
+    RunInPlacePair<Complex>(VectorAddComplexInPlace, letter, &VectorAddComplexInPlacePortable,
+                            complexPool(59));
+  });
+  add("VectorSubComplexInPlace", {V::A, V::B, V::C}, [complexPool](V letter) {
+    RunInPlacePair<Complex>(VectorSubComplexInPlace, letter, &VectorSubComplexInPlacePortable,
+                            complexPool(61));
+  });
+  add("VectorMulComplexInPlace", {V::A}, [complexPool](V letter) {
+    RunInPlacePair<Complex>(VectorMulComplexInPlace, letter, &VectorMulComplexInPlacePortable,
+                            complexPool(67));
+  });
+  add("VectorDivComplexInPlace", {V::A}, [complexPool](V letter) {
+    RunInPlacePair<Complex>(VectorDivComplexInPlace, letter, &VectorDivComplexInPlacePortable,
+                            complexPool(71));
+  });
+  add("VectorAddInt32InPlaceScaled", {V::A}, [](V letter) {
+    RunInt32Scaled(VectorAddInt32InPlaceScaled, letter, &VectorAddInt32InPlaceScaledPortable);
+  });
+  add("VectorSubInt32InPlaceScaled", {V::A}, [](V letter) {
+    RunInt32Scaled(VectorSubInt32InPlaceScaled, letter, &VectorSubInt32InPlaceScaledPortable);
+  });
+  add("VectorMulInt32InPlaceScaled", {V::A}, [](V letter) {
+    RunInt32Scaled(VectorMulInt32InPlaceScaled, letter, &VectorMulInt32InPlaceScaledPortable);
+  });
+  add("VectorDivInt32InPlaceScaled", {V::A}, [](V letter) {
+    RunInt32Scaled(VectorDivInt32InPlaceScaled, letter, &VectorDivInt32InPlaceScaledPortable);
+  });
   return rows;
 }
 
