@@ -273,8 +273,10 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroComplex, VariantFamily::FourVa
                                         &VectorZeroComplexC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroUInt8, VariantFamily::FourVariants,
                                         &VectorZeroUInt8A, &VectorZeroUInt8B, &VectorZeroUInt8C);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMaxDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMinDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMaxDouble, VariantFamily::FourVariants,
+                                        &VectorMaxDoubleA, &VectorMaxDoubleB, &VectorMaxDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMinDouble, VariantFamily::FourVariants,
+                                        &VectorMinDoubleA, &VectorMinDoubleB, &VectorMinDoubleC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorChirpDouble, VariantFamily::FourVariants,
                                         &VectorChirpDoubleA, &VectorChirpDoubleB,
                                         &VectorChirpDoubleC);

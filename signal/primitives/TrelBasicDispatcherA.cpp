@@ -41,3 +41,21 @@ PrimitiveStatus VectorConvertInt32ToDoubleA(const std::int32_t* src, double* dst
                                             std::int32_t len) {
   return VectorConvertInt32ToDoublePortable(src, dst, len);
 }
+
+PrimitiveStatus VectorMaxDoubleA(const double* src, std::int32_t len, double* pMax) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, pMax}, len);
+      status != StatusOk) {
+    return status;
+  }
+  MaxDoubleKernelA(src, len, pMax);
+  return StatusOk;
+}
+
+PrimitiveStatus VectorMinDoubleA(const double* src, std::int32_t len, double* pMin) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, pMin}, len);
+      status != StatusOk) {
+    return status;
+  }
+  MinDoubleKernelA(src, len, pMin);
+  return StatusOk;
+}

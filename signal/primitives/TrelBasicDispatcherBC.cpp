@@ -28,6 +28,15 @@ PrimitiveStatus ConvertInt32ToDoubleBC(const std::int32_t* src, double* dst, std
   return StatusOk;
 }
 
+PrimitiveStatus ExtremumBC(const double* src, std::int32_t len, double* result, bool maximum) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, result}, len);
+      status != StatusOk) {
+    return status;
+  }
+  ExtremumDoubleSse2(src, len, result, maximum);
+  return StatusOk;
+}
+
 }  // namespace
 
 KESTRUNE_DEFINE_BASIC_DATA_MOVEMENT(B, KernelsB)
@@ -49,4 +58,20 @@ PrimitiveStatus VectorConvertInt32ToDoubleB(const std::int32_t* src, double* dst
 PrimitiveStatus VectorConvertInt32ToDoubleC(const std::int32_t* src, double* dst,
                                             std::int32_t len) {
   return ConvertInt32ToDoubleBC(src, dst, len);
+}
+
+PrimitiveStatus VectorMaxDoubleB(const double* src, std::int32_t len, double* pMax) {
+  return ExtremumBC(src, len, pMax, true);
+}
+
+PrimitiveStatus VectorMaxDoubleC(const double* src, std::int32_t len, double* pMax) {
+  return ExtremumBC(src, len, pMax, true);
+}
+
+PrimitiveStatus VectorMinDoubleB(const double* src, std::int32_t len, double* pMin) {
+  return ExtremumBC(src, len, pMin, false);
+}
+
+PrimitiveStatus VectorMinDoubleC(const double* src, std::int32_t len, double* pMin) {
+  return ExtremumBC(src, len, pMin, false);
 }

@@ -1,9 +1,12 @@
 // Processor-specific variants of the basic primitives (see
 // TrelBasicDispatcher.h for the contracts): the copies, fills, zero fills,
-// chirp and int32-to-double conversion in every letter, the double add,
+// chirp, int32-to-double conversion, maximum and minimum in every letter, the double add,
 // subtract and multiply and the complex add and subtract in every letter,
 // and variant A of the int32 arithmetic and of every division and the
-// complex multiply. Their results equal the portable ones; the copies
+// complex multiply. Their results equal the portable ones, except variant
+// A's maximum and minimum, which order the elements by their bit patterns
+// read as sign-magnitude numbers (+0.0 above -0.0, NaNs with a clear sign
+// bit above +infinity, with the sign bit set below -infinity). The copies
 // support a destination below an overlapping source.
 #pragma once
 
@@ -56,3 +59,9 @@ PrimitiveStatus VectorMulComplexInPlaceA(const std::complex<double>* src,
                                          std::complex<double>* srcDst, std::int32_t len);
 PrimitiveStatus VectorDivComplexInPlaceA(const std::complex<double>* src,
                                          std::complex<double>* srcDst, std::int32_t len);
+
+#define KESTRUNE_DECLARE_EXTREMUM_VARIANT(L)                                             \
+  PrimitiveStatus VectorMaxDouble##L(const double* src, std::int32_t len, double* pMax); \
+  PrimitiveStatus VectorMinDouble##L(const double* src, std::int32_t len, double* pMin);
+KESTRUNE_BASIC_VARIANTS(KESTRUNE_DECLARE_EXTREMUM_VARIANT)
+#undef KESTRUNE_DECLARE_EXTREMUM_VARIANT

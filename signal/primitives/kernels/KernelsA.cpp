@@ -343,3 +343,35 @@ void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int6
   FillRun8<true>(static_cast<std::uint8_t*>(dst), nBytes, pattern.bytes);
   return dst;
 }
+
+namespace {
+
+// The sign-magnitude order of bit patterns as an unsigned key.
+inline std::uint64_t OrderKey(double x) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, 8);
+  return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+template <bool kMaximum>
+void ExtremeByPattern(const double* src, std::int64_t len, double* result) {
+  std::int64_t best = 0;
+  std::uint64_t bestKey = OrderKey(src[0]);
+  for (std::int64_t i = 1; i < len; ++i) {
+    const std::uint64_t key = OrderKey(src[i]);
+    const bool better = kMaximum ? key > bestKey : key < bestKey;
+    best = better ? i : best;
+    bestKey = better ? key : bestKey;
+  }
+  std::memcpy(result, src + best, 8);
+}
+
+}  // namespace
+
+void MaxDoubleKernelA(const double* src, std::int64_t len, double* result) {
+  ExtremeByPattern<true>(src, len, result);
+}
+
+void MinDoubleKernelA(const double* src, std::int64_t len, double* result) {
+  ExtremeByPattern<false>(src, len, result);
+}

@@ -329,3 +329,40 @@ void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::i
     dst[i] = src[i];
   }
 }
+
+void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum) {
+  std::int64_t first = 0;
+  while (first < len && std::isnan(src[first])) {
+    ++first;
+  }
+  if (first == len) {
+    *result = src[0];
+    return;
+  }
+  // x replaces the running value when it is better; a NaN x never is.
+  auto pick = [maximum](__m128d x, __m128d m) {
+    const __m128d better = maximum ? _mm_cmpgt_pd(x, m) : _mm_cmplt_pd(x, m);
+    return _mm_or_pd(_mm_and_pd(better, x), _mm_andnot_pd(better, m));
+  };
+  __m128d lanes01 = _mm_set1_pd(src[first]);
+  __m128d lanes23 = lanes01;
+  std::int64_t i = first + 1;
+  for (; i + 4 <= len; i += 4) {
+    lanes01 = pick(_mm_loadu_pd(src + i), lanes01);
+    lanes23 = pick(_mm_loadu_pd(src + i + 2), lanes23);
+  }
+  double running[4];
+  _mm_storeu_pd(running, lanes01);
+  _mm_storeu_pd(running + 2, lanes23);
+  auto better = [maximum](double x, double m) { return maximum ? x > m : x < m; };
+  for (; i < len; ++i) {
+    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+  }
+  double r = running[0];
+  for (int lane = 1; lane < 4; ++lane) {
+    if (better(running[lane], r)) {
+      r = running[lane];
+    }
+  }
+  *result = r;
+}

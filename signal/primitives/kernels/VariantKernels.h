@@ -94,6 +94,17 @@ void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::i
 void* FillElementsKernelA(void* dst, const void* value, int size, std::int64_t nBytes);
 void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int64_t nBytes);
 
+// Extremum kernels of set A: the largest (smallest) element in the order of
+// the bit patterns read as sign-magnitude numbers (numeric order, except
+// that +0.0 ranks above -0.0, NaNs with a clear sign bit above +infinity and
+// those with the sign bit set below -infinity). len >= 1.
+void MaxDoubleKernelA(const double* src, std::int64_t len, double* result);
+void MinDoubleKernelA(const double* src, std::int64_t len, double* result);
+// Extremum kernel of sets B and C: NaN elements are skipped (the result is
+// src[0] when every element is NaN); among equal values the element the
+// portable variant keeps, by the same four running lanes.
+void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum);
+
 // Conversions to int32 of sets B and C: dst[i] = src[i] * factor converted
 // with the truncating conversion (nearest = false) or the conversion under
 // MXCSR's rounding (the caller sets to nearest). Float: a scaled value whose

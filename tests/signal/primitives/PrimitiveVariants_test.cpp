@@ -752,6 +752,76 @@ void RunInt32Scaled(P& pointer, V letter, typename P::Function* portable) {
   pointer.ResetToStubForTesting();
 }
 
+// ---- Maximum and minimum ---------------------------------------------------------------
+
+// Variant A's order, written from its statement: the bit patterns read as
+// sign-magnitude numbers.
+bool RanksAbove(double x, double y) {
+  const auto key = [](double v) {
+    std::int64_t bits;
+    std::memcpy(&bits, &v, 8);
+    // Sign-magnitude to an ordinary signed integer: negative patterns count
+    // down from -1 as their magnitude grows.
+    return bits < 0 ? -(bits & std::numeric_limits<std::int64_t>::max()) - 1 : bits;
+  };
+  return key(x) > key(y);
+}
+
+void RunExtremum(V letter, bool maximum) {
+  auto& pointer = maximum ? VectorMaxDouble : VectorMinDouble;
+  auto* portable = maximum ? &VectorMaxDoublePortable : &VectorMinDoublePortable;
+  BindChecked(pointer, letter);
+  const std::vector<double> pool = DoublePool(maximum ? 73 : 79);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<std::vector<double>> inputs = {{-0.0, 0.0}, {0.0, -0.0},
+                                             {nan, nan},  {-nan, 1.0, nan},
+                                             {nan, -nan}, {-1.0, 1.0, 2.0, 3.0, 0.5}};
+  for (std::int32_t len = 1; len <= 80; ++len) {
+    std::vector<double> v;
+    for (std::int32_t i = 0; i < len; ++i) {
+      v.push_back(pool[(len * 13 + i * 7) % pool.size()]);
+    }
+    inputs.push_back(v);
+    // Without NaNs and without zeros as well, so every path of the order
+    // runs on ordinary values.
+    std::vector<double> plain;
+    for (const double x : v) {
+      plain.push_back(std::isnan(x) || x == 0.0 ? 1.25 * len : x);
+    }
+    inputs.push_back(plain);
+  }
+  for (const std::vector<double>& v : inputs) {
+    for (const int offset : {0, 8, 3}) {
+      Guarded<double> src(static_cast<std::int64_t>(v.size()), offset);
+      for (std::size_t i = 0; i < v.size(); ++i) {
+        src.Set(static_cast<std::int64_t>(i), v[i]);
+      }
+      double got = 0.0, want = 0.0;
+      const auto len = static_cast<std::int32_t>(v.size());
+      PrimitiveStatus status = 0;
+      CallCheckingFpState(letter, false, [&] { status = pointer(src.data(), len, &got); });
+      ASSERT_EQ(status, portable(src.data(), len, &want));
+      if (letter == V::A) {
+        // By rule: the element that ranks highest (lowest) in A's order.
+        double expected = v[0];
+        for (const double x : v) {
+          if (maximum ? RanksAbove(x, expected) : RanksAbove(expected, x)) {
+            expected = x;
+          }
+        }
+        ASSERT_EQ(Bits(got), Bits(expected)) << len;
+      } else {
+        ASSERT_EQ(Bits(got), Bits(want)) << len;
+      }
+    }
+  }
+  double out = 0.0;
+  EXPECT_EQ(pointer(nullptr, 3, &out), StatusNullPointer);
+  EXPECT_EQ(pointer(inputs[0].data(), 0, &out), StatusBadLength);
+  EXPECT_EQ(pointer(inputs[0].data(), 2, nullptr), StatusNullPointer);
+  pointer.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -782,6 +852,8 @@ std::vector<Row> Rows() {
   add("VectorCopyUInt8", {V::A, V::B, V::C}, RunCopyUInt8);
   add("VectorSetAndZero", {V::A, V::B, V::C}, RunSetsAndZeros);
   add("VectorChirpDoubleAndConvertInt32ToDouble", {V::A, V::B, V::C}, RunChirpAndConversion);
+  add("VectorMaxDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, true); });
+  add("VectorMinDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, false); });
   add("VectorAddDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
     RunInPlacePair<double>(VectorAddDoubleInPlace, letter, &VectorAddDoubleInPlacePortable,
                            DoublePool(41));
