@@ -695,17 +695,54 @@ void RegisterVariants() {
   const auto shorts = [](std::int32_t n) {
     return MakePair<std::int16_t, std::int16_t>(n, NonZeroInt16, AnyInt16);
   };
-  for (const auto& [name, pointer] :
-       {std::pair<const char*, const PrimitivePointer<decltype(RoiAddInt16InPlaceScaledPortable)>*>{
-            "RoiAddInt16InPlaceScaled", &RoiAddInt16InPlaceScaled},
-        {"RoiSubInt16InPlaceScaled", &RoiSubInt16InPlaceScaled},
-        {"RoiMulInt16InPlaceScaled", &RoiMulInt16InPlaceScaled},
-        {"RoiDivInt16InPlaceScaled", &RoiDivInt16InPlaceScaled}}) {
+  for (const auto& [name, pointer] : {
+           std::pair<const char*,
+                     const PrimitivePointer<decltype(RoiAddInt16InPlaceScaledPortable)>*>{
+               "RoiAddInt16InPlaceScaled", &RoiAddInt16InPlaceScaled},
+           {"RoiSubInt16InPlaceScaled", &RoiSubInt16InPlaceScaled},
+           {"RoiMulInt16InPlaceScaled", &RoiMulInt16InPlaceScaled},
+       }) {
     RegisterLetters(name, *pointer, {PV::A, PV::B, PV::C}, shorts,
                     [](auto* f, auto& src, auto& dst, std::int32_t n) {
                       f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 0);
                     });
   }
+  const auto doubles = [](std::int32_t n) { return MakePair<double, double>(n, Wide, NearOne); };
+  RegisterLetters(
+      "VectorCopyDouble", VectorCopyDouble, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters("VectorSetDouble", VectorSetDouble, {PV::A, PV::B, PV::C}, doubles,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(0.25, dst.data(), n); });
+  RegisterLetters("VectorZeroDouble", VectorZeroDouble, {PV::A, PV::B, PV::C}, doubles,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters(
+      "VectorAddDoubleInPlace", VectorAddDoubleInPlace, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorMulDoubleInPlace", VectorMulDoubleInPlace, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorMaxDouble", VectorMaxDouble, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), n, dst.data()); });
+  RegisterLetters(
+      "VectorConvertInt32ToDouble", VectorConvertInt32ToDouble, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int32_t, double>(n, AnyInt32, Wide); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
+  // Divisors of +-1 keep the quotients (the next call's dividends) as large
+  // as the data they started from.
+  RegisterLetters(
+      "RoiDivInt16InPlaceScaled", RoiDivInt16InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::int16_t, std::int16_t>(
+            n, [](std::mt19937& rng, std::int32_t) { return std::int16_t(rng() % 2 ? 1 : -1); },
+            AnyInt16);
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 0);
+      });
   RegisterLetters("RoiAddInt16InPlaceScaled_sf3", RoiAddInt16InPlaceScaled, {PV::A, PV::B, PV::C},
                   shorts, [](auto* f, auto& src, auto& dst, std::int32_t n) {
                     f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 3);

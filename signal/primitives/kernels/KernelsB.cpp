@@ -282,21 +282,28 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
   const __m128i upCount = _mm_cvtsi32_si128(up);
   const __m128i downCount = _mm_cvtsi32_si128(down);
   __m128 anyZero = _mm_setzero_ps();
+  // Four lanes of quotients from the 32-bit divisors and dividends.
+  const bool shifted = up != 0 || down != 0;
+  auto quarter = [&](__m128i d32, __m128i n32) {
+    if (shifted) {
+      d32 = _mm_sll_epi32(d32, upCount);
+      n32 = _mm_sll_epi32(n32, downCount);
+    }
+    __m128 d = _mm_cvtepi32_ps(d32);
+    const __m128 n = _mm_cvtepi32_ps(n32);
+    const __m128 isZero = _mm_cmpeq_ps(d, _mm_setzero_ps());
+    if (_mm_movemask_ps(isZero) != 0) {
+      anyZero = _mm_or_ps(anyZero, isZero);
+      d = _mm_or_ps(_mm_andnot_ps(isZero, d), _mm_and_ps(isZero, replacement));
+    }
+    return QuotientLanes(n, d);
+  };
   for (; i + 8 <= len; i += 8) {
     __m128i dLo, dHi, nLo, nHi;
     Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)), dLo, dHi);
     Widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src2 + i)), nLo, nHi);
-    __m128 dA = _mm_cvtepi32_ps(_mm_sll_epi32(dLo, upCount));
-    __m128 dB = _mm_cvtepi32_ps(_mm_sll_epi32(dHi, upCount));
-    const __m128 nA = _mm_cvtepi32_ps(_mm_sll_epi32(nLo, downCount));
-    const __m128 nB = _mm_cvtepi32_ps(_mm_sll_epi32(nHi, downCount));
-    const __m128 zeroA = _mm_cmpeq_ps(dA, _mm_setzero_ps());
-    const __m128 zeroB = _mm_cmpeq_ps(dB, _mm_setzero_ps());
-    anyZero = _mm_or_ps(anyZero, _mm_or_ps(zeroA, zeroB));
-    dA = _mm_or_ps(_mm_andnot_ps(zeroA, dA), _mm_and_ps(zeroA, replacement));
-    dB = _mm_or_ps(_mm_andnot_ps(zeroB, dB), _mm_and_ps(zeroB, replacement));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                     _mm_packs_epi32(QuotientLanes(nA, dA), QuotientLanes(nB, dB)));
+                     _mm_packs_epi32(quarter(dLo, nLo), quarter(dHi, nHi)));
   }
   if (_mm_movemask_ps(anyZero) != 0) {
     zero = 1;
@@ -339,10 +346,11 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
     *result = src[0];
     return;
   }
-  // x replaces the running value when it is better; a NaN x never is.
+  // x replaces the running value when it is better; a NaN x never is:
+  // maxpd (minpd) returns its first operand exactly when it is greater
+  // (smaller), else the second.
   auto pick = [maximum](__m128d x, __m128d m) {
-    const __m128d better = maximum ? _mm_cmpgt_pd(x, m) : _mm_cmplt_pd(x, m);
-    return _mm_or_pd(_mm_and_pd(better, x), _mm_andnot_pd(better, m));
+    return maximum ? _mm_max_pd(x, m) : _mm_min_pd(x, m);
   };
   __m128d lanes01 = _mm_set1_pd(src[first]);
   __m128d lanes23 = lanes01;
