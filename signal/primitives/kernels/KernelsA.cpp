@@ -82,17 +82,23 @@ std::int16_t* FillInt16A(std::int16_t value, std::int16_t* dst, std::int64_t len
   return dst;
 }
 
+// Copies the first 16 bytes with one unaligned move and advances all three
+// so that d lies on a 16-byte boundary (nothing when it already does).
+inline void AlignDestination16(const std::uint8_t*& s, std::uint8_t*& d, std::int64_t& n) {
+  if ((Address(d) & 15) != 0) {
+    _mm_storeu_ps(reinterpret_cast<float*>(d), _mm_loadu_ps(reinterpret_cast<const float*>(s)));
+    const std::int64_t advance = 16 - static_cast<std::int64_t>(Address(d) & 15);
+    s += advance;
+    d += advance;
+    n -= advance;
+  }
+}
+
 // The cached and streaming copy bodies of set A. Sources and destinations
 // at least 16 bytes apart (or not overlapping).
 void CopyCachedA(const std::uint8_t* s, std::uint8_t* d, std::int64_t n) {
   if (n >= 64) {
-    if ((Address(d) & 15) != 0) {
-      _mm_storeu_ps(reinterpret_cast<float*>(d), _mm_loadu_ps(reinterpret_cast<const float*>(s)));
-      const std::int64_t advance = 16 - static_cast<std::int64_t>(Address(d) & 15);
-      s += advance;
-      d += advance;
-      n -= advance;
-    }
+    AlignDestination16(s, d, n);
     for (; n >= 64; s += 64, d += 64, n -= 64) {
       const auto* sf = reinterpret_cast<const float*>(s);
       const __m128 a = _mm_loadu_ps(sf);
@@ -111,13 +117,7 @@ void CopyCachedA(const std::uint8_t* s, std::uint8_t* d, std::int64_t n) {
 
 void CopyStreamA(const std::uint8_t* s, std::uint8_t* d, std::int64_t n) {
   if (n >= 64) {
-    if ((Address(d) & 15) != 0) {
-      _mm_storeu_ps(reinterpret_cast<float*>(d), _mm_loadu_ps(reinterpret_cast<const float*>(s)));
-      const std::int64_t advance = 16 - static_cast<std::int64_t>(Address(d) & 15);
-      s += advance;
-      d += advance;
-      n -= advance;
-    }
+    AlignDestination16(s, d, n);
     for (; n >= 64; s += 64, d += 64, n -= 64) {
       __m64 w[8];
       std::memcpy(w, s, 64);

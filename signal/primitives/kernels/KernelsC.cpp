@@ -15,6 +15,9 @@
 #pragma GCC push_options
 #pragma GCC target("sse3")
 
+// Templates only (see there): instantiated here for set C's SSE3 load.
+#include "signal/primitives/kernels/Sse2Templates.h"  // NOLINT(build/include_order)
+
 namespace {
 
 using namespace kernels_detail;
@@ -169,82 +172,22 @@ void OffsetInt32ShiftUpKernelC(std::int32_t value, std::int32_t* srcDst, std::in
   RunLanes(srcDst, len, lanes, scalar);
 }
 
+namespace {
+
+// Set C's unaligned load, the SSE3 load for data split across cache lines.
+struct LoadC {
+  static __m128i Get(const void* p) { return _mm_lddqu_si128(static_cast<const __m128i*>(p)); }
+};
+
+}  // namespace
+
 void ConvertFloatToInt32KernelC(const float* src, std::int32_t* dst, std::int64_t len, float factor,
                                 bool nearest) {
-  const __m128 f = _mm_set1_ps(factor);
-  const __m128i limit = _mm_set1_epi32(0x4EFFFFFF);
-  const __m128i maxValue = _mm_set1_epi32(0x7FFFFFFF);
-  const bool aligned = (Address(src) & 15) == 0;
-  std::int64_t i = 0;
-  for (; i + 4 <= len; i += 4) {
-    const __m128 x = aligned ? _mm_load_ps(src + i) : _mm_castsi128_ps(LoadU(src + i));
-    const __m128 y = _mm_mul_ps(x, f);
-    const __m128i n = nearest ? _mm_cvtps_epi32(y) : _mm_cvttps_epi32(y);
-    const __m128i above = _mm_cmpgt_epi32(_mm_castps_si128(y), limit);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                     _mm_or_si128(_mm_and_si128(above, maxValue), _mm_andnot_si128(above, n)));
-  }
-  for (; i < len; ++i) {
-    const __m128 y = _mm_mul_ss(_mm_load_ss(src + i), f);
-    const std::int32_t bits = _mm_cvtsi128_si32(_mm_castps_si128(y));
-    dst[i] = bits > 0x4EFFFFFF ? 0x7FFFFFFF : (nearest ? _mm_cvtss_si32(y) : _mm_cvttss_si32(y));
-  }
+  ConvertFloatToInt32Sse2<LoadC>(src, dst, len, factor, nearest);
 }
 
 void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes) {
-  const auto* s = static_cast<const std::uint8_t*>(src);
-  auto* d = static_cast<std::uint8_t*>(dst);
-  std::int64_t n = nBytes;
-  if (const std::int64_t near = DistanceBelowSource(src, dst, n); near > 0 && near < 16) {
-    CopyUpwardNear(s, d, n, near);
-    return dst;
-  }
-  if (n >= 64) {
-    if ((Address(d) & 15) != 0) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), LoadU(s));
-      const std::int64_t advance = 16 - static_cast<std::int64_t>(Address(d) & 15);
-      s += advance;
-      d += advance;
-      n -= advance;
-    }
-    if (n >= kCopyLargeC) {
-      const std::int64_t size = QueryCacheSize(false);
-      if (size > 0 && n >= size / 2) {
-        while (n >= 16) {
-          const std::int64_t chunk = (n < 256 * 1024 ? n : 256 * 1024) & ~std::int64_t{15};
-          std::uint8_t sink = 0;
-          for (std::int64_t k = 0; k < chunk; k += 64) {
-            sink ^= *static_cast<const volatile std::uint8_t*>(s + k);
-          }
-          (void)sink;
-          for (std::int64_t k = 0; k < chunk; k += 16) {
-            _mm_stream_si128(reinterpret_cast<__m128i*>(d + k), LoadU(s + k));
-          }
-          s += chunk;
-          d += chunk;
-          n -= chunk;
-        }
-        _mm_sfence();
-        CopyTail(s, d, n);
-        return dst;
-      }
-    }
-    const bool aligned = (Address(s) & 15) == 0;
-    for (; n >= 64; s += 64, d += 64, n -= 64) {
-      const auto* v = reinterpret_cast<const __m128i*>(s);
-      const __m128i a = aligned ? _mm_load_si128(v) : LoadU(v);
-      const __m128i b = aligned ? _mm_load_si128(v + 1) : LoadU(v + 1);
-      const __m128i c = aligned ? _mm_load_si128(v + 2) : LoadU(v + 2);
-      const __m128i e = aligned ? _mm_load_si128(v + 3) : LoadU(v + 3);
-      auto* w = reinterpret_cast<__m128i*>(d);
-      _mm_store_si128(w, a);
-      _mm_store_si128(w + 1, b);
-      _mm_store_si128(w + 2, c);
-      _mm_store_si128(w + 3, e);
-    }
-  }
-  CopyTail(s, d, n);
-  return dst;
+  return CopyBytesSse2<LoadC>(src, dst, nBytes, kCopyLargeC, 64);
 }
 
 #pragma GCC pop_options
