@@ -84,4 +84,30 @@ inline PrimitiveStatus Int16DivisionVariant(Int16DivisionRow row, const std::int
   return status;
 }
 
+// The 2-D copies of the sets: the portable checks (pointers, sizes; no
+// steps), then one row of width * height elements when both steps equal the
+// row's bytes, else row by row; `copyRow(src, dst, nBytes, stream)` copies a
+// row, `stream` set when the block holds more than `streamAbove` bytes.
+template <typename T, typename CopyRow>
+PrimitiveStatus BlockCopyVariant(const T* src, std::int32_t srcStep, T* dst, std::int32_t dstStep,
+                                 std::int32_t width, std::int32_t height, std::int64_t streamAbove,
+                                 CopyRow copyRow) {
+  if (const PrimitiveStatus status = CheckBlockArguments({src, dst}, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  const std::int64_t rowBytes = std::int64_t{width} * static_cast<std::int64_t>(sizeof(T));
+  const bool stream = rowBytes * height > streamAbove;
+  if (srcStep == rowBytes && dstStep == rowBytes) {
+    copyRow(src, dst, rowBytes * height, stream);
+    return StatusOk;
+  }
+  const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+  auto* d = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int64_t r = 0; r < height; ++r) {
+    copyRow(s + r * srcStep, d + r * dstStep, rowBytes, stream);
+  }
+  return StatusOk;
+}
+
 }  // namespace primitives_detail

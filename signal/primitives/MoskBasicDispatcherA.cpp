@@ -55,3 +55,34 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledA) {
   return RoiDivInt16ScaledA(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
                             sf);
 }
+
+PrimitiveStatus RoiSetInt32A(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height) {
+  if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  auto* row = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
+    FillElementsKernelA(row, &value, 4, std::int64_t{width} * 4);
+  }
+  return StatusOk;
+}
+
+namespace {
+
+// Set A's row copy always streams.
+void CopyRowA(const void* src, void* dst, std::int64_t nBytes, bool) {
+  CopyBytesKernelAMedium(src, dst, nBytes);
+}
+
+}  // namespace
+
+#define KESTRUNE_DEFINE_BLOCK_COPY_A(name, T)                                         \
+  KESTRUNE_DECLARE_BLOCK_COPY(name, T) {                                              \
+    return BlockCopyVariant(src, srcStep, dst, dstStep, width, height, 0, &CopyRowA); \
+  }
+KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyUInt8A, std::uint8_t)
+KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyInt16A, std::int16_t)
+KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyInt32A, std::int32_t)
+#undef KESTRUNE_DEFINE_BLOCK_COPY_A

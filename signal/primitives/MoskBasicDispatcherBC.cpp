@@ -154,3 +154,35 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledC) {
   return RoiDivInt16ScaledC(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
                             sf);
 }
+
+PrimitiveStatus RoiSetInt32B(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height) {
+  if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  std::uint8_t pattern[32];
+  for (int k = 0; k < 32; k += 4) {
+    std::memcpy(pattern + k, &value, 4);
+  }
+  const bool stream = std::int64_t{width} * height * 4 > 1400000;
+  auto* row = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
+    FillPatternRowSse2(pattern, row, std::int64_t{width} * 4, stream);
+  }
+  return StatusOk;
+}
+
+// Sets B and C copy rows with the same kernel, streaming above 131072 bytes.
+#define KESTRUNE_DEFINE_BLOCK_COPY_BC(name, T)                                 \
+  KESTRUNE_DECLARE_BLOCK_COPY(name, T) {                                       \
+    return BlockCopyVariant(src, srcStep, dst, dstStep, width, height, 131072, \
+                            &CopyRowKernelSse2);                               \
+  }
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8B, std::uint8_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16B, std::int16_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32B, std::int32_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8C, std::uint8_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16C, std::int16_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t)
+#undef KESTRUNE_DEFINE_BLOCK_COPY_BC

@@ -60,3 +60,20 @@ PrimitiveStatus RoiFillInt16B(std::int16_t value, std::int16_t* dst, std::int32_
                               std::int32_t width, std::int32_t height);
 PrimitiveStatus RoiFillInt16C(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                               std::int32_t width, std::int32_t height);
+
+// The 32-bit block fill (variants A and B) and the block copies (A, B, C).
+PrimitiveStatus RoiSetInt32A(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height);
+PrimitiveStatus RoiSetInt32B(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height);
+#define KESTRUNE_DECLARE_BLOCK_COPY(name, T)                                             \
+  PrimitiveStatus name(const T* src, std::int32_t srcStep, T* dst, std::int32_t dstStep, \
+                       std::int32_t width, std::int32_t height)
+#define KESTRUNE_DECLARE_BLOCK_COPIES(L)                      \
+  KESTRUNE_DECLARE_BLOCK_COPY(RoiCopyUInt8##L, std::uint8_t); \
+  KESTRUNE_DECLARE_BLOCK_COPY(RoiCopyInt16##L, std::int16_t); \
+  KESTRUNE_DECLARE_BLOCK_COPY(RoiCopyInt32##L, std::int32_t);
+KESTRUNE_DECLARE_BLOCK_COPIES(A)
+KESTRUNE_DECLARE_BLOCK_COPIES(B)
+KESTRUNE_DECLARE_BLOCK_COPIES(C)
+#undef KESTRUNE_DECLARE_BLOCK_COPIES

@@ -28,6 +28,12 @@ struct LoadB {
 
 }  // namespace
 
+void CopyRowKernelSse2(const void* src, void* dst, std::int64_t nBytes, bool stream) {
+  const std::uint64_t alias = (Address(src) - Address(dst)) & 0xFFFF;
+  const bool nearAlias = alias >= 65216 && alias <= 65520;
+  CopyBytesSse2<LoadB>(src, dst, nBytes, INT64_MAX, 32, stream && !nearAlias);
+}
+
 void* CopyBytesKernelB(const void* src, void* dst, std::int64_t nBytes) {
   return CopyBytesSse2<LoadB>(src, dst, nBytes, kCopyLargeB + 1, 32);
 }

@@ -18,9 +18,11 @@ namespace kernels_detail {
 // the overlap rule of the kernels; from `largeBound` bytes on, a copy of at
 // least half the cache size touches every `touchStride`-th byte of each
 // 256 KiB chunk of the source, then streams it.
+// `alwaysStream` (the row copies of the 2-D copies) streams every copy of
+// 64 bytes or more without asking the cache size.
 template <typename Load>
 void* CopyBytesSse2(const void* src, void* dst, std::int64_t nBytes, std::int64_t largeBound,
-                    std::int64_t touchStride) {
+                    std::int64_t touchStride, bool alwaysStream = false) {
   const auto* s = static_cast<const std::uint8_t*>(src);
   auto* d = static_cast<std::uint8_t*>(dst);
   std::int64_t n = nBytes;
@@ -36,9 +38,9 @@ void* CopyBytesSse2(const void* src, void* dst, std::int64_t nBytes, std::int64_
       d += advance;
       n -= advance;
     }
-    if (n >= largeBound) {
-      const std::int64_t size = QueryCacheSize(false);
-      if (size > 0 && n >= size / 2) {
+    if (alwaysStream || n >= largeBound) {
+      const std::int64_t size = alwaysStream ? 0 : QueryCacheSize(false);
+      if (alwaysStream || (size > 0 && n >= size / 2)) {
         while (n >= 16) {
           const std::int64_t chunk = (n < 256 * 1024 ? n : 256 * 1024) & ~std::int64_t{15};
           std::uint8_t sink = 0;

@@ -71,6 +71,10 @@ void FillInt16StreamRowA(std::int16_t value, std::int16_t* dst, std::int64_t len
 // load.
 void* CopyBytesKernelB(const void* src, void* dst, std::int64_t nBytes);
 void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes);
+// The row copy of the 2-D copies of sets B and C (one routine): ascending,
+// with non-temporal stores when `stream`, unless the source lies 16 to 320
+// bytes below the destination modulo 64 KiB (where streaming stalls).
+void CopyRowKernelSse2(const void* src, void* dst, std::int64_t nBytes, bool stream);
 // Zero fill (the same routine in both sets): cached 16-byte stores up to
 // 256 KiB, above that streaming when the rest is at least the per-core cache
 // size.

@@ -822,6 +822,82 @@ void RunExtremum(V letter, bool maximum) {
   pointer.ResetToStubForTesting();
 }
 
+// ---- 32-bit block fill and block copies ----------------------------------------------
+
+// Packed blocks (the copies' fast path) and padded ones, wide enough for
+// the streaming thresholds (131072 bytes for the copies, 1400000 for the
+// fill), every byte of the destination area compared with the portable
+// result.
+template <typename T, typename Call, typename PortableCall>
+void RunBlockBytes(V letter, Call call, PortableCall portable, bool hasSource) {
+  struct Shape2 {
+    std::int32_t width, height, pad;
+  };
+  for (const Shape2 shape : {Shape2{1, 1, 0}, Shape2{3, 4, 0}, Shape2{17, 3, 1}, Shape2{40, 5, 6},
+                             Shape2{100, 2, 0}, Shape2{257, 3, 3}, Shape2{40000, 1, 0},
+                             Shape2{20000, 2, 0}, Shape2{12000, 3, 2}, Shape2{120000, 3, 0}}) {
+    const std::int32_t step = shape.width * static_cast<std::int32_t>(sizeof(T)) + shape.pad;
+    const std::int64_t bytes = std::int64_t{step} * shape.height;
+    for (const int offset : {0, 4, 9}) {
+      Guarded<std::uint8_t> src(bytes, (offset + 3) % 16);
+      Guarded<std::uint8_t> expected(bytes, offset), actual(bytes, offset);
+      for (std::int64_t i = 0; i < bytes; ++i) {
+        src.Set(i, static_cast<std::uint8_t>(i * 29 + 7));
+        expected.Set(i, static_cast<std::uint8_t>(i * 3));
+        actual.Set(i, static_cast<std::uint8_t>(i * 3));
+      }
+      const auto* s = reinterpret_cast<const T*>(src.data());
+      const PrimitiveStatus want =
+          portable(s, step, reinterpret_cast<T*>(expected.data()), step, shape.width, shape.height);
+      PrimitiveStatus got = 0;
+      CallCheckingFpState(letter, false, [&] {
+        got = call(s, step, reinterpret_cast<T*>(actual.data()), step, shape.width, shape.height);
+      });
+      ASSERT_EQ(got, want);
+      ASSERT_TRUE(actual.GuardsIntact());
+      for (std::int64_t i = 0; i < bytes; ++i) {
+        ASSERT_EQ(actual.Get(i), expected.Get(i))
+            << "width " << shape.width << " offset " << offset << " byte " << i;
+      }
+    }
+  }
+  T block[4] = {};
+  for (const std::int32_t step : {0, 16}) {
+    if (hasSource) {
+      EXPECT_EQ(call(nullptr, step, block, step, 1, 1), portable(nullptr, step, block, step, 1, 1));
+    }
+    EXPECT_EQ(call(block, step, nullptr, step, 1, 1), portable(block, step, nullptr, step, 1, 1));
+    EXPECT_EQ(call(block, step, block, step, 0, 1), portable(block, step, block, step, 0, 1));
+    EXPECT_EQ(call(block, step, block, step, 1, 1), portable(block, step, block, step, 1, 1));
+  }
+}
+
+void RunRoiSetInt32(V letter) {
+  BindChecked(RoiSetInt32, letter);
+  for (const std::int32_t value : {0x01020304, -1}) {
+    RunBlockBytes<std::int32_t>(
+        letter,
+        [value](const std::int32_t*, std::int32_t, std::int32_t* dst, std::int32_t step,
+                std::int32_t w, std::int32_t h) { return RoiSetInt32(value, dst, step, w, h); },
+        [value](const std::int32_t*, std::int32_t, std::int32_t* dst, std::int32_t step,
+                std::int32_t w,
+                std::int32_t h) { return RoiSetInt32Portable(value, dst, step, w, h); },
+        false);
+  }
+  RoiSetInt32.ResetToStubForTesting();
+}
+
+template <typename T, typename P>
+void RunRoiCopy(P& pointer, V letter, typename P::Function* portable) {
+  BindChecked(pointer, letter);
+  RunBlockBytes<T>(
+      letter,
+      [&pointer](const T* s, std::int32_t ss, T* d, std::int32_t ds, std::int32_t w,
+                 std::int32_t h) { return pointer(s, ss, d, ds, w, h); },
+      portable, true);
+  pointer.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -852,6 +928,13 @@ std::vector<Row> Rows() {
   add("VectorCopyUInt8", {V::A, V::B, V::C}, RunCopyUInt8);
   add("VectorSetAndZero", {V::A, V::B, V::C}, RunSetsAndZeros);
   add("VectorChirpDoubleAndConvertInt32ToDouble", {V::A, V::B, V::C}, RunChirpAndConversion);
+  add("RoiSetInt32", {V::A, V::B}, RunRoiSetInt32);
+  add("RoiCopyUInt8", {V::A, V::B, V::C},
+      [](V letter) { RunRoiCopy<std::uint8_t>(RoiCopyUInt8, letter, &RoiCopyUInt8Portable); });
+  add("RoiCopyInt16", {V::A, V::B, V::C},
+      [](V letter) { RunRoiCopy<std::int16_t>(RoiCopyInt16, letter, &RoiCopyInt16Portable); });
+  add("RoiCopyInt32", {V::A, V::B, V::C},
+      [](V letter) { RunRoiCopy<std::int32_t>(RoiCopyInt32, letter, &RoiCopyInt32Portable); });
   add("VectorMaxDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, true); });
   add("VectorMinDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, false); });
   add("VectorAddDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
