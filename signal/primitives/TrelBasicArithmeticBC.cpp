@@ -1,11 +1,14 @@
 // Variants B and C of the double add, subtract and multiply (two doubles
-// per instruction; the same in both sets) and of the complex add and
-// subtract, which check the count and then run the letter's double variant
-// on 2 * len doubles.
+// per instruction; the same in both sets), of the complex add and subtract,
+// which check the count and then run the letter's double variant on
+// 2 * len doubles, and of the scaled int32 add and subtract (four lanes).
 #include <emmintrin.h>
+
+#include <cstdint>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/TrelBasicVariants.h"
+#include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
 
@@ -63,6 +66,29 @@ PrimitiveStatus ComplexBC(const std::complex<double>* src, std::complex<double>*
   return StatusOk;
 }
 
+// The scaled int32 add and subtract: the lane kernel for -30 <= sf <= 32;
+// past 32 every rounded result is 0 (the set's zero fill), below -30 every
+// non-zero t saturates by its sign.
+PrimitiveStatus AddSubInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::int32_t len,
+                              std::int32_t sf, bool sub) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf > 32) {
+    ZeroBytesKernelSse2(srcDst, std::int64_t{len} * 4);
+  } else if (sf >= -30) {
+    AddSubInt32KernelSse2(src, srcDst, len, sf, sub);
+  } else {
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::int64_t t =
+          sub ? std::int64_t{srcDst[i]} - src[i] : std::int64_t{srcDst[i]} + src[i];
+      srcDst[i] = t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0);
+    }
+  }
+  return StatusOk;
+}
+
 }  // namespace
 
 #define KESTRUNE_DEFINE_ARITHMETIC_BC(L)                                                           \
@@ -85,4 +111,24 @@ PrimitiveStatus ComplexBC(const std::complex<double>* src, std::complex<double>*
   }
 KESTRUNE_DEFINE_ARITHMETIC_BC(B)
 KESTRUNE_DEFINE_ARITHMETIC_BC(C)
+
+PrimitiveStatus VectorAddInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return AddSubInt32BC(src, srcDst, len, sf, false);
+}
+
+PrimitiveStatus VectorAddInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return AddSubInt32BC(src, srcDst, len, sf, false);
+}
+
+PrimitiveStatus VectorSubInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return AddSubInt32BC(src, srcDst, len, sf, true);
+}
+
+PrimitiveStatus VectorSubInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return AddSubInt32BC(src, srcDst, len, sf, true);
+}
 #undef KESTRUNE_DEFINE_ARITHMETIC_BC

@@ -219,9 +219,13 @@ PrimitiveStatus VectorConvertInt32ToDoublePortable(const std::int32_t* src, doub
 }
 
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants,
-                                        &VectorAddInt32InPlaceScaledA, nullptr, nullptr);
+                                        &VectorAddInt32InPlaceScaledA,
+                                        &VectorAddInt32InPlaceScaledB,
+                                        &VectorAddInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants,
-                                        &VectorSubInt32InPlaceScaledA, nullptr, nullptr);
+                                        &VectorSubInt32InPlaceScaledA,
+                                        &VectorSubInt32InPlaceScaledB,
+                                        &VectorSubInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,

@@ -65,3 +65,12 @@ PrimitiveStatus VectorDivComplexInPlaceA(const std::complex<double>* src,
   PrimitiveStatus VectorMinDouble##L(const double* src, std::int32_t len, double* pMin);
 KESTRUNE_BASIC_VARIANTS(KESTRUNE_DECLARE_EXTREMUM_VARIANT)
 #undef KESTRUNE_DECLARE_EXTREMUM_VARIANT
+
+#define KESTRUNE_DECLARE_INT32_VARIANT(L)                                                       \
+  PrimitiveStatus VectorAddInt32InPlaceScaled##L(const std::int32_t* src, std::int32_t* srcDst, \
+                                                 std::int32_t len, std::int32_t sf);            \
+  PrimitiveStatus VectorSubInt32InPlaceScaled##L(const std::int32_t* src, std::int32_t* srcDst, \
+                                                 std::int32_t len, std::int32_t sf);
+KESTRUNE_DECLARE_INT32_VARIANT(B)
+KESTRUNE_DECLARE_INT32_VARIANT(C)
+#undef KESTRUNE_DECLARE_INT32_VARIANT

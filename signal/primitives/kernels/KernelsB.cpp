@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "signal/primitives/kernels/Int16RowTemplate.h"
+#include "signal/primitives/kernels/Int32Lanes.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/Sse2Templates.h"
 #include "signal/primitives/kernels/VariantKernels.h"
@@ -310,4 +311,16 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
     }
   }
   *result = r;
+}
+
+void AddSubInt32KernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::int64_t len,
+                           std::int32_t sf, bool sub) {
+  const Int32Form form = sub ? Int32Form::Sub : Int32Form::Add;
+  if (sf == 0) {
+    Int32LaneRun(Int32Case::Sat, form, src, 0, srcDst, len, 0);
+  } else if (sf > 0) {
+    Int32LaneRun(Int32Case::Round, form, src, 0, srcDst, len, sf);
+  } else {
+    Int32LaneRun(Int32Case::ShiftUp, form, src, 0, srcDst, len, -sf);
+  }
 }

@@ -123,6 +123,12 @@ void ConvertFloatToInt32KernelC(const float* src, std::int32_t* dst, std::int64_
 void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::int64_t len,
                                     double factor, bool nearest);
 
+// The int32 add and subtract of sets B and C (one routine): srcDst[i] =
+// rounded, saturated (srcDst[i] + src[i]) * 2^-sf, or the difference
+// srcDst[i] - src[i], exact, for -30 <= sf <= 32.
+void AddSubInt32KernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::int64_t len,
+                           std::int32_t sf, bool sub);
+
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf
 // for the Sub forms), exact for every input: sf = 0, 1 <= sf <= 32 and

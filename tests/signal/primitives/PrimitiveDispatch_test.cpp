@@ -227,8 +227,8 @@ PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily e
 
 TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
   const std::vector<PointerRow> rows = {
-      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "A"),
-      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "A"),
       POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "A"),
       POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants, "ABC"),

@@ -977,10 +977,10 @@ std::vector<Row> Rows() {
     RunInPlacePair<Complex>(VectorDivComplexInPlace, letter, &VectorDivComplexInPlacePortable,
                             complexPool(71));
   });
-  add("VectorAddInt32InPlaceScaled", {V::A}, [](V letter) {
+  add("VectorAddInt32InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunInt32Scaled(VectorAddInt32InPlaceScaled, letter, &VectorAddInt32InPlaceScaledPortable);
   });
-  add("VectorSubInt32InPlaceScaled", {V::A}, [](V letter) {
+  add("VectorSubInt32InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunInt32Scaled(VectorSubInt32InPlaceScaled, letter, &VectorSubInt32InPlaceScaledPortable);
   });
   add("VectorMulInt32InPlaceScaled", {V::A}, [](V letter) {
