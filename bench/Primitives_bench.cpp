@@ -729,6 +729,20 @@ void RegisterVariants() {
       [](std::int32_t n) { return MakePair<std::int32_t, double>(n, AnyInt32, Wide); },
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
   RegisterLetters(
+      "VectorAddInt32InPlaceScaled", VectorAddInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorAddInt32InPlaceScaled_sf3", VectorAddInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 3); });
+  RegisterLetters("RoiSetInt32", RoiSetInt32, {PV::A, PV::B}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(7, dst.data(), 4 * n, n, 1); });
+  RegisterLetters(
+      "RoiCopyInt16", RoiCopyInt16, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), 2 * n, n, 1);
+      });
+  RegisterLetters(
       "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
   // Divisors of +-1 keep the quotients (the next call's dividends) as large

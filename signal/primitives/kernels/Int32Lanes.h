@@ -121,25 +121,29 @@ inline std::int32_t ScalarInt32(Int32Case c, Int32Form form, std::int32_t x, std
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(r, INT32_MIN, INT32_MAX));
 }
 
-// One run: srcDst[i] = f(srcDst[i], s_i) with s_i = src[i], or `value` when
-// src is null; eight lanes per step from 11 elements on, then four, then
-// single elements. Blocks are read before they are written.
-inline void Int32LaneRun(Int32Case c, Int32Form form, const std::int32_t* src, std::int32_t value,
-                         std::int32_t* srcDst, std::int64_t len, int k) {
+// One run: srcDst[i] = f(srcDst[i], s_i) with s_i = src[i], or `value`
+// (kBroadcast); eight lanes per step from 11 elements on, then four, then
+// single elements. Blocks are read before they are written. The case, form
+// and operand kind are template arguments so that each loop is straight.
+template <Int32Case kCase, Int32Form kForm, bool kBroadcast>
+void Int32LaneLoop(const std::int32_t* src, std::int32_t value, std::int32_t* srcDst,
+                   std::int64_t len, int k) {
   const __m128i broadcast = _mm_set1_epi32(value);
   auto second = [&](std::int64_t i) {
-    return src == nullptr ? broadcast : _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-  };
-  auto lanes = [&](__m128i x, __m128i s) {
-    switch (c) {
-      case Int32Case::Sat:
-        return SatLanes(form, x, s);
-      case Int32Case::Round:
-        return RoundLanes(form, x, s, k);
-      case Int32Case::ShiftUp:
-        break;
+    if constexpr (kBroadcast) {
+      return broadcast;
+    } else {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
     }
-    return ShiftUpLanes(form, x, s, k);
+  };
+  auto lanes = [k](__m128i x, __m128i s) {
+    if constexpr (kCase == Int32Case::Sat) {
+      return SatLanes(kForm, x, s);
+    } else if constexpr (kCase == Int32Case::Round) {
+      return RoundLanes(kForm, x, s, k);
+    } else {
+      return ShiftUpLanes(kForm, x, s, k);
+    }
   };
   std::int64_t i = 0;
   if (len >= 11) {
@@ -158,8 +162,43 @@ inline void Int32LaneRun(Int32Case c, Int32Form form, const std::int32_t* src, s
     _mm_storeu_si128(v, lanes(_mm_loadu_si128(v), second(i)));
   }
   for (; i < len; ++i) {
-    srcDst[i] = ScalarInt32(c, form, srcDst[i], src == nullptr ? value : src[i], k);
+    srcDst[i] = ScalarInt32(kCase, kForm, srcDst[i], kBroadcast ? value : src[i], k);
   }
+}
+
+template <Int32Case kCase, Int32Form kForm>
+void Int32LaneRunFor(const std::int32_t* src, std::int32_t value, std::int32_t* srcDst,
+                     std::int64_t len, int k) {
+  src == nullptr ? Int32LaneLoop<kCase, kForm, true>(src, value, srcDst, len, k)
+                 : Int32LaneLoop<kCase, kForm, false>(src, value, srcDst, len, k);
+}
+
+template <Int32Case kCase>
+void Int32LaneRunFor(Int32Form form, const std::int32_t* src, std::int32_t value,
+                     std::int32_t* srcDst, std::int64_t len, int k) {
+  switch (form) {
+    case Int32Form::Add:
+      return Int32LaneRunFor<kCase, Int32Form::Add>(src, value, srcDst, len, k);
+    case Int32Form::Sub:
+      return Int32LaneRunFor<kCase, Int32Form::Sub>(src, value, srcDst, len, k);
+    case Int32Form::SubFrom:
+      break;
+  }
+  Int32LaneRunFor<kCase, Int32Form::SubFrom>(src, value, srcDst, len, k);
+}
+
+// srcDst[i] = f(srcDst[i], s_i), s_i = src[i] or `value` when src is null.
+inline void Int32LaneRun(Int32Case c, Int32Form form, const std::int32_t* src, std::int32_t value,
+                         std::int32_t* srcDst, std::int64_t len, int k) {
+  switch (c) {
+    case Int32Case::Sat:
+      return Int32LaneRunFor<Int32Case::Sat>(form, src, value, srcDst, len, k);
+    case Int32Case::Round:
+      return Int32LaneRunFor<Int32Case::Round>(form, src, value, srcDst, len, k);
+    case Int32Case::ShiftUp:
+      break;
+  }
+  Int32LaneRunFor<Int32Case::ShiftUp>(form, src, value, srcDst, len, k);
 }
 
 }  // namespace kernels_detail
