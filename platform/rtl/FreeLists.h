@@ -3,12 +3,12 @@
 // A class that is made once per buffer (the buffer objects, the notify
 // operations) gives itself an operator new and a sized operator delete that
 // call one TFreeLists object. The object keeps, for each exact block size it
-// holds blocks of (up to TFreeLists::kSizeCount sizes), a stack of blocks given back,
-// and hands the last one given back to the next request of that size, so once
-// the lists are warm making and dropping such objects takes nothing from the
-// general heap. A size beyond the lists, or a request while a list is empty,
-// takes its block from the general heap (operator new); a burst larger than
-// the lists have seen allocates once.
+// holds blocks of (up to TFreeLists::kSizeCount sizes), a stack of the blocks
+// given back, and hands the last one given back to the next request of that
+// size, so once the lists are warm making and dropping such objects takes
+// nothing from the general heap. A size beyond the lists, or a request while
+// a list is empty, takes its block from the general heap (operator new); a
+// burst larger than the lists have seen allocates once.
 //
 // The lists only recycle memory: constructors, AfterConstruction,
 // BeforeDestruction, destructors and reference counts run exactly as for an
