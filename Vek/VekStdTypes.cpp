@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "platform/rtl/FreeLists.h"
+#include "Vek/VekFreeLists.h"
 
 namespace {
 
@@ -10,8 +10,6 @@ namespace {
 // overflowing; each serial is the count read as signed 32-bit, so after
 // 2147483647 comes -2147483648, and after -1 comes 0.
 std::atomic<uint32_t> g_serial_number{0};
-
-constinit TFreeLists g_operation_lists;
 
 void InitVekStdTypes() {
   g_serial_number.store(0);
@@ -25,10 +23,10 @@ void InitVekStdTypes() {
   RegisterStreamTypeConverter(VekGenericType, &GenericTypeFunction);
 }
 
-// The registry goes with the framework's shutdown; the pooled operations'
+// The registry goes with the framework's shutdown; the framework's pooled
 // memory goes back to the heap.
 void FinalizeVekStdTypes() {
-  g_operation_lists.Release();
+  ReleaseVekFreeLists();
 }
 
 }  // namespace
@@ -43,11 +41,11 @@ void SetLastOperationSerialNumber(int32_t serial) {
 }
 
 void* TVekNotifyOperation::operator new(std::size_t size) {
-  return g_operation_lists.Allocate(size);
+  return VekOperationLists().Allocate(size);
 }
 
 void TVekNotifyOperation::operator delete(void* block, std::size_t size) noexcept {
-  g_operation_lists.Deallocate(block, size);
+  VekOperationLists().Deallocate(block, size);
 }
 
 HRESULT TVekNotifyOperation::QueryInterface(const TGUID& iid, void** obj) {

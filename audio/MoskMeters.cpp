@@ -10,7 +10,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
-#include "signal/primitives/kernels/SampleColumnKernels.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 // ---------------------------------------------------------------------------

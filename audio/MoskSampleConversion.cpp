@@ -9,7 +9,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
-#include "signal/primitives/kernels/SampleColumnKernels.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 namespace {

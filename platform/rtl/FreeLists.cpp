@@ -9,8 +9,6 @@ TFreeLists::TList* TFreeLists::FindLocked(std::size_t size) {
   for (TList& list : lists_) {
     if (list.size == size)
       return &list;
-    if (list.size == 0)
-      return nullptr;  // the lists are filled in order: no later one is used
   }
   return nullptr;
 }
@@ -35,8 +33,11 @@ void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
     std::lock_guard<std::mutex> guard(lock_);
     TList* list = released_ ? nullptr : FindLocked(size);
     if (list == nullptr && !released_) {
+      // A new size takes an unused list, else one that holds no block now
+      // (its stack is kept for the new size): sizes seen once, at a start,
+      // do not keep the sizes made per buffer out.
       for (TList& candidate : lists_) {
-        if (candidate.size == 0) {
+        if (candidate.size == 0 || candidate.count == 0) {
           candidate.size = size;
           list = &candidate;
           break;

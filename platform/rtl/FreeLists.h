@@ -3,12 +3,12 @@
 // A class that is made once per buffer (the buffer objects, the notify
 // operations) gives itself an operator new and a sized operator delete that
 // call one TFreeLists object. The object keeps, for each exact block size it
-// has seen (up to TFreeLists::kSizeCount sizes), a stack of blocks given back,
-// and hands the last one given back to the next request of that size, so once
-// the lists are warm making and dropping such objects takes nothing from the
-// general heap. A size beyond the lists, or a request while a list is empty,
-// takes its block from the general heap (operator new); a burst larger than
-// the lists have seen allocates once.
+// holds blocks of (up to TFreeLists::kSizeCount sizes), a stack of the blocks
+// given back, and hands the last one given back to the next request of that
+// size, so once the lists are warm making and dropping such objects takes
+// nothing from the general heap. A size beyond the lists, or a request while
+// a list is empty, takes its block from the general heap (operator new); a
+// burst larger than the lists have seen allocates once.
 //
 // The lists only recycle memory: constructors, AfterConstruction,
 // BeforeDestruction, destructors and reference counts run exactly as for an
@@ -49,9 +49,11 @@ class TFreeLists {
   // back last for that size, else a new one from the general heap. Raises
   // std::bad_alloc when the heap refuses.
   void* Allocate(std::size_t size);
-  // Takes back a block that Allocate handed out for `size`. A block whose size
-  // has no list (all kSizeCount lists hold other sizes), or any block while
-  // the lists are released, goes back to the heap. nullptr does nothing.
+  // Takes back a block that Allocate handed out for `size`. A size without a
+  // list takes an unused one, else one that is empty now; a block for which
+  // no list is free (all kSizeCount lists hold blocks of other sizes), or
+  // any block while the lists are released, goes back to the heap. nullptr
+  // does nothing.
   void Deallocate(void* block, std::size_t size) noexcept;
   // Gives every pooled block back to the heap and keeps later returns out of
   // the lists until the next Allocate.

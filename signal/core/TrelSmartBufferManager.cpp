@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -47,13 +48,13 @@ TFreeLists& TrelBufferObjectLists() {
 constinit TUnit TrelSimpleDataBufferUnit{"TrelSimpleDataBuffer", &StartStore, &StopStore};
 
 std::uint32_t RoundUpPowerOfTwo(std::uint32_t size) {
-  for (int k = 2; k <= 30; ++k) {
-    const std::uint32_t candidate = 1u << k;
-    if (size <= candidate) {
-      return candidate;
-    }
+  if (size <= 4) {
+    return 4;
   }
-  return kTrelLargestBlockSize;
+  if (size >= kTrelLargestBlockSize) {
+    return kTrelLargestBlockSize;
+  }
+  return std::bit_ceil(size);
 }
 
 // ---------------------------------------------------------------------------

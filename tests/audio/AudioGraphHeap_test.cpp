@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "audio/MoskAudioBuffer.h"
 #include "audio/MoskChannelSplitter.h"
@@ -157,6 +158,38 @@ TEST(AudioGraphHeap, WarmGraphPushesBlocksWithoutTheGeneralHeap) {
   EXPECT_EQ(channels.Received - channelsBefore, 2 * kBlocks);
   EXPECT_EQ(news, 0u);
 
+  for (TTrelVekRealSinkPin* pin : sinks)
+    pin->Free();
+  source->Free();
+  root->Free();
+}
+
+// A push to more sinks than a push keeps on its stack copies the sink
+// entries into a pooled block.
+TEST(AudioGraphHeap, APushToTwelveSinksTakesNothingFromTheHeapOnceWarm) {
+  streamtest::StartStreamFramework();
+  TRealCounter counter;
+  auto* root = Create<TComponent>(nullptr);
+  auto* source = Create<TTrelVekRealSourcePin>(root);
+  constexpr int kSinks = 12;
+  std::vector<TTrelVekRealSinkPin*> sinks;
+  for (int i = 0; i < kSinks; ++i) {
+    sinks.push_back(
+        Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&counter, &TRealCounter::OnReal)));
+    sinks.back()->Connect(source);
+  }
+  auto push = [&] {
+    IPtr<ITrelRealBuffer> buffer = TTrelRealBuffer::CreateCount(256);
+    TVekGlobalReadLockSection capture;
+    source->SendData(buffer.get());
+  };
+  for (int i = 0; i < kWarmUp; ++i)
+    push();
+  const std::uint64_t newsBefore = g_news.load();
+  for (int i = 0; i < 300; ++i)
+    push();
+  EXPECT_EQ(g_news.load() - newsBefore, 0u);
+  EXPECT_EQ(counter.Received, std::int64_t{kSinks} * (kWarmUp + 300));
   for (TTrelVekRealSinkPin* pin : sinks)
     pin->Free();
   source->Free();

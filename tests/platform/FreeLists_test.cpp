@@ -78,12 +78,21 @@ TEST_F(FreeListsTest, ABlockGivenBackServesTheNextRequestOfItsSizeOnly) {
   }
 }
 
-TEST_F(FreeListsTest, SizesBeyondTheListsGoBackToTheHeap) {
+TEST_F(FreeListsTest, SizesBeyondTheListsGoBackToTheHeapUntilAListEmpties) {
+  const auto sizeOf = [](int i) { return 64 + 8 * static_cast<std::size_t>(i); };
   std::vector<void*> blocks;
   for (int i = 0; i <= TFreeLists::kSizeCount; ++i)
-    blocks.push_back(g_lists.Allocate(64 + 8 * static_cast<std::size_t>(i)));
+    blocks.push_back(g_lists.Allocate(sizeOf(i)));
   for (int i = 0; i <= TFreeLists::kSizeCount; ++i)
-    g_lists.Deallocate(blocks[i], 64 + 8 * static_cast<std::size_t>(i));
+    g_lists.Deallocate(blocks[i], sizeOf(i));
+  EXPECT_EQ(g_lists.PooledCount(), static_cast<std::size_t>(TFreeLists::kSizeCount));
+  // Size 0's list empties: the size that found no list gets it.
+  void* first = g_lists.Allocate(sizeOf(0));
+  void* late = g_lists.Allocate(sizeOf(TFreeLists::kSizeCount));
+  g_lists.Deallocate(late, sizeOf(TFreeLists::kSizeCount));
+  EXPECT_EQ(g_lists.Allocate(sizeOf(TFreeLists::kSizeCount)), late);
+  g_lists.Deallocate(late, sizeOf(TFreeLists::kSizeCount));
+  g_lists.Deallocate(first, sizeOf(0));  // no list is free now: to the heap
   EXPECT_EQ(g_lists.PooledCount(), static_cast<std::size_t>(TFreeLists::kSizeCount));
 }
 

@@ -1,4 +1,4 @@
-#include "signal/primitives/kernels/SampleColumnKernels.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
 
 #include <emmintrin.h>
 

@@ -1,7 +1,7 @@
 // The sample kernels over lengths around their vector steps and runs at
 // every byte offset, against scalar references written from the rules (the
 // rounding reference is the default rounding mode's nearest integer).
-#include "signal/primitives/kernels/SampleColumnKernels.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ double Reference16(const std::uint8_t* p) {
   return u >= 0x8000 ? static_cast<double>(u) - 65536.0 : static_cast<double>(u);
 }
 
-TEST(SampleColumnKernels, Int16ColumnToDoubleOverLengthsStepsAndOffsets) {
+TEST(AudioSampleKernels, Int16ColumnToDoubleOverLengthsStepsAndOffsets) {
   for (std::int32_t step : {2, 4, 6, -4}) {
     for (std::uint32_t count : {0u, 1u, 3u, 4u, 5u, 7u, 8u, 9u, 16u, 17u, 33u}) {
       for (std::int32_t offset = 0; offset < 4; ++offset) {
@@ -58,7 +58,7 @@ std::int64_t ReferenceRound(double v, std::int64_t lo, std::int64_t hi) {
   return static_cast<std::int64_t>(std::nearbyint(v));
 }
 
-TEST(SampleColumnKernels, RoundHalfEvenSaturateUnderEveryRoundingMode) {
+TEST(AudioSampleKernels, RoundHalfEvenSaturateUnderEveryRoundingMode) {
   const double values[] = {0.5,
                            1.5,
                            2.5,
@@ -84,7 +84,7 @@ TEST(SampleColumnKernels, RoundHalfEvenSaturateUnderEveryRoundingMode) {
   }
 }
 
-TEST(SampleColumnKernels, ScaleInt16OverLengthsOffsetsAndFactors) {
+TEST(AudioSampleKernels, ScaleInt16OverLengthsOffsetsAndFactors) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double factor : {0.5, 1.5, -1.0, 3.7, 1e-3, inf, nan}) {
@@ -110,7 +110,7 @@ TEST(SampleColumnKernels, ScaleInt16OverLengthsOffsetsAndFactors) {
   }
 }
 
-TEST(SampleColumnKernels, WeightedPeakOf16AtEveryAlignment) {
+TEST(AudioSampleKernels, WeightedPeakOf16AtEveryAlignment) {
   alignas(16) double weight[16];
   for (int i = 0; i < 16; ++i)
     weight[i] = std::pow(0.99, 15 - i);
