@@ -1,11 +1,14 @@
 // Variants B and C of the 16-bit block add, subtract and multiply and of the
 // 16-bit fill, and the set-B and set-C 2-D fills (the same front-ends; the
 // arithmetic calls each set's own row kernels).
+#include <xmmintrin.h>
+
 #include <cstring>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
+#include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 using namespace primitives_detail;
@@ -186,3 +189,76 @@ KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8C, std::uint8_t)
 KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16C, std::int16_t)
 KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t)
 #undef KESTRUNE_DEFINE_BLOCK_COPY_BC
+
+namespace {
+
+// The conversions of sets B and C: the portable checks (pointers, sizes,
+// steps), one row of width * height elements when both blocks are packed,
+// else row by row; the rounded narrowings run with MXCSR set to nearest for
+// the call and put the caller's rounding back.
+template <typename From, typename To>
+PrimitiveStatus ConvertBlockBC(BlockConversion kind, const From* src, std::int32_t srcStep, To* dst,
+                               std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                               bool rounded) {
+  if (const PrimitiveStatus status =
+          CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  const std::uint32_t saved = rounded ? SseSetRoundingBits(kSseRoundNearest) : 0;
+  std::int64_t rows = height;
+  std::int64_t columns = width;
+  if (srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
+      dstStep == columns * static_cast<std::int64_t>(sizeof(To))) {
+    columns *= rows;
+    rows = 1;
+  }
+  const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+  auto* d = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int64_t r = 0; r < rows; ++r) {
+    ConvertRowSse2(kind, s + r * srcStep, d + r * dstStep, columns);
+  }
+  if (rounded && (saved & kSseRoundingMask) != kSseRoundNearest) {
+    SseRestoreControlWord(saved);
+  }
+  return StatusOk;
+}
+
+}  // namespace
+
+#define KESTRUNE_DEFINE_BLOCK_CONVERSIONS(L)                                                      \
+  PrimitiveStatus RoiConvertUInt8ToFloat##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            float* dst, std::int32_t dstStep, std::int32_t width, \
+                                            std::int32_t height) {                                \
+    return ConvertBlockBC(BlockConversion::UInt8ToFloat, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertUInt8ToInt16##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int16_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height) {            \
+    return ConvertBlockBC(BlockConversion::UInt8ToInt16, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertUInt8ToInt32##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int32_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height) {            \
+    return ConvertBlockBC(BlockConversion::UInt8ToInt32, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertInt16ToUInt8##L(                                                      \
+      const std::int16_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
+    return ConvertBlockBC(                                                                        \
+        mode == 2 ? BlockConversion::Int16ToUInt8Rounded : BlockConversion::Int16ToUInt8Shift,    \
+        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertInt32ToUInt8##L(                                                      \
+      const std::int32_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
+    return ConvertBlockBC(                                                                        \
+        mode == 2 ? BlockConversion::Int32ToUInt8Rounded : BlockConversion::Int32ToUInt8Shift,    \
+        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+  }
+KESTRUNE_DEFINE_BLOCK_CONVERSIONS(B)
+KESTRUNE_DEFINE_BLOCK_CONVERSIONS(C)
+#undef KESTRUNE_DEFINE_BLOCK_CONVERSIONS

@@ -77,3 +77,24 @@ KESTRUNE_DECLARE_BLOCK_COPIES(A)
 KESTRUNE_DECLARE_BLOCK_COPIES(B)
 KESTRUNE_DECLARE_BLOCK_COPIES(C)
 #undef KESTRUNE_DECLARE_BLOCK_COPIES
+
+// The sample-width conversions of sets B and C.
+#define KESTRUNE_DECLARE_BLOCK_CONVERSIONS(L)                                                     \
+  PrimitiveStatus RoiConvertUInt8ToFloat##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            float* dst, std::int32_t dstStep, std::int32_t width, \
+                                            std::int32_t height);                                 \
+  PrimitiveStatus RoiConvertUInt8ToInt16##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int16_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height);             \
+  PrimitiveStatus RoiConvertUInt8ToInt32##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int32_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height);             \
+  PrimitiveStatus RoiConvertInt16ToUInt8##L(                                                      \
+      const std::int16_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode);                                \
+  PrimitiveStatus RoiConvertInt32ToUInt8##L(                                                      \
+      const std::int32_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode);
+KESTRUNE_DECLARE_BLOCK_CONVERSIONS(B)
+KESTRUNE_DECLARE_BLOCK_CONVERSIONS(C)
+#undef KESTRUNE_DECLARE_BLOCK_CONVERSIONS

@@ -324,3 +324,153 @@ void AddSubInt32KernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::i
     Int32LaneRun(Int32Case::ShiftUp, form, src, 0, srcDst, len, -sf);
   }
 }
+
+namespace {
+
+inline __m128i LoadBytes16(const void* p) {
+  return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+inline void Store16(void* p, __m128i v) {
+  _mm_storeu_si128(static_cast<__m128i*>(p), v);
+}
+
+// The narrowing shift mapping on 16-bit lanes, t = (x - (x >> 8)) >> 8 in
+// -128..127, and on 32-bit lanes with >> 24; the byte is t + 128.
+inline __m128i ShiftMap16(__m128i x) {
+  return _mm_srai_epi16(_mm_sub_epi16(x, _mm_srai_epi16(x, 8)), 8);
+}
+inline __m128i ShiftMap32(__m128i x) {
+  return _mm_srai_epi32(_mm_sub_epi32(x, _mm_srai_epi32(x, 8)), 24);
+}
+
+// (x + 32768) / 257 to nearest: x + 32768 as a float times the single
+// 1/257, rounded by MXCSR.
+inline __m128i Rounded16To32(__m128i x16, bool high) {
+  const __m128i v = _mm_xor_si128(x16, _mm_set1_epi16(static_cast<std::int16_t>(0x8000)));
+  const __m128i wide = high ? _mm_unpackhi_epi16(v, _mm_setzero_si128())
+                            : _mm_unpacklo_epi16(v, _mm_setzero_si128());
+  return _mm_cvtps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(wide), _mm_set1_ps(0.0038910505827516317f)));
+}
+
+// (x + 2^31) / 16843009 to nearest: x * (1 / 16843009) + 2^31 / 16843009 in
+// double, rounded by MXCSR.
+inline __m128i Rounded32Pair(__m128i x) {
+  const __m128d y = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(x), _mm_set1_pd(5.937181414556033e-08)),
+                               _mm_set1_pd(127.5000000296859));
+  return _mm_cvtpd_epi32(y);
+}
+
+inline __m128i Rounded32Quad(__m128i x) {
+  return _mm_unpacklo_epi64(Rounded32Pair(x), Rounded32Pair(_mm_srli_si128(x, 8)));
+}
+
+// Sixteen elements from s to d.
+void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i top8 = _mm_set1_epi8(static_cast<char>(0x80));
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat: {
+      const __m128i x = LoadBytes16(s);
+      const __m128i lo = _mm_unpacklo_epi8(x, zero);
+      const __m128i hi = _mm_unpackhi_epi8(x, zero);
+      auto* f = reinterpret_cast<float*>(d);
+      _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
+      _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
+      _mm_storeu_ps(f + 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
+      _mm_storeu_ps(f + 12, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+      return;
+    }
+    case BlockConversion::UInt8ToInt16: {
+      // The byte in both halves of the lane, the top bit inverted.
+      const __m128i x = _mm_xor_si128(LoadBytes16(s), top8);
+      const __m128i same = LoadBytes16(s);
+      Store16(d, _mm_unpacklo_epi8(same, x));
+      Store16(d + 16, _mm_unpackhi_epi8(same, x));
+      return;
+    }
+    case BlockConversion::UInt8ToInt32: {
+      const __m128i x = LoadBytes16(s);
+      const __m128i w0 = _mm_unpacklo_epi8(x, x);
+      const __m128i w1 = _mm_unpackhi_epi8(x, x);
+      const __m128i top32 = _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+      Store16(d, _mm_xor_si128(_mm_unpacklo_epi16(w0, w0), top32));
+      Store16(d + 16, _mm_xor_si128(_mm_unpackhi_epi16(w0, w0), top32));
+      Store16(d + 32, _mm_xor_si128(_mm_unpacklo_epi16(w1, w1), top32));
+      Store16(d + 48, _mm_xor_si128(_mm_unpackhi_epi16(w1, w1), top32));
+      return;
+    }
+    case BlockConversion::Int16ToUInt8Shift: {
+      const __m128i a = ShiftMap16(LoadBytes16(s));
+      const __m128i b = ShiftMap16(LoadBytes16(s + 16));
+      Store16(d, _mm_xor_si128(_mm_packs_epi16(a, b), top8));
+      return;
+    }
+    case BlockConversion::Int16ToUInt8Rounded: {
+      const __m128i a = LoadBytes16(s);
+      const __m128i b = LoadBytes16(s + 16);
+      const __m128i lo = _mm_packs_epi32(Rounded16To32(a, false), Rounded16To32(a, true));
+      const __m128i hi = _mm_packs_epi32(Rounded16To32(b, false), Rounded16To32(b, true));
+      Store16(d, _mm_packus_epi16(lo, hi));
+      return;
+    }
+    case BlockConversion::Int32ToUInt8Shift: {
+      __m128i q[4];
+      for (int k = 0; k < 4; ++k) {
+        q[k] = ShiftMap32(LoadBytes16(s + 16 * k));
+      }
+      const __m128i w = _mm_packs_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
+      Store16(d, _mm_xor_si128(w, top8));
+      return;
+    }
+    case BlockConversion::Int32ToUInt8Rounded:
+      break;
+  }
+  __m128i q[4];
+  for (int k = 0; k < 4; ++k) {
+    q[k] = Rounded32Quad(LoadBytes16(s + 16 * k));
+  }
+  Store16(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+}
+
+struct ConversionShape {
+  int fromSize;
+  int toSize;
+};
+
+ConversionShape ShapeOf(BlockConversion kind) {
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat:
+    case BlockConversion::UInt8ToInt32:
+      return {1, 4};
+    case BlockConversion::UInt8ToInt16:
+      return {1, 2};
+    case BlockConversion::Int16ToUInt8Shift:
+    case BlockConversion::Int16ToUInt8Rounded:
+      return {2, 1};
+    case BlockConversion::Int32ToUInt8Shift:
+    case BlockConversion::Int32ToUInt8Rounded:
+      break;
+  }
+  return {4, 1};
+}
+
+}  // namespace
+
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len) {
+  const ConversionShape shape = ShapeOf(kind);
+  const auto* s = static_cast<const std::uint8_t*>(src);
+  auto* d = static_cast<std::uint8_t*>(dst);
+  std::int64_t i = 0;
+  for (; i + 16 <= len; i += 16) {
+    ConvertBlock16(kind, s + i * shape.fromSize, d + i * shape.toSize);
+  }
+  if (i < len) {
+    // The last elements through one block in a local buffer.
+    alignas(16) std::uint8_t in[64] = {};
+    alignas(16) std::uint8_t out[64];
+    const std::int64_t rest = len - i;
+    std::memcpy(in, s + i * shape.fromSize, static_cast<std::size_t>(rest * shape.fromSize));
+    ConvertBlock16(kind, in, out);
+    std::memcpy(d + i * shape.toSize, out, static_cast<std::size_t>(rest * shape.toSize));
+  }
+}

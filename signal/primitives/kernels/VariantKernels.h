@@ -129,6 +129,21 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
 void AddSubInt32KernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::int64_t len,
                            std::int32_t sf, bool sub);
 
+// Row conversions of the 2-D sample-width conversions of sets B and C (one
+// routine each): the portable mappings, sixteen elements per step. The
+// rounded narrowings (mode 2) round with MXCSR, which the caller sets to
+// nearest.
+enum class BlockConversion : std::uint8_t {
+  UInt8ToFloat,
+  UInt8ToInt16,
+  UInt8ToInt32,
+  Int16ToUInt8Shift,
+  Int16ToUInt8Rounded,
+  Int32ToUInt8Shift,
+  Int32ToUInt8Rounded,
+};
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len);
+
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf
 // for the Sub forms), exact for every input: sf = 0, 1 <= sf <= 32 and

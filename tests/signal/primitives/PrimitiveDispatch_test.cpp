@@ -272,11 +272,11 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
       POINTER_ROW(RoiCopyUInt8, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyInt16, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyInt32, F::FourVariants, "ABC"),
-      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants),
-      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants),
-      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants),
-      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants),
-      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants),
+      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants, "BC"),
       POINTER_ROW(RoiSetInt32, F::VariantsBA, "AB"),
   };
   for (const PointerRow& row : rows) {

@@ -898,6 +898,123 @@ void RunRoiCopy(P& pointer, V letter, typename P::Function* portable) {
   pointer.ResetToStubForTesting();
 }
 
+// ---- Sample-width conversions -----------------------------------------------------
+
+// Every value of an 8- or 16-bit source; for int32 sources each rounding
+// boundary of the mappings +-2 and random values.
+template <typename From>
+std::vector<From> ConversionInputs() {
+  std::vector<From> values;
+  if constexpr (sizeof(From) <= 2) {
+    for (std::int64_t v = std::numeric_limits<From>::min(); v <= std::numeric_limits<From>::max();
+         ++v) {
+      values.push_back(static_cast<From>(v));
+    }
+  } else {
+    for (std::int64_t k = 0; k <= 256; ++k) {
+      // (x + 2^31 + 8421504) / 16843009 steps at these x; the shift mapping
+      // at multiples of 2^24.
+      for (const std::int64_t edge :
+           {k * 16843009 - 8421504 - std::int64_t{2147483648}, (k - 128) << 24}) {
+        for (std::int64_t d = -2; d <= 2; ++d) {
+          const std::int64_t v = edge + d;
+          if (v >= INT32_MIN && v <= INT32_MAX) {
+            values.push_back(static_cast<std::int32_t>(v));
+          }
+        }
+      }
+    }
+    const std::vector<std::int32_t> random = Int32Pool();
+    values.insert(values.end(), random.begin(), random.end());
+  }
+  return values;
+}
+
+// Packed (one long row), padded and single-row layouts at several offsets;
+// every byte of the destination area compared with the portable result.
+template <typename From, typename To, typename Call, typename PortableCall>
+void RunConversionLayouts(V letter, Call call, PortableCall portable) {
+  const std::vector<From> inputs = ConversionInputs<From>();
+  const auto total = static_cast<std::int32_t>(inputs.size());
+  struct Layout2 {
+    std::int32_t width, height, srcPad, dstPad;
+  };
+  std::vector<Layout2> layouts = {{total, 1, 0, 0}, {1, 1, 0, 0}, {17, 1, 0, 0}};
+  for (const std::int32_t width : {16, 33, 256}) {
+    layouts.push_back({width, (total + width - 1) / width, 0, 0});
+    layouts.push_back({width, std::min(40, (total + width - 1) / width), 3, 5});
+  }
+  for (const Layout2& l : layouts) {
+    const std::int32_t srcStep = l.width * static_cast<std::int32_t>(sizeof(From)) + l.srcPad;
+    const std::int32_t dstStep = l.width * static_cast<std::int32_t>(sizeof(To)) + l.dstPad;
+    const std::int64_t srcBytes = std::int64_t{srcStep} * l.height;
+    const std::int64_t dstBytes = std::int64_t{dstStep} * l.height;
+    for (const int offset : {0, 1, 6}) {
+      Guarded<std::uint8_t> src(srcBytes, (offset + 2) % 16);
+      for (std::int64_t r = 0; r < l.height; ++r) {
+        for (std::int64_t c = 0; c < l.width; ++c) {
+          const From v = inputs[static_cast<std::size_t>((r * l.width + c) % total)];
+          std::memcpy(src.data() + r * srcStep + c * std::int64_t{sizeof(From)}, &v, sizeof(From));
+        }
+      }
+      Guarded<std::uint8_t> expected(dstBytes, offset), actual(dstBytes, offset);
+      const auto* s = reinterpret_cast<const From*>(src.data());
+      const PrimitiveStatus want =
+          portable(s, srcStep, reinterpret_cast<To*>(expected.data()), dstStep, l.width, l.height);
+      PrimitiveStatus got = 0;
+      CallCheckingFpState(letter, false, [&] {
+        got = call(s, srcStep, reinterpret_cast<To*>(actual.data()), dstStep, l.width, l.height);
+      });
+      ASSERT_EQ(got, want);
+      ASSERT_TRUE(actual.GuardsIntact());
+      for (std::int64_t i = 0; i < dstBytes; ++i) {
+        ASSERT_EQ(actual.Get(i), expected.Get(i))
+            << "width " << l.width << " offset " << offset << " byte " << i;
+      }
+      if (offset == 0 && l.height == 1) {
+        CallCheckingFpState(letter, true, [&] {
+          (void)call(s, srcStep, reinterpret_cast<To*>(actual.data()), dstStep, l.width, l.height);
+        });
+      }
+    }
+  }
+  From in[2] = {};
+  To out[2] = {};
+  for (const std::int32_t step : {0, 8}) {
+    EXPECT_EQ(call(nullptr, step, out, step, 0, 1), portable(nullptr, step, out, step, 0, 1));
+    EXPECT_EQ(call(in, step, nullptr, step, 1, 1), portable(in, step, nullptr, step, 1, 1));
+    EXPECT_EQ(call(in, step, out, step, 1, 0), portable(in, step, out, step, 1, 0));
+    EXPECT_EQ(call(in, step, out, step, 1, 1), portable(in, step, out, step, 1, 1));
+  }
+}
+
+template <typename From, typename To, typename P>
+void RunWidening(P& pointer, V letter, typename P::Function* portable) {
+  BindChecked(pointer, letter);
+  RunConversionLayouts<From, To>(
+      letter,
+      [&pointer](const From* s, std::int32_t ss, To* d, std::int32_t ds, std::int32_t w,
+                 std::int32_t h) { return pointer(s, ss, d, ds, w, h); },
+      portable);
+  pointer.ResetToStubForTesting();
+}
+
+template <typename From, typename P>
+void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
+  BindChecked(pointer, letter);
+  for (const std::int32_t mode : {0, 1, 2, 3}) {
+    RunConversionLayouts<From, std::uint8_t>(
+        letter,
+        [&pointer, mode](const From* s, std::int32_t ss, std::uint8_t* d, std::int32_t ds,
+                         std::int32_t w,
+                         std::int32_t h) { return pointer(s, ss, d, ds, w, h, mode); },
+        [portable, mode](const From* s, std::int32_t ss, std::uint8_t* d, std::int32_t ds,
+                         std::int32_t w,
+                         std::int32_t h) { return portable(s, ss, d, ds, w, h, mode); });
+  }
+  pointer.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -935,6 +1052,24 @@ std::vector<Row> Rows() {
       [](V letter) { RunRoiCopy<std::int16_t>(RoiCopyInt16, letter, &RoiCopyInt16Portable); });
   add("RoiCopyInt32", {V::A, V::B, V::C},
       [](V letter) { RunRoiCopy<std::int32_t>(RoiCopyInt32, letter, &RoiCopyInt32Portable); });
+  add("RoiConvertUInt8ToFloat", {V::B, V::C}, [](V letter) {
+    RunWidening<std::uint8_t, float>(RoiConvertUInt8ToFloat, letter,
+                                     &RoiConvertUInt8ToFloatPortable);
+  });
+  add("RoiConvertUInt8ToInt16", {V::B, V::C}, [](V letter) {
+    RunWidening<std::uint8_t, std::int16_t>(RoiConvertUInt8ToInt16, letter,
+                                            &RoiConvertUInt8ToInt16Portable);
+  });
+  add("RoiConvertUInt8ToInt32", {V::B, V::C}, [](V letter) {
+    RunWidening<std::uint8_t, std::int32_t>(RoiConvertUInt8ToInt32, letter,
+                                            &RoiConvertUInt8ToInt32Portable);
+  });
+  add("RoiConvertInt16ToUInt8", {V::B, V::C}, [](V letter) {
+    RunNarrowing<std::int16_t>(RoiConvertInt16ToUInt8, letter, &RoiConvertInt16ToUInt8Portable);
+  });
+  add("RoiConvertInt32ToUInt8", {V::B, V::C}, [](V letter) {
+    RunNarrowing<std::int32_t>(RoiConvertInt32ToUInt8, letter, &RoiConvertInt32ToUInt8Portable);
+  });
   add("VectorMaxDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, true); });
   add("VectorMinDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, false); });
   add("VectorAddDoubleInPlace", {V::A, V::B, V::C}, [](V letter) {
