@@ -743,6 +743,32 @@ void RegisterVariants() {
         f(src.data(), 2 * n, dst.data(), 2 * n, n, 1);
       });
   RegisterLetters(
+      "RoiConvertUInt8ToFloat", RoiConvertUInt8ToFloat, {PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::uint8_t, float>(n, AnyByte, [](auto&, auto) { return 0.f; });
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), n, dst.data(), 4 * n, n, 1);
+      });
+  RegisterLetters(
+      "RoiConvertInt16ToUInt8_rounded", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), n, n, 1, 2);
+      });
+  RegisterLetters(
+      "RoiConvertInt32ToUInt8_rounded", RoiConvertInt32ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int32_t, std::uint8_t>(n, AnyInt32, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 4 * n, dst.data(), n, n, 1, 2);
+      });
+  RegisterLetters(
+      "RoiConvertInt16ToUInt8", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), n, n, 1, 0);
+      });
+  RegisterLetters(
       "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
   // Divisors of +-1 keep the quotients (the next call's dividends) as large
