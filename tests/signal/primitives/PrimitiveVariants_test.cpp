@@ -824,6 +824,44 @@ void RunExtremum(V letter, bool maximum) {
 
 // ---- 32-bit block fill and block copies ----------------------------------------------
 
+// One block call of the variant against the portable one on equal
+// destination areas: the statuses, the guards and every destination byte.
+template <typename From, typename To, typename Call, typename PortableCall>
+void CompareBlockCall(V letter, Call call, PortableCall portable, const std::uint8_t* srcBytes,
+                      std::int32_t srcStep, Guarded<std::uint8_t>& expected,
+                      Guarded<std::uint8_t>& actual, std::int32_t dstStep, std::int32_t width,
+                      std::int32_t height, const std::string& context) {
+  const auto* s = reinterpret_cast<const From*>(srcBytes);
+  const PrimitiveStatus want =
+      portable(s, srcStep, reinterpret_cast<To*>(expected.data()), dstStep, width, height);
+  PrimitiveStatus got = 0;
+  CallCheckingFpState(letter, false, [&] {
+    got = call(s, srcStep, reinterpret_cast<To*>(actual.data()), dstStep, width, height);
+  });
+  ASSERT_EQ(got, want) << context;
+  ASSERT_TRUE(actual.GuardsIntact()) << context;
+  for (std::int64_t i = 0; i < actual.size(); ++i) {
+    ASSERT_EQ(actual.Get(i), expected.Get(i)) << context << " byte " << i;
+  }
+}
+
+// The argument errors of a block call: the portable statuses, with steps of
+// 0 and 8.
+template <typename From, typename To, typename Call, typename PortableCall>
+void CompareBlockErrors(Call call, PortableCall portable, bool hasSource) {
+  From in[4] = {};
+  To out[4] = {};
+  for (const std::int32_t step : {0, 8}) {
+    if (hasSource) {
+      EXPECT_EQ(call(nullptr, step, out, step, 1, 1), portable(nullptr, step, out, step, 1, 1));
+    }
+    EXPECT_EQ(call(in, step, nullptr, step, 1, 1), portable(in, step, nullptr, step, 1, 1));
+    EXPECT_EQ(call(in, step, out, step, 0, 1), portable(in, step, out, step, 0, 1));
+    EXPECT_EQ(call(in, step, out, step, 1, 0), portable(in, step, out, step, 1, 0));
+    EXPECT_EQ(call(in, step, out, step, 1, 1), portable(in, step, out, step, 1, 1));
+  }
+}
+
 // Packed blocks (the copies' fast path) and padded ones, wide enough for
 // the streaming thresholds (131072 bytes for the copies, 1400000 for the
 // fill), every byte of the destination area compared with the portable
@@ -846,30 +884,13 @@ void RunBlockBytes(V letter, Call call, PortableCall portable, bool hasSource) {
         expected.Set(i, static_cast<std::uint8_t>(i * 3));
         actual.Set(i, static_cast<std::uint8_t>(i * 3));
       }
-      const auto* s = reinterpret_cast<const T*>(src.data());
-      const PrimitiveStatus want =
-          portable(s, step, reinterpret_cast<T*>(expected.data()), step, shape.width, shape.height);
-      PrimitiveStatus got = 0;
-      CallCheckingFpState(letter, false, [&] {
-        got = call(s, step, reinterpret_cast<T*>(actual.data()), step, shape.width, shape.height);
-      });
-      ASSERT_EQ(got, want);
-      ASSERT_TRUE(actual.GuardsIntact());
-      for (std::int64_t i = 0; i < bytes; ++i) {
-        ASSERT_EQ(actual.Get(i), expected.Get(i))
-            << "width " << shape.width << " offset " << offset << " byte " << i;
-      }
+      CompareBlockCall<T, T>(
+          letter, call, portable, src.data(), step, expected, actual, step, shape.width,
+          shape.height,
+          "width " + std::to_string(shape.width) + " offset " + std::to_string(offset));
     }
   }
-  T block[4] = {};
-  for (const std::int32_t step : {0, 16}) {
-    if (hasSource) {
-      EXPECT_EQ(call(nullptr, step, block, step, 1, 1), portable(nullptr, step, block, step, 1, 1));
-    }
-    EXPECT_EQ(call(block, step, nullptr, step, 1, 1), portable(block, step, nullptr, step, 1, 1));
-    EXPECT_EQ(call(block, step, block, step, 0, 1), portable(block, step, block, step, 0, 1));
-    EXPECT_EQ(call(block, step, block, step, 1, 1), portable(block, step, block, step, 1, 1));
-  }
+  CompareBlockErrors<T, T>(call, portable, hasSource);
 }
 
 void RunRoiSetInt32(V letter) {
@@ -958,19 +979,10 @@ void RunConversionLayouts(V letter, Call call, PortableCall portable) {
         }
       }
       Guarded<std::uint8_t> expected(dstBytes, offset), actual(dstBytes, offset);
+      CompareBlockCall<From, To>(
+          letter, call, portable, src.data(), srcStep, expected, actual, dstStep, l.width, l.height,
+          "width " + std::to_string(l.width) + " offset " + std::to_string(offset));
       const auto* s = reinterpret_cast<const From*>(src.data());
-      const PrimitiveStatus want =
-          portable(s, srcStep, reinterpret_cast<To*>(expected.data()), dstStep, l.width, l.height);
-      PrimitiveStatus got = 0;
-      CallCheckingFpState(letter, false, [&] {
-        got = call(s, srcStep, reinterpret_cast<To*>(actual.data()), dstStep, l.width, l.height);
-      });
-      ASSERT_EQ(got, want);
-      ASSERT_TRUE(actual.GuardsIntact());
-      for (std::int64_t i = 0; i < dstBytes; ++i) {
-        ASSERT_EQ(actual.Get(i), expected.Get(i))
-            << "width " << l.width << " offset " << offset << " byte " << i;
-      }
       if (offset == 0 && l.height == 1) {
         CallCheckingFpState(letter, true, [&] {
           (void)call(s, srcStep, reinterpret_cast<To*>(actual.data()), dstStep, l.width, l.height);
@@ -978,14 +990,7 @@ void RunConversionLayouts(V letter, Call call, PortableCall portable) {
       }
     }
   }
-  From in[2] = {};
-  To out[2] = {};
-  for (const std::int32_t step : {0, 8}) {
-    EXPECT_EQ(call(nullptr, step, out, step, 0, 1), portable(nullptr, step, out, step, 0, 1));
-    EXPECT_EQ(call(in, step, nullptr, step, 1, 1), portable(in, step, nullptr, step, 1, 1));
-    EXPECT_EQ(call(in, step, out, step, 1, 0), portable(in, step, out, step, 1, 0));
-    EXPECT_EQ(call(in, step, out, step, 1, 1), portable(in, step, out, step, 1, 1));
-  }
+  CompareBlockErrors<From, To>(call, portable, true);
 }
 
 template <typename From, typename To, typename P>
