@@ -251,9 +251,15 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::
                                         &VectorMulComplexInPlaceA, nullptr, nullptr);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
                                         &VectorDivComplexInPlaceA, nullptr, nullptr);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        nullptr, &VectorAddUInt8InPlaceScaledB,
+                                        &VectorAddUInt8InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        nullptr, &VectorSubUInt8InPlaceScaledB,
+                                        &VectorSubUInt8InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        nullptr, &VectorMulUInt8InPlaceScaledB,
+                                        &VectorMulUInt8InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyDouble, VariantFamily::FourVariants,
                                         &VectorCopyDoubleA, &VectorCopyDoubleB, &VectorCopyDoubleC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyUInt8, VariantFamily::FourVariants,

@@ -74,3 +74,14 @@ KESTRUNE_BASIC_VARIANTS(KESTRUNE_DECLARE_EXTREMUM_VARIANT)
 KESTRUNE_DECLARE_INT32_VARIANT(B)
 KESTRUNE_DECLARE_INT32_VARIANT(C)
 #undef KESTRUNE_DECLARE_INT32_VARIANT
+
+#define KESTRUNE_DECLARE_UINT8_VARIANT(L)                                                       \
+  PrimitiveStatus VectorAddUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
+                                                 std::int32_t len, std::int32_t sf);            \
+  PrimitiveStatus VectorSubUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
+                                                 std::int32_t len, std::int32_t sf);            \
+  PrimitiveStatus VectorMulUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
+                                                 std::int32_t len, std::int32_t sf);
+KESTRUNE_DECLARE_UINT8_VARIANT(B)
+KESTRUNE_DECLARE_UINT8_VARIANT(C)
+#undef KESTRUNE_DECLARE_UINT8_VARIANT

@@ -144,6 +144,16 @@ enum class BlockConversion : std::uint8_t {
 };
 void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len);
 
+// The byte add, subtract and multiply of sets B and C (one routine): t =
+// srcDst[i] + src[i], max(srcDst[i] - src[i], 0) or srcDst[i] * src[i],
+// then sf = 0 saturates, sf > 0 rounds t * 2^-sf half to even, -7 <= sf < 0
+// shifts left, sf < -7 gives 255 for every non-zero t; each result clamped
+// to 0..255. Sixteen bytes per step. The caller zero-fills past the
+// operation's bound (9, 8, 16).
+enum class UInt8Op : std::uint8_t { Add, Sub, Mul };
+void UInt8ScaledKernelSse2(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst,
+                           std::int64_t len, std::int32_t sf);
+
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf
 // for the Sub forms), exact for every input: sf = 0, 1 <= sf <= 32 and

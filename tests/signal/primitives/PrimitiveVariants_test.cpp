@@ -1020,6 +1020,34 @@ void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
   pointer.ResetToStubForTesting();
 }
 
+template <typename P>
+void RunUInt8Scaled(P& pointer, V letter, typename P::Function* portable) {
+  BindChecked(pointer, letter);
+  Shape<std::uint8_t, std::uint8_t, std::int32_t, false> shape;
+  shape.variant = [&pointer](const std::uint8_t* src, std::uint8_t* dst, std::int32_t len,
+                             std::int32_t sf) { return pointer(src, dst, len, sf); };
+  shape.portable = [portable](const std::uint8_t* src, std::uint8_t* dst, std::int32_t len,
+                              std::int32_t sf) { return portable(src, dst, len, sf); };
+  // Every byte as source and (in another order) as destination.
+  for (int v = 0; v < 256; ++v) {
+    shape.pool.push_back(static_cast<std::uint8_t>(v));
+    shape.dstPool.push_back(static_cast<std::uint8_t>(v * 167 + 13));
+  }
+  shape.params = {0, 1, 2, 7, 8, 9, 10, 15, 16, 17, 100, -1, -6, -7, -8, -9, -100, kMax, kMin};
+  RunShape(letter, shape);
+  // Every pair of bytes, at every scale factor of the cases.
+  for (std::int32_t sf = -9; sf <= 17; ++sf) {
+    std::vector<std::uint8_t> src(65536), a(65536), b(65536);
+    for (int i = 0; i < 65536; ++i) {
+      src[i] = static_cast<std::uint8_t>(i & 255);
+      a[i] = b[i] = static_cast<std::uint8_t>(i >> 8);
+    }
+    ASSERT_EQ(pointer(src.data(), a.data(), 65536, sf), portable(src.data(), b.data(), 65536, sf));
+    ASSERT_EQ(a, b) << "sf " << sf;
+  }
+  pointer.ResetToStubForTesting();
+}
+
 std::vector<Row> Rows() {
   std::vector<Row> rows;
   auto add = [&rows](const char* name, std::initializer_list<V> letters,
@@ -1074,6 +1102,15 @@ std::vector<Row> Rows() {
   });
   add("RoiConvertInt32ToUInt8", {V::B, V::C}, [](V letter) {
     RunNarrowing<std::int32_t>(RoiConvertInt32ToUInt8, letter, &RoiConvertInt32ToUInt8Portable);
+  });
+  add("VectorAddUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+    RunUInt8Scaled(VectorAddUInt8InPlaceScaled, letter, &VectorAddUInt8InPlaceScaledPortable);
+  });
+  add("VectorSubUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+    RunUInt8Scaled(VectorSubUInt8InPlaceScaled, letter, &VectorSubUInt8InPlaceScaledPortable);
+  });
+  add("VectorMulUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+    RunUInt8Scaled(VectorMulUInt8InPlaceScaled, letter, &VectorMulUInt8InPlaceScaledPortable);
   });
   add("VectorMaxDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, true); });
   add("VectorMinDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, false); });
