@@ -769,6 +769,14 @@ void RegisterVariants() {
         f(src.data(), 2 * n, dst.data(), n, n, 1, 0);
       });
   RegisterLetters(
+      "VectorMulUInt8InPlaceScaled_sf3", VectorMulUInt8InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 3); });
+  RegisterLetters(
+      "VectorAddUInt8InPlaceScaled", VectorAddUInt8InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
       "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
   // Divisors of +-1 keep the quotients (the next call's dividends) as large

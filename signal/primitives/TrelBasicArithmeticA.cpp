@@ -2,6 +2,7 @@
 // int32 zero fill where the scale factor rounds every result to 0.
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
+#include "signal/primitives/TrelBasicVariantFrontEnds.h"
 #include "signal/primitives/TrelBasicVariants.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -23,7 +24,14 @@ PrimitiveStatus Int32A(const std::int32_t* src, std::int32_t* srcDst, std::int32
   return kPortable(src, srcDst, len, sf);
 }
 
+// A's byte zero fill: streaming from 20480 bytes on.
+void ZeroBytesA(void* dst, std::int64_t nBytes) {
+  nBytes < 20480 ? ZeroBytesKernelA(dst, nBytes) : ZeroBytesKernelALarge(dst, nBytes);
+}
+
 }  // namespace
+
+KESTRUNE_DEFINE_UINT8_VARIANTS(A, &ZeroBytesA, &UInt8ScaledKernelA)
 
 PrimitiveStatus VectorAddInt32InPlaceScaledA(const std::int32_t* src, std::int32_t* srcDst,
                                              std::int32_t len, std::int32_t sf) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/TrelBasicVariantFrontEnds.h"
 #include "signal/primitives/TrelBasicVariants.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -89,41 +90,10 @@ PrimitiveStatus AddSubInt32BC(const std::int32_t* src, std::int32_t* srcDst, std
   return StatusOk;
 }
 
-// The byte add, subtract and multiply: the kernel up to the operation's
-// bound, the set's zero fill past it.
-PrimitiveStatus UInt8BC(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, std::int32_t len,
-                        std::int32_t sf) {
-  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
-      status != StatusOk) {
-    return status;
-  }
-  const std::int32_t bound = op == UInt8Op::Add ? 9 : (op == UInt8Op::Sub ? 8 : 16);
-  if (sf > bound) {
-    ZeroBytesKernelSse2(srcDst, len);
-  } else {
-    UInt8ScaledKernelSse2(op, src, srcDst, len, sf);
-  }
-  return StatusOk;
-}
-
 }  // namespace
 
-#define KESTRUNE_DEFINE_UINT8_BC(L)                                                             \
-  PrimitiveStatus VectorAddUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
-                                                 std::int32_t len, std::int32_t sf) {           \
-    return UInt8BC(UInt8Op::Add, src, srcDst, len, sf);                                         \
-  }                                                                                             \
-  PrimitiveStatus VectorSubUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
-                                                 std::int32_t len, std::int32_t sf) {           \
-    return UInt8BC(UInt8Op::Sub, src, srcDst, len, sf);                                         \
-  }                                                                                             \
-  PrimitiveStatus VectorMulUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
-                                                 std::int32_t len, std::int32_t sf) {           \
-    return UInt8BC(UInt8Op::Mul, src, srcDst, len, sf);                                         \
-  }
-KESTRUNE_DEFINE_UINT8_BC(B)
-KESTRUNE_DEFINE_UINT8_BC(C)
-#undef KESTRUNE_DEFINE_UINT8_BC
+KESTRUNE_DEFINE_UINT8_VARIANTS(B, &ZeroBytesKernelSse2, &UInt8ScaledKernelSse2)
+KESTRUNE_DEFINE_UINT8_VARIANTS(C, &ZeroBytesKernelSse2, &UInt8ScaledKernelSse2)
 
 #define KESTRUNE_DEFINE_ARITHMETIC_BC(L)                                                           \
   PrimitiveStatus VectorAddDoubleInPlace##L(const double* src, double* srcDst, std::int32_t len) { \

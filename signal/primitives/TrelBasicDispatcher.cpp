@@ -252,13 +252,16 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
                                         &VectorDivComplexInPlaceA, nullptr, nullptr);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants,
-                                        nullptr, &VectorAddUInt8InPlaceScaledB,
+                                        &VectorAddUInt8InPlaceScaledA,
+                                        &VectorAddUInt8InPlaceScaledB,
                                         &VectorAddUInt8InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants,
-                                        nullptr, &VectorSubUInt8InPlaceScaledB,
+                                        &VectorSubUInt8InPlaceScaledA,
+                                        &VectorSubUInt8InPlaceScaledB,
                                         &VectorSubUInt8InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants,
-                                        nullptr, &VectorMulUInt8InPlaceScaledB,
+                                        &VectorMulUInt8InPlaceScaledA,
+                                        &VectorMulUInt8InPlaceScaledB,
                                         &VectorMulUInt8InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyDouble, VariantFamily::FourVariants,
                                         &VectorCopyDoubleA, &VectorCopyDoubleB, &VectorCopyDoubleC);

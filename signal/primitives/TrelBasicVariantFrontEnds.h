@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/kernels/VariantKernels.h"
 
 namespace primitives_detail {
 
@@ -42,7 +43,39 @@ struct BasicFrontEnds {
   }
 };
 
+// The byte add, subtract and multiply of a set: the portable checks, the
+// set's zero fill past the operation's bound (9, 8, 16), else its kernel.
+template <typename ZeroFill, typename Kernel>
+PrimitiveStatus UInt8FrontEnd(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst,
+                              std::int32_t len, std::int32_t sf, ZeroFill zeroFill, Kernel kernel) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, srcDst}, len); status != StatusOk) {
+    return status;
+  }
+  const std::int32_t bound = op == UInt8Op::Add ? 9 : (op == UInt8Op::Sub ? 8 : 16);
+  if (sf > bound) {
+    zeroFill(srcDst, std::int64_t{len});
+  } else {
+    kernel(op, src, srcDst, len, sf);
+  }
+  return StatusOk;
+}
+
 }  // namespace primitives_detail
+
+// Defines letter L's byte add, subtract and multiply from UInt8FrontEnd.
+#define KESTRUNE_DEFINE_UINT8_VARIANTS(L, zeroFill, kernel)                                        \
+  PrimitiveStatus VectorAddUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst,    \
+                                                 std::int32_t len, std::int32_t sf) {              \
+    return primitives_detail::UInt8FrontEnd(UInt8Op::Add, src, srcDst, len, sf, zeroFill, kernel); \
+  }                                                                                                \
+  PrimitiveStatus VectorSubUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst,    \
+                                                 std::int32_t len, std::int32_t sf) {              \
+    return primitives_detail::UInt8FrontEnd(UInt8Op::Sub, src, srcDst, len, sf, zeroFill, kernel); \
+  }                                                                                                \
+  PrimitiveStatus VectorMulUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst,    \
+                                                 std::int32_t len, std::int32_t sf) {              \
+    return primitives_detail::UInt8FrontEnd(UInt8Op::Mul, src, srcDst, len, sf, zeroFill, kernel); \
+  }
 
 // Defines letter L's copies, fills and zero fills from BasicFrontEnds<K>.
 #define KESTRUNE_DEFINE_BASIC_DATA_MOVEMENT(L, K)                                              \

@@ -82,6 +82,7 @@ KESTRUNE_DECLARE_INT32_VARIANT(C)
                                                  std::int32_t len, std::int32_t sf);            \
   PrimitiveStatus VectorMulUInt8InPlaceScaled##L(const std::uint8_t* src, std::uint8_t* srcDst, \
                                                  std::int32_t len, std::int32_t sf);
+KESTRUNE_DECLARE_UINT8_VARIANT(A)
 KESTRUNE_DECLARE_UINT8_VARIANT(B)
 KESTRUNE_DECLARE_UINT8_VARIANT(C)
 #undef KESTRUNE_DECLARE_UINT8_VARIANT

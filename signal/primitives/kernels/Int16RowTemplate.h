@@ -207,6 +207,19 @@ struct Sse2Lanes {
   static V Zero() { return _mm_setzero_si128(); }
   static V Set32(std::int32_t v) { return _mm_set1_epi32(v); }
   static V Set16(std::int16_t v) { return _mm_set1_epi16(v); }
+  // Byte operations of the byte arithmetic.
+  static V LoadBytes(const std::uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const V*>(p));
+  }
+  static void StoreBytes(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
+  static V SubSatU8(V a, V b) { return _mm_subs_epu8(a, b); }
+  static V UnpackLo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+  static V UnpackHi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+  static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+  static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+  static V Srl32Logical(V a, int n) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(n)); }
+  static V CmpEq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+  static V PackUs16(V a, V b) { return _mm_packus_epi16(a, b); }
 };
 
 }  // namespace kernels_detail

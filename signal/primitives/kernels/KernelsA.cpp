@@ -8,6 +8,7 @@
 
 #include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
+#include "signal/primitives/kernels/UInt8Template.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -281,6 +282,20 @@ struct MmxLanes {
   static V Zero() { return _mm_setzero_si64(); }
   static V Set32(std::int32_t v) { return _mm_set1_pi32(v); }
   static V Set16(std::int16_t v) { return _mm_set1_pi16(v); }
+  static V LoadBytes(const std::uint8_t* p) {
+    V v;
+    std::memcpy(&v, p, 8);
+    return v;
+  }
+  static void StoreBytes(std::uint8_t* p, V v) { std::memcpy(p, &v, 8); }
+  static V SubSatU8(V a, V b) { return _mm_subs_pu8(a, b); }
+  static V UnpackLo8(V a, V b) { return _mm_unpacklo_pi8(a, b); }
+  static V UnpackHi8(V a, V b) { return _mm_unpackhi_pi8(a, b); }
+  static V Add16(V a, V b) { return _mm_add_pi16(a, b); }
+  static V MulLo16(V a, V b) { return _mm_mullo_pi16(a, b); }
+  static V Srl32Logical(V a, int n) { return _mm_srli_pi32(a, n); }
+  static V CmpEq32(V a, V b) { return _mm_cmpeq_pi32(a, b); }
+  static V PackUs16(V a, V b) { return _mm_packs_pu16(a, b); }
 };
 
 }  // namespace
@@ -374,4 +389,9 @@ void MaxDoubleKernelA(const double* src, std::int64_t len, double* result) {
 
 void MinDoubleKernelA(const double* src, std::int64_t len, double* result) {
   ExtremeByPattern<false>(src, len, result);
+}
+
+void UInt8ScaledKernelA(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, std::int64_t len,
+                        std::int32_t sf) {
+  UInt8ScaledRow<MmxLanes>(op, src, srcDst, len, sf);
 }

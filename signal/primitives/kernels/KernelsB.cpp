@@ -8,6 +8,7 @@
 #include "signal/primitives/kernels/Int32Lanes.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/Sse2Templates.h"
+#include "signal/primitives/kernels/UInt8Template.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -475,77 +476,7 @@ void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64
   }
 }
 
-namespace {
-
-inline std::int32_t UInt8Exact(UInt8Op op, std::int32_t d, std::int32_t s) {
-  return op == UInt8Op::Add ? d + s : (op == UInt8Op::Sub ? (d > s ? d - s : 0) : d * s);
-}
-
-inline std::uint8_t UInt8Scaled(std::int32_t t, std::int32_t sf) {
-  std::int32_t r = t;
-  if (sf > 0) {
-    r = (t + (1 << (sf - 1)) - 1 + ((t >> sf) & 1)) >> sf;
-  } else if (sf < -7) {
-    r = t > 0 ? 255 : 0;
-  } else if (sf < 0) {
-    r = t << -sf;
-  }
-  return static_cast<std::uint8_t>(std::min(r, 255));
-}
-
-// t of sixteen byte pairs as two vectors of eight 16-bit lanes (at most
-// 65025, so unsigned).
-inline void UInt8Products(UInt8Op op, __m128i d, __m128i s, __m128i& lo, __m128i& hi) {
-  const __m128i zero = _mm_setzero_si128();
-  if (op == UInt8Op::Sub) {
-    const __m128i t = _mm_subs_epu8(d, s);
-    lo = _mm_unpacklo_epi8(t, zero);
-    hi = _mm_unpackhi_epi8(t, zero);
-    return;
-  }
-  const __m128i dLo = _mm_unpacklo_epi8(d, zero), dHi = _mm_unpackhi_epi8(d, zero);
-  const __m128i sLo = _mm_unpacklo_epi8(s, zero), sHi = _mm_unpackhi_epi8(s, zero);
-  lo = op == UInt8Op::Add ? _mm_add_epi16(dLo, sLo) : _mm_mullo_epi16(dLo, sLo);
-  hi = op == UInt8Op::Add ? _mm_add_epi16(dHi, sHi) : _mm_mullo_epi16(dHi, sHi);
-}
-
-// The scale of four 32-bit lanes of t; results are at least 0, and the packs
-// that follow saturate them to 255.
-inline __m128i UInt8ScaleLanes(__m128i t, std::int32_t sf) {
-  if (sf > 0) {
-    const __m128i count = _mm_cvtsi32_si128(sf);
-    const __m128i parity = _mm_and_si128(_mm_srl_epi32(t, count), _mm_set1_epi32(1));
-    const __m128i offset = _mm_set1_epi32((1 << (sf - 1)) - 1);
-    return _mm_srl_epi32(_mm_add_epi32(_mm_add_epi32(t, offset), parity), count);
-  }
-  if (sf < -7) {
-    return _mm_andnot_si128(_mm_cmpeq_epi32(t, _mm_setzero_si128()), _mm_set1_epi32(255));
-  }
-  if (sf < 0) {
-    return _mm_sll_epi32(t, _mm_cvtsi32_si128(-sf));
-  }
-  return t;
-}
-
-// The scaled low or high four lanes of eight 16-bit t.
-inline __m128i UInt8Half(__m128i t16, bool high, std::int32_t sf) {
-  const __m128i zero = _mm_setzero_si128();
-  return UInt8ScaleLanes(high ? _mm_unpackhi_epi16(t16, zero) : _mm_unpacklo_epi16(t16, zero), sf);
-}
-
-}  // namespace
-
 void UInt8ScaledKernelSse2(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst,
                            std::int64_t len, std::int32_t sf) {
-  std::int64_t i = 0;
-  for (; i + 16 <= len; i += 16) {
-    __m128i lo, hi;
-    UInt8Products(op, LoadBytes16(srcDst + i), LoadBytes16(src + i), lo, hi);
-    const __m128i w0 = _mm_packs_epi32(UInt8Half(lo, false, sf), UInt8Half(lo, true, sf));
-    const __m128i w1 = _mm_packs_epi32(UInt8Half(hi, false, sf), UInt8Half(hi, true, sf));
-    Store16(srcDst + i, _mm_packus_epi16(w0, w1));
-  }
-  for (; i < len; ++i) {
-    srcDst[i] = UInt8Scaled(UInt8Exact(op, srcDst[i], src[i]), sf);
-  }
+  UInt8ScaledRow<Sse2Lanes>(op, src, srcDst, len, sf);
 }

@@ -153,6 +153,9 @@ void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64
 enum class UInt8Op : std::uint8_t { Add, Sub, Mul };
 void UInt8ScaledKernelSse2(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst,
                            std::int64_t len, std::int32_t sf);
+// The same in set A, eight bytes per MMX step.
+void UInt8ScaledKernelA(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, std::int64_t len,
+                        std::int32_t sf);
 
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf

@@ -1103,13 +1103,13 @@ std::vector<Row> Rows() {
   add("RoiConvertInt32ToUInt8", {V::B, V::C}, [](V letter) {
     RunNarrowing<std::int32_t>(RoiConvertInt32ToUInt8, letter, &RoiConvertInt32ToUInt8Portable);
   });
-  add("VectorAddUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+  add("VectorAddUInt8InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunUInt8Scaled(VectorAddUInt8InPlaceScaled, letter, &VectorAddUInt8InPlaceScaledPortable);
   });
-  add("VectorSubUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+  add("VectorSubUInt8InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunUInt8Scaled(VectorSubUInt8InPlaceScaled, letter, &VectorSubUInt8InPlaceScaledPortable);
   });
-  add("VectorMulUInt8InPlaceScaled", {V::B, V::C}, [](V letter) {
+  add("VectorMulUInt8InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunUInt8Scaled(VectorMulUInt8InPlaceScaled, letter, &VectorMulUInt8InPlaceScaledPortable);
   });
   add("VectorMaxDouble", {V::A, V::B, V::C}, [](V letter) { RunExtremum(letter, true); });
