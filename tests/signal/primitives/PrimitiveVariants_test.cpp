@@ -736,14 +736,23 @@ void RunInPlacePair(P& pointer, V letter, typename P::Function* portable, std::v
   pointer.ResetToStubForTesting();
 }
 
+// The shape of a scaled two-operand primitive (src, srcDst, len, sf).
+template <typename T, typename P>
+Shape<T, T, std::int32_t, false> ScaledShape(P& pointer, typename P::Function* portable) {
+  Shape<T, T, std::int32_t, false> shape;
+  shape.variant = [&pointer](const T* src, T* dst, std::int32_t len, std::int32_t sf) {
+    return pointer(src, dst, len, sf);
+  };
+  shape.portable = [portable](const T* src, T* dst, std::int32_t len, std::int32_t sf) {
+    return portable(src, dst, len, sf);
+  };
+  return shape;
+}
+
 template <typename P>
 void RunInt32Scaled(P& pointer, V letter, typename P::Function* portable) {
   BindChecked(pointer, letter);
-  Shape<std::int32_t, std::int32_t, std::int32_t, false> shape;
-  shape.variant = [&pointer](const std::int32_t* src, std::int32_t* dst, std::int32_t len,
-                             std::int32_t sf) { return pointer(src, dst, len, sf); };
-  shape.portable = [portable](const std::int32_t* src, std::int32_t* dst, std::int32_t len,
-                              std::int32_t sf) { return portable(src, dst, len, sf); };
+  auto shape = ScaledShape<std::int32_t>(pointer, portable);
   shape.pool = Int32Pool();
   shape.dstPool = Int32Pool();
   shape.params = {0, 1, 2, 31, 32, 33, 62, 63, 100, -1, -30, -31, -32, -63, kMax, kMin};
@@ -1023,11 +1032,7 @@ void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
 template <typename P>
 void RunUInt8Scaled(P& pointer, V letter, typename P::Function* portable) {
   BindChecked(pointer, letter);
-  Shape<std::uint8_t, std::uint8_t, std::int32_t, false> shape;
-  shape.variant = [&pointer](const std::uint8_t* src, std::uint8_t* dst, std::int32_t len,
-                             std::int32_t sf) { return pointer(src, dst, len, sf); };
-  shape.portable = [portable](const std::uint8_t* src, std::uint8_t* dst, std::int32_t len,
-                              std::int32_t sf) { return portable(src, dst, len, sf); };
+  auto shape = ScaledShape<std::uint8_t>(pointer, portable);
   // Every byte as source and (in another order) as destination.
   for (int v = 0; v < 256; ++v) {
     shape.pool.push_back(static_cast<std::uint8_t>(v));
