@@ -90,7 +90,46 @@ PrimitiveStatus AddSubInt32BC(const std::int32_t* src, std::int32_t* srcDst, std
   return StatusOk;
 }
 
+// The int32 division: the kernel for -62 <= sf <= 32; beyond, every
+// quotient with a non-zero divisor is 0 (sf > 32: |a| * 2^-33 < 1/2) or
+// saturates by the signs (sf < -62), as in the portable variant.
+PrimitiveStatus DivInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::int32_t len,
+                           std::int32_t sf) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf >= -62 && sf <= 32) {
+    return DivInt32ScaledKernelSse2(src, srcDst, srcDst, len, sf) != 0 ? StatusZeroDivisor
+                                                                       : StatusOk;
+  }
+  PrimitiveStatus status = StatusOk;
+  for (std::int32_t i = 0; i < len; ++i) {
+    const std::int32_t b = src[i];
+    const std::int32_t a = srcDst[i];
+    if (b == 0) {
+      srcDst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      status = StatusZeroDivisor;
+    } else if (sf > 32 || a == 0) {
+      srcDst[i] = 0;
+    } else {
+      srcDst[i] = (a < 0) == (b < 0) ? INT32_MAX : INT32_MIN;
+    }
+  }
+  return status;
+}
+
 }  // namespace
+
+PrimitiveStatus VectorDivInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return DivInt32BC(src, srcDst, len, sf);
+}
+
+PrimitiveStatus VectorDivInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return DivInt32BC(src, srcDst, len, sf);
+}
 
 KESTRUNE_DEFINE_UINT8_VARIANTS(B, &ZeroBytesKernelSse2, &UInt8ScaledKernelSse2)
 KESTRUNE_DEFINE_UINT8_VARIANTS(C, &ZeroBytesKernelSse2, &UInt8ScaledKernelSse2)

@@ -229,7 +229,9 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFami
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,
-                                        &VectorDivInt32InPlaceScaledA, nullptr, nullptr);
+                                        &VectorDivInt32InPlaceScaledA,
+                                        &VectorDivInt32InPlaceScaledB,
+                                        &VectorDivInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddDoubleInPlace, VariantFamily::FourVariants,
                                         &VectorAddDoubleInPlaceA, &VectorAddDoubleInPlaceB,
                                         &VectorAddDoubleInPlaceC);

@@ -86,3 +86,8 @@ KESTRUNE_DECLARE_UINT8_VARIANT(A)
 KESTRUNE_DECLARE_UINT8_VARIANT(B)
 KESTRUNE_DECLARE_UINT8_VARIANT(C)
 #undef KESTRUNE_DECLARE_UINT8_VARIANT
+
+PrimitiveStatus VectorDivInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);
+PrimitiveStatus VectorDivInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf);

@@ -1,6 +1,7 @@
 // Set B (SSE2), and the SSE2 kernels that sets B and C share.
 #include <emmintrin.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -479,4 +480,45 @@ void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64
 void UInt8ScaledKernelSse2(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst,
                            std::int64_t len, std::int32_t sf) {
   UInt8ScaledRow<Sse2Lanes>(op, src, srcDst, len, sf);
+}
+
+int DivInt32ScaledKernelSse2(const std::int32_t* src, const std::int32_t* src2, std::int32_t* dst,
+                             std::int64_t len, std::int32_t sf) {
+  // 2^-sf built directly from its exponent field.
+  const double factor = std::bit_cast<double>(std::uint64_t(0x3FF - sf) << 52);
+  const __m128d f = _mm_set1_pd(factor);
+  const __m128d lo = _mm_set1_pd(-2147483648.0);
+  const __m128d hi = _mm_set1_pd(2147483647.0);
+  int zero = 0;
+  auto single = [&](std::int64_t i) {
+    const std::int32_t b = src[i];
+    const std::int32_t a = src2[i];
+    if (b == 0) {
+      dst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      zero = 1;
+      return;
+    }
+    const __m128d q = _mm_div_sd(_mm_mul_sd(_mm_set_sd(a), f), _mm_set_sd(b));
+    dst[i] = _mm_cvtsd_si32(_mm_max_sd(_mm_min_sd(q, hi), lo));
+  };
+  std::int64_t i = 0;
+  for (; i + 2 <= len; i += 2) {
+    const __m128i bi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i ai = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src2 + i));
+    const __m128d b = _mm_cvtepi32_pd(bi);
+    const __m128d isZero = _mm_cmpeq_pd(b, _mm_setzero_pd());
+    if (_mm_movemask_pd(isZero) != 0) {
+      // A pair with a zero divisor, lane by lane.
+      single(i);
+      single(i + 1);
+      continue;
+    }
+    const __m128d q = _mm_div_pd(_mm_mul_pd(_mm_cvtepi32_pd(ai), f), b);
+    const __m128i r = _mm_cvtpd_epi32(_mm_max_pd(_mm_min_pd(q, hi), lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), r);
+  }
+  for (; i < len; ++i) {
+    single(i);
+  }
+  return zero;
 }

@@ -157,6 +157,17 @@ void UInt8ScaledKernelSse2(UInt8Op op, const std::uint8_t* src, std::uint8_t* sr
 void UInt8ScaledKernelA(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, std::int64_t len,
                         std::int32_t sf);
 
+// The int32 scaled division of sets B and C (one routine), -62 <= sf <= 32:
+// dst[i] = (src2[i] * 2^-sf) / src[i] in double precision, clamped to the
+// int32 range and converted under MXCSR's rounding; a zero divisor gives
+// INT32_MAX, INT32_MIN or 0 by the dividend's sign. Two elements per step.
+// Returns 1 when it met a zero divisor. The double rounding of the quotient
+// can turn a quotient just beside a half-integer into a tie (negative sf,
+// large quotients and divisors): the result is then one away from the exact
+// rounding.
+int DivInt32ScaledKernelSse2(const std::int32_t* src, const std::int32_t* src2, std::int32_t* dst,
+                             std::int64_t len, std::int32_t sf);
+
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf
 // for the Sub forms), exact for every input: sf = 0, 1 <= sf <= 32 and

@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/primitives/MoskBasicVariants.h"
+#include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/kernels/VariantKernels.h"
+#include "tests/signal/primitives/PrimitiveReference.h"
 
 namespace {
 
@@ -131,6 +135,46 @@ TEST(DivisionSetATest, StatedDifferenceAndZeroDividend) {
     EXPECT_EQ(p, c.portable) << c.n << "/" << c.d << " sf " << c.sf;
     EXPECT_EQ(statusA, statusP);
   }
+}
+
+// Sets B and C divide int32 in double precision: with sf = -30, a quotient
+// that lies just below an odd integer plus one half rounds to that tie in
+// double and then to the even integer above, where the exact rounding gives
+// the integer below. The dividends are solved for: 2^31 * a = -g (mod b)
+// puts a * 2^30 / b at g / (2 b) below a tie for odd g.
+TEST(DivisionSetsBCTest, DoubleRoundingTurnsANearTieIntoATie) {
+  using primitives_test::Int128;
+  const std::int64_t b = 1999999973;
+  const std::int32_t sf = -30;
+  // The inverse of 2^31 modulo the odd b, by the extended Euclid steps.
+  std::int64_t r0 = b, r1 = (std::int64_t{1} << 31) % b, t0 = 0, t1 = 1;
+  while (r1 != 0) {
+    const std::int64_t q = r0 / r1;
+    std::tie(r0, r1) = std::pair{r1, r0 - q * r1};
+    std::tie(t0, t1) = std::pair{t1, t0 - q * t1};
+  }
+  const std::int64_t inverse = ((t0 % b) + b) % b;
+  int checked = 0;
+  for (std::int64_t g = 1; g <= 200 && checked < 3; g += 2) {
+    const auto a64 = static_cast<std::int64_t>((Int128{b - g} * inverse) % b);
+    if (a64 > INT32_MAX) {
+      continue;
+    }
+    const auto a = static_cast<std::int32_t>(a64);
+    const Int128 floor = primitives_test::FloorDiv(Int128{a} << 30, b);
+    if (floor % 2 == 0) {
+      continue;
+    }
+    const auto divisor = static_cast<std::int32_t>(b);
+    std::int32_t exact = 0;
+    std::int32_t variant = 0;
+    ASSERT_EQ(DivInt32ScaledKernel(&divisor, &a, &exact, 1, sf), StatusOk);
+    ASSERT_EQ(DivInt32ScaledKernelSse2(&divisor, &a, &variant, 1, sf), 0);
+    EXPECT_EQ(exact, static_cast<std::int32_t>(floor)) << a;
+    EXPECT_EQ(variant, static_cast<std::int32_t>(floor) + 1) << a;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 3);
 }
 
 }  // namespace

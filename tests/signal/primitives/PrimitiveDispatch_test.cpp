@@ -230,7 +230,7 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
       POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "A"),
-      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants, "ABC"),
