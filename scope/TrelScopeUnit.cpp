@@ -1,0 +1,5 @@
+#include "scope/TrelScopeUnit.h"
+
+#include "scope/TrelScope.h"
+
+TUnit TrelScopeUnit("TrelScope", &RegisterTrelScopeClasses, nullptr);
