@@ -777,6 +777,13 @@ void RegisterVariants() {
       [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
   RegisterLetters(
+      "VectorDivInt32InPlaceScaled", VectorDivInt32InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::int32_t, std::int32_t>(
+            n, [](std::mt19937& rng, std::int32_t) { return rng() % 2 ? 1 : -1; }, AnyInt32);
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
       "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
       [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
   // Divisors of +-1 keep the quotients (the next call's dividends) as large
