@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "Vek/VekFreeLists.h"
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/Streaming.h"
@@ -43,19 +44,25 @@ class ClearOnExit {
 };
 
 // The copy of the sink entries a push walks, so that handlers may link and
-// unlink during the push. Up to eight entries live on the stack.
+// unlink during the push. Up to eight entries live on the stack, more in a
+// block of the push snapshots' free list.
 class EntrySnapshot {
  public:
   explicit EntrySnapshot(const std::vector<TVekSinkPinEntry>& entries)
       : count_(static_cast<int>(entries.size())) {
+    static_assert(std::is_trivially_copyable_v<TVekSinkPinEntry>);
     if (count_ <= kInline) {
       data_ = reinterpret_cast<TVekSinkPinEntry*>(inline_);
     } else {
-      heap_.resize(entries.size());
-      data_ = heap_.data();
+      pooled_bytes_ = entries.size() * sizeof(TVekSinkPinEntry);
+      data_ = static_cast<TVekSinkPinEntry*>(VekPushSnapshotLists().Allocate(pooled_bytes_));
     }
     if (count_ > 0)
       std::memcpy(static_cast<void*>(data_), entries.data(), count_ * sizeof(TVekSinkPinEntry));
+  }
+  ~EntrySnapshot() {
+    if (pooled_bytes_ != 0)
+      VekPushSnapshotLists().Deallocate(data_, pooled_bytes_);
   }
   EntrySnapshot(const EntrySnapshot&) = delete;
   EntrySnapshot& operator=(const EntrySnapshot&) = delete;
@@ -65,7 +72,7 @@ class EntrySnapshot {
  private:
   static constexpr int kInline = 8;
   alignas(TVekSinkPinEntry) unsigned char inline_[kInline * sizeof(TVekSinkPinEntry)];
-  std::vector<TVekSinkPinEntry> heap_;
+  std::size_t pooled_bytes_ = 0;  // 0: the entries are inline
   TVekSinkPinEntry* data_;
   int count_;
 };

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "Vek/VekFreeLists.h"
+
 namespace {
 
 // Kept unsigned so that the count wraps (after 2^32 operations) instead of
@@ -21,8 +23,11 @@ void InitVekStdTypes() {
   RegisterStreamTypeConverter(VekGenericType, &GenericTypeFunction);
 }
 
-// The registry goes with the framework's shutdown.
-void FinalizeVekStdTypes() {}
+// The registry goes with the framework's shutdown; the framework's pooled
+// memory goes back to the heap.
+void FinalizeVekStdTypes() {
+  ReleaseVekFreeLists();
+}
 
 }  // namespace
 
@@ -33,6 +38,14 @@ TVekNotifyOperation::TVekNotifyOperation()
 
 void SetLastOperationSerialNumber(int32_t serial) {
   g_serial_number.store(static_cast<uint32_t>(serial));
+}
+
+void* TVekNotifyOperation::operator new(std::size_t size) {
+  return VekOperationLists().Allocate(size);
+}
+
+void TVekNotifyOperation::operator delete(void* block, std::size_t size) noexcept {
+  VekOperationLists().Deallocate(block, size);
 }
 
 HRESULT TVekNotifyOperation::QueryInterface(const TGUID& iid, void** obj) {

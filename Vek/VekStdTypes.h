@@ -10,7 +10,7 @@
 // Every operation takes the next value of a process-wide counter as its
 // serial number (the first one gets 1); the count wraps round the signed
 // 32-bit range (2147483647 is followed by -2147483648). Operations are made
-// on any thread; making one costs one allocation.
+// on any thread; their memory is recycled through free lists.
 //
 // Stream types: each standard type's GUID is also the identifier of its typed
 // receive interface (IVekStreamReceive; the clock type: IVekClockReceive).
@@ -18,6 +18,7 @@
 // function in the stream-type registry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "Vek/VekPins.h"
@@ -44,6 +45,13 @@ class TVekNotifyOperation : public TInterfacedObject, public IVekNotifyOperation
   HRESULT QueryInterface(const TGUID& iid, void** obj) override;
   TObject* GetObject() override { return this; }
   int32_t SerialNumber() const { return serial_number_; }
+
+  // Operations of every class come from the operations' free lists (one per
+  // instance size, see platform/rtl/FreeLists.h): once warm, making one takes
+  // nothing from the general heap. VekStdTypesUnit's shutdown gives the pooled
+  // memory back.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
 
  private:
   int32_t serial_number_;

@@ -23,8 +23,9 @@
 // The last reference's release gives the block, and the block's header
 // object, back to the smart block store, so once the store is warm making and
 // dropping buffers at the capture rate takes no new memory for samples or
-// block objects. The buffer object itself comes from the general heap, like
-// every data buffer's. The store must be running (TrelSimpleDataBufferUnit).
+// block objects. The buffer object itself comes from the buffer objects' free
+// lists, like every data buffer's (TrelGenericBuffer.h). The store must be
+// running (TrelSimpleDataBufferUnit).
 //
 // Counts: GetCount is the number of frames, GetByteSize the number of sample
 // bytes (the header not included). Between two audio buffers CopyTo counts

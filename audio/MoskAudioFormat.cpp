@@ -44,7 +44,7 @@ void TMoskAudioFormatBasic::Change(const std::function<bool()>& store) {
       on_change_(this);
   };
   if (lock_owner_ != nullptr) {
-    lock_owner_->WriteLocked(body);
+    lock_owner_->RunInWriteSection(body);
   } else {
     body();
   }

@@ -68,7 +68,7 @@ class TMoskFormatLockOwner {
   // every path, also when `change` raises (the exception passes on). The
   // section must be re-entrant for the calling thread: the change handler
   // may set further properties.
-  virtual void WriteLocked(const std::function<void()>& change) = 0;
+  virtual void RunInWriteSection(const std::function<void()>& change) = 0;
 
  protected:
   ~TMoskFormatLockOwner() = default;

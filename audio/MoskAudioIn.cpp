@@ -330,7 +330,7 @@ TMoskAudioIn::~TMoskAudioIn() {
   FreeAndNil(lock_object_);
 }
 
-void TMoskAudioIn::WriteLocked(const std::function<void()>& change) {
+void TMoskAudioIn::RunInWriteSection(const std::function<void()>& change) {
   auto section = lock_object_->EnterWriteSection();
   change();
 }

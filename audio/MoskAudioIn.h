@@ -78,6 +78,7 @@
 #include "Vek/VekPins.h"
 #include "Vek/VekValuePins.h"
 #include "audio/MoskAudioFormat.h"
+#include "audio/MoskAudioParams.h"
 #include "audio/MoskWaveThread.h"
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/MoskStreamTypes.h"
@@ -199,8 +200,8 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   static constexpr int CaptureBlockCount = 40;
 
  private:
-  // Runs inside the lock object's write section.
-  void WriteLocked(const std::function<void()>& change) override;
+  // Runs `change` inside the lock object's write section (takes it).
+  void RunInWriteSection(const std::function<void()>& change) override;
 
   // The device section: the global read lock, then the device's life-cycle
   // lock (re-entrant). Released on every exit.

@@ -24,9 +24,11 @@ void InitMoskAudio() {
 }
 
 // Capture components destroyed under the global write lock may have left
-// their wave thread to be joined later: no thread outlives the module.
+// their wave thread to be joined later: no thread outlives the module. The
+// capture block records' pooled memory goes back to the heap.
 void FiniMoskAudio() {
   MoskEndPendingWaveThreads();
+  MoskAudioBlockLists().Release();
 }
 
 }  // namespace

@@ -1,47 +1,16 @@
 #include "audio/MoskChannelSplitter.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "audio/MoskAudioBuffer.h"
+#include "audio/MoskSampleConversion.h"
 #include "platform/classes/TypInfo.h"
 
 namespace {
 
 constexpr int kMinChannels = 1;
 constexpr int kMaxChannels = 32;
-
-// A conversion run made of a per-sample read.
-template <class ReadSample>
-auto SampleBySample(ReadSample read) {
-  return [read](const std::uint8_t* in, std::uint32_t step, double* out, std::uint32_t frames) {
-    for (std::uint32_t f = 0; f < frames; ++f, in += step)
-      out[f] = read(in);
-  };
-}
-
-std::int16_t ReadInt16(const std::uint8_t* p) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
-// One channel of 16-bit stereo frames (4 bytes apart): four frames per
-// load, each lane's low half shifted up and back down with its sign, then
-// converted exactly. A load reads 16 bytes from the first sample on; the
-// last three frames go one by one, so nothing past the channel's last
-// sample is read.
-void ConvertInt16Step4(const std::uint8_t* in, double* out, std::uint32_t frames) {
-  std::uint32_t f = 0;
-  for (; f + 4 < frames; f += 4) {
-    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * f));
-    const __m128i samples = _mm_srai_epi32(_mm_slli_epi32(raw, 16), 16);
-    _mm_storeu_pd(out + f, _mm_cvtepi32_pd(samples));
-    _mm_storeu_pd(out + f + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(samples, samples)));
-  }
-  for (; f < frames; ++f)
-    out[f] = ReadInt16(in + 4 * f);
-}
 
 }  // namespace
 
@@ -183,8 +152,7 @@ void TMoskCommonSplitter::ProcessBuffer(IMoskAudioBuffer* buffer) {
   }
 }
 
-template <class ConvertRun>
-void TMoskCommonSplitter::ConvertWith(int channel, IMoskAudioBuffer* buffer, ConvertRun run) {
+void TMoskCommonSplitter::ConvertWith(int channel, IMoskAudioBuffer* buffer, std::uint32_t bits) {
   const std::uint32_t blockAlign = format_.Format.nBlockAlign;
   const std::uint32_t sampleBytes = format_.Format.wBitsPerSample / 8u;
   const std::uint32_t offset = static_cast<std::uint32_t>(channel) * sampleBytes;
@@ -200,44 +168,27 @@ void TMoskCommonSplitter::ConvertWith(int channel, IMoskAudioBuffer* buffer, Con
   if (static_cast<std::uint64_t>(frames) * sizeof(double) > kTrelLargestBlockSize)
     return;
   IPtr<ITrelRealBuffer> samples = TTrelRealBuffer::CreateCount(static_cast<std::int32_t>(frames));
-  run(buffer->GetData() + offset, blockAlign, samples->GetReadData(), frames);
+  ConvertColumnToDouble(bits, buffer->GetData() + offset, static_cast<std::int32_t>(blockAlign),
+                        samples->GetReadData(), frames);
   EmitChannel(channel, samples.get());
 }
 
+// The four members differ only in the width they read (8 bits: the byte -
+// 127; wider widths the signed value).
 void TMoskCommonSplitter::ConvertChannel8(int channel, IMoskAudioBuffer* buffer) {
-  // The zero level of 8-bit samples is 127.
-  ConvertWith(channel, buffer, SampleBySample([](const std::uint8_t* p) {
-                return static_cast<double>(*p) - 127.0;
-              }));
+  ConvertWith(channel, buffer, 8);
 }
 
 void TMoskCommonSplitter::ConvertChannel16(int channel, IMoskAudioBuffer* buffer) {
-  ConvertWith(channel, buffer,
-              [](const std::uint8_t* in, std::uint32_t step, double* out, std::uint32_t frames) {
-                if (step == 4) {
-                  ConvertInt16Step4(in, out, frames);
-                } else {
-                  SampleBySample([](const std::uint8_t* p) -> double { return ReadInt16(p); })(
-                      in, step, out, frames);
-                }
-              });
+  ConvertWith(channel, buffer, 16);
 }
 
 void TMoskCommonSplitter::ConvertChannel24(int channel, IMoskAudioBuffer* buffer) {
-  ConvertWith(channel, buffer, SampleBySample([](const std::uint8_t* p) {
-                std::int32_t value = p[0] | (p[1] << 8) | (p[2] << 16);
-                if ((value & 0x800000) != 0)
-                  value -= 0x1000000;  // sign from bit 23
-                return static_cast<double>(value);
-              }));
+  ConvertWith(channel, buffer, 24);
 }
 
 void TMoskCommonSplitter::ConvertChannel32(int channel, IMoskAudioBuffer* buffer) {
-  ConvertWith(channel, buffer, SampleBySample([](const std::uint8_t* p) {
-                std::int32_t value;
-                std::memcpy(&value, p, sizeof(value));
-                return static_cast<double>(value);
-              }));
+  ConvertWith(channel, buffer, 32);
 }
 
 int TMoskCommonSplitter::EmitChannel(int channel, ITrelRealBuffer* samples) {

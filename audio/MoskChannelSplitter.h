@@ -113,11 +113,9 @@ class TMoskCommonSplitter : public TComponent {
   TVekPinList* output_pins_ = nullptr;
 
  private:
-  // The common part of the ConvertChannel members: `run(in, step, out,
-  // frames)` turns the channel's samples, the first at `in` and the others
-  // `step` bytes apart, into `frames` doubles at `out`.
-  template <class ConvertRun>
-  void ConvertWith(int channel, IMoskAudioBuffer* buffer, ConvertRun run);
+  // The common part of the ConvertChannel members: the channel's samples of
+  // container width `bits` as a real buffer, handed to EmitChannel.
+  void ConvertWith(int channel, IMoskAudioBuffer* buffer, std::uint32_t bits);
 };
 
 // Sends each channel as a real buffer on output pin number `channel`.

@@ -11,30 +11,6 @@
 
 namespace {
 
-// Round to nearest, ties to even, whatever the floating-point unit's mode.
-double RoundHalfEven(double x) {
-  const double lower = std::floor(x);
-  const double fraction = x - lower;
-  if (fraction > 0.5)
-    return lower + 1.0;
-  if (fraction < 0.5)
-    return lower;
-  return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
-
-// Filtered 8-bit values (centred on 0) back to unsigned bytes around the
-// zero level, saturated to 0..255.
-void WriteUInt8Column(const float* src, std::uint8_t* dst, std::int32_t dstStep,
-                      std::int32_t count) {
-  for (std::int32_t i = 0; i < count; ++i) {
-    double v = src[i];
-    if (std::isnan(v))
-      v = 0.0;
-    v = std::clamp(RoundHalfEven(v) + kMoskUInt8ZeroLevel, 0.0, 255.0);
-    dst[static_cast<std::ptrdiff_t>(i) * dstStep] = static_cast<std::uint8_t>(v);
-  }
-}
-
 bool IsSampleWidth(std::uint32_t bits) {
   return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
@@ -250,36 +226,10 @@ std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffe
       continue;
     const std::uint8_t* src = source + channel * sampleBytes;
     std::uint8_t* dst = target + channel * sampleBytes;
-    switch (bits) {
-      case 8:
-        RoiConvertUInt8ToFloat(src, step, work, 4, 1, frames);
-        break;
-      case 16:
-        RoiConvertInt16ToFloat(reinterpret_cast<const std::int16_t*>(src), step, work, 4, 1,
-                               frames);
-        break;
-      case 24:
-        ConvertInt24ToFloat(src, step, work, 4, static_cast<std::uint32_t>(frames));
-        break;
-      default:
-        ConvertInt32ToFloat(src, step, work, 4, static_cast<std::uint32_t>(frames));
-        break;
-    }
+    const auto count = static_cast<std::uint32_t>(frames);
+    ConvertColumnToFloat(bits, src, step, work, count);
     IirFilterFloatInPlace(work, frames, state);
-    switch (bits) {
-      case 8:
-        WriteUInt8Column(work, dst, step, frames);
-        break;
-      case 16:
-        RoiConvertFloatToInt16(work, 4, reinterpret_cast<std::int16_t*>(dst), step, 1, frames, 1);
-        break;
-      case 24:
-        ConvertFloatToInt24(work, 4, dst, step, static_cast<std::uint32_t>(frames));
-        break;
-      default:
-        ConvertFloatToInt32(work, 4, dst, step, static_cast<std::uint32_t>(frames));
-        break;
-    }
+    ConvertFloatToColumn(bits, work, dst, step, count);
   }
   return 0;
 }

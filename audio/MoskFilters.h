@@ -135,7 +135,4 @@ class TMoskRemoveDC : public TMoskCommonFilter {
   IPtr<ITrelBlockBuffer> work_;
 };
 
-// The zero level of unsigned 8-bit samples.
-inline constexpr std::int32_t kMoskUInt8ZeroLevel = 127;
-
 void RegisterMoskFilterClasses();

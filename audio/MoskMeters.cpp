@@ -1,7 +1,5 @@
 #include "audio/MoskMeters.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -12,6 +10,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 // ---------------------------------------------------------------------------
@@ -29,7 +28,7 @@ constexpr double kPeakCutOff = 0.005;
 constexpr double kPeakBlockFloor = kPeakCutOff * (1.0 + 0x1p-40);
 constexpr float kPeakBlockFloorFloat = 0.0050000004f;
 static_assert(static_cast<double>(kPeakBlockFloorFloat) > kPeakBlockFloor);
-// Samples per block: four vectors of four floats.
+// Samples per block: the block kernel's 16.
 constexpr std::int32_t kPeakBlock = 16;
 
 double FollowOneSample(double level, double x, double keep) {
@@ -82,29 +81,13 @@ double MoskFollowPeak(const float* samples, std::int32_t count, double level, do
     power *= keep;
   }
   const double keepBlock = power;  // keep^B
-  const __m128 magnitudeBits = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-  const __m128 floor = _mm_set1_ps(kPeakBlockFloorFloat);
   std::int32_t i = 0;
   for (; i + kPeakBlock <= count; i += kPeakBlock) {
     const float* block = samples + i;
-    // 0 is the identity of the maximum: every product is >= 0. A NaN sample
-    // is passed over by max (it keeps its second operand), as the rule passes
-    // over it, and counts as not above the floor.
-    __m128d peakLow = _mm_setzero_pd();
-    __m128d peakHigh = _mm_setzero_pd();
-    __m128 above = _mm_castsi128_ps(_mm_set1_epi32(-1));
-    for (std::int32_t k = 0; k < kPeakBlock; k += 4) {
-      const __m128 x = _mm_and_ps(_mm_loadu_ps(block + k), magnitudeBits);
-      above = _mm_and_ps(above, _mm_cmpgt_ps(x, floor));
-      peakLow = _mm_max_pd(_mm_mul_pd(_mm_cvtps_pd(x), _mm_load_pd(weight + k)), peakLow);
-      peakHigh = _mm_max_pd(
-          _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(x, x)), _mm_load_pd(weight + k + 2)), peakHigh);
-    }
-    __m128d peak = _mm_max_pd(peakLow, peakHigh);
-    peak = _mm_max_sd(peak, _mm_unpackhi_pd(peak, peak));
+    const TWeightedPeak peak = WeightedPeakOf16Kernel(block, weight, kPeakBlockFloorFloat);
     const double decayed = level * keepBlock;
-    if (decayed > kPeakBlockFloor || _mm_movemask_ps(above) == 0xF) {
-      level = std::max(decayed, _mm_cvtsd_f64(peak));
+    if (decayed > kPeakBlockFloor || peak.allAbove) {
+      level = std::max(decayed, peak.peak);
     } else {
       level = FollowSampleBySample(block, kPeakBlock, level, keep);
     }
@@ -116,25 +99,39 @@ double MoskFollowPeak(const float* samples, std::int32_t count, double level, do
 // TMoskMeterBufferQueue
 
 void TMoskMeterBufferQueue::Push(IMoskAudioBuffer* buffer) {
+  if (count_ == ring_.size()) {
+    // Full: a ring twice the size, the buffers moved over in order.
+    std::vector<IPtr<IMoskAudioBuffer>> grown(std::max<std::size_t>(4, 2 * ring_.size()));
+    for (std::size_t i = 0; i < count_; ++i)
+      grown[i] = std::move(ring_[(head_ + i) % ring_.size()]);
+    ring_.swap(grown);
+    head_ = 0;
+  }
+  ring_[(head_ + count_) % ring_.size()] = IPtr<IMoskAudioBuffer>(buffer);
+  ++count_;
   total_frames_ += buffer->GetCount();
-  buffers_.emplace_back(buffer);
 }
 
 void TMoskMeterBufferQueue::RemoveFirst() {
-  if (buffers_.empty())
+  if (count_ == 0)
     return;
-  total_frames_ -= buffers_.front()->GetCount();
-  buffers_.pop_front();
+  total_frames_ -= ring_[head_]->GetCount();
+  ring_[head_].reset();
+  head_ = (head_ + 1) % ring_.size();
+  --count_;
 }
 
 IMoskAudioBuffer* TMoskMeterBufferQueue::GetItem(std::int32_t index) const {
   if (index < 0 || index >= Count())
     return nullptr;
-  return buffers_[static_cast<std::size_t>(index)].get();
+  return ring_[(head_ + static_cast<std::size_t>(index)) % ring_.size()].get();
 }
 
 void TMoskMeterBufferQueue::Clear() {
-  buffers_.clear();
+  for (IPtr<IMoskAudioBuffer>& slot : ring_)
+    slot.reset();
+  head_ = 0;
+  count_ = 0;
   total_frames_ = 0;
 }
 
@@ -400,22 +397,7 @@ void TMoskCommonMeter::ProcessBlock() {
         continue;
       dst += filled;
       const std::uint8_t* src = frame + c * (bits / 8);
-      switch (bits) {
-        case 8:
-          RoiConvertUInt8ToFloat(src, step, dst, 4, 1, rows);
-          break;
-        case 16:
-          RoiConvertInt16ToFloat(reinterpret_cast<const std::int16_t*>(src), step, dst, 4, 1, rows);
-          break;
-        case 24:
-          ConvertInt24ToFloat(src, step, dst, 4, static_cast<std::uint32_t>(rows));
-          break;
-        case 32:
-          ConvertInt32ToFloat(src, step, dst, 4, static_cast<std::uint32_t>(rows));
-          break;
-        default:
-          break;
-      }
+      ConvertColumnToFloat(bits, src, step, dst, static_cast<std::uint32_t>(rows));
     }
     read_offset_ += k;
     filled += k;

@@ -26,7 +26,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -47,7 +46,9 @@ enum TTrelSynchronizeType : std::uint8_t { stNone, stSingleBuffer, stQueue };
 using TMoskMeterValueChangeEvent =
     TMethod<void(TObject* sender, std::int32_t channel, double value, double max)>;
 
-// Audio buffers not yet fully consumed, with their total frame count.
+// Audio buffers not yet fully consumed, with their total frame count. The
+// buffers sit in a ring that only grows (doubling), so once it has room for
+// the deepest backlog seen, queueing takes nothing from the heap.
 class TMoskMeterBufferQueue : public TObject {
   KESTRUNE_CLASS(TMoskMeterBufferQueue, TObject)
   TMoskMeterBufferQueue() = default;
@@ -58,10 +59,12 @@ class TMoskMeterBufferQueue : public TObject {
   IMoskAudioBuffer* GetItem(std::int32_t index) const;
   void Clear();
   std::int64_t TotalFrames() const { return total_frames_; }
-  std::int32_t Count() const { return static_cast<std::int32_t>(buffers_.size()); }
+  std::int32_t Count() const { return static_cast<std::int32_t>(count_); }
 
  private:
-  std::deque<IPtr<IMoskAudioBuffer>> buffers_;
+  std::vector<IPtr<IMoskAudioBuffer>> ring_;
+  std::size_t head_ = 0;   // the first buffer's slot
+  std::size_t count_ = 0;  // buffers in the ring
   std::int64_t total_frames_ = 0;
 };
 

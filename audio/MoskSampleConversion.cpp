@@ -1,14 +1,16 @@
 #include "audio/MoskSampleConversion.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
 #include "platform/rtl/SysUtils.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/TrelBasicDispatcher.h"
+#include "signal/primitives/kernels/AudioSampleKernels.h"
+#include "signal/transforms/MoskDispatcher.h"
 
 namespace {
 
@@ -105,93 +107,9 @@ Byte* At(Byte* base, uint32_t index, int32_t step) {
   return base + static_cast<int64_t>(index) * step;
 }
 
-// The nearest integer to v, ties to even, saturated to [lo, hi]; NaN gives 0.
-// Written out rather than left to the floating-point unit, whose rounding
-// mode other code may change. The bounds are at most 2^31 in magnitude.
+// The one rounding of this file.
 int64_t RoundSaturate(double v, int64_t lo, int64_t hi) {
-  if (std::isnan(v))
-    return 0;
-  if (v <= static_cast<double>(lo))
-    return lo;
-  if (v >= static_cast<double>(hi))
-    return hi;
-  // |v| < 2^31: the conversion truncates (it does in every rounding mode)
-  // and the fraction v - whole is exact.
-  int64_t r = static_cast<int64_t>(v);
-  const double fraction = v - static_cast<double>(r);
-  const bool odd = (r & 1) != 0;
-  if (fraction > 0.5 || (fraction == 0.5 && odd)) {
-    ++r;
-  } else if (fraction < -0.5 || (fraction == -0.5 && odd)) {
-    --r;
-  }
-  return r;  // lo < v < hi with integral bounds keeps r within them
-}
-
-// RoundSaturate on four values that are not NaN, in two vectors, giving four
-// 32-bit integers (values of v0 first). The same steps: clamp to [lo, hi]
-// (integral, within the 32-bit range), truncate, then step away from zero
-// when the exact fraction is above one half in magnitude, or is one half and
-// the truncated value odd.
-[[gnu::always_inline]] inline __m128i RoundSaturateNotNaN4(__m128d v0, __m128d v1, __m128d lo,
-                                                           __m128d hi) {
-  v0 = _mm_min_pd(_mm_max_pd(v0, lo), hi);
-  v1 = _mm_min_pd(_mm_max_pd(v1, lo), hi);
-  const __m128i whole0 = _mm_cvttpd_epi32(v0);
-  const __m128i whole1 = _mm_cvttpd_epi32(v1);
-  const __m128d signBit = _mm_set1_pd(-0.0);
-  const __m128d half = _mm_set1_pd(0.5);
-  const __m128d magnitude0 = _mm_andnot_pd(signBit, _mm_sub_pd(v0, _mm_cvtepi32_pd(whole0)));
-  const __m128d magnitude1 = _mm_andnot_pd(signBit, _mm_sub_pd(v1, _mm_cvtepi32_pd(whole1)));
-  // Two vectors of 64-bit lanes into one of 32-bit lanes, in lane order:
-  // the low halves (selector 2, 0, 2, 0) or the high halves (3, 1, 3, 1).
-  const auto lowHalves = [](__m128d m0, __m128d m1) {
-    return _mm_castps_si128(
-        _mm_shuffle_ps(_mm_castpd_ps(m0), _mm_castpd_ps(m1), _MM_SHUFFLE(2, 0, 2, 0)));
-  };
-  const __m128i whole = _mm_unpacklo_epi64(whole0, whole1);
-  const __m128i odd = _mm_cmpeq_epi32(_mm_and_si128(whole, _mm_set1_epi32(1)), _mm_set1_epi32(1));
-  const __m128i away = _mm_or_si128(
-      lowHalves(_mm_cmpgt_pd(magnitude0, half), _mm_cmpgt_pd(magnitude1, half)),
-      _mm_and_si128(odd,
-                    lowHalves(_mm_cmpeq_pd(magnitude0, half), _mm_cmpeq_pd(magnitude1, half))));
-  // +1 for a positive value, -1 for a negative one: the sign bit of the
-  // high half spread over the lane, or 1.
-  const __m128i highHalves = _mm_castps_si128(
-      _mm_shuffle_ps(_mm_castpd_ps(v0), _mm_castpd_ps(v1), _MM_SHUFFLE(3, 1, 3, 1)));
-  const __m128i step = _mm_or_si128(_mm_srai_epi32(highHalves, 31), _mm_set1_epi32(1));
-  return _mm_add_epi32(whole, _mm_and_si128(away, step));
-}
-
-// ScaleSamples at 16 bits: eight samples per step, the rest one by one. A
-// finite factor times a sample is never NaN (at worst an infinity, which
-// saturates); other factors take the one-by-one path.
-void ScaleInt16Run(double factor, uint8_t* samples, uint32_t count) {
-  const __m128d f = _mm_set1_pd(factor);
-  const __m128d lo = _mm_set1_pd(static_cast<double>(Int16Codec::Min));
-  const __m128d hi = _mm_set1_pd(static_cast<double>(Int16Codec::Max));
-  uint32_t i = 0;
-  for (; std::isfinite(factor) && i + 8 <= count; i += 8) {
-    auto* p = reinterpret_cast<__m128i*>(samples + static_cast<size_t>(i) * 2);
-    const __m128i raw = _mm_loadu_si128(p);
-    // Each sample into the high half of a 32-bit lane, then shifted down
-    // with its sign.
-    const __m128i low4 = _mm_srai_epi32(_mm_unpacklo_epi16(raw, raw), 16);
-    const __m128i high4 = _mm_srai_epi32(_mm_unpackhi_epi16(raw, raw), 16);
-    const __m128d v0 = _mm_mul_pd(_mm_cvtepi32_pd(low4), f);
-    const __m128d v1 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(low4, low4)), f);
-    const __m128d v2 = _mm_mul_pd(_mm_cvtepi32_pd(high4), f);
-    const __m128d v3 = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(high4, high4)), f);
-    // Every value is within the 16-bit range already: the pack does not
-    // saturate.
-    _mm_storeu_si128(p, _mm_packs_epi32(RoundSaturateNotNaN4(v0, v1, lo, hi),
-                                        RoundSaturateNotNaN4(v2, v3, lo, hi)));
-  }
-  for (; i < count; ++i) {
-    uint8_t* p = samples + static_cast<size_t>(i) * 2;
-    Int16Codec::Store(p, RoundSaturate(static_cast<double>(Int16Codec::Load(p)) * factor,
-                                       Int16Codec::Min, Int16Codec::Max));
-  }
+  return RoundHalfEvenSaturate(v, lo, hi);
 }
 
 // t / s for a zero divisor: the range's end on the dividend's side, 0 for 0.
@@ -209,33 +127,57 @@ int64_t DivideTruncated(int64_t t, int64_t s) {
   return std::clamp(t / s, C::Min, C::Max);
 }
 
-// t / s rounded to nearest with ties to even and saturated: the 16-bit rule.
-// With q and r the truncated quotient and remainder, the fraction is |r| /
-// |s|; comparing 2|r| with |s| avoids a second division.
+// Runs a one-column strided block primitive (copy, conversion or in-place
+// arithmetic: source first) over `count` samples. Some primitives refuse
+// steps below 1, and none takes a height beyond the 32-bit range, which this
+// layer accepts: such runs go sample by sample (each a 1 x 1 block, for which
+// the step is never used).
+template <class From, class To, class Primitive>
+void ColumnByPrimitive(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep,
+                       uint8_t* dst, Primitive primitive) {
+  if (count == 0)
+    return;
+  if (srcStep >= 1 && dstStep >= 1 && count <= static_cast<uint32_t>(INT32_MAX)) {
+    primitive(reinterpret_cast<const From*>(src), srcStep, reinterpret_cast<To*>(dst), dstStep, 1,
+              static_cast<int32_t>(count));
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    primitive(reinterpret_cast<const From*>(At(src, i, srcStep)),
+              static_cast<int32_t>(sizeof(From)), reinterpret_cast<To*>(At(dst, i, dstStep)),
+              static_cast<int32_t>(sizeof(To)), 1, 1);
+  }
+}
+
+// Copies `count` samples of one width with the strided copy primitives; a
+// 24-bit sample moves as its low two bytes and then its third byte.
 template <class C>
-int64_t DivideRounded(int64_t t, int64_t s) {
-  if (s == 0)
-    return ZeroDivisorResult<C>(t);
-  int64_t q = t / s;
-  const int64_t twiceRest = 2 * std::abs(t % s);
-  const int64_t divisor = std::abs(s);
-  if (twiceRest > divisor || (twiceRest == divisor && (q & 1) != 0))
-    q += (t < 0) != (s < 0) ? -1 : 1;
-  return std::clamp(q, C::Min, C::Max);
+void CopyRun(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep, uint8_t* dst) {
+  const auto copy8 = [](auto... a) { RoiCopyUInt8(a...); };
+  const auto copy16 = [](auto... a) { RoiCopyInt16(a...); };
+  if constexpr (C::Bytes == 1) {
+    ColumnByPrimitive<uint8_t, uint8_t>(src, srcStep, count, dstStep, dst, copy8);
+  } else if constexpr (C::Bytes == 2) {
+    ColumnByPrimitive<int16_t, int16_t>(src, srcStep, count, dstStep, dst, copy16);
+  } else if constexpr (C::Bytes == 3) {
+    ColumnByPrimitive<int16_t, int16_t>(src, srcStep, count, dstStep, dst, copy16);
+    ColumnByPrimitive<uint8_t, uint8_t>(src + 2, srcStep, count, dstStep, dst + 2, copy8);
+  } else {
+    ColumnByPrimitive<int32_t, int32_t>(src, srcStep, count, dstStep, dst,
+                                        [](auto... a) { RoiCopyInt32(a...); });
+  }
 }
 
 template <class From, class To>
 void ConvertRun(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep,
                 uint8_t* dst) {
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* s = At(src, i, srcStep);
-    uint8_t* d = At(dst, i, dstStep);
-    if constexpr (std::is_same_v<From, To>) {
-      std::memcpy(d, s, From::Bytes);
-    } else {
+  if constexpr (std::is_same_v<From, To>) {
+    CopyRun<From>(src, srcStep, count, dstStep, dst);
+  } else {
+    for (uint32_t i = 0; i < count; ++i) {
       // |x| <= 2^31 and F < 2^31: the product fits 64 bits.
-      const int64_t y = From::Load(s) * To::FullScale / From::FullScale;
-      To::Store(d, std::clamp(y, To::Min, To::Max));
+      const int64_t y = From::Load(At(src, i, srcStep)) * To::FullScale / From::FullScale;
+      To::Store(At(dst, i, dstStep), std::clamp(y, To::Min, To::Max));
     }
   }
 }
@@ -253,24 +195,21 @@ void CombineRun(const uint8_t* src, int32_t srcStep, uint8_t* srcDst, int32_t sr
 
 enum class Arithmetic { Add, Subtract, Multiply, Divide };
 
+// The 8-, 24- and 32-bit arithmetic (16 bits has its primitives); results
+// are stored modulo the width. Every product of two samples fits 64 bits (at
+// most 2^62).
 template <Arithmetic A, class C>
 int64_t Apply(int64_t t, int64_t s) {
-  // 16-bit results saturate; 8-, 24- and 32-bit ones are stored modulo the
-  // width. Every product of two samples fits 64 bits (at most 2^62).
-  constexpr bool saturate = std::is_same_v<C, Int16Codec>;
-  auto fit = [](int64_t v) { return saturate ? std::clamp(v, C::Min, C::Max) : v; };
   if constexpr (A == Arithmetic::Add) {
-    return fit(t + s);
+    return t + s;
   } else if constexpr (A == Arithmetic::Subtract) {
-    return fit(t - s);
+    return t - s;
   } else if constexpr (A == Arithmetic::Multiply) {
-    return fit(t * s);
+    return t * s;
   } else if constexpr (std::is_same_v<C, UInt8Codec>) {
     // A divisor at the zero level gives the zero level; (-127) / (-1) =
     // 127 and 128 / (-1) = -128 are stored modulo 256 like every 8-bit result.
     return s == 0 ? 0 : t / s;
-  } else if constexpr (saturate) {
-    return DivideRounded<C>(t, s);
   } else {
     return DivideTruncated<C>(t, s);
   }
@@ -283,8 +222,29 @@ bool Combine(uint32_t bits, const void* src, int32_t srcStep, void* srcDst, int3
                        "sample arithmetic on a null run");
   return WithCodec(bits, [&](auto codec) {
     using C = decltype(codec);
-    CombineRun<C>(static_cast<const uint8_t*>(src), srcStep, static_cast<uint8_t*>(srcDst),
-                  srcDstStep, count, &Apply<A, C>);
+    const auto* from = static_cast<const uint8_t*>(src);
+    auto* to = static_cast<uint8_t*>(srcDst);
+    if constexpr (std::is_same_v<C, Int16Codec>) {
+      // The 16-bit block primitives, scale factor 0: saturated, the division
+      // rounded to nearest with ties to even.
+      constexpr int32_t sf = 0;
+      using Sample = int16_t;
+      if constexpr (A == Arithmetic::Add) {
+        ColumnByPrimitive<Sample, Sample>(from, srcStep, count, srcDstStep, to,
+                                          [](auto... a) { RoiAddInt16InPlaceScaled(a..., sf); });
+      } else if constexpr (A == Arithmetic::Subtract) {
+        ColumnByPrimitive<Sample, Sample>(from, srcStep, count, srcDstStep, to,
+                                          [](auto... a) { RoiSubInt16InPlaceScaled(a..., sf); });
+      } else if constexpr (A == Arithmetic::Multiply) {
+        ColumnByPrimitive<Sample, Sample>(from, srcStep, count, srcDstStep, to,
+                                          [](auto... a) { RoiMulInt16InPlaceScaled(a..., sf); });
+      } else {
+        ColumnByPrimitive<Sample, Sample>(from, srcStep, count, srcDstStep, to,
+                                          [](auto... a) { RoiDivInt16InPlaceScaled(a..., sf); });
+      }
+    } else {
+      CombineRun<C>(from, srcStep, to, srcDstStep, count, &Apply<A, C>);
+    }
   });
 }
 
@@ -312,27 +272,6 @@ void WriteInt24Sample(int32_t value, void* address) {
 
 namespace {
 
-// Runs a one-column strided block primitive over `count` samples. The
-// primitives refuse steps below 1 and heights beyond the 32-bit range, which
-// this layer accepts: such runs go sample by sample (each a 1 x 1 block, for
-// which the step is never used).
-template <class From, class To, class Primitive>
-void ConvertByPrimitive(const uint8_t* src, int32_t srcStep, uint32_t count, int32_t dstStep,
-                        uint8_t* dst, Primitive primitive) {
-  if (count == 0)
-    return;
-  if (srcStep >= 1 && dstStep >= 1 && count <= static_cast<uint32_t>(INT32_MAX)) {
-    primitive(reinterpret_cast<const From*>(src), srcStep, reinterpret_cast<To*>(dst), dstStep, 1,
-              static_cast<int32_t>(count));
-    return;
-  }
-  for (uint32_t i = 0; i < count; ++i) {
-    primitive(reinterpret_cast<const From*>(At(src, i, srcStep)),
-              static_cast<int32_t>(sizeof(From)), reinterpret_cast<To*>(At(dst, i, dstStep)),
-              static_cast<int32_t>(sizeof(To)), 1, 1);
-  }
-}
-
 // The narrowing primitives' mode that takes the shift mapping.
 constexpr int32_t kShiftMapping = 1;
 
@@ -344,17 +283,17 @@ constexpr int32_t kShiftMapping = 1;
 bool ConvertEightBitLeg(const uint8_t* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
                         int32_t dstStep, uint32_t dstBits, uint8_t* dst) {
   if (srcBits == 8 && dstBits == 16) {
-    ConvertByPrimitive<uint8_t, int16_t>(src, srcStep, count, dstStep, dst,
-                                         [](auto... a) { RoiConvertUInt8ToInt16(a...); });
+    ColumnByPrimitive<uint8_t, int16_t>(src, srcStep, count, dstStep, dst,
+                                        [](auto... a) { RoiConvertUInt8ToInt16(a...); });
   } else if (srcBits == 8 && dstBits == 32) {
-    ConvertByPrimitive<uint8_t, int32_t>(src, srcStep, count, dstStep, dst,
-                                         [](auto... a) { RoiConvertUInt8ToInt32(a...); });
+    ColumnByPrimitive<uint8_t, int32_t>(src, srcStep, count, dstStep, dst,
+                                        [](auto... a) { RoiConvertUInt8ToInt32(a...); });
   } else if (srcBits == 16 && dstBits == 8) {
-    ConvertByPrimitive<int16_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
+    ColumnByPrimitive<int16_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
       RoiConvertInt16ToUInt8(a..., kShiftMapping);
     });
   } else if (srcBits == 32 && dstBits == 8) {
-    ConvertByPrimitive<int32_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
+    ColumnByPrimitive<int32_t, uint8_t>(src, srcStep, count, dstStep, dst, [](auto... a) {
       RoiConvertInt32ToUInt8(a..., kShiftMapping);
     });
   } else {
@@ -409,15 +348,62 @@ bool DivideSamples(uint32_t bits, const void* src, int32_t srcStep, void* srcDst
 // ---------------------------------------------------------------------------
 // Whole runs
 
+namespace {
+
+// Runs a vector fill primitive (value, destination, length) over `count`
+// elements of type T at `dst`: in pieces of at most 2^31 - 1 elements, and
+// only where dst is aligned for T (true), else nothing (false).
+template <class T, class Primitive>
+bool FillByPrimitive(T value, void* dst, uint32_t count, Primitive primitive) {
+  if (reinterpret_cast<std::uintptr_t>(dst) % alignof(T) != 0)
+    return false;
+  auto* d = static_cast<T*>(dst);
+  while (count > 0) {
+    const uint32_t piece = std::min<uint32_t>(count, INT32_MAX);
+    primitive(value, d, static_cast<int32_t>(piece));
+    d += piece;
+    count -= piece;
+  }
+  return true;
+}
+
+// Every sample := the pattern of width C, written byte by byte.
+template <class C>
+void FillPattern(const uint8_t* pattern, void* dst, uint32_t count) {
+  auto* d = static_cast<uint8_t*>(dst);
+  for (uint32_t i = 0; i < count; ++i)
+    std::memcpy(d + static_cast<size_t>(i) * C::Bytes, pattern, C::Bytes);
+}
+
+}  // namespace
+
 bool FillSamples(uint32_t bits, int32_t value, void* dst, uint32_t count) {
   KESTRUNE_USAGE_CHECK(count == 0 || dst != nullptr, "sample fill of a null run");
   return WithCodec(bits, [&](auto codec) {
     using C = decltype(codec);
     uint8_t pattern[C::Bytes];
     C::Store(pattern, value);
-    auto* d = static_cast<uint8_t*>(dst);
-    for (uint32_t i = 0; i < count; ++i)
-      std::memcpy(d + static_cast<size_t>(i) * C::Bytes, pattern, C::Bytes);
+    bool filled = false;
+    if constexpr (C::Bytes == 1) {
+      filled =
+          FillByPrimitive<uint8_t>(pattern[0], dst, count, [](auto... a) { VectorSetUInt8(a...); });
+    } else if constexpr (C::Bytes == 2) {
+      // The 16-bit fill takes any address.
+      std::int16_t v;
+      std::memcpy(&v, pattern, sizeof v);
+      for (uint32_t done = 0; done < count;) {
+        const uint32_t piece = std::min<uint32_t>(count - done, INT32_MAX);
+        VectorSetInt16(v, reinterpret_cast<std::int16_t*>(static_cast<uint8_t*>(dst) + 2 * done),
+                       static_cast<int32_t>(piece));
+        done += piece;
+      }
+      filled = true;
+    } else if constexpr (C::Bytes == 4) {
+      filled =
+          FillByPrimitive<std::int32_t>(value, dst, count, [](auto... a) { VectorSetInt32(a...); });
+    }
+    if (!filled)
+      FillPattern<C>(pattern, dst, count);
   });
 }
 
@@ -425,10 +411,18 @@ bool ZeroSamples(uint32_t bits, void* dst, uint32_t count) {
   if (!IsSupportedWidth(bits))
     return false;
   KESTRUNE_USAGE_CHECK(count == 0 || dst != nullptr, "sample zero of a null run");
-  if (count != 0) {
-    const int byte = bits == 8 ? MoskUInt8ZeroLevel : 0;
-    std::memset(dst, byte, static_cast<size_t>(count) * (bits / 8));
-  }
+  if (count == 0)
+    return true;
+  // 8 bits: every byte at the zero level, as a fill with 0 gives.
+  bool zeroed = bits == 8 && FillSamples(8, 0, dst, count);
+  if (bits == 16)
+    zeroed = FillByPrimitive<std::int16_t>(0, dst, count,
+                                           [](std::int16_t, auto... a) { VectorZeroInt16(a...); });
+  if (bits == 32)
+    zeroed = FillByPrimitive<std::int32_t>(0, dst, count,
+                                           [](std::int32_t, auto... a) { VectorZeroInt32(a...); });
+  if (!zeroed)
+    std::memset(dst, 0, static_cast<size_t>(count) * (bits / 8));
   return true;
 }
 
@@ -438,7 +432,7 @@ bool ScaleSamples(uint32_t bits, double factor, void* srcDst, uint32_t count) {
     using C = decltype(codec);
     auto* d = static_cast<uint8_t*>(srcDst);
     if constexpr (std::is_same_v<C, Int16Codec>) {
-      ScaleInt16Run(factor, d, count);
+      ScaleInt16RoundedKernel(factor, d, count);
     } else {
       for (uint32_t i = 0; i < count; ++i) {
         uint8_t* p = d + static_cast<size_t>(i) * C::Bytes;
@@ -502,4 +496,82 @@ void ConvertFloatToInt24(const float* src, int32_t srcStep, void* dst, int32_t d
 void ConvertFloatToInt32(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
                          uint32_t count) {
   ConvertFloatRun<Int32Codec>(src, srcStep, dst, dstStep, count);
+}
+
+// ---------------------------------------------------------------------------
+// Channel columns
+
+bool ConvertColumnToDouble(uint32_t bits, const void* src, int32_t srcStep, double* dst,
+                           uint32_t count) {
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  const auto* from = static_cast<const uint8_t*>(src);
+  if (bits == 16) {
+    ConvertInt16ColumnToDoubleKernel(from, srcStep, dst, count);
+    return true;
+  }
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    for (uint32_t i = 0; i < count; ++i)
+      dst[i] = static_cast<double>(C::Load(At(from, i, srcStep)));
+  });
+}
+
+bool ConvertColumnToFloat(uint32_t bits, const void* src, int32_t srcStep, float* dst,
+                          uint32_t count) {
+  if (!IsSupportedWidth(bits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  const auto* from = static_cast<const uint8_t*>(src);
+  auto* to = reinterpret_cast<uint8_t*>(dst);
+  constexpr int32_t kFloatStep = sizeof(float);
+  switch (bits) {
+    case 8:
+      ColumnByPrimitive<uint8_t, float>(from, srcStep, count, kFloatStep, to,
+                                        [](auto... a) { RoiConvertUInt8ToFloat(a...); });
+      break;
+    case 16:
+      ColumnByPrimitive<int16_t, float>(from, srcStep, count, kFloatStep, to,
+                                        [](auto... a) { RoiConvertInt16ToFloat(a...); });
+      break;
+    case 24:
+      ConvertInt24ToFloat(src, srcStep, dst, kFloatStep, count);
+      break;
+    default:
+      ConvertInt32ToFloat(src, srcStep, dst, kFloatStep, count);
+      break;
+  }
+  return true;
+}
+
+bool ConvertFloatToColumn(uint32_t bits, const float* src, void* dst, int32_t dstStep,
+                          uint32_t count) {
+  if (!IsSupportedWidth(bits))
+    return false;
+  KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
+                       "column conversion on a null run");
+  auto* to = static_cast<uint8_t*>(dst);
+  constexpr int32_t kFloatStep = sizeof(float);
+  switch (bits) {
+    case 8:
+      for (uint32_t i = 0; i < count; ++i) {
+        UInt8Codec::Store(At(to, i, dstStep),
+                          RoundSaturate(src[i], UInt8Codec::Min, UInt8Codec::Max));
+      }
+      break;
+    case 16:
+      // Mode 1: rounded to nearest, ties to even.
+      ColumnByPrimitive<float, int16_t>(reinterpret_cast<const uint8_t*>(src), kFloatStep, count,
+                                        dstStep, to,
+                                        [](auto... a) { RoiConvertFloatToInt16(a..., 1); });
+      break;
+    case 24:
+      ConvertFloatToInt24(src, kFloatStep, dst, dstStep, count);
+      break;
+    default:
+      ConvertFloatToInt32(src, kFloatStep, dst, dstStep, count);
+      break;
+  }
+  return true;
 }

@@ -132,3 +132,24 @@ void ConvertFloatToInt24(const float* src, int32_t srcStep, void* dst, int32_t d
 // 0 (2147483647 goes to the float 2^31 and comes back as 2147483647).
 void ConvertFloatToInt32(const float* src, int32_t srcStep, void* dst, int32_t dstStep,
                          uint32_t count);
+
+// ---------------------------------------------------------------------------
+// Channel columns: one channel of interleaved frames (first sample at `src`
+// or `dst`, the others the block align apart) to or from packed values. The
+// splitter, the meters and the filters read and write their channels through
+// these. False, with nothing written, for an unsupported width.
+
+// As doubles: 8 bits the byte - 127 (-127 .. 128), wider widths the signed
+// value.
+bool ConvertColumnToDouble(uint32_t bits, const void* src, int32_t srcStep, double* dst,
+                           uint32_t count);
+// As floats: 8 bits the stored byte (0 .. 255), 16 and 24 bits the value,
+// 32 bits the value rounded to the nearest float.
+bool ConvertColumnToFloat(uint32_t bits, const void* src, int32_t srcStep, float* dst,
+                          uint32_t count);
+// Floats back into a channel, rounded to nearest with ties to even and
+// saturated: 8 bits centred on 0 (v + 127 within 0 .. 255, NaN as 127), 16
+// bits by the float-to-16-bit primitive (NaN as -32768), 24 and 32 bits as
+// ConvertFloatToInt24 and ConvertFloatToInt32.
+bool ConvertFloatToColumn(uint32_t bits, const float* src, void* dst, int32_t dstStep,
+                          uint32_t count);

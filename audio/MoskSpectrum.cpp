@@ -176,6 +176,7 @@ void TMoskSpectrum::StartFormat(const WAVEFORMATEXTENSIBLE* format) {
     // order, and nothing is thrown back at the capture thread.
     ReleaseFftSpecLocked();
     windows_.assign(windows_.size(), ChannelWindow{});
+    spectrum_.reset();
   }
 }
 
@@ -211,6 +212,7 @@ void TMoskSpectrum::ResetWindowsLocked() {
     w = ChannelWindow{};
     w.Window = TTrelRealBuffer::CreateCount(n);
   }
+  spectrum_ = TTrelComplexBuffer::CreateCount(n);
 }
 
 int TMoskSpectrum::EmitChannel(int channel, ITrelRealBuffer* samples) {
@@ -268,9 +270,13 @@ int TMoskSpectrum::EmitChannel(int channel, ITrelRealBuffer* samples) {
 void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
   const std::int32_t n = std::int32_t{1} << active_order_;
   const std::int32_t bins = n / 2;
-  IPtr<ITrelComplexBuffer> spectrum = TTrelComplexBuffer::CreateCount(n);
-  std::complex<double>* packed = spectrum->GetReadData();
-  RealFftForward(window, reinterpret_cast<double*>(packed), spec_, nullptr);
+  std::complex<double>* packed = spectrum_->GetReadData();
+  // The set-up is live and both arrays hold N values, so the transform fails
+  // only when the work block its large orders (13 and up) take for the call
+  // cannot be had; the spectrum would then be the previous window's, so this
+  // window is not reported.
+  if (RealFftForward(window, reinterpret_cast<double*>(packed), spec_, nullptr) != StatusOk)
+    return;
   VectorConjugateExtendComplexInPlace(packed, n);
   IPtr<ITrelRealBuffer> magnitudes = TTrelRealBuffer::CreateCount(bins);
   double* m = magnitudes->GetReadData();

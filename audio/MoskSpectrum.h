@@ -105,8 +105,9 @@ class TMoskSpectrum : public TMoskCommonSplitter {
   // creation leaves none. Caller holds the write section.
   void RebuildFftSpecLocked(int order);
   void ReleaseFftSpecLocked();
-  // Fresh windows for every channel of the active set-up. Caller holds the
-  // write section.
+  // Fresh windows for every channel of the active set-up, and the spectrum
+  // block every window's transform fills. Raises EOutOfMemory. Caller holds
+  // the write section.
   void ResetWindowsLocked();
   void FormWindowProc(TMessage& message);
   // Main thread.
@@ -123,6 +124,9 @@ class TMoskSpectrum : public TMoskCommonSplitter {
   double sample_rate_ = 0.0;
   std::vector<ChannelWindow> windows_;
   std::vector<double> frequencies_;
+  // The N complex values one window's transform fills: made with the
+  // windows and reused by each window, so analysing one makes no buffer.
+  IPtr<ITrelComplexBuffer> spectrum_;
 
   TVekPinList* frequency_pins_ = nullptr;
   TCustomForm* form_ = nullptr;

@@ -10,10 +10,10 @@
 // Order 8, windows back to back). The device read and the wave thread's
 // hand-over are left out: they copy each block once and do no processing.
 //
-// Figures, per pushed buffer at steady state (after one warm-up push):
+// Figures, per pushed buffer at steady state (after the warm-up pushes):
 //   x_realtime    seconds of 44.1 kHz stereo audio processed per second
 //                 (the target is 1000)
-//   heap_news     allocations from the general heap
+//   heap_news     allocations from the general heap (the target is 0)
 //   store_blocks  blocks the smart block store had to take from the heap
 // The count comes from the counting operator new that Buffers_bench.cpp
 // installs for the whole benchmark program.

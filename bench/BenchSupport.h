@@ -42,23 +42,39 @@ class StoreSession {
 };
 
 // Counts, from its construction to Report, the general-heap allocations and
-// the blocks the store took from the heap, per iteration.
+// (while the store runs) the blocks the store took from the heap, per
+// iteration.
 class AllocationMeter {
  public:
   AllocationMeter()
-      : news_(BenchHeapAllocationCount()), blocks_(SmartBufferManager()->HeapAllocationCount()) {}
+      : news_(BenchHeapAllocationCount()),
+        blocks_(SmartBufferManager() ? SmartBufferManager()->HeapAllocationCount() : 0) {}
   void Report(benchmark::State& state) const {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["heap_news"] =
         static_cast<double>(BenchHeapAllocationCount() - news_) / iterations;
-    state.counters["store_blocks"] =
-        static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks_) / iterations;
+    if (SmartBufferManager() != nullptr) {
+      state.counters["store_blocks"] =
+          static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks_) / iterations;
+    }
   }
 
  private:
   std::uint64_t news_;
   std::uint64_t blocks_;
 };
+
+// Runs `cycle` once to give the free lists their blocks, then once per
+// iteration, and reports what the iterations allocated.
+template <typename Cycle>
+void MeterWarmCycle(benchmark::State& state, Cycle cycle) {
+  cycle();
+  AllocationMeter meter;
+  for (auto _ : state) {
+    cycle();
+  }
+  meter.Report(state);
+}
 
 // Reads the first value of every real buffer that arrives, so the push is not
 // optimised away and a lost buffer shows.
@@ -87,10 +103,12 @@ inline IPtr<IMoskAudioBuffer> MakeStereoTestBuffer(std::int32_t frames) {
 }
 
 // Announces the buffer's own wave format through `source`, pushes the buffer
-// once to warm the free lists up, then pushes it once per iteration under the
-// global read lock, as the capture thread does. Reports the allocations per
-// push and "x_realtime", the seconds of audio at `sampleRate` processed per
-// second.
+// kWarmUpPushes times to warm the free lists and the meters' queues up, then
+// pushes it once per iteration under the global read lock, as the capture
+// thread does. Reports the allocations per push and "x_realtime", the seconds
+// of audio at `sampleRate` processed per second.
+inline constexpr int kWarmUpPushes = 64;
+
 inline void PushAudioBuffers(benchmark::State& state, TMoskVekAudioSourcePin* source,
                              IMoskAudioBuffer* buffer, double sampleRate) {
   const WAVEFORMATEXTENSIBLE format =
@@ -100,6 +118,9 @@ inline void PushAudioBuffers(benchmark::State& state, TMoskVekAudioSourcePin* so
         NewOperation<TVekStartWaveOperation>(&format, static_cast<float>(sampleRate));
     TVekGlobalReadLockSection capture;
     source->Notify(start.get());
+  }
+  for (int i = 0; i < kWarmUpPushes; ++i) {
+    TVekGlobalReadLockSection capture;
     source->SendData(buffer);  // warm-up: the free lists get their blocks
   }
   const AllocationMeter allocations;

@@ -5,8 +5,8 @@
 // Memory figures, per iteration at steady state (after one warm-up cycle):
 //   store_blocks  blocks (sample memory and block headers) the smart block
 //                 store had to take from the heap; the target is 0
-//   heap_news     allocations from the general heap (operator new): the
-//                 buffer objects, which come from the general allocator
+//   heap_news     allocations from the general heap (operator new); the
+//                 buffer objects come from their free lists, so 0 too
 //
 // This file replaces the global operator new/delete with counting versions
 // for the whole kestrune_bench program; other benchmark files read the count
@@ -21,6 +21,7 @@
 #include <new>
 #include <vector>
 
+#include "bench/BenchSupport.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 
 // Our operator new takes its memory from malloc, so free is the matching
@@ -82,48 +83,9 @@ namespace {
 
 constexpr std::int32_t kSamples = 4096;
 
-// The buffers' unit for the length of one benchmark.
-class StoreSession {
- public:
-  StoreSession() { TrelSimpleDataBufferUnit.Initialize(); }
-  ~StoreSession() { TrelSimpleDataBufferUnit.Finalize(); }
-  StoreSession(const StoreSession&) = delete;
-  StoreSession& operator=(const StoreSession&) = delete;
-};
-
-// Counts what one benchmark's loop allocated, after its warm-up cycle.
-class AllocationMeter {
- public:
-  AllocationMeter()
-      : news_(BenchHeapAllocationCount()),
-        blocks_(SmartBufferManager() ? SmartBufferManager()->HeapAllocationCount() : 0) {}
-
-  void Report(benchmark::State& state) const {
-    const double iterations = static_cast<double>(state.iterations());
-    state.counters["heap_news"] =
-        static_cast<double>(BenchHeapAllocationCount() - news_) / iterations;
-    if (SmartBufferManager() != nullptr) {
-      state.counters["store_blocks"] =
-          static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks_) / iterations;
-    }
-  }
-
- private:
-  std::uint64_t news_;
-  std::uint64_t blocks_;
-};
-
-// Runs `cycle` once to give the free lists their blocks, then once per
-// iteration, and reports what the iterations allocated.
-template <typename Cycle>
-void MeterWarmCycle(benchmark::State& state, Cycle cycle) {
-  cycle();
-  AllocationMeter meter;
-  for (auto _ : state) {
-    cycle();
-  }
-  meter.Report(state);
-}
+using bench_support::AllocationMeter;
+using bench_support::MeterWarmCycle;
+using bench_support::StoreSession;
 
 // ---- Pooled buffers -----------------------------------------------------
 
@@ -141,12 +103,10 @@ BENCHMARK(BM_Buffer_AcquireRelease);
 void BM_Buffer_Share(benchmark::State& state) {
   StoreSession store;
   IPtr<ITrelRealBuffer> source = TTrelRealBuffer::CreateCount(kSamples);
-  AllocationMeter meter;
-  for (auto _ : state) {
+  MeterWarmCycle(state, [&] {
     IPtr<ITrelRealBuffer> view = TTrelRealBuffer::CreateShared(source.get());
     benchmark::DoNotOptimize(view->GetData());
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_Buffer_Share);
 

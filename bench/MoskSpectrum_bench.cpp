@@ -4,7 +4,7 @@
 // made before the loop and pushed by an audio source pin under the global
 // read lock, as the capture thread does.
 //
-// Figures, per pushed buffer at steady state (after one warm-up push):
+// Figures, per pushed buffer at steady state (after the warm-up pushes):
 //   x_realtime     seconds of 44.1 kHz stereo audio processed per second
 //   heap_news      allocations from the general heap (operations and
 //                  buffer objects)

@@ -10,11 +10,12 @@
 // Memory figures, per buffer at steady state (after one warm-up push):
 //   store_blocks  blocks (sample memory and block headers) the smart block
 //                 store had to take from the heap; the target is 0
-//   heap_news     allocations from the general heap: the buffer object and
-//                 the supplied-buffer operation (the push's snapshot of the
-//                 sink entries stays on the stack for up to 8 sinks)
-// The ..._PushOnly variants send one buffer made before the loop, so their
-// heap_news is the push's own share (the operation).
+//   heap_news     allocations from the general heap: 0, the buffer object
+//                 and the supplied-buffer operation come from their free
+//                 lists (the push's snapshot of the sink entries stays on the
+//                 stack for up to 8 sinks)
+// The ..._PushOnly variants send one buffer made before the loop: the
+// push's own share.
 //
 // The count comes from the counting operator new that Buffers_bench.cpp
 // installs for the whole benchmark program.

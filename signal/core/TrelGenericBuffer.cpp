@@ -1,5 +1,6 @@
 #include "signal/core/TrelGenericBuffer.h"
 
+#include "platform/rtl/FreeLists.h"
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelBufferAccess.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
@@ -36,6 +37,14 @@ std::int32_t TrelCheckedByteSize(std::int64_t count, std::int32_t elementSize) {
 
 // ---------------------------------------------------------------------------
 // TTrelGenericBuffer
+
+void* TTrelGenericBuffer::operator new(std::size_t size) {
+  return TrelBufferObjectLists().Allocate(size);
+}
+
+void TTrelGenericBuffer::operator delete(void* block, std::size_t size) noexcept {
+  TrelBufferObjectLists().Deallocate(block, size);
+}
 
 TTrelGenericBuffer::TTrelGenericBuffer(TTrelSmartBuffer* smartBlock, std::int32_t byteSize)
     : byte_size_(byteSize), smart_block_(smartBlock) {

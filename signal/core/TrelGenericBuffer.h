@@ -99,6 +99,13 @@ class TTrelGenericBuffer : public TInterfacedObject, public virtual ITrelDataBuf
   void RemoveAccess(TTrelDataBufferAccess* access);
   int AccessCount() const { return static_cast<int>(accesses_.size()); }
 
+  // Buffer objects of every class come from the buffers' free lists (one
+  // list per instance size, see platform/rtl/FreeLists.h), so a warm graph
+  // makes and drops them without the general heap. TrelSimpleDataBufferUnit's
+  // shutdown gives the pooled memory back.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* block, std::size_t size) noexcept;
+
  protected:
   // The access object CreateAccess makes (typed in the typed buffers).
   virtual TTrelDataBufferAccess* NewAccess();

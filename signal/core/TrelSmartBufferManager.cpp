@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <new>
 
+#include "platform/rtl/AsanPoison.h"
 #include "platform/rtl/SysUtils.h"
 #include "signal/primitives/LPMalloc.h"
 
@@ -14,6 +16,8 @@ namespace {
 // the main thread while no other thread uses buffers, so the atomic only has
 // to carry the pointer to threads started later.
 std::atomic<TTrelSmartBufferManager*> g_manager{nullptr};
+
+constinit TFreeLists g_buffer_object_lists;
 
 [[noreturn]] void RaiseOutOfMemory() {
   kestrune::RaiseOutOfMemory();
@@ -32,20 +36,25 @@ void StartStore() {
 void StopStore() {
   TTrelSmartBufferManager* manager = g_manager.exchange(nullptr, std::memory_order_acq_rel);
   FreeObject(manager);
+  g_buffer_object_lists.Release();
 }
 
 }  // namespace
 
+TFreeLists& TrelBufferObjectLists() {
+  return g_buffer_object_lists;
+}
+
 constinit TUnit TrelSimpleDataBufferUnit{"TrelSimpleDataBuffer", &StartStore, &StopStore};
 
 std::uint32_t RoundUpPowerOfTwo(std::uint32_t size) {
-  for (int k = 2; k <= 30; ++k) {
-    const std::uint32_t candidate = 1u << k;
-    if (size <= candidate) {
-      return candidate;
-    }
+  if (size <= 4) {
+    return 4;
   }
-  return kTrelLargestBlockSize;
+  if (size >= kTrelLargestBlockSize) {
+    return kTrelLargestBlockSize;
+  }
+  return std::bit_ceil(size);
 }
 
 // ---------------------------------------------------------------------------
@@ -55,6 +64,7 @@ TTrelSmartBufferList::TTrelSmartBufferList(std::uint32_t blockSize) : block_size
 
 TTrelSmartBufferList::~TTrelSmartBufferList() {
   for (void* block : blocks_) {
+    ASAN_UNPOISON_MEMORY_REGION(block, block_size_);
     AlignedFree(block);
   }
 }
@@ -64,6 +74,7 @@ void* TTrelSmartBufferList::GetBlock() {
     void* block = blocks_.back();
     blocks_.pop_back();
     ++outstanding_;
+    ASAN_UNPOISON_MEMORY_REGION(block, block_size_);
     return block;
   }
   // Room for this block's return first, so that PutBlock never allocates.
@@ -84,6 +95,8 @@ void TTrelSmartBufferList::PutBlock(void* block) noexcept {
   if (outstanding_ > 0) {
     --outstanding_;
   }
+  // A pooled block stays poisoned until it is handed out again.
+  ASAN_POISON_MEMORY_REGION(block, block_size_);
   if (blocks_.size() < blocks_.capacity()) {
     blocks_.push_back(block);
     return;
@@ -93,6 +106,7 @@ void TTrelSmartBufferList::PutBlock(void* block) noexcept {
   try {
     blocks_.push_back(block);
   } catch (...) {
+    ASAN_UNPOISON_MEMORY_REGION(block, block_size_);
     AlignedFree(block);
   }
 }

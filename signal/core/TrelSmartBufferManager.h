@@ -33,6 +33,7 @@
 
 #include "platform/classes/SyncObjs.h"
 #include "platform/classes/Units.h"
+#include "platform/rtl/FreeLists.h"
 #include "platform/rtl/System.h"
 
 // The largest block the store hands out: 2^30 bytes.
@@ -115,8 +116,13 @@ void* AllocSmartBlock(std::uint32_t size);
 // goes straight back to the heap. Never raises.
 void FreeSmartBlock(void* block, std::uint32_t size) noexcept;
 
+// The free lists the buffer objects themselves come from (TTrelGenericBuffer
+// and every descendant, by instance size).
+TFreeLists& TrelBufferObjectLists();
+
 // The buffers' unit: its start-up creates the store, its shutdown frees it
-// with every pooled block. Initialise it before making any buffer.
+// with every pooled block and gives the buffer objects' free lists back to
+// the heap. Initialise it before making any buffer.
 extern TUnit TrelSimpleDataBufferUnit;
 
 // A reference-counted header of a shared block.

@@ -12,7 +12,9 @@
 // operation) use GetData and take no lock.
 //
 // Making a buffer takes its block (and the block's header) from the smart
-// block store and allocates the buffer object itself from the general heap;
+// block store and the buffer object itself from the buffer objects' free
+// lists (TrelGenericBuffer.h), so a warm program makes buffers without the
+// general heap;
 // the named constructors raise ERangeError for a negative count or more than
 // 2^30 bytes, EInvalidPointer for a nullptr source with a count above 0, and
 // EOutOfMemory, keeping nothing in every case.

@@ -23,7 +23,7 @@ namespace {
 // at which depth each change notification arrived.
 class RecordingLock : public TMoskFormatLockOwner {
  public:
-  void WriteLocked(const std::function<void()>& change) override {
+  void RunInWriteSection(const std::function<void()>& change) override {
     ++entered;
     ++depth;
     struct Leave {

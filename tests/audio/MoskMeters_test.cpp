@@ -359,6 +359,45 @@ double FollowByTheRule(const float* samples, std::int32_t count, double level, d
   return level;
 }
 
+// The queue keeps buffers in arrival order with their frame total while it
+// wraps around and grows: pushes and removals interleaved so the first
+// buffer sits anywhere in the ring when it has to grow.
+TEST(MoskMeterBufferQueue, KeepsOrderAndFramesAcrossWrapAndGrowth) {
+  streamtest::StartStreamFramework();
+  struct Step {
+    int push;    // buffers pushed, of 1, 2, 3 ... frames in arrival order
+    int remove;  // then removed from the front
+  };
+  const Step steps[] = {{3, 2}, {6, 1}, {2, 5}, {9, 0}, {1, 13}};
+  TMoskMeterBufferQueue queue;
+  std::vector<std::int32_t> expected;  // frame counts, front first
+  std::int32_t next = 1;
+  for (const Step& step : steps) {
+    for (int i = 0; i < step.push; ++i, ++next) {
+      queue.Push(TMoskAudioBuffer::Create(44100, 3, next, 1, 16).get());
+      expected.push_back(next);
+    }
+    for (int i = 0; i < step.remove; ++i) {
+      queue.RemoveFirst();
+      expected.erase(expected.begin());
+    }
+    ASSERT_EQ(queue.Count(), static_cast<std::int32_t>(expected.size()));
+    std::int64_t total = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(queue.GetItem(static_cast<std::int32_t>(i))->GetCount(), expected[i]) << i;
+      total += expected[i];
+    }
+    EXPECT_EQ(queue.TotalFrames(), total);
+    EXPECT_EQ(queue.GetItem(queue.Count()), nullptr);
+  }
+  queue.RemoveFirst();  // empty: nothing happens
+  EXPECT_EQ(queue.Count(), 0);
+  queue.Push(TMoskAudioBuffer::Create(44100, 3, 4, 1, 16).get());
+  queue.Clear();
+  EXPECT_EQ(queue.Count(), 0);
+  EXPECT_EQ(queue.TotalFrames(), 0);
+}
+
 // Every prefix of each signal, entered at several levels and with the block
 // boundaries moved by starting at several offsets, against the rule: levels
 // agree to rounding in the last bits, and the level is 0 after exactly the

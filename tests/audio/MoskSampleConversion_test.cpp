@@ -767,4 +767,65 @@ TEST(MoskSampleFloat, FullScale32BitSurvivesAFloatRoundTrip) {
   EXPECT_EQ(back[1], Int32Min);
 }
 
+// ---------------------------------------------------------------------------
+// Channel columns
+
+// One channel of stereo frames at every width, over boundary samples: read
+// as doubles and floats by the rules, written back from floats with ties to
+// even, and the other channel's bytes left as they were.
+TEST(MoskSampleColumns, ReadAndWriteOneChannelOfFrames) {
+  for (uint32_t bits : Widths) {
+    SCOPED_TRACE(bits);
+    const std::vector<int64_t> values = {MinValue(bits), -1, 0, 1, MaxValue(bits) - 1,
+                                         MaxValue(bits)};
+    const auto count = static_cast<uint32_t>(values.size());
+    const int32_t frame = 2 * static_cast<int32_t>(bits / 8);
+    StridedRun run(bits, count, frame);  // channel 0 of the frames; channel 1 sentinels
+    for (uint32_t i = 0; i < count; ++i)
+      run.Set(i, RawOf(bits, values[i]));
+    std::vector<double> doubles(count);
+    std::vector<float> floats(count);
+    ASSERT_TRUE(ConvertColumnToDouble(bits, run.Base(), frame, doubles.data(), count));
+    ASSERT_TRUE(ConvertColumnToFloat(bits, run.Base(), frame, floats.data(), count));
+    for (uint32_t i = 0; i < count; ++i) {
+      EXPECT_EQ(doubles[i], static_cast<double>(values[i])) << i;
+      // 8 bits as floats: the stored byte, not centred.
+      const int64_t asFloat = bits == 8 ? RawOf(8, values[i]) : values[i];
+      EXPECT_EQ(floats[i], static_cast<float>(asFloat)) << i;
+    }
+    EXPECT_TRUE(run.GapsUntouched());
+  }
+}
+
+TEST(MoskSampleColumns, FloatsGoBackRoundedToEvenAndSaturated) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<float> in = {0.5f, 1.5f, -0.5f, -2.5f, 1e10f, -1e10f, nan};
+  const auto count = static_cast<uint32_t>(in.size());
+  for (uint32_t bits : Widths) {
+    SCOPED_TRACE(bits);
+    const int32_t frame = 2 * static_cast<int32_t>(bits / 8);
+    StridedRun run(bits, count, frame);
+    ASSERT_TRUE(ConvertFloatToColumn(bits, in.data(), run.Base(), frame, count));
+    for (uint32_t i = 0; i < count; ++i) {
+      // 8 bits are centred on 0 and stored about 127; the 16-bit primitive
+      // takes NaN to its minimum.
+      const int64_t value = bits == 16 && std::isnan(in[i]) ? MinValue(16) : RefRound(bits, in[i]);
+      EXPECT_EQ(run.Get(i), RawOf(bits, value)) << i;
+    }
+    EXPECT_TRUE(run.GapsUntouched());
+  }
+}
+
+TEST(MoskSampleColumns, UnsupportedWidthsWriteNothing) {
+  double d = 7.0;
+  float f = 7.0f;
+  uint8_t bytes[4] = {Sentinel, Sentinel, Sentinel, Sentinel};
+  EXPECT_FALSE(ConvertColumnToDouble(12, bytes, 4, &d, 1));
+  EXPECT_FALSE(ConvertColumnToFloat(0, bytes, 4, &f, 1));
+  EXPECT_FALSE(ConvertFloatToColumn(40, &f, bytes, 4, 1));
+  EXPECT_EQ(d, 7.0);
+  EXPECT_EQ(f, 7.0f);
+  EXPECT_EQ(bytes[0], Sentinel);
+}
+
 }  // namespace

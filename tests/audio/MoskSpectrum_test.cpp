@@ -20,6 +20,7 @@
 
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
+#include "signal/transforms/MoskDispatcher.h"
 #include "tests/audio/MoskSplitterTestSupport.h"
 
 namespace {
@@ -211,6 +212,48 @@ TEST_F(SpectrumTest, NothingIsPostedWhenNoPeakIsWanted) {
   spectrum_->SetOnFrequencyResult(TMoskFrequencyEvent(this, &SpectrumTest::OnFrequency));
   loop_->ProcessMessages();
   EXPECT_TRUE(events_.empty());
+}
+
+// While alive, every forward transform fails as if its work block could not
+// be had.
+class FailingForwardTransform {
+ public:
+  FailingForwardTransform() {
+    RealFftForward.SetVariant(PrimitiveVariant::C, &Fail);
+    RealFftForward.BindVariantForTesting(PrimitiveVariant::C);
+  }
+  ~FailingForwardTransform() {
+    RealFftForward.SetVariant(PrimitiveVariant::C, nullptr);
+    RealFftForward.ResetToStubForTesting();
+  }
+  FailingForwardTransform(const FailingForwardTransform&) = delete;
+  FailingForwardTransform& operator=(const FailingForwardTransform&) = delete;
+
+ private:
+  static PrimitiveStatus Fail(const double*, double*, const RealFftSpec*, std::uint8_t*) {
+    return StatusNoMemory;
+  }
+};
+
+TEST_F(SpectrumTest, AWindowWhoseTransformFailsIsNotReported) {
+  ASSERT_TRUE(scope_->Channel(0)->Connect(Output(0)));
+  const std::vector<std::int16_t> noise = Noise(512);
+  {
+    FailingForwardTransform failing;
+    Stream(noise, noise, {256});
+  }
+  EXPECT_TRUE(scope_->Got[0].Buffers.empty());
+  // The next window is analysed again, from its own samples alone.
+  IPtr<IMoskAudioBuffer> next = AudioBuffer(
+      kRate, 2, 16, 256,
+      Interleave16({noise.begin() + 256, noise.end()}, {noise.begin() + 256, noise.end()}));
+  source_->SendData(next.get());
+  ASSERT_EQ(scope_->Got[0].Buffers.size(), 1u);
+  const Values expected = ReferenceSpectrum(noise, 256, 256);
+  const Values& got = scope_->Got[0].Buffers[0];
+  ASSERT_EQ(got.size(), expected.size());
+  for (std::size_t k = 0; k < expected.size(); ++k)
+    ASSERT_NEAR(got[k], expected[k], 1e-6) << "bin " << k;
 }
 
 // ---------------------------------------------------------------------------

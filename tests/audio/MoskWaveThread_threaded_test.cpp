@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/MoskAudioParams.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/rtl/SysUtils.h"
 #include "platform/win/ScriptedWaveIn.h"

@@ -11,6 +11,11 @@
 #include <vector>
 
 #include "platform/rtl/SysUtils.h"
+#include "signal/core/TrelTypedBuffers.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace {
 
@@ -245,6 +250,36 @@ TEST_F(SmartBlockStoreTest, ClearFreesPooledBlocksAndLaterReturnsAreHarmless) {
   FreeSmartBlock(held, 512);
   EXPECT_EQ(Store().PooledBlockCount(), 0);
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// What sits in a free list is poisoned, so a use after free is still
+// reported: sample blocks, block headers and the buffer objects themselves.
+TEST_F(SmartBlockStoreTest, PooledMemoryIsPoisonedUntilHandedOutAgain) {
+  void* block = AllocSmartBlock(777);
+  EXPECT_FALSE(__asan_region_is_poisoned(block, 777));
+  FreeSmartBlock(block, 777);
+  EXPECT_TRUE(__asan_address_is_poisoned(block));
+  // The last whole 8-byte granule (the sanitizer poisons by granules).
+  EXPECT_TRUE(__asan_address_is_poisoned(static_cast<char*>(block) + 775));
+  EXPECT_EQ(AllocSmartBlock(777), block);
+  EXPECT_EQ(__asan_region_is_poisoned(block, 777), nullptr);
+  FreeSmartBlock(block, 777);
+
+  TTrelSmartMemoryBuffer* header = Create<TTrelSmartMemoryBuffer>(64u);
+  header->AddRef(true);
+  void* data = header->GetData();
+  header->Release(true);  // the last holder: header and data go to their lists
+  EXPECT_TRUE(__asan_address_is_poisoned(header));
+  EXPECT_TRUE(__asan_address_is_poisoned(data));
+
+  void* object = nullptr;
+  {
+    IPtr<ITrelRealBuffer> buffer = TTrelRealBuffer::CreateCount(16);
+    object = buffer->GetBufferObject();
+  }
+  EXPECT_TRUE(__asan_address_is_poisoned(object));
+}
+#endif
 
 TEST(SmartBlockStoreLifeTest, ReleasesAfterShutdownAreHarmless) {
   TrelSimpleDataBufferUnit.Initialize();

@@ -1,0 +1,199 @@
+// The main window's processing graph takes nothing from the general heap at
+// steady state: audio buffers made per block and pushed, under the global
+// read lock as the capture thread does, through
+//   source -> PPM meter (levels delivered on the pushing thread)
+//   source -> DC remover -> amplifier -> spectrum component -> two real sinks
+//                                     -> audio-to-real converter -> two sinks
+// cost no operator new once the free lists are warm. This file replaces the
+// global operator new of its test program with a counting one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "audio/MoskAudioBuffer.h"
+#include "audio/MoskChannelSplitter.h"
+#include "audio/MoskFilters.h"
+#include "audio/MoskMeters.h"
+#include "audio/MoskSpectrum.h"
+#include "tests/signal/core/StreamPinFixtures.h"
+
+// Our operator new takes its memory from malloc, so free is the matching
+// release; the compiler cannot see that pairing where it inlines the two.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+std::atomic<std::uint64_t> g_news{0};
+
+void* Counted(std::size_t size) noexcept {
+  g_news.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* block = Counted(size))
+    return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* block = Counted(size))
+    return block;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Counted(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Counted(size);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+
+namespace {
+
+constexpr std::int32_t kFrames = 1024;
+// Blocks pushed before counting: enough for every list to reach the depth
+// the graph needs.
+constexpr std::int32_t kWarmUp = 64;
+
+// Counts the real buffers that reach it.
+class TRealCounter {
+ public:
+  bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
+    if (OperationAs<TVekSuppliedBufferOperation>(op) != nullptr)
+      ++Received;
+    return true;
+  }
+  std::int64_t Received = 0;
+};
+
+// A stereo 16-bit block of `frames` frames with a busy pattern that moves
+// with `seed`.
+IPtr<IMoskAudioBuffer> Block(std::int32_t seed) {
+  IPtr<IMoskAudioBuffer> buffer = TMoskAudioBuffer::Create(44100, 3, kFrames, 2, 16);
+  auto* samples = reinterpret_cast<std::int16_t*>(buffer->GetWriteData());
+  for (std::int32_t i = 0; i < kFrames * 2; ++i)
+    samples[i] = static_cast<std::int16_t>(((i + seed) * 7919) % 20000 - 10000);
+  return buffer;
+}
+
+TEST(AudioGraphHeap, WarmGraphPushesBlocksWithoutTheGeneralHeap) {
+  streamtest::StartStreamFramework();
+  TRealCounter spectra;
+  TRealCounter channels;
+  auto* root = Create<TComponent>(nullptr);
+  auto* source = Create<TMoskVekAudioSourcePin>(root);
+  auto* meter = Create<TMoskPPMMeter>(root);
+  meter->SetSynchronizeType(stNone);
+  auto* removeDc = Create<TMoskRemoveDC>(root);
+  auto* amplifier = Create<TMoskAmplifier>(root);
+  amplifier->SetCoefficient(0.5);
+  auto* spectrum = Create<TMoskSpectrum>(root);
+  auto* toReal = Create<TMoskAudioToReal>(root);
+  meter->GetInputPin()->Connect(source);
+  removeDc->GetInputPin()->Connect(source);
+  amplifier->GetInputPin()->Connect(removeDc->GetOutputPin());
+  spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
+  toReal->GetInputPin()->Connect(amplifier->GetOutputPin());
+  TTrelVekRealSinkPin* sinks[4];
+  for (int c = 0; c < 2; ++c) {
+    sinks[c] =
+        Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&spectra, &TRealCounter::OnReal));
+    sinks[c]->Connect(spectrum->GetOutputPins()->GetPin(c));
+    sinks[2 + c] =
+        Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&channels, &TRealCounter::OnReal));
+    sinks[2 + c]->Connect(toReal->GetOutputPins()->GetPin(c));
+  }
+
+  IPtr<IMoskAudioBuffer> first = Block(0);
+  const WAVEFORMATEXTENSIBLE format =
+      *static_cast<TMoskAudioBuffer*>(first->GetBufferObject())->AudioBlock()->Header();
+  auto push = [&](std::int32_t seed) {
+    IPtr<IMoskAudioBuffer> block = Block(seed);
+    TVekGlobalReadLockSection capture;
+    source->SendData(block.get());
+  };
+  {
+    IPtr<IVekNotifyOperation> start = NewOperation<TVekStartWaveOperation>(&format, 44100.0f);
+    TVekGlobalReadLockSection capture;
+    source->Notify(start.get());
+  }
+  first.reset();
+  // Warm-up: the free lists, the block store and the meter's queue get what
+  // they need.
+  for (std::int32_t i = 0; i < kWarmUp; ++i)
+    push(i);
+
+  constexpr std::int32_t kBlocks = 300;
+  const std::int64_t spectraBefore = spectra.Received;
+  const std::int64_t channelsBefore = channels.Received;
+  const std::uint64_t newsBefore = g_news.load();
+  for (std::int32_t i = 0; i < kBlocks; ++i)
+    push(kWarmUp + i);
+  const std::uint64_t news = g_news.load() - newsBefore;
+
+  // 1024 frames make four spectra of 256 per channel; one buffer per channel
+  // from the converter.
+  EXPECT_EQ(spectra.Received - spectraBefore, 2 * 4 * kBlocks);
+  EXPECT_EQ(channels.Received - channelsBefore, 2 * kBlocks);
+  EXPECT_EQ(news, 0u);
+
+  for (TTrelVekRealSinkPin* pin : sinks)
+    pin->Free();
+  source->Free();
+  root->Free();
+}
+
+// A push to more sinks than a push keeps on its stack copies the sink
+// entries into a pooled block.
+TEST(AudioGraphHeap, APushToTwelveSinksTakesNothingFromTheHeapOnceWarm) {
+  streamtest::StartStreamFramework();
+  TRealCounter counter;
+  auto* root = Create<TComponent>(nullptr);
+  auto* source = Create<TTrelVekRealSourcePin>(root);
+  constexpr int kSinks = 12;
+  std::vector<TTrelVekRealSinkPin*> sinks;
+  for (int i = 0; i < kSinks; ++i) {
+    sinks.push_back(
+        Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&counter, &TRealCounter::OnReal)));
+    sinks.back()->Connect(source);
+  }
+  auto push = [&] {
+    IPtr<ITrelRealBuffer> buffer = TTrelRealBuffer::CreateCount(256);
+    TVekGlobalReadLockSection capture;
+    source->SendData(buffer.get());
+  };
+  for (int i = 0; i < kWarmUp; ++i)
+    push();
+  const std::uint64_t newsBefore = g_news.load();
+  for (int i = 0; i < 300; ++i)
+    push();
+  EXPECT_EQ(g_news.load() - newsBefore, 0u);
+  EXPECT_EQ(counter.Received, std::int64_t{kSinks} * (kWarmUp + 300));
+  for (TTrelVekRealSinkPin* pin : sinks)
+    pin->Free();
+  source->Free();
+  root->Free();
+}
+
+}  // namespace
