@@ -9,11 +9,12 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
+#include "platform/graphics/GraphicsObjects.h"
 
 int main() {
   int status = 0;
   try {
-    InitializeUnits({&ClassesUnit, &FormsUnit});
+    InitializeUnits({&ClassesUnit, &GraphicsUnit, &FormsUnit});
     Application->Initialize();
     Application->CreateForm(fmMain);
     Application->Run();

@@ -1,15 +1,17 @@
 #include "platform/classes/CustomForm.h"
 
-TCustomForm::TCustomForm(TComponent* owner) : TComponent(owner) {
-  WindowProc = TWndMethod(this, &TCustomForm::WndProc);
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner) {
+  // A form is hidden until shown.
+  SetVisible(false);
+  ControlStyle.Include(csAcceptsControls);
 }
 
-TCustomForm::~TCustomForm() {
-  if (handle_ != HWND{}) kestrune::DestroyMessageWindow(handle_);
-}
+TCustomForm::~TCustomForm() = default;
 
 void TCustomForm::BeforeDestruction() {
-  if (OnDestroy.Assigned()) OnDestroy(this);
+  if (OnDestroy.Assigned())
+    OnDestroy(this);
+  active_control_ = nullptr;
   inherited::BeforeDestruction();
 }
 
@@ -19,16 +21,52 @@ void TCustomForm::AfterConstruction() {
 }
 
 void TCustomForm::DoCreate() {
-  if (OnCreate.Assigned()) OnCreate(this);
+  if (OnCreate.Assigned())
+    OnCreate(this);
 }
 
-HWND TCustomForm::Handle() {
-  if (handle_ == HWND{}) {
-    // The window's handler reads WindowProc at each message, so a replaced
-    // WindowProc takes effect at once.
-    handle_ = kestrune::CreateMessageWindow([this](TMessage& message) { WindowProc(message); });
+namespace {
+
+void TellFocusChanged(TWinControl* parent, TWinControl* focused,
+                      void (*tell)(TWinControl*, TWinControl*)) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    if (auto* win = dynamic_cast<TWinControl*>(parent->Controls(i))) {
+      tell(win, focused);
+      TellFocusChanged(win, focused, tell);
+    }
   }
-  return handle_;
 }
 
-void TCustomForm::WndProc(TMessage& message) { (void)message; }
+}  // namespace
+
+void TCustomForm::SetActiveControl(TWinControl* control) {
+  if (control == active_control_)
+    return;
+  if (control != nullptr) {
+    if (control->ParentForm() != this || control == this)
+      throw EInvalidOperation("Le contrôle n'est pas sur cette fiche");
+    if (!control->CanFocus())
+      throw EInvalidOperation("Impossible de focaliser une fenêtre désactivée ou invisible");
+  }
+  TWinControl* old = active_control_;
+  active_control_ = control;
+  if (old != nullptr) {
+    old->WMKillFocus();
+    old->DoExit();
+  }
+  auto tell = [](TWinControl* c, TWinControl* focused) { c->CMFocusChanged(focused); };
+  CMFocusChanged(control);
+  TellFocusChanged(this, control, tell);
+  if (control != nullptr && active_control_ == control) {
+    control->DoEnter();
+    control->WMSetFocus();
+    if (control->Widget() != nullptr)
+      control->Widget()->SetFocus();
+  }
+}
+
+void TCustomForm::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  if (operation == opRemove && component == active_control_)
+    active_control_ = nullptr;
+}

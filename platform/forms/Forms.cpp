@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
+#include "platform/classes/Streaming.h"
+#include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FontAliases.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"
+#include "platform/forms/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 
 using kestrune::CallFromQt;
@@ -47,11 +50,17 @@ QApplication* QtWidgetApplication() {
 // ---------------------------------------------------------------------------
 // TForm
 
-// The form's top-level window. It holds no state of its own beyond Qt's: the
-// form reads and writes the window's title, geometry and visibility.
-class TForm::Window final : public QWidget {
+namespace {
+
+// The form's top-level window: a control widget that also answers the
+// window manager's close request.
+class FormWindow final : public kestrune::WinWidget {
  public:
-  explicit Window(TForm& form) : QWidget(nullptr, Qt::Window), form_(form) {}
+  FormWindow(TForm& form, Qt::WindowFlags flags) : WinWidget(form, nullptr, flags), form_(form) {
+    setWindowTitle(ToQString(form.Caption()));
+    // Keys reach the form's window when no hosted widget has the focus.
+    setFocusPolicy(Qt::StrongFocus);
+  }
 
  protected:
   // The window manager's close request. The form decides what closing does
@@ -66,78 +75,101 @@ class TForm::Window final : public QWidget {
   TForm& form_;
 };
 
-TForm::TForm(TComponent* owner) : TCustomForm(owner) {}
+Qt::WindowFlags FlagsFor(TFormBorderStyle style, TBorderIcons icons) {
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (style == TFormBorderStyle::bsNone)
+    return Qt::Window | Qt::FramelessWindowHint;
+  if (style == TFormBorderStyle::bsDialog)
+    flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (icons & BorderIconBit(biSystemMenu)) {
+    flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style != TFormBorderStyle::bsDialog) {
+      if (icons & BorderIconBit(biMinimize))
+        flags |= Qt::WindowMinimizeButtonHint;
+      if (icons & BorderIconBit(biMaximize))
+        flags |= Qt::WindowMaximizeButtonHint;
+    }
+    if (icons & BorderIconBit(biHelp))
+      flags |= Qt::WindowContextHelpButtonHint;
+  }
+  return flags;
+}
+
+}  // namespace
+
+TForm::TForm(TComponent* owner) : TCustomForm(owner) {
+  TControl::SetBounds(0, 0, 640, 480);
+  SetColor(clBtnFace);
+}
 
 TForm::~TForm() {
-  if (window_ != nullptr) {
+  if (Widget() != nullptr) {
     KESTRUNE_USAGE_CHECK(QCoreApplication::instance() != nullptr,
                          "a form with a window outlived Qt's application object");
-    window_.reset();
   }
 }
 
-TForm::Window& TForm::WindowNeeded() {
-  if (window_ == nullptr) {
-    if (QtWidgetApplication() == nullptr)
-      throw EInvalidOperation("A window cannot be made before the application is initialised");
-    window_ = std::make_unique<Window>(*this);
-    window_->setWindowTitle(ToQString(Caption()));
-    window_->move(left_, top_);
-    window_->resize(width_, height_);
-  }
-  return *window_;
+std::unique_ptr<kestrune::ControlWidget> TForm::CreateWidget() {
+  if (QtWidgetApplication() == nullptr)
+    return nullptr;
+  auto window = std::make_unique<FormWindow>(*this, FlagsFor(border_style_, border_icons_));
+  if (border_style_ == TFormBorderStyle::bsSingle || border_style_ == TFormBorderStyle::bsDialog)
+    window->setFixedSize(Width(), Height());
+  return window;
 }
 
 void TForm::SetCaption(const std::string& caption) {
   inherited::SetCaption(caption);
-  if (window_ != nullptr)
-    window_->setWindowTitle(ToQString(caption));
-}
-
-int TForm::Left() const {
-  return window_ != nullptr ? window_->x() : left_;
-}
-
-int TForm::Top() const {
-  return window_ != nullptr ? window_->y() : top_;
-}
-
-int TForm::Width() const {
-  return window_ != nullptr ? window_->width() : width_;
-}
-
-int TForm::Height() const {
-  return window_ != nullptr ? window_->height() : height_;
 }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
   if (width < 0 || height < 0)
     throw EInvalidOperation(Format("Invalid window size %d x %d", {width, height}));
-  left_ = left;
-  top_ = top;
-  width_ = width;
-  height_ = height;
-  if (window_ != nullptr) {
-    window_->move(left, top);
-    window_->resize(width, height);
-  }
+  if (auto* window = dynamic_cast<QWidget*>(Widget());
+      window != nullptr &&
+      (border_style_ == TFormBorderStyle::bsSingle || border_style_ == TFormBorderStyle::bsDialog))
+    window->setFixedSize(width, height);
+  inherited::SetBounds(left, top, width, height);
 }
 
-bool TForm::Visible() const {
-  return window_ != nullptr && window_->isVisible();
+void TForm::SetClientSize(int width, int height) {
+  SetBounds(Left(), Top(), width, height);
+}
+
+void TForm::SetBorderStyle(TFormBorderStyle value) {
+  border_style_ = value;
+}
+
+void TForm::SetBorderIcons(TBorderIcons value) {
+  border_icons_ = value;
+}
+
+void TForm::SetPosition(TPosition value) {
+  position_ = value;
 }
 
 void TForm::SetVisible(bool visible) {
-  if (visible) {
-    Window& window = WindowNeeded();
-    window.show();
-    window.raise();
-  } else if (window_ != nullptr) {
-    window_->hide();
+  if (visible && QtWidgetApplication() == nullptr)
+    throw EInvalidOperation("A window cannot be made before the application is initialised");
+  if (visible && !positioned_) {
+    positioned_ = true;
+    if (position_ == poScreenCenter && Screen != nullptr)
+      TControl::SetBounds((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2,
+                          Width(), Height());
   }
+  if (visible && Visible() && Widget() != nullptr) {
+    if (auto* window = dynamic_cast<QWidget*>(Widget()))
+      window->raise();
+    return;
+  }
+  inherited::SetVisible(visible);
 }
 
 void TForm::DoCreate() {
+  // The description is read before OnCreate, so the handler finds the
+  // form's components in place; a description that cannot be read fails the
+  // construction.
+  ReadComponentDescription(this);
   try {
     inherited::DoCreate();
   } catch (...) {
@@ -299,7 +331,27 @@ TApplication* Application = nullptr;
 
 namespace {
 
+void RegisterForm() {
+  RegisterClass<TForm>()
+      .Integer("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth)
+      .Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight)
+      .Enum("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle,
+            {"bsNone", "bsSingle", "bsSizeable", "bsDialog"}, TFormBorderStyle::bsSizeable)
+      .Set("BorderIcons", &TForm::BorderIcons, &TForm::SetBorderIcons,
+           {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"},
+           BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize))
+      .Enum("Position", &TForm::Position, &TForm::SetPosition, {"poDesigned", "poScreenCenter"},
+            poDesigned)
+      .MappedInteger("Color", &TForm::Color, &TForm::SetColor, kColorIdents, clBtnFace)
+      .Event("OnClose", &TForm::OnClose, &TForm::OnClose)
+      .Event("OnCloseQuery", &TForm::OnCloseQuery, &TForm::OnCloseQuery);
+}
+
 void InitForms() {
+  RegisterStandardControls();
+  RegisterForm();
+  kestrune::SetControlBackend(&kestrune::QtControlBackend());
+  Screen = Create<TScreen>(nullptr);
   Application = Create<TApplication>(nullptr);
 }
 
@@ -309,6 +361,8 @@ void FinalizeForms() {
   // The forms go while `Application` is still there for their handlers.
   Application->DestroyComponents();
   FreeAndNil(Application);
+  FreeAndNil(Screen);
+  kestrune::SetControlBackend(nullptr);
 }
 
 }  // namespace

@@ -19,13 +19,21 @@
 //                               Qt's application object: nothing touches Qt
 //                               afterwards.
 //
-// TForm is a form with a visible top-level window. It extends the windowless
-// form base TCustomForm (platform/classes/CustomForm.h: the root of component
-// paths, the hidden message window, OnCreate) with a Qt window made on first
-// need (Show, or Visible set). The window is private to this module: no Qt
-// type appears here. Everything TForm adds that does not need the window
-// (caption, bounds, close logic, events) is plain state that the window
-// mirrors, so it can move into the base when a windowless caller needs it.
+// TForm is a form with a visible top-level window, the windowed parent of
+// its controls. It extends the windowless form base TCustomForm
+// (platform/classes/CustomForm.h: the root of component paths, the hidden
+// message window, the active control, OnCreate; itself a TWinControl) with
+// a Qt window made on first need (Show, or Visible set) and a back buffer
+// like every painted control (platform/forms/Controls.h). A form reads the
+// description registered for its class before its OnCreate and stays hidden
+// until shown (Application->Run shows the main form). The window is private
+// to this module: no Qt type appears here; the bounds, caption and borders
+// are plain state that the window mirrors.
+//
+// TScreen (the global `Screen`) answers the screen's size, its fonts, the
+// menu font, the focus and the cursor table; GetCursorPos,
+// GetAsyncKeyState and FindDragTarget answer where the pointer is, which
+// buttons are down and which control lies under the pointer.
 //
 // Errors: an exception that escapes a form's OnCreate, or any handler Qt
 // calls (the window manager's close query included), reaches the central
@@ -38,11 +46,13 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "platform/classes/Classes.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/Units.h"
+#include "platform/forms/Controls.h"
 
 // What closing a form does after its OnClose: nothing (caNone) or hide the
 // window (caHide, the default). Closing the main form with any action but
@@ -52,9 +62,23 @@ enum TCloseAction { caNone, caHide };
 using TCloseEvent = TMethod<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = TMethod<void(TObject* Sender, bool& CanClose)>;
 
+// The form's frame: none, single (fixed size), sizeable, or a dialog's
+// (fixed size, no minimise or maximise box).
+enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+// Boxes of the title bar: a set, bit i for the i-th value.
+enum TBorderIcon : uint8_t { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = uint8_t;
+constexpr TBorderIcons BorderIconBit(TBorderIcon icon) {
+  return static_cast<TBorderIcons>(1u << icon);
+}
+// Where the form appears when it is first shown: at its stored position, or
+// centred on the screen.
+enum TPosition { poDesigned, poScreenCenter };
+
 class TForm : public TCustomForm {
   KESTRUNE_CLASS(TForm, TCustomForm)
-  // Makes no window yet (see the file comment).
+  // Makes no window yet (see the file comment). Hidden, 640 x 480, colour
+  // clBtnFace, the default font.
   explicit TForm(TComponent* owner);
   // Destroys the window. Qt's application object must still exist then: the
   // application frees its forms before it destroys Qt's.
@@ -64,27 +88,24 @@ class TForm : public TCustomForm {
   // whole-program test) finds it.
   void SetCaption(const std::string& caption) override;
 
-  // Position of the window's outer frame on the screen, and the size of its
-  // client area. (With a window manager that adds a frame, a Width that
-  // includes the frame would need the frame's size, which is only known once
-  // the window is shown; no caller needs that yet.)
-  int Left() const;
-  int Top() const;
-  int Width() const;
-  int Height() const;
-  void SetLeft(int left) { SetBounds(left, Top(), Width(), Height()); }
-  void SetTop(int top) { SetBounds(Left(), top, Width(), Height()); }
-  void SetWidth(int width) { SetBounds(Left(), Top(), width, Height()); }
-  void SetHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
-  // A negative width or height is refused with EInvalidOperation.
-  void SetBounds(int left, int top, int width, int height);
+  // Left and Top are the position of the window's outer frame on the
+  // screen; Width and Height the size of its client area (the frame a
+  // window manager adds is not known before the window is shown, and no
+  // caller needs it), so ClientWidth = Width. A negative width or height is
+  // refused with EInvalidOperation.
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetClientSize(int width, int height) override;
 
-  bool Visible() const;
   // Showing makes the window when it does not exist yet; raises
   // EInvalidOperation when Application->Initialize has not run.
-  void SetVisible(bool visible);
-  void Show() { SetVisible(true); }
-  void Hide() { SetVisible(false); }
+  void SetVisible(bool visible) override;
+
+  TFormBorderStyle BorderStyle() const { return border_style_; }
+  void SetBorderStyle(TFormBorderStyle value);
+  TBorderIcons BorderIcons() const { return border_icons_; }
+  void SetBorderIcons(TBorderIcons value);
+  TPosition Position() const { return position_; }
+  void SetPosition(TPosition value);
 
   // Asks the form to close: CloseQuery, then (when it agreed) OnClose with
   // caHide, then the action: the main form terminates the application,
@@ -99,25 +120,22 @@ class TForm : public TCustomForm {
   TCloseQueryEvent OnCloseQuery;
 
  protected:
-  // Runs OnCreate; an exception it raises goes to the central handler and
-  // the form is still made.
+  // Reads the description registered for the form's class (when there is
+  // one), then runs OnCreate. A description that cannot be read raises
+  // from the construction (Create<T> and CreateForm pass it on); an
+  // exception OnCreate raises goes to the central handler and the form is
+  // still made.
   void DoCreate() override;
   // Runs OnClose.
   virtual void DoClose(TCloseAction& action);
+  std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
 
  private:
-  class Window;  // the Qt top-level window (Forms.cpp)
-
-  // Makes the window when it does not exist. Raises EInvalidOperation before
-  // Application->Initialize.
-  Window& WindowNeeded();
-
-  std::unique_ptr<Window> window_;
-  // The bounds while no window exists; the window holds them afterwards.
-  int left_ = 0;
-  int top_ = 0;
-  int width_ = 640;
-  int height_ = 480;
+  TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
+  TBorderIcons border_icons_ =
+      BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize);
+  TPosition position_ = poDesigned;
+  bool positioned_ = false;  // the first show placed the window
 };
 
 class TApplication : public TComponent {
@@ -192,6 +210,57 @@ class TApplication : public TComponent {
 
 // The application object; null outside FormsUnit's start-up and shutdown.
 extern TApplication* Application;
+
+// A cursor of the screen's table (0: none).
+enum class HCURSOR : uintptr_t {};
+// Makes a cursor from the cursor resource `name` (GraphicsResources.h).
+// Raises EResNotFound when there is none.
+HCURSOR LoadCursor(std::string_view name);
+
+// The screen: its size, fonts, the focus, the cursors.
+class TScreen : public TComponent {
+  KESTRUNE_CLASS(TScreen, TComponent)
+  explicit TScreen(TComponent* owner);
+  ~TScreen() override;
+
+  // Pixels of the primary screen (1024 x 768 before Qt exists).
+  int Width() const;
+  int Height() const;
+  // The installed font families and the substituted faces ("Tahoma", "MS
+  // Sans Serif", "Arial"), sorted, each once. Needs Qt's application object.
+  TStringList* Fonts();
+  // The menus' font: "Tahoma", height -11.
+  TFont* MenuFont() const { return menu_font_; }
+  // The active form's active control, or null.
+  TWinControl* ActiveControl() const;
+  // The form whose window is active (the last form shown), or null.
+  TCustomForm* ActiveForm() const;
+  // The cursor shown over every control while not crDefault.
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor value);
+  // The cursor table: the standard shapes at their (negative) identifiers,
+  // the program's own at the slots it sets (a null handle for an empty one).
+  HCURSOR Cursors(int index) const;
+  void SetCursors(int index, HCURSOR cursor);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  TFont* menu_font_ = nullptr;
+  TCursor cursor_ = crDefault;
+};
+
+// The screen object; exists between FormsUnit's start-up and shutdown.
+extern TScreen* Screen;
+
+// The pointer's position on the screen.
+bool GetCursorPos(TPoint* point);
+// Bit 15 set while the key or mouse button is down (VK_LBUTTON, VK_RBUTTON,
+// VK_MBUTTON, VK_SHIFT, VK_CONTROL, VK_MENU).
+int16_t GetAsyncKeyState(int virtualKey);
+// The control under the screen point `pos`: the innermost visible control
+// of a shown form, enabled unless allowDisabled; null when none.
+TControl* FindDragTarget(const TPoint& pos, bool allowDisabled);
 
 // Start-up makes `Application`; shutdown frees its forms and then it.
 extern TUnit FormsUnit;

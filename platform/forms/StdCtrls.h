@@ -1,0 +1,180 @@
+// The standard controls the program uses.
+//
+// TLabel: a non-windowed caption, drawn with the control's font, optionally
+// transparent and auto-sized to its text.
+// TCheckBox: a hosted check box (a Qt check box inside our windowed
+// control; the program talks to this class only). A user's click toggles
+// it and fires OnClick once; setting Checked from code to a new state fires
+// OnClick too, except while its form's description is being read; setting
+// the state it has fires nothing.
+// TCustomComboBox: a hosted combo box in one of two styles (csDropDown: an
+// editable text; csDropDownList: a choice from the list only). Setting
+// ItemIndex from code fires nothing; a user's choice fires OnChange once.
+// Opening and closing the list fire OnDropDown and OnCloseUp; DroppedWidth
+// (when above 0) widens the opened list.
+// TCustomGroupBox: a custom-drawn group box; the base draws an etched frame
+// with the caption on its top edge.
+//
+// Without a window system (no widget yet) each control keeps its state and
+// the hosted widget takes it when it is made.
+//
+// Threads: main thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classes/Controls.h"
+#include "platform/forms/Controls.h"
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+
+class TLabel : public TGraphicControl {
+  KESTRUNE_CLASS(TLabel, TGraphicControl)
+  explicit TLabel(TComponent* owner);
+
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
+  TTextLayout Layout() const { return layout_; }
+  void SetLayout(TTextLayout value);
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+  bool WordWrap() const { return word_wrap_; }
+  void SetWordWrap(bool value);
+  // The control that takes the focus for this label's accelerator.
+  TWinControl* FocusControl() const { return focus_control_; }
+  void SetFocusControl(TWinControl* value);
+
+  void Notification(TComponent* component, TOperation operation) override;
+
+ protected:
+  void Paint() override;
+  // Sizes the label to its text (AutoSize).
+  void AdjustSize() override;
+  void CMTextChanged() override;
+  void CMFontChanged() override;
+
+ private:
+  TAlignment alignment_ = taLeftJustify;
+  TTextLayout layout_ = tlTop;
+  bool transparent_ = false;
+  bool word_wrap_ = false;
+  TWinControl* focus_control_ = nullptr;
+};
+
+enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
+
+class TCheckBox : public TWinControl {
+  KESTRUNE_CLASS(TCheckBox, TWinControl)
+  explicit TCheckBox(TComponent* owner);
+  ~TCheckBox() override;
+
+  bool Checked() const { return state_ == cbChecked; }
+  void SetChecked(bool value);
+  TCheckBoxState State() const { return state_; }
+  void SetState(TCheckBoxState value);
+
+ protected:
+  std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
+  void CMTextChanged() override;
+
+ private:
+  struct Host;
+  friend struct Host;
+  // The user toggled the hosted box.
+  void UserToggled(bool checked);
+
+  TCheckBoxState state_ = cbUnchecked;
+  Host* host_ = nullptr;  // owned by the widget
+};
+
+enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
+
+// The item texts of a combo box; changes reach the hosted list.
+class TComboBoxStrings : public TPersistent {
+  KESTRUNE_CLASS(TComboBoxStrings, TPersistent)
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Raises EStringListError for an index out of range.
+  const std::string& Strings(int index) const;
+  int Add(const std::string& text);
+  void Insert(int index, const std::string& text);
+  void Delete(int index);
+  void Clear();
+  // Case-insensitive; -1 when absent.
+  int IndexOf(std::string_view text) const;
+  void Assign(TPersistent* source) override;
+
+ private:
+  friend class TCustomComboBox;
+  class TCustomComboBox* owner_ = nullptr;
+  std::vector<std::string> items_;
+};
+
+class TCustomComboBox : public TWinControl {
+  KESTRUNE_CLASS(TCustomComboBox, TWinControl)
+  explicit TCustomComboBox(TComponent* owner);
+  ~TCustomComboBox() override;
+
+  TComboBoxStyle Style() const { return style_; }
+  void SetStyle(TComboBoxStyle value);
+  TComboBoxStrings* Items() const { return items_; }
+  // -1 when nothing is chosen. Setting it fires nothing; a value out of
+  // range becomes -1.
+  int ItemIndex() const { return item_index_; }
+  void SetItemIndex(int value);
+  // The chosen item's text (csDropDownList) or the edit text (csDropDown).
+  std::string Text() const;
+  void SetText(const std::string& value);
+  int DropDownCount() const { return drop_down_count_; }
+  void SetDropDownCount(int value);
+  // Width of the opened list; 0 keeps the box's width.
+  int DroppedWidth() const { return dropped_width_; }
+  void SetDroppedWidth(int value);
+  bool DroppedDown() const { return dropped_down_; }
+  void SetDroppedDown(bool value);
+
+  TNotifyEvent OnChange;
+  TNotifyEvent OnDropDown;
+  TNotifyEvent OnCloseUp;
+
+ protected:
+  std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
+  // Fire OnChange, OnDropDown, OnCloseUp.
+  virtual void Change();
+  virtual void DropDown();
+  virtual void CloseUp();
+
+ private:
+  struct Host;
+  friend struct Host;
+  friend class TComboBoxStrings;
+  void ItemsChanged();
+
+  TComboBoxStyle style_ = csDropDown;
+  TComboBoxStrings* items_ = nullptr;
+  int item_index_ = -1;
+  std::string edit_text_;
+  int drop_down_count_ = 8;
+  int dropped_width_ = 0;
+  bool dropped_down_ = false;
+  Host* host_ = nullptr;  // owned by the widget
+};
+
+class TCustomGroupBox : public TCustomControl {
+  KESTRUNE_CLASS(TCustomGroupBox, TCustomControl)
+  explicit TCustomGroupBox(TComponent* owner);
+
+ protected:
+  // The frame and the caption on the top edge.
+  void Paint() override;
+  // Leaves room for the frame and the caption's height.
+  void AdjustClientRect(TRect& rect) override;
+  void CMTextChanged() override;
+  void CMFontChanged() override;
+};
+
+// Registers the published properties of the standard controls, the timer
+// and the painted control bases (called by the forms unit's start-up).
+void RegisterStandardControls();
