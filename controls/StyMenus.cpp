@@ -5,6 +5,7 @@
 #include "controls/StyMenuUtil.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
 #include "platform/graphics/GraphicsResources.h"
 
 namespace {
@@ -626,6 +627,7 @@ void InitStyMenus() {
   ClassesUnit.Initialize();
   GraphicsUnit.Initialize();
   LookUpLayeredWindowCalls();
+  RegisterMenuClasses();
   RegisterStyMenuStylerClasses();
 }
 
