@@ -463,6 +463,16 @@ TClassRegistration<T> GradientBar(TColor color, TColor colorTo, TGradientDirecti
   return r;
 }
 
+template <class T>
+void RegisterStyledMenu(TClassRegistration<T> r) {
+  r.Component("MenuStyler", &T::MenuStyler, &T::SetMenuStyler)
+      .Bool("OwnerDraw", &TMenu::OwnerDraw, &TMenu::SetOwnerDraw, true)
+      .Bool("ShowNotes", &T::ShowNotes, &T::SetShowNotes, true)
+      .Bool("IntlKeybShortCuts", &T::IntlKeybShortCuts, &T::SetIntlKeybShortCuts, false)
+      .Component("DisabledImages", &T::DisabledImages, &T::SetDisabledImages)
+      .String("Version", &T::Version, &T::SetVersion, "2.5.2.0");
+}
+
 }  // namespace
 
 void RegisterStyMenuStylerClasses() {
@@ -619,6 +629,8 @@ void RegisterStyMenuStylerClasses() {
       .Bool("UseSystemFont", &TButtonAppearance::UseSystemFont,
             &TButtonAppearance::SetUseSystemFont, true);
   RegisterStylerProperties(RegisterClass<TStyMenuStyler>());
+  RegisterStyledMenu(RegisterClass<TStyMainMenu>());
+  RegisterStyledMenu(RegisterClass<TStyPopupMenu>());
 }
 
 namespace {
@@ -639,3 +651,365 @@ void FinalizeStyMenus() {
 }  // namespace
 
 TUnit StyMenusUnit("StyMenus", &InitStyMenus, &FinalizeStyMenus);
+
+// ---------------------------------------------------------------------------
+// Texts and measuring of the styled menus
+
+namespace {
+
+// The two-character sequence that starts a notes line in a caption.
+constexpr std::string_view kNotesBreak = "\\n";
+
+std::vector<std::string> SplitNotes(const std::string& caption) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = caption.find(kNotesBreak, start)) != std::string::npos;
+       start = at + kNotesBreak.size())
+    parts.push_back(caption.substr(start, at - start));
+  parts.push_back(caption.substr(start));
+  return parts;
+}
+
+bool IsStyRootItem(TMenuItem* item) {
+  TMenu* menu = item->GetParentMenu();
+  return menu != nullptr && !menu->IsPopup() && item->Parent() == menu->Items();
+}
+
+// Whether the side bar shows beside `item` (its visibility rule).
+bool SideBarShows(TCustomStyMenuStyler* styler, TMenuItem* item) {
+  TSideBar* bar = styler->SideBar();
+  if (!bar->Visible() || IsStyRootItem(item))
+    return false;
+  TMenu* menu = item->GetParentMenu();
+  switch (bar->VisibleIn()) {
+    case viFirstVisible: {
+      if (menu == nullptr || menu->IsPopup())
+        return false;
+      for (int i = 0; i < menu->Items()->Count(); ++i) {
+        TMenuItem* root = menu->Items()->Items(i);
+        if (root->Visible())
+          return item->Parent() == root;
+      }
+      return false;
+    }
+    case viFirstLevel:
+      return item->Parent() != nullptr &&
+             (item->Parent() == menu->Items() || IsStyRootItem(item->Parent()));
+    case viAnyLevel:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string StyShortCutText(uint16_t shortCut, bool intl) {
+  if (!intl) {
+    const std::string text = ShortCutToText(shortCut);
+    return (shortCut & scWin) != 0 ? "Win+" + text : text;
+  }
+  std::string text = RecaseKeyName(KeyNameText(shortCut & 0xFF));
+  if ((shortCut & scShift) != 0)
+    text = RecaseKeyName(KeyNameText(VK_SHIFT)) + "+" + text;
+  if ((shortCut & scCtrl) != 0)
+    text = RecaseKeyName(KeyNameText(VK_CONTROL)) + "+" + text;
+  if ((shortCut & scAlt) != 0)
+    text = RecaseKeyName(KeyNameText(VK_MENU)) + "+" + text;
+  return text;
+}
+
+void StyMeasureMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, int& width, int& height) {
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  if (item->IsLine()) {
+    height = styler->Separator()->Width() + 2;
+    width = -2;
+    return;
+  }
+  TMenu* owner = item->GetParentMenu();
+  TImageList* images = owner != nullptr ? owner->Images() : nullptr;
+  const bool root = IsStyRootItem(item);
+  if (root) {
+    const TSize bar = MenuBarItemSize();
+    width = bar.cx;
+    height = bar.cy;
+    if (images != nullptr && item->ImageIndex() >= 0)
+      width = images->Width();
+    else if (!item->Bitmap()->Empty())
+      width = 16;
+    else
+      width = -7;
+  } else {
+    width = styler->IconBar()->Size();
+    if (images != nullptr)
+      height = IMax(height, images->Height());
+    if (!item->Bitmap()->Empty())
+      height = IMax(height, 16);
+    else
+      height -= 3;
+    width += 15;
+    height += 5;
+  }
+
+  const bool notes = menu->MenuShowNotes();
+  const std::vector<std::string> parts =
+      notes ? SplitNotes(item->Caption()) : std::vector<std::string>{item->Caption()};
+  std::string text = StripHotkey(parts[0]);
+  if (item->ShortCut() != 0)
+    text += StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
+  TFont* saved = Create<TFont>();
+  saved->Assign(canvas->Font());
+  if (root) {
+    if (!styler->RootItem()->UseSystemFont())
+      canvas->Font()->Assign(styler->RootItem()->Font());
+  } else if (!styler->UseSystemFont()) {
+    canvas->Font()->Assign(styler->Font());
+  } else if (!styler->SelectedItem()->UseSystemFont()) {
+    canvas->Font()->Assign(styler->SelectedItem()->Font());
+  }
+  const TSize extent = canvas->TextExtent(text);
+  width += extent.cx + 7;
+  if (!styler->UseSystemFont())
+    height = extent.cy + 6;
+
+  if (!root) {
+    if ((item->ShortCut() & scWin) != 0 && !menu->MenuIntlKeybShortCuts())
+      width += canvas->TextWidth("Win+");
+    if (!item->Break() && SideBarShows(styler, item))
+      width += styler->SideBar()->Size() + styler->SideBar()->SplitterWidth();
+    height += height & 1;
+    width += 17;
+    if (parts.size() > 1) {
+      canvas->Font()->Assign(styler->NotesFont());
+      const int line = canvas->TextHeight("gh");
+      for (size_t i = 1; i < parts.size(); ++i) {
+        height += line;
+        if (i >= 2)
+          width = IMax(width, canvas->TextWidth(parts[i - 1]));
+      }
+      width = IMax(width, canvas->TextWidth(parts.back()) + 17 + styler->IconBar()->Size() + 15);
+    }
+  }
+  canvas->Font()->Assign(saved);
+  saved->Free();
+}
+
+std::string StyMenusVersion() {
+  constexpr uint32_t kVersion = 0x02050200;
+  return Format("%d.%d.%d.%d", {int(kVersion >> 24), int((kVersion >> 16) & 0xFF),
+                                int((kVersion >> 8) & 0xFF), int(kVersion & 0xFF)});
+}
+
+// ---------------------------------------------------------------------------
+// The state both styled menus share
+
+namespace kestrune {
+
+StyMenuState::StyMenuState(TMenu* menu, IStyMenu* self, bool mainMenu)
+    : menu_(menu), self_(self), main_menu_(mainMenu) {
+  MakePrivate();
+}
+
+StyMenuState::~StyMenuState() {
+  if (TCustomStyMenuStyler* styler = InUse())
+    styler->UnregisterMenu(self_);
+  if (assigned_ != nullptr)
+    assigned_->RemoveFreeNotification(menu_);
+  FreePrivate();
+}
+
+void StyMenuState::MakePrivate() {
+  if (private_ != nullptr)
+    return;
+  private_ = main_menu_ ? Create<TStyMenuStyler>(menu_) : Create<TCustomStyMenuStyler>(menu_);
+  private_->SetName("InternalMenuStyler");
+  private_->RegisterMenu(self_);
+}
+
+void StyMenuState::FreePrivate() {
+  if (private_ == nullptr)
+    return;
+  private_->UnregisterMenu(self_);
+  FreeAndNil(private_);
+}
+
+void StyMenuState::SetMenuStyler(TCustomStyMenuStyler* value) {
+  if (assigned_ == value)
+    return;
+  if (assigned_ != nullptr) {
+    assigned_->UnregisterMenu(self_);
+    assigned_->RemoveFreeNotification(menu_);
+  }
+  assigned_ = value;
+  if (value != nullptr) {
+    if (!menu_->ComponentState().Contains(csDestroying))
+      FreePrivate();
+    value->FreeNotification(menu_);
+  } else {
+    MakePrivate();
+  }
+  InUse()->RegisterMenu(self_);
+}
+
+void StyMenuState::StylerRemoved() {
+  assigned_ = nullptr;
+  if (!menu_->ComponentState().Contains(csDestroying)) {
+    MakePrivate();
+    private_->RegisterMenu(self_);
+  }
+}
+
+void StyMenuState::Loaded() {
+  if (assigned_ != nullptr)
+    FreePrivate();
+}
+
+void StyMenuState::InstallHandlers() {
+  if (menu_->ComponentState().Contains(csLoading))
+    return;
+  std::function<void(TMenuItem*)> install = [&](TMenuItem* parent) {
+    for (int i = 0; i < parent->Count(); ++i) {
+      TMenuItem* item = parent->Items(i);
+      if (auto* main = dynamic_cast<TStyMainMenu*>(menu_)) {
+        if (!item->OnMeasureItem.Assigned())
+          item->OnMeasureItem = TMenuMeasureItemEvent(main, &TStyMainMenu::MeasureItemHandler);
+        if (!item->OnDrawItem.Assigned() && !item->OnAdvancedDrawItem.Assigned())
+          item->OnAdvancedDrawItem =
+              TAdvancedMenuDrawItemEvent(main, &TStyMainMenu::AdvancedDrawItemHandler);
+      } else if (auto* popup = dynamic_cast<TStyPopupMenu*>(menu_)) {
+        if (!item->OnMeasureItem.Assigned())
+          item->OnMeasureItem = TMenuMeasureItemEvent(popup, &TStyPopupMenu::MeasureItemHandler);
+        if (!item->OnDrawItem.Assigned() && !item->OnAdvancedDrawItem.Assigned())
+          item->OnAdvancedDrawItem =
+              TAdvancedMenuDrawItemEvent(popup, &TStyPopupMenu::AdvancedDrawItemHandler);
+      }
+      install(item);
+    }
+  };
+  install(menu_->Items());
+}
+
+}  // namespace kestrune
+
+// ---------------------------------------------------------------------------
+// The styled menus
+
+// What both menus do alike, written once for either class.
+#define STY_MENU_COMMON_IMPL(Self, Base)                                                      \
+  void Self::SetDisabledImages(TImageList* value) {                                           \
+    if (state_.disabled_images != nullptr)                                                    \
+      state_.disabled_images->RemoveFreeNotification(this);                                   \
+    state_.disabled_images = value;                                                           \
+    if (value != nullptr)                                                                     \
+      value->FreeNotification(this);                                                          \
+  }                                                                                           \
+  void Self::Notification(TComponent* component, TOperation operation) {                      \
+    Base::Notification(component, operation);                                                 \
+    if (operation != opRemove)                                                                \
+      return;                                                                                 \
+    if (component == state_.Assigned())                                                       \
+      state_.StylerRemoved();                                                                 \
+    if (component == state_.disabled_images)                                                  \
+      state_.disabled_images = nullptr;                                                       \
+  }                                                                                           \
+  void Self::MeasureItemHandler(TObject* Sender, TCanvas* ACanvas, int& Width, int& Height) { \
+    if (auto* item = dynamic_cast<TMenuItem*>(Sender))                                        \
+      StyMeasureMenuItem(this, item, ACanvas, Width, Height);                                 \
+  }                                                                                           \
+  void Self::AdvancedDrawItemHandler(TObject* Sender, TCanvas* ACanvas, TRect ARect,          \
+                                     TOwnerDrawState State) {                                 \
+    if (auto* item = dynamic_cast<TMenuItem*>(Sender))                                        \
+      StyDrawMenuItem(this, item, ACanvas, ARect, State);                                     \
+  }
+
+namespace {
+void StyDrawMenuItem(IStyMenu*, TMenuItem*, TCanvas*, const TRect&, TOwnerDrawState) {}
+}  // namespace
+
+STY_MENU_COMMON_IMPL(TStyMainMenu, TMainMenu)
+STY_MENU_COMMON_IMPL(TStyPopupMenu, TPopupMenu)
+#undef STY_MENU_COMMON_IMPL
+
+TStyMainMenu::TStyMainMenu(TComponent* owner)
+    : TMainMenu(owner), state_(this, this, /*mainMenu=*/true) {
+  SetOwnerDraw(true);
+}
+
+TStyMainMenu::~TStyMainMenu() = default;
+
+void TStyMainMenu::Loaded() {
+  TMainMenu::Loaded();
+  SetOwnerDraw(true);
+  state_.InstallHandlers();
+  state_.Loaded();
+  // Hiding and showing the first item makes the bar measure again.
+  if (Items()->Count() > 0 && Items()->Items(0)->Visible()) {
+    Items()->Items(0)->SetVisible(false);
+    Items()->Items(0)->SetVisible(true);
+  }
+}
+
+void TStyMainMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+  // Outside an update the handlers stay as Loaded and EndUpdate put them.
+  if (update_count_ > 0)
+    state_.InstallHandlers();
+  TMainMenu::MenuChanged(sender, source, rebuild);
+}
+
+void TStyMainMenu::Update(bool rebuild, bool remeasure) {
+  if (rebuild || remeasure)
+    Rebuild();
+}
+
+void TStyMainMenu::EndUpdate() {
+  if (update_count_ == 0)
+    return;
+  if (--update_count_ == 0) {
+    state_.InstallHandlers();
+    DrawMenuBar();
+  }
+}
+
+TStyPopupMenu::TStyPopupMenu(TComponent* owner)
+    : TPopupMenu(owner), state_(this, this, /*mainMenu=*/false) {
+  SetOwnerDraw(true);
+}
+
+TStyPopupMenu::~TStyPopupMenu() = default;
+
+void TStyPopupMenu::Loaded() {
+  TPopupMenu::Loaded();
+  SetOwnerDraw(true);
+  state_.InstallHandlers();
+  state_.Loaded();
+}
+
+void TStyPopupMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+  state_.InstallHandlers();
+  TPopupMenu::MenuChanged(sender, source, rebuild);
+}
+
+void TStyPopupMenu::Update(bool rebuild, bool remeasure) {
+  if (rebuild || remeasure)
+    Rebuild();
+}
+
+void TStyPopupMenu::Popup(int X, int Y) {
+  // An empty menu has no first item to measure: nothing opens.
+  if (Items()->Count() == 0)
+    return;
+  TCanvas* canvas = Create<TCanvas>();
+  int width = 10;
+  int height = 10;
+  canvas->Font()->Assign(Screen->MenuFont());
+  StyMeasureMenuItem(this, Items()->Items(0), canvas, width, height);
+  canvas->Free();
+  const int w = width + 17;
+  const int screenWidth = Screen->Width();
+  if ((Alignment() == paRight && X - 17 - w >= 0) ||
+      (Alignment() == paLeft && screenWidth <= X + w + 34))
+    X += 17;
+  else if (Alignment() == paCenter)
+    X += 8;
+  X = IMin(X, screenWidth - 1);
+  TPopupMenu::Popup(X, Y);
+}

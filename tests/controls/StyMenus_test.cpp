@@ -1,0 +1,219 @@
+// The styled menus without windows: the private styler's lifetime, the
+// styled shortcut texts, the measure rule on the main window's menus, and
+// the empty popup menu.
+#include "controls/StyMenus.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "controls/StyMenuStylers.h"
+#include "platform/forms/Forms.h"
+
+namespace {
+
+class StyMenus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FormsUnit.Initialize();
+    Application->Initialize();
+    StyMenuStylersUnit.Initialize();
+    root_ = Create<TComponent>(nullptr);
+  }
+  void TearDown() override {
+    root_->Free();
+    StyMenuStylersUnit.Finalize();
+    FormsUnit.Finalize();
+  }
+
+  TMenuItem* Item(TMenuItem* parent, const std::string& caption) {
+    auto* item = Create<TMenuItem>(root_);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  }
+
+  // The main window's menus and styler: "Fichier" > separator, "Quitter";
+  // "Aide" > "Index de l'aide", "Lisez-moi", "A propos..."; an empty popup.
+  void BuildMainWindowMenus() {
+    styler_ = Create<TStyMenuOfficeStyler>(root_);
+    menu_ = Create<TStyMainMenu>(root_);
+    popup_ = Create<TStyPopupMenu>(root_);
+    menu_->BeginUpdate();
+    file_ = Item(menu_->Items(), "&Fichier");
+    separator_ = Item(file_, "-");
+    quit_ = Item(file_, "&Quitter");
+    help_ = Item(menu_->Items(), "&Aide");
+    Item(help_, "Index de l'aide");
+    Item(help_, "Lisez-moi");
+    Item(help_, "A propos...");
+    menu_->EndUpdate();
+    menu_->SetMenuStyler(styler_);
+    popup_->SetMenuStyler(styler_);
+  }
+
+  TSize Extent(const std::string& text, TFont* font = nullptr) {
+    TCanvas* canvas = Create<TCanvas>();
+    canvas->Font()->Assign(font != nullptr ? font : Screen->MenuFont());
+    const TSize size = canvas->TextExtent(text);
+    canvas->Free();
+    return size;
+  }
+
+  TComponent* root_ = nullptr;
+  TStyMenuOfficeStyler* styler_ = nullptr;
+  TStyMainMenu* menu_ = nullptr;
+  TStyPopupMenu* popup_ = nullptr;
+  TMenuItem* file_ = nullptr;
+  TMenuItem* separator_ = nullptr;
+  TMenuItem* quit_ = nullptr;
+  TMenuItem* help_ = nullptr;
+};
+
+TEST_F(StyMenus, PrivateStylerStandsInForAMissingOne) {
+  auto* external = Create<TStyMenuOfficeStyler>(root_);
+  auto* main = Create<TStyMainMenu>(root_);
+  auto* popup = Create<TStyPopupMenu>(root_);
+  const struct {
+    TMenu* menu;
+    IStyMenu* self;
+    TClass privateClass;
+  } menus[] = {{main, main, TStyMenuStyler::StaticClass()},
+               {popup, popup, TCustomStyMenuStyler::StaticClass()}};
+  for (const auto& m : menus) {
+    auto* internal =
+        dynamic_cast<TCustomStyMenuStyler*>(m.menu->FindComponent("InternalMenuStyler"));
+    ASSERT_NE(internal, nullptr);
+    EXPECT_EQ(internal->ClassType(), m.privateClass);
+    EXPECT_EQ(m.self->MenuStylerInUse(), internal);
+    EXPECT_EQ(internal->Menu(), m.self);
+    EXPECT_TRUE(m.menu->OwnerDraw());
+  }
+  main->SetMenuStyler(external);
+  popup->SetMenuStyler(external);
+  for (const auto& m : menus) {
+    EXPECT_EQ(m.menu->FindComponent("InternalMenuStyler"), nullptr);
+    EXPECT_EQ(m.self->MenuStylerInUse(), external);
+  }
+  // One styler serves the menu that registered last.
+  EXPECT_EQ(external->Menu(), static_cast<IStyMenu*>(popup));
+  external->Free();
+  for (const auto& m : menus) {
+    auto* internal =
+        dynamic_cast<TCustomStyMenuStyler*>(m.menu->FindComponent("InternalMenuStyler"));
+    ASSERT_NE(internal, nullptr);
+    EXPECT_EQ(m.self->MenuStylerInUse(), internal);
+  }
+  EXPECT_EQ(main->MenuStyler(), nullptr);
+  // Back to nil by hand: a private styler again, exactly one.
+  auto* second = Create<TStyMenuStyler>(root_);
+  main->SetMenuStyler(second);
+  main->SetMenuStyler(nullptr);
+  EXPECT_NE(main->FindComponent("InternalMenuStyler"), nullptr);
+  EXPECT_EQ(second->Menu(), nullptr);
+  // A menu that goes first leaves no reference in its styler.
+  main->SetMenuStyler(second);
+  main->Free();
+  EXPECT_EQ(second->Menu(), nullptr);
+  second->IconBar()->SetSize(40);  // would reach the freed menu otherwise
+}
+
+TEST_F(StyMenus, ShortCutTexts) {
+  const struct {
+    uint16_t shortCut;
+    bool intl;
+    const char* text;
+  } rows[] = {
+      {ShortCut('Q', scCtrl), false, "Ctrl+Q"},
+      {ShortCut('Q', scCtrl), true, "Ctrl+Q"},
+      {ShortCut('S', scShift | scCtrl | scAlt), true, "Alt+Ctrl+Shift+S"},
+      {ShortCut('S', scShift | scAlt), true, "Alt+Shift+S"},
+      {ShortCut(0x21, scShift), true, "Shift+Page up"},
+      {ShortCut(0x6F, scCtrl), true, "Ctrl+/ (Num)"},
+      {ShortCut('E', scWin | scCtrl), false, "Win+Ctrl+E"},
+      {ShortCut(0x70, scWin), false, "Win+F1"},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(StyShortCutText(r.shortCut, r.intl), r.text) << std::hex << r.shortCut << r.intl;
+}
+
+TEST_F(StyMenus, MeasuringTheMainWindowsMenus) {
+  BuildMainWindowMenus();
+  const int iconBar = styler_->IconBar()->Size();
+  const TSize lineBox = Extent("Ag");
+  auto evenUp = [](int h) { return h + (h & 1); };
+  menu_->Rebuild();
+
+  // Separator: Width + 2 high, -2 wide.
+  EXPECT_EQ(separator_->ItemSize(), (TSize{-2, 3}));
+  styler_->Separator()->SetWidth(4);  // does not rebuild by itself
+  menu_->Rebuild();
+  EXPECT_EQ(separator_->ItemSize(), (TSize{-2, 6}));
+
+  // A root item without image: its caption's extent wide, the bar's height.
+  EXPECT_EQ(file_->ItemSize(), (TSize{Extent("Fichier").cx, MenuBarItemSize().cy}));
+  EXPECT_EQ(help_->ItemSize(), (TSize{Extent("Aide").cx, MenuBarItemSize().cy}));
+
+  // A drop-down item: icon bar + 15 + extent + 7 + the 17-pixel pad; the
+  // plain height + 2, rounded up to even.
+  const int plainHeight = lineBox.cy + 6;
+  EXPECT_EQ(quit_->ItemSize(),
+            (TSize{iconBar + 15 + Extent("Quitter").cx + 7 + 17, evenUp(plainHeight + 2)}));
+  for (int i = 0; i < help_->Count(); ++i)
+    EXPECT_EQ(help_->Items(i)->ItemSize().cy % 2, 0) << i;
+
+  // A shortcut widens the item by its text.
+  quit_->SetShortCut(ShortCut('Q', scCtrl));
+  EXPECT_EQ(quit_->ItemSize().cx, iconBar + 15 + Extent("QuitterCtrl+Q").cx + 7 + 17);
+
+  // The styler's own font: extent + 6 for root and drop-down items.
+  // The styler serves the popup menu, which registered last: the main menu
+  // is rebuilt by hand.
+  styler_->SetUseSystemFont(false);
+  menu_->Rebuild();
+  EXPECT_EQ(file_->ItemSize().cy, Extent("Fichier", styler_->Font()).cy + 6);
+  EXPECT_EQ(quit_->ItemSize().cy, evenUp(Extent("QuitterCtrl+Q", styler_->Font()).cy + 6));
+  styler_->SetUseSystemFont(true);
+  menu_->Rebuild();
+
+  // Notes: with ShowNotes the second part is a notes line below the
+  // caption; without, the whole caption is one line.
+  // Items added outside an update get the handlers at its end.
+  menu_->BeginUpdate();
+  TMenuItem* noted = Item(help_, "Index\\nAll topics");
+  menu_->EndUpdate();
+  menu_->Rebuild();
+  const int notesLine = Extent("gh", styler_->NotesFont()).cy;
+  const int captionOnly = iconBar + 15 + Extent("Index").cx + 7 + 17;
+  const int lastLine = Extent("All topics", styler_->NotesFont()).cx + 17 + iconBar + 15;
+  EXPECT_EQ(noted->ItemSize(),
+            (TSize{std::max(captionOnly, lastLine), evenUp(plainHeight + 2) + notesLine}));
+  menu_->SetShowNotes(false);
+  EXPECT_EQ(noted->ItemSize(), (TSize{iconBar + 15 + Extent("Index\\nAll topics").cx + 7 + 17,
+                                      evenUp(plainHeight + 2)}));
+}
+
+TEST_F(StyMenus, EmptyPopupMenuShowsNothing) {
+  BuildMainWindowMenus();
+  popup_->Popup(200, 100);
+  EXPECT_EQ(popup_->PopupPoint(), (TPoint{0, 0}));
+  // With an item it opens, 17 pixels right when it would leave the screen
+  // on the left alignment.
+  Item(popup_->Items(), "Copier");
+  popup_->Popup(10, 20);
+  EXPECT_EQ(popup_->PopupPoint(), (TPoint{10, 20}));
+  popup_->Popup(Screen->Width() - 20, 20);
+  EXPECT_EQ(popup_->PopupPoint(), (TPoint{Screen->Width() - 3, 20}));
+  // Kept on the screen.
+  popup_->Popup(Screen->Width() + 50, 20);
+  EXPECT_EQ(popup_->PopupPoint(), (TPoint{Screen->Width() - 1, 20}));
+}
+
+TEST_F(StyMenus, VersionIsReadOnly) {
+  BuildMainWindowMenus();
+  EXPECT_EQ(menu_->Version(), "2.5.2.0");
+  SetPropValue(menu_, "Version", TPropValue(std::string("9.9")));
+  EXPECT_EQ(std::get<std::string>(GetPropValue(popup_, "Version")), "2.5.2.0");
+}
+
+}  // namespace
