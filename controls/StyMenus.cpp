@@ -922,7 +922,300 @@ void StyMenuState::InstallHandlers() {
   }
 
 namespace {
-void StyDrawMenuItem(IStyMenu*, TMenuItem*, TCanvas*, const TRect&, TOwnerDrawState) {}
+
+TRect Intersect(const TRect& a, const TRect& b) {
+  return {IMax(a.Left, b.Left), IMax(a.Top, b.Top), IMin(a.Right, b.Right),
+          IMin(a.Bottom, b.Bottom)};
+}
+
+void Fill(TCanvas* canvas, const TRect& rect, TColor color) {
+  if (color == clNone || rect.IsEmpty())
+    return;
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(color);
+  canvas->FillRect(rect);
+}
+
+void Frame(TCanvas* canvas, const TRect& rect, TColor color) {
+  if (color == clNone || rect.IsEmpty())
+    return;
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(color);
+  canvas->FrameRect(rect);
+}
+
+// A linear gradient from `from` to `to` over `full` (one colour per row
+// when vertical, per column when horizontal), painted only inside `clip`;
+// `to` none paints `from` solid. Each channel is start + (end - start) *
+// offset / extent, in integers.
+void GradientFill(TCanvas* canvas, const TRect& full, const TRect& clip, TColor from, TColor to,
+                  TGradientDirection direction) {
+  const TRect area = Intersect(full, clip);
+  if (from == clNone || area.IsEmpty())
+    return;
+  if (to == clNone || to == from) {
+    Fill(canvas, area, from);
+    return;
+  }
+  uint8_t r1, g1, b1, r2, g2, b2;
+  SplitColor(from, r1, g1, b1);
+  SplitColor(to, r2, g2, b2);
+  const bool vertical = direction == gdVertical;
+  const int extent = vertical ? full.Height() : full.Width();
+  const int first = vertical ? area.Top : area.Left;
+  const int last = vertical ? area.Bottom : area.Right;
+  for (int at = first; at < last; ++at) {
+    const int offset = at - (vertical ? full.Top : full.Left);
+    auto channel = [&](int s, int e) {
+      return static_cast<uint8_t>(s + (e - s) * offset / extent);
+    };
+    const TColor c = static_cast<TColor>(RGB(channel(r1, r2), channel(g1, g2), channel(b1, b2)));
+    Fill(canvas,
+         vertical ? TRect{area.Left, at, area.Right, at + 1}
+                  : TRect{at, area.Top, at + 1, area.Bottom},
+         c);
+  }
+}
+
+// The box variant: filled unless `from` is none, framed unless `border` is
+// none; with `mirror` set, the lower half (from the middle row) runs from
+// `mirror` to `mirrorTo`.
+void GradientBox(TCanvas* canvas, const TRect& rect, TColor from, TColor to, TColor mirror,
+                 TColor mirrorTo, TColor border, TGradientDirection direction) {
+  if (mirror == clNone) {
+    GradientFill(canvas, rect, rect, from, to, direction);
+  } else {
+    const int mid = rect.Top + rect.Height() / 2;
+    const TRect upper{rect.Left, rect.Top, rect.Right, mid};
+    const TRect lower{rect.Left, mid, rect.Right, rect.Bottom};
+    GradientFill(canvas, upper, upper, from, to, direction);
+    GradientFill(canvas, lower, lower, mirror, mirrorTo, direction);
+  }
+  Frame(canvas, rect, border);
+}
+
+// A horizontal gradient line, shortened by `margin` at both ends, whose
+// ends fade over the gradient width by `type`.
+void GradientLine(TCanvas* canvas, TRect line, TColor color, TColor colorTo, int margin, int gw,
+                  TGradientType type) {
+  line.Left += margin;
+  line.Right -= margin;
+  if (line.IsEmpty())
+    return;
+  const TColor c2 = colorTo == clNone ? color : colorTo;
+  const int length = line.Width();
+  auto span = [&](int left, int right) { return TRect{left, line.Top, right, line.Bottom}; };
+  if (gw < length) {
+    switch (type) {
+      case gtLeft:
+        Fill(canvas, span(line.Left + gw, line.Right), c2);
+        break;
+      case gtRight:
+        Fill(canvas, span(line.Left, line.Right - gw), c2);
+        break;
+      case gtBoth:
+        Fill(canvas, span(line.Left + gw / 2, line.Right - gw / 2), color);
+        break;
+    }
+  }
+  if (gw > 0) {
+    auto fade = [&](const TRect& r, TColor a, TColor b) {
+      GradientFill(canvas, r, r, a, b, gdHorizontal);
+    };
+    switch (type) {
+      case gtLeft:
+        fade(span(line.Left, line.Left + gw), color, c2);
+        break;
+      case gtRight:
+        fade(span(line.Right - gw, line.Right), c2, color);
+        break;
+      case gtBoth:
+        fade(span(line.Left, line.Left + gw / 2), c2, color);
+        fade(span(line.Right - gw / 2, line.Right), color, c2);
+        break;
+    }
+  }
+}
+
+int DrawLevel(TMenuItem* item) {
+  TMenu* owner = item->GetParentMenu();
+  return item->Level() - 1 + (owner != nullptr && owner->IsPopup() ? 1 : 0);
+}
+
+// Reshapes, moves and frames the drop-down window an item was drawn on.
+void HookMenuWindow(IStyMenu* menu, TMenuItem* item, TCanvas* canvas) {
+  TMenuDropDown* window = MenuWindowOfCanvas(canvas);
+  if (window == nullptr)
+    return;
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  const int level = DrawLevel(item);
+  if (level < 1)
+    return;
+  const int w = window->BoundsRect().Width();
+  const int h = window->BoundsRect().Height();
+  const TRect region{1, 1, w - 1 - 17, h - 1};
+  if (!window->Prepared()) {
+    window->SetRegion(region);
+    if (level == 1)
+      window->MoveBy(-1, -2);
+    else
+      window->MoveBy(-17 + 3, 0);
+    window->SetPrepared(true);
+  }
+  TCanvas* whole = window->Canvas();
+  Frame(whole, region, styler->MenuBorderColor());
+  const TColor background = styler->Background()->Color();
+  if (level == 1 && !window->OwnerRect().IsEmpty()) {
+    const int left = window->OwnerRect().Left - window->BoundsRect().Left;
+    const int right = window->OwnerRect().Right - window->BoundsRect().Left;
+    Fill(whole, {left + 1, region.Top, right - 1, region.Top + 1}, background);
+  }
+  Frame(whole, {region.Left + 1, region.Top + 1, region.Right - 1, region.Bottom - 1}, background);
+}
+
+void DrawItemText(TCanvas* canvas, const TRect& rect, const std::string& text, TColor color) {
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->SetColor(color);
+  canvas->TextOut(rect.Left, (rect.Top + rect.Bottom - canvas->TextHeight(text)) / 2, text);
+}
+
+void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& rect,
+                  TOwnerDrawState state) {
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  TRootItem* root = styler->RootItem();
+  TColor textColor = root->Font()->Color();
+  if ((state & odSelected) != 0) {
+    GradientBox(canvas, rect, root->SelectedColor(), root->SelectedColorTo(),
+                root->SelectedColorMirror(), root->SelectedColorMirrorTo(),
+                root->SelectedBorderColor(), root->SelectedGradientDirection());
+    if (item->Count() > 0)
+      Fill(canvas, {rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom},
+           styler->Background()->Color());
+    textColor = root->SelectedTextColor();
+  } else if ((state & odHotLight) != 0) {
+    GradientBox(canvas, rect, root->HoverColor(), root->HoverColorTo(), root->HoverColorMirror(),
+                root->HoverColorMirrorTo(), root->HoverBorderColor(),
+                root->HoverGradientDirection());
+    textColor = root->HoverTextColor();
+  } else {
+    GradientFill(canvas, rect, rect, root->Color(), root->ColorTo(), root->GradientDirection());
+  }
+  if (!root->UseSystemFont())
+    canvas->Font()->Assign(root->Font());
+  if ((state & odDisabled) != 0)
+    textColor = clBtnShadow;
+  const std::string text = StripHotkey(item->Caption());
+  const int x = (rect.Left + rect.Right - canvas->TextWidth(text)) / 2;
+  DrawItemText(canvas, {x, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+}
+
+void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& itemRect,
+                     TOwnerDrawState state) {
+  if (IsStyRootItem(item)) {
+    DrawRootItem(menu, item, canvas, itemRect, state);
+    return;
+  }
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  TRect rect = itemRect;
+  rect.Right -= 17;
+  int left = rect.Left;
+  if (SideBarShows(styler, item))
+    left += styler->SideBar()->Size() + styler->SideBar()->SplitterWidth();
+  TMenuDropDown* window = MenuWindowOfCanvas(canvas);
+  const TRect windowRect = window != nullptr ? TRect{0, 0, window->BoundsRect().Width() - 17,
+                                                     window->BoundsRect().Height()}
+                                             : rect;
+  TIconBar* icons = styler->IconBar();
+  const int size = icons->Size();
+  const TRect iconBar{left, windowRect.Top, left + size, windowRect.Bottom};
+  GradientFill(canvas, iconBar, rect, icons->Color(), icons->ColorTo(), icons->GradientDirection());
+  if (icons->SeparatorColor() != clNone)
+    Fill(canvas, Intersect({left + size - 1, windowRect.Top, left + size, windowRect.Bottom}, rect),
+         icons->SeparatorColor());
+  TBackground* background = styler->Background();
+  TRect back{left + size, windowRect.Top, windowRect.Right, windowRect.Bottom};
+  if (background->MarginX() >= 1 || background->MarginY() >= 1) {
+    Fill(canvas, Intersect(back, rect), background->Color());
+    back = {back.Left + background->MarginX(), back.Top + background->MarginY(),
+            back.Right - background->MarginX(), back.Bottom - background->MarginY()};
+  }
+  GradientFill(canvas, back, rect, background->Color(), background->ColorTo(),
+               background->GradientDirection());
+
+  if (item->IsLine()) {
+    TSeparator* separator = styler->Separator();
+    const int mid = rect.Top + rect.Height() / 2;
+    const TRect line{left + size, mid - separator->Width() / 2, rect.Right,
+                     mid + (separator->Width() + 1) / 2};
+    GradientLine(canvas, line, separator->Color(), separator->ColorTo(), separator->Margin(),
+                 separator->GradientWidth(), separator->GradientType());
+    HookMenuWindow(menu, item, canvas);
+    return;
+  }
+
+  const bool selected = (state & odSelected) != 0;
+  TSelectedItem* sel = styler->SelectedItem();
+  if (selected)
+    GradientBox(canvas, {left, rect.Top, rect.Right, rect.Bottom}, sel->Color(), sel->ColorTo(),
+                sel->ColorMirror(), sel->ColorMirrorTo(), sel->BorderColor(),
+                sel->GradientDirection());
+
+  // The image square: the icon bar's width, one pixel in, made square.
+  const TRect square = CenterRect({left, rect.Top + 1, left + size, rect.Bottom - 1},
+                                  IMin(size, rect.Height() - 2), IMin(size, rect.Height() - 2));
+  if (item->Checked() && item->Bitmap()->Empty() && item->ImageIndex() < 0) {
+    const bool radio = item->RadioItem();
+    const TColor fill = selected ? (radio ? sel->RadioColor() : sel->CheckColor())
+                                 : (radio ? icons->RadioColor() : icons->CheckColor());
+    const TColor fillTo = selected ? (radio ? sel->RadioColorTo() : sel->CheckColorTo())
+                                   : (radio ? icons->RadioColorTo() : icons->CheckColorTo());
+    const TColor border = selected ? (radio ? sel->RadioBorder() : sel->CheckBorder())
+                                   : (radio ? icons->RadioBorder() : icons->CheckBorder());
+    const bool disabled = (state & odDisabled) != 0;
+    GradientBox(canvas, square, disabled ? clNone : fill, fillTo, clNone, clNone, border,
+                gdVertical);
+    if (selected)
+      Frame(canvas, square, sel->BorderColor());
+    TBitmap* glyph = radio ? styler->Glyphs()->Radio() : styler->Glyphs()->Check();
+    canvas->Draw((square.Left + square.Right - glyph->Width()) / 2,
+                 (square.Top + square.Bottom - glyph->Height()) / 2, glyph);
+  } else if (!item->Bitmap()->Empty()) {
+    const TRect box = CenterRect(square, 16, 16);
+    canvas->StretchDraw(box, item->Bitmap());
+  }
+
+  if (!styler->UseSystemFont())
+    canvas->Font()->Assign(styler->Font());
+  else if (selected && !sel->UseSystemFont())
+    canvas->Font()->Assign(sel->Font());
+  TFontStyles style = canvas->Font()->Style();
+  if (item->Default())
+    style |= FontStyleBit(fsBold);
+  canvas->Font()->SetStyle(style);
+  TColor textColor = canvas->Font()->Color();
+  if ((state & odDisabled) != 0)
+    textColor = selected && ColorToRGB(clHighlight) == ColorToRGB(clBtnShadow) ? clBtnHighlight
+                                                                               : clBtnShadow;
+  const std::vector<std::string> parts = menu->MenuShowNotes()
+                                             ? SplitNotes(item->Caption())
+                                             : std::vector<std::string>{item->Caption()};
+  const std::string text = StripHotkey(parts[0]);
+  const int textLeft = left + size + 8;
+  DrawItemText(canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+  if (item->ShortCut() != 0) {
+    const std::string shortcut = StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
+    DrawItemText(canvas,
+                 {rect.Right - 10 - canvas->TextWidth(shortcut), rect.Top, rect.Right, rect.Bottom},
+                 shortcut, textColor);
+  }
+  if (item->Count() > 0) {
+    TBitmap* arrow = styler->Glyphs()->SubMenu();
+    const int y = (rect.Top + rect.Bottom - 5) / 2;
+    canvas->Draw(rect.Right - 8 + (3 - arrow->Width()) / 2, y + (6 - arrow->Height()) / 2, arrow);
+  }
+  HookMenuWindow(menu, item, canvas);
+}
+
 }  // namespace
 
 STY_MENU_COMMON_IMPL(TStyMainMenu, TMainMenu)

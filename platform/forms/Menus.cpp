@@ -377,6 +377,100 @@ void TPopupMenu::Popup(int X, int Y) {
 }
 
 // ---------------------------------------------------------------------------
+// Drop-down windows
+
+namespace {
+std::vector<TMenuDropDown*>& OpenWindows() {
+  static std::vector<TMenuDropDown*> windows;
+  return windows;
+}
+}  // namespace
+
+TMenuDropDown::TMenuDropDown(TMenuItem* parent, int level) : parent_(parent), level_(level) {
+  OpenWindows().push_back(this);
+  Layout();
+}
+
+TMenuDropDown::~TMenuDropDown() {
+  Hide();
+  auto& windows = OpenWindows();
+  windows.erase(std::find(windows.begin(), windows.end(), this));
+  if (canvas_ != nullptr)
+    canvas_->Free();
+}
+
+void TMenuDropDown::MoveTo(int left, int top) {
+  bounds_ = {left, top, left + bounds_.Width(), top + bounds_.Height()};
+}
+
+void TMenuDropDown::Show() {
+  visible_ = true;
+}
+
+void TMenuDropDown::Hide() {
+  visible_ = false;
+  region_ = {};
+  prepared_ = false;
+}
+
+TRect TMenuDropDown::ItemRect(int index) const {
+  const int top = tops_[static_cast<size_t>(index)];
+  const int height = items_[static_cast<size_t>(index)]->ItemSize().cy;
+  return {MenuBorderWidth, top, bounds_.Width() - MenuBorderWidth, top + height};
+}
+
+void TMenuDropDown::Layout() {
+  items_.clear();
+  tops_.clear();
+  int width = 0;
+  int y = MenuBorderWidth;
+  for (int i = 0; i < parent_->Count(); ++i) {
+    TMenuItem* item = parent_->Items(i);
+    if (!item->Visible())
+      continue;
+    items_.push_back(item);
+    tops_.push_back(y);
+    y += std::max(item->ItemSize().cy, 0);
+    width = std::max(width, item->ItemSize().cx);
+  }
+  const int w = width + 2 * MenuBorderWidth;
+  const int h = y + MenuBorderWidth;
+  bounds_ = {bounds_.Left, bounds_.Top, bounds_.Left + w, bounds_.Top + h};
+  if (canvas_ != nullptr)
+    canvas_->Free();
+  image_ = QImage(w, h, QImage::Format_RGB32);
+  image_.fill(Qt::white);
+  canvas_ = Create<TCanvas>(&image_);
+}
+
+void TMenuDropDown::Paint(int selected) {
+  canvas_->Brush()->SetColor(clMenu);
+  canvas_->Brush()->SetStyle(bsSolid);
+  canvas_->FillRect({0, 0, bounds_.Width(), bounds_.Height()});
+  TMenu* menu = parent_->GetParentMenu();
+  if (menu == nullptr)
+    return;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    TOwnerDrawState state = 0;
+    if (static_cast<int>(i) == selected)
+      state |= odSelected;
+    if (!items_[i]->Enabled())
+      state |= odDisabled;
+    if (items_[i]->Default())
+      state |= odDefault;
+    menu->DrawItem(items_[i], canvas_, ItemRect(static_cast<int>(i)), state);
+  }
+}
+
+TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas) {
+  for (TMenuDropDown* window : OpenWindows()) {
+    if (window->Canvas() == canvas)
+      return window;
+  }
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
 // Measuring and texts
 
 TSize MenuBarItemSize() {

@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include <QImage>
+
 #include "platform/classes/ActnList.h"
 #include "platform/classes/Classes.h"
 #include "platform/classes/Types.h"
@@ -246,6 +248,78 @@ class TPopupMenu : public TMenu {
   TPopupAlignment alignment_ = paLeft;
   TPoint popup_point_{};
 };
+
+// A drop-down window: the visible sub-items of `parent` in a column, drawn
+// into a back buffer. Its size is the widest measured item and the sum of
+// the measured heights, inside a border of MenuBorderWidth pixels on every
+// side; it holds its screen rectangle, an optional window region (what of
+// the window shows; empty: all of it) and its level (1 under a root item or
+// for a popup menu's items, one more per sub-menu). Paint draws every item
+// through its menu's DrawItem at its place, the selected one with
+// odSelected; the canvas an item is drawn on leads back to the window
+// (MenuWindowOfCanvas) for drawing code that frames or reshapes it. The
+// region goes when the window hides or is destroyed.
+//
+// Threads: main thread.
+class TMenuDropDown : public TObject {
+  KESTRUNE_CLASS(TMenuDropDown, TObject)
+  static constexpr int MenuBorderWidth = 3;
+  // `parent` must stay alive while the window exists.
+  TMenuDropDown(TMenuItem* parent, int level);
+  ~TMenuDropDown() override;
+
+  TMenuItem* ParentItem() const { return parent_; }
+  int Level() const { return level_; }
+  // The screen rectangle; the window's client rectangle is {0, 0, width,
+  // height}.
+  const TRect& BoundsRect() const { return bounds_; }
+  void MoveTo(int left, int top);
+  void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
+  // The region in window coordinates; empty when the whole window shows.
+  const TRect& Region() const { return region_; }
+  void SetRegion(const TRect& region) { region_ = region; }
+  bool Visible() const { return visible_; }
+  void Show();
+  // Hides: the region goes.
+  void Hide();
+  // The screen rectangle of the item the window opened from (a root item
+  // in the bar, or the parent item); empty when unknown.
+  const TRect& OwnerRect() const { return owner_rect_; }
+  void SetOwnerRect(const TRect& rect) { owner_rect_ = rect; }
+  // Whether drawing code has set the window up already (for work done once).
+  bool Prepared() const { return prepared_; }
+  void SetPrepared(bool value) { prepared_ = value; }
+
+  // The visible items in order, and the rectangle of each (window
+  // coordinates).
+  const std::vector<TMenuItem*>& VisibleItems() const { return items_; }
+  TRect ItemRect(int index) const;
+  // Lays the items out again from their measured sizes (call after the
+  // menu rebuilt).
+  void Layout();
+  // Draws every item; `selected` is the index of the selected one or -1.
+  void Paint(int selected);
+  // The back buffer (RGB32, the window's size) and a canvas on all of it.
+  const QImage& Image() const { return image_; }
+  TCanvas* Canvas() const { return canvas_; }
+
+ private:
+  TMenuItem* parent_;
+  int level_;
+  TRect bounds_;
+  TRect region_;
+  TRect owner_rect_;
+  bool visible_ = false;
+  bool prepared_ = false;
+  std::vector<TMenuItem*> items_;
+  std::vector<int> tops_;
+  QImage image_;
+  TCanvas* canvas_ = nullptr;
+};
+
+// The drop-down window whose canvas (or the canvas of an item it is
+// drawing) is `canvas`; null for any other canvas.
+TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
 
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();

@@ -209,6 +209,82 @@ TEST_F(StyMenus, EmptyPopupMenuShowsNothing) {
   EXPECT_EQ(popup_->PopupPoint(), (TPoint{Screen->Width() - 1, 20}));
 }
 
+TEST_F(StyMenus, FileDropDownRendered) {
+  BuildMainWindowMenus();
+  styler_->IconBar()->SetGradientDirection(gdVertical);  // shows continuity
+  menu_->Rebuild();
+  // "Fichier" sits in the bar at screen x 100 .. 100 + its width.
+  const TRect rootRect{100, 100, 100 + file_->ItemSize().cx, 119};
+  auto* window = Create<TMenuDropDown>(file_, 1);
+  window->MoveTo(rootRect.Left, rootRect.Bottom);
+  window->SetOwnerRect(rootRect);
+  window->Show();
+  window->Paint(-1);
+  TCanvas* c = window->Canvas();
+  const int w = window->BoundsRect().Width();
+  const int h = window->BoundsRect().Height();
+  // The widest item and the sum of the heights inside a 3-pixel border.
+  EXPECT_EQ(w, quit_->ItemSize().cx + 6);
+  EXPECT_EQ(h, separator_->ItemSize().cy + quit_->ItemSize().cy + 6);
+  // The window joins the bar: 1 left, 2 up; its region cuts 1 pixel and the
+  // 17-pixel pad.
+  EXPECT_EQ(window->BoundsRect().Left, rootRect.Left - 1);
+  EXPECT_EQ(window->BoundsRect().Top, rootRect.Bottom - 2);
+  EXPECT_EQ(window->Region(), (TRect{1, 1, w - 18, h - 1}));
+
+  const TColor border = 0x962D00;
+  const TColor back = 0xF6F6F6;
+  const int mid = h / 2;
+  // Outer frame on the region's edge, inner frame in the background colour;
+  // what of the pad remains inside the region is those two frames.
+  EXPECT_EQ(c->Pixel(1, mid), border);
+  EXPECT_EQ(c->Pixel(w - 19, mid), border);
+  EXPECT_EQ(c->Pixel(mid % w, h - 2), border);
+  EXPECT_EQ(c->Pixel(2, mid), back);
+  EXPECT_EQ(c->Pixel(w - 20, mid), back);
+  EXPECT_EQ(c->Pixel(5, h - 3), back);
+  // The top edge is open under the root item, framed beside it.
+  const int rootLeft = rootRect.Left - window->BoundsRect().Left;
+  const int rootRight = rootRect.Right - window->BoundsRect().Left;
+  EXPECT_EQ(c->Pixel(rootLeft + 1, 1), back);
+  EXPECT_EQ(c->Pixel(rootRight - 2, 1), back);
+  EXPECT_EQ(c->Pixel(rootRight, 1), border);
+  EXPECT_EQ(c->Pixel(w - 19, 1), border);
+
+  // The icon bar's vertical gradient runs over the whole window height,
+  // continuous from one item to the next.
+  const TRect sepRect = window->ItemRect(0);
+  const TRect quitRect = window->ItemRect(1);
+  auto iconAt = [&](int y) {
+    const COLORREF s = 0xFFEFE3, e = 0xE4AD87;
+    auto ch = [&](int shift) {
+      const int a = (s >> shift) & 0xFF, b = (e >> shift) & 0xFF;
+      return static_cast<COLORREF>(a + (b - a) * y / h) << shift;
+    };
+    return static_cast<TColor>(ch(0) | ch(8) | ch(16));
+  };
+  for (int y = sepRect.Top; y < quitRect.Bottom; ++y)
+    EXPECT_EQ(c->Pixel(10, y), iconAt(y)) << y;
+
+  // The separator: one row at the middle of its item, from the icon bar's
+  // end + the margin of 2 to the content's end - 2.
+  const int row = sepRect.Top + sepRect.Height() / 2;
+  const int lineLeft = sepRect.Left + 24 + 2;
+  const int lineRight = sepRect.Right - 17 - 2;
+  const TColor line = 0xCB8C6A;
+  EXPECT_EQ(c->Pixel(lineLeft, row), line);
+  EXPECT_EQ(c->Pixel(lineRight - 1, row), line);
+  EXPECT_EQ(c->Pixel(lineLeft - 1, row), back);
+  EXPECT_EQ(c->Pixel(lineRight, row), back);
+  EXPECT_EQ(c->Pixel(lineLeft + 5, row - 1), back);
+  EXPECT_EQ(c->Pixel(lineLeft + 5, row + 1), back);
+
+  // Hiding takes the region away.
+  window->Hide();
+  EXPECT_TRUE(window->Region().IsEmpty());
+  window->Free();
+}
+
 TEST_F(StyMenus, VersionIsReadOnly) {
   BuildMainWindowMenus();
   EXPECT_EQ(menu_->Version(), "2.5.2.0");
