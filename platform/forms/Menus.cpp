@@ -471,6 +471,315 @@ TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas) {
 }
 
 // ---------------------------------------------------------------------------
+// Menu tracking
+
+namespace {
+constexpr uint16_t kKeyF10 = 0x79;
+
+bool Selectable(TMenuItem* item) {
+  return !item->IsLine();
+}
+}  // namespace
+
+TMenuTracker::TMenuTracker(TMainMenu* menu, TPoint barOrigin) : menu_(menu), origin_(barOrigin) {}
+
+TMenuTracker::~TMenuTracker() {
+  CloseAll();
+}
+
+std::vector<TMenuItem*> TMenuTracker::Roots() const {
+  std::vector<TMenuItem*> roots;
+  for (int i = 0; i < menu_->Items()->Count(); ++i) {
+    if (menu_->Items()->Items(i)->Visible())
+      roots.push_back(menu_->Items()->Items(i));
+  }
+  return roots;
+}
+
+int TMenuTracker::BarHeight() const {
+  int height = 0;
+  for (TMenuItem* root : Roots())
+    height = std::max(height, root->ItemSize().cy);
+  return height;
+}
+
+TRect TMenuTracker::RootRect(int index) const {
+  const std::vector<TMenuItem*> roots = Roots();
+  int x = origin_.X;
+  for (int i = 0; i < index; ++i)
+    x += roots[static_cast<size_t>(i)]->ItemSize().cx;
+  return {x, origin_.Y, x + roots[static_cast<size_t>(index)]->ItemSize().cx,
+          origin_.Y + BarHeight()};
+}
+
+void TMenuTracker::OpenRoot(int index) {
+  CloseAll();
+  bar_selected_ = index;
+  TMenuItem* root = Roots()[static_cast<size_t>(index)];
+  if (root->Count() == 0)
+    return;
+  auto* window = Create<TMenuDropDown>(root, 1);
+  const TRect rect = RootRect(index);
+  window->MoveTo(rect.Left, rect.Bottom);
+  window->SetOwnerRect(rect);
+  windows_.push_back(window);
+  selected_.push_back(-1);
+  window->Show();
+  Repaint();
+}
+
+void TMenuTracker::OpenSubMenu() {
+  pending_sub_menu_ = false;
+  if (windows_.empty())
+    return;
+  TMenuDropDown* window = windows_.back();
+  const int index = selected_.back();
+  if (index < 0)
+    return;
+  TMenuItem* item = window->VisibleItems()[static_cast<size_t>(index)];
+  if (item->Count() == 0 || !item->Enabled())
+    return;
+  auto* sub = Create<TMenuDropDown>(item, static_cast<int>(windows_.size()) + 1);
+  const TRect itemRect = window->ItemRect(index);
+  const TRect bounds = window->BoundsRect();
+  int left = bounds.Right;
+  if (Screen != nullptr && left + sub->BoundsRect().Width() > Screen->Width())
+    left = bounds.Left - sub->BoundsRect().Width();
+  sub->MoveTo(left, bounds.Top + itemRect.Top - TMenuDropDown::MenuBorderWidth);
+  sub->SetOwnerRect(
+      {bounds.Left, bounds.Top + itemRect.Top, bounds.Right, bounds.Top + itemRect.Bottom});
+  windows_.push_back(sub);
+  selected_.push_back(-1);
+  sub->Show();
+  Repaint();
+}
+
+void TMenuTracker::OpenPendingSubMenu() {
+  if (pending_sub_menu_)
+    OpenSubMenu();
+}
+
+void TMenuTracker::CloseLevel() {
+  if (windows_.empty()) {
+    bar_selected_ = -1;
+    return;
+  }
+  windows_.back()->Free();
+  windows_.pop_back();
+  selected_.pop_back();
+  pending_sub_menu_ = false;
+}
+
+void TMenuTracker::CloseAll() {
+  while (!windows_.empty())
+    CloseLevel();
+  bar_selected_ = -1;
+}
+
+void TMenuTracker::Select(int level, int index) {
+  // Deeper windows close when another item of this one is selected.
+  while (static_cast<int>(windows_.size()) > level)
+    CloseLevel();
+  selected_[static_cast<size_t>(level - 1)] = index;
+  TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
+  pending_sub_menu_ = index >= 0 && window->VisibleItems()[static_cast<size_t>(index)]->Count() > 0;
+  Repaint();
+}
+
+void TMenuTracker::Move(int step) {
+  TMenuDropDown* window = windows_.back();
+  const int count = static_cast<int>(window->VisibleItems().size());
+  int index = selected_.back();
+  for (int tries = 0; tries < count; ++tries) {
+    index = index < 0 ? (step > 0 ? 0 : count - 1) : (index + step + count) % count;
+    if (Selectable(window->VisibleItems()[static_cast<size_t>(index)])) {
+      Select(static_cast<int>(windows_.size()), index);
+      return;
+    }
+  }
+}
+
+void TMenuTracker::Run(TMenuItem* item) {
+  if (item->IsLine() || !item->Enabled())
+    return;
+  if (item->Count() > 0) {
+    OpenSubMenu();
+    return;
+  }
+  CloseAll();
+  item->Click();
+}
+
+void TMenuTracker::Repaint() {
+  for (size_t i = 0; i < windows_.size(); ++i)
+    windows_[i]->Paint(selected_[i]);
+}
+
+void TMenuTracker::MouseDown(TPoint screen) {
+  const std::vector<TMenuItem*> roots = Roots();
+  for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
+    if (!RootRect(i).Contains(screen))
+      continue;
+    if (bar_selected_ == i && !windows_.empty()) {
+      CloseAll();
+    } else if (roots[static_cast<size_t>(i)]->Count() == 0) {
+      CloseAll();
+      roots[static_cast<size_t>(i)]->Click();
+    } else {
+      OpenRoot(i);
+    }
+    return;
+  }
+  for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
+    TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
+    const TRect b = window->BoundsRect();
+    if (!b.Contains(screen))
+      continue;
+    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
+      if (window->ItemRect(i).Contains(local)) {
+        Select(level, i);
+        Run(window->VisibleItems()[static_cast<size_t>(i)]);
+        return;
+      }
+    }
+    return;  // on the border: nothing
+  }
+  CloseAll();
+}
+
+void TMenuTracker::MouseMove(TPoint screen) {
+  if (!windows_.empty()) {
+    const std::vector<TMenuItem*> roots = Roots();
+    for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
+      if (RootRect(i).Contains(screen) && i != bar_selected_) {
+        OpenRoot(i);
+        return;
+      }
+    }
+  }
+  for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
+    TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
+    const TRect b = window->BoundsRect();
+    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
+      if (b.Contains(screen) && window->ItemRect(i).Contains(local)) {
+        if (selected_[static_cast<size_t>(level - 1)] != i ||
+            static_cast<int>(windows_.size()) > level)
+          Select(level, i);
+        return;
+      }
+    }
+  }
+}
+
+bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
+  const bool active = bar_selected_ >= 0;
+  const std::vector<TMenuItem*> roots = Roots();
+  if (!active) {
+    if ((key == kKeyF10 || key == VK_MENU) && !roots.empty()) {
+      bar_selected_ = 0;
+      return true;
+    }
+    if (shift.Contains(ssAlt) && key >= 'A' && key <= 'Z') {
+      for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
+        if (MnemonicOf(roots[static_cast<size_t>(i)]->Caption()) == static_cast<char>(key)) {
+          OpenRoot(i);
+          if (!windows_.empty())
+            Move(1);
+          return true;
+        }
+      }
+    }
+    TShortCut modifiers = 0;
+    if (shift.Contains(ssShift))
+      modifiers |= scShift;
+    if (shift.Contains(ssCtrl))
+      modifiers |= scCtrl;
+    if (shift.Contains(ssAlt))
+      modifiers |= scAlt;
+    return menu_->IsShortCut(ShortCut(key, modifiers));
+  }
+  const int count = static_cast<int>(roots.size());
+  switch (key) {
+    case VK_ESCAPE:
+      CloseLevel();
+      return true;
+    case VK_LEFT:
+    case VK_RIGHT: {
+      if (windows_.size() > 1 && key == VK_LEFT) {
+        CloseLevel();
+        return true;
+      }
+      if (!windows_.empty() && key == VK_RIGHT && selected_.back() >= 0 &&
+          windows_.back()->VisibleItems()[static_cast<size_t>(selected_.back())]->Count() > 0) {
+        const size_t before = windows_.size();
+        OpenSubMenu();
+        if (windows_.size() > before)
+          Move(1);
+        return true;
+      }
+      const int next = (bar_selected_ + (key == VK_RIGHT ? 1 : -1) + count) % count;
+      if (windows_.empty()) {
+        bar_selected_ = next;
+      } else {
+        OpenRoot(next);
+        Move(1);
+      }
+      return true;
+    }
+    case VK_DOWN:
+    case VK_UP:
+      if (windows_.empty()) {
+        OpenRoot(bar_selected_);
+        if (!windows_.empty())
+          Move(1);
+      } else {
+        Move(key == VK_DOWN ? 1 : -1);
+      }
+      return true;
+    case VK_RETURN:
+      if (windows_.empty()) {
+        OpenRoot(bar_selected_);
+        if (!windows_.empty())
+          Move(1);
+      } else if (selected_.back() >= 0) {
+        TMenuItem* item = windows_.back()->VisibleItems()[static_cast<size_t>(selected_.back())];
+        Run(item);
+        if (!windows_.empty() && windows_.back()->ParentItem() == item)
+          Move(1);
+      }
+      return true;
+    default:
+      break;
+  }
+  if (key >= 'A' && key <= 'Z') {
+    if (windows_.empty()) {
+      for (int i = 0; i < count; ++i) {
+        if (MnemonicOf(roots[static_cast<size_t>(i)]->Caption()) == static_cast<char>(key)) {
+          OpenRoot(i);
+          if (!windows_.empty())
+            Move(1);
+          return true;
+        }
+      }
+      return true;
+    }
+    TMenuDropDown* window = windows_.back();
+    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
+      TMenuItem* item = window->VisibleItems()[static_cast<size_t>(i)];
+      if (MnemonicOf(item->Caption()) == static_cast<char>(key)) {
+        Select(static_cast<int>(windows_.size()), i);
+        Run(item);
+        return true;
+      }
+    }
+    return true;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
 // Measuring and texts
 
 TSize MenuBarItemSize() {

@@ -321,6 +321,70 @@ class TMenuDropDown : public TObject {
 // drawing) is `canvas`; null for any other canvas.
 TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
 
+// What a user does with a main menu, as a desktop menu behaves: the bar's
+// root items lie side by side from BarOrigin (screen coordinates), each as
+// wide as its measured width, the bar as high as its tallest root item.
+//  - A click on a root item opens its drop-down (a second click closes it);
+//    while one is open, hovering another root item switches to it.
+//  - Hovering an item selects it; a sub-menu opens SubMenuDelayMs after the
+//    hover (OpenPendingSubMenu, which the caller's timer runs) or at once on
+//    a click or the Right key.
+//  - A click on an enabled item without sub-items closes every level and
+//    runs it (Click); a disabled item or a separator does nothing.
+//  - Esc closes one level; a click outside the bar and the windows closes
+//    all.
+//  - Alt or F10 selects the bar; Left and Right move along it, Down or
+//    Enter opens; in a drop-down Up and Down move (skipping separators;
+//    hidden items are not in the window), Right opens a sub-menu, Left
+//    closes one, Enter runs the selected item. A mnemonic letter picks its
+//    item (with Alt from the form, the root item's).
+//  - A key with modifiers that is an item's shortcut runs it.
+// Level-1 drop-downs open under their root item, sub-menus beside their
+// parent item, on its left where the screen ends.
+//
+// Threads: main thread.
+class TMenuTracker : public TObject {
+  KESTRUNE_CLASS(TMenuTracker, TObject)
+  static constexpr int SubMenuDelayMs = 400;
+  TMenuTracker(TMainMenu* menu, TPoint barOrigin);
+  ~TMenuTracker() override;
+
+  // The screen rectangle of the root item `index` (among the visible ones).
+  TRect RootRect(int index) const;
+  int BarHeight() const;
+
+  void MouseDown(TPoint screen);
+  void MouseMove(TPoint screen);
+  // Returns whether the menu took the key.
+  bool KeyDown(uint16_t key, TShiftState shift);
+  void OpenPendingSubMenu();
+
+  // The open windows, level 1 first.
+  int WindowCount() const { return static_cast<int>(windows_.size()); }
+  TMenuDropDown* Window(int level) const { return windows_[static_cast<size_t>(level - 1)]; }
+  // The selected root item (-1: the bar is not active) and the selected item
+  // of each window.
+  int BarSelection() const { return bar_selected_; }
+  int Selection(int level) const { return selected_[static_cast<size_t>(level - 1)]; }
+
+ private:
+  std::vector<TMenuItem*> Roots() const;
+  void OpenRoot(int index);
+  void OpenSubMenu();
+  void CloseLevel();
+  void CloseAll();
+  void Select(int level, int index);
+  void Move(int step);
+  void Run(TMenuItem* item);
+  void Repaint();
+  TMainMenu* menu_;
+  TPoint origin_;
+  int bar_selected_ = -1;
+  std::vector<TMenuDropDown*> windows_;
+  std::vector<int> selected_;
+  bool pending_sub_menu_ = false;
+};
+
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();
 // The plain look's size of `item` measured with `canvas`: a separator is 9

@@ -285,6 +285,104 @@ TEST_F(StyMenus, FileDropDownRendered) {
   window->Free();
 }
 
+struct Runs : TObject {
+  int quits = 0;
+  int others = 0;
+  void Quit(TObject*) { ++quits; }
+  void Other(TObject*) { ++others; }
+};
+
+TEST_F(StyMenus, NavigationBySyntheticInput) {
+  BuildMainWindowMenus();
+  Runs runs;
+  auto* close = Create<TAction>(root_);
+  close->SetCaption("&Quitter");
+  close->OnExecute = TNotifyEvent(&runs, &Runs::Quit);
+  quit_->SetAction(close);
+  // The help entries carry actions that do nothing.
+  for (int i = 0; i < help_->Count(); ++i)
+    help_->Items(i)->SetAction(Create<TAction>(root_));
+  menu_->Rebuild();
+  TMenuTracker tracker(menu_, {50, 30});
+  auto centre = [](const TRect& r) {
+    return TPoint{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  };
+  auto itemCentre = [&](int level, int index) {
+    TMenuDropDown* w = tracker.Window(level);
+    const TRect r = w->ItemRect(index);
+    return TPoint{w->BoundsRect().Left + (r.Left + r.Right) / 2,
+                  w->BoundsRect().Top + (r.Top + r.Bottom) / 2};
+  };
+
+  // The bar: root items side by side, as high as the tallest.
+  EXPECT_EQ(tracker.BarHeight(), MenuBarItemSize().cy);
+  EXPECT_EQ(tracker.RootRect(1).Left, tracker.RootRect(0).Right);
+
+  // Click "Fichier", then "Quitter": the action runs once, all closes.
+  tracker.MouseDown(centre(tracker.RootRect(0)));
+  ASSERT_EQ(tracker.WindowCount(), 1);
+  EXPECT_EQ(tracker.Window(1)->ParentItem(), file_);
+  // Level 1 opens under its root item (then joins the bar: 1 left, 2 up).
+  EXPECT_EQ(tracker.Window(1)->BoundsRect().Left, tracker.RootRect(0).Left - 1);
+  EXPECT_EQ(tracker.Window(1)->BoundsRect().Top, tracker.RootRect(0).Bottom - 2);
+  // The separator does nothing.
+  tracker.MouseDown(itemCentre(1, 0));
+  EXPECT_EQ(tracker.WindowCount(), 1);
+  tracker.MouseDown(itemCentre(1, 1));
+  EXPECT_EQ(runs.quits, 1);
+  EXPECT_EQ(tracker.WindowCount(), 0);
+  EXPECT_EQ(tracker.BarSelection(), -1);
+
+  // Hover "Aide" while "Fichier" is open: the drop-downs switch; hovering
+  // an item selects it; Esc closes one level, then the bar.
+  tracker.MouseDown(centre(tracker.RootRect(0)));
+  tracker.MouseMove(centre(tracker.RootRect(1)));
+  ASSERT_EQ(tracker.WindowCount(), 1);
+  EXPECT_EQ(tracker.Window(1)->ParentItem(), help_);
+  tracker.MouseMove(itemCentre(1, 2));
+  EXPECT_EQ(tracker.Selection(1), 2);
+  // Items whose action does nothing run and change nothing else.
+  tracker.MouseDown(itemCentre(1, 2));
+  EXPECT_EQ(runs.quits, 1);
+  EXPECT_EQ(tracker.WindowCount(), 0);
+  tracker.MouseDown(centre(tracker.RootRect(1)));
+  EXPECT_TRUE(tracker.KeyDown(VK_ESCAPE, {}));
+  EXPECT_EQ(tracker.WindowCount(), 0);
+  EXPECT_EQ(tracker.BarSelection(), 1);
+  tracker.KeyDown(VK_ESCAPE, {});
+  EXPECT_EQ(tracker.BarSelection(), -1);
+  // A click outside closes all.
+  tracker.MouseDown(centre(tracker.RootRect(0)));
+  tracker.MouseDown({2000, 2000});
+  EXPECT_EQ(tracker.WindowCount(), 0);
+
+  // F10, the arrows and Enter reach the same item: Down opens "Fichier"
+  // on its first selectable item (the separator is skipped).
+  EXPECT_TRUE(tracker.KeyDown(0x79, {}));
+  EXPECT_EQ(tracker.BarSelection(), 0);
+  tracker.KeyDown(VK_RIGHT, {});
+  tracker.KeyDown(VK_LEFT, {});
+  tracker.KeyDown(VK_DOWN, {});
+  ASSERT_EQ(tracker.WindowCount(), 1);
+  EXPECT_EQ(tracker.Selection(1), 1);
+  tracker.KeyDown(VK_DOWN, {});  // wraps past the separator
+  EXPECT_EQ(tracker.Selection(1), 1);
+  tracker.KeyDown(VK_RETURN, {});
+  EXPECT_EQ(runs.quits, 2);
+  EXPECT_EQ(tracker.WindowCount(), 0);
+
+  // Alt + the mnemonic from the form, then the item's letter.
+  tracker.KeyDown('F', ssAlt);
+  ASSERT_EQ(tracker.WindowCount(), 1);
+  tracker.KeyDown('Q', {});
+  EXPECT_EQ(runs.quits, 3);
+  // The item's shortcut pressed in its form.
+  quit_->SetShortCut(ShortCut('Q', scCtrl));
+  EXPECT_TRUE(tracker.KeyDown('Q', ssCtrl));
+  EXPECT_EQ(runs.quits, 4);
+  EXPECT_FALSE(tracker.KeyDown('W', ssCtrl));
+}
+
 TEST_F(StyMenus, VersionIsReadOnly) {
   BuildMainWindowMenus();
   EXPECT_EQ(menu_->Version(), "2.5.2.0");

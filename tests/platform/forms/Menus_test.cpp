@@ -269,3 +269,63 @@ TEST_F(Menus, PopupWithoutVisibleItemsShowsNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  auto add = [&](TMenuItem* parent, const char* caption) {
+    auto* item = Create<TMenuItem>(owner);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* root = add(menu->Items(), "&Edit");
+  add(root, "Plain");
+  TMenuItem* sub = add(root, "&More");
+  TMenuItem* leaf = add(sub, "Leaf");
+  Counter counter;
+  leaf->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  menu->Rebuild();
+  for (int originX : {0, Screen->Width() - 30}) {
+    TMenuTracker tracker(menu, {originX, 0});
+    tracker.MouseDown({originX + 2, 2});
+    ASSERT_EQ(tracker.WindowCount(), 1);
+    TMenuDropDown* first = tracker.Window(1);
+    const TRect r = first->ItemRect(1);
+    const TPoint over{first->BoundsRect().Left + r.Left + 2, first->BoundsRect().Top + r.Top + 2};
+    tracker.MouseMove(over);
+    EXPECT_EQ(tracker.Selection(1), 1);
+    EXPECT_EQ(tracker.WindowCount(), 1);  // the delay has not run out
+    tracker.OpenPendingSubMenu();
+    ASSERT_EQ(tracker.WindowCount(), 2);
+    TMenuDropDown* second = tracker.Window(2);
+    EXPECT_EQ(second->ParentItem(), sub);
+    if (originX == 0)
+      EXPECT_EQ(second->BoundsRect().Left, first->BoundsRect().Right);
+    else  // the screen ends: on the left
+      EXPECT_EQ(second->BoundsRect().Right, first->BoundsRect().Left);
+    EXPECT_EQ(second->BoundsRect().Top + TMenuDropDown::MenuBorderWidth,
+              first->BoundsRect().Top + r.Top);
+    // Hovering another item of the first window closes the sub-menu.
+    const TRect plain = first->ItemRect(0);
+    tracker.MouseMove(
+        {first->BoundsRect().Left + plain.Left + 2, first->BoundsRect().Top + plain.Top + 2});
+    EXPECT_EQ(tracker.WindowCount(), 1);
+    // Right opens it at once on its first item; Enter runs that.
+    tracker.KeyDown(VK_DOWN, {});
+    tracker.KeyDown(VK_RIGHT, {});
+    ASSERT_EQ(tracker.WindowCount(), 2);
+    EXPECT_EQ(tracker.Selection(2), 0);
+    tracker.KeyDown(VK_LEFT, {});
+    EXPECT_EQ(tracker.WindowCount(), 1);
+    tracker.KeyDown(VK_RIGHT, {});
+    tracker.KeyDown(VK_RETURN, {});
+    EXPECT_EQ(tracker.WindowCount(), 0);
+  }
+  EXPECT_EQ(counter.clicks, 2);
+  owner->Free();
+}
+
+}  // namespace
