@@ -1098,7 +1098,10 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
                 root->HoverGradientDirection());
     textColor = root->HoverTextColor();
   } else {
-    GradientFill(canvas, rect, rect, root->Color(), root->ColorTo(), root->GradientDirection());
+    // The slice of a bar-wide gradient behind the item.
+    const TRect bar = MenuBarOfCanvas(canvas);
+    GradientFill(canvas, bar.IsEmpty() ? rect : bar, rect, root->Color(), root->ColorTo(),
+                 root->GradientDirection());
   }
   if (!root->UseSystemFont())
     canvas->Font()->Assign(root->Font());

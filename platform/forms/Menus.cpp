@@ -471,6 +471,52 @@ TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas) {
 }
 
 // ---------------------------------------------------------------------------
+// The bar
+
+namespace {
+TCanvas* bar_canvas = nullptr;
+TRect bar_rect;
+}  // namespace
+
+int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int hot) {
+  std::vector<TMenuItem*> roots;
+  int height = 0;
+  for (int i = 0; i < menu->Items()->Count(); ++i) {
+    TMenuItem* root = menu->Items()->Items(i);
+    if (!root->Visible())
+      continue;
+    roots.push_back(root);
+    height = std::max(height, root->ItemSize().cy);
+  }
+  bar_canvas = canvas;
+  bar_rect = {0, 0, width, height};
+  int x = 0;
+  for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
+    TMenuItem* root = roots[static_cast<size_t>(i)];
+    TOwnerDrawState state = 0;
+    if (i == selected)
+      state |= odSelected;
+    if (i == hot)
+      state |= odHotLight;
+    if (!root->Enabled())
+      state |= odDisabled;
+    const int right = x + root->ItemSize().cx;
+    menu->DrawItem(root, canvas, {x, 0, right, height}, state);
+    x = right;
+  }
+  bar_canvas = nullptr;
+  bar_rect = {};
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(clMenu);
+  canvas->FillRect({x, 0, width, height});
+  return height;
+}
+
+TRect MenuBarOfCanvas(TCanvas* canvas) {
+  return canvas != nullptr && canvas == bar_canvas ? bar_rect : TRect{};
+}
+
+// ---------------------------------------------------------------------------
 // Menu tracking
 
 namespace {

@@ -385,6 +385,16 @@ class TMenuTracker : public TObject {
   bool pending_sub_menu_ = false;
 };
 
+// Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
+// visible root items side by side from the left, each through the menu's
+// DrawItem (`selected` with odSelected, `hot` with odHotLight; -1 for
+// none), and right of the last one the menu colour of the system-colour
+// table. While the items are drawn, MenuBarOfCanvas(canvas) answers the
+// bar's rectangle. Returns the bar's height (the tallest root item's).
+int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int hot);
+// The bar being painted on `canvas`, or an empty rectangle.
+TRect MenuBarOfCanvas(TCanvas* canvas);
+
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();
 // The plain look's size of `item` measured with `canvas`: a separator is 9

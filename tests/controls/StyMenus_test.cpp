@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <string>
 
 #include "controls/StyMenuStylers.h"
@@ -381,6 +382,39 @@ TEST_F(StyMenus, NavigationBySyntheticInput) {
   EXPECT_TRUE(tracker.KeyDown('Q', ssCtrl));
   EXPECT_EQ(runs.quits, 4);
   EXPECT_FALSE(tracker.KeyDown('W', ssCtrl));
+}
+
+TEST_F(StyMenus, BarPaintsRootSlicesAndTheMenuColourBeyond) {
+  BuildMainWindowMenus();
+  menu_->Rebuild();
+  constexpr int kWidth = 300;
+  QImage image(kWidth, 40, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  TCanvas* c = Create<TCanvas>(&image);
+  const int height = PaintMenuBar(menu_, c, kWidth, -1, -1);
+  EXPECT_EQ(height, MenuBarItemSize().cy);
+  const int end = file_->ItemSize().cx + help_->ItemSize().cx;
+  // Right of the last root item: the menu colour of the fixed table.
+  EXPECT_EQ(c->Pixel(end, 5), static_cast<TColor>(GetSysColor(4)));
+  EXPECT_EQ(c->Pixel(kWidth - 1, height - 1), static_cast<TColor>(GetSysColor(4)));
+  EXPECT_EQ(c->Pixel(kWidth - 1, height), static_cast<TColor>(0));  // below the bar
+  // Behind the items: the slice of one horizontal gradient over the bar.
+  auto barAt = [&](int x) {
+    const COLORREF s = 0xF5BE9E, e = 0xF7CDB2;
+    auto ch = [&](int shift) {
+      const int a = (s >> shift) & 0xFF, b = (e >> shift) & 0xFF;
+      return static_cast<COLORREF>(a + (b - a) * x / kWidth) << shift;
+    };
+    return static_cast<TColor>(ch(0) | ch(8) | ch(16));
+  };
+  for (int x : {0, file_->ItemSize().cx - 1, file_->ItemSize().cx, end - 1})
+    EXPECT_EQ(c->Pixel(x, 0), barAt(x)) << x;
+  // A selected root item with a drop-down: framed, its bottom row opened in
+  // the background colour.
+  PaintMenuBar(menu_, c, kWidth, 0, -1);
+  EXPECT_EQ(c->Pixel(0, 5), static_cast<TColor>(0x962D00));
+  EXPECT_EQ(c->Pixel(5, height - 1), static_cast<TColor>(0xF6F6F6));
+  c->Free();
 }
 
 TEST_F(StyMenus, VersionIsReadOnly) {
