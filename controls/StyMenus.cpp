@@ -65,8 +65,10 @@ TIconBar::TIconBar() {
 }
 
 void TIconBar::Assign(TPersistent* source) {
-  if (auto* s = Same<TIconBar>(source))
+  if (auto* s = Same<TIconBar>(source)) {
     store_ = s->store_;
+    marks_ = s->marks_;
+  }
   TGradientBar::Assign(source);
 }
 
@@ -90,6 +92,7 @@ TSelectedItem::~TSelectedItem() {
 void TSelectedItem::Assign(TPersistent* source) {
   if (auto* s = Same<TSelectedItem>(source)) {
     store_ = s->store_;
+    marks_ = s->marks_;
     font_->Assign(s->font_);
     notes_font_->Assign(s->notes_font_);
   }
@@ -463,6 +466,23 @@ TClassRegistration<T> GradientBar(TColor color, TColor colorTo, TGradientDirecti
   return r;
 }
 
+// The mark colours of the icon bar and the selected item, `fill` being the
+// default of both fills.
+template <class T>
+TClassRegistration<T> MarkColors(TClassRegistration<T> r, TColor fill) {
+  r.MappedInteger("CheckColor", &T::CheckColor, &T::SetCheckColor, kColorIdents, fill)
+      .MappedInteger("CheckColorTo", &T::CheckColorTo, &T::SetCheckColorTo, kColorIdents, clNone)
+      .MappedInteger("CheckBorder", &T::CheckBorder, &T::SetCheckBorder, kColorIdents, 0x6F4B4B)
+      .Enum("CheckGradientDirection", &T::CheckGradientDirection, &T::SetCheckGradientDirection,
+            kDirectionNames, gdVertical)
+      .MappedInteger("RadioColor", &T::RadioColor, &T::SetRadioColor, kColorIdents, fill)
+      .MappedInteger("RadioColorTo", &T::RadioColorTo, &T::SetRadioColorTo, kColorIdents, clNone)
+      .MappedInteger("RadioBorder", &T::RadioBorder, &T::SetRadioBorder, kColorIdents, 0x6F4B4B)
+      .Enum("RadioGradientDirection", &T::RadioGradientDirection, &T::SetRadioGradientDirection,
+            kDirectionNames, gdVertical);
+  return r;
+}
+
 template <class T>
 void RegisterStyledMenu(TClassRegistration<T> r) {
   r.Component("MenuStyler", &T::MenuStyler, &T::SetMenuStyler)
@@ -481,27 +501,11 @@ void RegisterStyMenuStylerClasses() {
   RegisterGlyph(kGlyphNames[2], Glyph(kRadioGlyph, 6, 6));
 
   GradientBar<TGradientBar>(0xD8BDAF, clNone, gdVertical);
-  GradientBar<TIconBar>(0xFFF9F9, 0xBBA0A1, gdHorizontal)
-      .MappedInteger("CheckColor", &TIconBar::CheckColor, &TIconBar::SetCheckColor, kColorIdents,
-                     0x6FC0FF)
-      .MappedInteger("CheckColorTo", &TIconBar::CheckColorTo, &TIconBar::SetCheckColorTo,
-                     kColorIdents, clNone)
-      .MappedInteger("CheckBorder", &TIconBar::CheckBorder, &TIconBar::SetCheckBorder, kColorIdents,
-                     0x6F4B4B)
-      .Enum("CheckGradientDirection", &TIconBar::CheckGradientDirection,
-            &TIconBar::SetCheckGradientDirection, kDirectionNames, gdVertical)
-      .MappedInteger("RadioColor", &TIconBar::RadioColor, &TIconBar::SetRadioColor, kColorIdents,
-                     0x6FC0FF)
-      .MappedInteger("RadioColorTo", &TIconBar::RadioColorTo, &TIconBar::SetRadioColorTo,
-                     kColorIdents, clNone)
-      .MappedInteger("RadioBorder", &TIconBar::RadioBorder, &TIconBar::SetRadioBorder, kColorIdents,
-                     0x6F4B4B)
-      .Enum("RadioGradientDirection", &TIconBar::RadioGradientDirection,
-            &TIconBar::SetRadioGradientDirection, kDirectionNames, gdVertical)
+  MarkColors(GradientBar<TIconBar>(0xFFF9F9, 0xBBA0A1, gdHorizontal), 0x6FC0FF)
       .MappedInteger("SeparatorColor", &TIconBar::SeparatorColor, &TIconBar::SetSeparatorColor,
                      kColorIdents, clNone)
       .Integer("Size", &TIconBar::Size, &TIconBar::SetSize, 24);
-  GradientBar<TSelectedItem>(0xC2EEFF, clNone, gdVertical)
+  MarkColors(GradientBar<TSelectedItem>(0xC2EEFF, clNone, gdVertical), 0x3E80FE)
       .MappedInteger("ColorMirror", &TSelectedItem::ColorMirror, &TSelectedItem::SetColorMirror,
                      kColorIdents, clNone)
       .MappedInteger("ColorMirrorTo", &TSelectedItem::ColorMirrorTo,
@@ -510,23 +514,7 @@ void RegisterStyMenuStylerClasses() {
                      kColorIdents, 0x6F4B4B)
       .Object("Font", &TSelectedItem::Font)
       .Object("NotesFont", &TSelectedItem::NotesFont)
-      .Bool("UseSystemFont", &TSelectedItem::UseSystemFont, &TSelectedItem::SetUseSystemFont, true)
-      .MappedInteger("CheckColor", &TSelectedItem::CheckColor, &TSelectedItem::SetCheckColor,
-                     kColorIdents, 0x3E80FE)
-      .MappedInteger("CheckColorTo", &TSelectedItem::CheckColorTo, &TSelectedItem::SetCheckColorTo,
-                     kColorIdents, clNone)
-      .MappedInteger("CheckBorder", &TSelectedItem::CheckBorder, &TSelectedItem::SetCheckBorder,
-                     kColorIdents, 0x6F4B4B)
-      .Enum("CheckGradientDirection", &TSelectedItem::CheckGradientDirection,
-            &TSelectedItem::SetCheckGradientDirection, kDirectionNames, gdVertical)
-      .MappedInteger("RadioColor", &TSelectedItem::RadioColor, &TSelectedItem::SetRadioColor,
-                     kColorIdents, 0x3E80FE)
-      .MappedInteger("RadioColorTo", &TSelectedItem::RadioColorTo, &TSelectedItem::SetRadioColorTo,
-                     kColorIdents, clNone)
-      .MappedInteger("RadioBorder", &TSelectedItem::RadioBorder, &TSelectedItem::SetRadioBorder,
-                     kColorIdents, 0x6F4B4B)
-      .Enum("RadioGradientDirection", &TSelectedItem::RadioGradientDirection,
-            &TSelectedItem::SetRadioGradientDirection, kDirectionNames, gdVertical);
+      .Bool("UseSystemFont", &TSelectedItem::UseSystemFont, &TSelectedItem::SetUseSystemFont, true);
   GradientBar<TRootItem>(0xE5D7D7, 0xF7F2F2, gdHorizontal)
       .Object("Font", &TRootItem::Font)
       .Bool("UseSystemFont", &TRootItem::UseSystemFont, &TRootItem::SetUseSystemFont, true)
@@ -1168,15 +1156,15 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
                                   IMin(size, rect.Height() - 2), IMin(size, rect.Height() - 2));
   if (item->Checked() && item->Bitmap()->Empty() && item->ImageIndex() < 0) {
     const bool radio = item->RadioItem();
-    const TColor fill = selected ? (radio ? sel->RadioColor() : sel->CheckColor())
-                                 : (radio ? icons->RadioColor() : icons->CheckColor());
-    const TColor fillTo = selected ? (radio ? sel->RadioColorTo() : sel->CheckColorTo())
-                                   : (radio ? icons->RadioColorTo() : icons->CheckColorTo());
-    const TColor border = selected ? (radio ? sel->RadioBorder() : sel->CheckBorder())
-                                   : (radio ? icons->RadioBorder() : icons->CheckBorder());
+    const kestrune::StyMarkColors& marks = selected ? sel->Marks() : icons->Marks();
+    const TColor fill = radio ? marks.RadioColor : marks.CheckColor;
+    const TColor fillTo = radio ? marks.RadioColorTo : marks.CheckColorTo;
+    const TColor border = radio ? marks.RadioBorder : marks.CheckBorder;
+    const TGradientDirection direction =
+        radio ? marks.RadioGradientDirection : marks.CheckGradientDirection;
     const bool disabled = (state & odDisabled) != 0;
     GradientBox(canvas, square, disabled ? clNone : fill, fillTo, clNone, clNone, border,
-                gdVertical);
+                direction);
     if (selected)
       Frame(canvas, square, sel->BorderColor());
     TBitmap* glyph = radio ? styler->Glyphs()->Radio() : styler->Glyphs()->Check();

@@ -105,6 +105,41 @@ class StyMenuRef {
     menu_.Store(store_.Name, value, rebuild); \
   }
 
+namespace kestrune {
+// The colours of the check and radio marks (the icon bar's and the selected
+// item's): fill, fill-to (none: solid), border and gradient direction of
+// each.
+struct StyMarkColors {
+  explicit StyMarkColors(TColor fill) : CheckColor(fill), RadioColor(fill) {}
+  TColor CheckColor;
+  TColor CheckColorTo = clNone;
+  TColor CheckBorder = 0x6F4B4B;
+  TGradientDirection CheckGradientDirection = gdVertical;
+  TColor RadioColor;
+  TColor RadioColorTo = clNone;
+  TColor RadioBorder = 0x6F4B4B;
+  TGradientDirection RadioGradientDirection = gdVertical;
+};
+}  // namespace kestrune
+
+#define STY_MARK_VALUE(Type, Name)          \
+  Type Name() const {                       \
+    return marks_.Name;                     \
+  }                                         \
+  void Set##Name(Type value) {              \
+    menu_.Store(marks_.Name, value, false); \
+  }
+// The accessors of the mark colours, on a member `marks_`.
+#define STY_MARK_VALUES                                      \
+  STY_MARK_VALUE(TColor, CheckColor)                         \
+  STY_MARK_VALUE(TColor, CheckColorTo)                       \
+  STY_MARK_VALUE(TColor, CheckBorder)                        \
+  STY_MARK_VALUE(TGradientDirection, CheckGradientDirection) \
+  STY_MARK_VALUE(TColor, RadioColor)                         \
+  STY_MARK_VALUE(TColor, RadioColorTo)                       \
+  STY_MARK_VALUE(TColor, RadioBorder)                        \
+  STY_MARK_VALUE(TGradientDirection, RadioGradientDirection)
+
 // A colour pair with a gradient direction: Color (index 0) to ColorTo
 // (index 1; clNone: a solid Color).
 class TGradientBar : public TPersistent {
@@ -138,14 +173,8 @@ class TIconBar : public TGradientBar {
   TIconBar();
   void Assign(TPersistent* source) override;
 
-  STY_MENU_VALUE(TColor, CheckColor, false)
-  STY_MENU_VALUE(TColor, CheckColorTo, false)
-  STY_MENU_VALUE(TColor, CheckBorder, false)
-  STY_MENU_VALUE(TGradientDirection, CheckGradientDirection, false)
-  STY_MENU_VALUE(TColor, RadioColor, false)
-  STY_MENU_VALUE(TColor, RadioColorTo, false)
-  STY_MENU_VALUE(TColor, RadioBorder, false)
-  STY_MENU_VALUE(TGradientDirection, RadioGradientDirection, false)
+  STY_MARK_VALUES
+  const kestrune::StyMarkColors& Marks() const { return marks_; }
   STY_MENU_VALUE(TColor, SeparatorColor, false)
   // The bar's width; a value below 16 is raised to 16. Rebuilds.
   int Size() const { return store_.Size; }
@@ -153,17 +182,10 @@ class TIconBar : public TGradientBar {
 
  private:
   struct Values {
-    TColor CheckColor = 0x6FC0FF;
-    TColor CheckColorTo = clNone;
-    TColor CheckBorder = 0x6F4B4B;
-    TGradientDirection CheckGradientDirection = gdVertical;
-    TColor RadioColor = 0x6FC0FF;
-    TColor RadioColorTo = clNone;
-    TColor RadioBorder = 0x6F4B4B;
-    TGradientDirection RadioGradientDirection = gdVertical;
     TColor SeparatorColor = clNone;
     int Size = 24;
   } store_;
+  kestrune::StyMarkColors marks_{0x6FC0FF};
 };
 
 class TSelectedItem : public TGradientBar {
@@ -176,14 +198,8 @@ class TSelectedItem : public TGradientBar {
   STY_MENU_VALUE(TColor, ColorMirrorTo, false)
   STY_MENU_VALUE(TColor, BorderColor, false)
   STY_MENU_VALUE(bool, UseSystemFont, true)
-  STY_MENU_VALUE(TColor, CheckColor, false)
-  STY_MENU_VALUE(TColor, CheckColorTo, false)
-  STY_MENU_VALUE(TColor, CheckBorder, false)
-  STY_MENU_VALUE(TGradientDirection, CheckGradientDirection, false)
-  STY_MENU_VALUE(TColor, RadioColor, false)
-  STY_MENU_VALUE(TColor, RadioColorTo, false)
-  STY_MENU_VALUE(TColor, RadioBorder, false)
-  STY_MENU_VALUE(TGradientDirection, RadioGradientDirection, false)
+  STY_MARK_VALUES
+  const kestrune::StyMarkColors& Marks() const { return marks_; }
   TFont* Font() const { return font_; }
   // Copies the font; rebuilds.
   void SetFont(TFont* value);
@@ -196,15 +212,8 @@ class TSelectedItem : public TGradientBar {
     TColor ColorMirrorTo = clNone;
     TColor BorderColor = 0x6F4B4B;
     bool UseSystemFont = true;
-    TColor CheckColor = 0x3E80FE;
-    TColor CheckColorTo = clNone;
-    TColor CheckBorder = 0x6F4B4B;
-    TGradientDirection CheckGradientDirection = gdVertical;
-    TColor RadioColor = 0x3E80FE;
-    TColor RadioColorTo = clNone;
-    TColor RadioBorder = 0x6F4B4B;
-    TGradientDirection RadioGradientDirection = gdVertical;
   } store_;
+  kestrune::StyMarkColors marks_{0x3E80FE};
   TFont* font_;
   TFont* notes_font_;
 };

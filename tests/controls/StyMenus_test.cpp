@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controls/StyMenuStylers.h"
+#include "controls/StyMenuUtil.h"
 #include "platform/forms/Forms.h"
 
 namespace {
@@ -284,6 +285,35 @@ TEST_F(StyMenus, FileDropDownRendered) {
   window->Hide();
   EXPECT_TRUE(window->Region().IsEmpty());
   window->Free();
+}
+
+TEST_F(StyMenus, CheckAndRadioMarksTakeTheirColours) {
+  BuildMainWindowMenus();
+  TMenuItem* readme = help_->Items(1);
+  readme->SetChecked(true);
+  styler_->SelectedItem()->SetRadioColor(0x00AA00);  // tells radio from check
+  styler_->IconBar()->SetRadioColor(0x0000AA);
+  menu_->Rebuild();
+  const struct {
+    bool radio, selected;
+    TColor fill;
+  } rows[] = {{false, false, 0x6FC0FF},
+              {true, false, 0x0000AA},
+              {false, true, 0x3E80FE},
+              {true, true, 0x00AA00}};
+  for (const auto& row : rows) {
+    readme->SetRadioItem(row.radio);
+    auto* window = Create<TMenuDropDown>(help_, 1);
+    window->Paint(row.selected ? 1 : -1);
+    const TRect r = window->ItemRect(1);
+    const int side = std::min(24, r.Height() - 2);
+    const TRect square = CenterRect({r.Left, r.Top + 1, r.Left + 24, r.Bottom - 1}, side, side);
+    TCanvas* c = window->Canvas();
+    EXPECT_EQ(c->Pixel(square.Left, (square.Top + square.Bottom) / 2), 0x800000)
+        << row.radio << row.selected;
+    EXPECT_EQ(c->Pixel(square.Left + 1, square.Top + 1), row.fill) << row.radio << row.selected;
+    window->Free();
+  }
 }
 
 struct Runs : TObject {
