@@ -1100,6 +1100,21 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
   DrawItemText(canvas, {x, rect.Top, rect.Right, rect.Bottom}, text, textColor);
 }
 
+// Where an item's image comes from: the disabled images for a disabled item
+// when the menu has them, else the menu's images.
+TImageList* ItemImages(IStyMenu* menu, TMenuItem* item, TOwnerDrawState state) {
+  TMenu* owner = item->GetParentMenu();
+  if ((state & odDisabled) != 0) {
+    if (auto* main = dynamic_cast<TStyMainMenu*>(menu->MenuComponent());
+        main != nullptr && main->DisabledImages() != nullptr)
+      return main->DisabledImages();
+    if (auto* popup = dynamic_cast<TStyPopupMenu*>(menu->MenuComponent());
+        popup != nullptr && popup->DisabledImages() != nullptr)
+      return popup->DisabledImages();
+  }
+  return owner != nullptr ? owner->Images() : nullptr;
+}
+
 void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& itemRect,
                      TOwnerDrawState state) {
   if (IsStyRootItem(item)) {
@@ -1170,6 +1185,17 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
     TBitmap* glyph = radio ? styler->Glyphs()->Radio() : styler->Glyphs()->Check();
     canvas->Draw((square.Left + square.Right - glyph->Width()) / 2,
                  (square.Top + square.Bottom - glyph->Height()) / 2, glyph);
+  } else if (TImageList* images = ItemImages(menu, item, state);
+             images != nullptr && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) {
+    if (item->Checked())
+      GradientBox(canvas, square, selected ? sel->CheckColor() : icons->CheckColor(),
+                  selected ? sel->CheckColorTo() : icons->CheckColorTo(), clNone, clNone,
+                  selected ? sel->CheckBorder() : icons->CheckBorder(), gdVertical);
+    const TRect box = CenterRect(square, images->Width(), images->Height());
+    // Disabled images are drawn as they are; the menu's own are greyed.
+    const bool own = images == item->GetParentMenu()->Images();
+    images->Draw(canvas, box.Left, box.Top, item->ImageIndex(),
+                 !own || (state & odDisabled) == 0);
   } else if (!item->Bitmap()->Empty()) {
     const TRect box = CenterRect(square, 16, 16);
     canvas->StretchDraw(box, item->Bitmap());
@@ -1192,7 +1218,26 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
                                              : std::vector<std::string>{item->Caption()};
   const std::string text = StripHotkey(parts[0]);
   const int textLeft = left + size + 8;
-  DrawItemText(canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+  if (parts.size() == 1) {
+    DrawItemText(canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+  } else {
+    // The caption line, then each notes line one "gh" height lower, the
+    // block centred in the item.
+    TFont* notesFont = selected ? sel->NotesFont() : styler->NotesFont();
+    const int captionHeight = canvas->TextHeight(text);
+    TFont* captionFont = Create<TFont>();
+    captionFont->Assign(canvas->Font());
+    canvas->Font()->Assign(notesFont);
+    const int line = canvas->TextHeight("gh");
+    int y = (rect.Top + rect.Bottom - captionHeight - line * static_cast<int>(parts.size() - 1)) / 2;
+    canvas->Font()->Assign(captionFont);
+    captionFont->Free();
+    DrawItemText(canvas, {textLeft, y, rect.Right, y + captionHeight}, text, textColor);
+    y += captionHeight;
+    canvas->Font()->Assign(notesFont);
+    for (size_t i = 1; i < parts.size(); ++i, y += line)
+      DrawItemText(canvas, {textLeft, y, rect.Right, y + line}, parts[i], notesFont->Color());
+  }
   if (item->ShortCut() != 0) {
     const std::string shortcut = StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
     DrawItemText(canvas,

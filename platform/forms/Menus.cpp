@@ -301,6 +301,9 @@ TSize TMenu::MeasureItem(TMenuItem* item, TCanvas* canvas) {
 }
 
 void TMenu::DrawItem(TMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state) {
+  // Every item starts from the menu font, whatever the last one left.
+  if (Screen != nullptr)
+    canvas->Font()->Assign(Screen->MenuFont());
   if (owner_draw_ && item->OnAdvancedDrawItem.Assigned()) {
     item->OnAdvancedDrawItem(item, canvas, rect, state);
     return;
@@ -323,8 +326,6 @@ void TMenu::DrawItem(TMenuItem* item, TCanvas* canvas, const TRect& rect, TOwner
     canvas->FillRect({rect.Left + 2, mid, rect.Right - 2, mid + 1});
     return;
   }
-  if (Screen != nullptr)
-    canvas->Font()->Assign(Screen->MenuFont());
   canvas->Font()->SetColor((state & odDisabled) != 0 ? clGrayText
                            : selected                ? clHighlightText
                                                      : clMenuText);

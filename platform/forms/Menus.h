@@ -198,7 +198,8 @@ class TMenu : public TComponent {
   // menu font first).
   TSize MeasureItem(TMenuItem* item, TCanvas* canvas);
   // Draws `item` into `canvas` at `rect` with `state`: with OwnerDraw its
-  // OnAdvancedDrawItem (else OnDrawItem), else the plain look.
+  // OnAdvancedDrawItem (else OnDrawItem), else the plain look. The canvas's
+  // font is first set to the screen's menu font.
   void DrawItem(TMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state);
 
   // The visible, enabled item (at any depth) with `shortCut`; null when none.

@@ -316,6 +316,56 @@ TEST_F(StyMenus, CheckAndRadioMarksTakeTheirColours) {
   }
 }
 
+TEST_F(StyMenus, NotesLinesAndImagesAreDrawn) {
+  BuildMainWindowMenus();
+  auto solid = [&](TColor color) {
+    auto* list = Create<TImageList>(root_);
+    auto* b = Create<TBitmap>();
+    b->SetSize(16, 16);
+    b->Canvas()->Brush()->SetColor(color);
+    b->Canvas()->FillRect({0, 0, 16, 16});
+    list->Add(b, nullptr);
+    b->Free();
+    return list;
+  };
+  menu_->SetImages(solid(0x0000FF));
+  menu_->SetDisabledImages(solid(0xFF0000));
+  TMenuItem* index = help_->Items(0);
+  index->SetImageIndex(0);
+  TMenuItem* readme = help_->Items(1);
+  readme->SetImageIndex(0);
+  readme->SetEnabled(false);
+  TMenuItem* about = help_->Items(2);
+  about->SetCaption("A propos...\\nVersion");
+  menu_->Rebuild();
+  auto* window = Create<TMenuDropDown>(help_, 1);
+  window->Paint(-1);
+  TCanvas* c = window->Canvas();
+  auto squareCentre = [&](int i) {
+    const TRect r = window->ItemRect(i);
+    return TPoint{r.Left + 12, (r.Top + r.Bottom) / 2};
+  };
+  EXPECT_EQ(c->Pixel(squareCentre(0).X, squareCentre(0).Y), 0x0000FF);
+  EXPECT_EQ(c->Pixel(squareCentre(1).X, squareCentre(1).Y), 0xFF0000);  // disabled images
+  // The notes line: grey text in the lower part of the item, right of the
+  // icon bar; the upper part holds the caption in black.
+  const TRect r = window->ItemRect(2);
+  const int notesTop = r.Bottom - Extent("gh", styler_->NotesFont()).cy - 2;
+  int grey = 0;
+  int black = 0;
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    for (int x = r.Left + 24 + 8; x < r.Right - 17; ++x) {
+      if (c->Pixel(x, y) == clGray && y >= notesTop)
+        ++grey;
+      if (c->Pixel(x, y) == clBlack && y < notesTop)
+        ++black;
+    }
+  }
+  EXPECT_GT(grey, 0);
+  EXPECT_GT(black, 0);
+  window->Free();
+}
+
 struct Runs : TObject {
   int quits = 0;
   int others = 0;
