@@ -1100,6 +1100,90 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
   DrawItemText(canvas, {x, rect.Top, rect.Right, rect.Bottom}, text, textColor);
 }
 
+// A vertical gradient line (the side bar's splitter): the horizontal rule
+// turned, except that with gtBoth the gradient width counts twice.
+void GradientColumn(TCanvas* canvas, TRect line, TColor color, TColor colorTo, int margin, int gw,
+                    TGradientType type) {
+  line.Top += margin;
+  line.Bottom -= margin;
+  if (line.IsEmpty())
+    return;
+  const TColor c2 = colorTo == clNone ? color : colorTo;
+  if (type == gtBoth)
+    gw *= 2;
+  auto span = [&](int top, int bottom) { return TRect{line.Left, top, line.Right, bottom}; };
+  auto fade = [&](const TRect& r, TColor a, TColor b) {
+    GradientFill(canvas, r, r, a, b, gdVertical);
+  };
+  if (gw < line.Height()) {
+    if (type == gtLeft)
+      Fill(canvas, span(line.Top + gw, line.Bottom), c2);
+    else if (type == gtRight)
+      Fill(canvas, span(line.Top, line.Bottom - gw), c2);
+    else
+      Fill(canvas, span(line.Top + gw / 2, line.Bottom - gw / 2), color);
+  }
+  if (gw > 0) {
+    if (type == gtLeft) {
+      fade(span(line.Top, line.Top + gw), color, c2);
+    } else if (type == gtRight) {
+      fade(span(line.Bottom - gw, line.Bottom), c2, color);
+    } else {
+      fade(span(line.Top, line.Top + gw / 2), c2, color);
+      fade(span(line.Bottom - gw / 2, line.Bottom), color, c2);
+    }
+  }
+}
+
+// The side bar over the whole window height: its background, its turned
+// caption, its border and its splitter on the inner edge.
+void DrawSideBar(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& area) {
+  TSideBar* bar = styler->SideBar();
+  const TRect box{area.Left, area.Top, area.Right - bar->SplitterWidth(), area.Bottom};
+  TBackground* back = bar->Background();
+  const TRect inner{box.Left + back->MarginX(), box.Top + back->MarginY(),
+                    box.Right - back->MarginX(), box.Bottom - back->MarginY()};
+  GradientFill(canvas, inner, inner, back->Color(), back->ColorTo(), back->GradientDirection());
+  if (!bar->Caption().empty()) {
+    const int angle = bar->Direction() == dDownToUp ? 90 : -90;
+    TFont* font = CreateRotatedFont(bar->Font(), angle);
+    TFont* plain = Create<TFont>();
+    plain->Assign(bar->Font());
+    canvas->Font()->Assign(plain);
+    const TSize extent = canvas->TextExtent(bar->Caption());
+    plain->Free();
+    const int height = box.Height();
+    int x = static_cast<int>(Round((bar->Size() - extent.cy) / 2.0 - 0.5));
+    int y;
+    if (bar->Alignment() == taCenter)
+      y = static_cast<int>(Round((height + extent.cx) / 2.0 - 0.5));
+    else if ((bar->Alignment() == taRightJustify) == (bar->Direction() == dDownToUp))
+      y = bar->Offset() + extent.cx;
+    else
+      y = height - bar->Offset();
+    if (bar->Direction() == dUpToDown) {
+      y -= extent.cx;
+      x += extent.cy + 1;
+    }
+    canvas->Font()->Assign(font);
+    canvas->Brush()->SetStyle(bsClear);
+    auto draw = [&](int dx, int dy, TColor color) {
+      canvas->Font()->SetColor(color);
+      canvas->TextOut(box.Left + x + dx, box.Top + y + dy, bar->Caption());
+    };
+    if (bar->HighlightColor() != clNone)
+      draw(-bar->Depth(), bar->Depth(), bar->HighlightColor());
+    if (bar->ShadowColor() != clNone)
+      draw(bar->Depth(), -bar->Depth(), bar->ShadowColor());
+    draw(0, 0, bar->Font()->Color());
+    font->Free();
+  }
+  Frame(canvas, box, bar->BorderColor());
+  GradientColumn(canvas, {box.Right, area.Top, area.Right, area.Bottom}, bar->SplitterColor(),
+                 bar->SplitterColorTo(), bar->SplitterMargin(), bar->SplitterGradientWidth(),
+                 bar->SplitterGradientType());
+}
+
 // Where an item's image comes from: the disabled images for a disabled item
 // when the menu has them, else the menu's images.
 TImageList* ItemImages(IStyMenu* menu, TMenuItem* item, TOwnerDrawState state) {
@@ -1131,6 +1215,9 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
   const TRect windowRect = window != nullptr ? TRect{0, 0, window->BoundsRect().Width() - 17,
                                                      window->BoundsRect().Height()}
                                              : rect;
+  if (left != rect.Left && window != nullptr && !window->VisibleItems().empty() &&
+      window->VisibleItems().front() == item)
+    DrawSideBar(styler, canvas, {rect.Left, windowRect.Top, left, windowRect.Bottom});
   TIconBar* icons = styler->IconBar();
   const int size = icons->Size();
   const TRect iconBar{left, windowRect.Top, left + size, windowRect.Bottom};
@@ -1194,8 +1281,7 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
     const TRect box = CenterRect(square, images->Width(), images->Height());
     // Disabled images are drawn as they are; the menu's own are greyed.
     const bool own = images == item->GetParentMenu()->Images();
-    images->Draw(canvas, box.Left, box.Top, item->ImageIndex(),
-                 !own || (state & odDisabled) == 0);
+    images->Draw(canvas, box.Left, box.Top, item->ImageIndex(), !own || (state & odDisabled) == 0);
   } else if (!item->Bitmap()->Empty()) {
     const TRect box = CenterRect(square, 16, 16);
     canvas->StretchDraw(box, item->Bitmap());
@@ -1229,7 +1315,8 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
     captionFont->Assign(canvas->Font());
     canvas->Font()->Assign(notesFont);
     const int line = canvas->TextHeight("gh");
-    int y = (rect.Top + rect.Bottom - captionHeight - line * static_cast<int>(parts.size() - 1)) / 2;
+    int y =
+        (rect.Top + rect.Bottom - captionHeight - line * static_cast<int>(parts.size() - 1)) / 2;
     canvas->Font()->Assign(captionFont);
     captionFont->Free();
     DrawItemText(canvas, {textLeft, y, rect.Right, y + captionHeight}, text, textColor);

@@ -366,6 +366,33 @@ TEST_F(StyMenus, NotesLinesAndImagesAreDrawn) {
   window->Free();
 }
 
+TEST_F(StyMenus, SideBarBesideTheFirstRootsDropDown) {
+  BuildMainWindowMenus();
+  TSideBar* bar = styler_->SideBar();
+  bar->SetVisible(true);  // viFirstVisible: "Fichier" only
+  bar->Background()->SetColor(0, 0x224466);
+  menu_->Rebuild();
+  const int plainWidth = Extent("Quitter").cx;
+  // The measure makes room for the bar and its splitter.
+  EXPECT_EQ(quit_->ItemSize().cx, 24 + 15 + plainWidth + 7 + 17 + 24 + 1);
+  EXPECT_EQ(help_->Items(0)->ItemSize().cx, 24 + 15 + Extent("Index de l'aide").cx + 7 + 17);
+  auto* window = Create<TMenuDropDown>(file_, 1);
+  window->Paint(-1);
+  TCanvas* c = window->Canvas();
+  const int h = window->BoundsRect().Height();
+  const int barLeft = TMenuDropDown::MenuBorderWidth;
+  // Border frame on the bar's edge, its background inside, over the whole
+  // height (also beside the separator item); the splitter on the inner
+  // edge; the icon bar starts after it.
+  for (int y : {4, h / 2, h - 5}) {
+    EXPECT_EQ(c->Pixel(barLeft + 5, y), 0x224466) << y;
+    EXPECT_EQ(c->Pixel(barLeft + 24, y), 0x808080) << y;
+  }
+  EXPECT_EQ(c->Pixel(barLeft + 23, h / 2), 0xA19D9D);
+  EXPECT_EQ(c->Pixel(barLeft + 25, 0 + window->ItemRect(1).Top), 0xFFEFE3);
+  window->Free();
+}
+
 struct Runs : TObject {
   int quits = 0;
   int others = 0;
