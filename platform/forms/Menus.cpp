@@ -35,6 +35,7 @@ bool IsRootItem(const TMenuItem* item) {
 TMenuItem::TMenuItem(TComponent* owner) : TComponent(owner), bitmap_(Create<TBitmap>()) {}
 
 TMenuItem::~TMenuItem() {
+  TMenuDropDown::ItemGone(this);
   if (parent_ != nullptr)
     parent_->Remove(this);
   for (TMenuItem* child : items_)
@@ -374,7 +375,21 @@ void TPopupMenu::Popup(int X, int Y) {
     any = any || Items()->Items(i)->Visible();
   if (!any)
     return;
+  CloseUp();
   popup_point_ = {X, Y};
+  window_ = Create<TMenuDropDown>(Items(), 1);
+  window_->MoveTo(X, Y);
+  window_->Show();
+  window_->Paint(-1);
+}
+
+TPopupMenu::~TPopupMenu() {
+  CloseUp();
+}
+
+void TPopupMenu::CloseUp() {
+  if (window_ != nullptr)
+    FreeAndNil(window_);
 }
 
 // ---------------------------------------------------------------------------
@@ -420,14 +435,31 @@ TRect TMenuDropDown::ItemRect(int index) const {
   return {MenuBorderWidth, top, bounds_.Width() - MenuBorderWidth, top + height};
 }
 
+void TMenuDropDown::ItemGone(TMenuItem* item) {
+  for (TMenuDropDown* window : OpenWindows()) {
+    if (window->parent_ == item) {
+      window->parent_ = nullptr;
+      window->Layout();
+    } else if (std::find(window->items_.begin(), window->items_.end(), item) !=
+               window->items_.end()) {
+      window->Layout(item);
+    }
+  }
+}
+
 void TMenuDropDown::Layout() {
+  Layout(nullptr);
+}
+
+void TMenuDropDown::Layout(TMenuItem* leaving) {
   items_.clear();
   tops_.clear();
   int width = 0;
   int y = MenuBorderWidth;
-  for (int i = 0; i < parent_->Count(); ++i) {
+  const int count = parent_ != nullptr ? parent_->Count() : 0;
+  for (int i = 0; i < count; ++i) {
     TMenuItem* item = parent_->Items(i);
-    if (!item->Visible())
+    if (item == leaving || !item->Visible())
       continue;
     items_.push_back(item);
     tops_.push_back(y);
@@ -448,7 +480,7 @@ void TMenuDropDown::Paint(int selected) {
   canvas_->Brush()->SetColor(clMenu);
   canvas_->Brush()->SetStyle(bsSolid);
   canvas_->FillRect({0, 0, bounds_.Width(), bounds_.Height()});
-  TMenu* menu = parent_->GetParentMenu();
+  TMenu* menu = parent_ != nullptr ? parent_->GetParentMenu() : nullptr;
   if (menu == nullptr)
     return;
   for (size_t i = 0; i < items_.size(); ++i) {

@@ -47,6 +47,7 @@
 #include "platform/graphics/ImgList.h"
 
 class TMenu;
+class TMenuDropDown;
 
 using TShortCut = uint16_t;
 inline constexpr TShortCut scShift = 0x2000;
@@ -239,15 +240,22 @@ class TPopupMenu : public TMenu {
   bool IsPopup() const override { return true; }
   TPopupAlignment Alignment() const { return alignment_; }
   void SetAlignment(TPopupAlignment value) { alignment_ = value; }
-  // Opens the menu at the screen point (X, Y). A menu without visible items
-  // shows nothing.
+  ~TPopupMenu() override;
+  // Opens the menu's drop-down window (level 1) with its top-left at the
+  // screen point (X, Y), replacing one still open. A menu without visible
+  // items shows nothing.
   virtual void Popup(int X, int Y);
+  // The open drop-down window, or null.
+  TMenuDropDown* PopupWindow() const { return window_; }
+  // Closes the drop-down window.
+  void CloseUp();
   // Where the last Popup opened (for its caller and tests).
   TPoint PopupPoint() const { return popup_point_; }
 
  private:
   TPopupAlignment alignment_ = paLeft;
   TPoint popup_point_{};
+  TMenuDropDown* window_ = nullptr;
 };
 
 // A drop-down window: the visible sub-items of `parent` in a column, drawn
@@ -292,19 +300,24 @@ class TMenuDropDown : public TObject {
   void SetPrepared(bool value) { prepared_ = value; }
 
   // The visible items in order, and the rectangle of each (window
-  // coordinates).
+  // coordinates). Null parent: none.
   const std::vector<TMenuItem*>& VisibleItems() const { return items_; }
   TRect ItemRect(int index) const;
   // Lays the items out again from their measured sizes (call after the
   // menu rebuilt).
   void Layout();
   // Draws every item; `selected` is the index of the selected one or -1.
+  // A window whose parent item was freed draws its empty frame only.
   void Paint(int selected);
+  // An item is being freed: a window that shows it lays its items out
+  // again; a window of its sub-items is left empty (ParentItem null).
+  static void ItemGone(TMenuItem* item);
   // The back buffer (RGB32, the window's size) and a canvas on all of it.
   const QImage& Image() const { return image_; }
   TCanvas* Canvas() const { return canvas_; }
 
  private:
+  void Layout(TMenuItem* leaving);
   TMenuItem* parent_;
   int level_;
   TRect bounds_;

@@ -199,6 +199,7 @@ TEST_F(StyMenus, EmptyPopupMenuShowsNothing) {
   BuildMainWindowMenus();
   popup_->Popup(200, 100);
   EXPECT_EQ(popup_->PopupPoint(), (TPoint{0, 0}));
+  EXPECT_EQ(popup_->PopupWindow(), nullptr);
   // With an item it opens, 17 pixels right when it would leave the screen
   // on the left alignment.
   Item(popup_->Items(), "Copier");

@@ -262,9 +262,25 @@ TEST_F(Menus, PopupWithoutVisibleItemsShowsNothing) {
   menu->Items()->Add(item);
   menu->Popup(100, 50);
   EXPECT_EQ(menu->PopupPoint(), (TPoint{0, 0}));
+  EXPECT_EQ(menu->PopupWindow(), nullptr);
   item->SetVisible(true);
   menu->Popup(100, 50);
   EXPECT_EQ(menu->PopupPoint(), (TPoint{100, 50}));
+  ASSERT_NE(menu->PopupWindow(), nullptr);
+  EXPECT_EQ(menu->PopupWindow()->BoundsRect().TopLeft(), (TPoint{100, 50}));
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems().size(), 1u);
+  menu->CloseUp();
+  EXPECT_EQ(menu->PopupWindow(), nullptr);
+  // An item freed while its window is open leaves the window, which stays
+  // drawable.
+  auto* second = Create<TMenuItem>(owner);
+  menu->Items()->Add(second);
+  menu->Popup(10, 10);
+  ASSERT_EQ(menu->PopupWindow()->VisibleItems().size(), 2u);
+  item->Free();
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems().size(), 1u);
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems()[0], second);
+  menu->PopupWindow()->Paint(0);
   owner->Free();
 }
 
