@@ -1046,8 +1046,8 @@ void HookMenuWindow(IStyMenu* menu, TMenuItem* item, TCanvas* canvas) {
     window->SetRegion(region);
     if (level == 1)
       window->MoveBy(-1, -2);
-    else
-      window->MoveBy(-17 + 3, 0);
+    else  // 17 towards the parent, then 3 right
+      window->MoveBy((window->OpensLeft() ? 17 : -17) + 3, 0);
     window->SetPrepared(true);
   }
   TCanvas* whole = window->Canvas();

@@ -622,8 +622,10 @@ void TMenuTracker::OpenSubMenu() {
   const TRect itemRect = window->ItemRect(index);
   const TRect bounds = window->BoundsRect();
   int left = bounds.Right;
-  if (Screen != nullptr && left + sub->BoundsRect().Width() > Screen->Width())
+  if (Screen != nullptr && left + sub->BoundsRect().Width() > Screen->Width()) {
     left = bounds.Left - sub->BoundsRect().Width();
+    sub->SetOpensLeft(true);
+  }
   sub->MoveTo(left, bounds.Top + itemRect.Top - TMenuDropDown::MenuBorderWidth);
   sub->SetOwnerRect(
       {bounds.Left, bounds.Top + itemRect.Top, bounds.Right, bounds.Top + itemRect.Bottom});

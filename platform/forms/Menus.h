@@ -295,6 +295,10 @@ class TMenuDropDown : public TObject {
   // in the bar, or the parent item); empty when unknown.
   const TRect& OwnerRect() const { return owner_rect_; }
   void SetOwnerRect(const TRect& rect) { owner_rect_ = rect; }
+  // Whether the window opened on the left of its parent item (sub-menus
+  // where the screen ends).
+  bool OpensLeft() const { return opens_left_; }
+  void SetOpensLeft(bool value) { opens_left_ = value; }
   // Whether drawing code has set the window up already (for work done once).
   bool Prepared() const { return prepared_; }
   void SetPrepared(bool value) { prepared_ = value; }
@@ -323,6 +327,7 @@ class TMenuDropDown : public TObject {
   TRect bounds_;
   TRect region_;
   TRect owner_rect_;
+  bool opens_left_ = false;
   bool visible_ = false;
   bool prepared_ = false;
   std::vector<TMenuItem*> items_;

@@ -394,6 +394,37 @@ TEST_F(StyMenus, SideBarBesideTheFirstRootsDropDown) {
   window->Free();
 }
 
+TEST_F(StyMenus, SubMenuWindowsMoveTowardsTheirParentAndFrameTheRegion) {
+  BuildMainWindowMenus();
+  menu_->BeginUpdate();
+  TMenuItem* more = Item(help_, "&Plus");
+  Item(more, "Feuille");
+  menu_->EndUpdate();
+  menu_->Rebuild();
+  for (int originX : {0, Screen->Width() - 60}) {
+    TMenuTracker tracker(menu_, {originX, 0});
+    tracker.MouseDown({tracker.RootRect(1).Left + 2, 2});
+    ASSERT_EQ(tracker.WindowCount(), 1);
+    TMenuDropDown* first = tracker.Window(1);
+    const TRect r = first->ItemRect(3);
+    tracker.MouseDown({first->BoundsRect().Left + r.Left + 2, first->BoundsRect().Top + r.Top + 2});
+    ASSERT_EQ(tracker.WindowCount(), 2);
+    TMenuDropDown* second = tracker.Window(2);
+    const int w = second->BoundsRect().Width();
+    const int h = second->BoundsRect().Height();
+    // Opened beside the parent window, then moved 17 towards it and 3 right.
+    const int placed =
+        second->OpensLeft() ? first->BoundsRect().Left - w : first->BoundsRect().Right;
+    EXPECT_EQ(second->BoundsRect().Left, placed + (second->OpensLeft() ? 20 : -14)) << originX;
+    EXPECT_EQ(second->OpensLeft(), originX != 0);
+    // Both directions frame the region's rectangle, as level 1 does.
+    EXPECT_EQ(second->Region(), (TRect{1, 1, w - 18, h - 1}));
+    EXPECT_EQ(second->Canvas()->Pixel(1, h / 2), 0x962D00);
+    EXPECT_EQ(second->Canvas()->Pixel(w - 19, h / 2), 0x962D00);
+    EXPECT_EQ(second->Canvas()->Pixel(w - 20, h / 2), 0xF6F6F6);
+  }
+}
+
 struct Runs : TObject {
   int quits = 0;
   int others = 0;
