@@ -2,6 +2,7 @@
 
 #include <QImage>
 
+#include "controls/GdipObjects.h"
 #include "controls/StyMenuUtil.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
@@ -1061,10 +1062,46 @@ void HookMenuWindow(IStyMenu* menu, TMenuItem* item, TCanvas* canvas) {
   Frame(whole, {region.Left + 1, region.Top + 1, region.Right - 1, region.Bottom - 1}, background);
 }
 
-void DrawItemText(TCanvas* canvas, const TRect& rect, const std::string& text, TColor color) {
+// Draws `text` ("&" marks a mnemonic) vertically centred in `rect` from its
+// left edge (horizontally centred with `centre`): with the styler's
+// AntiAlias, through the GDI+ layer in a point-size font of the same family
+// with hot-key prefixes shown; otherwise aliased on the canvas.
+void DrawItemText(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& rect,
+                  const std::string& text, TColor color, bool centre = false) {
   canvas->Brush()->SetStyle(bsClear);
   canvas->Font()->SetColor(color);
-  canvas->TextOut(rect.Left, (rect.Top + rect.Bottom - canvas->TextHeight(text)) / 2, text);
+  if (styler->AntiAlias() == TAntiAlias::aaNone) {
+    const std::string plain = StripHotkey(text);
+    const int x = centre ? (rect.Left + rect.Right - canvas->TextWidth(plain)) / 2 : rect.Left;
+    canvas->TextOut(x, (rect.Top + rect.Bottom - canvas->TextHeight(plain)) / 2, plain);
+    return;
+  }
+  TFont* font = canvas->Font();
+  auto* graphics = Create<TGPGraphics>(canvas);
+  graphics->SetTextRenderingHint(styler->AntiAlias() == TAntiAlias::aaClearType
+                                     ? TextRenderingHintClearTypeGridFit
+                                     : TextRenderingHintAntiAliasGridFit);
+  auto* family = Create<TGPFontFamily>(font->Name());
+  INT style = 0;
+  if (font->HasStyle(fsBold))
+    style |= FontStyleBold;
+  if (font->HasStyle(fsItalic))
+    style |= FontStyleItalic;
+  auto* gpFont = Create<TGPFont>(family, static_cast<REAL>(font->Size()), style, UnitPoint);
+  auto* format = Create<TGPStringFormat>(StringFormatFlagsNoWrap);
+  format->SetHotkeyPrefix(HotkeyPrefixShow);
+  format->SetLineAlignment(StringAlignmentCenter);
+  if (centre)
+    format->SetAlignment(StringAlignmentCenter);
+  auto* brush = Create<TGPSolidBrush>(ColorToARGB(color));
+  const GpRectF layout{static_cast<REAL>(rect.Left), static_cast<REAL>(rect.Top),
+                       static_cast<REAL>(rect.Width()), static_cast<REAL>(rect.Height())};
+  graphics->DrawString(text, -1, gpFont, layout, format, brush);
+  brush->Free();
+  format->Free();
+  gpFont->Free();
+  family->Free();
+  graphics->Free();
 }
 
 void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& rect,
@@ -1095,9 +1132,7 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
     canvas->Font()->Assign(root->Font());
   if ((state & odDisabled) != 0)
     textColor = clBtnShadow;
-  const std::string text = StripHotkey(item->Caption());
-  const int x = (rect.Left + rect.Right - canvas->TextWidth(text)) / 2;
-  DrawItemText(canvas, {x, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+  DrawItemText(styler, canvas, rect, item->Caption(), textColor, /*centre=*/true);
 }
 
 // A vertical gradient line (the side bar's splitter): the horizontal rule
@@ -1302,15 +1337,15 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
   const std::vector<std::string> parts = menu->MenuShowNotes()
                                              ? SplitNotes(item->Caption())
                                              : std::vector<std::string>{item->Caption()};
-  const std::string text = StripHotkey(parts[0]);
+  const std::string& text = parts[0];
   const int textLeft = left + size + 8;
   if (parts.size() == 1) {
-    DrawItemText(canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+    DrawItemText(styler, canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
   } else {
     // The caption line, then each notes line one "gh" height lower, the
     // block centred in the item.
     TFont* notesFont = selected ? sel->NotesFont() : styler->NotesFont();
-    const int captionHeight = canvas->TextHeight(text);
+    const int captionHeight = canvas->TextHeight(StripHotkey(text));
     TFont* captionFont = Create<TFont>();
     captionFont->Assign(canvas->Font());
     canvas->Font()->Assign(notesFont);
@@ -1319,15 +1354,16 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
         (rect.Top + rect.Bottom - captionHeight - line * static_cast<int>(parts.size() - 1)) / 2;
     canvas->Font()->Assign(captionFont);
     captionFont->Free();
-    DrawItemText(canvas, {textLeft, y, rect.Right, y + captionHeight}, text, textColor);
+    DrawItemText(styler, canvas, {textLeft, y, rect.Right, y + captionHeight}, text, textColor);
     y += captionHeight;
     canvas->Font()->Assign(notesFont);
     for (size_t i = 1; i < parts.size(); ++i, y += line)
-      DrawItemText(canvas, {textLeft, y, rect.Right, y + line}, parts[i], notesFont->Color());
+      DrawItemText(styler, canvas, {textLeft, y, rect.Right, y + line}, parts[i],
+                   notesFont->Color());
   }
   if (item->ShortCut() != 0) {
     const std::string shortcut = StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
-    DrawItemText(canvas,
+    DrawItemText(styler, canvas,
                  {rect.Right - 10 - canvas->TextWidth(shortcut), rect.Top, rect.Right, rect.Bottom},
                  shortcut, textColor);
   }

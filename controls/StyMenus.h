@@ -22,6 +22,7 @@
 
 #include <cstdint>
 
+#include "controls/GdipObjects.h"
 #include "platform/classes/Classes.h"
 #include "platform/classes/TypInfo.h"
 #include "platform/classes/Units.h"
@@ -53,7 +54,6 @@ class IStyMenu {
 
 enum TGradientDirection : uint8_t { gdVertical, gdHorizontal };
 enum TGradientType : uint8_t { gtLeft, gtRight, gtBoth };
-enum TAntiAlias : uint8_t { aaNone, aaClearType, aaAntiAlias };
 enum TBackgroundPosition : uint8_t {
   bpTopLeft,
   bpTopRight,
@@ -530,7 +530,7 @@ class TCustomStyMenuStyler : public TComponent {
   kestrune::StyMenuRef menu_;
 
  private:
-  TAntiAlias anti_alias_ = aaNone;
+  TAntiAlias anti_alias_ = TAntiAlias::aaNone;
   bool use_system_font_ = true;
   TColor menu_border_color_ = 0x7C7C94;
   TBackground* background_;
@@ -558,7 +558,7 @@ template <class T>
 TClassRegistration<T> RegisterStylerProperties(TClassRegistration<T> r) {
   using S = TCustomStyMenuStyler;
   r.Enum("AntiAlias", &S::AntiAlias, &S::SetAntiAlias, {"aaNone", "aaClearType", "aaAntiAlias"},
-         aaNone)
+         TAntiAlias::aaNone)
       .Object("Background", &S::Background)
       .Object("IconBar", &S::IconBar)
       .Object("SelectedItem", &S::SelectedItem)

@@ -425,6 +425,36 @@ TEST_F(StyMenus, SubMenuWindowsMoveTowardsTheirParentAndFrameTheRegion) {
   }
 }
 
+TEST_F(StyMenus, AntiAliasedTextGoesThroughTheGdiPlusLayer) {
+  BuildMainWindowMenus();
+  // Counts the text pixels of "Quitter" that are neither the background nor
+  // the text colour: none when aliased, some when smoothed.
+  auto halfTones = [&](TAntiAlias mode) {
+    styler_->SetAntiAlias(mode);
+    menu_->Rebuild();
+    auto* window = Create<TMenuDropDown>(file_, 1);
+    window->Paint(-1);
+    const TRect r = window->ItemRect(1);
+    int count = 0;
+    int ink = 0;
+    for (int y = r.Top; y < r.Bottom; ++y) {
+      for (int x = r.Left + 24 + 8; x < r.Right - 17 - 2; ++x) {
+        const TColor p = window->Canvas()->Pixel(x, y);
+        if (p == clBlack)
+          ++ink;
+        else if (p != 0xF6F6F6)
+          ++count;
+      }
+    }
+    window->Free();
+    EXPECT_GT(ink + count, 0) << static_cast<int>(mode);  // text was drawn
+    return count;
+  };
+  EXPECT_EQ(halfTones(TAntiAlias::aaNone), 0);
+  EXPECT_GT(halfTones(TAntiAlias::aaAntiAlias), 0);
+  EXPECT_GT(halfTones(TAntiAlias::aaClearType), 0);
+}
+
 struct Runs : TObject {
   int quits = 0;
   int others = 0;
