@@ -6,6 +6,7 @@
 
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/Forms.h"
+#include "platform/rtl/Lists.h"
 
 namespace {
 
@@ -144,7 +145,7 @@ void TMenuItem::SetGroupIndex(uint8_t value) {
 
 TMenuItem* TMenuItem::Items(int index) const {
   if (index < 0 || index >= Count())
-    throw EListError(Format("Index de liste hors limites (%d)", {index}));
+    RaiseListIndexError(index);
   return items_[static_cast<size_t>(index)];
 }
 
@@ -156,7 +157,7 @@ void TMenuItem::Insert(int index, TMenuItem* item) {
   if (item->parent_ != nullptr || item->menu_ != nullptr || item == this)
     throw EInvalidOperation("Élément de menu déjà inséré");
   if (index < 0 || index > Count())
-    throw EListError(Format("Index de liste hors limites (%d)", {index}));
+    RaiseListIndexError(index);
   items_.insert(items_.begin() + index, item);
   item->parent_ = this;
   Changed(true);

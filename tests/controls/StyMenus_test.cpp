@@ -10,6 +10,7 @@
 
 #include "controls/StyMenuStylers.h"
 #include "controls/StyMenuUtil.h"
+#include "platform/classes/Streaming.h"
 #include "platform/forms/Forms.h"
 
 namespace {
@@ -453,6 +454,75 @@ TEST_F(StyMenus, AntiAliasedTextGoesThroughTheGdiPlusLayer) {
   EXPECT_EQ(halfTones(TAntiAlias::aaNone), 0);
   EXPECT_GT(halfTones(TAntiAlias::aaAntiAlias), 0);
   EXPECT_GT(halfTones(TAntiAlias::aaClearType), 0);
+}
+
+TEST_F(StyMenus, MainWindowDescriptionLoadsOntoTheStyler) {
+  // The main window's menus, styler and actions as its description holds
+  // them (colours left to the preset, fonts stored).
+  constexpr const char* kText = R"(object Root1: TComponent
+  object ActionList1: TActionList
+    object ActAppClose: TAction
+      Caption = "Quitter"
+    end
+  end
+  object StyMainMenu1: TStyMainMenu
+    MenuStyler = StyMenuOfficeStyler1
+    object Fichier1: TMenuItem
+      Caption = "Fichier"
+      object N1: TMenuItem
+        Caption = "-"
+      end
+      object Quitter1: TMenuItem
+        Action = ActAppClose
+      end
+    end
+    object Aide1: TMenuItem
+      Caption = "Aide"
+      object Indexdelaide1: TMenuItem
+        Caption = "Index de l'aide"
+      end
+    end
+  end
+  object StyPopupMenu1: TStyPopupMenu
+    MenuStyler = StyMenuOfficeStyler1
+  end
+  object StyMenuOfficeStyler1: TStyMenuOfficeStyler
+    AntiAlias = aaNone
+    Font.Name = "Tahoma"
+    Font.Height = -11
+    NotesFont.Name = "Tahoma"
+    NotesFont.Height = -8
+    Style = osOffice2003Blue
+    AutoThemeAdapt = False
+  end
+end
+)";
+  TComponent* root = CreateComponentFromText(kText, nullptr);
+  auto* menu = dynamic_cast<TStyMainMenu*>(root->FindComponent("StyMainMenu1"));
+  auto* popup = dynamic_cast<TStyPopupMenu*>(root->FindComponent("StyPopupMenu1"));
+  auto* styler = dynamic_cast<TStyMenuOfficeStyler*>(root->FindComponent("StyMenuOfficeStyler1"));
+  ASSERT_NE(menu, nullptr);
+  ASSERT_NE(popup, nullptr);
+  ASSERT_NE(styler, nullptr);
+  // The external styler replaced the private ones; both menus read it.
+  EXPECT_EQ(menu->FindComponent("InternalMenuStyler"), nullptr);
+  EXPECT_EQ(popup->FindComponent("InternalMenuStyler"), nullptr);
+  EXPECT_EQ(menu->MenuStylerInUse(), styler);
+  EXPECT_EQ(popup->MenuStylerInUse(), styler);
+  EXPECT_TRUE(menu->OwnerDraw());
+  EXPECT_EQ(styler->RootItem()->Color(), 0xF5BE9E);
+  // Loaded put the handlers on every item: the items measure styled.
+  TMenuItem* quit = menu->Items()->Items(0)->Items(1);
+  EXPECT_EQ(quit->Caption(), "Quitter");
+  EXPECT_TRUE(quit->OnMeasureItem.Assigned());
+  EXPECT_TRUE(quit->OnAdvancedDrawItem.Assigned());
+  menu->Rebuild();
+  EXPECT_EQ(menu->Items()->Items(0)->Items(0)->ItemSize(), (TSize{-2, 3}));
+  EXPECT_EQ(quit->ItemSize().cx, 24 + 15 + Extent("Quitter").cx + 7 + 17);
+  // The empty popup menu opens nothing.
+  popup->Popup(10, 10);
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  root->Free();
 }
 
 struct Runs : TObject {
