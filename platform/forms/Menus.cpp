@@ -755,6 +755,19 @@ void TMenuTracker::MouseMove(TPoint screen) {
   }
 }
 
+bool TMenuTracker::OpenRootByMnemonic(uint16_t key) {
+  const std::vector<TMenuItem*> roots = Roots();
+  for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
+    if (MnemonicOf(roots[static_cast<size_t>(i)]->Caption()) == static_cast<char>(key)) {
+      OpenRoot(i);
+      if (!windows_.empty())
+        Move(1);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
   const bool active = bar_selected_ >= 0;
   const std::vector<TMenuItem*> roots = Roots();
@@ -763,16 +776,8 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
       bar_selected_ = 0;
       return true;
     }
-    if (shift.Contains(ssAlt) && key >= 'A' && key <= 'Z') {
-      for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
-        if (MnemonicOf(roots[static_cast<size_t>(i)]->Caption()) == static_cast<char>(key)) {
-          OpenRoot(i);
-          if (!windows_.empty())
-            Move(1);
-          return true;
-        }
-      }
-    }
+    if (shift.Contains(ssAlt) && key >= 'A' && key <= 'Z' && OpenRootByMnemonic(key))
+      return true;
     TShortCut modifiers = 0;
     if (shift.Contains(ssShift))
       modifiers |= scShift;
@@ -837,14 +842,7 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
   }
   if (key >= 'A' && key <= 'Z') {
     if (windows_.empty()) {
-      for (int i = 0; i < count; ++i) {
-        if (MnemonicOf(roots[static_cast<size_t>(i)]->Caption()) == static_cast<char>(key)) {
-          OpenRoot(i);
-          if (!windows_.empty())
-            Move(1);
-          return true;
-        }
-      }
+      OpenRootByMnemonic(key);
       return true;
     }
     TMenuDropDown* window = windows_.back();

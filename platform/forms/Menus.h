@@ -389,6 +389,8 @@ class TMenuTracker : public TObject {
  private:
   std::vector<TMenuItem*> Roots() const;
   void OpenRoot(int index);
+  // Opens the root item whose mnemonic is `key`; false when none has it.
+  bool OpenRootByMnemonic(uint16_t key);
   void OpenSubMenu();
   void CloseLevel();
   void CloseAll();
