@@ -7,6 +7,7 @@
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Menus.h"
+#include "platform/graphics/Gdi.h"
 #include "platform/graphics/GraphicsResources.h"
 
 namespace {
@@ -1135,6 +1136,57 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
   DrawItemText(styler, canvas, rect, item->Caption(), textColor, /*centre=*/true);
 }
 
+}  // namespace
+
+void DrawStyBackground(TCanvas* canvas, const TRect& rect, TBackground* background, bool fill) {
+  const TRect r{rect.Left + background->MarginX(), rect.Top + background->MarginY(),
+                rect.Right - background->MarginX(), rect.Bottom - background->MarginY()};
+  TGraphic* image = background->Image()->Graphic();
+  const bool hasImage = image != nullptr && !image->Empty();
+  const TBackgroundPosition position = background->Position();
+  const bool covers =
+      hasImage && !image->Transparent() && (position == bpTiled || position == bpStretched);
+  if (fill && !covers)
+    GradientFill(canvas, r, r, background->Color(), background->ColorTo(),
+                 background->GradientDirection());
+  if (!hasImage)
+    return;
+  const int iw = image->Width();
+  const int ih = image->Height();
+  if (position == bpTiled) {
+    // The last row and column of tiles stop at the rectangle.
+    const int saved = SaveDC(canvas);
+    canvas->IntersectClipRect(r);
+    for (int y = r.Top; y < r.Bottom; y += ih) {
+      for (int x = r.Left; x < r.Right; x += iw)
+        canvas->Draw(x, y, image);
+    }
+    RestoreDC(canvas, saved);
+    return;
+  }
+  if (position == bpStretched) {
+    canvas->StretchDraw(r, image);
+    return;
+  }
+  if (position == bpXY) {
+    canvas->Draw(background->OffsetX(), background->OffsetY(), image);
+    return;
+  }
+  int x = r.Left + (r.Width() - iw) / 2 + background->OffsetX();
+  if (position == bpTopLeft || position == bpBottomLeft)
+    x = r.Left + background->OffsetX();
+  else if (position == bpTopRight || position == bpBottomRight)
+    x = r.Left + r.Width() + background->OffsetX() - iw;
+  int y = r.Top + (r.Height() - ih) / 2 + background->OffsetY();
+  if (position == bpTopLeft || position == bpTopRight || position == bpTopCenter)
+    y = r.Top + background->OffsetY();
+  else if (position == bpBottomLeft || position == bpBottomRight || position == bpBottomCenter)
+    y = r.Top + r.Height() + background->OffsetY() - ih;
+  canvas->Draw(x, y, image);
+}
+
+namespace {
+
 // A vertical gradient line (the side bar's splitter): the horizontal rule
 // turned, except that with gtBoth the gradient width counts twice.
 void GradientColumn(TCanvas* canvas, TRect line, TColor color, TColor colorTo, int margin, int gw,
@@ -1175,10 +1227,9 @@ void GradientColumn(TCanvas* canvas, TRect line, TColor color, TColor colorTo, i
 void DrawSideBar(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& area) {
   TSideBar* bar = styler->SideBar();
   const TRect box{area.Left, area.Top, area.Right - bar->SplitterWidth(), area.Bottom};
-  TBackground* back = bar->Background();
-  const TRect inner{box.Left + back->MarginX(), box.Top + back->MarginY(),
-                    box.Right - back->MarginX(), box.Bottom - back->MarginY()};
-  GradientFill(canvas, inner, inner, back->Color(), back->ColorTo(), back->GradientDirection());
+  DrawStyBackground(canvas, box, bar->Background());
+  if (TGraphic* image = bar->Image()->Image()->Graphic(); image != nullptr && !image->Empty())
+    DrawStyBackground(canvas, box, bar->Image(), /*fill=*/false);
   if (!bar->Caption().empty()) {
     const int angle = bar->Direction() == dDownToUp ? 90 : -90;
     TFont* font = CreateRotatedFont(bar->Font(), angle);
@@ -1269,6 +1320,21 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
   }
   GradientFill(canvas, back, rect, background->Color(), background->ColorTo(),
                background->GradientDirection());
+  if (TGraphic* picture = background->Image()->Graphic();
+      picture != nullptr && !picture->Empty() && window != nullptr) {
+    // The picture is drawn once per window size into the styler's cache and
+    // copied from there behind each item.
+    TBitmap* cache = styler->BackgroundCache();
+    const int w = windowRect.Width();
+    const int h = windowRect.Height();
+    if (cache->Width() != w || cache->Height() != h) {
+      cache->SetSize(w, h);
+      DrawStyBackground(cache->Canvas(), {0, 0, w, h}, background);
+    }
+    const TRect part = Intersect({left + size, rect.Top, windowRect.Right, rect.Bottom}, rect);
+    if (!part.IsEmpty())
+      canvas->CopyRect(part, cache->Canvas(), part);
+  }
 
   if (item->IsLine()) {
     TSeparator* separator = styler->Separator();

@@ -640,6 +640,14 @@ class StyMenuState {
 };
 }  // namespace kestrune
 
+// Draws `background` into `rect` of `canvas`: the rectangle shrunk by the
+// margins is filled with the gradient unless a non-transparent picture
+// covers it (tiled or stretched); the picture is then placed by Position
+// and the offsets (bpXY at the offsets themselves). Without `fill` only the
+// picture is drawn (the side bar's image over its background).
+void DrawStyBackground(TCanvas* canvas, const TRect& rect, TBackground* background,
+                       bool fill = true);
+
 // The read-only version text of the styled menus: "2.5.2.0".
 std::string StyMenusVersion();
 

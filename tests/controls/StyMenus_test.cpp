@@ -525,6 +525,80 @@ end
   root->Free();
 }
 
+TEST_F(StyMenus, BackgroundPicturesArePlacedByPosition) {
+  auto* background = Create<TBackground>();
+  auto* picture = Create<TBitmap>();
+  picture->SetSize(4, 3);
+  picture->Canvas()->Brush()->SetColor(clRed);
+  picture->Canvas()->FillRect({0, 0, 4, 3});
+  background->Image()->SetGraphic(picture);
+  picture->Free();
+  background->SetMarginX(1);
+  background->SetMarginY(2);
+  background->SetOffsetX(2);
+  background->SetOffsetY(1);
+  // Inside {10, 10, 40, 30} shrunk by the margins: {11, 12, 39, 28}, 28 x 16.
+  const struct {
+    TBackgroundPosition position;
+    int x, y;  // the picture's top-left by the placement rule
+  } rows[] = {
+      {bpTopLeft, 11 + 2, 12 + 1},
+      {bpTopRight, 11 + 28 + 2 - 4, 12 + 1},
+      {bpBottomLeft, 11 + 2, 12 + 16 + 1 - 3},
+      {bpBottomRight, 11 + 28 + 2 - 4, 12 + 16 + 1 - 3},
+      {bpTopCenter, 11 + (28 - 4) / 2 + 2, 12 + 1},
+      {bpBottomCenter, 11 + (28 - 4) / 2 + 2, 12 + 16 + 1 - 3},
+      {bpCenter, 11 + (28 - 4) / 2 + 2, 12 + (16 - 3) / 2 + 1},
+      {bpXY, 2, 1},
+  };
+  QImage image(60, 40, QImage::Format_RGB32);
+  TCanvas* c = Create<TCanvas>(&image);
+  for (const auto& row : rows) {
+    image.fill(Qt::black);
+    background->SetPosition(row.position);
+    DrawStyBackground(c, {10, 10, 40, 30}, background);
+    EXPECT_EQ(c->Pixel(row.x, row.y), clRed) << int(row.position);
+    EXPECT_EQ(c->Pixel(row.x + 3, row.y + 2), clRed) << int(row.position);
+    EXPECT_NE(c->Pixel(row.x - 1, row.y), clRed) << int(row.position);
+    EXPECT_NE(c->Pixel(row.x + 4, row.y + 2), clRed) << int(row.position);
+    EXPECT_NE(c->Pixel(row.x, row.y + 3), clRed) << int(row.position);
+  }
+  // Tiled and stretched opaque pictures cover the margins' inside; the
+  // margins keep what was there.
+  for (TBackgroundPosition position : {bpTiled, bpStretched}) {
+    image.fill(Qt::black);
+    background->SetPosition(position);
+    DrawStyBackground(c, {10, 10, 40, 30}, background);
+    EXPECT_EQ(c->Pixel(11, 12), clRed) << int(position);
+    EXPECT_EQ(c->Pixel(38, 27), clRed) << int(position);
+    EXPECT_EQ(c->Pixel(10, 12), clBlack) << int(position);
+    EXPECT_EQ(c->Pixel(11, 11), clBlack) << int(position);
+    EXPECT_EQ(c->Pixel(20, 28), clBlack) << int(position);  // tiles stop at the bottom
+  }
+  c->Free();
+  background->Free();
+
+  // Behind drop-down items the picture comes from the styler's cache, drawn
+  // for the window's size.
+  BuildMainWindowMenus();
+  auto* blue = Create<TBitmap>();
+  blue->SetSize(8, 8);
+  blue->Canvas()->Brush()->SetColor(clBlue);
+  blue->Canvas()->FillRect({0, 0, 8, 8});
+  styler_->Background()->Image()->SetGraphic(blue);
+  blue->Free();
+  styler_->Background()->SetPosition(bpXY);
+  styler_->Background()->SetOffsetX(40);
+  styler_->Background()->SetOffsetY(10);
+  menu_->Rebuild();
+  auto* window = Create<TMenuDropDown>(file_, 1);
+  window->Paint(-1);
+  EXPECT_EQ(styler_->BackgroundCache()->Width(), window->BoundsRect().Width() - 17);
+  EXPECT_EQ(window->Canvas()->Pixel(41, 11), clBlue);
+  EXPECT_NE(window->Canvas()->Pixel(49, 11), clBlue);
+  window->Free();
+}
+
 struct Runs : TObject {
   int quits = 0;
   int others = 0;
