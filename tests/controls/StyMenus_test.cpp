@@ -522,6 +522,12 @@ end
   // The empty popup menu opens nothing.
   popup->Popup(10, 10);
   EXPECT_EQ(popup->PopupWindow(), nullptr);
+  // Written back: the version, the forced owner drawing and the menus'
+  // own stylers are not stored; the preset's colours are.
+  const std::string written = WriteComponentToText(root);
+  for (const char* absent : {"Version", "OwnerDraw", "InternalMenuStyler", "ShowNotes"})
+    EXPECT_EQ(written.find(absent), std::string::npos) << absent << "\n" << written;
+  EXPECT_NE(written.find("RootItem.Color = 16105118"), std::string::npos) << written;
   root->Free();
 }
 
