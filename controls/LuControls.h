@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/StoredProperty.h"
 #include "platform/classes/Classes.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
@@ -88,15 +89,7 @@ class TLuBevel : public TPersistent {
   void Paint(TCanvas* canvas, TRect& rect) const;
 
 #define KESTRUNE_LU_BEVEL_PROPERTY(Type, Name, field) \
-  Type Name() const {                                 \
-    return field;                                     \
-  }                                                   \
-  void Set##Name(Type value) {                        \
-    if (field == value)                               \
-      return;                                         \
-    field = value;                                    \
-    Changed();                                        \
-  }
+  KESTRUNE_STORED_PROPERTY(Type, Name, field, Changed)
   KESTRUNE_LU_BEVEL_PROPERTY(int, BorderWidth, border_width_)
   KESTRUNE_LU_BEVEL_PROPERTY(TColor, BorderColor, border_color_)
   KESTRUNE_LU_BEVEL_PROPERTY(TLuBevelOutlineStyle, OuterOutline, outer_outline_)

@@ -27,6 +27,17 @@ void TCustomForm::DoCreate() {
 
 namespace {
 
+// The control and its parents below the form are visible and enabled, and
+// the form enabled (a hidden form keeps its active control for when it is
+// shown).
+bool CanTakeFocusIn(const TWinControl* control, const TCustomForm* form) {
+  for (const TControl* c = control; c != form; c = c->Parent()) {
+    if (!c->Visible() || !c->Enabled())
+      return false;
+  }
+  return form->Enabled();
+}
+
 void TellFocusChanged(TWinControl* parent, TWinControl* focused,
                       void (*tell)(TWinControl*, TWinControl*)) {
   for (int i = 0; i < parent->ControlCount(); ++i) {
@@ -45,7 +56,7 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
   if (control != nullptr) {
     if (control->ParentForm() != this || control == this)
       throw EInvalidOperation("Le contrôle n'est pas sur cette fiche");
-    if (!control->CanFocus())
+    if (!CanTakeFocusIn(control, this))
       throw EInvalidOperation("Impossible de focaliser une fenêtre désactivée ou invisible");
   }
   TWinControl* old = active_control_;

@@ -37,8 +37,9 @@ class TCustomForm : public TWinControl {
   // order: the old control's WMKillFocus and DoExit (OnExit), then every
   // control of the form gets CMFocusChanged, then the new control's DoEnter
   // (OnEnter) and WMSetFocus. Setting the control that has the focus does
-  // nothing. Raises EInvalidOperation when `control` is not on this form or
-  // cannot take the focus.
+  // nothing. Raises EInvalidOperation when `control` is not on this form, or
+  // it or a parent below the form is hidden or disabled, or the form is
+  // disabled (a hidden form keeps its active control until it is shown).
   void SetActiveControl(TWinControl* control);
 
   void Notification(TComponent* component, TOperation operation) override;

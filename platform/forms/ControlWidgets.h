@@ -30,6 +30,8 @@ class BackBuffer final : public ControlSurface {
   QImage image;
   TCanvas canvas;
   bool valid = false;
+  // Counts the images made (a new size makes a new one).
+  int64_t generation = 0;
 };
 
 class ControlDispatch {
@@ -58,6 +60,11 @@ class ControlDispatch {
   static void KeyPressed(TWinControl& control, uint16_t key, TShiftState shift,
                          const std::string& text);
   static void KeyReleased(TWinControl& control, uint16_t key, TShiftState shift);
+  // A key pressed in a hosted widget: the control's KeyDown and KeyPress
+  // first; true when a handler swallowed it (set it to 0), and the hosted
+  // widget must not see it.
+  static bool HostedKey(TWinControl& control, uint16_t key, TShiftState shift,
+                        const std::string& text);
   // The pointer is at `screenPos` (or outside every form): tells the
   // controls it leaves and enters.
   static void PointerAt(const TPoint* screenPos);
@@ -142,6 +149,9 @@ ControlBackend& QtControlBackend();
 QCursor CursorFor(TCursor cursor);
 // Shift state from Qt's modifiers and buttons.
 TShiftState ShiftFrom(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+// From now on GetCursorPos answers `screenPos` instead of the window
+// system's pointer (the test hooks place the pointer this way).
+void OverridePointer(TPoint screenPos);
 // Remembers the mouse buttons of the last mouse event (GetAsyncKeyState).
 void NoteMouseButtons(Qt::MouseButtons buttons);
 // Virtual key code of a Qt key; 0 when none.

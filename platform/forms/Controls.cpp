@@ -53,6 +53,7 @@ BackBuffer& ControlDispatch::Buffer(TWinControl& control) {
                                (ColorToRGB(control.Color()) >> 8) & 0xFF,
                                (ColorToRGB(control.Color()) >> 16) & 0xFF));
     buffer.image = std::move(fresh);
+    ++buffer.generation;
     buffer.canvas.SetTarget(&buffer.image);
     buffer.valid = false;
   }
@@ -102,10 +103,7 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
       continue;
     const int level = canvas.SaveState();
     const TPoint origin = canvas.WindowOrg();
-    // The clip is in device pixels: the child's rectangle where the canvas
-    // shows this control's client origin.
-    const TRect r = OffsetRect(graphic->BoundsRect(), -origin.X, -origin.Y);
-    canvas.IntersectClipRect(r);
+    canvas.IntersectClipRect(graphic->BoundsRect());
     canvas.SetWindowOrg(Point(origin.X - graphic->Left(), origin.Y - graphic->Top()));
     try {
       PaintGraphic(*graphic, canvas);
@@ -237,6 +235,23 @@ void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState
     char c = text[0];
     target->KeyPress(c);
   }
+}
+
+bool ControlDispatch::HostedKey(TWinControl& control, uint16_t key, TShiftState shift,
+                                const std::string& text) {
+  if (!control.Enabled())
+    return false;
+  if (key != 0) {
+    control.KeyDown(key, shift);
+    if (key == 0)
+      return true;
+  }
+  if (text.size() == 1) {
+    char c = text[0];
+    control.KeyPress(c);
+    return c == 0;
+  }
+  return false;
 }
 
 void ControlDispatch::KeyReleased(TWinControl& control, uint16_t key, TShiftState shift) {
@@ -388,43 +403,43 @@ bool IsOurButton(Qt::MouseButton button) {
 
 }  // namespace
 
-void WinWidget::mousePressEvent(QMouseEvent* event) {
-  if (!IsOurButton(event->button()))
-    return;
-  NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
-  CallFromQt([&] {
-    ControlDispatch::MousePress(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                false);
-  });
-}
+namespace {
 
-void WinWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (!IsOurButton(event->button()))
-    return;
-  NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
-  CallFromQt([&] {
-    ControlDispatch::MousePress(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                true);
-  });
-}
+enum class ButtonEvent { Press, DoubleClick, Release };
 
-void WinWidget::mouseReleaseEvent(QMouseEvent* event) {
+// A press, double click or release of one of our buttons: to the dispatch,
+// with the buttons held after the event (so a release's shift state holds
+// the buttons still down).
+void DispatchButton(TWinControl& control, QMouseEvent* event, ButtonEvent kind) {
   if (!IsOurButton(event->button()))
     return;
   NoteMouseButtons(event->buttons());
-  const QPoint p = event->position().toPoint();
-  // The shift state holds the buttons still down after this release.
+  const QPoint q = event->position().toPoint();
+  const TPoint p = Point(q.x(), q.y());
   const TShiftState shift = ShiftFrom(event->modifiers(), event->buttons());
+  const TMouseButton button = ButtonFrom(event->button());
   const bool buttonsLeft =
       (event->buttons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) != Qt::NoButton;
   CallFromQt([&] {
-    ControlDispatch::MouseRelease(control_, ButtonFrom(event->button()), shift, Point(p.x(), p.y()),
-                                  buttonsLeft);
+    if (kind == ButtonEvent::Release)
+      ControlDispatch::MouseRelease(control, button, shift, p, buttonsLeft);
+    else
+      ControlDispatch::MousePress(control, button, shift, p, kind == ButtonEvent::DoubleClick);
   });
+}
+
+}  // namespace
+
+void WinWidget::mousePressEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::Press);
+}
+
+void WinWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::DoubleClick);
+}
+
+void WinWidget::mouseReleaseEvent(QMouseEvent* event) {
+  DispatchButton(control_, event, ButtonEvent::Release);
 }
 
 void WinWidget::mouseMoveEvent(QMouseEvent* event) {
@@ -599,18 +614,26 @@ TGraphicControl::~TGraphicControl() = default;
 TCanvas* TGraphicControl::Canvas() {
   if (painting_ != nullptr)
     return painting_;
-  if (canvas_ == nullptr)
+  if (canvas_ == nullptr) {
     canvas_ = std::make_unique<TCanvas>();
+    canvas_->Font()->Assign(Font());
+  }
   TWinControl* parent = Parent();
   if (parent == nullptr) {
     canvas_->SetTarget(nullptr);
     return canvas_.get();
   }
+  // The canvas keeps what the control set on it (clip, origin, font) until
+  // the control moves or the parent's buffer is made anew.
   BackBuffer& buffer = ControlDispatch::Buffer(*parent);
-  canvas_->SetTarget(&buffer.image);
-  canvas_->IntersectClipRect(BoundsRect());
-  canvas_->SetWindowOrg(Point(-Left(), -Top()));
-  canvas_->Font()->Assign(Font());
+  if (canvas_->Target() != &buffer.image || canvas_bounds_ != BoundsRect() ||
+      canvas_image_key_ != buffer.generation) {
+    canvas_->SetTarget(&buffer.image);
+    canvas_->IntersectClipRect(BoundsRect());
+    canvas_->SetWindowOrg(Point(-Left(), -Top()));
+    canvas_bounds_ = BoundsRect();
+    canvas_image_key_ = buffer.generation;
+  }
   // What is drawn now reaches the screen with the parent's next paint.
   if (auto* widget = WinWidget::Of(parent))
     widget->update(QRect(Left(), Top(), Width(), Height()));
@@ -729,12 +752,42 @@ void HostWidget::resizeEvent(QResizeEvent* event) {
 }
 
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == hosted_ && event->type() == QEvent::FocusIn) {
-    CallFromQt([this] {
-      TCustomForm* form = Control().ParentForm();
-      if (form != nullptr && form->ActiveControl() != &Control() && Control().CanFocus())
-        form->SetActiveControl(&Control());
-    });
+  if (watched != hosted_)
+    return WinWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      CallFromQt([this] {
+        TCustomForm* form = Control().ParentForm();
+        if (form != nullptr && form->ActiveControl() != &Control() && Control().CanFocus())
+          form->SetActiveControl(&Control());
+      });
+      break;
+    case QEvent::Enter:
+    case QEvent::Leave:
+    case QEvent::MouseMove:
+      // The pointer over the hosted widget is over our control.
+      CallFromQt([] {
+        TPoint p;
+        GetCursorPos(&p);
+        ControlDispatch::PointerAt(&p);
+      });
+      break;
+    case QEvent::KeyPress: {
+      // Our key handlers run first and may swallow the key.
+      auto* key = static_cast<QKeyEvent*>(event);
+      const QByteArray text = key->text().toLatin1();
+      bool swallowed = false;
+      CallFromQt([&] {
+        swallowed = ControlDispatch::HostedKey(Control(), VirtualKeyFrom(key->key()),
+                                               ShiftFrom(key->modifiers(), Qt::NoButton),
+                                               std::string(text.constData(), text.size()));
+      });
+      if (swallowed)
+        return true;
+      break;
+    }
+    default:
+      break;
   }
   return WinWidget::eventFilter(watched, event);
 }

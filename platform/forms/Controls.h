@@ -37,8 +37,10 @@ class TGraphicControl : public TControl {
 
   // A canvas on the parent's back buffer, its window origin at the
   // control's top-left and its clip on the control's rectangle. Without a
-  // parent it draws nowhere (but measures text). Drawing on it shows with
-  // the parent's next paint event, which this call asks for.
+  // parent it draws nowhere (but measures text). It keeps what the control
+  // sets on it (font, pen, brush, clip, origin) until the control moves or
+  // the parent's buffer is made anew. Drawing on it shows with the
+  // parent's next paint event, which this call asks for.
   TCanvas* Canvas();
 
  protected:
@@ -48,7 +50,9 @@ class TGraphicControl : public TControl {
 
  private:
   std::unique_ptr<TCanvas> canvas_;
-  TCanvas* painting_ = nullptr;  // the canvas of the paint under way
+  TRect canvas_bounds_;           // where canvas_ was set up
+  int64_t canvas_image_key_ = 0;  // on which buffer image
+  TCanvas* painting_ = nullptr;   // the canvas of the paint under way
 };
 
 class TCustomControl : public TWinControl {

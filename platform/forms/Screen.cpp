@@ -160,9 +160,25 @@ void NoteMouseButtons(Qt::MouseButtons buttons) {
 
 }  // namespace kestrune
 
+namespace kestrune {
+namespace {
+bool g_pointer_set = false;
+TPoint g_pointer;
+}  // namespace
+
+void OverridePointer(TPoint screenPos) {
+  g_pointer_set = true;
+  g_pointer = screenPos;
+}
+}  // namespace kestrune
+
 bool GetCursorPos(TPoint* point) {
   if (point == nullptr)
     return false;
+  if (kestrune::g_pointer_set) {
+    *point = kestrune::g_pointer;
+    return true;
+  }
   const QPoint p = QCursor::pos();
   *point = Point(p.x(), p.y());
   return true;

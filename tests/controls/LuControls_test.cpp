@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <cstring>
 #include <string>
@@ -110,6 +111,38 @@ TEST(LuGradient, ZeroSpansTakeTheStartColour) {
   }
   EXPECT_EQ(Rgb(bitmap, 1, 1), 0xFF00FFu);
   bitmap->Free();
+}
+
+TEST(LuText, BitmapTextShowsTheTextureInsideTheGlyphsOnly) {
+  if (QGuiApplication::instance() == nullptr) {
+    static int argc = 1;
+    static char name[] = "test";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);
+  }
+  TBitmap* canvas = Solid(60, 40, qRgb(255, 0, 0));
+  TBitmap* texture = Solid(4, 4, qRgb(0, 0, 255));
+  canvas->Canvas()->Font()->SetHeight(-36);
+  canvas->Canvas()->Font()->SetStyle(FontStyleBit(fsBold));
+  LuUtils::DrawBitmapText(canvas->Canvas(), TRect{0, 0, 60, 40}, 2, 0, 0, texture, "M");
+  int blue = 0, red = 0, other = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 60; ++x) {
+      const QRgb c = Rgb(canvas, x, y);
+      if (c == 0x0000FFu) {
+        ++blue;
+      } else if (c == 0xFF0000u) {
+        ++red;
+      } else {
+        ++other;
+      }
+    }
+  }
+  EXPECT_GT(blue, 100);  // the glyph, filled with the texture
+  EXPECT_EQ(other, 0);   // nothing but canvas or texture
+  EXPECT_EQ(Rgb(canvas, 59, 39), 0xFF0000u);
+  texture->Free();
+  canvas->Free();
 }
 
 class LuBitmapsStream : public ::testing::Test {

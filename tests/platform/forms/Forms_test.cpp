@@ -16,7 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/ActnList.h"
 #include "platform/classes/MainLoop.h"
+#include "platform/classes/Streaming.h"
+#include "platform/classes/TypInfo.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/graphics/GraphicsObjects.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -279,6 +284,104 @@ TEST_F(FormsTest, WindowsFacesGetTheirMetricStandIn) {
       continue;  // the face itself is installed and wins
     EXPECT_EQ(QFontInfo(QFont(QString::fromLatin1(face), 8)).family(), "Liberation Sans");
   }
+}
+
+// A form with a compiled-in description, as the main window is made.
+class TDescribedForm : public TForm {
+  KESTRUNE_CLASS(TDescribedForm, TForm)
+  explicit TDescribedForm(TComponent* owner) : TForm(owner) {
+    OnCreate = TNotifyEvent(this, &TDescribedForm::FormCreate);
+  }
+  std::vector<std::string> log;
+  void FormCreate(TObject*) {
+    auto* box = dynamic_cast<TCheckBox*>(FindComponent("cbAuto"));
+    log.push_back(std::string("create ") + (box != nullptr && box->Checked() ? "checked" : "-") +
+                  (Visible() ? " visible" : " hidden"));
+  }
+  void cbAutoClick(TObject*) { log.push_back("click"); }
+  void ActAppCloseExecute(TObject*) { log.push_back("execute"); }
+};
+
+constexpr const char* kDescribedForm = R"(object fmTest: TDescribedForm
+  Caption = "Essai"
+  ClientWidth = 300
+  ClientHeight = 200
+  BorderStyle = bsSingle
+  BorderIcons = [biSystemMenu, biMinimize]
+  Position = poScreenCenter
+  Color = clNavy
+  Font.Name = "Tahoma"
+  object Box1: TCustomGroupBox
+    Left = 8
+    Top = 8
+    Width = 150
+    Height = 100
+    Caption = "Groupe"
+    object cbAuto: TCheckBox
+      Left = 10
+      Top = 20
+      Caption = "Auto"
+      Checked = True
+      OnClick = cbAutoClick
+    end
+  end
+  object Label1: TLabel
+    Left = 170
+    Top = 10
+    Caption = "Balayage"
+  end
+  object ActionList1: TActionList
+    object ActAppClose: TAction
+      Caption = "Quitter"
+      OnExecute = ActAppCloseExecute
+    end
+  end
+end
+)";
+
+TEST_F(FormsTest, FormReadsItsDescriptionBeforeOnCreateAndStaysHiddenUntilRun) {
+  GraphicsUnit.Initialize();
+  FormsUnit.Finalize();  // the classes register with the graphics unit running
+  FormsUnit.Initialize();
+  Application->Initialize();
+  RegisterClass<TDescribedForm>()
+      .Method("cbAutoClick", &TDescribedForm::cbAutoClick)
+      .Method("ActAppCloseExecute", &TDescribedForm::ActAppCloseExecute);
+  RegisterComponentDescription("TDescribedForm", kDescribedForm);
+  TDescribedForm* form = nullptr;
+  Application->CreateForm(form);
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->log, (std::vector<std::string>{"create checked hidden"}));
+  EXPECT_EQ(form->Name(), "fmTest");
+  EXPECT_EQ(form->Caption(), "Essai");
+  EXPECT_EQ(form->ClientWidth(), 300);
+  EXPECT_EQ(form->ClientHeight(), 200);
+  EXPECT_EQ(form->BorderStyle(), TFormBorderStyle::bsSingle);
+  EXPECT_EQ(form->BorderIcons(), BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize));
+  EXPECT_EQ(form->Color(), clNavy);
+
+  auto* group = dynamic_cast<TCustomGroupBox*>(form->FindComponent("Box1"));
+  auto* box = dynamic_cast<TCheckBox*>(form->FindComponent("cbAuto"));
+  auto* label = dynamic_cast<TLabel*>(form->FindComponent("Label1"));
+  auto* action = dynamic_cast<TAction*>(form->FindComponent("ActAppClose"));
+  ASSERT_TRUE(group != nullptr && box != nullptr && label != nullptr && action != nullptr);
+  EXPECT_EQ(group->Parent(), form);
+  EXPECT_EQ(box->Parent(), group);
+  EXPECT_EQ(label->Parent(), form);
+  EXPECT_EQ(label->Font()->Name(), "Tahoma");  // the form's font, through ParentFont
+  ASSERT_NE(action->ActionList(), nullptr);
+  EXPECT_EQ(action->ActionList()->Name(), "ActionList1");
+  action->Execute();
+
+  EXPECT_FALSE(form->Visible());
+  kestrune::MainLoop::Current()->Post([] { Application->Terminate(); });
+  Application->Run();
+  EXPECT_TRUE(form->Visible());
+  // Centred; the window system may shift the frame by its own margins.
+  EXPECT_NEAR(form->Left(), (Screen->Width() - 300) / 2, 4);
+  EXPECT_NEAR(form->Top(), (Screen->Height() - 200) / 2, 4);
+  EXPECT_EQ(form->log, (std::vector<std::string>{"create checked hidden", "execute"}));
+  GraphicsUnit.Finalize();
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+#include "controls/ControlsUnit.h"
+
+#include "controls/GDIPPicture.h"
+#include "controls/GdipObjects.h"
+#include "controls/LmVuMeter.h"
+#include "controls/LuControls.h"
+#include "controls/LuLabel.h"
+#include "controls/LuResources.h"
+#include "controls/LuTrackBar.h"
+#include "controls/StyComboBox.h"
+#include "controls/StyGlassButton.h"
+#include "controls/StyGroupBox.h"
+#include "controls/acxpvs.h"
+#include "platform/forms/Forms.h"
+#include "platform/graphics/GraphicsObjects.h"
+
+namespace {
+
+void StartControls() {
+  GraphicsUnit.Initialize();  // colour names, font, pen and brush properties
+  StartGdiplus();
+  acxpvs::LoadUxTheme();
+  RegisterLuResources();
+  if (Screen != nullptr)
+    Screen->SetCursors(kLuHandPointCursor, LoadCursor("LUCURSORHANDPOINT"));
+  RegisterLuControlClasses();
+  RegisterVuMeterClass();
+  RegisterTrackBarClass();
+  RegisterLuLabelClass();
+  RegisterStyGroupBoxClass();
+  RegisterStyComboBoxClass();
+  RegisterGDIPPictureClasses();
+  RegisterGlassButtonClass();
+}
+
+void StopControls() {
+  acxpvs::FreeUxTheme();
+  StopGdiplus();
+  GraphicsUnit.Finalize();
+}
+
+}  // namespace
+
+TUnit ControlsUnit("Controls", &StartControls, &StopControls);

@@ -1,0 +1,14 @@
+// The styled controls' unit: its start-up starts the graphics unit (the
+// colour names of stored descriptions), then the anti-aliased drawing
+// layer, binds the theme functions (absent here), registers the Lu
+// resources, puts the hand cursor into the screen's cursor table at slot 99
+// (when the screen exists) and registers the controls' published
+// properties; its shutdown stops the drawing layer and frees the theme
+// library.
+//
+// Threads: main thread, at program start-up and shutdown.
+#pragma once
+
+#include "platform/classes/Units.h"
+
+extern TUnit ControlsUnit;

@@ -1,0 +1,49 @@
+// Test hooks: move the pointer, send input as the window system would, and
+// render a form to an image.
+//
+// The input goes through Qt's event delivery to our widgets (so through the
+// same entries as real input, CallFromQt included), synchronously: when a
+// call returns, every handler has run. Mouse input goes to the widget under
+// the screen point, or to the capturing control's widget while a button is
+// down, with the buttons held so far.
+//
+// Threads: main thread, with Application->Initialize done.
+#pragma once
+
+#include <QImage>
+#include <string>
+
+#include "platform/classes/Controls.h"
+
+class TForm;
+class QWidget;
+
+namespace kestrune::testing {
+
+// Moves the pointer to `screenPos` (GetCursorPos answers it from now on)
+// and tells the controls it leaves and enters.
+void SetPointer(TPoint screenPos);
+
+enum class MouseAction { Press, Release, Move, DoubleClick };
+// Moves the pointer to `screenPos`, then sends the action. Returns false
+// when no widget of ours lies there.
+bool SendMouse(MouseAction action, TPoint screenPos, TMouseButton button = mbLeft,
+               TShiftState modifiers = {});
+// A press and a release at `screenPos`.
+bool Click(TPoint screenPos, TShiftState modifiers = {});
+// The wheel turned by `delta` (WHEEL_DELTA per notch) with the pointer at
+// `screenPos`.
+bool SendWheel(TPoint screenPos, int delta, TShiftState modifiers = {});
+// A key (a Qt key code) pressed and released on the form's window, with the
+// text it types.
+void SendKey(TForm* form, int qtKey, const std::string& text, TShiftState modifiers = {});
+
+// The form's window as it shows now (its controls painted), client area
+// only; shows nothing of a form without a window.
+QImage RenderForm(TForm* form);
+
+// The Qt widget hosted in a standard control (check box, combo box), or
+// null.
+QWidget* HostedWidget(TWinControl* control);
+
+}  // namespace kestrune::testing

@@ -1,0 +1,339 @@
+// Painted controls on a shown form: drawing outside the paint cycle, faked
+// transparency, input reaching the right control, and handler exceptions
+// reaching the central handler.
+#include "platform/forms/Controls.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "FormsTestSupport.h"
+#include "platform/classes/MainLoop.h"
+#include "platform/forms/ExtCtrls.h"
+
+using forms_test::FormsFixture;
+using kestrune::testing::MouseAction;
+using kestrune::testing::RenderForm;
+using kestrune::testing::SendMouse;
+
+namespace {
+
+std::string ShiftText(TShiftState s) {
+  std::string t;
+  const std::pair<TShiftStateFlag, const char*> names[] = {
+      {ssShift, "S"}, {ssAlt, "A"},    {ssCtrl, "C"},  {ssLeft, "L"},
+      {ssRight, "R"}, {ssMiddle, "M"}, {ssDouble, "D"}};
+  for (auto [flag, name] : names) {
+    if (s.Contains(flag))
+      t += name;
+  }
+  return t.empty() ? "-" : t;
+}
+
+const char* ButtonText(TMouseButton b) {
+  return b == mbLeft ? "left" : b == mbRight ? "right" : "middle";
+}
+
+// Logs every input it receives as "<name> <event> ...".
+template <class Base>
+class TLogging : public Base {
+ public:
+  explicit TLogging(TComponent* owner) : Base(owner) {}
+  std::vector<std::string>* log = nullptr;
+  std::string tag;
+  TColor fill = clWhite;
+  // Raised from Paint when set.
+  bool raiseInPaint = false;
+
+  // Draws now, outside the paint cycle (as a level meter does on a new
+  // value).
+  void DrawNow(TColor color) {
+    fill = color;
+    this->Paint();
+  }
+
+ protected:
+  void Note(const std::string& text) {
+    if (log != nullptr)
+      log->push_back(tag + " " + text);
+  }
+  void Paint() override {
+    if (raiseInPaint)
+      throw EInvalidOperation("Peinture impossible");
+    this->Canvas()->Brush()->SetColor(fill);
+    this->Canvas()->FillRect(this->ClientRect());
+  }
+  void MouseDown(TMouseButton b, TShiftState s, int x, int y) override {
+    Note(Format("down %s %d,%d ", {ButtonText(b), x, y}) + ShiftText(s));
+    Base::MouseDown(b, s, x, y);
+  }
+  void MouseMove(TShiftState s, int x, int y) override {
+    Note(Format("move %d,%d ", {x, y}) + ShiftText(s));
+    Base::MouseMove(s, x, y);
+  }
+  void MouseUp(TMouseButton b, TShiftState s, int x, int y) override {
+    Note(Format("up %s %d,%d ", {ButtonText(b), x, y}) + ShiftText(s));
+    Base::MouseUp(b, s, x, y);
+  }
+  void Click() override {
+    Note("click");
+    Base::Click();
+  }
+  void DblClick() override {
+    Note("dblclick");
+    Base::DblClick();
+  }
+  bool DoMouseWheelDown(TShiftState s, TPoint p) override {
+    const TPoint c = this->ScreenToClient(p);
+    Note(Format("wheel down %d,%d ", {c.X, c.Y}) + ShiftText(s));
+    return Base::DoMouseWheelDown(s, p);
+  }
+  bool DoMouseWheelUp(TShiftState s, TPoint p) override {
+    const TPoint c = this->ScreenToClient(p);
+    Note(Format("wheel up %d,%d ", {c.X, c.Y}) + ShiftText(s));
+    return Base::DoMouseWheelUp(s, p);
+  }
+  void CMMouseEnter(TControl* c) override {
+    Note("enter");
+    Base::CMMouseEnter(c);
+  }
+  void CMMouseLeave(TControl* c) override {
+    Note("leave");
+    Base::CMMouseLeave(c);
+  }
+};
+
+class TCustomProbe : public TLogging<TCustomControl> {
+  KESTRUNE_CLASS(TCustomProbe, TCustomControl)
+  using TLogging::TLogging;
+  // Key input, after the handlers (which may swallow the key).
+  void KeyDown(uint16_t& key, TShiftState s) override {
+    TCustomControl::KeyDown(key, s);
+    Note(Format("keydown %d ", {key}) + ShiftText(s));
+  }
+  void KeyPress(char& key) override {
+    TCustomControl::KeyPress(key);
+    Note(Format("keypress %d", {static_cast<int>(key)}));
+  }
+};
+
+class TGraphicProbe : public TLogging<TGraphicControl> {
+  KESTRUNE_CLASS(TGraphicProbe, TGraphicControl)
+  using TLogging::TLogging;
+};
+
+// A windowed control that fakes transparency: its parent's background and
+// the non-windowed siblings below it, then a small red square in its middle.
+class TTransparentProbe : public TCustomControl {
+  KESTRUNE_CLASS(TTransparentProbe, TCustomControl)
+  using TCustomControl::TCustomControl;
+
+ protected:
+  void EraseBackground(TCanvas* canvas) override { (void)canvas; }
+  void Paint() override {
+    PaintParentBackground(this, Canvas());
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(Rect(18, 8, 22, 12));
+  }
+};
+
+class ControlsTest : public FormsFixture {
+ public:
+  template <class T>
+  T* Add(TWinControl* parent, const char* tag, int left, int top, int width, int height) {
+    T* c = Create<T>(form);
+    c->tag = tag;
+    c->log = &log;
+    c->SetBounds(left, top, width, height);
+    c->SetParent(parent);
+    return c;
+  }
+  std::vector<std::string> log;
+};
+
+TEST_F(ControlsTest, DrawingOutsideThePaintCycleShowsInTheFormsImage) {
+  auto* meter = Add<TGraphicProbe>(form, "meter", 10, 10, 30, 20);
+  auto* scope = Add<TCustomProbe>(form, "scope", 60, 10, 40, 30);
+  form->Show();
+  QImage before = RenderForm(form);
+  ASSERT_FALSE(before.isNull());
+  EXPECT_EQ(PixelAt(before, 15, 15), clWhite);
+  EXPECT_EQ(PixelAt(before, 70, 20), clWhite);
+  EXPECT_EQ(PixelAt(before, 5, 5), clBlue);
+
+  meter->DrawNow(clLime);
+  scope->DrawNow(clYellow);
+  const QImage after = RenderForm(form);
+  // Inside both controls, to their last pixel, and nothing beyond.
+  EXPECT_EQ(PixelAt(after, 10, 10), clLime);
+  EXPECT_EQ(PixelAt(after, 39, 29), clLime);
+  EXPECT_EQ(PixelAt(after, 40, 29), clBlue);
+  EXPECT_EQ(PixelAt(after, 60, 10), clYellow);
+  EXPECT_EQ(PixelAt(after, 99, 39), clYellow);
+  EXPECT_EQ(PixelAt(after, 100, 39), clBlue);
+}
+
+TEST_F(ControlsTest, TransparentChildShowsItsParentsBackgroundAndSiblingsBelowIt) {
+  // A sibling below the child, overlapping its left half.
+  auto* sibling = Add<TGraphicProbe>(form, "sibling", 0, 0, 70, 80);
+  sibling->fill = clLime;
+  auto* child = Create<TTransparentProbe>(form);
+  child->SetBounds(50, 40, 40, 20);
+  child->SetParent(form);
+  form->Show();
+  const QImage image = RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 55, 45), clLime);  // the sibling through the child
+  EXPECT_EQ(PixelAt(image, 85, 45), clBlue);  // the form's background
+  EXPECT_EQ(PixelAt(image, 70, 50), clRed);   // the child's own drawing
+  EXPECT_EQ(PixelAt(image, 67, 50), clLime);
+  EXPECT_EQ(PixelAt(image, 72, 50), clBlue);
+  EXPECT_EQ(PixelAt(image, 69, 45), clLime);  // the sibling's last column
+  EXPECT_EQ(PixelAt(image, 70, 45), clBlue);
+}
+
+struct InputCase {
+  const char* name;
+  std::vector<std::pair<MouseAction, TPoint>> steps;  // points in the form's client area
+  TShiftState modifiers;
+  std::vector<std::string> expected;
+};
+
+class ControlsInputTest : public ControlsTest, public testing::WithParamInterface<InputCase> {};
+
+// The form holds a custom control at (20, 10) 60 x 40 with a graphic
+// control at (10, 5) 20 x 10 inside it, and a graphic control on the form
+// at (100, 10) 30 x 30.
+TEST_P(ControlsInputTest, ReachesTheRightControlWithItsCoordinatesShiftAndOrder) {
+  const InputCase& c = GetParam();
+  auto* scope = Add<TCustomProbe>(form, "scope", 20, 10, 60, 40);
+  Add<TGraphicProbe>(scope, "inner", 10, 5, 20, 10);
+  Add<TGraphicProbe>(form, "meter", 100, 10, 30, 30);
+  form->Show();
+  kestrune::testing::SetPointer(At(form, 190, 110));
+  log.clear();
+  for (const auto& [action, p] : c.steps)
+    ASSERT_TRUE(SendMouse(action, At(form, p.X, p.Y), mbLeft, c.modifiers));
+  EXPECT_EQ(log, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ControlsInputTest,
+    testing::Values(
+        InputCase{"PressAndReleaseInsideClicksAfterTheRelease",
+                  {{MouseAction::Press, {25, 15}}, {MouseAction::Release, {26, 16}}},
+                  {},
+                  {"scope enter", "scope down left 5,5 L", "scope up left 6,6 -", "scope click"}},
+        InputCase{"ReleaseOutsideMovesCapturedAndDoesNotClick",
+                  {{MouseAction::Press, {25, 15}},
+                   {MouseAction::Move, {150, 100}},
+                   {MouseAction::Release, {150, 100}}},
+                  TShiftState(ssShift | ssCtrl),
+                  {"scope enter", "scope down left 5,5 SCL", "scope leave", "scope move 130,90 SCL",
+                   "scope up left 130,90 SC"}},
+        InputCase{"NonWindowedChildGetsItsOwnCoordinates",
+                  {{MouseAction::Press, {31, 16}}, {MouseAction::Release, {31, 16}}},
+                  {},
+                  {"inner enter", "inner down left 1,1 L", "inner up left 1,1 -", "inner click"}},
+        InputCase{
+            "DoubleClickIsAPressWithDoubleThenDblClick",
+            {{MouseAction::Press, {105, 15}},
+             {MouseAction::Release, {105, 15}},
+             {MouseAction::DoubleClick, {105, 15}},
+             {MouseAction::Release, {105, 15}}},
+            {},
+            {"meter enter", "meter down left 5,5 L", "meter up left 5,5 -", "meter click",
+             "meter down left 5,5 LD", "meter dblclick", "meter up left 5,5 -", "meter click"}},
+        InputCase{
+            "MovingAcrossControlsLeavesThenEnters",
+            {{MouseAction::Move, {25, 15}}, {MouseAction::Move, {105, 15}}},
+            {},
+            {"scope enter", "scope move 5,5 -", "scope leave", "meter enter", "meter move 5,5 -"}}),
+    [](const testing::TestParamInfo<InputCase>& info) { return info.param.name; });
+
+TEST_F(ControlsTest, WheelAndKeysReachTheControlWithTheirStateAndHandlersMaySwallowKeys) {
+  auto* scope = Add<TCustomProbe>(form, "scope", 20, 10, 60, 40);
+  form->Show();
+  kestrune::testing::SetPointer(At(form, 190, 110));
+  log.clear();
+  ASSERT_TRUE(kestrune::testing::SendWheel(At(scope, 7, 8), -WHEEL_DELTA, ssCtrl));
+  ASSERT_TRUE(kestrune::testing::SendWheel(At(scope, 7, 8), WHEEL_DELTA, {}));
+  scope->SetFocus();
+  kestrune::testing::SendKey(form, Qt::Key_Plus, "+", ssShift);
+  struct Swallow {
+    void KeyPress(TObject*, char& key) { key = 0; }
+  } swallow;
+  scope->OnKeyPress = TKeyPressEvent(&swallow, &Swallow::KeyPress);
+  kestrune::testing::SendKey(form, Qt::Key_Minus, "-", {});
+  EXPECT_EQ(log, (std::vector<std::string>{"scope enter", "scope wheel down 7,8 C",
+                                           "scope wheel up 7,8 -", "scope keydown 187 S",
+                                           "scope keypress 43", "scope keydown 189 -",
+                                           "scope keypress 0"}));
+}
+
+// Each case makes a handler raise; the exception must reach the central
+// handler (written to stderr on the offscreen platform) and nothing else
+// breaks.
+struct RaiseCase {
+  const char* name;
+  void (*trigger)(ControlsTest& test, TCustomProbe* probe);
+};
+
+class ControlsRaiseTest : public ControlsTest, public testing::WithParamInterface<RaiseCase> {
+ public:
+  void Raise(TObject*) { throw EInvalidOperation("Gestionnaire en échec"); }
+  void RaiseMouse(TObject*, TMouseButton, TShiftState, int, int) {
+    throw EInvalidOperation("Gestionnaire en échec");
+  }
+};
+
+TEST_P(ControlsRaiseTest, HandlerExceptionReachesTheCentralHandler) {
+  auto* probe = Add<TCustomProbe>(form, "probe", 20, 10, 60, 40);
+  form->Show();
+  (void)RenderForm(form);
+  testing::internal::CaptureStderr();
+  GetParam().trigger(*this, probe);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find(GetParam().name[0] == 'P' ? "Peinture impossible" : "Gestionnaire en échec"),
+            std::string::npos)
+      << err;
+  // The form still paints and takes input afterwards.
+  probe->raiseInPaint = false;
+  probe->OnMouseDown = nullptr;
+  probe->Invalidate();
+  EXPECT_EQ(PixelAt(RenderForm(form), 30, 20), clWhite);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ControlsRaiseTest,
+    testing::Values(RaiseCase{"Paint",
+                              [](ControlsTest& t, TCustomProbe* p) {
+                                p->raiseInPaint = true;
+                                p->Invalidate();
+                                (void)RenderForm(t.form);
+                              }},
+                    RaiseCase{"Input",
+                              [](ControlsTest& t, TCustomProbe* p) {
+                                p->OnMouseDown = TMouseEvent(static_cast<ControlsRaiseTest*>(&t),
+                                                             &ControlsRaiseTest::RaiseMouse);
+                                SendMouse(MouseAction::Press, t.At(p, 3, 3));
+                                SendMouse(MouseAction::Release, t.At(p, 3, 3));
+                              }},
+                    RaiseCase{"Timer",
+                              [](ControlsTest& t, TCustomProbe*) {
+                                TTimer* timer = Create<TTimer>(t.form);
+                                timer->SetInterval(1);
+                                timer->SetOnTimer(TNotifyEvent(static_cast<ControlsRaiseTest*>(&t),
+                                                               &ControlsRaiseTest::Raise));
+                                for (int i = 0; i < 200 && timer->Enabled(); ++i) {
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                                  Application->ProcessMessages();
+                                  if (i == 50)
+                                    timer->SetEnabled(false);
+                                }
+                                timer->Free();
+                              }}),
+    [](const testing::TestParamInfo<RaiseCase>& info) { return info.param.name; });
+
+}  // namespace

@@ -1,0 +1,125 @@
+// The hosted check box and combo box: which changes fire their events, and
+// how often; a raising handler of a hosted widget reaches the central
+// handler.
+#include "platform/forms/StdCtrls.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <string>
+#include <vector>
+
+#include "FormsTestSupport.h"
+#include "platform/classes/Streaming.h"
+
+using forms_test::FormsFixture;
+
+namespace {
+
+class Recorder : public TObject {
+ public:
+  std::vector<std::string> log;
+  bool raise = false;
+  void Clicked(TObject* sender) {
+    auto* box = dynamic_cast<TCheckBox*>(sender);
+    log.push_back(std::string("click ") + (box != nullptr && box->Checked() ? "on" : "off"));
+    if (raise)
+      throw EInvalidOperation("Case en échec");
+  }
+  void Changed(TObject* sender) {
+    log.push_back("change " + std::to_string(static_cast<TCustomComboBox*>(sender)->ItemIndex()));
+  }
+  void Dropped(TObject*) { log.push_back("dropdown"); }
+  void Closed(TObject*) { log.push_back("closeup"); }
+};
+
+class StdCtrlsTest : public FormsFixture {
+ protected:
+  TCheckBox* MakeCheckBox() {
+    auto* box = Create<TCheckBox>(form);
+    box->SetBounds(10, 10, 80, 20);
+    box->SetCaption("Auto");
+    box->OnClick = TNotifyEvent(&recorder, &Recorder::Clicked);
+    box->SetParent(form);
+    return box;
+  }
+  Recorder recorder;
+};
+
+TEST_F(StdCtrlsTest, CheckBoxClickAndCodeChangesFireOneClickEachAndRepeatsFireNothing) {
+  TCheckBox* box = MakeCheckBox();
+  form->Show();
+  ASSERT_NE(kestrune::testing::HostedWidget(box), nullptr);
+  ASSERT_TRUE(kestrune::testing::Click(At(box, 8, 10)));
+  EXPECT_TRUE(box->Checked());
+  box->SetChecked(false);  // from code, a new state
+  box->SetChecked(false);  // the same state again
+  ASSERT_TRUE(kestrune::testing::Click(At(box, 8, 10)));
+  EXPECT_EQ(recorder.log, (std::vector<std::string>{"click on", "click off", "click on"}));
+  EXPECT_TRUE(static_cast<QCheckBox*>(kestrune::testing::HostedWidget(box))->isChecked());
+}
+
+TEST_F(StdCtrlsTest, CheckBoxLoadedCheckedFiresNothing) {
+  TCheckBox* box = MakeCheckBox();
+  box->SetLoadingState(true);
+  box->SetChecked(true);
+  box->SetLoadingState(false);
+  EXPECT_TRUE(box->Checked());
+  EXPECT_TRUE(recorder.log.empty());
+}
+
+TEST_F(StdCtrlsTest, CheckBoxHandlerExceptionReachesTheCentralHandler) {
+  TCheckBox* box = MakeCheckBox();
+  form->Show();
+  recorder.raise = true;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(kestrune::testing::Click(At(box, 8, 10)));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Case en échec"), std::string::npos) << err;
+  EXPECT_TRUE(box->Checked());
+}
+
+TEST_F(StdCtrlsTest, ComboChoiceFromCodeIsSilentAndTheUsersChoiceFiresOnce) {
+  auto* combo = Create<TCustomComboBox>(form);
+  combo->SetBounds(10, 40, 120, 21);
+  combo->SetStyle(csDropDownList);
+  combo->OnChange = TNotifyEvent(&recorder, &Recorder::Changed);
+  combo->OnDropDown = TNotifyEvent(&recorder, &Recorder::Dropped);
+  combo->OnCloseUp = TNotifyEvent(&recorder, &Recorder::Closed);
+  combo->SetParent(form);
+  for (const char* name : {"Default", "Micro", "Ligne"})
+    combo->Items()->Add(name);
+  combo->SetItemIndex(0);
+  combo->SetItemIndex(7);  // out of range: nothing chosen
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  combo->SetItemIndex(1);
+  form->Show();
+  auto* box = static_cast<QComboBox*>(kestrune::testing::HostedWidget(combo));
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->currentIndex(), 1);
+  EXPECT_EQ(combo->Text(), "Micro");
+
+  // A key handler that swallows the key keeps it from the hosted list.
+  struct Swallow {
+    void KeyDown(TObject*, uint16_t& key, TShiftState) { key = 0; }
+  } swallow;
+  combo->OnKeyDown = TKeyEvent(&swallow, &Swallow::KeyDown);
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QCoreApplication::sendEvent(box, &down);
+  EXPECT_EQ(combo->ItemIndex(), 1);
+  // The user steps to the next item with the keyboard.
+  combo->OnKeyDown = nullptr;
+  QCoreApplication::sendEvent(box, &down);
+  EXPECT_EQ(combo->ItemIndex(), 2);
+  EXPECT_EQ(combo->Text(), "Ligne");
+
+  combo->SetDroppedWidth(300);
+  combo->SetDroppedDown(true);
+  combo->SetDroppedDown(false);
+  EXPECT_EQ(recorder.log, (std::vector<std::string>{"change 2", "dropdown", "closeup"}));
+}
+
+}  // namespace
