@@ -465,6 +465,9 @@ void TWinControl::BeforeDestruction() {
   // The children stay with their owner; they only leave this parent.
   while (!controls_.empty())
     controls_.back()->SetParent(nullptr);
+  // The widget goes while the whole control still exists: the window
+  // system may call back into it while its widget is taken down.
+  DestroyWidget();
   inherited::BeforeDestruction();
 }
 

@@ -395,8 +395,9 @@ class TControl : public TComponent {
 class TWinControl : public TControl {
   KESTRUNE_CLASS(TWinControl, TControl)
   explicit TWinControl(TComponent* owner);
-  // Frees the widget and the message window; the children leave.
+  // Frees the message window.
   ~TWinControl() override;
+  // The children leave (they stay with their owner), then the widget goes.
   void BeforeDestruction() override;
 
   // --- Children, in paint order (the last is on top)
@@ -445,6 +446,13 @@ class TWinControl : public TControl {
   // Makes the widget (and its parents' first) when the backend can; true
   // when it exists afterwards.
   bool WidgetNeeded();
+
+  // Asks for a repaint of `rect` (client coordinates); the paint cycle
+  // redraws the whole back buffer, the window system copies out `rect`.
+  void InvalidateRect(const TRect& rect);
+  // Painting always goes through the back buffer; the flag is kept for the
+  // controls that read it.
+  bool DoubleBuffered = false;
 
   void SetBounds(int left, int top, int width, int height) override;
   void Invalidate() override;
@@ -497,9 +505,6 @@ class TWinControl : public TControl {
   void CMTextChanged() override;
   void CMCursorChanged() override;
   void CMVisibleChanged() override;
-
-  // Invalidates `rect` (client coordinates) of this control's widget.
-  void InvalidateRect(const TRect& rect);
 
  private:
   void InsertControl(TControl* control);

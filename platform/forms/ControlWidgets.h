@@ -16,6 +16,7 @@
 #include <QFont>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "platform/classes/Controls.h"
@@ -127,6 +128,13 @@ class HostWidget : public WinWidget {
   QWidget* Hosted() const { return hosted_; }
 
   void AppearanceChanged() override;
+  // Also repaints the overlay.
+  void Invalidate(const TRect* rect) override;
+
+  // Gives the hosted control a layer on top of the hosted widget: `paint`
+  // draws on a canvas of the client size, cleared to transparent at each
+  // paint, whose pixels cover the widget's (mouse input passes through).
+  void SetOverlay(std::function<void(TCanvas&)> paint);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -135,7 +143,9 @@ class HostWidget : public WinWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class Overlay;
   QWidget* hosted_ = nullptr;
+  Overlay* overlay_ = nullptr;  // a child widget, owned by Qt
 };
 
 // Qt's font for a TFont (the graphics layer's mapping).

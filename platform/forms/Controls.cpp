@@ -745,10 +745,52 @@ void HostWidget::AppearanceChanged() {
   hosted_->setPalette(palette);
 }
 
+// The layer a hosted control draws on top of its widget.
+class HostWidget::Overlay final : public QWidget {
+ public:
+  Overlay(QWidget* parent, std::function<void(TCanvas&)> paint)
+      : QWidget(parent), paint_(std::move(paint)) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_TranslucentBackground);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    (void)event;
+    if (image_.size() != size())
+      image_ = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    image_.fill(Qt::transparent);
+    TCanvas canvas(&image_);
+    CallFromQt([&] { paint_(canvas); });
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+  }
+
+ private:
+  std::function<void(TCanvas&)> paint_;
+  QImage image_;
+};
+
+void HostWidget::SetOverlay(std::function<void(TCanvas&)> paint) {
+  overlay_ = new Overlay(this, std::move(paint));
+  overlay_->setGeometry(0, 0, width(), height());
+  overlay_->raise();
+  overlay_->show();
+}
+
+void HostWidget::Invalidate(const TRect* rect) {
+  WinWidget::Invalidate(rect);
+  if (overlay_ != nullptr)
+    overlay_->update();
+}
+
 void HostWidget::resizeEvent(QResizeEvent* event) {
   WinWidget::resizeEvent(event);
   if (hosted_ != nullptr)
     hosted_->setGeometry(0, 0, width(), height());
+  if (overlay_ != nullptr)
+    overlay_->setGeometry(0, 0, width(), height());
 }
 
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {

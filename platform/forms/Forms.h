@@ -100,6 +100,8 @@ class TForm : public TCustomForm {
   // EInvalidOperation when Application->Initialize has not run.
   void SetVisible(bool visible) override;
 
+  // The frame and the title-bar boxes are given to the window when it is
+  // made (the first Show); a single or dialog frame fixes the window's size.
   TFormBorderStyle BorderStyle() const { return border_style_; }
   void SetBorderStyle(TFormBorderStyle value);
   TBorderIcons BorderIcons() const { return border_icons_; }

@@ -3,9 +3,11 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/classes/ActnList.h"
 #include "platform/classes/CustomForm.h"
@@ -23,6 +25,12 @@ namespace {
 
 QString ToQ(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Text can be measured once Qt's application object exists; before, a
+// font's height stands for its text's.
+bool CanMeasureText() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
 bool IsLoading(const TControl* control) {
@@ -118,7 +126,7 @@ void TLabel::Paint() {
 }
 
 void TLabel::AdjustSize() {
-  if (!AutoSize() || ComponentState().Contains(csReading))
+  if (!AutoSize() || ComponentState().Contains(csReading) || !CanMeasureText())
     return;
   TCanvas* canvas = Canvas();
   canvas->Font()->Assign(Font());
@@ -346,9 +354,17 @@ std::unique_ptr<kestrune::ControlWidget> TCustomComboBox::CreateWidget() {
     });
   });
   widget->Host(box);
+  widget->SetOverlay([this](TCanvas& canvas) {
+    canvas.Font()->Assign(Font());
+    PaintOverlay(&canvas);
+  });
   if (Visible() && Parent()->Showing())
     widget->show();
   return widget;
+}
+
+void TCustomComboBox::PaintOverlay(TCanvas* canvas) {
+  (void)canvas;
 }
 
 void TCustomComboBox::ItemsChanged() {
@@ -456,9 +472,13 @@ TCustomGroupBox::TCustomGroupBox(TComponent* owner) : TCustomControl(owner) {
 
 void TCustomGroupBox::AdjustClientRect(TRect& rect) {
   inherited::AdjustClientRect(rect);
-  TCanvas* canvas = Canvas();
-  canvas->Font()->Assign(Font());
-  rect.Top += canvas->TextHeight("0");
+  int textHeight = std::abs(Font()->Height());
+  if (CanMeasureText()) {
+    TCanvas* canvas = Canvas();
+    canvas->Font()->Assign(Font());
+    textHeight = canvas->TextHeight("0");
+  }
+  rect.Top += textHeight;
   rect = InflateRect(rect, -1, -1);
 }
 

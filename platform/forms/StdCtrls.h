@@ -11,7 +11,8 @@
 // editable text; csDropDownList: a choice from the list only). Setting
 // ItemIndex from code fires nothing; a user's choice fires OnChange once.
 // Opening and closing the list fire OnDropDown and OnCloseUp; DroppedWidth
-// (when above 0) widens the opened list.
+// (when above 0) widens the opened list. What a descendant draws in
+// PaintOverlay lands on top of the hosted box's own painting.
 // TCustomGroupBox: a custom-drawn group box; the base draws an etched frame
 // with the caption on its top edge.
 //
@@ -141,6 +142,10 @@ class TCustomComboBox : public TWinControl {
 
  protected:
   std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
+  // Draws on top of the hosted box (its own frame, button or line): the
+  // canvas covers the client area and starts transparent at every paint;
+  // Invalidate asks for a new paint. The base draws nothing.
+  virtual void PaintOverlay(TCanvas* canvas);
   // Fire OnChange, OnDropDown, OnCloseUp.
   virtual void Change();
   virtual void DropDown();

@@ -122,4 +122,34 @@ TEST_F(StdCtrlsTest, ComboChoiceFromCodeIsSilentAndTheUsersChoiceFiresOnce) {
   EXPECT_EQ(recorder.log, (std::vector<std::string>{"change 2", "dropdown", "closeup"}));
 }
 
+// A combo box that frames itself, as a flat look does.
+class TFramedCombo : public TCustomComboBox {
+  KESTRUNE_CLASS(TFramedCombo, TCustomComboBox)
+  using TCustomComboBox::TCustomComboBox;
+  TColor frame = clRed;
+
+ protected:
+  void PaintOverlay(TCanvas* canvas) override {
+    canvas->Brush()->SetColor(frame);
+    canvas->FrameRect(ClientRect());
+  }
+};
+
+TEST_F(StdCtrlsTest, ComboDrawingLandsOnTopOfTheHostedBox) {
+  auto* combo = Create<TFramedCombo>(form);
+  combo->SetBounds(10, 40, 120, 21);
+  combo->SetParent(form);
+  form->Show();
+  QImage image = kestrune::testing::RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 10, 40), clRed);
+  EXPECT_EQ(PixelAt(image, 129, 60), clRed);
+  EXPECT_EQ(PixelAt(image, 70, 40), clRed);
+  EXPECT_EQ(PixelAt(image, 9, 40), clBlue);  // the form around it
+  EXPECT_NE(PixelAt(image, 70, 50), clRed);  // the box's own painting inside
+  combo->frame = clLime;
+  combo->Invalidate();
+  image = kestrune::testing::RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 70, 40), clLime);
+}
+
 }  // namespace
