@@ -608,16 +608,25 @@ void TMenuTracker::OpenRoot(int index) {
   Repaint();
 }
 
+TMenuItem* TMenuTracker::SelectedItem() const {
+  if (windows_.empty())
+    return nullptr;
+  const int index = selected_.back();
+  const std::vector<TMenuItem*>& items = windows_.back()->VisibleItems();
+  // An item freed meanwhile left the window: the index may be past its end.
+  if (index < 0 || index >= static_cast<int>(items.size()))
+    return nullptr;
+  return items[static_cast<size_t>(index)];
+}
+
 void TMenuTracker::OpenSubMenu() {
   pending_sub_menu_ = false;
   if (windows_.empty())
     return;
   TMenuDropDown* window = windows_.back();
   const int index = selected_.back();
-  if (index < 0)
-    return;
-  TMenuItem* item = window->VisibleItems()[static_cast<size_t>(index)];
-  if (item->Count() == 0 || !item->Enabled())
+  TMenuItem* item = SelectedItem();
+  if (item == nullptr || item->Count() == 0 || !item->Enabled())
     return;
   auto* sub = Create<TMenuDropDown>(item, static_cast<int>(windows_.size()) + 1);
   const TRect itemRect = window->ItemRect(index);
@@ -798,8 +807,7 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
         CloseLevel();
         return true;
       }
-      if (!windows_.empty() && key == VK_RIGHT && selected_.back() >= 0 &&
-          windows_.back()->VisibleItems()[static_cast<size_t>(selected_.back())]->Count() > 0) {
+      if (key == VK_RIGHT && SelectedItem() != nullptr && SelectedItem()->Count() > 0) {
         const size_t before = windows_.size();
         OpenSubMenu();
         if (windows_.size() > before)
@@ -830,8 +838,7 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
         OpenRoot(bar_selected_);
         if (!windows_.empty())
           Move(1);
-      } else if (selected_.back() >= 0) {
-        TMenuItem* item = windows_.back()->VisibleItems()[static_cast<size_t>(selected_.back())];
+      } else if (TMenuItem* item = SelectedItem()) {
         Run(item);
         if (!windows_.empty() && windows_.back()->ParentItem() == item)
           Move(1);

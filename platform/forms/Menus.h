@@ -389,6 +389,9 @@ class TMenuTracker : public TObject {
  private:
   std::vector<TMenuItem*> Roots() const;
   void OpenRoot(int index);
+  // The selected item of the deepest window; null when none (or when the
+  // index no longer names one).
+  TMenuItem* SelectedItem() const;
   // Opens the root item whose mnemonic is `key`; false when none has it.
   bool OpenRootByMnemonic(uint16_t key);
   void OpenSubMenu();

@@ -341,6 +341,18 @@ TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
     EXPECT_EQ(tracker.WindowCount(), 0);
   }
   EXPECT_EQ(counter.clicks, 2);
+  // The selected item freed while its window is open: Enter finds nothing
+  // to run.
+  {
+    TMenuTracker tracker(menu, {0, 0});
+    tracker.KeyDown(0x79, {});
+    tracker.KeyDown(VK_DOWN, {});
+    tracker.KeyDown(VK_DOWN, {});
+    ASSERT_EQ(tracker.Selection(1), 1);
+    sub->Free();
+    EXPECT_TRUE(tracker.KeyDown(VK_RETURN, {}));
+    EXPECT_EQ(tracker.WindowCount(), 1);
+  }
   owner->Free();
 }
 
