@@ -163,6 +163,7 @@ object fmMain: TfmMain
     OnClick = btnScopeClick
   end
   object StyGroupBox1: TStyGroupBox
+    Color = clBtnFace
     Left = 404
     Top = 72
     Width = 245
@@ -259,6 +260,7 @@ object fmMain: TfmMain
       Font.Name = "Arial"
     end
     object tbScaleHorz: TLuTrackBar
+      Color = clBtnFace
       Left = 8
       Top = 42
       Width = 150
@@ -287,6 +289,7 @@ object fmMain: TfmMain
     end
   end
   object StyGroupBox2: TStyGroupBox
+    Color = clBtnFace
     Left = 404
     Top = 154
     Width = 245
@@ -383,6 +386,7 @@ object fmMain: TfmMain
       Font.Name = "Arial"
     end
     object tbScaleVert1: TLuTrackBar
+      Color = clBtnFace
       Tag = 1
       Left = 8
       Top = 42
@@ -410,6 +414,7 @@ object fmMain: TfmMain
       Caption = "Sensibilité : \r\n1 V / div"
     end
     object LuTrackBar1: TLuTrackBar
+      Color = clBtnFace
       Left = 8
       Top = 74
       Width = 44
@@ -427,6 +432,7 @@ object fmMain: TfmMain
       Caption = "Couplage : AC"
     end
     object LuTrackBar2: TLuTrackBar
+      Color = clBtnFace
       Left = 124
       Top = 74
       Width = 44
@@ -445,6 +451,7 @@ object fmMain: TfmMain
     end
   end
   object StyGroupBox3: TStyGroupBox
+    Color = clBtnFace
     Left = 404
     Top = 264
     Width = 245
@@ -541,6 +548,7 @@ object fmMain: TfmMain
       Font.Name = "Arial"
     end
     object tbScaleVert2: TLuTrackBar
+      Color = clBtnFace
       Tag = 2
       Left = 8
       Top = 42
@@ -568,6 +576,7 @@ object fmMain: TfmMain
       Caption = "Sensibilité : \r\n200 mV / div"
     end
     object LuTrackBar4: TLuTrackBar
+      Color = clBtnFace
       Left = 8
       Top = 74
       Width = 44
@@ -585,6 +594,7 @@ object fmMain: TfmMain
       Caption = "Couplage : DC"
     end
     object LuTrackBar5: TLuTrackBar
+      Color = clBtnFace
       Left = 124
       Top = 74
       Width = 44
