@@ -11,33 +11,24 @@
 #include <vector>
 
 #include "Vek/VekPins.h"
-#include "Vek/VekStdTypes.h"
 #include "app/AppState.h"
 #include "app/AudioCtl_TLB.h"
+#include "app/ProgramUnits.h"
 #include "audio/MoskAudioIn.h"
-#include "audio/MoskAudioUnit.h"
 #include "audio/MoskChannelSplitter.h"
 #include "audio/MoskFilters.h"
 #include "audio/MoskMeters.h"
 #include "audio/MoskSpectrum.h"
-#include "controls/ControlsUnit.h"
 #include "controls/LmVuMeter.h"
 #include "controls/LuTrackBar.h"
 #include "controls/StyComboBox.h"
 #include "controls/StyGlassButton.h"
-#include "platform/classes/ClassesUnit.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/com/ScriptedAudioRecord.h"
 #include "platform/forms/StdCtrls.h"
-#include "platform/graphics/GraphicsObjects.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
 #include "scope/TrelScope.h"
-#include "scope/TrelScopeUnit.h"
-#include "signal/core/MoskStreamTypes.h"
-#include "signal/core/TrelMainThreadNotify.h"
-#include "signal/core/TrelSmartBufferManager.h"
-#include "signal/core/TrelStreamTypes.h"
 
 namespace {
 
@@ -46,16 +37,9 @@ using kestrune::TScriptedAudioRecord;
 
 void StartUnits() {
   static bool started = false;
-  if (started)
-    return;
+  if (!started)
+    StartProgramUnits();
   started = true;
-  for (TUnit* unit :
-       {&ClassesUnit, &GraphicsUnit, &FormsUnit, &VekPinsUnit, &VekStdTypesUnit,
-        &TrelStreamTypesUnit, &MoskStreamTypesUnit, &TrelSimpleDataBufferUnit, &MoskAudioUnit})
-    unit->Initialize();
-  Application->Initialize();
-  for (TUnit* unit : {&TrelMainThreadNotifyUnit, &TrelScopeUnit, &ControlsUnit, &MainFormUnit})
-    unit->Initialize();
 }
 
 // The program's state as a fresh run has it.
@@ -294,6 +278,22 @@ TEST_F(MainFormTest, AUserDeviceChoiceMovesCaptureAndKeepsTheChoices) {
   const int opens = backend_->SuccessfulOpens();
   f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
   EXPECT_GT(backend_->SuccessfulOpens(), opens);
+}
+
+TEST_F(MainFormTest, ACloseRequestInADeviceSwitchsWaitLetsTheSwitchEnd) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  // Served at the switch's first wait.
+  kestrune::MainLoop::Current()->Post([this] { form_->Close(); });
+  f.lstAudioIn1Devices->SetItemIndex(1);
+  f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
+  EXPECT_TRUE(closing);
+  EXPECT_EQ(UserPrefs[0], "Carte USB");
+  EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Entrée"}));
+  // From now on the meter is left alone.
+  const int left = f.vuAudioIn1->LeftValue();
+  f.MoskAudioIn1PPMValueChange(f.MoskAudioIn1PPM, 0, 1.0, 1.0);
+  EXPECT_EQ(f.vuAudioIn1->LeftValue(), left);
 }
 
 TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
