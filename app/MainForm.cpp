@@ -32,7 +32,7 @@ namespace {
 // The component of the loaded description named `name`, of class T; a
 // description without it cannot make the window.
 template <class T>
-T* Part(TComponent* root, const char* name) {
+T* Stored(TComponent* root, const char* name) {
   T* found = dynamic_cast<T*>(root->FindComponent(name));
   if (found == nullptr)
     throw EComponentError(Format("La fenêtre principale n'a pas de composant %s", {name}));
@@ -58,36 +58,36 @@ TfmMain::TfmMain(TComponent* owner) : TForm(owner) {
 
 void TfmMain::Loaded() {
   inherited::Loaded();
-  TrelScope1 = Part<TTrelScope>(this, "TrelScope1");
-  MoskAudioIn1 = Part<TMoskAudioIn>(this, "MoskAudioIn1");
-  MoskAudioIn1PPM = Part<TMoskPPMMeter>(this, "MoskAudioIn1PPM");
-  MoskRemoveDC1 = Part<TMoskRemoveDC>(this, "MoskRemoveDC1");
-  MoskAmplifier1 = Part<TMoskAmplifier>(this, "MoskAmplifier1");
-  MoskAudioToReal1 = Part<TMoskAudioToReal>(this, "MoskAudioToReal1");
-  MoskSpectrum1 = Part<TMoskSpectrum>(this, "MoskSpectrum1");
-  btnScope = Part<TStyGlassButton>(this, "btnScope");
-  btnSpectrum = Part<TStyGlassButton>(this, "btnSpectrum");
-  StyGroupBox1 = Part<TStyGroupBox>(this, "StyGroupBox1");
-  StyGroupBox2 = Part<TStyGroupBox>(this, "StyGroupBox2");
-  StyGroupBox3 = Part<TStyGroupBox>(this, "StyGroupBox3");
-  tbScaleHorz = Part<TLuTrackBar>(this, "tbScaleHorz");
-  cbScaleHorzAuto = Part<TCheckBox>(this, "cbScaleHorzAuto");
-  tbScaleVert1 = Part<TLuTrackBar>(this, "tbScaleVert1");
-  cbScaleVertAuto1 = Part<TCheckBox>(this, "cbScaleVertAuto1");
-  tbScaleVert2 = Part<TLuTrackBar>(this, "tbScaleVert2");
-  cbScaleVertAuto2 = Part<TCheckBox>(this, "cbScaleVertAuto2");
-  LuTrackBar1 = Part<TLuTrackBar>(this, "LuTrackBar1");
-  LuTrackBar2 = Part<TLuTrackBar>(this, "LuTrackBar2");
-  LuTrackBar4 = Part<TLuTrackBar>(this, "LuTrackBar4");
-  LuTrackBar5 = Part<TLuTrackBar>(this, "LuTrackBar5");
-  lstAudioIn1Devices = Part<TStyComboBox>(this, "lstAudioIn1Devices");
-  lstAudioIn1DeviceLines = Part<TStyComboBox>(this, "lstAudioIn1DeviceLines");
-  vuAudioIn1 = Part<TlmVuMeter>(this, "vuAudioIn1");
-  ActionList1 = Part<TActionList>(this, "ActionList1");
-  ActAppClose = Part<TAction>(this, "ActAppClose");
-  ActAppHelpIndex = Part<TAction>(this, "ActAppHelpIndex");
-  ActAppReadme = Part<TAction>(this, "ActAppReadme");
-  ActAppAbout = Part<TAction>(this, "ActAppAbout");
+  TrelScope1 = Stored<TTrelScope>(this, "TrelScope1");
+  MoskAudioIn1 = Stored<TMoskAudioIn>(this, "MoskAudioIn1");
+  MoskAudioIn1PPM = Stored<TMoskPPMMeter>(this, "MoskAudioIn1PPM");
+  MoskRemoveDC1 = Stored<TMoskRemoveDC>(this, "MoskRemoveDC1");
+  MoskAmplifier1 = Stored<TMoskAmplifier>(this, "MoskAmplifier1");
+  MoskAudioToReal1 = Stored<TMoskAudioToReal>(this, "MoskAudioToReal1");
+  MoskSpectrum1 = Stored<TMoskSpectrum>(this, "MoskSpectrum1");
+  btnScope = Stored<TStyGlassButton>(this, "btnScope");
+  btnSpectrum = Stored<TStyGlassButton>(this, "btnSpectrum");
+  StyGroupBox1 = Stored<TStyGroupBox>(this, "StyGroupBox1");
+  StyGroupBox2 = Stored<TStyGroupBox>(this, "StyGroupBox2");
+  StyGroupBox3 = Stored<TStyGroupBox>(this, "StyGroupBox3");
+  tbScaleHorz = Stored<TLuTrackBar>(this, "tbScaleHorz");
+  cbScaleHorzAuto = Stored<TCheckBox>(this, "cbScaleHorzAuto");
+  tbScaleVert1 = Stored<TLuTrackBar>(this, "tbScaleVert1");
+  cbScaleVertAuto1 = Stored<TCheckBox>(this, "cbScaleVertAuto1");
+  tbScaleVert2 = Stored<TLuTrackBar>(this, "tbScaleVert2");
+  cbScaleVertAuto2 = Stored<TCheckBox>(this, "cbScaleVertAuto2");
+  LuTrackBar1 = Stored<TLuTrackBar>(this, "LuTrackBar1");
+  LuTrackBar2 = Stored<TLuTrackBar>(this, "LuTrackBar2");
+  LuTrackBar4 = Stored<TLuTrackBar>(this, "LuTrackBar4");
+  LuTrackBar5 = Stored<TLuTrackBar>(this, "LuTrackBar5");
+  lstAudioIn1Devices = Stored<TStyComboBox>(this, "lstAudioIn1Devices");
+  lstAudioIn1DeviceLines = Stored<TStyComboBox>(this, "lstAudioIn1DeviceLines");
+  vuAudioIn1 = Stored<TlmVuMeter>(this, "vuAudioIn1");
+  ActionList1 = Stored<TActionList>(this, "ActionList1");
+  ActAppClose = Stored<TAction>(this, "ActAppClose");
+  ActAppHelpIndex = Stored<TAction>(this, "ActAppHelpIndex");
+  ActAppReadme = Stored<TAction>(this, "ActAppReadme");
+  ActAppAbout = Stored<TAction>(this, "ActAppAbout");
 }
 
 // ---------------------------------------------------------------------------
