@@ -3,10 +3,14 @@
 #   make test  installs what is missing, builds and runs every test through CTest
 JOBS ?= $(shell nproc)
 
-.PHONY: run test test-asan deps build bench
+.PHONY: run test test-asan deps build bench check-format
 
 deps:
 	@./scripts/install-deps.sh
+
+# Quick, before any build: every C and C++ file is formatted.
+check-format: deps
+	@./scripts/check-format.sh
 
 build: deps
 	@cmake --preset default >/dev/null
@@ -15,7 +19,7 @@ build: deps
 run: build
 	./build/default/app/kestrune
 
-test: build
+test: check-format build
 	ctest --preset default -j $(JOBS)
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan -j $(JOBS)

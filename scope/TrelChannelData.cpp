@@ -253,8 +253,15 @@ TTrelChannelData::TPendingStream TTrelChannelData::TakePendingStream() {
   pending_.Started = false;
   pending_.Stopped = false;
   if (taken.Started) {
-    CriticalSectionGuard display(DisplayLock);
-    displayed_y_ = TTrelRealBuffer::CreateEmpty();
+    {
+      CriticalSectionGuard display(DisplayLock);
+      displayed_y_ = TTrelRealBuffer::CreateEmpty();
+    }
+    // Samples stored after the start may already have been committed (the
+    // start arrived after this update looked for starts but before it
+    // committed); emptying the display just hid them, so the next commit
+    // must show the incoming buffers again.
+    MarkChanged();
   }
   return taken;
 }

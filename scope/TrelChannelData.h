@@ -72,7 +72,9 @@ class TTrelChannelData : public TObject {
   // Incoming data not yet committed (any thread may ask).
   bool Changed() const { return changed_.load(std::memory_order_acquire); }
   // The start or stop recorded since the last call, cleared. After a start
-  // the displayed Y is empty. Takes IntakeLock, then DisplayLock.
+  // the displayed Y is empty and Changed is set, so the next commit shows
+  // whatever arrived after the start, even if an earlier commit already
+  // had. Takes IntakeLock, then DisplayLock.
   TPendingStream TakePendingStream();
   // The displayed buffers share the incoming ones, the committed Y the
   // displayed Y; Changed is cleared while IntakeLock is held, so a block

@@ -2,4 +2,5 @@
 
 #include "platform/classes/TypInfo.h"
 
-TUnit ClassesUnit("Classes", [] { RegisterStandardClasses(); }, nullptr);
+TUnit ClassesUnit(
+    "Classes", [] { RegisterStandardClasses(); }, nullptr);

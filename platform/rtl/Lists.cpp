@@ -14,58 +14,73 @@ void TList::BeforeDestruction() {
 }
 
 void TList::SetCount(int count) {
-  if (count < 0) RaiseListIndexError(count);
-  while (Count() > count) Delete(Count() - 1);
+  if (count < 0)
+    RaiseListIndexError(count);
+  while (Count() > count)
+    Delete(Count() - 1);
   items_.resize(static_cast<size_t>(count), nullptr);
 }
 
 void TList::SetCapacity(int capacity) {
-  if (capacity < Count()) RaiseListIndexError(capacity);
+  if (capacity < Count())
+    RaiseListIndexError(capacity);
   items_.reserve(static_cast<size_t>(capacity));
 }
 
 void* TList::Get(int index) const {
-  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (index < 0 || index >= Count())
+    RaiseListIndexError(index);
   return items_[static_cast<size_t>(index)];
 }
 
 void TList::Put(int index, void* item) {
-  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (index < 0 || index >= Count())
+    RaiseListIndexError(index);
   void* old = items_[static_cast<size_t>(index)];
-  if (old == item) return;
+  if (old == item)
+    return;
   items_[static_cast<size_t>(index)] = item;
-  if (old != nullptr) Notify(old, lnDeleted);
-  if (item != nullptr) Notify(item, lnAdded);
+  if (old != nullptr)
+    Notify(old, lnDeleted);
+  if (item != nullptr)
+    Notify(item, lnAdded);
 }
 
 int TList::Add(void* item) {
   items_.push_back(item);
-  if (item != nullptr) Notify(item, lnAdded);
+  if (item != nullptr)
+    Notify(item, lnAdded);
   return Count() - 1;
 }
 
 void TList::Insert(int index, void* item) {
-  if (index < 0 || index > Count()) RaiseListIndexError(index);
+  if (index < 0 || index > Count())
+    RaiseListIndexError(index);
   items_.insert(items_.begin() + index, item);
-  if (item != nullptr) Notify(item, lnAdded);
+  if (item != nullptr)
+    Notify(item, lnAdded);
 }
 
 void TList::Delete(int index) {
-  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (index < 0 || index >= Count())
+    RaiseListIndexError(index);
   void* item = items_[static_cast<size_t>(index)];
   items_.erase(items_.begin() + index);
-  if (item != nullptr) Notify(item, lnDeleted);
+  if (item != nullptr)
+    Notify(item, lnDeleted);
 }
 
 int TList::Remove(void* item) {
   int index = IndexOf(item);
-  if (index >= 0) Delete(index);
+  if (index >= 0)
+    Delete(index);
   return index;
 }
 
 void* TList::Extract(void* item) {
   int index = IndexOf(item);
-  if (index < 0) return nullptr;
+  if (index < 0)
+    return nullptr;
   void* found = items_[static_cast<size_t>(index)];
   items_.erase(items_.begin() + index);
   Notify(found, lnExtracted);
@@ -78,21 +93,26 @@ int TList::IndexOf(const void* item) const {
 }
 
 void TList::Exchange(int index1, int index2) {
-  if (index1 < 0 || index1 >= Count()) RaiseListIndexError(index1);
-  if (index2 < 0 || index2 >= Count()) RaiseListIndexError(index2);
+  if (index1 < 0 || index1 >= Count())
+    RaiseListIndexError(index1);
+  if (index2 < 0 || index2 >= Count())
+    RaiseListIndexError(index2);
   std::swap(items_[static_cast<size_t>(index1)], items_[static_cast<size_t>(index2)]);
 }
 
 void TList::Move(int curIndex, int newIndex) {
-  if (curIndex == newIndex) return;
-  if (newIndex < 0 || newIndex >= Count()) RaiseListIndexError(newIndex);
+  if (curIndex == newIndex)
+    return;
+  if (newIndex < 0 || newIndex >= Count())
+    RaiseListIndexError(newIndex);
   void* item = Get(curIndex);
   items_.erase(items_.begin() + curIndex);
   items_.insert(items_.begin() + newIndex, item);
 }
 
 void TList::Clear() {
-  while (!items_.empty()) Delete(Count() - 1);
+  while (!items_.empty())
+    Delete(Count() - 1);
   items_.shrink_to_fit();
 }
 
@@ -108,19 +128,24 @@ void TList::Sort(TListSortCompare compare) {
 void TList::Notify(void*, TListNotification) {}
 
 void TObjectList::Notify(void* item, TListNotification action) {
-  if (owns_objects_ && action == lnDeleted) static_cast<TObject*>(item)->Free();
+  if (owns_objects_ && action == lnDeleted)
+    static_cast<TObject*>(item)->Free();
   TList::Notify(item, action);
 }
 
 TThreadList::TThreadList() : list_(Create<TList>()) {}
-TThreadList::~TThreadList() { list_->Free(); }
+TThreadList::~TThreadList() {
+  list_->Free();
+}
 
 TList* TThreadList::LockList() {
   lock_.lock();
   return list_;
 }
 
-void TThreadList::UnlockList() { lock_.unlock(); }
+void TThreadList::UnlockList() {
+  lock_.unlock();
+}
 
 void TThreadList::Add(void* item) {
   std::lock_guard guard(lock_);
@@ -148,13 +173,15 @@ int TInterfaceList::Count() const {
 
 IPtr<IInterface> TInterfaceList::Get(int index) const {
   std::lock_guard guard(lock_);
-  if (index < 0 || index >= static_cast<int>(items_.size())) RaiseListIndexError(index);
+  if (index < 0 || index >= static_cast<int>(items_.size()))
+    RaiseListIndexError(index);
   return items_[static_cast<size_t>(index)];
 }
 
 void TInterfaceList::Put(int index, const IPtr<IInterface>& item) {
   std::lock_guard guard(lock_);
-  if (index < 0 || index >= static_cast<int>(items_.size())) RaiseListIndexError(index);
+  if (index < 0 || index >= static_cast<int>(items_.size()))
+    RaiseListIndexError(index);
   items_[static_cast<size_t>(index)] = item;
 }
 
@@ -166,14 +193,16 @@ int TInterfaceList::Add(const IPtr<IInterface>& item) {
 
 void TInterfaceList::Insert(int index, const IPtr<IInterface>& item) {
   std::lock_guard guard(lock_);
-  if (index < 0 || index > static_cast<int>(items_.size())) RaiseListIndexError(index);
+  if (index < 0 || index > static_cast<int>(items_.size()))
+    RaiseListIndexError(index);
   items_.insert(items_.begin() + index, item);
 }
 
 void TInterfaceList::Delete(int index) {
   IPtr<IInterface> released;  // released after the lock is dropped
   std::lock_guard guard(lock_);
-  if (index < 0 || index >= static_cast<int>(items_.size())) RaiseListIndexError(index);
+  if (index < 0 || index >= static_cast<int>(items_.size()))
+    RaiseListIndexError(index);
   released = std::move(items_[static_cast<size_t>(index)]);
   items_.erase(items_.begin() + index);
 }
@@ -181,14 +210,16 @@ void TInterfaceList::Delete(int index) {
 int TInterfaceList::Remove(IInterface* item) {
   std::lock_guard guard(lock_);
   int index = IndexOf(item);
-  if (index >= 0) Delete(index);
+  if (index >= 0)
+    Delete(index);
   return index;
 }
 
 int TInterfaceList::IndexOf(const IInterface* item) const {
   std::lock_guard guard(lock_);
   for (size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i].get() == item) return static_cast<int>(i);
+    if (items_[i].get() == item)
+      return static_cast<int>(i);
   }
   return -1;
 }
@@ -201,10 +232,13 @@ void TInterfaceList::Clear() {
   }
 }
 
-TStringList::~TStringList() { Clear(); }
+TStringList::~TStringList() {
+  Clear();
+}
 
 void TStringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) RaiseListIndexError(index);
+  if (index < 0 || index >= Count())
+    RaiseListIndexError(index);
 }
 
 const std::string& TStringList::Strings(int index) const {
@@ -233,7 +267,8 @@ int TStringList::AddObject(std::string s, TObject* obj) {
 }
 
 void TStringList::Insert(int index, std::string s, TObject* obj) {
-  if (index < 0 || index > Count()) RaiseListIndexError(index);
+  if (index < 0 || index > Count())
+    RaiseListIndexError(index);
   items_.insert(items_.begin() + index, Item{std::move(s), obj});
 }
 
@@ -241,23 +276,27 @@ void TStringList::Delete(int index) {
   CheckIndex(index);
   TObject* obj = items_[static_cast<size_t>(index)].object;
   items_.erase(items_.begin() + index);
-  if (OwnsObjects) FreeObject(obj);
+  if (OwnsObjects)
+    FreeObject(obj);
 }
 
 void TStringList::Clear() {
-  while (!items_.empty()) Delete(Count() - 1);
+  while (!items_.empty())
+    Delete(Count() - 1);
 }
 
 int TStringList::IndexOf(std::string_view s) const {
   for (size_t i = 0; i < items_.size(); ++i) {
-    if (SameText(items_[i].text, s)) return static_cast<int>(i);
+    if (SameText(items_[i].text, s))
+      return static_cast<int>(i);
   }
   return -1;
 }
 
 int TStringList::IndexOfObject(const TObject* obj) const {
   for (size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i].object == obj) return static_cast<int>(i);
+    if (items_[i].object == obj)
+      return static_cast<int>(i);
   }
   return -1;
 }

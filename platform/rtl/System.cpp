@@ -14,35 +14,47 @@ std::string TGUID::ToString() const {
 
 bool TGUID::TryParse(const std::string& text, TGUID& out) {
   std::string s = text;
-  if (s.size() == 38 && s.front() == '{' && s.back() == '}') s = s.substr(1, 36);
-  if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') return false;
+  if (s.size() == 38 && s.front() == '{' && s.back() == '}')
+    s = s.substr(1, 36);
+  if (s.size() != 36 || s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-')
+    return false;
   auto field = [&](int from, int count, uint64_t& v) {
     v = 0;
     for (int i = 0; i < count; ++i) {
       char c = s[from + i];
       int d;
-      if (c >= '0' && c <= '9') d = c - '0';
-      else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        d = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        d = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        d = c - 'A' + 10;
+      else
+        return false;
       v = v * 16 + static_cast<uint64_t>(d);
     }
     return true;
   };
   TGUID g;
   uint64_t v;
-  if (!field(0, 8, v)) return false;
+  if (!field(0, 8, v))
+    return false;
   g.D1 = static_cast<uint32_t>(v);
-  if (!field(9, 4, v)) return false;
+  if (!field(9, 4, v))
+    return false;
   g.D2 = static_cast<uint16_t>(v);
-  if (!field(14, 4, v)) return false;
+  if (!field(14, 4, v))
+    return false;
   g.D3 = static_cast<uint16_t>(v);
-  if (!field(19, 2, v)) return false;
+  if (!field(19, 2, v))
+    return false;
   g.D4[0] = static_cast<uint8_t>(v);
-  if (!field(21, 2, v)) return false;
+  if (!field(21, 2, v))
+    return false;
   g.D4[1] = static_cast<uint8_t>(v);
   for (int i = 0; i < 6; ++i) {
-    if (!field(24 + 2 * i, 2, v)) return false;
+    if (!field(24 + 2 * i, 2, v))
+      return false;
     g.D4[2 + i] = static_cast<uint8_t>(v);
   }
   out = g;
@@ -61,7 +73,8 @@ HRESULT TInterfacedObject::QueryInterface(const TGUID& iid, void** obj) {
 
 int32_t TInterfacedObject::_Release() {
   int32_t count = ref_count_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-  if (count == 0) Free();
+  if (count == 0)
+    Free();
   return count;
 }
 

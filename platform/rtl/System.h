@@ -36,7 +36,8 @@ struct TClassInfo {
 
   bool InheritsFrom(TClass other) const {
     for (TClass c = this; c != nullptr; c = c->Parent) {
-      if (c == other) return true;
+      if (c == other)
+        return true;
     }
     return false;
   }
@@ -44,14 +45,16 @@ struct TClassInfo {
 
 // Declares the class-information record and `inherited` of a class. Put it
 // first in the class body; it leaves the access at public.
-#define KESTRUNE_CLASS(Self, Base)                   \
- public:                                             \
-  using inherited = Base;                            \
-  static TClass StaticClass() {                      \
+#define KESTRUNE_CLASS(Self, Base)                            \
+ public:                                                      \
+  using inherited = Base;                                     \
+  static TClass StaticClass() {                               \
     static const TClassInfo info{#Self, Base::StaticClass()}; \
-    return &info;                                    \
-  }                                                  \
-  TClass ClassType() const override { return StaticClass(); }
+    return &info;                                             \
+  }                                                           \
+  TClass ClassType() const override {                         \
+    return StaticClass();                                     \
+  }
 
 class TObject {
  public:
@@ -88,7 +91,8 @@ class TObject {
 };
 
 inline void FreeObject(TObject* obj) {
-  if (obj != nullptr) obj->Free();
+  if (obj != nullptr)
+    obj->Free();
 }
 
 // Frees the object and clears the caller's pointer first, so that code run by
@@ -97,7 +101,8 @@ template <class T>
 void FreeAndNil(T*& obj) {
   T* tmp = obj;
   obj = nullptr;
-  if (tmp != nullptr) tmp->Free();
+  if (tmp != nullptr)
+    tmp->Free();
 }
 
 // ---------------------------------------------------------------------------
@@ -110,9 +115,11 @@ struct TGUID {
   uint8_t D4[8] = {};
 
   constexpr bool operator==(const TGUID& o) const {
-    if (D1 != o.D1 || D2 != o.D2 || D3 != o.D3) return false;
+    if (D1 != o.D1 || D2 != o.D2 || D3 != o.D3)
+      return false;
     for (int i = 0; i < 8; ++i) {
-      if (D4[i] != o.D4[i]) return false;
+      if (D4[i] != o.D4[i])
+        return false;
     }
     return true;
   }
@@ -129,14 +136,18 @@ struct TGUID {
 
 namespace kestrune::detail {
 consteval int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
   throw "bad hex digit in GUID";
 }
 consteval uint64_t HexField(const char* s, int from, int count) {
   uint64_t v = 0;
-  for (int i = 0; i < count; ++i) v = v * 16 + static_cast<uint64_t>(HexDigit(s[from + i]));
+  for (int i = 0; i < count; ++i)
+    v = v * 16 + static_cast<uint64_t>(HexDigit(s[from + i]));
   return v;
 }
 }  // namespace kestrune::detail
@@ -144,14 +155,16 @@ consteval uint64_t HexField(const char* s, int from, int count) {
 consteval TGUID TGUID::Parse(const char* text) {
   using kestrune::detail::HexField;
   const char* s = text[0] == '{' ? text + 1 : text;
-  if (s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-') throw "bad GUID layout";
+  if (s[8] != '-' || s[13] != '-' || s[18] != '-' || s[23] != '-')
+    throw "bad GUID layout";
   TGUID g;
   g.D1 = static_cast<uint32_t>(HexField(s, 0, 8));
   g.D2 = static_cast<uint16_t>(HexField(s, 9, 4));
   g.D3 = static_cast<uint16_t>(HexField(s, 14, 4));
   g.D4[0] = static_cast<uint8_t>(HexField(s, 19, 2));
   g.D4[1] = static_cast<uint8_t>(HexField(s, 21, 2));
-  for (int i = 0; i < 6; ++i) g.D4[2 + i] = static_cast<uint8_t>(HexField(s, 24 + 2 * i, 2));
+  for (int i = 0; i < 6; ++i)
+    g.D4[2 + i] = static_cast<uint8_t>(HexField(s, 24 + 2 * i, 2));
   return g;
 }
 
@@ -201,7 +214,8 @@ class IPtr {
   IPtr() = default;
   IPtr(std::nullptr_t) {}
   IPtr(T* p) : p_(p) {  // NOLINT: implicit by design, like an interface variable
-    if (p_) p_->_AddRef();
+    if (p_)
+      p_->_AddRef();
   }
   IPtr(const IPtr& o) : IPtr(o.p_) {}
   IPtr(IPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
@@ -213,7 +227,8 @@ class IPtr {
     return *this;
   }
   void reset() {
-    if (T* p = std::exchange(p_, nullptr)) p->_Release();
+    if (T* p = std::exchange(p_, nullptr))
+      p->_Release();
   }
   // Takes over a pointer that already carries one reference.
   static IPtr Adopt(T* p) {
@@ -236,9 +251,11 @@ class IPtr {
 // Queries `from` for interface I; an empty pointer when it is not supported.
 template <class I, class From>
 IPtr<I> Supports(From* from) {
-  if (from == nullptr) return {};
+  if (from == nullptr)
+    return {};
   void* out = nullptr;
-  if (from->QueryInterface(I::IID, &out) != S_OK || out == nullptr) return {};
+  if (from->QueryInterface(I::IID, &out) != S_OK || out == nullptr)
+    return {};
   return IPtr<I>::Adopt(static_cast<I*>(out));
 }
 template <class I, class From>

@@ -22,7 +22,7 @@ namespace {
 using namespace audiointest;
 
 const std::filesystem::path kConfig = std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                      "platform" / "data" / "wavein_file_capture.conf";
+                                      "platform" / "win" / "data" / "wavein_file_capture.conf";
 
 class MoskAudioInAlsa : public AudioInTest {
  public:

@@ -24,7 +24,7 @@
 #include "platform/rtl/SysUtils.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
-#include "tests/platform/WaveInTestSupport.h"
+#include "tests/platform/win/WaveInTestSupport.h"
 #include "tests/signal/core/BufferUnitEnvironment.h"
 
 namespace {

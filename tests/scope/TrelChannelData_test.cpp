@@ -176,6 +176,27 @@ TEST_F(TrelChannelDataTest, StartsRecordTheirRateAndKindAndEmptyTheIncomingBuffe
   EXPECT_FALSE(data.Changed());
 }
 
+TEST_F(TrelChannelDataTest, AStartTakenAfterItsSamplesWereCommittedLetsTheNextCommitShowThem) {
+  // The producer's start and block land between the main thread's look for
+  // starts and its commit: the commit shows the block, the start is taken
+  // at the next update.
+  TTrelChannelData data(limit_, full_redraw_);
+  data.ProcessOperation(TrelRealBufferType,
+                        NewOperation<TVekStartSampleRateOperation>(44100.0, 0).get());
+  Feed(data, RealBlock{{7, 8, 9}});
+  data.Commit();
+  ASSERT_EQ(data.DisplayedY()->GetCount(), 3);
+  full_redraw_ = false;
+  EXPECT_TRUE(data.TakePendingStream().Started);
+  EXPECT_EQ(data.DisplayedY()->GetCount(), 0);
+  EXPECT_TRUE(data.Changed());
+  EXPECT_TRUE(full_redraw_.load());
+  data.Commit();
+  ASSERT_EQ(data.DisplayedY()->GetCount(), 3);
+  EXPECT_EQ(data.DisplayedY()->GetValue(2), 9.0);
+  EXPECT_EQ(data.DisplayedX()->GetValue(2), 2.0);
+}
+
 TEST_F(TrelChannelDataTest, CommitSharesWithoutCopyingAndLaterBlocksWaitForTheNextCommit) {
   TTrelChannelData data(limit_, full_redraw_);
   Feed(data, RealBlock{Ramp(0, 16)});

@@ -63,6 +63,41 @@ TEST_F(TrelScopeIntakeTest, StartsSetTheChannelRateAndKindAtTheNextUpdate) {
   }
 }
 
+TEST_F(TrelScopeIntakeTest, AStartTakenAfterItsSamplesWereCommittedKeepsThemShown) {
+  // The channel's own commit stands for an update whose look for starts
+  // ran before the producer's start and block arrived and whose commit ran
+  // after: the next update takes the start and must still show the block.
+  struct Case {
+    const char* name;
+    bool throughHold;
+  };
+  const Case cases[] = {{"plain update", false}, {"hold, then release", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    producer_->Start(0, NewOperation<TVekStartSampleRateOperation>(44100.0, 0));
+    producer_->Send(0, {4, 5, 6});
+    Channel(0)->CommitData();
+    ASSERT_EQ(Channel(0)->DisplayedY()->GetCount(), 3);
+    if (c.throughHold) {
+      // The start is applied while held; the block waits for the release.
+      scope_->SetHold(true);
+      EXPECT_EQ(Channel(0)->SampleRate(), 44100.0);
+      EXPECT_EQ(Channel(0)->DisplayedY()->GetCount(), 0);
+      scope_->SetHold(false);
+    } else {
+      scope_->UpdateData();
+      EXPECT_EQ(Channel(0)->SampleRate(), 44100.0);
+    }
+    ITrelRealBuffer* y = Channel(0)->DisplayedY();
+    ASSERT_EQ(y->GetCount(), 3);
+    EXPECT_EQ(y->GetValue(2), 6.0);
+    EXPECT_FALSE(Channel(0)->HasChangedData());
+    // A bare start empties the channel for the next case.
+    producer_->Start(0, NewOperation<TVekStartOperation>());
+    scope_->UpdateData();
+  }
+}
+
 TEST_F(TrelScopeIntakeTest, UpdateCommitsChangedChannelsAndHandsTheSampleCountToTheXAxis) {
   EXPECT_EQ(scope_->GetSampleRate(), 10000.0);  // no rate yet
   producer_->Send(0, Constant(1.0, 100));

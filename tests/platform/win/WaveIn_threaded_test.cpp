@@ -18,7 +18,7 @@
 
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
-#include "tests/platform/WaveInTestSupport.h"
+#include "tests/platform/win/WaveInTestSupport.h"
 
 namespace {
 

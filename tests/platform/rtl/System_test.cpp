@@ -65,7 +65,8 @@ class TCounted : public TInterfacedObject, public IProbe {
   }
   int Value() override { return 42; }
   HRESULT QueryInterface(const TGUID& iid, void** obj) override {
-    if (QueryInterfaceTable<IProbe>(this, iid, obj) == S_OK) return S_OK;
+    if (QueryInterfaceTable<IProbe>(this, iid, obj) == S_OK)
+      return S_OK;
     return inherited::QueryInterface(iid, obj);
   }
 };

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/win/WaveIn.h"
-#include "tests/platform/WaveInTestSupport.h"
+#include "tests/platform/win/WaveInTestSupport.h"
 
 namespace {
 

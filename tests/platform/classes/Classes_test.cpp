@@ -94,7 +94,9 @@ class TProbeCollection : public TCollection {
     log.push_back(item ? "update " + item->GetDisplayName() : "update all");
   }
   void Notify(TCollectionItem* item, TCollectionNotification action) override {
-    log.push_back((action == cnAdded ? "added " : action == cnDeleting ? "deleting " : "extract ") +
+    log.push_back((action == cnAdded      ? "added "
+                   : action == cnDeleting ? "deleting "
+                                          : "extract ") +
                   std::to_string(item->ID()));
   }
 };
@@ -158,8 +160,10 @@ std::vector<std::string> g_unit_log;
 
 TEST(Units, StartInOrderStopInReverseOnceEach) {
   g_unit_log.clear();
-  static TUnit a("a", [] { g_unit_log.push_back("init a"); }, [] { g_unit_log.push_back("fini a"); });
-  static TUnit b("b", [] { g_unit_log.push_back("init b"); }, [] { g_unit_log.push_back("fini b"); });
+  static TUnit a(
+      "a", [] { g_unit_log.push_back("init a"); }, [] { g_unit_log.push_back("fini a"); });
+  static TUnit b(
+      "b", [] { g_unit_log.push_back("init b"); }, [] { g_unit_log.push_back("fini b"); });
   a.Initialize();  // an early user: the program's start-up only counts it
   InitializeUnits({&a, &b});
   FinalizeUnits();
@@ -170,9 +174,10 @@ TEST(Units, StartInOrderStopInReverseOnceEach) {
 
 TEST(Units, FailedStartUpStopsTheUnitsAlreadyStarted) {
   g_unit_log.clear();
-  static TUnit ok("ok", [] { g_unit_log.push_back("init ok"); },
-                  [] { g_unit_log.push_back("fini ok"); });
-  static TUnit bad("bad", [] { throw Exception("no"); }, [] { g_unit_log.push_back("fini bad"); });
+  static TUnit ok(
+      "ok", [] { g_unit_log.push_back("init ok"); }, [] { g_unit_log.push_back("fini ok"); });
+  static TUnit bad(
+      "bad", [] { throw Exception("no"); }, [] { g_unit_log.push_back("fini bad"); });
   EXPECT_THROW(InitializeUnits({&ok, &bad}), Exception);
   EXPECT_EQ(g_unit_log, (std::vector<std::string>{"init ok", "fini ok"}));
   EXPECT_FALSE(bad.Initialized());
