@@ -5,19 +5,20 @@
 #include <exception>
 
 #include "app/MainForm.h"
-#include "platform/classes/ClassesUnit.h"
+#include "app/ProgramUnits.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
-#include "platform/graphics/GraphicsObjects.h"
 
 int main() {
   int status = 0;
   try {
-    InitializeUnits({&ClassesUnit, &GraphicsUnit, &FormsUnit});
-    Application->Initialize();
+    StartProgramUnits();
     Application->CreateForm(fmMain);
     Application->Run();
+    // The window and its components go while every unit still runs: the
+    // graph's pins need the pin framework, the meter its notification window.
+    FreeAndNil(fmMain);
   } catch (...) {
     // Start-up itself failed (an exception during the loop went to the
     // central handler instead): nothing runs, so say why and fail.
@@ -26,6 +27,6 @@ int main() {
     status = 1;
   }
   FinalizeUnits();
-  fmMain = nullptr;  // freed with the application's forms
+  fmMain = nullptr;  // freed with the application's forms when start-up failed
   return status;
 }

@@ -9,6 +9,12 @@
 //                          is at least as fast)
 // The reported iteration time is the primitive's. Sizes: 1024 and 65536
 // elements (block primitives: one packed row of that many elements).
+//
+// PrimitiveVariants/<primitive>_<letter> runs one processor-specific variant
+// and the portable variant alternately in the same way and reports
+//   ratio  variant speed / portable speed (>= 1: the variant is at least as
+//          fast)
+// A letter whose instructions the processor lacks is reported as skipped.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,6 +28,7 @@
 #include <vector>
 
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/PrimitiveDispatch.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 
@@ -579,12 +586,235 @@ void RegisterBlocks() {
       });
 }
 
+// ---- Processor-specific variants against the portable variant ----------------------
+
+const char* LetterName(PrimitiveVariant letter) {
+  return letter == PrimitiveVariant::A ? "A" : (letter == PrimitiveVariant::B ? "B" : "C");
+}
+
+// `call(function, src, dst, n)` runs one variant on one data set.
+template <typename P, typename Prepare, typename Call>
+void RegisterVariant(const char* family, const P& pointer, PrimitiveVariant letter, Prepare prepare,
+                     Call call) {
+  const std::string fullName =
+      std::string("PrimitiveVariants/") + family + "_" + LetterName(letter);
+  benchmark::RegisterBenchmark(
+      fullName.c_str(),
+      [=, &pointer](benchmark::State& state) {
+        if (!CpuSupportsVariant(letter)) {
+          state.SkipWithError("skipped: this processor lacks the variant's instructions");
+          return;
+        }
+        auto* variant = pointer.Variant(letter);
+        auto* portable = pointer.Variant(PrimitiveVariant::Portable);
+        const auto n = static_cast<std::int32_t>(state.range(0));
+        auto d = prepare(n);
+        const int reps = std::max(1, 32768 / n);
+        double variantNs = 0;
+        double portableNs = 0;
+        for (auto _ : state) {
+          const auto t0 = Clock::now();
+          for (int r = 0; r < reps; ++r) {
+            call(variant, d.srcA, d.dstA, n);
+            benchmark::ClobberMemory();
+          }
+          const auto t1 = Clock::now();
+          for (int r = 0; r < reps; ++r) {
+            call(portable, d.srcB, d.dstB, n);
+            benchmark::ClobberMemory();
+          }
+          const auto t2 = Clock::now();
+          const std::chrono::duration<double, std::nano> v = t1 - t0;
+          const std::chrono::duration<double, std::nano> p = t2 - t1;
+          variantNs += v.count();
+          portableNs += p.count();
+          state.SetIterationTime(v.count() * 1e-9);
+        }
+        benchmark::DoNotOptimize(d);
+        state.counters["ratio"] = portableNs / variantNs;
+      })
+      ->Arg(1024)
+      ->Arg(65536)
+      ->UseManualTime();
+}
+
+template <typename P, typename Prepare, typename Call>
+void RegisterLetters(const char* family, const P& pointer,
+                     std::initializer_list<PrimitiveVariant> letters, Prepare prepare, Call call) {
+  for (const PrimitiveVariant letter : letters) {
+    RegisterVariant(family, pointer, letter, prepare, call);
+  }
+}
+
+void RegisterVariants() {
+  using PV = PrimitiveVariant;
+  const auto ints = [](std::int32_t n) {
+    return MakePair<std::int32_t, std::int32_t>(n, SmallInt32, SmallInt32);
+  };
+  RegisterLetters("VectorAddConstantInt32InPlaceScaled", VectorAddConstantInt32InPlaceScaled,
+                  {PV::A, PV::C}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(3, dst.data(), n, 0); });
+  RegisterLetters("VectorAddConstantInt32InPlaceScaled_sf1", VectorAddConstantInt32InPlaceScaled,
+                  {PV::A, PV::C}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(3, dst.data(), n, 1); });
+  RegisterLetters("VectorSubFromConstantInt32InPlaceScaled",
+                  VectorSubFromConstantInt32InPlaceScaled, {PV::A, PV::C}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(400, dst.data(), n, 0); });
+  RegisterLetters("VectorClampAboveInt32InPlace", VectorClampAboveInt32InPlace, {PV::A, PV::C},
+                  ints, [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n, 500); });
+  RegisterLetters(
+      "VectorConvertFloatToInt32Scaled", VectorConvertFloatToInt32Scaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<float, std::int32_t>(
+            n, [](std::mt19937& rng, std::int32_t i) { return static_cast<float>(Wide(rng, i)); },
+            AnyInt32);
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 1, 0); });
+  RegisterLetters(
+      "VectorConvertDoubleToInt32Scaled", VectorConvertDoubleToInt32Scaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<double, std::int32_t>(n, Wide, AnyInt32); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 1, 0); });
+  RegisterLetters(
+      "VectorConvertDoubleToFloat", VectorConvertDoubleToFloat, {PV::A, PV::C},
+      [](std::int32_t n) {
+        return MakePair<double, float>(n, Wide, [](auto&, auto) { return 0.f; });
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorMulConstantDouble", VectorMulConstantDouble, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<double, double>(n, Wide, Wide); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), 0.37, dst.data(), n); });
+  RegisterLetters(
+      "VectorMulConstantDouble_copy", VectorMulConstantDouble, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<double, double>(n, Wide, Wide); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), 1.0, dst.data(), n); });
+  RegisterLetters(
+      "VectorSetInt16", VectorSetInt16, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
+      [](auto* f, auto&, auto& dst, std::int32_t n) { f(1234, dst.data(), n); });
+  const auto shorts = [](std::int32_t n) {
+    return MakePair<std::int16_t, std::int16_t>(n, NonZeroInt16, AnyInt16);
+  };
+  for (const auto& [name, pointer] : {
+           std::pair<const char*,
+                     const PrimitivePointer<decltype(RoiAddInt16InPlaceScaledPortable)>*>{
+               "RoiAddInt16InPlaceScaled", &RoiAddInt16InPlaceScaled},
+           {"RoiSubInt16InPlaceScaled", &RoiSubInt16InPlaceScaled},
+           {"RoiMulInt16InPlaceScaled", &RoiMulInt16InPlaceScaled},
+       }) {
+    RegisterLetters(name, *pointer, {PV::A, PV::B, PV::C}, shorts,
+                    [](auto* f, auto& src, auto& dst, std::int32_t n) {
+                      f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 0);
+                    });
+  }
+  const auto doubles = [](std::int32_t n) { return MakePair<double, double>(n, Wide, NearOne); };
+  RegisterLetters(
+      "VectorCopyDouble", VectorCopyDouble, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters("VectorSetDouble", VectorSetDouble, {PV::A, PV::B, PV::C}, doubles,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(0.25, dst.data(), n); });
+  RegisterLetters("VectorZeroDouble", VectorZeroDouble, {PV::A, PV::B, PV::C}, doubles,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters(
+      "VectorAddDoubleInPlace", VectorAddDoubleInPlace, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorMulDoubleInPlace", VectorMulDoubleInPlace, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorMaxDouble", VectorMaxDouble, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), n, dst.data()); });
+  RegisterLetters(
+      "VectorConvertInt32ToDouble", VectorConvertInt32ToDouble, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int32_t, double>(n, AnyInt32, Wide); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n); });
+  RegisterLetters(
+      "VectorAddInt32InPlaceScaled", VectorAddInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorAddInt32InPlaceScaled_sf3", VectorAddInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 3); });
+  RegisterLetters("RoiSetInt32", RoiSetInt32, {PV::A, PV::B}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(7, dst.data(), 4 * n, n, 1); });
+  RegisterLetters(
+      "RoiCopyInt16", RoiCopyInt16, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), 2 * n, n, 1);
+      });
+  RegisterLetters(
+      "RoiConvertUInt8ToFloat", RoiConvertUInt8ToFloat, {PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::uint8_t, float>(n, AnyByte, [](auto&, auto) { return 0.f; });
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), n, dst.data(), 4 * n, n, 1);
+      });
+  RegisterLetters(
+      "RoiConvertInt16ToUInt8_rounded", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), n, n, 1, 2);
+      });
+  RegisterLetters(
+      "RoiConvertInt32ToUInt8_rounded", RoiConvertInt32ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int32_t, std::uint8_t>(n, AnyInt32, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 4 * n, dst.data(), n, n, 1, 2);
+      });
+  RegisterLetters(
+      "RoiConvertInt16ToUInt8", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), n, n, 1, 0);
+      });
+  RegisterLetters(
+      "VectorMulUInt8InPlaceScaled_sf3", VectorMulUInt8InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 3); });
+  RegisterLetters(
+      "VectorAddUInt8InPlaceScaled", VectorAddUInt8InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorDivInt32InPlaceScaled", VectorDivInt32InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::int32_t, std::int32_t>(
+            n, [](std::mt19937& rng, std::int32_t) { return rng() % 2 ? 1 : -1; }, AnyInt32);
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorAddInt32InPlaceScaled_sf40", VectorAddInt32InPlaceScaled, {PV::A}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 40); });
+  // Divisors of +-1 keep the quotients (the next call's dividends) as large
+  // as the data they started from.
+  RegisterLetters(
+      "RoiDivInt16InPlaceScaled", RoiDivInt16InPlaceScaled, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) {
+        return MakePair<std::int16_t, std::int16_t>(
+            n, [](std::mt19937& rng, std::int32_t) { return std::int16_t(rng() % 2 ? 1 : -1); },
+            AnyInt16);
+      },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 0);
+      });
+  RegisterLetters("RoiAddInt16InPlaceScaled_sf3", RoiAddInt16InPlaceScaled, {PV::A, PV::B, PV::C},
+                  shorts, [](auto* f, auto& src, auto& dst, std::int32_t n) {
+                    f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 3);
+                  });
+  RegisterLetters("RoiMulInt16InPlaceScaled_sf3", RoiMulInt16InPlaceScaled, {PV::A, PV::B, PV::C},
+                  shorts, [](auto* f, auto& src, auto& dst, std::int32_t n) {
+                    f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 3);
+                  });
+}
+
 const bool registered = [] {
   RegisterVectorArithmetic();
   RegisterDataMovement();
   RegisterExtremesChirpConversion();
   RegisterScope();
   RegisterBlocks();
+  RegisterVariants();
   return true;
 }();
 

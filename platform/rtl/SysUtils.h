@@ -49,6 +49,9 @@ KESTRUNE_EXCEPTION(EOSError, Exception)
 KESTRUNE_EXCEPTION(EThread, Exception)
 KESTRUNE_EXCEPTION(EComponentError, Exception)
 KESTRUNE_EXCEPTION(EPropertyError, Exception)
+// An index of an indexed property that names no property: "Invalid property
+// index %d."
+KESTRUNE_EXCEPTION(EInvalidPropertyIndex, Exception)
 KESTRUNE_EXCEPTION(EFilerError, Exception)
 KESTRUNE_EXCEPTION(EReadError, EFilerError)
 KESTRUNE_EXCEPTION(EWriteError, EFilerError)

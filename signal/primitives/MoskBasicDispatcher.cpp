@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/ScaledArithmetic.h"
@@ -194,8 +195,17 @@ PrimitiveStatus VectorSetInt16Portable(std::int16_t value, std::int16_t* dst, st
   return StatusOk;
 }
 
-KESTRUNE_DEFINE_PRIMITIVE(RoiAddInt16InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiSubInt16InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiMulInt16InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiDivInt16InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetInt16, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiAddInt16InPlaceScaled, VariantFamily::FourVariants,
+                                        &RoiAddInt16InPlaceScaledA, &RoiAddInt16InPlaceScaledB,
+                                        &RoiAddInt16InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiSubInt16InPlaceScaled, VariantFamily::FourVariants,
+                                        &RoiSubInt16InPlaceScaledA, &RoiSubInt16InPlaceScaledB,
+                                        &RoiSubInt16InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiMulInt16InPlaceScaled, VariantFamily::FourVariants,
+                                        &RoiMulInt16InPlaceScaledA, &RoiMulInt16InPlaceScaledB,
+                                        &RoiMulInt16InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiDivInt16InPlaceScaled, VariantFamily::FourVariants,
+                                        &RoiDivInt16InPlaceScaledA, &RoiDivInt16InPlaceScaledB,
+                                        &RoiDivInt16InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetInt16, VariantFamily::FourVariants,
+                                        &VectorSetInt16A, &VectorSetInt16B, &VectorSetInt16C);

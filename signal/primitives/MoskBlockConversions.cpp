@@ -10,6 +10,7 @@
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/MoskBasicDispatcher.h"
+#include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/ScaledArithmetic.h"
 
 namespace {
@@ -148,12 +149,26 @@ PrimitiveStatus RoiConvertInt32ToUInt8Portable(const std::int32_t* src, std::int
                       [](std::int32_t x) { return ShiftToByte<24>(x); });
 }
 
-KESTRUNE_DEFINE_PRIMITIVE(RoiSetInt32, VariantFamily::VariantsBA);
-KESTRUNE_DEFINE_PRIMITIVE(RoiCopyUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiCopyInt16, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiCopyInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToFloat, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToInt16, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertUInt8ToInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt16ToUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt32ToUInt8, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiSetInt32, VariantFamily::VariantsBA, &RoiSetInt32A,
+                                        &RoiSetInt32B, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiCopyUInt8, VariantFamily::FourVariants, &RoiCopyUInt8A,
+                                        &RoiCopyUInt8B, &RoiCopyUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiCopyInt16, VariantFamily::FourVariants, &RoiCopyInt16A,
+                                        &RoiCopyInt16B, &RoiCopyInt16C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiCopyInt32, VariantFamily::FourVariants, &RoiCopyInt32A,
+                                        &RoiCopyInt32B, &RoiCopyInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToFloat, VariantFamily::FourVariants,
+                                        nullptr, &RoiConvertUInt8ToFloatB,
+                                        &RoiConvertUInt8ToFloatC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToInt16, VariantFamily::FourVariants,
+                                        nullptr, &RoiConvertUInt8ToInt16B,
+                                        &RoiConvertUInt8ToInt16C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToInt32, VariantFamily::FourVariants,
+                                        nullptr, &RoiConvertUInt8ToInt32B,
+                                        &RoiConvertUInt8ToInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertInt16ToUInt8, VariantFamily::FourVariants,
+                                        nullptr, &RoiConvertInt16ToUInt8B,
+                                        &RoiConvertInt16ToUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertInt32ToUInt8, VariantFamily::FourVariants,
+                                        nullptr, &RoiConvertInt32ToUInt8B,
+                                        &RoiConvertInt32ToUInt8C);

@@ -29,6 +29,17 @@
 //     extern PrimitivePointer<decltype(VectorMinDoublePortable)> VectorMinDouble;
 //     // source file
 //     KESTRUNE_DEFINE_PRIMITIVE(VectorMinDouble, VariantFamily::FourVariants);
+//
+// A primitive with processor-specific variants names them where its pointer
+// variable is defined, so that they are in place before any code runs and the
+// linker keeps the files that hold them:
+//
+//     KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulConstantDouble,
+//         VariantFamily::FourVariants, &VectorMulConstantDoubleA,
+//         &VectorMulConstantDoubleB, &VectorMulConstantDoubleC);
+//
+// A selected variant is bound only when the running processor has what its
+// letter needs (`CpuSupportsVariant`); otherwise the portable variant is.
 #pragma once
 
 #include <atomic>
@@ -63,6 +74,16 @@ void SetCpuTypeCodeForTesting(std::int32_t code);
 // The variants a primitive can have.
 enum class PrimitiveVariant : std::uint8_t { Portable = 0, A = 1, B = 2, C = 3 };
 
+// Whether the running processor has the instructions a variant needs: A and B
+// the x86-64 baseline (x87, MMX, SSE, SSE2), C also SSE3. The portable variant
+// runs anywhere. The processor is asked once; any thread may call it.
+bool CpuSupportsVariant(PrimitiveVariant variant);
+
+// Test only: makes `CpuSupportsVariant` answer `supported` for `variant`
+// (the portable variant excepted) until `ResetCpuSupportForTesting`.
+void SetCpuSupportForTesting(PrimitiveVariant variant, bool supported);
+void ResetCpuSupportForTesting();
+
 // Which variants a primitive has, which decides the dispatch table:
 // FourVariants: C, B, A and portable; VariantsCA: C, A and portable;
 // VariantsBA: B, A and portable (the 32-bit block fill).
@@ -93,18 +114,21 @@ template <typename Signature>
 class PrimitivePointer;
 
 // The pointer variable of one primitive: the bound function plus the variant
-// table its stub selects from. Slots A, B and C start empty; an empty slot
-// falls back to the portable variant, so processor-specific variants can be
-// installed later with `SetVariant` without touching any caller.
+// table its stub selects from. Slots A, B and C hold the processor-specific
+// variants the primitive has; an empty slot, or one whose letter the running
+// processor lacks, falls back to the portable variant.
 template <typename R, typename... Args>
 class PrimitivePointer<R(Args...)> {
  public:
   using Function = R(Args...);
 
   // `stub` is the primitive's dispatch stub (KESTRUNE_DISPATCH_STUB);
-  // `portable` its portable variant, which must not be null.
-  constexpr PrimitivePointer(VariantFamily family, Function* stub, Function* portable) noexcept
-      : target_(stub), stub_(stub), family_(family), slots_{portable, nullptr, nullptr, nullptr} {}
+  // `portable` its portable variant, which must not be null; `a`, `b`, `c`
+  // its processor-specific variants, null where it has none.
+  constexpr PrimitivePointer(VariantFamily family, Function* stub, Function* portable,
+                             Function* a = nullptr, Function* b = nullptr,
+                             Function* c = nullptr) noexcept
+      : target_(stub), stub_(stub), family_(family), slots_{portable, a, b, c} {}
 
   PrimitivePointer(const PrimitivePointer&) = delete;
   PrimitivePointer& operator=(const PrimitivePointer&) = delete;
@@ -124,10 +148,13 @@ class PrimitivePointer<R(Args...)> {
   }
 
   // The function the dispatch rule selects for the current processor-type
-  // code: the selected slot, or the portable variant when that slot is empty.
+  // code: the selected slot, or the portable variant when that slot is empty
+  // or the processor lacks what the slot's letter needs.
   Function* Select() const noexcept {
-    Function* chosen = Variant(SelectVariant(GetCpuTypeCode(), family_));
-    return chosen != nullptr ? chosen : Variant(PrimitiveVariant::Portable);
+    const PrimitiveVariant letter = SelectVariant(GetCpuTypeCode(), family_);
+    Function* chosen = Variant(letter);
+    return chosen != nullptr && CpuSupportsVariant(letter) ? chosen
+                                                           : Variant(PrimitiveVariant::Portable);
   }
 
   // Stub body: selects, stores the choice as the bound function and returns it.
@@ -137,9 +164,9 @@ class PrimitivePointer<R(Args...)> {
     return chosen;
   }
 
-  // Installs a processor-specific variant in its slot (null empties it). It
-  // takes effect at the next binding, so install variants before the first
-  // call. The portable slot cannot be changed.
+  // Test only: installs a function in a processor-specific slot (null
+  // empties it). It takes effect at the next binding. The portable slot
+  // cannot be changed.
   void SetVariant(PrimitiveVariant variant, Function* function) noexcept {
     if (variant != PrimitiveVariant::Portable) {
       slots_[static_cast<int>(variant)].store(function, std::memory_order_relaxed);
@@ -151,7 +178,8 @@ class PrimitivePointer<R(Args...)> {
   void ResetToStubForTesting() noexcept { target_.store(stub_, std::memory_order_relaxed); }
 
   // Test only: binds the named variant directly (the portable variant when
-  // its slot is empty), whatever the processor-type code.
+  // its slot is empty), whatever the processor-type code. The caller makes
+  // sure the processor has what the letter needs.
   void BindVariantForTesting(PrimitiveVariant variant) noexcept {
     Function* chosen = Variant(variant);
     target_.store(chosen != nullptr ? chosen : Variant(PrimitiveVariant::Portable),
@@ -191,4 +219,12 @@ struct DispatchStubs<R(Args...)> {
 #define KESTRUNE_DEFINE_PRIMITIVE(name, family)               \
   constinit PrimitivePointer<decltype(name##Portable)> name { \
     (family), KESTRUNE_DISPATCH_STUB(name), &name##Portable   \
+  }
+
+// Defines the pointer variable `name` like KESTRUNE_DEFINE_PRIMITIVE, with
+// the processor-specific variants `a`, `b`, `c` (nullptr where the primitive
+// has none) in their slots.
+#define KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(name, family, a, b, c)     \
+  constinit PrimitivePointer<decltype(name##Portable)> name {              \
+    (family), KESTRUNE_DISPATCH_STUB(name), &name##Portable, (a), (b), (c) \
   }

@@ -11,6 +11,7 @@
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
+#include "signal/primitives/TrelBasicVariants.h"
 
 namespace {
 
@@ -217,36 +218,86 @@ PrimitiveStatus VectorConvertInt32ToDoublePortable(const std::int32_t* src, doub
   return StatusOk;
 }
 
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivDoubleInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorDivComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorCopyDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorCopyUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetComplex, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSetUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt16, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroInt32, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroComplex, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorZeroUInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMaxDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMinDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorChirpDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorConvertInt32ToDouble, VariantFamily::FourVariants);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorAddInt32InPlaceScaledA,
+                                        &VectorAddInt32InPlaceScaledB,
+                                        &VectorAddInt32InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorSubInt32InPlaceScaledA,
+                                        &VectorSubInt32InPlaceScaledB,
+                                        &VectorSubInt32InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorDivInt32InPlaceScaledA,
+                                        &VectorDivInt32InPlaceScaledB,
+                                        &VectorDivInt32InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorAddDoubleInPlaceA, &VectorAddDoubleInPlaceB,
+                                        &VectorAddDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorSubDoubleInPlaceA, &VectorSubDoubleInPlaceB,
+                                        &VectorSubDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorMulDoubleInPlaceA, &VectorMulDoubleInPlaceB,
+                                        &VectorMulDoubleInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivDoubleInPlace, VariantFamily::FourVariants,
+                                        &VectorDivDoubleInPlaceA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorAddComplexInPlaceA, &VectorAddComplexInPlaceB,
+                                        &VectorAddComplexInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorSubComplexInPlaceA, &VectorSubComplexInPlaceB,
+                                        &VectorSubComplexInPlaceC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorMulComplexInPlaceA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
+                                        &VectorDivComplexInPlaceA, nullptr, nullptr);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorAddUInt8InPlaceScaledA,
+                                        &VectorAddUInt8InPlaceScaledB,
+                                        &VectorAddUInt8InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorSubUInt8InPlaceScaledA,
+                                        &VectorSubUInt8InPlaceScaledB,
+                                        &VectorSubUInt8InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulUInt8InPlaceScaled, VariantFamily::FourVariants,
+                                        &VectorMulUInt8InPlaceScaledA,
+                                        &VectorMulUInt8InPlaceScaledB,
+                                        &VectorMulUInt8InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyDouble, VariantFamily::FourVariants,
+                                        &VectorCopyDoubleA, &VectorCopyDoubleB, &VectorCopyDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorCopyUInt8, VariantFamily::FourVariants,
+                                        &VectorCopyUInt8A, &VectorCopyUInt8B, &VectorCopyUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetInt32, VariantFamily::FourVariants,
+                                        &VectorSetInt32A, &VectorSetInt32B, &VectorSetInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetDouble, VariantFamily::FourVariants,
+                                        &VectorSetDoubleA, &VectorSetDoubleB, &VectorSetDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetComplex, VariantFamily::FourVariants,
+                                        &VectorSetComplexA, &VectorSetComplexB, &VectorSetComplexC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSetUInt8, VariantFamily::FourVariants,
+                                        &VectorSetUInt8A, &VectorSetUInt8B, &VectorSetUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroInt16, VariantFamily::FourVariants,
+                                        &VectorZeroInt16A, &VectorZeroInt16B, &VectorZeroInt16C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroInt32, VariantFamily::FourVariants,
+                                        &VectorZeroInt32A, &VectorZeroInt32B, &VectorZeroInt32C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroDouble, VariantFamily::FourVariants,
+                                        &VectorZeroDoubleA, &VectorZeroDoubleB, &VectorZeroDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroComplex, VariantFamily::FourVariants,
+                                        &VectorZeroComplexA, &VectorZeroComplexB,
+                                        &VectorZeroComplexC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorZeroUInt8, VariantFamily::FourVariants,
+                                        &VectorZeroUInt8A, &VectorZeroUInt8B, &VectorZeroUInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMaxDouble, VariantFamily::FourVariants,
+                                        &VectorMaxDoubleA, &VectorMaxDoubleB, &VectorMaxDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMinDouble, VariantFamily::FourVariants,
+                                        &VectorMinDoubleA, &VectorMinDoubleB, &VectorMinDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorChirpDouble, VariantFamily::FourVariants,
+                                        &VectorChirpDoubleA, &VectorChirpDoubleB,
+                                        &VectorChirpDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConvertInt32ToDouble, VariantFamily::FourVariants,
+                                        &VectorConvertInt32ToDoubleA, &VectorConvertInt32ToDoubleB,
+                                        &VectorConvertInt32ToDoubleC);
 
 // Starts at the VectorCopyDouble stub, which binds only VectorCopyDouble, so
 // this variable is never rebound.

@@ -12,6 +12,7 @@
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/ScaledArithmetic.h"
+#include "signal/primitives/TrelScopeVariants.h"
 
 namespace {
 
@@ -213,10 +214,30 @@ PrimitiveStatus VectorClampAboveInt32InPlacePortable(std::int32_t* srcDst, std::
   return StatusOk;
 }
 
-KESTRUNE_DEFINE_PRIMITIVE(VectorConvertFloatToInt32Scaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorConvertDoubleToInt32Scaled, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMulConstantDouble, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorAddConstantInt32InPlaceScaled, VariantFamily::VariantsCA);
-KESTRUNE_DEFINE_PRIMITIVE(VectorSubFromConstantInt32InPlaceScaled, VariantFamily::VariantsCA);
-KESTRUNE_DEFINE_PRIMITIVE(VectorConvertDoubleToFloat, VariantFamily::VariantsCA);
-KESTRUNE_DEFINE_PRIMITIVE(VectorClampAboveInt32InPlace, VariantFamily::VariantsCA);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConvertFloatToInt32Scaled,
+                                        VariantFamily::FourVariants,
+                                        &VectorConvertFloatToInt32ScaledA,
+                                        &VectorConvertFloatToInt32ScaledB,
+                                        &VectorConvertFloatToInt32ScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConvertDoubleToInt32Scaled,
+                                        VariantFamily::FourVariants,
+                                        &VectorConvertDoubleToInt32ScaledA,
+                                        &VectorConvertDoubleToInt32ScaledB,
+                                        &VectorConvertDoubleToInt32ScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulConstantDouble, VariantFamily::FourVariants,
+                                        &VectorMulConstantDoubleA, &VectorMulConstantDoubleB,
+                                        &VectorMulConstantDoubleC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddConstantInt32InPlaceScaled,
+                                        VariantFamily::VariantsCA,
+                                        &VectorAddConstantInt32InPlaceScaledA, nullptr,
+                                        &VectorAddConstantInt32InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubFromConstantInt32InPlaceScaled,
+                                        VariantFamily::VariantsCA,
+                                        &VectorSubFromConstantInt32InPlaceScaledA, nullptr,
+                                        &VectorSubFromConstantInt32InPlaceScaledC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConvertDoubleToFloat, VariantFamily::VariantsCA,
+                                        &VectorConvertDoubleToFloatA, nullptr,
+                                        &VectorConvertDoubleToFloatC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorClampAboveInt32InPlace, VariantFamily::VariantsCA,
+                                        &VectorClampAboveInt32InPlaceA, nullptr,
+                                        &VectorClampAboveInt32InPlaceC);

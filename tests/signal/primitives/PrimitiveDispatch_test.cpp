@@ -51,17 +51,33 @@ TEST(CpuTypeCodeTest, StartsAtZero) {
   EXPECT_EQ(GetCpuTypeCode(), 0);
 }
 
-// Restores the processor-type code and the pointer variables a test touched.
+// Restores the processor-type code and the pointer variables a test touched,
+// with the real variants back in the slots the fakes took.
 class PointerBindingTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    for (const V letter : {V::A, V::B, V::C}) {
+      addDouble_[static_cast<int>(letter)] = VectorAddDoubleInPlace.Variant(letter);
+      setInt32_[static_cast<int>(letter)] = RoiSetInt32.Variant(letter);
+      mulConstant_[static_cast<int>(letter)] = VectorMulConstantDouble.Variant(letter);
+    }
+  }
   void TearDown() override {
     SetCpuTypeCodeForTesting(0);
-    VectorAddDoubleInPlace.SetVariant(V::A, nullptr);
-    VectorAddDoubleInPlace.SetVariant(V::C, nullptr);
+    ResetCpuSupportForTesting();
+    for (const V letter : {V::A, V::B, V::C}) {
+      VectorAddDoubleInPlace.SetVariant(letter, addDouble_[static_cast<int>(letter)]);
+      RoiSetInt32.SetVariant(letter, setInt32_[static_cast<int>(letter)]);
+      VectorMulConstantDouble.SetVariant(letter, mulConstant_[static_cast<int>(letter)]);
+    }
     VectorAddDoubleInPlace.ResetToStubForTesting();
-    RoiSetInt32.SetVariant(V::B, nullptr);
     RoiSetInt32.ResetToStubForTesting();
+    VectorMulConstantDouble.ResetToStubForTesting();
   }
+
+  decltype(VectorAddDoubleInPlace)::Function* addDouble_[4] = {};
+  decltype(RoiSetInt32)::Function* setInt32_[4] = {};
+  decltype(VectorMulConstantDouble)::Function* mulConstant_[4] = {};
 
   static inline int fakeCalls = 0;
   static PrimitiveStatus FakeAddDouble(const double*, double* srcDst, std::int32_t len) {
@@ -96,6 +112,7 @@ TEST_F(PointerBindingTest, FirstCallBindsThePortableVariantAndPassesArgumentsThr
 
 TEST_F(PointerBindingTest, ForcedCodeBindsAnInstalledVariantAndEmptySlotsFallBack) {
   VectorAddDoubleInPlace.SetVariant(V::A, &FakeAddDouble);
+  VectorAddDoubleInPlace.SetVariant(V::C, nullptr);
   const double src[1] = {1.0};
   double dst[1] = {5.0};
 
@@ -114,6 +131,32 @@ TEST_F(PointerBindingTest, ForcedCodeBindsAnInstalledVariantAndEmptySlotsFallBac
   SetCpuTypeCodeForTesting(0);
   EXPECT_EQ(VectorAddDoubleInPlace(src, dst, 3), 3);
   EXPECT_EQ(fakeCalls, 2);
+}
+
+// A forced code binds the letter's real variant, or the portable one when
+// the processor check for that letter says no.
+TEST_F(PointerBindingTest, ForcedCodeBindsTheRealVariantOnlyWhenTheCpuCheckPasses) {
+  const double src[2] = {1.5, -2.0};
+  double dst[2] = {0.0, 0.0};
+  struct Case {
+    std::int32_t code;
+    V letter;
+  };
+  for (const Case c : {Case{5, V::A}, Case{7, V::B}, Case{16, V::C}}) {
+    SetCpuTypeCodeForTesting(c.code);
+    SetCpuSupportForTesting(c.letter, true);
+    VectorMulConstantDouble.ResetToStubForTesting();
+    EXPECT_EQ(VectorMulConstantDouble(src, 2.0, dst, 2), StatusOk);
+    EXPECT_EQ(VectorMulConstantDouble.Target(), VectorMulConstantDouble.Variant(c.letter))
+        << c.code;
+    EXPECT_NE(VectorMulConstantDouble.Target(), &VectorMulConstantDoublePortable) << c.code;
+    EXPECT_EQ(dst[1], -4.0);
+
+    SetCpuSupportForTesting(c.letter, false);
+    VectorMulConstantDouble.ResetToStubForTesting();
+    EXPECT_EQ(VectorMulConstantDouble(src, 2.0, dst, 2), StatusOk);
+    EXPECT_EQ(VectorMulConstantDouble.Target(), &VectorMulConstantDoublePortable) << c.code;
+  }
 }
 
 TEST_F(PointerBindingTest, BlockFillBindsVariantBOnlyForCodeSix) {
@@ -135,6 +178,7 @@ TEST_F(PointerBindingTest, BindVariantForTestingBindsTheNamedSlot) {
   VectorAddDoubleInPlace.SetVariant(V::C, &FakeAddDouble);
   VectorAddDoubleInPlace.BindVariantForTesting(V::C);
   EXPECT_EQ(VectorAddDoubleInPlace.Target(), &FakeAddDouble);
+  VectorAddDoubleInPlace.SetVariant(V::B, nullptr);
   VectorAddDoubleInPlace.BindVariantForTesting(V::B);  // empty: portable
   EXPECT_EQ(VectorAddDoubleInPlace.Target(), &VectorAddDoubleInPlacePortable);
   VectorAddDoubleInPlace.SetVariant(V::Portable, &FakeAddDouble);  // refused
@@ -153,80 +197,92 @@ TEST(OverlappingCopyTest, StaysOnTheStubAndCopiesLikeVectorCopyDouble) {
   }
 }
 
-// Every pointer variable: its family (which decides the dispatch table) and
-// that code 0 selects its portable variant.
+// Every pointer variable: its family (which decides the dispatch table),
+// that code 0 selects its portable variant, and which processor-specific
+// slots hold a variant (every slot named for it, and no other).
 struct PointerRow {
   const char* name;
   VariantFamily family;
   VariantFamily expected;
   bool selectsPortable;
+  std::string filled;
+  std::string expectedFilled;
 };
 
 template <typename P, typename Fn>
-PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected) {
-  return {name, pointer.Family(), expected, pointer.Select() == portable};
+PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected,
+               const char* expectedFilled) {
+  std::string filled;
+  for (const auto& [letter, text] :
+       {std::pair{V::A, "A"}, std::pair{V::B, "B"}, std::pair{V::C, "C"}}) {
+    if (pointer.Variant(letter) != nullptr) {
+      filled += text;
+    }
+  }
+  return {name, pointer.Family(), expected, pointer.Select() == portable, filled, expectedFilled};
 }
 
 // The row of pointer variable `name`, whose portable variant is namePortable.
-#define POINTER_ROW(name, expected) Row(#name, name, &name##Portable, expected)
+#define POINTER_ROW(name, expected, ...) Row(#name, name, &name##Portable, expected, "" __VA_ARGS__)
 
 TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
   const std::vector<PointerRow> rows = {
-      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants),
-      POINTER_ROW(VectorAddComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorSubComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants),
-      POINTER_ROW(VectorAddUInt8InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorSubUInt8InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorMulUInt8InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorCopyDouble, F::FourVariants),
-      POINTER_ROW(VectorCopyUInt8, F::FourVariants),
-      POINTER_ROW(VectorSetInt32, F::FourVariants),
-      POINTER_ROW(VectorSetDouble, F::FourVariants),
-      POINTER_ROW(VectorSetComplex, F::FourVariants),
-      POINTER_ROW(VectorSetUInt8, F::FourVariants),
-      POINTER_ROW(VectorZeroInt16, F::FourVariants),
-      POINTER_ROW(VectorZeroInt32, F::FourVariants),
-      POINTER_ROW(VectorZeroDouble, F::FourVariants),
-      POINTER_ROW(VectorZeroComplex, F::FourVariants),
-      POINTER_ROW(VectorZeroUInt8, F::FourVariants),
-      POINTER_ROW(VectorMaxDouble, F::FourVariants),
-      POINTER_ROW(VectorMinDouble, F::FourVariants),
-      POINTER_ROW(VectorChirpDouble, F::FourVariants),
-      POINTER_ROW(VectorConvertInt32ToDouble, F::FourVariants),
-      POINTER_ROW(VectorConvertFloatToInt32Scaled, F::FourVariants),
-      POINTER_ROW(VectorConvertDoubleToInt32Scaled, F::FourVariants),
-      POINTER_ROW(VectorMulConstantDouble, F::FourVariants),
-      POINTER_ROW(VectorAddConstantInt32InPlaceScaled, F::VariantsCA),
-      POINTER_ROW(VectorSubFromConstantInt32InPlaceScaled, F::VariantsCA),
-      POINTER_ROW(VectorConvertDoubleToFloat, F::VariantsCA),
-      POINTER_ROW(VectorClampAboveInt32InPlace, F::VariantsCA),
-      POINTER_ROW(RoiAddInt16InPlaceScaled, F::FourVariants),
-      POINTER_ROW(RoiSubInt16InPlaceScaled, F::FourVariants),
-      POINTER_ROW(RoiMulInt16InPlaceScaled, F::FourVariants),
-      POINTER_ROW(RoiDivInt16InPlaceScaled, F::FourVariants),
-      POINTER_ROW(VectorSetInt16, F::FourVariants),
-      POINTER_ROW(RoiCopyUInt8, F::FourVariants),
-      POINTER_ROW(RoiCopyInt16, F::FourVariants),
-      POINTER_ROW(RoiCopyInt32, F::FourVariants),
-      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants),
-      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants),
-      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants),
-      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants),
-      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants),
-      POINTER_ROW(RoiSetInt32, F::VariantsBA),
+      POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorAddComplexInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubComplexInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorAddUInt8InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSubUInt8InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulUInt8InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorCopyDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorCopyUInt8, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSetInt32, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSetDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSetComplex, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSetUInt8, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorZeroInt16, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorZeroInt32, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorZeroDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorZeroComplex, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorZeroUInt8, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMaxDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMinDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorChirpDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorConvertInt32ToDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorConvertFloatToInt32Scaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorConvertDoubleToInt32Scaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorMulConstantDouble, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorAddConstantInt32InPlaceScaled, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorSubFromConstantInt32InPlaceScaled, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorConvertDoubleToFloat, F::VariantsCA, "AC"),
+      POINTER_ROW(VectorClampAboveInt32InPlace, F::VariantsCA, "AC"),
+      POINTER_ROW(RoiAddInt16InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiSubInt16InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiMulInt16InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiDivInt16InPlaceScaled, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorSetInt16, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiCopyUInt8, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiCopyInt16, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiCopyInt32, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants, "BC"),
+      POINTER_ROW(RoiSetInt32, F::VariantsBA, "AB"),
   };
   for (const PointerRow& row : rows) {
     EXPECT_EQ(row.family, row.expected) << row.name;
     EXPECT_TRUE(row.selectsPortable) << row.name;
+    EXPECT_EQ(row.filled, row.expectedFilled) << row.name;
   }
 }
 

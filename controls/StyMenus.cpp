@@ -1,0 +1,1533 @@
+#include "controls/StyMenus.h"
+
+#include <QImage>
+
+#include "controls/GdipObjects.h"
+#include "controls/StyMenuUtil.h"
+#include "platform/classes/ClassesUnit.h"
+#include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
+#include "platform/graphics/Gdi.h"
+#include "platform/graphics/GraphicsResources.h"
+
+namespace {
+
+// Copies the values struct of `source` into `self` when both are of class T.
+template <class T>
+T* Same(TPersistent* source) {
+  return dynamic_cast<T*>(source);
+}
+
+void ScreenFontSmaller(TFont* font, TColor color) {
+  AssignMenuFont(font);
+  font->SetSize(font->Size() - 2);
+  font->SetColor(color);
+}
+
+}  // namespace
+
+void AssignMenuFont(TFont* font) {
+  KESTRUNE_USAGE_CHECK(Screen != nullptr, "menu fonts need the forms unit started");
+  font->Assign(Screen->MenuFont());
+}
+
+// ---------------------------------------------------------------------------
+// TGradientBar and its descendants
+
+TGradientBar::TGradientBar() = default;
+
+void TGradientBar::Assign(TPersistent* source) {
+  auto* bar = Same<TGradientBar>(source);
+  if (bar == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  colors_[0] = bar->colors_[0];
+  colors_[1] = bar->colors_[1];
+  direction_ = bar->direction_;
+  menu_.Changed(colors_rebuild_);
+}
+
+TColor TGradientBar::GetColor(int index) const {
+  if (index < 0 || index > 1)
+    throw EInvalidPropertyIndex(Format("Invalid property index %d.", {index}));
+  return colors_[index];
+}
+
+void TGradientBar::SetColor(int index, TColor value) {
+  if (index < 0 || index > 1)
+    throw EInvalidPropertyIndex(Format("Invalid property index %d.", {index}));
+  menu_.Store(colors_[index], value, colors_rebuild_);
+}
+
+TIconBar::TIconBar() {
+  colors_[0] = 0xFFF9F9;
+  colors_[1] = 0xBBA0A1;
+  direction_ = gdHorizontal;
+}
+
+void TIconBar::Assign(TPersistent* source) {
+  if (auto* s = Same<TIconBar>(source)) {
+    store_ = s->store_;
+    marks_ = s->marks_;
+  }
+  TGradientBar::Assign(source);
+}
+
+void TIconBar::SetSize(int value) {
+  menu_.Store(store_.Size, value < 16 ? 16 : value, true);
+}
+
+TSelectedItem::TSelectedItem() : font_(Create<TFont>()), notes_font_(Create<TFont>()) {
+  colors_[0] = 0xC2EEFF;
+  colors_[1] = clNone;
+  AssignMenuFont(font_);
+  font_->SetColor(clWindowText);
+  ScreenFontSmaller(notes_font_, clWindowText);
+}
+
+TSelectedItem::~TSelectedItem() {
+  notes_font_->Free();
+  font_->Free();
+}
+
+void TSelectedItem::Assign(TPersistent* source) {
+  if (auto* s = Same<TSelectedItem>(source)) {
+    store_ = s->store_;
+    marks_ = s->marks_;
+    font_->Assign(s->font_);
+    notes_font_->Assign(s->notes_font_);
+  }
+  TGradientBar::Assign(source);
+}
+
+void TSelectedItem::SetFont(TFont* value) {
+  font_->Assign(value);
+  menu_.Changed(true);
+}
+
+void TSelectedItem::SetNotesFont(TFont* value) {
+  notes_font_->Assign(value);
+  menu_.Changed(true);
+}
+
+TRootItem::TRootItem() : font_(Create<TFont>()) {
+  colors_[0] = 0xE5D7D7;
+  colors_[1] = 0xF7F2F2;
+  direction_ = gdHorizontal;
+  AssignMenuFont(font_);
+}
+
+TRootItem::~TRootItem() {
+  font_->Free();
+}
+
+void TRootItem::Assign(TPersistent* source) {
+  if (auto* s = Same<TRootItem>(source)) {
+    store_ = s->store_;
+    font_->Assign(s->font_);
+  }
+  TGradientBar::Assign(source);
+}
+
+void TRootItem::SetFont(TFont* value) {
+  font_->Assign(value);
+  menu_.Changed(true);
+}
+
+TBackground::TBackground() : image_(Create<TPicture>()) {
+  colors_[0] = 0xFFFAFD;
+  colors_[1] = clNone;
+}
+
+TBackground::~TBackground() {
+  image_->Free();
+}
+
+void TBackground::Assign(TPersistent* source) {
+  if (auto* s = Same<TBackground>(source)) {
+    store_ = s->store_;
+    image_->Assign(s->image_);
+  }
+  TGradientBar::Assign(source);
+}
+
+void TBackground::SetImage(TPicture* value) {
+  image_->Assign(value);
+  menu_.Changed(false);
+}
+
+TSeparator::TSeparator() {
+  colors_[0] = 0x8F6D6E;
+  colors_[1] = clNone;
+  direction_ = gdHorizontal;
+}
+
+void TSeparator::Assign(TPersistent* source) {
+  if (auto* s = Same<TSeparator>(source))
+    store_ = s->store_;
+  TGradientBar::Assign(source);
+}
+
+// ---------------------------------------------------------------------------
+// Side bar
+
+TBarCaption::TBarCaption() : font_(Create<TFont>()) {
+  font_->SetName("Tahoma");
+  font_->SetSize(14);
+  font_->SetColor(clWhite);
+  font_->SetStyle(FontStyleBit(fsBold) | FontStyleBit(fsItalic));
+}
+
+TBarCaption::~TBarCaption() {
+  font_->Free();
+}
+
+void TBarCaption::Assign(TPersistent* source) {
+  auto* s = Same<TBarCaption>(source);
+  if (s == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  store_ = s->store_;
+  font_->Assign(s->font_);
+  menu_.Changed(true);
+}
+
+void TBarCaption::SetFont(TFont* value) {
+  font_->Assign(value);
+  menu_.Changed(true);
+}
+
+TSideBar::TSideBar() : image_(Create<TBackground>()), background_(Create<TBackground>()) {}
+
+TSideBar::~TSideBar() {
+  background_->Free();
+  image_->Free();
+}
+
+void TSideBar::Assign(TPersistent* source) {
+  if (auto* s = Same<TSideBar>(source)) {
+    store_ = s->store_;
+    image_->Assign(s->image_);
+    background_->Assign(s->background_);
+  }
+  TBarCaption::Assign(source);
+}
+
+void TSideBar::SetMenu(IStyMenu* menu) {
+  TBarCaption::SetMenu(menu);
+  image_->SetMenu(menu);
+  background_->SetMenu(menu);
+}
+
+void TSideBar::SetImage(TBackground* value) {
+  image_->Assign(value);
+  menu_.Changed(true);
+}
+
+void TSideBar::SetBackground(TBackground* value) {
+  background_->Assign(value);
+  menu_.Changed(true);
+}
+
+// ---------------------------------------------------------------------------
+// Glyphs and button colours
+
+namespace {
+
+constexpr const char* kGlyphNames[3] = {"STYSUBMENUITEM", "STYCHECKITEM", "STYRADIOITEM"};
+
+// Our glyphs as rows of letters: 'K' black, anything else the transparent
+// key (white, the bottom-left pixel of each).
+QImage Glyph(const char* const* rows, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x)
+      image.setPixel(x, y, rows[y][x] == 'K' ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+  }
+  return image;
+}
+
+// The sub-menu arrow: 3 x 5, pointing right; it fits the 3 x 6 box the
+// items centre it in.
+constexpr const char* kSubMenuGlyph[5] = {"K..", "KK.", "KKK", "KK.", "K.."};
+// The check mark: 8 x 7.
+constexpr const char* kCheckGlyph[7] = {".......K", "......KK", "K....KKK", "KK..KKK.",
+                                        "KKKKKK..", ".KKKK...", "..KK...."};
+// The radio dot: 6 x 6.
+constexpr const char* kRadioGlyph[6] = {"..KK..", ".KKKK.", "KKKKKK", "KKKKKK", ".KKKK.", "..KK.."};
+
+void RegisterGlyph(const char* name, const QImage& image) {
+  RegisterResource(TResourceKind::Bitmap, name, EncodeBmp(image, pf24bit));
+}
+
+}  // namespace
+
+TMenuGlyphs::TMenuGlyphs() {
+  for (int i = 0; i < 3; ++i) {
+    glyphs_[i] = Create<TBitmap>();
+    glyphs_[i]->LoadFromResourceName(kGlyphNames[i]);
+    glyphs_[i]->SetTransparent(true);
+  }
+}
+
+TMenuGlyphs::~TMenuGlyphs() {
+  for (TBitmap* glyph : glyphs_)
+    glyph->Free();
+}
+
+void TMenuGlyphs::Assign(TPersistent* source) {
+  auto* s = Same<TMenuGlyphs>(source);
+  if (s == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  for (int i = 0; i < 3; ++i)
+    glyphs_[i]->Assign(s->glyphs_[i]);
+  menu_.Changed(false);
+}
+
+void TMenuGlyphs::SetGlyph(int index, TBitmap* value) {
+  glyphs_[index]->Assign(value);
+  menu_.Changed(false);
+}
+
+TButtonAppearance::TButtonAppearance() : caption_font_(Create<TFont>()) {
+  // No locale query offers the newer face here: the caption font is
+  // "Tahoma".
+  caption_font_->SetName("Tahoma");
+  caption_font_->OnChange = TNotifyEvent(this, &TButtonAppearance::FontChanged);
+}
+
+TButtonAppearance::~TButtonAppearance() {
+  caption_font_->Free();
+}
+
+void TButtonAppearance::Assign(TPersistent* source) {
+  auto* s = Same<TButtonAppearance>(source);
+  if (s == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  store_ = s->store_;
+  caption_font_->Assign(s->caption_font_);
+  Changed();
+}
+
+void TButtonAppearance::SetCaptionFont(TFont* value) {
+  caption_font_->Assign(value);
+}
+
+void TButtonAppearance::Changed() {
+  if (OnChange.Assigned())
+    OnChange(this);
+}
+
+void TButtonAppearance::FontChanged(TObject*) {
+  Changed();
+}
+
+// ---------------------------------------------------------------------------
+// The styler
+
+TCustomStyMenuStyler::TCustomStyMenuStyler(TComponent* owner)
+    : TComponent(owner),
+      background_(Create<TBackground>()),
+      icon_bar_(Create<TIconBar>()),
+      selected_item_(Create<TSelectedItem>()),
+      root_item_(Create<TRootItem>()),
+      glyphs_(Create<TMenuGlyphs>()),
+      side_bar_(Create<TSideBar>()),
+      separator_(Create<TSeparator>()),
+      font_(Create<TFont>()),
+      notes_font_(Create<TFont>()),
+      background_cache_(Create<TBitmap>()),
+      button_appearance_(Create<TButtonAppearance>()) {
+  AssignMenuFont(font_);
+  ScreenFontSmaller(notes_font_, clGray);
+}
+
+TCustomStyMenuStyler::~TCustomStyMenuStyler() {
+  button_appearance_->Free();
+  background_cache_->Free();
+  notes_font_->Free();
+  font_->Free();
+  separator_->Free();
+  side_bar_->Free();
+  glyphs_->Free();
+  root_item_->Free();
+  selected_item_->Free();
+  icon_bar_->Free();
+  background_->Free();
+}
+
+void TCustomStyMenuStyler::Assign(TPersistent* source) {
+  auto* s = Same<TCustomStyMenuStyler>(source);
+  if (s == nullptr) {
+    TComponent::Assign(source);
+    return;
+  }
+  background_->Assign(s->background_);
+  icon_bar_->Assign(s->icon_bar_);
+  selected_item_->Assign(s->selected_item_);
+  root_item_->Assign(s->root_item_);
+  glyphs_->Assign(s->glyphs_);
+  side_bar_->Assign(s->side_bar_);
+  separator_->Assign(s->separator_);
+  font_->Assign(s->font_);
+  use_system_font_ = s->use_system_font_;
+  menu_.Changed(true);
+}
+
+void TCustomStyMenuStyler::RegisterMenu(IStyMenu* menu) {
+  menu_.SetMenu(menu);
+  background_->SetMenu(menu);
+  icon_bar_->SetMenu(menu);
+  selected_item_->SetMenu(menu);
+  root_item_->SetMenu(menu);
+  glyphs_->SetMenu(menu);
+  side_bar_->SetMenu(menu);
+  separator_->SetMenu(menu);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::UnregisterMenu(IStyMenu* menu) {
+  if (menu != nullptr && menu_.Menu() == menu)
+    RegisterMenu(nullptr);
+}
+
+void TCustomStyMenuStyler::SetBackground(TBackground* value) {
+  background_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetIconBar(TIconBar* value) {
+  icon_bar_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetSelectedItem(TSelectedItem* value) {
+  selected_item_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetRootItem(TRootItem* value) {
+  root_item_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetGlyphs(TMenuGlyphs* value) {
+  glyphs_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetSideBar(TSideBar* value) {
+  side_bar_->Assign(value);
+  menu_.Changed(true);
+}
+
+void TCustomStyMenuStyler::SetSeparator(TSeparator* value) {
+  separator_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetButtonAppearance(TButtonAppearance* value) {
+  button_appearance_->Assign(value);
+  menu_.Changed(false);
+}
+
+void TCustomStyMenuStyler::SetFont(TFont* value) {
+  font_->Assign(value);
+  menu_.Changed(true);
+}
+
+void TCustomStyMenuStyler::SetNotesFont(TFont* value) {
+  notes_font_->Assign(value);
+  menu_.Changed(true);
+}
+
+// ---------------------------------------------------------------------------
+// Registration
+
+namespace {
+
+const TNameTable kDirectionNames = {"gdVertical", "gdHorizontal"};
+const TNameTable kGradientTypeNames = {"gtLeft", "gtRight", "gtBoth"};
+
+// Color, ColorTo and GradientDirection with the class's own defaults.
+template <class T>
+TClassRegistration<T> GradientBar(TColor color, TColor colorTo, TGradientDirection direction) {
+  auto r = RegisterClass<T>();
+  r.MappedInteger("Color", Indexed(&TGradientBar::GetColor, 0), Indexed(&TGradientBar::SetColor, 0),
+                  kColorIdents, color)
+      .MappedInteger("ColorTo", Indexed(&TGradientBar::GetColor, 1),
+                     Indexed(&TGradientBar::SetColor, 1), kColorIdents, colorTo)
+      .Enum("GradientDirection", &TGradientBar::GradientDirection,
+            &TGradientBar::SetGradientDirection, kDirectionNames, direction);
+  return r;
+}
+
+// The mark colours of the icon bar and the selected item, `fill` being the
+// default of both fills.
+template <class T>
+TClassRegistration<T> MarkColors(TClassRegistration<T> r, TColor fill) {
+  r.MappedInteger("CheckColor", &T::CheckColor, &T::SetCheckColor, kColorIdents, fill)
+      .MappedInteger("CheckColorTo", &T::CheckColorTo, &T::SetCheckColorTo, kColorIdents, clNone)
+      .MappedInteger("CheckBorder", &T::CheckBorder, &T::SetCheckBorder, kColorIdents, 0x6F4B4B)
+      .Enum("CheckGradientDirection", &T::CheckGradientDirection, &T::SetCheckGradientDirection,
+            kDirectionNames, gdVertical)
+      .MappedInteger("RadioColor", &T::RadioColor, &T::SetRadioColor, kColorIdents, fill)
+      .MappedInteger("RadioColorTo", &T::RadioColorTo, &T::SetRadioColorTo, kColorIdents, clNone)
+      .MappedInteger("RadioBorder", &T::RadioBorder, &T::SetRadioBorder, kColorIdents, 0x6F4B4B)
+      .Enum("RadioGradientDirection", &T::RadioGradientDirection, &T::SetRadioGradientDirection,
+            kDirectionNames, gdVertical);
+  return r;
+}
+
+template <class T>
+void RegisterStyledMenu(TClassRegistration<T> r) {
+  r.Component("MenuStyler", &T::MenuStyler, &T::SetMenuStyler)
+      .Bool("OwnerDraw", &TMenu::OwnerDraw, &TMenu::SetOwnerDraw, true)
+      .Bool("ShowNotes", &T::ShowNotes, &T::SetShowNotes, true)
+      .Bool("IntlKeybShortCuts", &T::IntlKeybShortCuts, &T::SetIntlKeybShortCuts, false)
+      .Component("DisabledImages", &T::DisabledImages, &T::SetDisabledImages)
+      .String("Version", &T::Version, &T::SetVersion, "2.5.2.0");
+}
+
+}  // namespace
+
+void RegisterStyMenuStylerClasses() {
+  RegisterGlyph(kGlyphNames[0], Glyph(kSubMenuGlyph, 3, 5));
+  RegisterGlyph(kGlyphNames[1], Glyph(kCheckGlyph, 8, 7));
+  RegisterGlyph(kGlyphNames[2], Glyph(kRadioGlyph, 6, 6));
+
+  GradientBar<TGradientBar>(0xD8BDAF, clNone, gdVertical);
+  MarkColors(GradientBar<TIconBar>(0xFFF9F9, 0xBBA0A1, gdHorizontal), 0x6FC0FF)
+      .MappedInteger("SeparatorColor", &TIconBar::SeparatorColor, &TIconBar::SetSeparatorColor,
+                     kColorIdents, clNone)
+      .Integer("Size", &TIconBar::Size, &TIconBar::SetSize, 24);
+  MarkColors(GradientBar<TSelectedItem>(0xC2EEFF, clNone, gdVertical), 0x3E80FE)
+      .MappedInteger("ColorMirror", &TSelectedItem::ColorMirror, &TSelectedItem::SetColorMirror,
+                     kColorIdents, clNone)
+      .MappedInteger("ColorMirrorTo", &TSelectedItem::ColorMirrorTo,
+                     &TSelectedItem::SetColorMirrorTo, kColorIdents, clNone)
+      .MappedInteger("BorderColor", &TSelectedItem::BorderColor, &TSelectedItem::SetBorderColor,
+                     kColorIdents, 0x6F4B4B)
+      .Object("Font", &TSelectedItem::Font)
+      .Object("NotesFont", &TSelectedItem::NotesFont)
+      .Bool("UseSystemFont", &TSelectedItem::UseSystemFont, &TSelectedItem::SetUseSystemFont, true);
+  GradientBar<TRootItem>(0xE5D7D7, 0xF7F2F2, gdHorizontal)
+      .Object("Font", &TRootItem::Font)
+      .Bool("UseSystemFont", &TRootItem::UseSystemFont, &TRootItem::SetUseSystemFont, true)
+      .MappedInteger("SelectedColor", &TRootItem::SelectedColor, &TRootItem::SetSelectedColor,
+                     kColorIdents, 0xF2E8E8)
+      .MappedInteger("SelectedColorTo", &TRootItem::SelectedColorTo, &TRootItem::SetSelectedColorTo,
+                     kColorIdents, 0xCDB8B9)
+      .MappedInteger("SelectedColorMirror", &TRootItem::SelectedColorMirror,
+                     &TRootItem::SetSelectedColorMirror, kColorIdents, clNone)
+      .MappedInteger("SelectedColorMirrorTo", &TRootItem::SelectedColorMirrorTo,
+                     &TRootItem::SetSelectedColorMirrorTo, kColorIdents, clNone)
+      .Enum("SelectedGradientDirection", &TRootItem::SelectedGradientDirection,
+            &TRootItem::SetSelectedGradientDirection, kDirectionNames, gdVertical)
+      .MappedInteger("SelectedBorderColor", &TRootItem::SelectedBorderColor,
+                     &TRootItem::SetSelectedBorderColor, kColorIdents, 0x947C7C)
+      .MappedInteger("SelectedTextColor", &TRootItem::SelectedTextColor,
+                     &TRootItem::SetSelectedTextColor, kColorIdents, clWindowText)
+      .MappedInteger("HoverColor", &TRootItem::HoverColor, &TRootItem::SetHoverColor, kColorIdents,
+                     0xCFF6FF)
+      .MappedInteger("HoverColorTo", &TRootItem::HoverColorTo, &TRootItem::SetHoverColorTo,
+                     kColorIdents, 0x9DD8FF)
+      .MappedInteger("HoverColorMirror", &TRootItem::HoverColorMirror,
+                     &TRootItem::SetHoverColorMirror, kColorIdents, clNone)
+      .MappedInteger("HoverColorMirrorTo", &TRootItem::HoverColorMirrorTo,
+                     &TRootItem::SetHoverColorMirrorTo, kColorIdents, clNone)
+      .Enum("HoverGradientDirection", &TRootItem::HoverGradientDirection,
+            &TRootItem::SetHoverGradientDirection, kDirectionNames, gdVertical)
+      .MappedInteger("HoverBorderColor", &TRootItem::HoverBorderColor,
+                     &TRootItem::SetHoverBorderColor, kColorIdents, 0x6F4B4B)
+      .MappedInteger("HoverTextColor", &TRootItem::HoverTextColor, &TRootItem::SetHoverTextColor,
+                     kColorIdents, clWindowText);
+  GradientBar<TBackground>(0xFFFAFD, clNone, gdVertical)
+      .Object("Image", &TBackground::Image)
+      .Enum("Position", &TBackground::Position, &TBackground::SetPosition,
+            {"bpTopLeft", "bpTopRight", "bpBottomLeft", "bpBottomRight", "bpTopCenter",
+             "bpBottomCenter", "bpTiled", "bpStretched", "bpCenter", "bpXY"},
+            bpCenter)
+      .Integer("OffsetX", &TBackground::OffsetX, &TBackground::SetOffsetX, 0)
+      .Integer("OffsetY", &TBackground::OffsetY, &TBackground::SetOffsetY, 0)
+      .Integer("MarginX", &TBackground::MarginX, &TBackground::SetMarginX, 0)
+      .Integer("MarginY", &TBackground::MarginY, &TBackground::SetMarginY, 0);
+  GradientBar<TSeparator>(0x8F6D6E, clNone, gdHorizontal)
+      .Integer("Width", &TSeparator::Width, &TSeparator::SetWidth, 1)
+      .Enum("GradientType", &TSeparator::GradientType, &TSeparator::SetGradientType,
+            kGradientTypeNames, gtBoth)
+      .Integer("GradientWidth", &TSeparator::GradientWidth, &TSeparator::SetGradientWidth, 0)
+      .Integer("Margin", &TSeparator::Margin, &TSeparator::SetMargin, 2);
+  RegisterClass<TBarCaption>()
+      .Enum("Alignment", &TBarCaption::Alignment, &TBarCaption::SetAlignment,
+            {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify)
+      .String("Caption", &TBarCaption::Caption, &TBarCaption::SetCaption, "")
+      .Object("Font", &TBarCaption::Font)
+      .MappedInteger("ShadowColor", &TBarCaption::ShadowColor, &TBarCaption::SetShadowColor,
+                     kColorIdents, clNone)
+      .Integer("Depth", &TBarCaption::Depth, &TBarCaption::SetDepth, 1)
+      .Enum("Direction", &TBarCaption::Direction, &TBarCaption::SetDirection,
+            {"dDownToUp", "dUpToDown"}, dDownToUp);
+  RegisterClass<TSideBar>()
+      .Bool("Visible", &TSideBar::Visible, &TSideBar::SetVisible, false)
+      .Enum("VisibleIn", &TSideBar::VisibleIn, &TSideBar::SetVisibleIn,
+            {"viFirstVisible", "viFirstLevel", "viAnyLevel"}, viFirstVisible)
+      .Object("Image", &TSideBar::Image)
+      .Object("Background", &TSideBar::Background)
+      .Integer("Size", &TSideBar::Size, &TSideBar::SetSize, 24)
+      .MappedInteger("SplitterColor", &TSideBar::SplitterColor, &TSideBar::SetSplitterColor,
+                     kColorIdents, 0x808080)
+      .MappedInteger("SplitterColorTo", &TSideBar::SplitterColorTo, &TSideBar::SetSplitterColorTo,
+                     kColorIdents, clNone)
+      .Integer("SplitterWidth", &TSideBar::SplitterWidth, &TSideBar::SetSplitterWidth, 1)
+      .Integer("SplitterMargin", &TSideBar::SplitterMargin, &TSideBar::SetSplitterMargin, 0)
+      .Integer("SplitterGradientWidth", &TSideBar::SplitterGradientWidth,
+               &TSideBar::SetSplitterGradientWidth, 0)
+      .Enum("SplitterGradientType", &TSideBar::SplitterGradientType,
+            &TSideBar::SetSplitterGradientType, kGradientTypeNames, gtBoth)
+      .MappedInteger("BorderColor", &TSideBar::BorderColor, &TSideBar::SetBorderColor, kColorIdents,
+                     0xA19D9D);
+  RegisterClass<TMenuGlyphs>();
+  RegisterClass<TButtonAppearance>()
+      .MappedInteger("Color", &TButtonAppearance::Color, &TButtonAppearance::SetColor, kColorIdents,
+                     clNone)
+      .MappedInteger("ColorTo", &TButtonAppearance::ColorTo, &TButtonAppearance::SetColorTo,
+                     kColorIdents, clNone)
+      .MappedInteger("DownColor", &TButtonAppearance::DownColor, &TButtonAppearance::SetDownColor,
+                     kColorIdents, 0xB59285)
+      .MappedInteger("DownColorTo", &TButtonAppearance::DownColorTo,
+                     &TButtonAppearance::SetDownColorTo, kColorIdents, clNone)
+      .MappedInteger("HoverColor", &TButtonAppearance::HoverColor,
+                     &TButtonAppearance::SetHoverColor, kColorIdents, 0xD2BDB6)
+      .MappedInteger("HoverColorTo", &TButtonAppearance::HoverColorTo,
+                     &TButtonAppearance::SetHoverColorTo, kColorIdents, clNone)
+      .Enum("GradientDirection", &TButtonAppearance::GradientDirection,
+            &TButtonAppearance::SetGradientDirection, kDirectionNames, gdVertical)
+      .MappedInteger("BorderColor", &TButtonAppearance::BorderColor,
+                     &TButtonAppearance::SetBorderColor, kColorIdents, clNone)
+      .MappedInteger("DownBorderColor", &TButtonAppearance::DownBorderColor,
+                     &TButtonAppearance::SetDownBorderColor, kColorIdents, 0x6A240A)
+      .MappedInteger("HoverBorderColor", &TButtonAppearance::HoverBorderColor,
+                     &TButtonAppearance::SetHoverBorderColor, kColorIdents, 0x6A240A)
+      .Object("CaptionFont", &TButtonAppearance::CaptionFont)
+      .Bool("UseSystemFont", &TButtonAppearance::UseSystemFont,
+            &TButtonAppearance::SetUseSystemFont, true);
+  RegisterStylerProperties(RegisterClass<TStyMenuStyler>());
+  RegisterStyledMenu(RegisterClass<TStyMainMenu>());
+  RegisterStyledMenu(RegisterClass<TStyPopupMenu>());
+}
+
+namespace {
+
+void InitStyMenus() {
+  ClassesUnit.Initialize();
+  GraphicsUnit.Initialize();
+  LookUpLayeredWindowCalls();
+  RegisterMenuClasses();
+  RegisterStyMenuStylerClasses();
+}
+
+void FinalizeStyMenus() {
+  GraphicsUnit.Finalize();
+  ClassesUnit.Finalize();
+}
+
+}  // namespace
+
+TUnit StyMenusUnit("StyMenus", &InitStyMenus, &FinalizeStyMenus);
+
+// ---------------------------------------------------------------------------
+// Texts and measuring of the styled menus
+
+namespace {
+
+// The two-character sequence that starts a notes line in a caption.
+constexpr std::string_view kNotesBreak = "\\n";
+
+std::vector<std::string> SplitNotes(const std::string& caption) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = caption.find(kNotesBreak, start)) != std::string::npos;
+       start = at + kNotesBreak.size())
+    parts.push_back(caption.substr(start, at - start));
+  parts.push_back(caption.substr(start));
+  return parts;
+}
+
+bool IsStyRootItem(TMenuItem* item) {
+  TMenu* menu = item->GetParentMenu();
+  return menu != nullptr && !menu->IsPopup() && item->Parent() == menu->Items();
+}
+
+// Whether the side bar shows beside `item` (its visibility rule).
+bool SideBarShows(TCustomStyMenuStyler* styler, TMenuItem* item) {
+  TSideBar* bar = styler->SideBar();
+  if (!bar->Visible() || IsStyRootItem(item))
+    return false;
+  TMenu* menu = item->GetParentMenu();
+  switch (bar->VisibleIn()) {
+    case viFirstVisible: {
+      if (menu == nullptr || menu->IsPopup())
+        return false;
+      for (int i = 0; i < menu->Items()->Count(); ++i) {
+        TMenuItem* root = menu->Items()->Items(i);
+        if (root->Visible())
+          return item->Parent() == root;
+      }
+      return false;
+    }
+    case viFirstLevel:
+      return item->Parent() != nullptr &&
+             (item->Parent() == menu->Items() || IsStyRootItem(item->Parent()));
+    case viAnyLevel:
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string StyShortCutText(uint16_t shortCut, bool intl) {
+  if (!intl) {
+    const std::string text = ShortCutToText(shortCut);
+    return (shortCut & scWin) != 0 ? "Win+" + text : text;
+  }
+  std::string text = RecaseKeyName(KeyNameText(shortCut & 0xFF));
+  if ((shortCut & scShift) != 0)
+    text = RecaseKeyName(KeyNameText(VK_SHIFT)) + "+" + text;
+  if ((shortCut & scCtrl) != 0)
+    text = RecaseKeyName(KeyNameText(VK_CONTROL)) + "+" + text;
+  if ((shortCut & scAlt) != 0)
+    text = RecaseKeyName(KeyNameText(VK_MENU)) + "+" + text;
+  return text;
+}
+
+void StyMeasureMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, int& width, int& height) {
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  if (item->IsLine()) {
+    height = styler->Separator()->Width() + 2;
+    width = -2;
+    return;
+  }
+  TMenu* owner = item->GetParentMenu();
+  TImageList* images = owner != nullptr ? owner->Images() : nullptr;
+  const bool root = IsStyRootItem(item);
+  if (root) {
+    const TSize bar = MenuBarItemSize();
+    width = bar.cx;
+    height = bar.cy;
+    if (images != nullptr && item->ImageIndex() >= 0)
+      width = images->Width();
+    else if (!item->Bitmap()->Empty())
+      width = 16;
+    else
+      width = -7;
+  } else {
+    width = styler->IconBar()->Size();
+    if (images != nullptr)
+      height = IMax(height, images->Height());
+    if (!item->Bitmap()->Empty())
+      height = IMax(height, 16);
+    else
+      height -= 3;
+    width += 15;
+    height += 5;
+  }
+
+  const bool notes = menu->MenuShowNotes();
+  const std::vector<std::string> parts =
+      notes ? SplitNotes(item->Caption()) : std::vector<std::string>{item->Caption()};
+  std::string text = StripHotkey(parts[0]);
+  if (item->ShortCut() != 0)
+    text += StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
+  TFont* saved = Create<TFont>();
+  saved->Assign(canvas->Font());
+  if (root) {
+    if (!styler->RootItem()->UseSystemFont())
+      canvas->Font()->Assign(styler->RootItem()->Font());
+  } else if (!styler->UseSystemFont()) {
+    canvas->Font()->Assign(styler->Font());
+  } else if (!styler->SelectedItem()->UseSystemFont()) {
+    canvas->Font()->Assign(styler->SelectedItem()->Font());
+  }
+  const TSize extent = canvas->TextExtent(text);
+  width += extent.cx + 7;
+  if (!styler->UseSystemFont())
+    height = extent.cy + 6;
+
+  if (!root) {
+    if ((item->ShortCut() & scWin) != 0 && !menu->MenuIntlKeybShortCuts())
+      width += canvas->TextWidth("Win+");
+    if (!item->Break() && SideBarShows(styler, item))
+      width += styler->SideBar()->Size() + styler->SideBar()->SplitterWidth();
+    height += height & 1;
+    width += 17;
+    if (parts.size() > 1) {
+      canvas->Font()->Assign(styler->NotesFont());
+      const int line = canvas->TextHeight("gh");
+      for (size_t i = 1; i < parts.size(); ++i) {
+        height += line;
+        if (i >= 2)
+          width = IMax(width, canvas->TextWidth(parts[i - 1]));
+      }
+      width = IMax(width, canvas->TextWidth(parts.back()) + 17 + styler->IconBar()->Size() + 15);
+    }
+  }
+  canvas->Font()->Assign(saved);
+  saved->Free();
+}
+
+std::string StyMenusVersion() {
+  constexpr uint32_t kVersion = 0x02050200;
+  return Format("%d.%d.%d.%d", {int(kVersion >> 24), int((kVersion >> 16) & 0xFF),
+                                int((kVersion >> 8) & 0xFF), int(kVersion & 0xFF)});
+}
+
+// ---------------------------------------------------------------------------
+// The state both styled menus share
+
+namespace kestrune {
+
+StyMenuState::StyMenuState(TMenu* menu, IStyMenu* self, bool mainMenu)
+    : menu_(menu), self_(self), main_menu_(mainMenu) {
+  MakePrivate();
+}
+
+StyMenuState::~StyMenuState() {
+  if (TCustomStyMenuStyler* styler = InUse())
+    styler->UnregisterMenu(self_);
+  if (assigned_ != nullptr)
+    assigned_->RemoveFreeNotification(menu_);
+  FreePrivate();
+}
+
+void StyMenuState::MakePrivate() {
+  if (private_ != nullptr)
+    return;
+  private_ = main_menu_ ? Create<TStyMenuStyler>(menu_) : Create<TCustomStyMenuStyler>(menu_);
+  private_->SetName("InternalMenuStyler");
+  private_->RegisterMenu(self_);
+}
+
+void StyMenuState::FreePrivate() {
+  if (private_ == nullptr)
+    return;
+  private_->UnregisterMenu(self_);
+  FreeAndNil(private_);
+}
+
+void StyMenuState::SetMenuStyler(TCustomStyMenuStyler* value) {
+  if (assigned_ == value)
+    return;
+  if (assigned_ != nullptr) {
+    assigned_->UnregisterMenu(self_);
+    assigned_->RemoveFreeNotification(menu_);
+  }
+  assigned_ = value;
+  if (value != nullptr) {
+    if (!menu_->ComponentState().Contains(csDestroying))
+      FreePrivate();
+    value->FreeNotification(menu_);
+  } else {
+    MakePrivate();
+  }
+  InUse()->RegisterMenu(self_);
+}
+
+void StyMenuState::StylerRemoved() {
+  assigned_ = nullptr;
+  if (!menu_->ComponentState().Contains(csDestroying)) {
+    MakePrivate();
+    private_->RegisterMenu(self_);
+  }
+}
+
+void StyMenuState::Loaded() {
+  if (assigned_ != nullptr)
+    FreePrivate();
+}
+
+void StyMenuState::InstallHandlers() {
+  if (menu_->ComponentState().Contains(csLoading))
+    return;
+  std::function<void(TMenuItem*)> install = [&](TMenuItem* parent) {
+    for (int i = 0; i < parent->Count(); ++i) {
+      TMenuItem* item = parent->Items(i);
+      if (auto* main = dynamic_cast<TStyMainMenu*>(menu_)) {
+        if (!item->OnMeasureItem.Assigned())
+          item->OnMeasureItem = TMenuMeasureItemEvent(main, &TStyMainMenu::MeasureItemHandler);
+        if (!item->OnDrawItem.Assigned() && !item->OnAdvancedDrawItem.Assigned())
+          item->OnAdvancedDrawItem =
+              TAdvancedMenuDrawItemEvent(main, &TStyMainMenu::AdvancedDrawItemHandler);
+      } else if (auto* popup = dynamic_cast<TStyPopupMenu*>(menu_)) {
+        if (!item->OnMeasureItem.Assigned())
+          item->OnMeasureItem = TMenuMeasureItemEvent(popup, &TStyPopupMenu::MeasureItemHandler);
+        if (!item->OnDrawItem.Assigned() && !item->OnAdvancedDrawItem.Assigned())
+          item->OnAdvancedDrawItem =
+              TAdvancedMenuDrawItemEvent(popup, &TStyPopupMenu::AdvancedDrawItemHandler);
+      }
+      install(item);
+    }
+  };
+  install(menu_->Items());
+}
+
+}  // namespace kestrune
+
+// ---------------------------------------------------------------------------
+// The styled menus
+
+// What both menus do alike, written once for either class.
+#define STY_MENU_COMMON_IMPL(Self, Base)                                                      \
+  void Self::SetDisabledImages(TImageList* value) {                                           \
+    if (state_.disabled_images != nullptr)                                                    \
+      state_.disabled_images->RemoveFreeNotification(this);                                   \
+    state_.disabled_images = value;                                                           \
+    if (value != nullptr)                                                                     \
+      value->FreeNotification(this);                                                          \
+  }                                                                                           \
+  void Self::Notification(TComponent* component, TOperation operation) {                      \
+    Base::Notification(component, operation);                                                 \
+    if (operation != opRemove)                                                                \
+      return;                                                                                 \
+    if (component == state_.Assigned())                                                       \
+      state_.StylerRemoved();                                                                 \
+    if (component == state_.disabled_images)                                                  \
+      state_.disabled_images = nullptr;                                                       \
+  }                                                                                           \
+  void Self::MeasureItemHandler(TObject* Sender, TCanvas* ACanvas, int& Width, int& Height) { \
+    if (auto* item = dynamic_cast<TMenuItem*>(Sender))                                        \
+      StyMeasureMenuItem(this, item, ACanvas, Width, Height);                                 \
+  }                                                                                           \
+  void Self::AdvancedDrawItemHandler(TObject* Sender, TCanvas* ACanvas, TRect ARect,          \
+                                     TOwnerDrawState State) {                                 \
+    if (auto* item = dynamic_cast<TMenuItem*>(Sender))                                        \
+      StyDrawMenuItem(this, item, ACanvas, ARect, State);                                     \
+  }
+
+namespace {
+
+TRect Intersect(const TRect& a, const TRect& b) {
+  return {IMax(a.Left, b.Left), IMax(a.Top, b.Top), IMin(a.Right, b.Right),
+          IMin(a.Bottom, b.Bottom)};
+}
+
+void Fill(TCanvas* canvas, const TRect& rect, TColor color) {
+  if (color == clNone || rect.IsEmpty())
+    return;
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(color);
+  canvas->FillRect(rect);
+}
+
+void Frame(TCanvas* canvas, const TRect& rect, TColor color) {
+  if (color == clNone || rect.IsEmpty())
+    return;
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(color);
+  canvas->FrameRect(rect);
+}
+
+// A linear gradient from `from` to `to` over `full` (one colour per row
+// when vertical, per column when horizontal), painted only inside `clip`;
+// `to` none paints `from` solid. Each channel is start + (end - start) *
+// offset / extent, in integers.
+void GradientFill(TCanvas* canvas, const TRect& full, const TRect& clip, TColor from, TColor to,
+                  TGradientDirection direction) {
+  const TRect area = Intersect(full, clip);
+  if (from == clNone || area.IsEmpty())
+    return;
+  if (to == clNone || to == from) {
+    Fill(canvas, area, from);
+    return;
+  }
+  uint8_t r1, g1, b1, r2, g2, b2;
+  SplitColor(from, r1, g1, b1);
+  SplitColor(to, r2, g2, b2);
+  const bool vertical = direction == gdVertical;
+  const int extent = vertical ? full.Height() : full.Width();
+  const int first = vertical ? area.Top : area.Left;
+  const int last = vertical ? area.Bottom : area.Right;
+  for (int at = first; at < last; ++at) {
+    const int offset = at - (vertical ? full.Top : full.Left);
+    auto channel = [&](int s, int e) {
+      return static_cast<uint8_t>(s + (e - s) * offset / extent);
+    };
+    const TColor c = static_cast<TColor>(RGB(channel(r1, r2), channel(g1, g2), channel(b1, b2)));
+    Fill(canvas,
+         vertical ? TRect{area.Left, at, area.Right, at + 1}
+                  : TRect{at, area.Top, at + 1, area.Bottom},
+         c);
+  }
+}
+
+// The box variant: filled unless `from` is none, framed unless `border` is
+// none; with `mirror` set, the lower half (from the middle row) runs from
+// `mirror` to `mirrorTo`.
+void GradientBox(TCanvas* canvas, const TRect& rect, TColor from, TColor to, TColor mirror,
+                 TColor mirrorTo, TColor border, TGradientDirection direction) {
+  if (mirror == clNone) {
+    GradientFill(canvas, rect, rect, from, to, direction);
+  } else {
+    const int mid = rect.Top + rect.Height() / 2;
+    const TRect upper{rect.Left, rect.Top, rect.Right, mid};
+    const TRect lower{rect.Left, mid, rect.Right, rect.Bottom};
+    GradientFill(canvas, upper, upper, from, to, direction);
+    GradientFill(canvas, lower, lower, mirror, mirrorTo, direction);
+  }
+  Frame(canvas, rect, border);
+}
+
+// A horizontal gradient line, shortened by `margin` at both ends, whose
+// ends fade over the gradient width by `type`.
+void GradientLine(TCanvas* canvas, TRect line, TColor color, TColor colorTo, int margin, int gw,
+                  TGradientType type) {
+  line.Left += margin;
+  line.Right -= margin;
+  if (line.IsEmpty())
+    return;
+  const TColor c2 = colorTo == clNone ? color : colorTo;
+  const int length = line.Width();
+  auto span = [&](int left, int right) { return TRect{left, line.Top, right, line.Bottom}; };
+  if (gw < length) {
+    switch (type) {
+      case gtLeft:
+        Fill(canvas, span(line.Left + gw, line.Right), c2);
+        break;
+      case gtRight:
+        Fill(canvas, span(line.Left, line.Right - gw), c2);
+        break;
+      case gtBoth:
+        Fill(canvas, span(line.Left + gw / 2, line.Right - gw / 2), color);
+        break;
+    }
+  }
+  if (gw > 0) {
+    auto fade = [&](const TRect& r, TColor a, TColor b) {
+      GradientFill(canvas, r, r, a, b, gdHorizontal);
+    };
+    switch (type) {
+      case gtLeft:
+        fade(span(line.Left, line.Left + gw), color, c2);
+        break;
+      case gtRight:
+        fade(span(line.Right - gw, line.Right), c2, color);
+        break;
+      case gtBoth:
+        fade(span(line.Left, line.Left + gw / 2), c2, color);
+        fade(span(line.Right - gw / 2, line.Right), color, c2);
+        break;
+    }
+  }
+}
+
+int DrawLevel(TMenuItem* item) {
+  TMenu* owner = item->GetParentMenu();
+  return item->Level() - 1 + (owner != nullptr && owner->IsPopup() ? 1 : 0);
+}
+
+// Reshapes, moves and frames the drop-down window an item was drawn on.
+void HookMenuWindow(IStyMenu* menu, TMenuItem* item, TCanvas* canvas) {
+  TMenuDropDown* window = MenuWindowOfCanvas(canvas);
+  if (window == nullptr)
+    return;
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  const int level = DrawLevel(item);
+  if (level < 1)
+    return;
+  const int w = window->BoundsRect().Width();
+  const int h = window->BoundsRect().Height();
+  const TRect region{1, 1, w - 1 - 17, h - 1};
+  if (!window->Prepared()) {
+    window->SetRegion(region);
+    if (level == 1)
+      window->MoveBy(-1, -2);
+    else  // 17 towards the parent, then 3 right
+      window->MoveBy((window->OpensLeft() ? 17 : -17) + 3, 0);
+    window->SetPrepared(true);
+  }
+  TCanvas* whole = window->Canvas();
+  Frame(whole, region, styler->MenuBorderColor());
+  const TColor background = styler->Background()->Color();
+  if (level == 1 && !window->OwnerRect().IsEmpty()) {
+    const int left = window->OwnerRect().Left - window->BoundsRect().Left;
+    const int right = window->OwnerRect().Right - window->BoundsRect().Left;
+    Fill(whole, {left + 1, region.Top, right - 1, region.Top + 1}, background);
+  }
+  Frame(whole, {region.Left + 1, region.Top + 1, region.Right - 1, region.Bottom - 1}, background);
+}
+
+// Draws `text` ("&" marks a mnemonic) vertically centred in `rect` from its
+// left edge (horizontally centred with `centre`): with the styler's
+// AntiAlias, through the GDI+ layer in a point-size font of the same family
+// with hot-key prefixes shown; otherwise aliased on the canvas.
+void DrawItemText(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& rect,
+                  const std::string& text, TColor color, bool centre = false) {
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->SetColor(color);
+  if (styler->AntiAlias() == TAntiAlias::aaNone) {
+    const std::string plain = StripHotkey(text);
+    const int x = centre ? (rect.Left + rect.Right - canvas->TextWidth(plain)) / 2 : rect.Left;
+    canvas->TextOut(x, (rect.Top + rect.Bottom - canvas->TextHeight(plain)) / 2, plain);
+    return;
+  }
+  TFont* font = canvas->Font();
+  auto* graphics = Create<TGPGraphics>(canvas);
+  graphics->SetTextRenderingHint(styler->AntiAlias() == TAntiAlias::aaClearType
+                                     ? TextRenderingHintClearTypeGridFit
+                                     : TextRenderingHintAntiAliasGridFit);
+  auto* family = Create<TGPFontFamily>(font->Name());
+  INT style = 0;
+  if (font->HasStyle(fsBold))
+    style |= FontStyleBold;
+  if (font->HasStyle(fsItalic))
+    style |= FontStyleItalic;
+  auto* gpFont = Create<TGPFont>(family, static_cast<REAL>(font->Size()), style, UnitPoint);
+  auto* format = Create<TGPStringFormat>(StringFormatFlagsNoWrap);
+  format->SetHotkeyPrefix(HotkeyPrefixShow);
+  format->SetLineAlignment(StringAlignmentCenter);
+  if (centre)
+    format->SetAlignment(StringAlignmentCenter);
+  auto* brush = Create<TGPSolidBrush>(ColorToARGB(color));
+  const GpRectF layout{static_cast<REAL>(rect.Left), static_cast<REAL>(rect.Top),
+                       static_cast<REAL>(rect.Width()), static_cast<REAL>(rect.Height())};
+  graphics->DrawString(text, -1, gpFont, layout, format, brush);
+  brush->Free();
+  format->Free();
+  gpFont->Free();
+  family->Free();
+  graphics->Free();
+}
+
+void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& rect,
+                  TOwnerDrawState state) {
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  TRootItem* root = styler->RootItem();
+  TColor textColor = root->Font()->Color();
+  if ((state & odSelected) != 0) {
+    GradientBox(canvas, rect, root->SelectedColor(), root->SelectedColorTo(),
+                root->SelectedColorMirror(), root->SelectedColorMirrorTo(),
+                root->SelectedBorderColor(), root->SelectedGradientDirection());
+    if (item->Count() > 0)
+      Fill(canvas, {rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom},
+           styler->Background()->Color());
+    textColor = root->SelectedTextColor();
+  } else if ((state & odHotLight) != 0) {
+    GradientBox(canvas, rect, root->HoverColor(), root->HoverColorTo(), root->HoverColorMirror(),
+                root->HoverColorMirrorTo(), root->HoverBorderColor(),
+                root->HoverGradientDirection());
+    textColor = root->HoverTextColor();
+  } else {
+    // The slice of a bar-wide gradient behind the item.
+    const TRect bar = MenuBarOfCanvas(canvas);
+    GradientFill(canvas, bar.IsEmpty() ? rect : bar, rect, root->Color(), root->ColorTo(),
+                 root->GradientDirection());
+  }
+  if (!root->UseSystemFont())
+    canvas->Font()->Assign(root->Font());
+  if ((state & odDisabled) != 0)
+    textColor = clBtnShadow;
+  DrawItemText(styler, canvas, rect, item->Caption(), textColor, /*centre=*/true);
+}
+
+}  // namespace
+
+void DrawStyBackground(TCanvas* canvas, const TRect& rect, TBackground* background, bool fill) {
+  const TRect r{rect.Left + background->MarginX(), rect.Top + background->MarginY(),
+                rect.Right - background->MarginX(), rect.Bottom - background->MarginY()};
+  TGraphic* image = background->Image()->Graphic();
+  const bool hasImage = image != nullptr && !image->Empty();
+  const TBackgroundPosition position = background->Position();
+  const bool covers =
+      hasImage && !image->Transparent() && (position == bpTiled || position == bpStretched);
+  if (fill && !covers)
+    GradientFill(canvas, r, r, background->Color(), background->ColorTo(),
+                 background->GradientDirection());
+  if (!hasImage)
+    return;
+  const int iw = image->Width();
+  const int ih = image->Height();
+  if (position == bpTiled) {
+    // The last row and column of tiles stop at the rectangle.
+    const int saved = SaveDC(canvas);
+    canvas->IntersectClipRect(r);
+    for (int y = r.Top; y < r.Bottom; y += ih) {
+      for (int x = r.Left; x < r.Right; x += iw)
+        canvas->Draw(x, y, image);
+    }
+    RestoreDC(canvas, saved);
+    return;
+  }
+  if (position == bpStretched) {
+    canvas->StretchDraw(r, image);
+    return;
+  }
+  if (position == bpXY) {
+    canvas->Draw(background->OffsetX(), background->OffsetY(), image);
+    return;
+  }
+  int x = r.Left + (r.Width() - iw) / 2 + background->OffsetX();
+  if (position == bpTopLeft || position == bpBottomLeft)
+    x = r.Left + background->OffsetX();
+  else if (position == bpTopRight || position == bpBottomRight)
+    x = r.Left + r.Width() + background->OffsetX() - iw;
+  int y = r.Top + (r.Height() - ih) / 2 + background->OffsetY();
+  if (position == bpTopLeft || position == bpTopRight || position == bpTopCenter)
+    y = r.Top + background->OffsetY();
+  else if (position == bpBottomLeft || position == bpBottomRight || position == bpBottomCenter)
+    y = r.Top + r.Height() + background->OffsetY() - ih;
+  canvas->Draw(x, y, image);
+}
+
+namespace {
+
+// A vertical gradient line (the side bar's splitter): the horizontal rule
+// turned, except that with gtBoth the gradient width counts twice.
+void GradientColumn(TCanvas* canvas, TRect line, TColor color, TColor colorTo, int margin, int gw,
+                    TGradientType type) {
+  line.Top += margin;
+  line.Bottom -= margin;
+  if (line.IsEmpty())
+    return;
+  const TColor c2 = colorTo == clNone ? color : colorTo;
+  if (type == gtBoth)
+    gw *= 2;
+  auto span = [&](int top, int bottom) { return TRect{line.Left, top, line.Right, bottom}; };
+  auto fade = [&](const TRect& r, TColor a, TColor b) {
+    GradientFill(canvas, r, r, a, b, gdVertical);
+  };
+  if (gw < line.Height()) {
+    if (type == gtLeft)
+      Fill(canvas, span(line.Top + gw, line.Bottom), c2);
+    else if (type == gtRight)
+      Fill(canvas, span(line.Top, line.Bottom - gw), c2);
+    else
+      Fill(canvas, span(line.Top + gw / 2, line.Bottom - gw / 2), color);
+  }
+  if (gw > 0) {
+    if (type == gtLeft) {
+      fade(span(line.Top, line.Top + gw), color, c2);
+    } else if (type == gtRight) {
+      fade(span(line.Bottom - gw, line.Bottom), c2, color);
+    } else {
+      fade(span(line.Top, line.Top + gw / 2), c2, color);
+      fade(span(line.Bottom - gw / 2, line.Bottom), color, c2);
+    }
+  }
+}
+
+// The side bar over the whole window height: its background, its turned
+// caption, its border and its splitter on the inner edge.
+void DrawSideBar(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& area) {
+  TSideBar* bar = styler->SideBar();
+  const TRect box{area.Left, area.Top, area.Right - bar->SplitterWidth(), area.Bottom};
+  DrawStyBackground(canvas, box, bar->Background());
+  if (TGraphic* image = bar->Image()->Image()->Graphic(); image != nullptr && !image->Empty())
+    DrawStyBackground(canvas, box, bar->Image(), /*fill=*/false);
+  if (!bar->Caption().empty()) {
+    const int angle = bar->Direction() == dDownToUp ? 90 : -90;
+    TFont* font = CreateRotatedFont(bar->Font(), angle);
+    TFont* plain = Create<TFont>();
+    plain->Assign(bar->Font());
+    canvas->Font()->Assign(plain);
+    const TSize extent = canvas->TextExtent(bar->Caption());
+    plain->Free();
+    const int height = box.Height();
+    int x = static_cast<int>(Round((bar->Size() - extent.cy) / 2.0 - 0.5));
+    int y;
+    if (bar->Alignment() == taCenter)
+      y = static_cast<int>(Round((height + extent.cx) / 2.0 - 0.5));
+    else if ((bar->Alignment() == taRightJustify) == (bar->Direction() == dDownToUp))
+      y = bar->Offset() + extent.cx;
+    else
+      y = height - bar->Offset();
+    if (bar->Direction() == dUpToDown) {
+      y -= extent.cx;
+      x += extent.cy + 1;
+    }
+    canvas->Font()->Assign(font);
+    canvas->Brush()->SetStyle(bsClear);
+    auto draw = [&](int dx, int dy, TColor color) {
+      canvas->Font()->SetColor(color);
+      canvas->TextOut(box.Left + x + dx, box.Top + y + dy, bar->Caption());
+    };
+    if (bar->HighlightColor() != clNone)
+      draw(-bar->Depth(), bar->Depth(), bar->HighlightColor());
+    if (bar->ShadowColor() != clNone)
+      draw(bar->Depth(), -bar->Depth(), bar->ShadowColor());
+    draw(0, 0, bar->Font()->Color());
+    font->Free();
+  }
+  Frame(canvas, box, bar->BorderColor());
+  GradientColumn(canvas, {box.Right, area.Top, area.Right, area.Bottom}, bar->SplitterColor(),
+                 bar->SplitterColorTo(), bar->SplitterMargin(), bar->SplitterGradientWidth(),
+                 bar->SplitterGradientType());
+}
+
+// Where an item's image comes from: the disabled images for a disabled item
+// when the menu has them, else the menu's images.
+TImageList* ItemImages(IStyMenu* menu, TMenuItem* item, TOwnerDrawState state) {
+  TMenu* owner = item->GetParentMenu();
+  if ((state & odDisabled) != 0) {
+    if (auto* main = dynamic_cast<TStyMainMenu*>(menu->MenuComponent());
+        main != nullptr && main->DisabledImages() != nullptr)
+      return main->DisabledImages();
+    if (auto* popup = dynamic_cast<TStyPopupMenu*>(menu->MenuComponent());
+        popup != nullptr && popup->DisabledImages() != nullptr)
+      return popup->DisabledImages();
+  }
+  return owner != nullptr ? owner->Images() : nullptr;
+}
+
+void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& itemRect,
+                     TOwnerDrawState state) {
+  if (IsStyRootItem(item)) {
+    DrawRootItem(menu, item, canvas, itemRect, state);
+    return;
+  }
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  TRect rect = itemRect;
+  rect.Right -= 17;
+  int left = rect.Left;
+  if (SideBarShows(styler, item))
+    left += styler->SideBar()->Size() + styler->SideBar()->SplitterWidth();
+  TMenuDropDown* window = MenuWindowOfCanvas(canvas);
+  const TRect windowRect = window != nullptr ? TRect{0, 0, window->BoundsRect().Width() - 17,
+                                                     window->BoundsRect().Height()}
+                                             : rect;
+  if (left != rect.Left && window != nullptr && !window->VisibleItems().empty() &&
+      window->VisibleItems().front() == item)
+    DrawSideBar(styler, canvas, {rect.Left, windowRect.Top, left, windowRect.Bottom});
+  TIconBar* icons = styler->IconBar();
+  const int size = icons->Size();
+  const TRect iconBar{left, windowRect.Top, left + size, windowRect.Bottom};
+  GradientFill(canvas, iconBar, rect, icons->Color(), icons->ColorTo(), icons->GradientDirection());
+  if (icons->SeparatorColor() != clNone)
+    Fill(canvas, Intersect({left + size - 1, windowRect.Top, left + size, windowRect.Bottom}, rect),
+         icons->SeparatorColor());
+  TBackground* background = styler->Background();
+  TRect back{left + size, windowRect.Top, windowRect.Right, windowRect.Bottom};
+  if (background->MarginX() >= 1 || background->MarginY() >= 1) {
+    Fill(canvas, Intersect(back, rect), background->Color());
+    back = {back.Left + background->MarginX(), back.Top + background->MarginY(),
+            back.Right - background->MarginX(), back.Bottom - background->MarginY()};
+  }
+  GradientFill(canvas, back, rect, background->Color(), background->ColorTo(),
+               background->GradientDirection());
+  if (TGraphic* picture = background->Image()->Graphic();
+      picture != nullptr && !picture->Empty() && window != nullptr) {
+    // The picture is drawn once per window size into the styler's cache and
+    // copied from there behind each item.
+    TBitmap* cache = styler->BackgroundCache();
+    const int w = windowRect.Width();
+    const int h = windowRect.Height();
+    if (cache->Width() != w || cache->Height() != h) {
+      cache->SetSize(w, h);
+      DrawStyBackground(cache->Canvas(), {0, 0, w, h}, background);
+    }
+    const TRect part = Intersect({left + size, rect.Top, windowRect.Right, rect.Bottom}, rect);
+    if (!part.IsEmpty())
+      canvas->CopyRect(part, cache->Canvas(), part);
+  }
+
+  if (item->IsLine()) {
+    TSeparator* separator = styler->Separator();
+    const int mid = rect.Top + rect.Height() / 2;
+    const TRect line{left + size, mid - separator->Width() / 2, rect.Right,
+                     mid + (separator->Width() + 1) / 2};
+    GradientLine(canvas, line, separator->Color(), separator->ColorTo(), separator->Margin(),
+                 separator->GradientWidth(), separator->GradientType());
+    HookMenuWindow(menu, item, canvas);
+    return;
+  }
+
+  const bool selected = (state & odSelected) != 0;
+  TSelectedItem* sel = styler->SelectedItem();
+  if (selected)
+    GradientBox(canvas, {left, rect.Top, rect.Right, rect.Bottom}, sel->Color(), sel->ColorTo(),
+                sel->ColorMirror(), sel->ColorMirrorTo(), sel->BorderColor(),
+                sel->GradientDirection());
+
+  // The image square: the icon bar's width, one pixel in, made square.
+  const TRect square = CenterRect({left, rect.Top + 1, left + size, rect.Bottom - 1},
+                                  IMin(size, rect.Height() - 2), IMin(size, rect.Height() - 2));
+  if (item->Checked() && item->Bitmap()->Empty() && item->ImageIndex() < 0) {
+    const bool radio = item->RadioItem();
+    const kestrune::StyMarkColors& marks = selected ? sel->Marks() : icons->Marks();
+    const TColor fill = radio ? marks.RadioColor : marks.CheckColor;
+    const TColor fillTo = radio ? marks.RadioColorTo : marks.CheckColorTo;
+    const TColor border = radio ? marks.RadioBorder : marks.CheckBorder;
+    const TGradientDirection direction =
+        radio ? marks.RadioGradientDirection : marks.CheckGradientDirection;
+    const bool disabled = (state & odDisabled) != 0;
+    GradientBox(canvas, square, disabled ? clNone : fill, fillTo, clNone, clNone, border,
+                direction);
+    if (selected)
+      Frame(canvas, square, sel->BorderColor());
+    TBitmap* glyph = radio ? styler->Glyphs()->Radio() : styler->Glyphs()->Check();
+    canvas->Draw((square.Left + square.Right - glyph->Width()) / 2,
+                 (square.Top + square.Bottom - glyph->Height()) / 2, glyph);
+  } else if (TImageList* images = ItemImages(menu, item, state);
+             images != nullptr && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) {
+    if (item->Checked())
+      GradientBox(canvas, square, selected ? sel->CheckColor() : icons->CheckColor(),
+                  selected ? sel->CheckColorTo() : icons->CheckColorTo(), clNone, clNone,
+                  selected ? sel->CheckBorder() : icons->CheckBorder(), gdVertical);
+    const TRect box = CenterRect(square, images->Width(), images->Height());
+    // Disabled images are drawn as they are; the menu's own are greyed.
+    const bool own = images == item->GetParentMenu()->Images();
+    images->Draw(canvas, box.Left, box.Top, item->ImageIndex(), !own || (state & odDisabled) == 0);
+  } else if (!item->Bitmap()->Empty()) {
+    const TRect box = CenterRect(square, 16, 16);
+    canvas->StretchDraw(box, item->Bitmap());
+  }
+
+  if (!styler->UseSystemFont())
+    canvas->Font()->Assign(styler->Font());
+  else if (selected && !sel->UseSystemFont())
+    canvas->Font()->Assign(sel->Font());
+  TFontStyles style = canvas->Font()->Style();
+  if (item->Default())
+    style |= FontStyleBit(fsBold);
+  canvas->Font()->SetStyle(style);
+  TColor textColor = canvas->Font()->Color();
+  if ((state & odDisabled) != 0)
+    textColor = selected && ColorToRGB(clHighlight) == ColorToRGB(clBtnShadow) ? clBtnHighlight
+                                                                               : clBtnShadow;
+  const std::vector<std::string> parts = menu->MenuShowNotes()
+                                             ? SplitNotes(item->Caption())
+                                             : std::vector<std::string>{item->Caption()};
+  const std::string& text = parts[0];
+  const int textLeft = left + size + 8;
+  if (parts.size() == 1) {
+    DrawItemText(styler, canvas, {textLeft, rect.Top, rect.Right, rect.Bottom}, text, textColor);
+  } else {
+    // The caption line, then each notes line one "gh" height lower, the
+    // block centred in the item.
+    TFont* notesFont = selected ? sel->NotesFont() : styler->NotesFont();
+    const int captionHeight = canvas->TextHeight(StripHotkey(text));
+    TFont* captionFont = Create<TFont>();
+    captionFont->Assign(canvas->Font());
+    canvas->Font()->Assign(notesFont);
+    const int line = canvas->TextHeight("gh");
+    int y =
+        (rect.Top + rect.Bottom - captionHeight - line * static_cast<int>(parts.size() - 1)) / 2;
+    canvas->Font()->Assign(captionFont);
+    captionFont->Free();
+    DrawItemText(styler, canvas, {textLeft, y, rect.Right, y + captionHeight}, text, textColor);
+    y += captionHeight;
+    canvas->Font()->Assign(notesFont);
+    for (size_t i = 1; i < parts.size(); ++i, y += line)
+      DrawItemText(styler, canvas, {textLeft, y, rect.Right, y + line}, parts[i],
+                   notesFont->Color());
+  }
+  if (item->ShortCut() != 0) {
+    const std::string shortcut = StyShortCutText(item->ShortCut(), menu->MenuIntlKeybShortCuts());
+    DrawItemText(styler, canvas,
+                 {rect.Right - 10 - canvas->TextWidth(shortcut), rect.Top, rect.Right, rect.Bottom},
+                 shortcut, textColor);
+  }
+  if (item->Count() > 0) {
+    TBitmap* arrow = styler->Glyphs()->SubMenu();
+    const int y = (rect.Top + rect.Bottom - 5) / 2;
+    canvas->Draw(rect.Right - 8 + (3 - arrow->Width()) / 2, y + (6 - arrow->Height()) / 2, arrow);
+  }
+  HookMenuWindow(menu, item, canvas);
+}
+
+}  // namespace
+
+STY_MENU_COMMON_IMPL(TStyMainMenu, TMainMenu)
+STY_MENU_COMMON_IMPL(TStyPopupMenu, TPopupMenu)
+#undef STY_MENU_COMMON_IMPL
+
+TStyMainMenu::TStyMainMenu(TComponent* owner)
+    : TMainMenu(owner), state_(this, this, /*mainMenu=*/true) {
+  SetOwnerDraw(true);
+}
+
+TStyMainMenu::~TStyMainMenu() = default;
+
+void TStyMainMenu::Loaded() {
+  TMainMenu::Loaded();
+  SetOwnerDraw(true);
+  state_.InstallHandlers();
+  state_.Loaded();
+  // Hiding and showing the first item makes the bar measure again.
+  if (Items()->Count() > 0 && Items()->Items(0)->Visible()) {
+    Items()->Items(0)->SetVisible(false);
+    Items()->Items(0)->SetVisible(true);
+  }
+}
+
+void TStyMainMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+  // Outside an update the handlers stay as Loaded and EndUpdate put them.
+  if (update_count_ > 0)
+    state_.InstallHandlers();
+  TMainMenu::MenuChanged(sender, source, rebuild);
+}
+
+void TStyMainMenu::Update(bool rebuild, bool remeasure) {
+  if (rebuild || remeasure)
+    Rebuild();
+}
+
+void TStyMainMenu::EndUpdate() {
+  if (update_count_ == 0)
+    return;
+  if (--update_count_ == 0) {
+    state_.InstallHandlers();
+    DrawMenuBar();
+  }
+}
+
+TStyPopupMenu::TStyPopupMenu(TComponent* owner)
+    : TPopupMenu(owner), state_(this, this, /*mainMenu=*/false) {
+  SetOwnerDraw(true);
+}
+
+TStyPopupMenu::~TStyPopupMenu() = default;
+
+void TStyPopupMenu::Loaded() {
+  TPopupMenu::Loaded();
+  SetOwnerDraw(true);
+  state_.InstallHandlers();
+  state_.Loaded();
+}
+
+void TStyPopupMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+  state_.InstallHandlers();
+  TPopupMenu::MenuChanged(sender, source, rebuild);
+}
+
+void TStyPopupMenu::Update(bool rebuild, bool remeasure) {
+  if (rebuild || remeasure)
+    Rebuild();
+}
+
+void TStyPopupMenu::Popup(int X, int Y) {
+  // An empty menu has no first item to measure: nothing opens.
+  if (Items()->Count() == 0)
+    return;
+  TCanvas* canvas = Create<TCanvas>();
+  int width = 10;
+  int height = 10;
+  canvas->Font()->Assign(Screen->MenuFont());
+  StyMeasureMenuItem(this, Items()->Items(0), canvas, width, height);
+  canvas->Free();
+  const int w = width + 17;
+  const int screenWidth = Screen->Width();
+  if ((Alignment() == paRight && X - 17 - w >= 0) ||
+      (Alignment() == paLeft && screenWidth <= X + w + 34))
+    X += 17;
+  else if (Alignment() == paCenter)
+    X += 8;
+  X = IMin(X, screenWidth - 1);
+  TPopupMenu::Popup(X, Y);
+}

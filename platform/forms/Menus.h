@@ -1,0 +1,457 @@
+// Menus: the main menu of a form, popup menus, and their items.
+//
+// A menu (TMenu) owns a root item whose sub-items are its top-level items;
+// every item (TMenuItem) is a component of the form and may hold sub-items
+// of its own. A main menu (TMainMenu) is drawn by its form as the menu bar;
+// a popup menu (TPopupMenu) opens at a screen point. Items carry a caption
+// ("&" marks the mnemonic letter, "&&" a plain "&", "-" makes a separator),
+// check and radio marks, default, enabled and visible flags, a shortcut, a
+// bitmap, an image index into the menu's Images, a column break, an action
+// link (caption, enabled, visible and checked read from a linked TAction,
+// and a click runs it) and a click event.
+//
+// Owner drawing: a menu with OwnerDraw set measures each item through the
+// item's OnMeasureItem (starting from the plain look's size, see
+// MeasurePlainItem) and draws it through OnAdvancedDrawItem (or
+// OnDrawItem), with the owner-draw state (selected, disabled, default, hot
+// light). A menu without owner drawing draws in the plain look of the layer.
+//
+// Changes to an item reach its menu's MenuChanged; Rebuild measures every
+// item again (the sizes are kept on the items, ItemSize).
+//
+// Shortcuts are 16-bit words: the key's virtual-key code in the low byte,
+// scShift, scCtrl and scAlt, and scWin (0x0200) for the Windows key.
+//
+// Life cycle: items are owned by the form (or whatever owns them) and also
+// listed by their parent item; freeing an item takes it out of its parent
+// and frees its sub-items' links (not the sub-items, which their owner
+// frees). A menu frees its root item. Stored descriptions nest an item's
+// block in its parent item's, the top-level items in the menu's.
+//
+// Threads: main thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QImage>
+
+#include "platform/classes/ActnList.h"
+#include "platform/classes/Classes.h"
+#include "platform/classes/Types.h"
+#include "platform/classes/Units.h"
+#include "platform/graphics/Bitmap.h"
+#include "platform/graphics/Canvas.h"
+#include "platform/graphics/ImgList.h"
+
+class TMenu;
+class TMenuDropDown;
+
+using TShortCut = uint16_t;
+inline constexpr TShortCut scShift = 0x2000;
+inline constexpr TShortCut scCtrl = 0x4000;
+inline constexpr TShortCut scAlt = 0x8000;
+inline constexpr TShortCut scWin = 0x0200;
+inline constexpr TShortCut scNone = 0;
+
+// The owner-draw state of an item being drawn: a set of these bits.
+enum TOwnerDrawStateFlag : uint16_t {
+  odSelected = 1u << 0,
+  odDisabled = 1u << 1,
+  odChecked = 1u << 2,
+  odDefault = 1u << 3,
+  odHotLight = 1u << 4,
+  odInactive = 1u << 5,
+};
+using TOwnerDrawState = uint16_t;
+
+using TMenuMeasureItemEvent =
+    TMethod<void(TObject* Sender, TCanvas* ACanvas, int& Width, int& Height)>;
+using TMenuDrawItemEvent =
+    TMethod<void(TObject* Sender, TCanvas* ACanvas, TRect ARect, bool Selected)>;
+using TAdvancedMenuDrawItemEvent =
+    TMethod<void(TObject* Sender, TCanvas* ACanvas, TRect ARect, TOwnerDrawState State)>;
+
+class TMenuItem : public TComponent {
+  KESTRUNE_CLASS(TMenuItem, TComponent)
+  explicit TMenuItem(TComponent* owner);
+  // Leaves the parent item and the action; sub-items lose their parent.
+  ~TMenuItem() override;
+
+  // --- What the item shows. Caption, Enabled, Visible and Checked read the
+  // linked action's values while an action is linked.
+  std::string Caption() const;
+  void SetCaption(const std::string& value);
+  bool Checked() const;
+  void SetChecked(bool value);
+  bool RadioItem() const { return radio_item_; }
+  void SetRadioItem(bool value);
+  bool Default() const { return default_; }
+  void SetDefault(bool value);
+  bool Enabled() const;
+  void SetEnabled(bool value);
+  bool Visible() const;
+  void SetVisible(bool value);
+  TShortCut ShortCut() const { return short_cut_; }
+  void SetShortCut(TShortCut value);
+  // The item's own bitmap (owned; empty unless set). Setting copies.
+  TBitmap* Bitmap() const { return bitmap_; }
+  void SetBitmap(TBitmap* value);
+  int ImageIndex() const { return image_index_; }
+  void SetImageIndex(int value);
+  // The item starts a new column.
+  bool Break() const { return break_; }
+  void SetBreak(bool value);
+  uint8_t GroupIndex() const { return group_index_; }
+  void SetGroupIndex(uint8_t value);
+  const std::string& Hint() const { return hint_; }
+  void SetHint(const std::string& value) { hint_ = value; }
+
+  // A separator: the caption "-".
+  bool IsLine() const { return Caption() == "-"; }
+
+  // --- Sub-items
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Raises EListError for an index out of range.
+  TMenuItem* Items(int index) const;
+  TMenuItem* Parent() const { return parent_; }
+  // Appends (or inserts) `item`, which must have no parent yet (else
+  // EInvalidOperation "Élément de menu déjà inséré").
+  void Add(TMenuItem* item);
+  void Insert(int index, TMenuItem* item);
+  // Takes `item` out of the sub-items (it is not freed).
+  void Remove(TMenuItem* item);
+  int IndexOf(const TMenuItem* item) const;
+  // The position among the parent's sub-items; -1 without a parent.
+  int MenuIndex() const;
+  // The menu the item belongs to (through its ancestors); null when none.
+  TMenu* GetParentMenu() const;
+  // Number of ancestors: a menu's top-level item has 1 (the menu's root).
+  int Level() const;
+
+  // --- Action link
+  TBasicAction* Action() const { return action_; }
+  void SetAction(TBasicAction* value);
+
+  // Runs the item: when enabled, its action's Execute, else OnClick. A
+  // disabled item does nothing.
+  virtual void Click();
+  TNotifyEvent OnClick;
+  TMenuMeasureItemEvent OnMeasureItem;
+  TMenuDrawItemEvent OnDrawItem;
+  TAdvancedMenuDrawItemEvent OnAdvancedDrawItem;
+
+  // The size the last rebuild measured.
+  TSize ItemSize() const { return size_; }
+  void SetItemSize(TSize size) { size_ = size; }
+
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+  void Notification(TComponent* component, TOperation operation) override;
+
+ protected:
+  // Tells the menu; `rebuild` when the change alters the item's size.
+  void Changed(bool rebuild);
+
+ private:
+  friend class TMenu;
+  std::string caption_;
+  bool checked_ = false;
+  bool radio_item_ = false;
+  bool default_ = false;
+  bool enabled_ = true;
+  bool visible_ = true;
+  TShortCut short_cut_ = 0;
+  TBitmap* bitmap_;
+  int image_index_ = -1;
+  bool break_ = false;
+  uint8_t group_index_ = 0;
+  std::string hint_;
+  std::vector<TMenuItem*> items_;
+  TMenuItem* parent_ = nullptr;
+  TMenu* menu_ = nullptr;  // set on a menu's root item only
+  TBasicAction* action_ = nullptr;
+  TSize size_;
+};
+
+class TMenu : public TComponent {
+  KESTRUNE_CLASS(TMenu, TComponent)
+  explicit TMenu(TComponent* owner);
+  ~TMenu() override;
+
+  // The root item, whose sub-items are the top-level items.
+  TMenuItem* Items() const { return items_; }
+  TImageList* Images() const { return images_; }
+  void SetImages(TImageList* value);
+  bool OwnerDraw() const { return owner_draw_; }
+  void SetOwnerDraw(bool value);
+  virtual bool IsPopup() const = 0;
+
+  // An item (or the menu, with `source` null) changed; with `rebuild` every
+  // item is measured again. Descendants hook here; call the inherited one.
+  virtual void MenuChanged(TObject* sender, TMenuItem* source, bool rebuild);
+  // Measures every item again (MeasureItem on each).
+  void Rebuild();
+  // The size of `item`: the plain look's, then, with OwnerDraw, the item's
+  // OnMeasureItem. `canvas` measures text (its font is set to the screen's
+  // menu font first).
+  TSize MeasureItem(TMenuItem* item, TCanvas* canvas);
+  // Draws `item` into `canvas` at `rect` with `state`: with OwnerDraw its
+  // OnAdvancedDrawItem (else OnDrawItem), else the plain look. The canvas's
+  // font is first set to the screen's menu font.
+  void DrawItem(TMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state);
+
+  // The visible, enabled item (at any depth) with `shortCut`; null when none.
+  TMenuItem* FindItemByShortCut(TShortCut shortCut) const;
+  // Runs the item with `shortCut`; false when there is none.
+  bool IsShortCut(TShortCut shortCut);
+
+  void Notification(TComponent* component, TOperation operation) override;
+
+  // How many times Rebuild ran (for the painting code, which caches sizes).
+  int RebuildCount() const { return rebuild_count_; }
+
+ private:
+  TMenuItem* items_;
+  TImageList* images_ = nullptr;
+  bool owner_draw_ = false;
+  int rebuild_count_ = 0;
+};
+
+class TMainMenu : public TMenu {
+  KESTRUNE_CLASS(TMainMenu, TMenu)
+  explicit TMainMenu(TComponent* owner) : TMenu(owner) {}
+  bool IsPopup() const override { return false; }
+  // Asks the form that shows the menu to paint its bar again.
+  void DrawMenuBar();
+  int BarRedrawCount() const { return bar_redraws_; }
+
+ private:
+  int bar_redraws_ = 0;
+};
+
+enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
+
+class TPopupMenu : public TMenu {
+  KESTRUNE_CLASS(TPopupMenu, TMenu)
+  explicit TPopupMenu(TComponent* owner) : TMenu(owner) {}
+  bool IsPopup() const override { return true; }
+  TPopupAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TPopupAlignment value) { alignment_ = value; }
+  ~TPopupMenu() override;
+  // Opens the menu's drop-down window (level 1) with its top-left at the
+  // screen point (X, Y), replacing one still open. A menu without visible
+  // items shows nothing.
+  virtual void Popup(int X, int Y);
+  // The open drop-down window, or null.
+  TMenuDropDown* PopupWindow() const { return window_; }
+  // Closes the drop-down window.
+  void CloseUp();
+  // Where the last Popup opened (for its caller and tests).
+  TPoint PopupPoint() const { return popup_point_; }
+
+ private:
+  TPopupAlignment alignment_ = paLeft;
+  TPoint popup_point_{};
+  TMenuDropDown* window_ = nullptr;
+};
+
+// A drop-down window: the visible sub-items of `parent` in a column, drawn
+// into a back buffer. Its size is the widest measured item and the sum of
+// the measured heights, inside a border of MenuBorderWidth pixels on every
+// side; it holds its screen rectangle, an optional window region (what of
+// the window shows; empty: all of it) and its level (1 under a root item or
+// for a popup menu's items, one more per sub-menu). Paint draws every item
+// through its menu's DrawItem at its place, the selected one with
+// odSelected; the canvas an item is drawn on leads back to the window
+// (MenuWindowOfCanvas) for drawing code that frames or reshapes it. The
+// region goes when the window hides or is destroyed.
+//
+// Threads: main thread.
+class TMenuDropDown : public TObject {
+  KESTRUNE_CLASS(TMenuDropDown, TObject)
+  static constexpr int MenuBorderWidth = 3;
+  // `parent` must stay alive while the window exists.
+  TMenuDropDown(TMenuItem* parent, int level);
+  ~TMenuDropDown() override;
+
+  TMenuItem* ParentItem() const { return parent_; }
+  int Level() const { return level_; }
+  // The screen rectangle; the window's client rectangle is {0, 0, width,
+  // height}.
+  const TRect& BoundsRect() const { return bounds_; }
+  void MoveTo(int left, int top);
+  void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
+  // The region in window coordinates; empty when the whole window shows.
+  const TRect& Region() const { return region_; }
+  void SetRegion(const TRect& region) { region_ = region; }
+  bool Visible() const { return visible_; }
+  void Show();
+  // Hides: the region goes.
+  void Hide();
+  // The screen rectangle of the item the window opened from (a root item
+  // in the bar, or the parent item); empty when unknown.
+  const TRect& OwnerRect() const { return owner_rect_; }
+  void SetOwnerRect(const TRect& rect) { owner_rect_ = rect; }
+  // Whether the window opened on the left of its parent item (sub-menus
+  // where the screen ends).
+  bool OpensLeft() const { return opens_left_; }
+  void SetOpensLeft(bool value) { opens_left_ = value; }
+  // Whether drawing code has set the window up already (for work done once).
+  bool Prepared() const { return prepared_; }
+  void SetPrepared(bool value) { prepared_ = value; }
+
+  // The visible items in order, and the rectangle of each (window
+  // coordinates). Null parent: none.
+  const std::vector<TMenuItem*>& VisibleItems() const { return items_; }
+  TRect ItemRect(int index) const;
+  // Lays the items out again from their measured sizes (call after the
+  // menu rebuilt).
+  void Layout();
+  // Draws every item; `selected` is the index of the selected one or -1.
+  // A window whose parent item was freed draws its empty frame only.
+  void Paint(int selected);
+  // An item is being freed: a window that shows it lays its items out
+  // again; a window of its sub-items is left empty (ParentItem null).
+  static void ItemGone(TMenuItem* item);
+  // The back buffer (RGB32, the window's size) and a canvas on all of it.
+  const QImage& Image() const { return image_; }
+  TCanvas* Canvas() const { return canvas_; }
+
+ private:
+  void Layout(TMenuItem* leaving);
+  TMenuItem* parent_;
+  int level_;
+  TRect bounds_;
+  TRect region_;
+  TRect owner_rect_;
+  bool opens_left_ = false;
+  bool visible_ = false;
+  bool prepared_ = false;
+  std::vector<TMenuItem*> items_;
+  std::vector<int> tops_;
+  QImage image_;
+  TCanvas* canvas_ = nullptr;
+};
+
+// The drop-down window whose canvas (or the canvas of an item it is
+// drawing) is `canvas`; null for any other canvas.
+TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
+
+// What a user does with a main menu, as a desktop menu behaves: the bar's
+// root items lie side by side from BarOrigin (screen coordinates), each as
+// wide as its measured width, the bar as high as its tallest root item.
+//  - A click on a root item opens its drop-down (a second click closes it);
+//    while one is open, hovering another root item switches to it.
+//  - Hovering an item selects it; a sub-menu opens SubMenuDelayMs after the
+//    hover (OpenPendingSubMenu, which the caller's timer runs) or at once on
+//    a click or the Right key.
+//  - A click on an enabled item without sub-items closes every level and
+//    runs it (Click); a disabled item or a separator does nothing.
+//  - Esc closes one level; a click outside the bar and the windows closes
+//    all.
+//  - Alt or F10 selects the bar; Left and Right move along it, Down or
+//    Enter opens; in a drop-down Up and Down move (skipping separators;
+//    hidden items are not in the window), Right opens a sub-menu, Left
+//    closes one, Enter runs the selected item. A mnemonic letter picks its
+//    item (with Alt from the form, the root item's).
+//  - A key with modifiers that is an item's shortcut runs it.
+// Level-1 drop-downs open under their root item, sub-menus beside their
+// parent item, on its left where the screen ends.
+//
+// Threads: main thread.
+class TMenuTracker : public TObject {
+  KESTRUNE_CLASS(TMenuTracker, TObject)
+  static constexpr int SubMenuDelayMs = 400;
+  TMenuTracker(TMainMenu* menu, TPoint barOrigin);
+  ~TMenuTracker() override;
+
+  // The screen rectangle of the root item `index` (among the visible ones).
+  TRect RootRect(int index) const;
+  int BarHeight() const;
+
+  void MouseDown(TPoint screen);
+  void MouseMove(TPoint screen);
+  // Returns whether the menu took the key.
+  bool KeyDown(uint16_t key, TShiftState shift);
+  void OpenPendingSubMenu();
+
+  // The open windows, level 1 first.
+  int WindowCount() const { return static_cast<int>(windows_.size()); }
+  TMenuDropDown* Window(int level) const { return windows_[static_cast<size_t>(level - 1)]; }
+  // The selected root item (-1: the bar is not active) and the selected item
+  // of each window.
+  int BarSelection() const { return bar_selected_; }
+  int Selection(int level) const { return selected_[static_cast<size_t>(level - 1)]; }
+
+ private:
+  std::vector<TMenuItem*> Roots() const;
+  void OpenRoot(int index);
+  // The selected item of the deepest window; null when none (or when the
+  // index no longer names one).
+  TMenuItem* SelectedItem() const;
+  // Opens the root item whose mnemonic is `key`; false when none has it.
+  bool OpenRootByMnemonic(uint16_t key);
+  void OpenSubMenu();
+  void CloseLevel();
+  void CloseAll();
+  void Select(int level, int index);
+  void Move(int step);
+  void Run(TMenuItem* item);
+  void Repaint();
+  TMainMenu* menu_;
+  TPoint origin_;
+  int bar_selected_ = -1;
+  std::vector<TMenuDropDown*> windows_;
+  std::vector<int> selected_;
+  bool pending_sub_menu_ = false;
+};
+
+// Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
+// visible root items side by side from the left, each through the menu's
+// DrawItem (`selected` with odSelected, `hot` with odHotLight; -1 for
+// none), and right of the last one the menu colour of the system-colour
+// table. While the items are drawn, MenuBarOfCanvas(canvas) answers the
+// bar's rectangle. Returns the bar's height (the tallest root item's).
+int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int hot);
+// The bar being painted on `canvas`, or an empty rectangle.
+TRect MenuBarOfCanvas(TCanvas* canvas);
+
+// The size of a menu-bar item (19 x 19).
+TSize MenuBarItemSize();
+// The plain look's size of `item` measured with `canvas`: a separator is 9
+// high; a root item is its caption's width + 12 wide and 19 high; a
+// drop-down item is the menu font's text height + 6 high and its caption's
+// width (+ the shortcut text's width + 24 when it has one) + 40 wide.
+TSize MeasurePlainItem(TMenuItem* item, TCanvas* canvas);
+
+// The caption without its mnemonic marks ("&&" stays as "&").
+std::string StripHotkey(std::string_view caption);
+// The mnemonic letter of a caption, upper-cased (0 when there is none).
+char MnemonicOf(std::string_view caption);
+
+// A shortcut from a key code and modifiers (any of scShift, scCtrl, scAlt,
+// scWin).
+constexpr TShortCut ShortCut(uint16_t key, TShortCut modifiers) {
+  return static_cast<TShortCut>((key & 0xFF) | modifiers);
+}
+// "Shift+", "Ctrl+", "Alt+" for the modifiers present, in that order, then
+// the key's name re-cased ("Ctrl+Q", "Shift+F5", "Alt+Page up"); the
+// Windows-key flag is left to the caller. Empty for no key, or a key
+// without a name.
+std::string ShortCutToText(TShortCut shortCut);
+// The key-name table: the name of a virtual key as a keyboard layout gives
+// it, in capitals ("ENTER", "PAGE UP", "/ (NUM)", "CTRL"); empty for a key
+// without a name. Letters and digits are themselves. The name depends on
+// the virtual key alone (the keypad's keys have codes of their own).
+std::string KeyNameText(uint16_t key);
+// A key name with an initial capital and the rest in lower case, except
+// that a letter right after "(" is upper-cased: "PAGE UP" -> "Page up",
+// "/ (NUM)" -> "/ (Num)".
+std::string RecaseKeyName(std::string_view name);
+
+// Registers the published properties of menus and items. Called from the
+// start-up of a unit that uses menus (again is harmless).
+void RegisterMenuClasses();

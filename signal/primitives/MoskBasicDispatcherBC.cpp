@@ -1,0 +1,264 @@
+// Variants B and C of the 16-bit block add, subtract and multiply and of the
+// 16-bit fill, and the set-B and set-C 2-D fills (the same front-ends; the
+// arithmetic calls each set's own row kernels).
+#include <xmmintrin.h>
+
+#include <cstring>
+
+#include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/Int16BlockVariant.h"
+#include "signal/primitives/MoskBasicVariants.h"
+#include "signal/primitives/RoundingControl.h"
+#include "signal/primitives/kernels/VariantKernels.h"
+
+using namespace primitives_detail;
+
+namespace {
+
+PrimitiveStatus SetInt16BC(std::int16_t value, std::int16_t* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
+    return status;
+  }
+  FillInt16KernelSse2(value, dst, len);
+  return StatusOk;
+}
+
+}  // namespace
+
+PrimitiveStatus VectorSetInt16B(std::int16_t value, std::int16_t* dst, std::int32_t len) {
+  return SetInt16BC(value, dst, len);
+}
+
+PrimitiveStatus VectorSetInt16C(std::int16_t value, std::int16_t* dst, std::int32_t len) {
+  return SetInt16BC(value, dst, len);
+}
+
+namespace {
+
+PrimitiveStatus RoiFillInt16BC(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
+                               std::int32_t width, std::int32_t height) {
+  if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  std::uint8_t pattern[32];
+  for (int k = 0; k < 32; k += 2) {
+    std::memcpy(pattern + k, &value, 2);
+  }
+  const bool stream = std::int64_t{height} * width * 2 > 180000;
+  auto* row = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
+    FillPatternRowSse2(pattern, row, std::int64_t{width} * 2, stream);
+  }
+  return StatusOk;
+}
+
+}  // namespace
+
+PrimitiveStatus RoiFillInt16B(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
+                              std::int32_t width, std::int32_t height) {
+  return RoiFillInt16BC(value, dst, dstStep, width, height);
+}
+
+PrimitiveStatus RoiFillInt16C(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
+                              std::int32_t width, std::int32_t height) {
+  return RoiFillInt16BC(value, dst, dstStep, width, height);
+}
+
+#define KESTRUNE_INT16_BLOCK_BODY(op, kernels, fill)                                         \
+  return Int16BlockVariant(Int16Op::op, src, srcStep, srcDst, srcDstStep, width, height, sf, \
+                           &kernels, &fill)
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledB) {
+  KESTRUNE_INT16_BLOCK_BODY(Add, Int16RowKernelB, RoiFillInt16B);
+}
+KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledC) {
+  KESTRUNE_INT16_BLOCK_BODY(Add, Int16RowKernelC, RoiFillInt16C);
+}
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledB) {
+  KESTRUNE_INT16_BLOCK_BODY(Sub, Int16RowKernelB, RoiFillInt16B);
+}
+KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledC) {
+  KESTRUNE_INT16_BLOCK_BODY(Sub, Int16RowKernelC, RoiFillInt16C);
+}
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledB) {
+  KESTRUNE_INT16_BLOCK_BODY(Mul, Int16RowKernelB, RoiFillInt16B);
+}
+KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledC) {
+  KESTRUNE_INT16_BLOCK_BODY(Mul, Int16RowKernelC, RoiFillInt16C);
+}
+
+#undef KESTRUNE_INT16_BLOCK_BODY
+
+namespace {
+
+// The row routine of sets B and C: the kernel for -30 <= sf <= 15; beyond,
+// every quotient with a non-zero divisor is 0 (sf >= 16) or saturates by
+// the signs (sf <= -31).
+PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t* src2,
+                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf >= -30 && sf <= 15) {
+    return DivInt16RowKernelSse2(src, src2, dst, len, sf) != 0 ? StatusZeroDivisor : StatusOk;
+  }
+  PrimitiveStatus status = StatusOk;
+  for (std::int32_t i = 0; i < len; ++i) {
+    const std::int32_t d = src[i];
+    const std::int32_t n = src2[i];
+    if (d == 0) {
+      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      status = StatusZeroDivisor;
+    } else if (sf >= 16 || n == 0) {
+      dst[i] = 0;
+    } else {
+      dst[i] = static_cast<std::int16_t>((n < 0) == (d < 0) ? 32767 : -32768);
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+PrimitiveStatus DivInt16ScaledRowB(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+}
+
+PrimitiveStatus DivInt16ScaledRowC(const std::int16_t* src, const std::int16_t* src2,
+                                   std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+}
+
+PrimitiveStatus RoiDivInt16ScaledB(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf) {
+  return Int16DivisionVariant(&DivInt16ScaledRowB, src, srcStep, src2, src2Step, dst, dstStep,
+                              width, height, sf);
+}
+
+PrimitiveStatus RoiDivInt16ScaledC(const std::int16_t* src, std::int32_t srcStep,
+                                   const std::int16_t* src2, std::int32_t src2Step,
+                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                   std::int32_t height, std::int32_t sf) {
+  return Int16DivisionVariant(&DivInt16ScaledRowC, src, srcStep, src2, src2Step, dst, dstStep,
+                              width, height, sf);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledB) {
+  return RoiDivInt16ScaledB(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
+                            sf);
+}
+
+KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledC) {
+  return RoiDivInt16ScaledC(src, srcStep, srcDst, srcDstStep, srcDst, srcDstStep, width, height,
+                            sf);
+}
+
+PrimitiveStatus RoiSetInt32B(std::int32_t value, std::int32_t* dst, std::int32_t dstStep,
+                             std::int32_t width, std::int32_t height) {
+  if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  std::uint8_t pattern[32];
+  for (int k = 0; k < 32; k += 4) {
+    std::memcpy(pattern + k, &value, 4);
+  }
+  const bool stream = std::int64_t{width} * height * 4 > 1400000;
+  auto* row = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
+    FillPatternRowSse2(pattern, row, std::int64_t{width} * 4, stream);
+  }
+  return StatusOk;
+}
+
+// Sets B and C copy rows with the same kernel, streaming above 131072 bytes.
+#define KESTRUNE_DEFINE_BLOCK_COPY_BC(name, T)                                 \
+  KESTRUNE_DECLARE_BLOCK_COPY(name, T) {                                       \
+    return BlockCopyVariant(src, srcStep, dst, dstStep, width, height, 131072, \
+                            &CopyRowKernelSse2);                               \
+  }
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8B, std::uint8_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16B, std::int16_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32B, std::int32_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8C, std::uint8_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16C, std::int16_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t)
+#undef KESTRUNE_DEFINE_BLOCK_COPY_BC
+
+namespace {
+
+// The conversions of sets B and C: the portable checks (pointers, sizes,
+// steps), one row of width * height elements when both blocks are packed,
+// else row by row; the rounded narrowings run with MXCSR set to nearest for
+// the call and put the caller's rounding back.
+template <typename From, typename To>
+PrimitiveStatus ConvertBlockBC(BlockConversion kind, const From* src, std::int32_t srcStep, To* dst,
+                               std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                               bool rounded) {
+  if (const PrimitiveStatus status =
+          CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  const std::uint32_t saved = rounded ? SseSetRoundingBits(kSseRoundNearest) : 0;
+  std::int64_t rows = height;
+  std::int64_t columns = width;
+  if (srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
+      dstStep == columns * static_cast<std::int64_t>(sizeof(To))) {
+    columns *= rows;
+    rows = 1;
+  }
+  const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+  auto* d = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int64_t r = 0; r < rows; ++r) {
+    ConvertRowSse2(kind, s + r * srcStep, d + r * dstStep, columns);
+  }
+  if (rounded && (saved & kSseRoundingMask) != kSseRoundNearest) {
+    SseRestoreControlWord(saved);
+  }
+  return StatusOk;
+}
+
+}  // namespace
+
+#define KESTRUNE_DEFINE_BLOCK_CONVERSIONS(L)                                                      \
+  PrimitiveStatus RoiConvertUInt8ToFloat##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            float* dst, std::int32_t dstStep, std::int32_t width, \
+                                            std::int32_t height) {                                \
+    return ConvertBlockBC(BlockConversion::UInt8ToFloat, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertUInt8ToInt16##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int16_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height) {            \
+    return ConvertBlockBC(BlockConversion::UInt8ToInt16, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertUInt8ToInt32##L(const std::uint8_t* src, std::int32_t srcStep,        \
+                                            std::int32_t* dst, std::int32_t dstStep,              \
+                                            std::int32_t width, std::int32_t height) {            \
+    return ConvertBlockBC(BlockConversion::UInt8ToInt32, src, srcStep, dst, dstStep, width,       \
+                          height, false);                                                         \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertInt16ToUInt8##L(                                                      \
+      const std::int16_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
+    return ConvertBlockBC(                                                                        \
+        mode == 2 ? BlockConversion::Int16ToUInt8Rounded : BlockConversion::Int16ToUInt8Shift,    \
+        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+  }                                                                                               \
+  PrimitiveStatus RoiConvertInt32ToUInt8##L(                                                      \
+      const std::int32_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
+      std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
+    return ConvertBlockBC(                                                                        \
+        mode == 2 ? BlockConversion::Int32ToUInt8Rounded : BlockConversion::Int32ToUInt8Shift,    \
+        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+  }
+KESTRUNE_DEFINE_BLOCK_CONVERSIONS(B)
+KESTRUNE_DEFINE_BLOCK_CONVERSIONS(C)
+#undef KESTRUNE_DEFINE_BLOCK_CONVERSIONS

@@ -1,0 +1,103 @@
+// Variant C of the scope-drawing primitives that only set C has: the int32
+// offsets (one lane kernel per scale case), the narrowing to float and the
+// clamp.
+#include <emmintrin.h>
+
+#include <limits>
+
+#include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/TrelScopeVariants.h"
+#include "signal/primitives/kernels/VariantKernels.h"
+
+namespace {
+
+using namespace primitives_detail;
+
+PrimitiveStatus ZeroInt32CheckedC(std::int32_t* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
+    return status;
+  }
+  ZeroBytesKernelSse2(dst, std::int64_t{len} * 4);
+  return StatusOk;
+}
+
+PrimitiveStatus OffsetC(std::int32_t value, std::int32_t* srcDst, std::int32_t len, std::int32_t sf,
+                        bool sub) {
+  if (const PrimitiveStatus status = CheckVectorArguments({srcDst}, len); status != StatusOk) {
+    return status;
+  }
+  if (sf == 0) {
+    if (!sub && value == 0) {
+      return StatusOk;
+    }
+    OffsetInt32SatKernelC(value, srcDst, len, sub);
+  } else if (sf > 32) {
+    return ZeroInt32CheckedC(srcDst, len);
+  } else if (sf > 0) {
+    OffsetInt32RoundKernelC(value, srcDst, len, sf, sub);
+  } else if (sf >= -30) {
+    OffsetInt32ShiftUpKernelC(value, srcDst, len, -sf, sub);
+  } else {
+    // Every non-zero t saturates: only its sign matters.
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::int64_t t =
+          sub ? std::int64_t{value} - srcDst[i] : std::int64_t{srcDst[i]} + value;
+      srcDst[i] = t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0);
+    }
+  }
+  return StatusOk;
+}
+
+}  // namespace
+
+PrimitiveStatus VectorAddConstantInt32InPlaceScaledC(std::int32_t value, std::int32_t* srcDst,
+                                                     std::int32_t len, std::int32_t sf) {
+  return OffsetC(value, srcDst, len, sf, false);
+}
+
+PrimitiveStatus VectorSubFromConstantInt32InPlaceScaledC(std::int32_t value, std::int32_t* srcDst,
+                                                         std::int32_t len, std::int32_t sf) {
+  return OffsetC(value, srcDst, len, sf, true);
+}
+
+PrimitiveStatus VectorConvertDoubleToFloatC(const double* src, float* dst, std::int32_t len) {
+  if (const PrimitiveStatus status = CheckVectorArguments({src, dst}, len); status != StatusOk) {
+    return status;
+  }
+  // minpd returns its second operand for a NaN, so NaN becomes the largest
+  // float. Blocks are read before they are written (in place allowed).
+  const __m128d hi = _mm_set1_pd(std::numeric_limits<float>::max());
+  const __m128d lo = _mm_set1_pd(-std::numeric_limits<float>::max());
+  std::int32_t i = 0;
+  for (; i + 4 <= len; i += 4) {
+    const __m128d a = _mm_max_pd(_mm_min_pd(_mm_loadu_pd(src + i), hi), lo);
+    const __m128d b = _mm_max_pd(_mm_min_pd(_mm_loadu_pd(src + i + 2), hi), lo);
+    _mm_storeu_ps(dst + i, _mm_movelh_ps(_mm_cvtpd_ps(a), _mm_cvtpd_ps(b)));
+  }
+  for (; i < len; ++i) {
+    _mm_store_ss(dst + i, _mm_cvtsd_ss(_mm_setzero_ps(),
+                                       _mm_max_sd(_mm_min_sd(_mm_load_sd(src + i), hi), lo)));
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus VectorClampAboveInt32InPlaceC(std::int32_t* srcDst, std::int32_t len,
+                                              std::int32_t level) {
+  if (const PrimitiveStatus status = CheckVectorArguments({srcDst}, len); status != StatusOk) {
+    return status;
+  }
+  const __m128i l = _mm_set1_epi32(level);
+  std::int32_t i = 0;
+  for (; i + 4 <= len; i += 4) {
+    auto* p = reinterpret_cast<__m128i*>(srcDst + i);
+    const __m128i x = _mm_loadu_si128(p);
+    const __m128i above = _mm_cmpgt_epi32(x, l);
+    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x)));
+  }
+  for (; i < len; ++i) {
+    if (srcDst[i] > level) {
+      srcDst[i] = level;
+    }
+  }
+  return StatusOk;
+}

@@ -1,0 +1,71 @@
+// Set C: SSE2 with the SSE3 load for unaligned data. Every function of this
+// file is compiled for SSE3 (the target region below opens after the
+// includes, so inline functions of shared headers keep the baseline); the
+// dispatch binds set C only on processors with SSE3.
+#include <emmintrin.h>
+#include <pmmintrin.h>
+
+#include <cstring>
+
+#include "signal/primitives/ScaledArithmetic.h"
+#include "signal/primitives/kernels/Int16RowTemplate.h"
+#include "signal/primitives/kernels/Int32Lanes.h"
+#include "signal/primitives/kernels/KernelShared.h"
+#include "signal/primitives/kernels/VariantKernels.h"
+
+#pragma GCC push_options
+#pragma GCC target("sse3")
+
+// Templates only (see there): instantiated here for set C's SSE3 load.
+#include "signal/primitives/kernels/Sse2Templates.h"  // NOLINT(build/include_order)
+
+namespace {
+
+using namespace kernels_detail;
+
+constexpr std::int64_t kCopyLargeC = 512 * 1024;
+
+}  // namespace
+
+// The offsets: t = x + value, or value - x for the subtraction.
+void OffsetInt32SatKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, bool sub) {
+  Int32LaneRun(Int32Case::Sat, sub ? Int32Form::SubFrom : Int32Form::Add, nullptr, value, srcDst,
+               len, 0);
+}
+
+void OffsetInt32RoundKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, int sf,
+                             bool sub) {
+  Int32LaneRun(Int32Case::Round, sub ? Int32Form::SubFrom : Int32Form::Add, nullptr, value, srcDst,
+               len, sf);
+}
+
+void OffsetInt32ShiftUpKernelC(std::int32_t value, std::int32_t* srcDst, std::int64_t len, int k,
+                               bool sub) {
+  Int32LaneRun(Int32Case::ShiftUp, sub ? Int32Form::SubFrom : Int32Form::Add, nullptr, value,
+               srcDst, len, k);
+}
+
+namespace {
+
+// Set C's unaligned load, the SSE3 load for data split across cache lines.
+struct LoadC {
+  static __m128i Get(const void* p) { return _mm_lddqu_si128(static_cast<const __m128i*>(p)); }
+};
+
+}  // namespace
+
+void ConvertFloatToInt32KernelC(const float* src, std::int32_t* dst, std::int64_t len, float factor,
+                                bool nearest) {
+  ConvertFloatToInt32Sse2<LoadC>(src, dst, len, factor, nearest);
+}
+
+void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes) {
+  return CopyBytesSse2<LoadC>(src, dst, nBytes, kCopyLargeC, 64);
+}
+
+#pragma GCC pop_options
+
+// The 16-bit row kernels of set C are SSE2 code, like set B's.
+Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind) {
+  return kernels_detail::Int16RowFor<kernels_detail::Sse2Lanes>(op, kind);
+}

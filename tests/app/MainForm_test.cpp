@@ -1,0 +1,445 @@
+// The main window read from its stored description: the graph and its links,
+// the start-up sequence against a scripted recording control and a scripted
+// wave device (also with a failure at each control call), the mode switch,
+// the scales, and the level-meter feed.
+#include "app/MainForm.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Vek/VekPins.h"
+#include "app/AppState.h"
+#include "app/AudioCtl_TLB.h"
+#include "app/ProgramUnits.h"
+#include "audio/MoskAudioIn.h"
+#include "audio/MoskChannelSplitter.h"
+#include "audio/MoskFilters.h"
+#include "audio/MoskMeters.h"
+#include "audio/MoskSpectrum.h"
+#include "controls/LmVuMeter.h"
+#include "controls/LuTrackBar.h"
+#include "controls/StyComboBox.h"
+#include "controls/StyGlassButton.h"
+#include "platform/classes/MainLoop.h"
+#include "platform/com/ScriptedAudioRecord.h"
+#include "platform/forms/StdCtrls.h"
+#include "platform/win/ScriptedWaveIn.h"
+#include "platform/win/WaveInBackend.h"
+#include "scope/TrelScope.h"
+
+namespace {
+
+using kestrune::ScriptedAudioRecordScript;
+using kestrune::TScriptedAudioRecord;
+
+void StartUnits() {
+  static bool started = false;
+  if (!started)
+    StartProgramUnits();
+  started = true;
+}
+
+// The program's state as a fresh run has it.
+void ResetAppState() {
+  initializing = false;
+  closing = false;
+  DisplayMode = 0;
+  VertAuto = 0;
+  HorzAuto = 0;
+  UserPrefs = {};
+}
+
+const ScriptedAudioRecordScript kTwoDevices{
+    {{"Micro", {"Capture", "Ligne"}}, {"Carte USB", {"Entrée"}}}, {}};
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    StartUnits();
+    ResetAppState();
+    kestrune::ScriptedDeviceScript micro;
+    micro.name = "Micro";
+    backend_ = std::make_shared<kestrune::ScriptedWaveInBackend>(
+        std::vector<kestrune::ScriptedDeviceScript>{micro});
+    kestrune::SetWaveInBackend(backend_);
+  }
+  void TearDown() override {
+    if (form_ != nullptr) {
+      bool canClose = true;
+      form_->FormCloseQuery(form_, canClose);
+      FreeAndNil(form_);
+    }
+    kestrune::MainLoop::Current()->ProcessMessages();
+    kestrune::SetWaveInBackend(nullptr);
+    kestrune::SetAudioRecordFactory(previous_);
+  }
+  void Make(const ScriptedAudioRecordScript& script, HRESULT createResult = S_OK) {
+    previous_ = kestrune::InstallScriptedAudioRecord(script, &control_, createResult);
+    form_ = Create<TfmMain>(nullptr);
+  }
+  std::vector<std::string> ControlLog() const {
+    return control_ ? control_->Log() : std::vector<std::string>{};
+  }
+
+  std::shared_ptr<kestrune::ScriptedWaveInBackend> backend_;
+  kestrune::AudioRecordFactory previous_;
+  IPtr<TScriptedAudioRecord> control_;
+  TfmMain* form_ = nullptr;
+};
+
+TEST_F(MainFormTest, TheStoredGraphLoadsWithEveryLinkAndNoPlaceholder) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  EXPECT_EQ(f.Caption(), "Kestrune");
+  EXPECT_EQ(f.ClientWidth(), 665);
+  EXPECT_EQ(f.ClientHeight(), 385);
+  EXPECT_EQ(f.BorderStyle(), TFormBorderStyle::bsSingle);
+  EXPECT_EQ(f.BorderIcons(), BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize));
+  TVekBasicPin* audio = f.MoskAudioIn1->GetOutputPin();
+  EXPECT_TRUE(f.MoskAudioIn1PPM->GetInputPin()->IsConnectedTo(audio));
+  EXPECT_TRUE(f.MoskRemoveDC1->GetInputPin()->IsConnectedTo(audio));
+  EXPECT_TRUE(f.MoskAmplifier1->GetInputPin()->IsConnectedTo(f.MoskRemoveDC1->GetOutputPin()));
+  EXPECT_TRUE(f.MoskSpectrum1->GetInputPin()->IsConnectedTo(f.MoskAmplifier1->GetOutputPin()));
+  EXPECT_TRUE(f.MoskAudioToReal1->GetInputPin()->IsConnectedTo(f.MoskAmplifier1->GetOutputPin()));
+  for (int c = 0; c < 2; ++c)
+    EXPECT_TRUE(f.TrelScope1->GetChannels()->GetItem(c)->GetInputPin()->IsConnectedTo(
+        f.MoskAudioToReal1->GetOutputPins()->GetPin(c)));
+  EXPECT_EQ(UnloadedPins()->Count(), 0) << "a stored link was left unresolved";
+  EXPECT_EQ(f.MoskAudioIn1->GetAudioFormat()->GetSampleRate(), 44100u);
+  EXPECT_EQ(f.tbScaleVert2->Tag, 2);
+  EXPECT_TRUE(f.cbScaleHorzAuto->Checked());
+  EXPECT_FALSE(f.cbScaleVertAuto2->Enabled());
+}
+
+// The scope's axis settings, as one comparable record.
+struct Scales {
+  bool autosize, maxAuto, minAuto;
+  uint32_t maxSample;
+  double xMin, xMax;
+  bool yAuto;
+  double yMin, yMax;
+  bool operator==(const Scales&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Scales& s) {
+  return os << "X autosize " << s.autosize << " max auto " << s.maxAuto << " min auto " << s.minAuto
+            << " samples " << s.maxSample << " " << s.xMin << ".." << s.xMax << " Y auto "
+            << s.yAuto << " " << s.yMin << ".." << s.yMax;
+}
+
+Scales ScalesOf(TTrelScope* scope) {
+  TTrelScopeXAxis* x = scope->GetXAxis();
+  TTrelScopeYAxis* y = scope->GetYAxis();
+  return {x->GetMaxSample()->GetAutosize(),
+          x->GetMax()->GetAutoScale(),
+          x->GetMin()->GetAutoScale(),
+          x->GetMaxSample()->GetValue(),
+          x->GetMin()->GetValue(),
+          x->GetMax()->GetValue(),
+          y->GetAutoScaling()->GetEnabled(),
+          y->GetMin(),
+          y->GetMax()};
+}
+
+// The oscilloscope's scales right after start-up.
+const Scales kStartUpScales{false, false, false, 1024, 0.0, 1024.0, false, -10000.0, 10000.0};
+
+std::vector<std::string> ItemsOf(TStyComboBox* box) {
+  std::vector<std::string> items;
+  for (int i = 0; i < box->Items()->Count(); ++i)
+    items.push_back(box->Items()->Strings(i));
+  return items;
+}
+
+TEST_F(MainFormTest, StartUpTalksToTheControlInOrderAndLeavesTheScopeAtItsStartScales) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  const std::string file = AppDir + "ac1.wav";
+  EXPECT_EQ(ControlLog(), (std::vector<std::string>{
+                              "GetDeviceCount", "GetDeviceName 0", "GetDeviceName 1",
+                              "SelectDevice 0", "GetLineCount", "GetLineName 0", "GetLineName 1",
+                              "SelectLine 0", "SetFileName " + file, "SetControlValue 0"}));
+  EXPECT_FALSE(AppDir.empty());
+  EXPECT_EQ(AppDir.back(), '/');
+  ASSERT_NE(f.AudioRecord, nullptr);
+  EXPECT_EQ(f.AudioRecord->Name(), "AC1");
+  EXPECT_EQ(f.AudioRecord->Owner(), form_);
+  EXPECT_EQ(ItemsOf(f.lstAudioIn1Devices), (std::vector<std::string>{"Micro", "Carte USB"}));
+  EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Capture", "Ligne"}));
+  EXPECT_EQ(f.lstAudioIn1Devices->ItemIndex(), 0);
+  EXPECT_EQ(f.lstAudioIn1DeviceLines->ItemIndex(), 0);
+  // Capture moved to the chosen device by name and runs.
+  EXPECT_EQ(f.MoskAudioIn1->GetDevice()->GetDeviceName(), "Micro");
+  EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
+  EXPECT_GE(backend_->SuccessfulOpens(), 2);  // "Default" on loading, then "Micro"
+  EXPECT_EQ(ScalesOf(f.TrelScope1), kStartUpScales);
+  EXPECT_FALSE(initializing);
+  EXPECT_EQ(DisplayMode, 0);
+  EXPECT_EQ(VertAuto, 0);
+  EXPECT_EQ(HorzAuto, 0);
+  // The line chosen during start-up is not kept among the user's choices.
+  EXPECT_EQ(UserPrefs, (TUserPrefs{"Micro", "", "", ""}));
+  EXPECT_TRUE(f.vuAudioIn1->PeakShow());
+  EXPECT_EQ(f.btnScope->Font()->Color(), clLime);
+  EXPECT_EQ(f.btnSpectrum->Font()->Color(), clSilver);
+}
+
+TEST_F(MainFormTest, AFailureAtAnyControlCallLetsStartUpComplete) {
+  struct Case {
+    const char* failing;  // method name; "create" for a control that cannot be made
+    std::vector<std::string> devices, lines;
+  };
+  const std::vector<Case> cases = {
+      {"create", {}, {}},
+      {"GetDeviceCount", {}, {}},
+      {"GetDeviceName", {}, {}},
+      {"SelectDevice", {"Micro", "Carte USB"}, {}},
+      {"GetLineCount", {"Micro", "Carte USB"}, {}},
+      {"GetLineName", {"Micro", "Carte USB"}, {}},
+      {"SelectLine", {"Micro", "Carte USB"}, {"Capture", "Ligne"}},
+      {"SetFileName", {"Micro", "Carte USB"}, {"Capture", "Ligne"}},
+      {"SetControlValue", {"Micro", "Carte USB"}, {"Capture", "Ligne"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failing);
+    ResetAppState();
+    ScriptedAudioRecordScript script = kTwoDevices;
+    const bool create = std::string(c.failing) == "create";
+    if (!create)
+      script.failing = {c.failing};
+    Make(script, create ? E_FAIL : S_OK);
+    TfmMain& f = *form_;
+    EXPECT_FALSE(initializing);
+    EXPECT_EQ(ScalesOf(f.TrelScope1), kStartUpScales);
+    EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
+    EXPECT_EQ(ItemsOf(f.lstAudioIn1Devices), c.devices);
+    EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), c.lines);
+    const std::vector<std::string> log = ControlLog();
+    if (!create) {
+      // The file name and the setting are still passed, in that order.
+      ASSERT_GE(log.size(), 2u);
+      EXPECT_EQ(log[log.size() - 2], "SetFileName " + AppDir + "ac1.wav");
+      EXPECT_EQ(log.back(), "SetControlValue 0");
+    }
+    // The level meter works afterwards.
+    f.MoskAudioIn1PPMValueChange(f.MoskAudioIn1PPM, 0, 0.5, 1.0);
+    EXPECT_EQ(f.vuAudioIn1->LeftValue(), 50);
+    bool canClose = true;
+    f.FormCloseQuery(form_, canClose);
+    FreeAndNil(form_);
+    kestrune::SetAudioRecordFactory(previous_);
+    control_.reset();
+  }
+}
+
+TEST_F(MainFormTest, NoDevicesOrADeviceWithoutLinesLeaveTheListsEmpty) {
+  Make({{{"Micro", {}}}, {}});
+  EXPECT_EQ(ItemsOf(form_->lstAudioIn1Devices), (std::vector<std::string>{"Micro"}));
+  EXPECT_TRUE(ItemsOf(form_->lstAudioIn1DeviceLines).empty());
+  EXPECT_EQ(form_->lstAudioIn1DeviceLines->ItemIndex(), -1);
+  bool canClose = true;
+  form_->FormCloseQuery(form_, canClose);
+  FreeAndNil(form_);
+  kestrune::SetAudioRecordFactory(previous_);
+
+  ResetAppState();
+  Make({{}, {}});
+  EXPECT_TRUE(ItemsOf(form_->lstAudioIn1Devices).empty());
+  EXPECT_TRUE(ItemsOf(form_->lstAudioIn1DeviceLines).empty());
+  EXPECT_EQ(ControlLog(),
+            (std::vector<std::string>{"GetDeviceCount", "SetFileName " + AppDir + "ac1.wav",
+                                      "SetControlValue 0"}));
+  // Capture keeps running on the wave mapper.
+  EXPECT_EQ(form_->MoskAudioIn1->GetDevice()->GetDeviceName(), "Default");
+  EXPECT_TRUE(form_->MoskAudioIn1->GetEnabled());
+  EXPECT_EQ(UserPrefs[0], "");
+}
+
+TEST_F(MainFormTest, AUserDeviceChoiceMovesCaptureAndKeepsTheChoices) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  const std::size_t before = ControlLog().size();
+  f.lstAudioIn1Devices->SetItemIndex(1);
+  f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
+  const std::vector<std::string> log = ControlLog();
+  EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()),
+            (std::vector<std::string>{"SelectDevice 1", "GetLineCount", "GetLineName 0",
+                                      "SelectLine 0"}));
+  EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Entrée"}));
+  // No wave device has that name: capture runs on the mapper, the list
+  // shows the choice.
+  EXPECT_EQ(f.MoskAudioIn1->GetDevice()->GetDeviceName(), "Carte USB");
+  EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
+  EXPECT_EQ(UserPrefs, (TUserPrefs{"Carte USB", "Entrée", "", ""}));
+  // The same device again still restarts capture.
+  const int opens = backend_->SuccessfulOpens();
+  f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
+  EXPECT_GT(backend_->SuccessfulOpens(), opens);
+}
+
+TEST_F(MainFormTest, ACloseRequestInADeviceSwitchsWaitLetsTheSwitchEnd) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  // Served at the switch's first wait.
+  kestrune::MainLoop::Current()->Post([this] { form_->Close(); });
+  f.lstAudioIn1Devices->SetItemIndex(1);
+  f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
+  EXPECT_TRUE(closing);
+  EXPECT_EQ(UserPrefs[0], "Carte USB");
+  EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Entrée"}));
+  // From now on the meter is left alone.
+  const int left = f.vuAudioIn1->LeftValue();
+  f.MoskAudioIn1PPMValueChange(f.MoskAudioIn1PPM, 0, 1.0, 1.0);
+  EXPECT_EQ(f.vuAudioIn1->LeftValue(), left);
+}
+
+TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  auto linkedTo = [&](TVekPinList* outputs) {
+    for (int c = 0; c < 2; ++c) {
+      TVekBasicPin* in = f.TrelScope1->GetChannels()->GetItem(c)->GetInputPin();
+      if (!in->IsConnectedTo(outputs->GetPin(c)))
+        return false;
+    }
+    return true;
+  };
+  // A click on the current mode does nothing: no restart of capture.
+  const int opens = backend_->SuccessfulOpens();
+  f.btnScopeClick(f.btnScope);
+  EXPECT_EQ(backend_->SuccessfulOpens(), opens);
+  EXPECT_TRUE(linkedTo(f.MoskAudioToReal1->GetOutputPins()));
+
+  f.btnSpectrum->SetDown(true);
+  f.btnScopeClick(f.btnSpectrum);
+  EXPECT_EQ(DisplayMode, 1);
+  EXPECT_TRUE(linkedTo(f.MoskSpectrum1->GetOutputPins()));
+  EXPECT_FALSE(f.MoskAudioToReal1->GetOutputPins()->GetPin(0)->IsConnectedTo(
+      f.TrelScope1->GetChannels()->GetItem(0)->GetInputPin()));
+  EXPECT_GT(backend_->SuccessfulOpens(), opens);
+  EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
+  EXPECT_EQ(ScalesOf(f.TrelScope1),
+            (Scales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0}));
+  EXPECT_EQ(f.btnSpectrum->Font()->Color(), clLime);
+  EXPECT_EQ(f.btnScope->Font()->Color(), clSilver);
+
+  f.btnScope->SetDown(true);
+  f.btnScopeClick(f.btnScope);
+  EXPECT_EQ(DisplayMode, 0);
+  EXPECT_TRUE(linkedTo(f.MoskAudioToReal1->GetOutputPins()));
+  EXPECT_EQ(ScalesOf(f.TrelScope1), kStartUpScales);
+}
+
+TEST_F(MainFormTest, SlidersAndAutoBoxesSetTheScalesPerMode) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  // Time base, oscilloscope, auto off: the table's samples across.
+  const int32_t samples[] = {16, 32, 64, 128, 256, 512, 1024, 2048, 4096};
+  for (int position = 1; position <= 9; ++position) {
+    SCOPED_TRACE(position);
+    f.tbScaleHorz->SetPosition(position);  // its OnChange applies it
+    const Scales s = ScalesOf(f.TrelScope1);
+    EXPECT_EQ(s.maxSample, static_cast<uint32_t>(samples[position - 1]));
+    EXPECT_EQ(s.xMax, samples[position - 1]);
+    EXPECT_FALSE(s.autosize);
+  }
+  // Horizontal auto in the oscilloscope: autosize over 1024.
+  HorzAuto = 1;
+  f.ApplyTimeBase(64);
+  EXPECT_EQ(ScalesOf(f.TrelScope1),
+            (Scales{true, true, true, 1024, 0.0, 1024.0, false, -10000.0, 10000.0}));
+  HorzAuto = 0;
+
+  // Sensitivity: the last slider moved sets the one vertical axis.
+  struct Case {
+    TLuTrackBar* bar;
+    int position;
+    uint8_t mode, vertAuto;
+    double yMin, yMax;
+  };
+  const Case cases[] = {
+      {f.tbScaleVert1, 1, 0, 0, -100.0, 100.0}, {f.tbScaleVert1, 9, 0, 0, -50000.0, 50000.0},
+      {f.tbScaleVert2, 3, 0, 0, -500.0, 500.0}, {f.tbScaleVert2, 6, 1, 0, -50.0, 5000.0},
+      {f.tbScaleVert1, 4, 1, 0, -10.0, 1000.0}, {f.tbScaleVert1, 2, 0, 1, 0.0, 0.0},
+      {f.tbScaleVert2, 8, 1, 1, 0.0, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bar->Tag) + " at " + std::to_string(c.position));
+    DisplayMode = c.mode;
+    VertAuto = c.vertAuto;
+    c.bar->SetPosition(c.position);
+    f.tbScaleVert1Change(c.bar);
+    const Scales s = ScalesOf(f.TrelScope1);
+    EXPECT_EQ(s.yAuto, c.vertAuto == 1);
+    EXPECT_EQ(s.yMin, c.yMin);
+    EXPECT_EQ(s.yMax, c.yMax);
+  }
+  DisplayMode = 0;
+  VertAuto = 0;
+
+  // The vertical auto box: both boxes follow, the axis scales itself.
+  f.tbScaleVert1->SetPosition(7);
+  f.cbScaleVertAuto1->SetChecked(true);
+  EXPECT_TRUE(f.cbScaleVertAuto2->Checked());
+  EXPECT_EQ(VertAuto, 1);
+  EXPECT_TRUE(ScalesOf(f.TrelScope1).yAuto);
+  // The time-base group's box runs the same handler, as stored.
+  f.cbScaleVertAuto1->SetChecked(false);
+  f.cbScaleHorzAuto->SetChecked(false);
+  EXPECT_EQ(VertAuto, 0);
+  EXPECT_EQ(HorzAuto, 0);
+  EXPECT_EQ(ScalesOf(f.TrelScope1).yMax, 10000.0);
+  // The decorative sliders change nothing.
+  const Scales before = ScalesOf(f.TrelScope1);
+  f.LuTrackBar1->SetPosition(3);
+  f.LuTrackBar5->SetPosition(1);
+  EXPECT_EQ(ScalesOf(f.TrelScope1), before);
+}
+
+TEST_F(MainFormTest, TheMeterFeedTruncatesAndKeepsAFallingPeakFor30Events) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  TlmVuMeter* vu = f.vuAudioIn1;
+  auto feed = [&](TObject* sender, int channel, double value, double max) {
+    f.MoskAudioIn1PPMValueChange(sender, channel, value, max);
+  };
+  // The left level falls to 40 after a peak of 90; the events of both
+  // channels count, and the mark drops at the 30th event after it was set.
+  feed(f.MoskAudioIn1PPM, 0, 0.9, 1.0);
+  EXPECT_EQ(vu->LeftPeak, 90);
+  for (int event = 2; event <= 29; ++event) {
+    feed(f.MoskAudioIn1PPM, event % 2, 0.4, 1.0);
+    ASSERT_EQ(vu->LeftPeak, 90) << "event " << event;
+  }
+  feed(f.MoskAudioIn1PPM, 1, 0.4, 1.0);
+  EXPECT_EQ(vu->LeftPeak, 40);
+  EXPECT_EQ(vu->LeftValue(), 40);
+  // A steady level keeps its mark at the level.
+  for (int event = 0; event < 40; ++event)
+    feed(f.MoskAudioIn1PPM, 0, 0.4, 1.0);
+  EXPECT_EQ(vu->LeftPeak, 40);
+
+  // 100 x value / maximum, truncated.
+  feed(f.MoskAudioIn1PPM, 0, 0.8, 0.8);
+  EXPECT_EQ(vu->LeftValue(), 100);
+  feed(f.MoskAudioIn1PPM, 1, 0.999 * 0.8, 0.8);
+  EXPECT_EQ(vu->RightValue(), 99);
+  feed(f.MoskAudioIn1PPM, 2, 0.1, 1.0);  // no third channel
+  EXPECT_EQ(vu->LeftValue(), 100);
+  EXPECT_EQ(vu->RightValue(), 99);
+
+  // Ignored: another sender, while initializing, once closing.
+  feed(f.MoskAudioIn1, 0, 0.1, 1.0);
+  initializing = true;
+  feed(f.MoskAudioIn1PPM, 0, 0.1, 1.0);
+  initializing = false;
+  closing = true;
+  feed(f.MoskAudioIn1PPM, 0, 0.1, 1.0);
+  closing = false;
+  EXPECT_EQ(vu->LeftValue(), 100);
+}
+
+}  // namespace

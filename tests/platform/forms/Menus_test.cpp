@@ -1,0 +1,359 @@
+// The menu layer without windows: shortcut texts and the key-name table,
+// mnemonics, clicks through actions and events, shortcut look-up, stored
+// descriptions of nested items, owner measuring and the empty popup menu.
+#include "platform/forms/Menus.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/classes/ClassesUnit.h"
+#include "platform/classes/Streaming.h"
+#include "platform/forms/Forms.h"
+
+namespace {
+
+class Menus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClassesUnit.Initialize();
+    FormsUnit.Initialize();
+    Application->Initialize();
+    RegisterMenuClasses();
+  }
+  void TearDown() override {
+    FormsUnit.Finalize();
+    ClassesUnit.Finalize();
+  }
+};
+
+TEST(MenuTexts, ShortCutText) {
+  const struct {
+    TShortCut shortCut;
+    const char* text;
+  } rows[] = {
+      {ShortCut('Q', scCtrl), "Ctrl+Q"},
+      {ShortCut('A', 0), "A"},
+      {ShortCut('7', scAlt), "Alt+7"},
+      {ShortCut(0x74, scShift), "Shift+F5"},
+      {ShortCut('S', scShift | scCtrl | scAlt), "Shift+Ctrl+Alt+S"},
+      {ShortCut(0x0D, scCtrl), "Ctrl+Enter"},
+      {ShortCut(0x21, scAlt), "Alt+Page up"},
+      {ShortCut(0x6F, scCtrl), "Ctrl+/ (Num)"},
+      {ShortCut(0x2E, 0), "Delete"},
+      {ShortCut(0x87, 0), "F24"},
+      // The Windows-key flag is the caller's to show.
+      {ShortCut('E', scWin), "E"},
+      // No key, or a key without a name: no text.
+      {0, ""},
+      {ShortCut(0x07, scCtrl), ""},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(ShortCutToText(r.shortCut), r.text) << std::hex << r.shortCut;
+}
+
+TEST(MenuTexts, KeyNamesAndRecasing) {
+  EXPECT_EQ(KeyNameText(0x11), "CTRL");
+  EXPECT_EQ(KeyNameText(0x10), "SHIFT");
+  EXPECT_EQ(KeyNameText(0x12), "ALT");
+  EXPECT_EQ(KeyNameText('Z'), "Z");
+  EXPECT_EQ(KeyNameText(0xFF), "");
+  const struct {
+    const char* name;
+    const char* recased;
+  } rows[] = {
+      {"PAGE UP", "Page up"}, {"/ (NUM)", "/ (Num)"}, {"a", "A"}, {"(NUM) X", "(Num) x"}, {"", ""},
+      {"F10", "F10"}};
+  for (const auto& r : rows)
+    EXPECT_EQ(RecaseKeyName(r.name), r.recased) << r.name;
+}
+
+TEST(MenuTexts, Mnemonics) {
+  const struct {
+    const char* caption;
+    const char* stripped;
+    char mnemonic;
+  } rows[] = {
+      {"&Fichier", "Fichier", 'F'},          {"A &propos...", "A propos...", 'P'},
+      {"Save && &quit", "Save & quit", 'Q'}, {"Plain", "Plain", 0},
+      {"Trailing&", "Trailing", 0},          {"&&Only", "&Only", 0},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(StripHotkey(r.caption), r.stripped) << r.caption;
+    EXPECT_EQ(MnemonicOf(r.caption), r.mnemonic) << r.caption;
+  }
+}
+
+struct Counter : TObject {
+  int clicks = 0;
+  int executes = 0;
+  void Click(TObject*) { ++clicks; }
+  void Execute(TObject*) { ++executes; }
+};
+
+TEST_F(Menus, ClickRunsTheActionOrTheEventOnce) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  auto* file = Create<TMenuItem>(owner);
+  auto* quit = Create<TMenuItem>(owner);
+  auto* other = Create<TMenuItem>(owner);
+  auto* bare = Create<TMenuItem>(owner);
+  menu->Items()->Add(file);
+  file->Add(quit);
+  file->Add(other);
+  file->Add(bare);
+  Counter counter;
+  auto* action = Create<TAction>(owner);
+  action->SetCaption("Quitter");
+  action->OnExecute = TNotifyEvent(&counter, &Counter::Execute);
+  quit->SetAction(action);
+  // An action's click event is not the item's: OnClick is left unrun.
+  quit->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  other->OnClick = TNotifyEvent(&counter, &Counter::Click);
+
+  EXPECT_EQ(quit->Caption(), "Quitter");
+  EXPECT_EQ(quit->GetParentMenu(), menu);
+  EXPECT_EQ(quit->Level(), 2);
+  quit->Click();
+  EXPECT_EQ(counter.executes, 1);
+  EXPECT_EQ(counter.clicks, 0);
+  other->Click();
+  EXPECT_EQ(counter.clicks, 1);
+  bare->Click();  // nothing to run
+  EXPECT_EQ(counter.executes + counter.clicks, 2);
+  // Disabled through the action, or on the item itself: nothing runs.
+  action->SetEnabled(false);
+  other->SetEnabled(false);
+  quit->Click();
+  other->Click();
+  EXPECT_EQ(counter.executes + counter.clicks, 2);
+  // The action goes: the item falls back on its own values.
+  action->Free();
+  EXPECT_EQ(quit->Action(), nullptr);
+  EXPECT_EQ(quit->Caption(), "");
+  owner->Free();
+}
+
+TEST_F(Menus, ShortCutsFindVisibleEnabledItemsAtAnyDepth) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  auto* top = Create<TMenuItem>(owner);
+  auto* sub = Create<TMenuItem>(owner);
+  auto* deep = Create<TMenuItem>(owner);
+  auto* hidden = Create<TMenuItem>(owner);
+  menu->Items()->Add(top);
+  top->Add(sub);
+  sub->Add(hidden);
+  sub->Add(deep);
+  Counter counter;
+  deep->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  hidden->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  hidden->SetShortCut(ShortCut('Q', scCtrl));
+  hidden->SetVisible(false);
+  deep->SetShortCut(ShortCut('Q', scCtrl));
+  EXPECT_EQ(menu->FindItemByShortCut(ShortCut('Q', scCtrl)), deep);
+  EXPECT_TRUE(menu->IsShortCut(ShortCut('Q', scCtrl)));
+  EXPECT_EQ(counter.clicks, 1);
+  EXPECT_FALSE(menu->IsShortCut(ShortCut('Q', scAlt)));
+  EXPECT_FALSE(menu->IsShortCut(0));
+  deep->SetEnabled(false);
+  EXPECT_EQ(menu->FindItemByShortCut(ShortCut('Q', scCtrl)), nullptr);
+  // Freeing an item takes it out of its parent.
+  deep->Free();
+  EXPECT_EQ(sub->Count(), 1);
+  owner->Free();
+}
+
+TEST_F(Menus, ItemsCannotBeInsertedTwice) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TPopupMenu>(owner);
+  auto* item = Create<TMenuItem>(owner);
+  menu->Items()->Add(item);
+  EXPECT_THROW(menu->Items()->Add(item), EInvalidOperation);
+  EXPECT_THROW(item->Add(item), EInvalidOperation);
+  EXPECT_THROW(item->Add(menu->Items()), EInvalidOperation);
+  EXPECT_THROW(menu->Items()->Items(1), EListError);
+  EXPECT_EQ(menu->Items()->Count(), 1);
+  owner->Free();
+}
+
+TEST_F(Menus, DescriptionsNestItemsUnderTheirParents) {
+  constexpr const char* kText = R"(object Root1: TComponent
+  object Menu1: TMainMenu
+    object Fichier1: TMenuItem
+      Caption = "&Fichier"
+      object N1: TMenuItem
+        Caption = "-"
+      end
+      object Quitter1: TMenuItem
+        Caption = "Quitter"
+        ShortCut = 16465
+      end
+    end
+    object Aide1: TMenuItem
+      Caption = "Aide"
+    end
+  end
+end
+)";
+  TComponent* root = CreateComponentFromText(kText, nullptr);
+  auto* menu = dynamic_cast<TMainMenu*>(root->FindComponent("Menu1"));
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->Items()->Count(), 2);
+  TMenuItem* file = menu->Items()->Items(0);
+  EXPECT_EQ(file->Name(), "Fichier1");
+  ASSERT_EQ(file->Count(), 2);
+  EXPECT_TRUE(file->Items(0)->IsLine());
+  EXPECT_EQ(ShortCutToText(file->Items(1)->ShortCut()), "Ctrl+Q");
+  EXPECT_EQ(WriteComponentToText(root), kText);
+  root->Free();
+}
+
+struct Measurer : TObject {
+  int calls = 0;
+  void Measure(TObject*, TCanvas*, int& width, int& height) {
+    ++calls;
+    width += 100;
+    height = 2 * height;
+  }
+};
+
+TEST_F(Menus, OwnerDrawMeasuresFromThePlainSize) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  auto* root = Create<TMenuItem>(owner);
+  auto* item = Create<TMenuItem>(owner);
+  auto* line = Create<TMenuItem>(owner);
+  root->SetCaption("&Fichier");
+  item->SetCaption("Quitter");
+  line->SetCaption("-");
+  menu->Items()->Add(root);
+  root->Add(line);
+  root->Add(item);
+  TCanvas* canvas = Create<TCanvas>();
+  canvas->Font()->Assign(Screen->MenuFont());
+  const TSize plainRoot = MeasurePlainItem(root, canvas);
+  const TSize plainItem = MeasurePlainItem(item, canvas);
+  EXPECT_EQ(plainRoot.cy, MenuBarItemSize().cy);
+  EXPECT_EQ(plainRoot.cx, canvas->TextWidth("Fichier") + 12);
+  EXPECT_EQ(plainItem.cy, canvas->TextHeight("Ag") + 6);
+  EXPECT_EQ(MeasurePlainItem(line, canvas).cy, 9);
+
+  Measurer measurer;
+  item->OnMeasureItem = TMenuMeasureItemEvent(&measurer, &Measurer::Measure);
+  menu->Rebuild();
+  EXPECT_EQ(measurer.calls, 0);  // not owner-drawn: the handler is not asked
+  EXPECT_EQ(item->ItemSize(), plainItem);
+  menu->SetOwnerDraw(true);  // rebuilds
+  EXPECT_EQ(measurer.calls, 1);
+  EXPECT_EQ(item->ItemSize(), (TSize{plainItem.cx + 100, 2 * plainItem.cy}));
+  EXPECT_EQ(root->ItemSize(), plainRoot);
+  canvas->Free();
+  owner->Free();
+}
+
+TEST_F(Menus, PopupWithoutVisibleItemsShowsNothing) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TPopupMenu>(owner);
+  menu->Popup(100, 50);
+  EXPECT_EQ(menu->PopupPoint(), (TPoint{0, 0}));
+  auto* item = Create<TMenuItem>(owner);
+  item->SetVisible(false);
+  menu->Items()->Add(item);
+  menu->Popup(100, 50);
+  EXPECT_EQ(menu->PopupPoint(), (TPoint{0, 0}));
+  EXPECT_EQ(menu->PopupWindow(), nullptr);
+  item->SetVisible(true);
+  menu->Popup(100, 50);
+  EXPECT_EQ(menu->PopupPoint(), (TPoint{100, 50}));
+  ASSERT_NE(menu->PopupWindow(), nullptr);
+  EXPECT_EQ(menu->PopupWindow()->BoundsRect().TopLeft(), (TPoint{100, 50}));
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems().size(), 1u);
+  menu->CloseUp();
+  EXPECT_EQ(menu->PopupWindow(), nullptr);
+  // An item freed while its window is open leaves the window, which stays
+  // drawable.
+  auto* second = Create<TMenuItem>(owner);
+  menu->Items()->Add(second);
+  menu->Popup(10, 10);
+  ASSERT_EQ(menu->PopupWindow()->VisibleItems().size(), 2u);
+  item->Free();
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems().size(), 1u);
+  EXPECT_EQ(menu->PopupWindow()->VisibleItems()[0], second);
+  menu->PopupWindow()->Paint(0);
+  owner->Free();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  auto add = [&](TMenuItem* parent, const char* caption) {
+    auto* item = Create<TMenuItem>(owner);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* root = add(menu->Items(), "&Edit");
+  add(root, "Plain");
+  TMenuItem* sub = add(root, "&More");
+  TMenuItem* leaf = add(sub, "Leaf");
+  Counter counter;
+  leaf->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  menu->Rebuild();
+  for (int originX : {0, Screen->Width() - 30}) {
+    TMenuTracker tracker(menu, {originX, 0});
+    tracker.MouseDown({originX + 2, 2});
+    ASSERT_EQ(tracker.WindowCount(), 1);
+    TMenuDropDown* first = tracker.Window(1);
+    const TRect r = first->ItemRect(1);
+    const TPoint over{first->BoundsRect().Left + r.Left + 2, first->BoundsRect().Top + r.Top + 2};
+    tracker.MouseMove(over);
+    EXPECT_EQ(tracker.Selection(1), 1);
+    EXPECT_EQ(tracker.WindowCount(), 1);  // the delay has not run out
+    tracker.OpenPendingSubMenu();
+    ASSERT_EQ(tracker.WindowCount(), 2);
+    TMenuDropDown* second = tracker.Window(2);
+    EXPECT_EQ(second->ParentItem(), sub);
+    if (originX == 0)
+      EXPECT_EQ(second->BoundsRect().Left, first->BoundsRect().Right);
+    else  // the screen ends: on the left
+      EXPECT_EQ(second->BoundsRect().Right, first->BoundsRect().Left);
+    EXPECT_EQ(second->BoundsRect().Top + TMenuDropDown::MenuBorderWidth,
+              first->BoundsRect().Top + r.Top);
+    // Hovering another item of the first window closes the sub-menu.
+    const TRect plain = first->ItemRect(0);
+    tracker.MouseMove(
+        {first->BoundsRect().Left + plain.Left + 2, first->BoundsRect().Top + plain.Top + 2});
+    EXPECT_EQ(tracker.WindowCount(), 1);
+    // Right opens it at once on its first item; Enter runs that.
+    tracker.KeyDown(VK_DOWN, {});
+    tracker.KeyDown(VK_RIGHT, {});
+    ASSERT_EQ(tracker.WindowCount(), 2);
+    EXPECT_EQ(tracker.Selection(2), 0);
+    tracker.KeyDown(VK_LEFT, {});
+    EXPECT_EQ(tracker.WindowCount(), 1);
+    tracker.KeyDown(VK_RIGHT, {});
+    tracker.KeyDown(VK_RETURN, {});
+    EXPECT_EQ(tracker.WindowCount(), 0);
+  }
+  EXPECT_EQ(counter.clicks, 2);
+  // The selected item freed while its window is open: Enter finds nothing
+  // to run.
+  {
+    TMenuTracker tracker(menu, {0, 0});
+    tracker.KeyDown(0x79, {});
+    tracker.KeyDown(VK_DOWN, {});
+    tracker.KeyDown(VK_DOWN, {});
+    ASSERT_EQ(tracker.Selection(1), 1);
+    sub->Free();
+    EXPECT_TRUE(tracker.KeyDown(VK_RETURN, {}));
+    EXPECT_EQ(tracker.WindowCount(), 1);
+  }
+  owner->Free();
+}
+
+}  // namespace
