@@ -39,8 +39,20 @@ void FinalizeVekPins() {
   if (g_initialised) {
     FreeAndNil(g_dispatcher_lists[0]);
     FreeAndNil(g_dispatcher_lists[1]);
-    // Placeholders left unadopted go with their list; they still need the
-    // registries while they are freed.
+    // Placeholders left unadopted are discarded one by one while the
+    // registries and the global lock still run: the pins still linked to
+    // them forget them, and none is freed twice.
+    for (;;) {
+      TVekUnloadedPin* placeholder = nullptr;
+      {
+        kestrune::CriticalSectionGuard guard(*g_pin_critical_section);
+        if (g_unloaded_pins->Count() > 0)
+          placeholder = static_cast<TVekUnloadedPin*>(g_unloaded_pins->Last());
+      }
+      if (placeholder == nullptr)
+        break;
+      TVekUnloadedPin::Discard(placeholder);
+    }
     FreeAndNil(g_unloaded_pins);
     FreeAndNil(g_all_pins);
     FreeAndNil(g_listeners);

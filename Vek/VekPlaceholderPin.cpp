@@ -181,8 +181,10 @@ void TVekUnloadedPin::ReleaseIfUnused() {
   if (releasing_)
     return;
   releasing_ = true;
-  if (hold_count_ == 0 && !HeldByPinList && links_.Count() == 0) {
-    TObjectList* list = UnloadedPins();
+  TObjectList* list = UnloadedPins();
+  // Without the registry (the framework has stopped) nothing owns the
+  // placeholder any more, and nothing here may free it.
+  if (list != nullptr && hold_count_ == 0 && !HeldByPinList && links_.Count() == 0) {
     int index;
     {
       kestrune::CriticalSectionGuard guard(*GlobalPinCriticalSection());
