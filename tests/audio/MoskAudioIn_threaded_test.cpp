@@ -39,6 +39,11 @@ class MoskAudioInThreaded : public AudioInTest {
   // Starts `in` with the sink sending a stop upstream from inside the push
   // of buffer `n` (on the wave thread); returns once capture has stopped,
   // with the device closed and no block left with it.
+  //
+  // The wave thread carries the stop out after that push: it closes the
+  // device, clears Enabled, sends the end stop, then passes the stop on.
+  // The passed-on stop reaching the sink is what says the stop is done; a
+  // closed device alone says nothing of Enabled or of the end stop.
   void StartAndStopFromPush(TMoskAudioIn* in, int n) {
     sink_.onBuffer = [this, in, n](IMoskAudioBuffer*) {
       if (++seen_ == n) {
@@ -47,7 +52,11 @@ class MoskAudioInThreaded : public AudioInTest {
       }
     };
     in->Loaded();
-    ASSERT_TRUE(Eventually([&] { return in->OpenDevice() == HWAVEIN{}; }));
+    ASSERT_TRUE(Eventually([&] {
+      const std::vector<std::string> log = sink_.Log();
+      return std::find(log.begin(), log.end(), "TVekStopOperation") != log.end();
+    }));
+    EXPECT_EQ(in->OpenDevice(), HWAVEIN{});
     EXPECT_FALSE(in->GetEnabled());
     EXPECT_EQ(in->QueuedBlockCount(), 0u);
     EXPECT_EQ(backend_->OpenStreams(), 0);
