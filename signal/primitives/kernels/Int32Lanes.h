@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "signal/primitives/ScaledArithmetic.h"
 
@@ -161,8 +162,16 @@ void Int32LaneLoop(const std::int32_t* src, std::int32_t value, std::int32_t* sr
     auto* v = reinterpret_cast<__m128i*>(srcDst + i);
     _mm_storeu_si128(v, lanes(_mm_loadu_si128(v), second(i)));
   }
+  // The tail reads and writes through memcpy: callers may pass int32 rows at
+  // any byte address, as the vector loads above allow.
   for (; i < len; ++i) {
-    srcDst[i] = ScalarInt32(kCase, kForm, srcDst[i], kBroadcast ? value : src[i], k);
+    std::int32_t a;
+    std::int32_t b = value;
+    std::memcpy(&a, srcDst + i, sizeof a);
+    if (!kBroadcast)
+      std::memcpy(&b, src + i, sizeof b);
+    const std::int32_t result = ScalarInt32(kCase, kForm, a, b, k);
+    std::memcpy(srcDst + i, &result, sizeof result);
   }
 }
 
