@@ -299,53 +299,11 @@ void TLuBitmaps::DefineProperties(TFiler* filer) {
                         TMethod<void(TWriter*)>(this, &TLuBitmaps::WriteData), !items_.empty());
 }
 
-namespace {
-
-// The stored form of the bytes: two hexadecimal digits per byte, as the
-// graphics layer stores pictures.
-std::string ToHexText(const uint8_t* data, size_t size) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  text.reserve(size * 2);
-  for (size_t i = 0; i < size; ++i) {
-    text.push_back(kDigits[data[i] >> 4]);
-    text.push_back(kDigits[data[i] & 0x0F]);
-  }
-  return text;
-}
-
-bool FromHexText(const std::string& text, std::string& bytes) {
-  if (text.size() % 2 != 0)
-    return false;
-  auto digit = [](char c) {
-    if (c >= '0' && c <= '9')
-      return c - '0';
-    if (c >= 'A' && c <= 'F')
-      return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-      return c - 'a' + 10;
-    return -1;
-  };
-  bytes.clear();
-  for (size_t i = 0; i < text.size(); i += 2) {
-    const int hi = digit(text[i]), lo = digit(text[i + 1]);
-    if (hi < 0 || lo < 0)
-      return false;
-    bytes.push_back(static_cast<char>(hi * 16 + lo));
-  }
-  return true;
-}
-
-}  // namespace
-
 void TLuBitmaps::ReadData(TReader* reader) {
-  std::string bytes;
-  if (!FromHexText(reader->ReadString(), bytes))
-    reader->ReadError(kInvalidFileFormat);
   TMemoryStream* stream = Create<TMemoryStream>();
   try {
-    stream->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
-    stream->SetPosition(0);
+    if (!ReadHexText(reader->ReadString(), *stream))
+      reader->ReadError(kInvalidFileFormat);
     Clear();
     LoadFromStream(stream);
   } catch (...) {
@@ -359,7 +317,7 @@ void TLuBitmaps::WriteData(TWriter* writer) {
   TMemoryStream* stream = Create<TMemoryStream>();
   try {
     SaveToStream(stream);
-    writer->WriteString(ToHexText(stream->Memory(), static_cast<size_t>(stream->Size())));
+    writer->WriteString(HexTextOf(*stream));
   } catch (...) {
     stream->Free();
     throw;

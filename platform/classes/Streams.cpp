@@ -223,3 +223,40 @@ void TFileStream::SetSize(int64_t size) {
   if (Position() > size)
     SetPosition(size);
 }
+
+std::string HexTextOf(const TMemoryStream& stream) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const uint8_t* data = stream.Memory();
+  const size_t size = stream.Bytes();
+  std::string text;
+  text.reserve(2 * size);
+  for (size_t i = 0; i < size; ++i) {
+    text.push_back(kDigits[data[i] >> 4]);
+    text.push_back(kDigits[data[i] & 15]);
+  }
+  return text;
+}
+
+bool ReadHexText(const std::string& text, TMemoryStream& out) {
+  if (text.size() % 2 != 0)
+    return false;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9')
+      return c - '0';
+    if (c >= 'A' && c <= 'F')
+      return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+      return c - 'a' + 10;
+    return -1;
+  };
+  std::vector<uint8_t> bytes(text.size() / 2);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const int hi = digit(text[2 * i]), lo = digit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0)
+      return false;
+    bytes[i] = static_cast<uint8_t>(hi * 16 + lo);
+  }
+  out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  out.SetPosition(0);
+  return true;
+}

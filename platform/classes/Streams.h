@@ -68,6 +68,7 @@ class TMemoryStream : public TStream {
   // The bytes; valid until the next write or size change.
   uint8_t* Memory() { return data_.data(); }
   const uint8_t* Memory() const { return data_.data(); }
+  size_t Bytes() const { return data_.size(); }
   // Empties the stream and rewinds it.
   void Clear();
   // Replaces the content by the whole of `stream` (from its start) and
@@ -82,6 +83,14 @@ class TMemoryStream : public TStream {
   std::vector<uint8_t> data_;
   int64_t position_ = 0;
 };
+
+// The stored text form of binary values (pictures, bitmap lists): two
+// upper-case hexadecimal digits per byte of the memory stream's content.
+std::string HexTextOf(const TMemoryStream& stream);
+// Appends the bytes `text` spells (digits in either case) to `out` at its
+// position and rewinds it. Returns false, leaving `out` unchanged, when the
+// text has an odd length or a character that is not a hexadecimal digit.
+bool ReadHexText(const std::string& text, TMemoryStream& out);
 
 // Open modes of a file stream.
 enum : uint16_t {

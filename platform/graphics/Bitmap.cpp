@@ -270,43 +270,6 @@ std::string EncodeBmp(const QImage& image, TPixelFormat format) {
 // ---------------------------------------------------------------------------
 // TGraphic
 
-namespace {
-std::string ToHex(const uint8_t* p, size_t n) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s;
-  s.reserve(2 * n);
-  for (size_t i = 0; i < n; ++i) {
-    s += kDigits[p[i] >> 4];
-    s += kDigits[p[i] & 15];
-  }
-  return s;
-}
-
-bool FromHex(const std::string& s, TMemoryStream& out) {
-  if (s.size() % 2 != 0)
-    return false;
-  auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9')
-      return c - '0';
-    if (c >= 'A' && c <= 'F')
-      return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-      return c - 'a' + 10;
-    return -1;
-  };
-  std::vector<uint8_t> bytes(s.size() / 2);
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const int hi = digit(s[2 * i]), lo = digit(s[2 * i + 1]);
-    if (hi < 0 || lo < 0)
-      return false;
-    bytes[i] = static_cast<uint8_t>(hi * 16 + lo);
-  }
-  out.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-  out.SetPosition(0);
-  return true;
-}
-}  // namespace
-
 void TGraphic::LoadFromFile(const std::string& fileName) {
   TFileStream file(fileName, fmOpenRead);
   LoadFromStream(&file);
@@ -338,7 +301,7 @@ void TGraphic::DefineProperties(TFiler* filer) {
 
 void TGraphic::ReadDataText(TReader* reader) {
   TMemoryStream bytes;
-  if (!FromHex(reader->ReadString(), bytes))
+  if (!ReadHexText(reader->ReadString(), bytes))
     reader->ReadError("Données d'image incorrectes");
   ReadData(&bytes);
 }
@@ -346,7 +309,7 @@ void TGraphic::ReadDataText(TReader* reader) {
 void TGraphic::WriteDataText(TWriter* writer) {
   TMemoryStream bytes;
   WriteData(&bytes);
-  writer->WriteString(ToHex(bytes.Memory(), static_cast<size_t>(bytes.Size())));
+  writer->WriteString(HexTextOf(bytes));
 }
 
 // ---------------------------------------------------------------------------
@@ -694,7 +657,7 @@ void TPicture::ReadDataText(TReader* reader) {
     reader->ReadError("Classe d'image inconnue : " + cls);
   try {
     TMemoryStream bytes;
-    if (space == std::string::npos || !FromHex(text.substr(space + 1), bytes))
+    if (space == std::string::npos || !ReadHexText(text.substr(space + 1), bytes))
       reader->ReadError("Données d'image incorrectes");
     graphic->LoadFromStream(&bytes);
   } catch (...) {
@@ -707,6 +670,5 @@ void TPicture::ReadDataText(TReader* reader) {
 void TPicture::WriteDataText(TWriter* writer) {
   TMemoryStream bytes;
   graphic_->SaveToStream(&bytes);
-  writer->WriteString(graphic_->ClassName() + " " +
-                      ToHex(bytes.Memory(), static_cast<size_t>(bytes.Size())));
+  writer->WriteString(graphic_->ClassName() + " " + HexTextOf(bytes));
 }
