@@ -1,17 +1,37 @@
 // Pointer variables of the transform unit. Each starts at its dispatch stub;
 // the first call binds the variant that the processor-type code selects (the
 // portable one: the code stays 0). `IirFilterFloatInPlace` has no variant B,
-// so codes 6 to 9 bind its portable variant.
+// so codes 6 to 9 bind its portable variant. Where a letter's variant is the
+// portable code itself (A's conjugate extension, every IirFreeState), its
+// slot holds the portable function.
 #include "signal/transforms/MoskDispatcher.h"
 
-KESTRUNE_DEFINE_PRIMITIVE(VectorConjugateExtendComplexInPlace, VariantFamily::FourVariants);
+#include "signal/transforms/VectorIirVariants.h"
+
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConjugateExtendComplexInPlace,
+                                        VariantFamily::FourVariants,
+                                        &VectorConjugateExtendComplexInPlacePortable,
+                                        &VectorConjugateExtendComplexInPlaceB,
+                                        &VectorConjugateExtendComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE(RealFftForward, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RealFftCreateSpec, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RealFftFreeSpec, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(VectorMagnitudeComplex, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt16ToFloat, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertFloatToInt16, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RoiConvertFloatToInt8, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(IirFreeState, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(IirCreateState, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(IirFilterFloatInPlace, VariantFamily::VariantsCA);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMagnitudeComplex, VariantFamily::FourVariants,
+                                        &VectorMagnitudeComplexA, &VectorMagnitudeComplexB,
+                                        &VectorMagnitudeComplexC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertInt16ToFloat, VariantFamily::FourVariants,
+                                        &RoiConvertInt16ToFloatA, &RoiConvertInt16ToFloatB,
+                                        &RoiConvertInt16ToFloatC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertFloatToInt16, VariantFamily::FourVariants,
+                                        &RoiConvertFloatToInt16A, &RoiConvertFloatToInt16B,
+                                        &RoiConvertFloatToInt16C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertFloatToInt8, VariantFamily::FourVariants,
+                                        &RoiConvertFloatToInt8A, &RoiConvertFloatToInt8B,
+                                        &RoiConvertFloatToInt8C);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(IirFreeState, VariantFamily::FourVariants,
+                                        &IirFreeStatePortable, &IirFreeStatePortable,
+                                        &IirFreeStatePortable);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(IirCreateState, VariantFamily::FourVariants,
+                                        &IirCreateStateA, &IirCreateStateB, &IirCreateStateC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(IirFilterFloatInPlace, VariantFamily::VariantsCA,
+                                        &IirFilterFloatInPlaceA, nullptr, &IirFilterFloatInPlaceC);

@@ -10,14 +10,6 @@
 
 namespace {
 
-constexpr std::int64_t TapsAreaBytes(std::int64_t order) {
-  return (8 * order + 19) & ~std::int64_t{15};
-}
-
-constexpr std::int64_t DelayAreaBytes(std::int64_t order) {
-  return (4 * order + 19) & ~std::int64_t{15};
-}
-
 // Loads the caller's delay values bit for bit, or zeros, and sets d[N] = 0.
 void IirInitDelayLine(IirState* state, const float* delayLine) {
   const std::int32_t order = state->order;
@@ -55,8 +47,15 @@ bool IirNormaliseTaps(const float* taps, IirState* state) {
 }  // namespace
 
 std::int64_t IirStateSize(std::int64_t order) {
-  return DelayAreaBytes(order) + TapsAreaBytes(order) +
+  return IirDelayAreaBytes(order) + IirTapsAreaBytes(order) +
          static_cast<std::int64_t>(sizeof(IirState)) + 16;
+}
+
+std::int64_t IirSimdStateSize(std::int64_t order, std::uint32_t id) {
+  const std::int64_t work = id == kIirDirectFormId ? kIirWorkFloats : 2 * kIirWorkFloats;
+  return (4 * order + 12 + 4 * order + 4 + work + 10) * 4 +
+         static_cast<std::int64_t>(sizeof(IirState)) + IirTapsAreaBytes(order) +
+         IirDelayAreaBytes(order) + 16;
 }
 
 PrimitiveStatus IirCreateStatePortable(IirState** ppState, const float* taps, std::int32_t order,
@@ -78,7 +77,7 @@ PrimitiveStatus IirCreateStatePortable(IirState** ppState, const float* taps, st
   auto* bytes = static_cast<unsigned char*>(block);
   state->id = kIirDirectFormId;
   state->taps = reinterpret_cast<float*>(bytes + sizeof(IirState));
-  state->delayLine = reinterpret_cast<float*>(bytes + sizeof(IirState) + TapsAreaBytes(order));
+  state->delayLine = reinterpret_cast<float*>(bytes + sizeof(IirState) + IirTapsAreaBytes(order));
   state->order = order;
   state->broadcastTaps = nullptr;
   state->blockCoefs = nullptr;
