@@ -29,37 +29,52 @@ alignas(16) constexpr float kInt8Bounds[2][4] = {{127.0f, 127.0f, 127.0f, 127.0f
   return _mm_cvtepi32_ps(_mm_srai_epi32(spread, 16));
 }
 
+enum class StoreKind { Unaligned, Aligned, Streaming };
+
+template <StoreKind Kind>
+[[gnu::always_inline]] inline void StoreFloats(float* dst, __m128 value) {
+  if constexpr (Kind == StoreKind::Unaligned) {
+    _mm_storeu_ps(dst, value);
+  } else if constexpr (Kind == StoreKind::Aligned) {
+    _mm_store_ps(dst, value);
+  } else {
+    _mm_stream_ps(dst, value);
+  }
+}
+
+// 16 samples per step from x on while 16 remain; returns where it stopped.
+template <StoreKind Kind>
+[[gnu::always_inline]] inline std::int64_t Int16ToFloatBlocks(const std::int16_t* src, float* dst,
+                                                              std::int64_t x, std::int64_t width) {
+  for (; x + 16 <= width; x += 16) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x + 8));
+    StoreFloats<Kind>(dst + x, Int16LanesToFloat(lo, false));
+    StoreFloats<Kind>(dst + x + 4, Int16LanesToFloat(lo, true));
+    StoreFloats<Kind>(dst + x + 8, Int16LanesToFloat(hi, false));
+    StoreFloats<Kind>(dst + x + 12, Int16LanesToFloat(hi, true));
+  }
+  return x;
+}
+
 // One row of 16-bit samples to floats: single elements until dst is 16-byte
 // aligned, then 16 per step (aligned or non-temporal stores; unaligned
 // stores where dst can never be aligned), then the tail.
 [[gnu::always_inline]] inline void Int16ToFloatRow(const std::int16_t* src, float* dst,
                                                    std::int64_t width, bool stream) {
   std::int64_t x = 0;
-  const bool alignable = (Address(dst) & 3) == 0;
-  if (alignable) {
+  if ((Address(dst) & 3) != 0) {
+    x = Int16ToFloatBlocks<StoreKind::Unaligned>(src, dst, x, width);
+  } else {
     for (; x < width && (Address(dst + x) & 15) != 0; ++x) {
       Store(dst + x, static_cast<float>(Load(src + x)));
     }
-  }
-  bool streamed = false;
-  for (; x + 16 <= width; x += 16) {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x + 8));
-    const __m128 f[4] = {Int16LanesToFloat(lo, false), Int16LanesToFloat(lo, true),
-                         Int16LanesToFloat(hi, false), Int16LanesToFloat(hi, true)};
-    for (int i = 0; i < 4; ++i) {
-      if (!alignable) {
-        _mm_storeu_ps(dst + x + 4 * i, f[i]);
-      } else if (stream) {
-        _mm_stream_ps(dst + x + 4 * i, f[i]);
-        streamed = true;
-      } else {
-        _mm_store_ps(dst + x + 4 * i, f[i]);
-      }
+    if (stream && x + 16 <= width) {
+      x = Int16ToFloatBlocks<StoreKind::Streaming>(src, dst, x, width);
+      _mm_sfence();
+    } else {
+      x = Int16ToFloatBlocks<StoreKind::Aligned>(src, dst, x, width);
     }
-  }
-  if (streamed) {
-    _mm_sfence();
   }
   for (; x < width; ++x) {
     Store(dst + x, static_cast<float>(Load(src + x)));
