@@ -1,6 +1,7 @@
-// Set C's IIR filter: the shared single-precision body built for SSE3, this
-// set's copy and zero wrappers, streaming multiplies beyond 16384 steps of
-// eight.
+// Set C's IIR filter: the shared single-precision body built for SSE3
+// (lanes broadcast with the SSE2 shuffle), this set's copy and zero
+// wrappers, streaming multiplies beyond 16384 steps of eight.
+#include <emmintrin.h>
 #include <xmmintrin.h>
 
 #include <cmath>
@@ -23,6 +24,11 @@ struct FilterSetC {
   static constexpr std::int64_t kStreamSteps = 16384;
   static PrimitiveStatus CopyInt32(const std::int32_t* src, std::int32_t* dst, std::int32_t len) {
     return transforms_detail::CopyInt32CheckedC(src, dst, len);
+  }
+  // Every lane = lane I of v.
+  template <int I>
+  static __m128 Lane(__m128 v) {
+    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), _MM_SHUFFLE(I, I, I, I)));
   }
   static PrimitiveStatus ZeroInt32(std::int32_t* dst, std::int32_t len) {
     return transforms_detail::ZeroInt32CheckedC(dst, len);

@@ -125,6 +125,63 @@ template <class Set>
   return y;
 }
 
+// The feed-forward part of one step of four outputs from w[n..n+3]:
+// w[n+j] + sum over i < 3 of H(i+1)[j] w[n+i].
+template <class Set>
+[[gnu::always_inline]] inline __m128 FedStep(const float* coefs, const float* w) {
+  return _mm_add_ps(_mm_add_ps(_mm_loadu_ps(w), _mm_mul_ps(_mm_loadu_ps(coefs), _mm_load1_ps(w))),
+                    _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(coefs + 4), _mm_load1_ps(w + 1)),
+                               _mm_mul_ps(_mm_loadu_ps(coefs + 8), _mm_load1_ps(w + 2))));
+}
+
+// The feedback steps of outputs N onward, four per step, while four remain;
+// returns the first output not computed. Order 0 stands for any order,
+// the outputs before each step read back from x. Orders 1 to 4 keep the
+// four outputs before each step in a register: lane 4 - k holds y[n-k].
+template <class Set, int Order>
+std::int64_t FeedbackSteps(const Recursion& r, float* x, std::int64_t len, const float* work) {
+  std::int64_t n = r.order;
+  if constexpr (Order == 0) {
+    for (; n + 4 <= len; n += 4) {
+      const __m128 fed = FedStep<Set>(r.coefs, work + n);
+      __m128 back = _mm_mul_ps(_mm_loadu_ps(r.coefs + 12), _mm_load1_ps(x + n - 1));
+      for (std::int64_t k = 2; k <= r.order; ++k) {
+        back = _mm_add_ps(back,
+                          _mm_mul_ps(_mm_loadu_ps(r.coefs + 8 + 4 * k), _mm_load1_ps(x + n - k)));
+      }
+      _mm_storeu_ps(x + n, _mm_add_ps(fed, back));
+    }
+  } else {
+    __m128 g[Order];
+    for (int k = 1; k <= Order; ++k) {
+      g[k - 1] = _mm_loadu_ps(r.coefs + 8 + 4 * k);
+    }
+    // y[0..N-1] into lanes 4 - N .. 3; the lanes before them are not read.
+    alignas(16) float first[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int k = 1; k <= Order; ++k) {
+      first[4 - k] = x[Order - k];
+    }
+    __m128 previous = _mm_load_ps(first);
+    for (; n + 4 <= len; n += 4) {
+      const __m128 fed = FedStep<Set>(r.coefs, work + n);
+      __m128 back = _mm_mul_ps(g[0], Set::template Lane<3>(previous));
+      if constexpr (Order >= 2) {
+        __m128 second = _mm_mul_ps(g[1], Set::template Lane<2>(previous));
+        if constexpr (Order >= 3) {
+          back = _mm_add_ps(back, _mm_mul_ps(g[2], Set::template Lane<1>(previous)));
+        }
+        if constexpr (Order >= 4) {
+          second = _mm_add_ps(second, _mm_mul_ps(g[3], Set::template Lane<0>(previous)));
+        }
+        back = _mm_add_ps(back, second);
+      }
+      previous = _mm_add_ps(fed, back);
+      _mm_storeu_ps(x + n, previous);
+    }
+  }
+  return n;
+}
+
 // A block of len >= 2N samples (N >= 1) in place, by the feed-forward sums
 // and the four-output feedback steps; `work` holds len floats.
 template <class Set>
@@ -161,21 +218,22 @@ void BlockRecursion(const Recursion& r, float* x, std::int64_t len, float* work)
   }
   // Feedback, four outputs per step: lane j of
   //   w[n+j] + sum over i < 3 of H(i+1)[j] w[n+i] + sum over k of Gk[j] y[n-k].
-  const __m128 h1 = _mm_loadu_ps(r.coefs);
-  const __m128 h2 = _mm_loadu_ps(r.coefs + 4);
-  const __m128 h3 = _mm_loadu_ps(r.coefs + 8);
-  n = order;
-  for (; n + 4 <= len; n += 4) {
-    const __m128 fed =
-        _mm_add_ps(_mm_add_ps(_mm_loadu_ps(work + n), _mm_mul_ps(h1, _mm_load1_ps(work + n))),
-                   _mm_add_ps(_mm_mul_ps(h2, _mm_load1_ps(work + n + 1)),
-                              _mm_mul_ps(h3, _mm_load1_ps(work + n + 2))));
-    __m128 back = _mm_mul_ps(_mm_loadu_ps(r.coefs + 12), _mm_load1_ps(x + n - 1));
-    for (std::int64_t k = 2; k <= order; ++k) {
-      back =
-          _mm_add_ps(back, _mm_mul_ps(_mm_loadu_ps(r.coefs + 8 + 4 * k), _mm_load1_ps(x + n - k)));
-    }
-    _mm_storeu_ps(x + n, _mm_add_ps(fed, back));
+  switch (order) {
+    case 1:
+      n = FeedbackSteps<Set, 1>(r, x, len, work);
+      break;
+    case 2:
+      n = FeedbackSteps<Set, 2>(r, x, len, work);
+      break;
+    case 3:
+      n = FeedbackSteps<Set, 3>(r, x, len, work);
+      break;
+    case 4:
+      n = FeedbackSteps<Set, 4>(r, x, len, work);
+      break;
+    default:
+      n = FeedbackSteps<Set, 0>(r, x, len, work);
+      break;
   }
   for (; n < len; ++n) {
     float y = work[n];
