@@ -249,7 +249,8 @@ TEST_P(MagnitudeTest, MatchesTheCorrectlyRoundedRootWithinTheBound) {
   std::mt19937_64 generator(9);
   std::uniform_real_distribution<double> exponent(-700.0, 700.0);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  const double specials[] = {0.0,  -0.0,  5e-324, -2e-310, 1e-160,       1e-170,
+  // 1e-160 and 3e-156 square to subnormal sums below and above 2^-1042.
+  const double specials[] = {0.0,  -0.0,  5e-324, -2e-310, 1e-160,       3e-156,       1e-170,
                              kInf, -kInf, 1e200,  1e-300,  std::nan(""), -std::nan("")};
   std::vector<std::int32_t> lengths;
   for (std::int32_t len = 1; len <= 40; ++len) {
