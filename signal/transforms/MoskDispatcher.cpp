@@ -4,10 +4,19 @@
 // so codes 6 to 9 bind its portable variant.
 #include "signal/transforms/MoskDispatcher.h"
 
+#include "signal/transforms/fft/FftVariants.h"
+
 KESTRUNE_DEFINE_PRIMITIVE(VectorConjugateExtendComplexInPlace, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftForward, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftCreateSpec, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftFreeSpec, VariantFamily::FourVariants);
+// Variant A reads the portable spec; every letter frees with the portable
+// release.
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftForward, VariantFamily::FourVariants,
+                                        &RealFftForwardA, &RealFftForwardB, &RealFftForwardC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftCreateSpec, VariantFamily::FourVariants,
+                                        &RealFftCreateSpecPortable, &RealFftCreateSpecB,
+                                        &RealFftCreateSpecC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftFreeSpec, VariantFamily::FourVariants,
+                                        &RealFftFreeSpecPortable, &RealFftFreeSpecPortable,
+                                        &RealFftFreeSpecPortable);
 KESTRUNE_DEFINE_PRIMITIVE(VectorMagnitudeComplex, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RoiConvertInt16ToFloat, VariantFamily::FourVariants);
 KESTRUNE_DEFINE_PRIMITIVE(RoiConvertFloatToInt16, VariantFamily::FourVariants);
