@@ -115,43 +115,53 @@ inline void FirstStage(Pair* y) {
   y[3] = AddTimesI(d01, d23);
 }
 
-// The opening stages on groups of G consecutive positions of the
-// bit-reversed order, two groups at a time (one per lane): G = 4, the first
-// stage; G = 8, the first stage and the radix-2 stage of span 4 with
-// t_k = W_8^k y[4+k]. With `table`, src is in natural order and position
-// gG + r is read from value rev_G(r) n/G + rev(g) (rev(g) = table[g G/4] / 2);
-// without, src is already reversed and may be out itself. The result goes to
-// out in the two-lane layout, or interleaved when `interleaved`.
+// The log2(G)-bit reversals of 0..G-1.
 template <int G>
-void OpeningStages(const double* src, const std::int32_t* table, double* out, Index n,
-                   bool interleaved) {
-  const Index groups = n / G;
-  Index offsets[G];
-  for (int r = 0; r < G; ++r) {
-    Index reversed = 0;
-    for (int bit = 1, top = G / 2; bit < G; bit *= 2, top /= 2) {
-      if ((r & bit) != 0) {
-        reversed |= top;
+struct LowReversal {
+  Index value[G];
+  constexpr LowReversal() : value() {
+    for (int r = 0; r < G; ++r) {
+      for (int bit = 1, top = G / 2; bit < G; bit *= 2, top /= 2) {
+        if ((r & bit) != 0) {
+          value[r] |= top;
+        }
       }
     }
-    offsets[r] = table != nullptr ? reversed * (n / G) : r;
   }
+};
+
+template <int G>
+inline constexpr LowReversal<G> kLowReversal{};
+
+// The opening stages on groups of G consecutive positions of the
+// bit-reversed order, two groups at a time (one per lane; with Single, the
+// only group in both): G = 4, the first stage; G = 8, the first stage and
+// the radix-2 stage of span 4 with t_k = W_8^k y[4+k]. FromTable: src is in
+// natural order and position gG + r is read from value rev_G(r) n/G + rev(g)
+// (rev(g) = table[g G/4] / 2); otherwise src is already reversed and may be
+// out itself. The result goes to out in the two-lane layout, or interleaved
+// when Interleaved.
+template <int G, bool FromTable, bool Interleaved, bool Single>
+void OpeningStages(const double* src, const std::int32_t* table, double* out, Index n) {
+  const Index groups = n / G;
+  const Index spread = FromTable ? n / G : 1;
   const __m128d c = _mm_set1_pd(kSqrtHalf);
   const __m128d cn = _mm_set1_pd(-kSqrtHalf);
   for (Index g = 0; g < groups; g += 2) {
-    const bool second = g + 1 < groups;
     Index baseA;
     Index baseB;
-    if (table != nullptr) {
+    if constexpr (FromTable) {
       baseA = table[g * G / 4] >> 1;
-      baseB = second ? table[(g + 1) * G / 4] >> 1 : baseA;
+      baseB = Single ? baseA : table[(g + 1) * G / 4] >> 1;
     } else {
       baseA = g * G;
-      baseB = second ? baseA + G : baseA;
+      baseB = Single ? baseA : baseA + G;
     }
     Pair y[G];
+#pragma GCC unroll 16
     for (int r = 0; r < G; ++r) {
-      y[r] = LoadLanes(src, offsets[r] + baseA, offsets[r] + baseB);
+      const Index at = (FromTable ? kLowReversal<G>.value[r] : r) * spread;
+      y[r] = LoadLanes(src, at + baseA, at + baseB);
     }
     FirstStage(y);
     if constexpr (G == 8) {
@@ -170,22 +180,24 @@ void OpeningStages(const double* src, const std::int32_t* table, double* out, In
       y[7] = y[3] - t3;
       y[3] = y[3] + t3;
     }
-    const Index atA = g * G;
-    const Index atB = atA + G;
-    if (interleaved) {
+    double* outA = out + 2 * g * G;
+    double* outB = outA + 2 * G;
+    if constexpr (Interleaved) {
+#pragma GCC unroll 16
       for (int k = 0; k < G; ++k) {
-        Store(out + 2 * (atA + k), _mm_unpacklo_pd(y[k].re, y[k].im));
-        if (second) {
-          Store(out + 2 * (atB + k), _mm_unpackhi_pd(y[k].re, y[k].im));
+        Store(outA + 2 * k, _mm_unpacklo_pd(y[k].re, y[k].im));
+        if constexpr (!Single) {
+          Store(outB + 2 * k, _mm_unpackhi_pd(y[k].re, y[k].im));
         }
       }
     } else {
+#pragma GCC unroll 16
       for (int k = 0; k < G; k += 2) {
-        Store(out + 2 * (atA + k), _mm_unpacklo_pd(y[k].re, y[k + 1].re));
-        Store(out + 2 * (atA + k) + 2, _mm_unpacklo_pd(y[k].im, y[k + 1].im));
-        if (second) {
-          Store(out + 2 * (atB + k), _mm_unpackhi_pd(y[k].re, y[k + 1].re));
-          Store(out + 2 * (atB + k) + 2, _mm_unpackhi_pd(y[k].im, y[k + 1].im));
+        Store(outA + 2 * k, _mm_unpacklo_pd(y[k].re, y[k + 1].re));
+        Store(outA + 2 * k + 2, _mm_unpacklo_pd(y[k].im, y[k + 1].im));
+        if constexpr (!Single) {
+          Store(outB + 2 * k, _mm_unpackhi_pd(y[k].re, y[k + 1].re));
+          Store(outB + 2 * k + 2, _mm_unpackhi_pd(y[k].im, y[k + 1].im));
         }
       }
     }
@@ -224,6 +236,60 @@ void Radix4Pass(const double* src, double* dst, Index q, Index blocks, const dou
   }
 }
 
+// The radix-4 butterfly of one pass on four pairs in place (see
+// FftColumnRadix4Pass): x1 takes wb, x2 wa and x3 wc from the pair's entry.
+inline void Butterfly4(Pair& x0, Pair& x1, Pair& x2, Pair& x3, const double* w) {
+  const Pair t1 = Mul(x1, w + 4);
+  const Pair t2 = Mul(x2, w);
+  const Pair t3 = Mul(x3, w + 8);
+  const Pair a = x0 + t1;
+  const Pair ad = x0 - t1;
+  const Pair bs = t2 + t3;
+  const Pair d = t2 - t3;
+  x0 = a + bs;
+  x1 = SubTimesI(ad, d);
+  x2 = a - bs;
+  x3 = AddTimesI(ad, d);
+}
+
+// Two radix-4 passes in one sweep, spans q and 4q (twiddle lists `first`
+// and `second`), each butterfly computing exactly what its own pass would:
+// for each j < q of a block of 16q values, the sixteen values j + kq are
+// loaded once, the four butterflies of span q and then the four of span 4q
+// run on them in registers, and they are stored once.
+template <bool Interleaved>
+void Radix4PassPair(const double* src, double* dst, Index q, Index blocks, const double* first,
+                    const double* second) {
+  for (Index b = 0; b < blocks; ++b) {
+    const double* x = src + 32 * q * b;
+    double* y = dst + 32 * q * b;
+    for (Index j = 0; j < q; j += 2) {
+      Pair v[16];
+#pragma GCC unroll 16
+      for (int k = 0; k < 16; ++k) {
+        v[k] = LoadPair(x, j + k * q);
+      }
+      const double* w1 = first + 6 * j;
+#pragma GCC unroll 4
+      for (int s4 = 0; s4 < 16; s4 += 4) {
+        Butterfly4(v[s4], v[s4 + 1], v[s4 + 2], v[s4 + 3], w1);
+      }
+#pragma GCC unroll 4
+      for (int r = 0; r < 4; ++r) {
+        Butterfly4(v[r], v[r + 4], v[r + 8], v[r + 12], second + 6 * (j + r * q));
+      }
+#pragma GCC unroll 16
+      for (int k = 0; k < 16; ++k) {
+        if constexpr (Interleaved) {
+          StorePairInterleaved(y, j + k * q, v[k]);
+        } else {
+          StorePair(y, j + k * q, v[k]);
+        }
+      }
+    }
+  }
+}
+
 // The n-point DFT (n = 2^m, m >= 3) on the per-stage twiddles of order m.
 // With `table`: src in natural interleaved order (read through the table),
 // the stages run in `work` (n values) and the result goes interleaved to
@@ -234,25 +300,41 @@ void Radix4Engine(const double* src, const std::int32_t* table, double* work, do
                   const double* twiddles) {
   const bool interleaved = table != nullptr;
   const bool odd = (n & 0x5555555555555555LL) == 0;
-  if (odd) {
-    if (n == 8) {
-      OpeningStages<8>(src, table, dst, n, interleaved);
-      return;
-    }
-    OpeningStages<8>(src, table, work, n, false);
-  } else {
-    OpeningStages<4>(src, table, work, n, false);
-  }
-  Index q = odd ? 8 : 4;
-  const double* w = twiddles;
-  for (; 4 * q < n; q *= 4) {
-    Radix4Pass<false>(work, work, q, n / (4 * q), w);
-    w += 6 * q;
+  if (n == 8) {
+    OpeningStages<8, true, true, true>(src, table, dst, n);
+    return;
   }
   if (interleaved) {
-    Radix4Pass<true>(work, dst, q, 1, w);
+    if (odd) {
+      OpeningStages<8, true, false, false>(src, table, work, n);
+    } else {
+      OpeningStages<4, true, false, false>(src, table, work, n);
+    }
+  } else if (odd) {
+    OpeningStages<8, false, false, false>(src, nullptr, work, n);
   } else {
-    Radix4Pass<false>(work, dst, q, 1, w);
+    OpeningStages<4, false, false, false>(src, nullptr, work, n);
+  }
+  // Radix-4 stages of spans q, 4q, ... up to n/4, two per sweep.
+  Index q = odd ? 8 : 4;
+  const double* w = twiddles;
+  for (; 16 * q <= n; q *= 16) {
+    const double* next = w + 6 * q;
+    if (16 * q < n) {
+      Radix4PassPair<false>(work, work, q, n / (16 * q), w, next);
+    } else if (interleaved) {
+      Radix4PassPair<true>(work, dst, q, 1, w, next);
+    } else {
+      Radix4PassPair<false>(work, dst, q, 1, w, next);
+    }
+    w = next + 24 * q;
+  }
+  if (4 * q == n) {
+    if (interleaved) {
+      Radix4Pass<true>(work, dst, q, 1, w);
+    } else {
+      Radix4Pass<false>(work, dst, q, 1, w);
+    }
   }
 }
 
