@@ -244,7 +244,10 @@ BENCHMARK(BM_IirFilterOrder2)->Arg(1024);
 // portable variant's) and <letter>_vs_fftw (time / FFTW's). Targets: B and C
 // at most 1.5 times FFTW's time at orders 8 to 12 and no slower than the
 // portable variant at order 16; A (x87 arithmetic) has none. A letter the
-// processor lacks is named in the label as skipped.
+// processor lacks is named in the label as skipped. For the reading of a
+// miss: fftw_nosimd_ns is FFTW's time without its SIMD codelets
+// (FFTW_MEASURE | FFTW_NO_SIMD), the closest peer of two-lane SSE2 code,
+// with <letter>_vs_fftw_nosimd beside it.
 
 // One letter's transform of one order, through the letter's own slots.
 class LetterTransform {
@@ -341,6 +344,16 @@ void BM_RealFftForwardVariants(benchmark::State& state) {
     benchmark::DoNotOptimize(fftwOut);
     benchmark::ClobberMemory();
   });
+  double* plainIn = fftw_alloc_real(static_cast<std::size_t>(n));
+  fftw_complex* plainOut = fftw_alloc_complex(static_cast<std::size_t>(n / 2 + 1));
+  fftw_plan plainPlan =
+      fftw_plan_dft_r2c_1d(static_cast<int>(n), plainIn, plainOut, FFTW_MEASURE | FFTW_NO_SIMD);
+  std::copy(x.begin(), x.end(), plainIn);
+  runs.emplace_back([&] {
+    fftw_execute(plainPlan);
+    benchmark::DoNotOptimize(plainOut);
+    benchmark::ClobberMemory();
+  });
 #endif
 
   const std::vector<double> ns = NanosecondsPerCallOfEach(runs);
@@ -351,10 +364,15 @@ void BM_RealFftForwardVariants(benchmark::State& state) {
     }
 #if defined(KESTRUNE_HAVE_FFTW3)
     state.counters[names[i] + "_vs_fftw"] = ns[i] / ns[letterCount];
+    state.counters[names[i] + "_vs_fftw_nosimd"] = ns[i] / ns[letterCount + 1];
 #endif
   }
 #if defined(KESTRUNE_HAVE_FFTW3)
   state.counters["fftw_ns"] = ns[letterCount];
+  state.counters["fftw_nosimd_ns"] = ns[letterCount + 1];
+  fftw_destroy_plan(plainPlan);
+  fftw_free(plainOut);
+  fftw_free(plainIn);
   fftw_destroy_plan(plan);
   fftw_free(fftwOut);
   fftw_free(fftwIn);
