@@ -376,16 +376,23 @@ void ScaleSet(FftSimdSet set, double factor, double* buf, Index count) {
 // The bit reversal through the plain list (word i = 2 rev(i), i < n/4): the
 // four values 2i, 2i + 1, h + 2i, h + 2i + 1 (h = n/2) go to 2r, h + 2r,
 // 2r + 1, h + 2r + 1 (2r = word i). 16-byte moves, so every bit pattern
-// arrives unchanged.
+// arrives unchanged. Words i and i + n/8 run together: their targets are
+// the two halves of the same four consecutive values (2 rev(i + n/8) =
+// 2 rev(i) + 2), so each run of four is written at once.
 void BitReverseCopy(const double* src, double* dst, Index n, const std::int32_t* table) {
   const Index h = n / 2;
-  for (Index i = 0; i < n / 4; ++i) {
+  const Index q = n / 4;
+  auto move = [&](Index i) {
     const Index r = table[i];
     const Index a = 2 * i;
     Store(dst + 2 * r, Load(src + 2 * a));
     Store(dst + 2 * (r + 1), Load(src + 2 * (h + a)));
     Store(dst + 2 * (h + r), Load(src + 2 * (a + 1)));
     Store(dst + 2 * (h + r + 1), Load(src + 2 * (h + a + 1)));
+  };
+  for (Index i = 0; i < q / 2; ++i) {
+    move(i);
+    move(i + q / 2);
   }
 }
 
@@ -396,9 +403,13 @@ inline void Swap(double* buf, Index a, Index b) {
   Store(buf + 2 * b, va);
 }
 
+// The same permutation by swaps (a group i < rev(i) trades places with the
+// group rev(i); a group i = rev(i) swaps its two inner values), words i and
+// i + n/8 together as in the copy.
 void BitReverseInPlace(double* buf, Index n, const std::int32_t* table) {
   const Index h = n / 2;
-  for (Index i = 0; i < n / 4; ++i) {
+  const Index q = n / 4;
+  auto swap = [&](Index i) {
     const Index r = table[i];
     const Index a = 2 * i;
     if (a < r) {
@@ -409,6 +420,10 @@ void BitReverseInPlace(double* buf, Index n, const std::int32_t* table) {
     } else if (a == r) {
       Swap(buf, a + 1, h + a);
     }
+  };
+  for (Index i = 0; i < q / 2; ++i) {
+    swap(i);
+    swap(i + q / 2);
   }
 }
 
