@@ -7,15 +7,23 @@
 #include "signal/transforms/MoskDispatcher.h"
 
 #include "signal/transforms/VectorIirVariants.h"
+#include "signal/transforms/fft/FftVariants.h"
 
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorConjugateExtendComplexInPlace,
                                         VariantFamily::FourVariants,
                                         &VectorConjugateExtendComplexInPlacePortable,
                                         &VectorConjugateExtendComplexInPlaceB,
                                         &VectorConjugateExtendComplexInPlaceC);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftForward, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftCreateSpec, VariantFamily::FourVariants);
-KESTRUNE_DEFINE_PRIMITIVE(RealFftFreeSpec, VariantFamily::FourVariants);
+// Variant A reads the portable spec; every letter frees with the portable
+// release.
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftForward, VariantFamily::FourVariants,
+                                        &RealFftForwardA, &RealFftForwardB, &RealFftForwardC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftCreateSpec, VariantFamily::FourVariants,
+                                        &RealFftCreateSpecPortable, &RealFftCreateSpecB,
+                                        &RealFftCreateSpecC);
+KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RealFftFreeSpec, VariantFamily::FourVariants,
+                                        &RealFftFreeSpecPortable, &RealFftFreeSpecPortable,
+                                        &RealFftFreeSpecPortable);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMagnitudeComplex, VariantFamily::FourVariants,
                                         &VectorMagnitudeComplexA, &VectorMagnitudeComplexB,
                                         &VectorMagnitudeComplexC);

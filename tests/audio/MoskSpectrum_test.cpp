@@ -218,12 +218,12 @@ TEST_F(SpectrumTest, NothingIsPostedWhenNoPeakIsWanted) {
 // be had.
 class FailingForwardTransform {
  public:
-  FailingForwardTransform() {
+  FailingForwardTransform() : saved_(RealFftForward.Variant(PrimitiveVariant::C)) {
     RealFftForward.SetVariant(PrimitiveVariant::C, &Fail);
     RealFftForward.BindVariantForTesting(PrimitiveVariant::C);
   }
   ~FailingForwardTransform() {
-    RealFftForward.SetVariant(PrimitiveVariant::C, nullptr);
+    RealFftForward.SetVariant(PrimitiveVariant::C, saved_);
     RealFftForward.ResetToStubForTesting();
   }
   FailingForwardTransform(const FailingForwardTransform&) = delete;
@@ -233,6 +233,7 @@ class FailingForwardTransform {
   static PrimitiveStatus Fail(const double*, double*, const RealFftSpec*, std::uint8_t*) {
     return StatusNoMemory;
   }
+  decltype(RealFftForward.Variant(PrimitiveVariant::C)) saved_;
 };
 
 TEST_F(SpectrumTest, AWindowWhoseTransformFailsIsNotReported) {

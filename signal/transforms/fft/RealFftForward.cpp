@@ -6,6 +6,7 @@
 #include "signal/transforms/MoskDispatcher.h"
 #include "signal/transforms/TransformMemory.h"
 #include "signal/transforms/fft/FftEngines.h"
+#include "signal/transforms/fft/FftVariants.h"
 #include "signal/transforms/fft/RealFftSpec.h"
 
 namespace {
@@ -193,4 +194,18 @@ PrimitiveStatus RealFftForwardPortable(const double* src, double* dst, const Rea
 
   AlignedFree(ownWork);
   return StatusOk;
+}
+
+void RealFftForwardSmallOrder(const double* src, double* dst, const RealFftSpec* spec) {
+  const std::int32_t order = spec->order;
+  if (spec->scaleForward != 0) {
+    kScaledKernels[order](src, dst, spec->scaleFactor);
+  } else {
+    kPlainKernels[order](src, dst);
+  }
+  if (order == 0) {
+    dst[1] = 0.0;
+  } else {
+    PackCcs(dst, std::int64_t{1} << order);
+  }
 }

@@ -1,5 +1,7 @@
 // Stages of the forward real FFT on their own: bit reversal, the complex
-// engines at the edges of their ranges, and the real post-pass.
+// engines at the edges of their ranges, the real post-pass, and the column
+// routines of the split levels of variants B and C against their formulas
+// (the whole variants are checked through RealFftForward_test).
 #include "signal/transforms/fft/FftEngines.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "signal/transforms/MoskDispatcher.h"
+#include "signal/transforms/fft/FftVariants.h"
 #include "signal/transforms/fft/RealFftSpec.h"
 
 namespace {
@@ -202,6 +205,169 @@ TEST(RealFftPostProcessTest, TinySizes) {
   EXPECT_EQ(two[1], 4.0);
   EXPECT_EQ(two[2], 5.0);
   EXPECT_EQ(two[3], -6.0);
+}
+
+// ---- Column routines of variants B and C ----
+
+// `count` doubles starting on a 16-byte boundary plus `offsetDoubles`.
+class DoubleBlock {
+ public:
+  DoubleBlock(std::size_t count, std::size_t offsetDoubles, double fill)
+      : storage_(count + offsetDoubles + 2, fill) {
+    const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
+    start_ = ((16 - (address & 15)) & 15) / sizeof(double) + offsetDoubles;
+  }
+  double* data() { return storage_.data() + start_; }
+  std::vector<double>& storage() { return storage_; }
+  std::size_t start() const { return start_; }
+
+ private:
+  std::vector<double> storage_;
+  std::size_t start_ = 0;
+};
+
+std::uint64_t BitsOf(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// Gather copies the columns' bytes as they are; scatter mode 0 puts them
+// back and touches nothing else; mode 1 turns each two-lane group (re0,
+// re1, im0, im1) into (re0, im0, re1, im1). Rows aligned and 8 bytes off.
+TEST(FftColumnRoutinesTest, GatherAndScatterMoveTheColumns) {
+  constexpr std::int32_t kRows = 3;
+  constexpr std::int32_t kStride = 12;  // complex values per row
+  constexpr std::int32_t kCount = 8;
+  const std::vector<double> patterns = NanPatterns(kRows * kStride);
+  const double sentinel = -7.25;
+  for (const std::size_t offset : {std::size_t{0}, std::size_t{1}}) {
+    SCOPED_TRACE(offset);
+    DoubleBlock rows(patterns.size(), offset, sentinel);
+    std::copy(patterns.begin(), patterns.end(), rows.data());
+    DoubleBlock gathered(2 * kRows * kCount, 0, sentinel);
+    // Columns 2..9 of every row (column 2: the start of a two-lane group).
+    FftColumnGather(rows.data() + 4, gathered.data(), kStride, kRows, kCount);
+    for (std::int32_t r = 0; r < kRows; ++r) {
+      for (std::int32_t d = 0; d < 2 * kCount; ++d) {
+        ASSERT_EQ(BitsOf(gathered.data()[2 * r * kCount + d]),
+                  BitsOf(patterns[2 * r * kStride + 4 + d]))
+            << "row " << r << " double " << d;
+      }
+    }
+    for (const std::int32_t mode : {0, 1}) {
+      SCOPED_TRACE(mode);
+      DoubleBlock back(patterns.size(), offset, sentinel);
+      FftColumnScatter(back.data() + 4, gathered.data(), kStride, kRows, kCount, mode);
+      for (std::size_t i = 0; i < back.storage().size(); ++i) {
+        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(i - back.start());
+        const std::ptrdiff_t row = at >= 0 ? at / (2 * kStride) : -1;
+        const std::ptrdiff_t inRow = at - row * 2 * kStride - 4;
+        const bool written = at >= 0 && row < kRows && inRow >= 0 && inRow < 2 * kCount;
+        if (!written) {
+          ASSERT_EQ(back.storage()[i], sentinel) << "double " << at;
+          continue;
+        }
+        std::ptrdiff_t from = inRow;
+        if (mode == 1) {
+          // Position p of a group of four came from (0, 2, 1, 3)[p].
+          const std::ptrdiff_t within = inRow % 4;
+          from = inRow - within + (within == 1 ? 2 : within == 2 ? 1 : within);
+        }
+        ASSERT_EQ(BitsOf(back.storage()[i]), BitsOf(patterns[row * 2 * kStride + 4 + from]))
+            << "double " << at;
+      }
+    }
+  }
+}
+
+using LongValue = std::complex<long double>;
+
+// Value j of a two-lane buffer.
+LongValue SplitValue(const double* buf, std::int64_t j) {
+  const std::int64_t group = 2 * (j & ~std::int64_t{1});
+  return {buf[group + (j & 1)], buf[group + 2 + (j & 1)]};
+}
+
+// Twiddle number `which` (0..per-1) of value j in a list of `per` twiddles
+// per value in two-lane pairs.
+LongValue ListTwiddle(const std::vector<double>& list, std::int64_t j, int per, int which) {
+  const std::size_t base = static_cast<std::size_t>((j / 2) * 4 * per + 4 * which);
+  return {list[base + (j & 1)], list[base + 2 + (j & 1)]};
+}
+
+std::vector<double> RandomValues(std::size_t count, std::uint32_t seed) {
+  std::mt19937 generator(seed);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  std::vector<double> values(count);
+  for (double& v : values) {
+    v = value(generator);
+  }
+  return values;
+}
+
+// The radix-4 and radix-2 passes against their formulas in long double, with
+// the twiddle list restarting in every block; in place gives the same bits.
+TEST(FftColumnRoutinesTest, RadixPassesFollowTheirFormulas) {
+  constexpr std::int64_t kBlocks = 3;
+  const LongValue i(0, 1);
+  for (const std::int32_t width : {2, 4, 8}) {
+    SCOPED_TRACE(width);
+    {
+      const std::int64_t q = width;
+      const std::vector<double> twiddles =
+          RandomValues(static_cast<std::size_t>(6 * q), 3u + static_cast<std::uint32_t>(q));
+      DoubleBlock src(static_cast<std::size_t>(8 * q * kBlocks), 0, 0.0);
+      const std::vector<double> x = RandomValues(static_cast<std::size_t>(8 * q * kBlocks), 9u);
+      std::copy(x.begin(), x.end(), src.data());
+      DoubleBlock dst(x.size(), 0, 0.0);
+      FftColumnRadix4Pass(src.data(), dst.data(), width, kBlocks, twiddles.data());
+      long double worst = 0;
+      for (std::int64_t b = 0; b < kBlocks; ++b) {
+        const double* in = src.data() + 8 * q * b;
+        const double* out = dst.data() + 8 * q * b;
+        for (std::int64_t j = 0; j < q; ++j) {
+          const LongValue wa = ListTwiddle(twiddles, j, 3, 0);
+          const LongValue wb = ListTwiddle(twiddles, j, 3, 1);
+          const LongValue wc = ListTwiddle(twiddles, j, 3, 2);
+          const LongValue a = SplitValue(in, j) + wb * SplitValue(in, j + q);
+          const LongValue ad = SplitValue(in, j) - wb * SplitValue(in, j + q);
+          const LongValue bs = wa * SplitValue(in, j + 2 * q) + wc * SplitValue(in, j + 3 * q);
+          const LongValue d = wa * SplitValue(in, j + 2 * q) - wc * SplitValue(in, j + 3 * q);
+          const LongValue expected[4] = {a + bs, ad - i * d, a - bs, ad + i * d};
+          for (int k = 0; k < 4; ++k) {
+            worst = std::max(worst, std::abs(SplitValue(out, j + k * q) - expected[k]));
+          }
+        }
+      }
+      EXPECT_LE(static_cast<double>(worst), 2e-15);
+      FftColumnRadix4Pass(src.data(), src.data(), width, kBlocks, twiddles.data());
+      EXPECT_EQ(0, std::memcmp(src.data(), dst.data(), x.size() * sizeof(double)));
+    }
+    {
+      const std::int64_t h = width;
+      const std::vector<double> twiddles =
+          RandomValues(static_cast<std::size_t>(2 * h), 5u + static_cast<std::uint32_t>(h));
+      DoubleBlock src(static_cast<std::size_t>(4 * h * kBlocks), 0, 0.0);
+      const std::vector<double> x = RandomValues(static_cast<std::size_t>(4 * h * kBlocks), 11u);
+      std::copy(x.begin(), x.end(), src.data());
+      DoubleBlock dst(x.size(), 0, 0.0);
+      FftColumnRadix2Pass(src.data(), dst.data(), width, kBlocks, twiddles.data());
+      long double worst = 0;
+      for (std::int64_t b = 0; b < kBlocks; ++b) {
+        const double* in = src.data() + 4 * h * b;
+        const double* out = dst.data() + 4 * h * b;
+        for (std::int64_t j = 0; j < h; ++j) {
+          const LongValue t = ListTwiddle(twiddles, j, 1, 0) * SplitValue(in, j + h);
+          worst = std::max({worst, std::abs(SplitValue(out, j) - (SplitValue(in, j) + t)),
+                            std::abs(SplitValue(out, j + h) - (SplitValue(in, j) - t))});
+        }
+      }
+      EXPECT_LE(static_cast<double>(worst), 2e-15);
+      FftColumnRadix2Pass(src.data(), src.data(), width, kBlocks, twiddles.data());
+      EXPECT_EQ(0, std::memcmp(src.data(), dst.data(), x.size() * sizeof(double)));
+    }
+  }
 }
 
 }  // namespace

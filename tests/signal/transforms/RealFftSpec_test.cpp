@@ -1,5 +1,8 @@
 // Creation and release of RealFftSpec: checks, scaling, table contents and
-// the large-order plan layout.
+// the large-order plan layout. The checks, the scaling fields and the release
+// run for every letter (A's create is the portable one); the tables of
+// variants B and C have layouts of their own (fft/FftVariants.h), checked
+// against their definitions here.
 #include "signal/transforms/fft/RealFftSpec.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +10,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "signal/transforms/MoskDispatcher.h"
+#include "signal/transforms/fft/FftVariants.h"
+#include "tests/signal/transforms/FftVariantHarness.h"
 
 namespace {
 
@@ -31,7 +38,43 @@ std::int32_t ReverseBits(std::int32_t p, std::int32_t bits) {
   return r;
 }
 
-TEST(RealFftSpecTest, CreateChecksInOrderAndLeavesThePointerOnFailure) {
+using fft_test::CheckedCall;
+using fft_test::FftLetterBinding;
+using fft_test::Letter;
+
+// Binds the letter's create, forward and free for one test and skips a
+// letter the processor lacks.
+class SpecLetterTest : public ::testing::TestWithParam<Letter> {
+ protected:
+  void SetUp() override {
+    FFT_SKIP_UNLESS_SUPPORTED(GetParam());
+    binding_ = std::make_unique<FftLetterBinding>(GetParam());
+  }
+  void TearDown() override { binding_.reset(); }
+  Letter letter() const { return GetParam(); }
+
+  // Create and free with the floating-point state checked around them.
+  PrimitiveStatus Create(RealFftSpec** spec, std::int32_t order, std::int32_t flag,
+                         std::int32_t hint) {
+    PrimitiveStatus status = StatusOk;
+    CheckedCall(letter(), [&] { status = RealFftCreateSpec(spec, order, flag, hint); });
+    return status;
+  }
+  PrimitiveStatus Free(RealFftSpec* spec) {
+    PrimitiveStatus status = StatusOk;
+    CheckedCall(letter(), [&] { status = RealFftFreeSpec(spec); });
+    return status;
+  }
+
+ private:
+  std::unique_ptr<FftLetterBinding> binding_;
+};
+
+std::string LetterParamName(const ::testing::TestParamInfo<Letter>& info) {
+  return fft_test::LetterName(info.param);
+}
+
+TEST_P(SpecLetterTest, CreateChecksInOrderAndLeavesThePointerOnFailure) {
   struct Row {
     const char* name;
     bool nullTarget;
@@ -57,14 +100,13 @@ TEST(RealFftSpecTest, CreateChecksInOrderAndLeavesThePointerOnFailure) {
   for (const Row& row : rows) {
     auto* const sentinel = reinterpret_cast<RealFftSpec*>(std::uintptr_t{0x1234});
     RealFftSpec* spec = sentinel;
-    EXPECT_EQ(RealFftCreateSpec(row.nullTarget ? nullptr : &spec, row.order, row.flag, 0),
-              row.expected)
+    EXPECT_EQ(Create(row.nullTarget ? nullptr : &spec, row.order, row.flag, 0), row.expected)
         << row.name;
     EXPECT_EQ(spec, sentinel) << row.name;
   }
 }
 
-TEST(RealFftSpecTest, ScalingFieldsFollowTheFlag) {
+TEST_P(SpecLetterTest, ScalingFieldsFollowTheFlag) {
   struct Row {
     std::int32_t flag;
     std::int32_t scaleForward;
@@ -80,29 +122,30 @@ TEST(RealFftSpecTest, ScalingFieldsFollowTheFlag) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.flag);
     RealFftSpec* spec = nullptr;
-    ASSERT_EQ(RealFftCreateSpec(&spec, 8, row.flag, 2), StatusOk);
+    ASSERT_EQ(Create(&spec, 8, row.flag, 2), StatusOk);
     EXPECT_EQ(spec->id, kRealFftSpecId);
     EXPECT_EQ(spec->order, 8);
     EXPECT_EQ(spec->hint, 2);
     EXPECT_EQ(spec->scaleForward, row.scaleForward);
     EXPECT_EQ(spec->scaleInverse, row.scaleInverse);
     EXPECT_EQ(spec->scaleFactor, row.factor);
-    EXPECT_EQ(RealFftFreeSpec(spec), StatusOk);
+    EXPECT_EQ(spec->ownsMemory, 1);
+    EXPECT_EQ(Free(spec), StatusOk);
   }
 }
 
-TEST(RealFftSpecTest, SmallOrdersHaveNoTables) {
+TEST_P(SpecLetterTest, SmallOrdersHaveNoTables) {
   for (std::int32_t order = 0; order <= 3; ++order) {
     for (const std::int32_t flag :
          {kFftScaleForwardByN, kFftScaleInverseByN, kFftScaleBySqrtN, kFftNoScale}) {
       RealFftSpec* spec = nullptr;
-      ASSERT_EQ(RealFftCreateSpec(&spec, order, flag, 0), StatusOk);
+      ASSERT_EQ(Create(&spec, order, flag, 0), StatusOk);
       EXPECT_EQ(spec->bitReverse, nullptr);
       EXPECT_EQ(spec->twiddles, nullptr);
       EXPECT_EQ(spec->forwardRealTwiddles, nullptr);
       EXPECT_EQ(spec->inverseRealTwiddles, nullptr);
       EXPECT_EQ(spec->workBytes, 0);
-      EXPECT_EQ(RealFftFreeSpec(spec), StatusOk);
+      EXPECT_EQ(Free(spec), StatusOk);
     }
   }
 }
@@ -296,20 +339,202 @@ TEST(RealFftSpecTest, WorkBytesByOrder) {
   }
 }
 
-TEST(RealFftSpecTest, FreeChecksTheObject) {
-  EXPECT_EQ(RealFftFreeSpec(nullptr), StatusNullPointer);
+TEST_P(SpecLetterTest, FreeChecksTheObject) {
+  EXPECT_EQ(Free(nullptr), StatusNullPointer);
   // Not a spec: the first word is not the spec id, and nothing is freed.
   RealFftSpec foreign{};
   foreign.id = 0x49493031;
   foreign.ownsMemory = 1;
-  EXPECT_EQ(RealFftFreeSpec(&foreign), StatusBadObjectId);
+  EXPECT_EQ(Free(&foreign), StatusBadObjectId);
   EXPECT_EQ(foreign.id, 0x49493031);
   // A spec that does not own its memory only has its id cleared.
   RealFftSpec borrowed{};
   borrowed.id = kRealFftSpecId;
   borrowed.ownsMemory = 0;
-  EXPECT_EQ(RealFftFreeSpec(&borrowed), StatusOk);
+  EXPECT_EQ(Free(&borrowed), StatusOk);
   EXPECT_EQ(borrowed.id, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Letters, SpecLetterTest, ::testing::ValuesIn(fft_test::kLetters),
+                         LetterParamName);
+
+// ---- The tables of variants B and C ----
+
+using SimdSpecTest = SpecLetterTest;
+
+// Largest error of a table value against W_L^e computed in long double.
+struct TwiddleChecker {
+  long double worst = 0;
+  // The value in lane `lane` of a two-lane group (Re at group[lane], Im at
+  // group[2 + lane]).
+  void Lane(const double* group, int lane, std::int64_t L, std::int64_t e) {
+    const long double angle = kTwoPi * static_cast<long double>(e) / static_cast<long double>(L);
+    worst = std::max({worst, std::fabs(group[lane] - std::cos(angle)),
+                      std::fabs(group[2 + lane] + std::sin(angle))});
+  }
+};
+
+// Complex orders up to 13 (B) or 14 (C): the plain bit-reverse list, the
+// per-stage radix-4 tables, work space for M values and the two-lane real
+// twiddles, each against its definition.
+TEST_P(SimdSpecTest, CombinedOrderTables) {
+  const std::int32_t lastOrder = letter() == Letter::B ? 14 : 15;
+  for (std::int32_t order = 4; order <= lastOrder; ++order) {
+    SCOPED_TRACE(order);
+    RealFftSpec* spec = nullptr;
+    ASSERT_EQ(Create(&spec, order, kFftScaleBySqrtN, 2), StatusOk);
+    const std::int32_t m = order - 1;
+    const std::int64_t count = std::int64_t{1} << m;
+    EXPECT_EQ(spec->workBytes, 16 * count);
+    EXPECT_EQ(spec->levelBlockTwiddles[0], nullptr);
+
+    const std::int64_t q = count / 4;
+    for (std::int64_t i = 0; i < q; ++i) {
+      ASSERT_EQ(spec->bitReverse[i], 2 * ReverseBits(static_cast<std::int32_t>(i), m - 2))
+          << "word " << i;
+    }
+    EXPECT_EQ(spec->bitReverse[q], 0);
+
+    TwiddleChecker stages;
+    const double* group = spec->twiddles;
+    for (std::int32_t stage = (m % 2 == 0) ? 4 : 5; stage <= m; stage += 2) {
+      const std::int64_t size = std::int64_t{1} << stage;
+      for (std::int64_t k = 0; k < size / 4; k += 2) {
+        for (std::int64_t r = 1; r <= 3; ++r, group += 4) {
+          stages.Lane(group, 0, size, r * k);
+          stages.Lane(group, 1, size, r * (k + 1));
+        }
+      }
+    }
+    EXPECT_LE(static_cast<double>(stages.worst), 2e-16);
+    EXPECT_LE(group, spec->twiddles + 2 * (count + 1));
+    if (m >= 4) {
+      // W^0 is exactly (1, -0) in the first stage's first group.
+      EXPECT_EQ(spec->twiddles[0], 1.0);
+      EXPECT_EQ(spec->twiddles[2], 0.0);
+      EXPECT_TRUE(std::signbit(spec->twiddles[2]));
+    }
+
+    const std::int64_t n = std::int64_t{1} << order;
+    long double worst = 0;
+    TwiddleChecker inverse;
+    for (std::int64_t k = 1; k <= n / 4; ++k) {
+      const double* f = spec->forwardRealTwiddles + 2 * ((k - 1) & ~std::int64_t{1});
+      const int lane = static_cast<int>((k - 1) & 1);
+      const long double angle = kTwoPi * static_cast<long double>(k) / static_cast<long double>(n);
+      worst = std::max({worst, std::fabs(f[lane] - 0.5L * std::cos(angle)),
+                        std::fabs(f[2 + lane] - (0.5L - 0.5L * std::sin(angle)))});
+      inverse.Lane(spec->inverseRealTwiddles + 2 * ((k - 1) & ~std::int64_t{1}), lane, n, k);
+    }
+    EXPECT_LE(static_cast<double>(worst), 2e-16);
+    EXPECT_LE(static_cast<double>(inverse.worst), 2e-16);
+    // k = N/4: exactly (0, 0) forward and (0, -1) inverse.
+    EXPECT_EQ(spec->forwardRealTwiddles[2 * (n / 4) - 3], 0.0);
+    EXPECT_EQ(spec->forwardRealTwiddles[2 * (n / 4) - 1], 0.0);
+    EXPECT_EQ(spec->inverseRealTwiddles[2 * (n / 4) - 1], -1.0);
+    EXPECT_EQ(Free(spec), StatusOk);
+  }
+}
+
+// Split plans: the innermost per-stage tables at `twiddles`, then each
+// level's twiddle list from the innermost level out, each holding, per group
+// of G = max(4, 2048 / A) columns j0.., the radix-2 twiddles W_2I^(j0+c)
+// (odd a) and for each radix-4 stage of span L = sI the three twiddles
+// W_4L^(r (u I + j0 + c)) of every gathered position u G + c below sG.
+// Work space: one gathered block of G A values, 32 KiB.
+TEST_P(SimdSpecTest, SplitPlanLayout) {
+  struct Level {
+    std::int32_t m;
+    std::int32_t a;
+  };
+  struct Row {
+    std::int32_t order;
+    std::vector<Level> levels;
+  };
+  const std::vector<Row> rows =
+      letter() == Letter::B
+          ? std::vector<Row>{{15, {{14, 4}}},
+                             {16, {{15, 4}}},
+                             {19, {{18, 5}}},
+                             {20, {{19, 6}}},
+                             {23, {{22, 4}, {18, 5}}}}
+          : std::vector<Row>{{16, {{15, 6}}}, {17, {{16, 6}}}, {19, {{18, 4}}}, {22, {{21, 8}}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.order);
+    RealFftSpec* spec = nullptr;
+    ASSERT_EQ(Create(&spec, row.order, kFftNoScale, 0), StatusOk);
+    EXPECT_EQ(spec->workBytes, 32768);
+    EXPECT_EQ(spec->quarterTwiddles, nullptr);
+    for (int level = 0; level < kFftMaxSplitLevels; ++level) {
+      EXPECT_EQ(spec->levelRadix4Twiddles[level], nullptr);
+    }
+    const std::size_t deepest = row.levels.size() - 1;
+    const std::int32_t innermost = row.levels[deepest].m - row.levels[deepest].a;
+    EXPECT_EQ(spec->levelBlockTwiddles[deepest],
+              spec->twiddles + 2 * ((std::int64_t{1} << innermost) + 1));
+    EXPECT_EQ(spec->levelBlockTwiddles[row.levels.size()], nullptr);
+    for (std::size_t level = 0; level < row.levels.size(); ++level) {
+      const std::int32_t a = row.levels[level].a;
+      const std::int64_t full = std::int64_t{1} << row.levels[level].m;
+      const std::int64_t outer = std::int64_t{1} << a;
+      const std::int64_t inner = full / outer;
+      const std::int64_t group = std::max<std::int64_t>(4, 2048 / outer);
+      if (level > 0) {
+        EXPECT_EQ(spec->levelBlockTwiddles[level - 1],
+                  spec->levelBlockTwiddles[level] + 2 * (full - inner));
+      }
+      TwiddleChecker checker;
+      const double* w = spec->levelBlockTwiddles[level];
+      std::int64_t pairNumber = 0;
+      // Every 5th pair is checked; the walk itself checks the list's length.
+      auto check = [&](int lane, std::int64_t e) {
+        if (pairNumber % 5 == 0) {
+          checker.Lane(w, lane, full, e);
+        }
+      };
+      for (std::int64_t j0 = 0; j0 < inner; j0 += group) {
+        std::int64_t span = 1;
+        if ((a & 1) != 0) {
+          for (std::int64_t c = 0; c < group; c += 2, w += 4, ++pairNumber) {
+            for (int lane = 0; lane < 2; ++lane) {
+              check(lane, (j0 + c + lane) * (full / (2 * inner)));
+            }
+          }
+          span = 2;
+        }
+        for (; span < outer; span *= 4) {
+          const std::int64_t step = full / (4 * span * inner);
+          for (std::int64_t jf = 0; jf < span * group; jf += 2) {
+            for (std::int64_t r = 1; r <= 3; ++r, w += 4, ++pairNumber) {
+              for (int lane = 0; lane < 2; ++lane) {
+                const std::int64_t u = (jf + lane) / group;
+                const std::int64_t c = (jf + lane) % group;
+                check(lane, r * (u * inner + j0 + c) * step);
+              }
+            }
+          }
+        }
+      }
+      EXPECT_EQ(w, spec->levelBlockTwiddles[level] + 2 * (full - inner)) << "level " << level;
+      EXPECT_LE(static_cast<double>(checker.worst), 2e-16) << "level " << level;
+    }
+    EXPECT_EQ(Free(spec), StatusOk);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SimdLetters, SimdSpecTest, ::testing::Values(Letter::B, Letter::C),
+                         LetterParamName);
+
+// The split-order tables of B and C.
+TEST(SimdSplitOrderTest, TablesOfBothSets) {
+  const std::int32_t b[20] = {0, 0, 0, 0, 4, 4, 4, 4, 5, 6, 7, 8, 4, 5, 6, 7, 8, 8, 8, 8};
+  const std::int32_t c[20] = {0, 0, 0, 0, 0, 6, 6, 4, 4, 6, 6, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+  for (std::int32_t m = 10; m <= 29; ++m) {
+    EXPECT_EQ(FftSplitOrder(FftSimdSet::B, m), b[m - 10]) << "m " << m;
+    EXPECT_EQ(FftSplitOrder(FftSimdSet::C, m), c[m - 10]) << "m " << m;
+  }
+  EXPECT_EQ(FftCombinedMaxOrder(FftSimdSet::B), 13);
+  EXPECT_EQ(FftCombinedMaxOrder(FftSimdSet::C), 14);
 }
 
 }  // namespace
