@@ -28,6 +28,21 @@
 // runs under its group lock) or a state peer (its group is locked only while
 // its type is asked for; its handler runs without it).
 //
+// The components' own locks stand in the same order:
+// - The capture component's device section (audio/MoskAudioIn.h): after
+//   GlobalLock, before any group lock. No device-section operation starts
+//   while the thread holds a group lock of a component downstream.
+// - Its capture-state lock (TMoskAudioParams, audio/MoskAudioParams.h): after
+//   the capture component's own group lock and before the group locks of the
+//   pins downstream. HandleWaveData takes GlobalLock (read), the group lock,
+//   then the capture-state lock, and pushes the block under both; a stop
+//   takes the capture-state lock alone.
+// - Leaf locks, under which nothing of the above is taken; each file writes
+//   the order of its own leaves: the scope channel's IntakeLock and
+//   DisplayLock (scope/TrelChannelData.h), the wave-input layer's registry,
+//   device and header-book locks (platform/win/WaveIn.cpp), the main loop's
+//   queue lock (platform/classes/MainLoop.h).
+//
 // - A group lock is never taken without GlobalLock: the sections take
 //   GlobalLock first, and TVekObject::BeginRead/BeginWrite stop the process
 //   with a usage error when the calling thread holds GlobalLock neither for

@@ -99,7 +99,15 @@ TVekMultiReadExclusiveWriteSynchronizer::~TVekMultiReadExclusiveWriteSynchronize
 }
 
 uint32_t TVekMultiReadExclusiveWriteSynchronizer::ReadDepth() {
-  return thread_counter_->Open()->RecursionCount;
+  const TVekThreadInfo* info = thread_counter_->Find(GetCurrentThreadId());
+  return info != nullptr ? info->RecursionCount : 0;
+}
+
+int TVekMultiReadExclusiveWriteSynchronizer::ThreadRecordCount() const {
+  int n = 0;
+  for (int bucket = 0; bucket < TVekThreadLocalCounter::BucketCount; ++bucket)
+    n += thread_counter_->ChainLength(bucket);
+  return n;
 }
 
 bool TVekMultiReadExclusiveWriteSynchronizer::HeldByCurrentThread() {

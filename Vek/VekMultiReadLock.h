@@ -110,8 +110,12 @@ class TVekMultiReadExclusiveWriteSynchronizer : public TInterfacedObject {
   bool IsWriter() const {
     return writer_id_.load(std::memory_order_relaxed) == GetCurrentThreadId();
   }
-  // Read locks the calling thread holds (0 when none).
+  // Read locks the calling thread holds (0 when none). Claims no record: a
+  // thread that only asks leaves the table as it was.
   uint32_t ReadDepth();
+  // The records in the per-thread table, claimed or free (diagnostics and
+  // tests).
+  int ThreadRecordCount() const;
   // True when the calling thread holds the lock for reading or writing. Claims
   // no record (cheap enough for the usage checks of the lock's users).
   bool HeldByCurrentThread();

@@ -120,7 +120,7 @@ std::vector<TVekBasicPin*> TVekPinList::SnapshotPins() {
 bool TVekPinList::HasConnectedPins() {
   // The global read section keeps every pin of the copy alive (pins are
   // freed under the write section); the pins are asked without the list's
-  // section, which stays last in the lock order.
+  // section, a leaf of the lock order (Vek/VekLocks.h).
   TVekGlobalReadLockSection global;
   for (TVekBasicPin* pin : SnapshotPins()) {
     if (pin != nullptr && pin->IsConnected())
@@ -412,7 +412,7 @@ void TVekPinList::WritePinLinks(TWriter* writer) {
         source->WriteSinkPins(writer);
       }
     };
-    if (pin != nullptr && pin->HasDispatcherLocked()) {
+    if (pin != nullptr && pin->HasDispatcherInOwnSection()) {
       writer->WriteIdent("State");
       writer->WriteListBegin();
       pin->WriteState(writer);

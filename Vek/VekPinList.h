@@ -31,7 +31,7 @@
 // the global read section, then the list's own read section, and call no pin
 // while holding the list's section: a component may read its list from
 // inside a push, on the capture thread, while the main thread relinks. The
-// list's own lock is therefore last in the lock order (Vek/VekLocks.h) for
+// list's own lock is therefore a leaf of the lock order (Vek/VekLocks.h) for
 // every reader.
 #pragma once
 

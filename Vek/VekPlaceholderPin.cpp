@@ -1,4 +1,6 @@
 // Placeholder pins and the resolution of stored links by name.
+#include "Vek/VekPlaceholderPin.h"
+
 #include <algorithm>
 
 #include "Vek/VekPathText.h"
@@ -10,8 +12,8 @@ using vek_detail::AfterFirstDot;
 using vek_detail::BeforeFirstDot;
 
 // A copy of a registry list. The walks below call into pins, which may take
-// group locks; GlobalPinCriticalSection is last in the lock order and is not
-// held across such calls. The caller holds the global read section, so no
+// group locks; GlobalPinCriticalSection is not held across such calls (lock
+// order: Vek/VekLocks.h). The caller holds the global read section, so no
 // pin of the copy is freed meanwhile (freeing takes the write lock).
 std::vector<TVekBasicPin*> Snapshot(TList* list) {
   std::vector<TVekBasicPin*> pins;

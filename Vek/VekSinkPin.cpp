@@ -1,5 +1,7 @@
 // The sink pin: its one link upstream, its handler, its lock chain, its
 // stored link, and the sink side of the type walks.
+#include "Vek/VekSinkPin.h"
+
 #include <algorithm>
 #include <exception>
 

@@ -1,5 +1,7 @@
 // The source pin: links to sinks, the push path, sink ordering, stored links,
 // and the source side of pin dependencies.
+#include "Vek/VekSourcePin.h"
+
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
@@ -168,9 +170,10 @@ TVekSourcePin::TVekSourcePin(TComponent* owner)
       data_type_dependencies_(Create<TVekDataTypeSinkPinList>(this)) {}
 
 TVekSourcePin::~TVekSourcePin() {
-  // Links and dependents were dropped by BeforeDestruction.
-  FreeAndNil(function_dependencies_);
-  FreeAndNil(data_type_dependencies_);
+  // Links and dependents were dropped by BeforeDestruction. Each list is
+  // cleared before it is freed (reset), so its destruction no longer sees it.
+  function_dependencies_.reset();
+  data_type_dependencies_.reset();
 }
 
 void TVekSourcePin::DefineProperties(TFiler* filer) {
@@ -530,7 +533,7 @@ bool TVekSourcePin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 bool TVekSourcePin::ConnectEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   // The write section comes before the link check: the check walks into the
   // groups upstream, which a push on another thread may hold while it waits
-  // for ours (see the lock order).
+  // for ours (see the lock order in Vek/VekLocks.h).
   TVekGlobalWriteLockSection global;
   if (pin == nullptr || !CanConnect(pin, dependsOn))
     return false;

@@ -1,4 +1,6 @@
 // State pins and state dispatchers.
+#include "Vek/VekStateDispatcher.h"
+
 #include <algorithm>
 
 #include "Vek/VekPins.h"

@@ -113,9 +113,10 @@ int TMoskAudioCaptureDevice::GetDeviceIndex() const {
 // Owns the wave thread: freeing the link joins the thread, so the handler
 // object always outlives it.
 //
-// Takes the global read lock for the whole message (it comes before every
-// other lock of the data path), then finds the component under the
-// capture-state lock. The component clears `owner` when it goes, so a
+// Takes the global read lock for the whole message, then finds the
+// component under the capture-state lock, released before HandleWaveData
+// takes the component's group lock (lock order: Vek/VekLocks.h). The
+// component clears `owner` when it goes, so a
 // message that waited for the global lock while the component was destroyed
 // finds nobody. `gate` tells the destroying thread whether the wave thread
 // may be waiting for the global lock: once `stopping` is set, the thread

@@ -47,11 +47,11 @@
 // inside a push (on the wave thread, from a receiver of a buffer) stops the
 // stream at once (nothing more of it is pushed) and is carried out right
 // after that push, when the wave thread holds no lock of this component.
-// Lock order: the global lock (read, or write for link changes), the device
-// section, the component's lock group (which holds OutputPin), the
-// capture-state lock (TMoskAudioParams), then the downstream pins' locks. A
-// stop takes the capture-state lock alone (never the group lock under it),
-// resets and closes the device, and sends its end stop after releasing it. A
+// Locks: the device section, the component's lock group (which holds
+// OutputPin) and the capture-state lock (TMoskAudioParams) stand in the lock
+// order written in Vek/VekLocks.h ("LOCK ORDER"). A stop takes the
+// capture-state lock alone (never the group lock under it), resets and
+// closes the device, and sends its end stop after releasing it. A
 // block is made, listed, prepared and added under the capture-state lock and
 // only while capture is active on the device open now; a data message of a
 // closed device, or naming a block that is not listed, is ignored. Operations

@@ -14,8 +14,8 @@
 // circulate, handing a block to the device takes nothing from the heap.
 //
 // Threads: the main thread (start, stop) and the wave thread (the handler)
-// use the state under its lock; where that lock stands in the capture path's
-// lock order is written in MoskAudioIn.h.
+// use the state under its lock; where that lock stands in the lock order is
+// written in Vek/VekLocks.h ("LOCK ORDER").
 #pragma once
 
 #include <cstddef>

@@ -9,14 +9,6 @@
 #include "signal/primitives/MoskBasicDispatcher.h"
 #include "signal/transforms/MoskDispatcher.h"
 
-namespace {
-
-bool IsSampleWidth(std::uint32_t bits) {
-  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-}  // namespace
-
 bool MoskDcBlockerTaps(double sampleRate, float (&taps)[6]) {
   if (!(sampleRate > 0.0))
     return false;
@@ -154,6 +146,7 @@ std::int32_t TMoskAmplifier::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuff
 void TMoskDcBlockerStates::Release() {
   for (IirState*& state : states_) {
     if (state != nullptr)
+      // Cannot fail: the state is not null.
       IirFreeState(state);
     state = nullptr;
   }
@@ -208,7 +201,7 @@ std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffe
       std::min<std::uint32_t>(input->GetChannels(), static_cast<std::uint32_t>(states_.Size()));
   // The work block holds one float per frame; a buffer longer than the
   // block store allows passes unchanged.
-  if (frames < 1 || channels == 0 || !IsSampleWidth(bits) || !work_ ||
+  if (frames < 1 || channels == 0 || !IsSupportedSampleWidth(bits) || !work_ ||
       std::int64_t{frames} * 4 > static_cast<std::int64_t>(kTrelLargestBlockSize))
     return 0;
   const std::int32_t step = static_cast<std::int32_t>(input->GetBlockAlign());
@@ -228,6 +221,7 @@ std::int32_t TMoskRemoveDC::ProcessData(IMoskAudioBuffer* input, IMoskAudioBuffe
     std::uint8_t* dst = target + channel * sampleBytes;
     const auto count = static_cast<std::uint32_t>(frames);
     ConvertColumnToFloat(bits, src, step, work, count);
+    // Cannot fail: frames >= 1, the work block holds them and the state exists.
     IirFilterFloatInPlace(work, frames, state);
     ConvertFloatToColumn(bits, work, dst, step, count);
   }

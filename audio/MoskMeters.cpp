@@ -476,6 +476,7 @@ void TMoskPPMMeter::ProcessChannel(TMoskMeterLevels& levels) {
     const auto samples = static_cast<std::int32_t>(std::min(periodSamples, ChannelBlockSamples(c)));
     if (block == nullptr || samples < 1 || states_[c] == nullptr)
       continue;
+    // Cannot fail: the block, samples >= 1 and the state are checked above.
     IirFilterFloatInPlace(block, samples, states_[c]);
     levels_[c] = MoskFollowPeak(block, samples, levels_[c], keep);
   }

@@ -97,10 +97,6 @@ bool WithCodec(uint32_t bits, F&& f) {
   }
 }
 
-bool IsSupportedWidth(uint32_t bits) {
-  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
 // Sample i of a strided run; the offset is formed in 64 bits.
 template <class Byte>
 Byte* At(Byte* base, uint32_t index, int32_t step) {
@@ -138,6 +134,7 @@ void ColumnByPrimitive(const uint8_t* src, int32_t srcStep, uint32_t count, int3
   if (count == 0)
     return;
   if (srcStep >= 1 && dstStep >= 1 && count <= static_cast<uint32_t>(INT32_MAX)) {
+    // Cannot fail: count and steps >= 1, the runs exist; a zero-divisor warning needs nothing.
     primitive(reinterpret_cast<const From*>(src), srcStep, reinterpret_cast<To*>(dst), dstStep, 1,
               static_cast<int32_t>(count));
     return;
@@ -250,6 +247,10 @@ bool Combine(uint32_t bits, const void* src, int32_t srcStep, void* srcDst, int3
 
 }  // namespace
 
+bool IsSupportedSampleWidth(uint32_t bits) {
+  return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
 // ---------------------------------------------------------------------------
 // 24-bit access
 
@@ -306,7 +307,7 @@ bool ConvertEightBitLeg(const uint8_t* src, uint32_t srcBits, int32_t srcStep, u
 
 bool ConvertSampleWidth(const void* src, uint32_t srcBits, int32_t srcStep, uint32_t count,
                         int32_t dstStep, uint32_t dstBits, void* dst) {
-  if (!IsSupportedWidth(srcBits) || !IsSupportedWidth(dstBits))
+  if (!IsSupportedSampleWidth(srcBits) || !IsSupportedSampleWidth(dstBits))
     return false;
   KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
                        "sample conversion on a null run");
@@ -360,6 +361,7 @@ bool FillByPrimitive(T value, void* dst, uint32_t count, Primitive primitive) {
   auto* d = static_cast<T*>(dst);
   while (count > 0) {
     const uint32_t piece = std::min<uint32_t>(count, INT32_MAX);
+    // Cannot fail: piece >= 1 and the aligned run exists.
     primitive(value, d, static_cast<int32_t>(piece));
     d += piece;
     count -= piece;
@@ -393,6 +395,7 @@ bool FillSamples(uint32_t bits, int32_t value, void* dst, uint32_t count) {
       std::memcpy(&v, pattern, sizeof v);
       for (uint32_t done = 0; done < count;) {
         const uint32_t piece = std::min<uint32_t>(count - done, INT32_MAX);
+        // Cannot fail: piece >= 1 and the run exists (checked above).
         VectorSetInt16(v, reinterpret_cast<std::int16_t*>(static_cast<uint8_t*>(dst) + 2 * done),
                        static_cast<int32_t>(piece));
         done += piece;
@@ -408,7 +411,7 @@ bool FillSamples(uint32_t bits, int32_t value, void* dst, uint32_t count) {
 }
 
 bool ZeroSamples(uint32_t bits, void* dst, uint32_t count) {
-  if (!IsSupportedWidth(bits))
+  if (!IsSupportedSampleWidth(bits))
     return false;
   KESTRUNE_USAGE_CHECK(count == 0 || dst != nullptr, "sample zero of a null run");
   if (count == 0)
@@ -519,7 +522,7 @@ bool ConvertColumnToDouble(uint32_t bits, const void* src, int32_t srcStep, doub
 
 bool ConvertColumnToFloat(uint32_t bits, const void* src, int32_t srcStep, float* dst,
                           uint32_t count) {
-  if (!IsSupportedWidth(bits))
+  if (!IsSupportedSampleWidth(bits))
     return false;
   KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
                        "column conversion on a null run");
@@ -547,7 +550,7 @@ bool ConvertColumnToFloat(uint32_t bits, const void* src, int32_t srcStep, float
 
 bool ConvertFloatToColumn(uint32_t bits, const float* src, void* dst, int32_t dstStep,
                           uint32_t count) {
-  if (!IsSupportedWidth(bits))
+  if (!IsSupportedSampleWidth(bits))
     return false;
   KESTRUNE_USAGE_CHECK(count == 0 || (src != nullptr && dst != nullptr),
                        "column conversion on a null run");

@@ -10,8 +10,9 @@
 //   16 bits  signed;
 //   24 bits  three bytes of a signed value (bit 23 is the sign);
 //   32 bits  signed.
-// A width is a container width in bits: 8, 16, 24 or 32. Routines given any
-// other width return false and touch nothing.
+// A width is a container width in bits: 8, 16, 24 or 32
+// (IsSupportedSampleWidth). Routines given any other width return false and
+// touch nothing.
 //
 // Strided runs: a run is an address, a step in bytes between successive
 // samples (the block align to walk one channel of interleaved frames, the
@@ -38,6 +39,9 @@
 
 // The byte that stands for 0 in 8-bit samples.
 inline constexpr int32_t MoskUInt8ZeroLevel = 127;
+
+// True for the container widths these routines take: 8, 16, 24 and 32.
+bool IsSupportedSampleWidth(uint32_t bits);
 
 // Full-scale values: the largest positive sample of each width (8 bits: about
 // the zero level).

@@ -188,6 +188,7 @@ void TMoskSpectrum::SendStop() {
 
 void TMoskSpectrum::ReleaseFftSpecLocked() {
   if (RealFftSpec* old = std::exchange(spec_, nullptr))
+    // Cannot fail: the set-up is not null.
     RealFftFreeSpec(old);
   active_order_ = 0;
 }
@@ -277,6 +278,7 @@ void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
   // window is not reported.
   if (RealFftForward(window, reinterpret_cast<double*>(packed), spec_, nullptr) != StatusOk)
     return;
+  // Neither can fail: n >= 2 values in a live block, so bins >= 1.
   VectorConjugateExtendComplexInPlace(packed, n);
   IPtr<ITrelRealBuffer> magnitudes = TTrelRealBuffer::CreateCount(bins);
   double* m = magnitudes->GetReadData();

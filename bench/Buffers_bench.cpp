@@ -83,7 +83,6 @@ namespace {
 
 constexpr std::int32_t kSamples = 4096;
 
-using bench_support::AllocationMeter;
 using bench_support::MeterWarmCycle;
 using bench_support::StoreSession;
 
@@ -142,63 +141,54 @@ void BM_Buffer_FullCycle(benchmark::State& state) {
 BENCHMARK(BM_Buffer_FullCycle);
 
 // ---- Peers --------------------------------------------------------------
+// The same cycles on plain heap blocks, metered the same way.
 
 void BM_NewDelete_AcquireRelease(benchmark::State& state) {
-  AllocationMeter meter;
-  for (auto _ : state) {
+  MeterWarmCycle(state, [] {
     double* samples = new double[kSamples];
     benchmark::DoNotOptimize(samples);
     delete[] samples;
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_NewDelete_AcquireRelease);
 
 void BM_NewDelete_Copy(benchmark::State& state) {
-  std::vector<double> source(kSamples, 0.0);
-  AllocationMeter meter;
-  for (auto _ : state) {
+  const std::vector<double> source(kSamples, 0.0);
+  MeterWarmCycle(state, [&] {
     double* copy = new double[kSamples];
     std::copy(source.begin(), source.end(), copy);
     copy[0] = 1.0;
     benchmark::DoNotOptimize(copy);
     delete[] copy;
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_NewDelete_Copy);
 
 void BM_Vector_AcquireRelease(benchmark::State& state) {
-  AllocationMeter meter;
-  for (auto _ : state) {
+  MeterWarmCycle(state, [] {
     std::vector<double> samples(kSamples);  // value-initialised, unlike the others
     benchmark::DoNotOptimize(samples.data());
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_Vector_AcquireRelease);
 
 void BM_Vector_Copy(benchmark::State& state) {
   const std::vector<double> source(kSamples, 0.0);
-  AllocationMeter meter;
-  for (auto _ : state) {
+  MeterWarmCycle(state, [&] {
     std::vector<double> copy = source;
     copy[0] = 1.0;
     benchmark::DoNotOptimize(copy.data());
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_Vector_Copy);
 
 void BM_Vector_FullCycle(benchmark::State& state) {
-  AllocationMeter meter;
-  for (auto _ : state) {
+  MeterWarmCycle(state, [] {
     std::vector<double> produced(kSamples, 0.5);
     std::vector<double> consumed = produced;
     consumed[0] = 1.0;
     benchmark::DoNotOptimize(consumed.data());
-  }
-  meter.Report(state);
+  });
 }
 BENCHMARK(BM_Vector_FullCycle);
 

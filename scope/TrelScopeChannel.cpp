@@ -343,6 +343,7 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
     double* scaled = scaled_x_->GetWriteData();
     double* tmp = x_work_->GetWriteData();
     std::int32_t* px = pixel_x_->GetWriteData();
+    // The primitives below cannot fail: n >= 1 and every block holds n values.
     if (xCount < n) {
       // Fewer X values than samples: the missing ones continue the indices.
       std::copy(displayedX->GetData(), displayedX->GetData() + xCount, tmp);
@@ -364,6 +365,7 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
     pixel_y_ = TTrelIntegerBuffer::CreateCount(n);
   if (work->GetCount() != n)
     work->SetCount(n, false);
+  // The primitives below cannot fail: n >= 1 and every block holds n values.
   const double* y = displayedY->GetData();
   double* v = work->GetReadData();  // every element is written below
   if (logarithmic) {

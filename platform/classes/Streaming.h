@@ -46,6 +46,10 @@
 //
 // Threads: the main thread (descriptions build windows); the registry of
 // compiled-in descriptions is filled during unit start-up.
+//
+// Files: platform/classes/StreamingText.* (the text format: tokens, lexer,
+// parser), StreamingReader.cpp (building components, TReader, the read entry
+// points, the registry), StreamingWriter.cpp (TWriter, WriteComponentToText).
 #pragma once
 
 #include <cstdint>

@@ -39,12 +39,14 @@ constexpr int kDropBurst = 64;
 // Callback kinds live in these bits of the open flags.
 constexpr DWORD kCallbackKindMask = 0x70000;
 
-// Lock order: the registry lock and a device lock are never held together.
-// The header book's lock comes after a device lock and is taken alone or
-// there, never with the registry lock. A device lock is held while the layer
+// Locks: this layer's locks are leaves of the lock order written in
+// Vek/VekLocks.h ("LOCK ORDER"): callers may hold their own locks, and no
+// lock of this layer is held while the callback runs or while the reading
+// thread reads. Among them: the registry lock and a device lock are never
+// held together; the header book's lock is taken alone or after a device
+// lock, never with the registry lock. A device lock is held while the layer
 // calls its stream's Start, Stop and Wake (so the stream's own locks come
-// after it). No lock of this layer is held while the callback runs or while
-// the reading thread reads.
+// after it).
 
 // What every device must know of the others' headers: which headers are
 // queued anywhere, and which handles are open. A header queued on one device
@@ -122,9 +124,9 @@ struct Device {
   }
 
   // Caller holds mutex and has taken `header` off the queue: marks it done
-  // with `bytes` recorded and lets every device use it again. Its WIM_DATA
-  // follows, without the lock.
-  static void ReturnLocked(WAVEHDR* header, uint32_t bytes) {
+  // with `bytes` recorded and lets every device use it again (under the
+  // book's mutex, which it takes). Its WIM_DATA follows, without the locks.
+  static void ReturnToBook(WAVEHDR* header, uint32_t bytes) {
     HeaderBook& book = TheBook();
     std::lock_guard lock(book.mutex);
     header->dwBytesRecorded = bytes;
@@ -250,7 +252,7 @@ void Device::RunReader() {
         if (length - headFill >= bytesPerFrame)
           break;
         queue.pop_front();
-        ReturnLocked(target, headFill);
+        ReturnToBook(target, headFill);
         headFill = 0;
         lock.unlock();
         Notify(WIM_DATA, reinterpret_cast<DWORD_PTR>(target));
@@ -283,7 +285,7 @@ void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
   std::deque<QueuedBuffer> returned;
   returned.swap(queue);
   for (const QueuedBuffer& buffer : returned)
-    ReturnLocked(buffer.header, &buffer == &returned.front() ? headFill : 0);
+    ReturnToBook(buffer.header, &buffer == &returned.front() ? headFill : 0);
   headFill = 0;
   lock.unlock();
   for (const QueuedBuffer& buffer : returned)

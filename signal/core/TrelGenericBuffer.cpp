@@ -113,6 +113,7 @@ void TTrelGenericBuffer::CopyBytesTo(std::int32_t offset, ITrelDataBuffer* dest,
   // the source pointer is then taken from the private copy.
   auto* to = static_cast<std::uint8_t*>(dest->GetWriteData()) + destOffset;
   const auto* from = static_cast<const std::uint8_t*>(GetData()) + offset;
+  // Cannot fail: count >= 1 and both blocks hold the range (checked above).
   VectorCopyUInt8(from, to, count);
 }
 

@@ -77,6 +77,7 @@ template <class Self, class Overwrite>
 void OverwriteAll(Self* self, const Overwrite& overwrite) {
   const std::int32_t count = self->GetCount();
   if (count > 0) {
+    // Cannot fail: count >= 1 on the buffer's block (Chirp checks its magnitude first).
     overwrite(self->GetReadData(), count);
   }
 }
@@ -139,6 +140,7 @@ IPtr<ITrelRealBuffer> TTrelRealBuffer::CreateConverted(const std::int32_t* sourc
   }
   IPtr<ITrelRealBuffer> buffer(NewOnFreshBlock<TTrelRealBuffer>(count, 8));
   if (count > 0) {
+    // Cannot fail: count >= 1, the source and the fresh block exist.
     VectorConvertInt32ToDouble(source, buffer->GetReadData(), count);
   }
   return buffer;
@@ -173,6 +175,7 @@ void TTrelRealBuffer::CopyTo(std::int32_t offset, ITrelDataBuffer* dest, std::in
   CheckCopyRange(offset, count, GetCount(), destOffset, dest->GetCount());
   double* to = static_cast<double*>(dest->GetWriteData()) + destOffset;
   const double* from = GetData() + offset;
+  // Cannot fail: count >= 1 and both blocks hold the range (checked above).
   VectorCopyDouble(from, to, count);
 }
 

@@ -212,6 +212,26 @@ TEST_F(VekMultiReadLockTest, SixteenThreadsInOneBucketGetRecordsOfTheirOwn) {
   EXPECT_EQ(lock_->SentinelValue(), Lock::SentinelFree);
 }
 
+// A thread that only asks its read depth holds nothing, so it must leave no
+// claimed record behind: threads that ask and end would otherwise fill the
+// table with records nobody frees.
+TEST_F(VekMultiReadLockTest, AskingTheReadDepthClaimsNoRecord) {
+  EXPECT_EQ(lock_->ReadDepth(), 0u);
+  std::vector<std::thread> askers;
+  for (int i = 0; i < 4; ++i)
+    askers.emplace_back([this] { EXPECT_EQ(lock_->ReadDepth(), 0u); });
+  for (auto& t : askers)
+    t.join();
+  EXPECT_EQ(lock_->ThreadRecordCount(), 0);
+
+  lock_->BeginRead();
+  EXPECT_EQ(lock_->ReadDepth(), 1u);
+  EXPECT_EQ(lock_->ThreadRecordCount(), 1);
+  lock_->EndRead();
+  EXPECT_EQ(lock_->ReadDepth(), 0u);
+  EXPECT_EQ(lock_->ThreadRecordCount(), 1);  // the freed record stays for reuse
+}
+
 TEST(VekThreadLocalCounterTest, RecordsAreRecycledWithinTheirBucket) {
   TVekThreadLocalCounter counter;
   std::vector<uint32_t> ids = {0x11110606u, 0x22220606u};

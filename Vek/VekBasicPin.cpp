@@ -1,11 +1,12 @@
 // Registries, pin events, the stream-type registry, pin paths and the three
 // abstract pin layers (TVekBasicPin, TVekPin, TVekStreamPin).
-#include "Vek/VekPins.h"
-#include "Vek/VekPathText.h"
+#include "Vek/VekBasicPin.h"
 
 #include <algorithm>
 
+#include "Vek/VekPathText.h"
 #include "Vek/VekPinList.h"
+#include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-TCriticalSection* g_pin_critical_section = nullptr;
+std::unique_ptr<TCriticalSection> g_pin_critical_section;
 TInterfaceList* g_listeners = nullptr;
 TList* g_dispatcher_lists[2] = {nullptr, nullptr};
 TList* g_all_pins = nullptr;
@@ -25,7 +26,7 @@ std::vector<TVekStreamTypeRecord> g_stream_types;
 
 void InitVekPins() {
   GlobalLock = Create<TVekGlobalLockObject>();
-  g_pin_critical_section = new TCriticalSection;
+  g_pin_critical_section = std::make_unique<TCriticalSection>();
   g_initialised = true;
   g_listeners = Create<TInterfaceList>();
   g_dispatcher_lists[0] = Create<TList>();
@@ -57,8 +58,7 @@ void FinalizeVekPins() {
     FreeAndNil(g_all_pins);
     FreeAndNil(g_listeners);
     g_initialised = false;
-    delete g_pin_critical_section;
-    g_pin_critical_section = nullptr;
+    g_pin_critical_section.reset();
     TVekGlobalLockObject* lock = GlobalLock;
     GlobalLock = nullptr;
     lock->Free();
@@ -73,8 +73,8 @@ TCriticalSection& PinSection() {
 }
 
 // A copy of AllPins, for walks that call into pins (which may take group
-// locks: GlobalPinCriticalSection is last in the lock order, so it is not
-// held across such calls).
+// locks: GlobalPinCriticalSection is not held across such calls; lock order:
+// Vek/VekLocks.h).
 std::vector<TVekBasicPin*> SnapshotAllPins() {
   kestrune::CriticalSectionGuard guard(PinSection());
   std::vector<TVekBasicPin*> pins;
@@ -101,7 +101,7 @@ TObjectList* UnloadedPins() {
   return g_unloaded_pins;
 }
 TCriticalSection* GlobalPinCriticalSection() {
-  return g_pin_critical_section;
+  return g_pin_critical_section.get();
 }
 TList* GetDispatcherList(bool designRegistry) {
   return g_dispatcher_lists[designRegistry ? 0 : 1];
@@ -492,7 +492,7 @@ bool TVekBasicPin::HasDispatcher() {
   return dispatcher_ != nullptr;
 }
 
-bool TVekBasicPin::HasDispatcherLocked() {
+bool TVekBasicPin::HasDispatcherInOwnSection() {
   TVekReadLockSection own(this);
   return dispatcher_ != nullptr;
 }
@@ -521,7 +521,7 @@ bool TVekBasicPin::CanConnect(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 bool TVekBasicPin::ConnectStateEx(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
   // The write section comes before the link check: the check locks the far
   // pin's group, which a push on another thread may hold while it waits for
-  // ours (see the lock order).
+  // ours (see the lock order in Vek/VekLocks.h).
   TVekGlobalWriteLockSection global;
   if (pin == nullptr || !CanLinkTo(pin))
     return false;
@@ -691,7 +691,7 @@ void TVekPin::DefineProperties(TFiler* filer) {
   filer->DefineProperty(
       "State", TMethod<void(TReader*)>(static_cast<TVekBasicPin*>(this), &TVekBasicPin::ReadState),
       TMethod<void(TWriter*)>(static_cast<TVekBasicPin*>(this), &TVekBasicPin::WriteState),
-      HasDispatcherLocked());
+      HasDispatcherInOwnSection());
 }
 
 void TVekPin::ReadForm(TReader* reader) {
