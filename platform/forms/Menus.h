@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,7 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/ImgList.h"
 
+class QWidget;
 class TMenu;
 class TMenuDropDown;
 
@@ -227,9 +229,18 @@ class TMainMenu : public TMenu {
   // Asks the form that shows the menu to paint its bar again.
   void DrawMenuBar();
   int BarRedrawCount() const { return bar_redraws_; }
+  // Also tells the form that shows the menu (its bar may change height).
+  void MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) override;
+
+  // The form that shows the menu listens here: `repaint` after DrawMenuBar,
+  // `changed` after any change of the items. Set by the form; empty ones
+  // when it lets the menu go.
+  void SetBarListener(std::function<void()> repaint, std::function<void()> changed);
 
  private:
   int bar_redraws_ = 0;
+  std::function<void()> repaint_listener_;
+  std::function<void()> change_listener_;
 };
 
 enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
@@ -258,6 +269,9 @@ class TPopupMenu : public TMenu {
   TMenuDropDown* window_ = nullptr;
 };
 
+// What the pointer does over a drop-down window.
+enum class TMenuInput { Press, Move, Release };
+
 // A drop-down window: the visible sub-items of `parent` in a column, drawn
 // into a back buffer. Its size is the widest measured item and the sum of
 // the measured heights, inside a border of MenuBorderWidth pixels on every
@@ -268,6 +282,12 @@ class TPopupMenu : public TMenu {
 // odSelected; the canvas an item is drawn on leads back to the window
 // (MenuWindowOfCanvas) for drawing code that frames or reshapes it. The
 // region goes when the window hides or is destroyed.
+//
+// On the screen (once Qt's widget application exists) the drop-down is a
+// frameless top-level window of ours that stays above the others, takes no
+// focus and does not animate: it shows the back buffer as it is (nothing is
+// erased first), only the region's part of it, at BoundsRect. Its mouse
+// input goes to OnInput in screen coordinates.
 //
 // Threads: main thread.
 class TMenuDropDown : public TObject {
@@ -286,7 +306,7 @@ class TMenuDropDown : public TObject {
   void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
   // The region in window coordinates; empty when the whole window shows.
   const TRect& Region() const { return region_; }
-  void SetRegion(const TRect& region) { region_ = region; }
+  void SetRegion(const TRect& region);
   bool Visible() const { return visible_; }
   void Show();
   // Hides: the region goes.
@@ -320,8 +340,16 @@ class TMenuDropDown : public TObject {
   const QImage& Image() const { return image_; }
   TCanvas* Canvas() const { return canvas_; }
 
+  // The window on the screen; null before Show, or without Qt's widget
+  // application.
+  QWidget* ScreenWindow() const;
+  std::function<void(TMenuInput, TPoint)> OnInput;
+
  private:
+  class Window;
   void Layout(TMenuItem* leaving);
+  // Gives the screen window the bounds, region and back buffer.
+  void SyncWindow();
   TMenuItem* parent_;
   int level_;
   TRect bounds_;
@@ -334,11 +362,15 @@ class TMenuDropDown : public TObject {
   std::vector<int> tops_;
   QImage image_;
   TCanvas* canvas_ = nullptr;
+  Window* window_ = nullptr;  // owned
 };
 
 // The drop-down window whose canvas (or the canvas of an item it is
 // drawing) is `canvas`; null for any other canvas.
 TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
+// The visible drop-down window that shows at the screen point (inside its
+// region when it has one), the last opened first; null when none.
+TMenuDropDown* MenuWindowAt(TPoint screen);
 
 // What a user does with a main menu, as a desktop menu behaves: the bar's
 // root items lie side by side from BarOrigin (screen coordinates), each as
@@ -358,8 +390,14 @@ TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
 //    closes one, Enter runs the selected item. A mnemonic letter picks its
 //    item (with Alt from the form, the root item's).
 //  - A key with modifiers that is an item's shortcut runs it.
+//  - Pressing on a root item and releasing over an item runs it too.
 // Level-1 drop-downs open under their root item, sub-menus beside their
-// parent item, on its left where the screen ends.
+// parent item, on its left where the screen ends. The windows' own mouse
+// input comes back here.
+//
+// OnChange runs after every change of what the bar or the windows show.
+// An item is run last, after everything has closed and OnChange ran, so
+// that its handler may free the form, the menu and the tracker.
 //
 // Threads: main thread.
 class TMenuTracker : public TObject {
@@ -372,11 +410,25 @@ class TMenuTracker : public TObject {
   TRect RootRect(int index) const;
   int BarHeight() const;
 
+  // The bar moved (its window did).
+  void SetBarOrigin(TPoint barOrigin) { origin_ = barOrigin; }
+  TPoint BarOrigin() const { return origin_; }
+
   void MouseDown(TPoint screen);
   void MouseMove(TPoint screen);
+  void MouseUp(TPoint screen);
   // Returns whether the menu took the key.
   bool KeyDown(uint16_t key, TShiftState shift);
   void OpenPendingSubMenu();
+  // A hovered item waits for its sub-menu (the caller's timer then runs
+  // OpenPendingSubMenu).
+  bool SubMenuPending() const { return pending_sub_menu_; }
+  // The bar is selected (by the mouse or the keyboard) or a window is open.
+  bool Active() const { return bar_selected_ >= 0; }
+  // Closes every window and leaves the bar.
+  void Cancel();
+
+  std::function<void()> OnChange;
 
   // The open windows, level 1 first.
   int WindowCount() const { return static_cast<int>(windows_.size()); }
@@ -399,14 +451,21 @@ class TMenuTracker : public TObject {
   void CloseAll();
   void Select(int level, int index);
   void Move(int step);
-  void Run(TMenuItem* item);
+  // Runs `item`: a sub-menu opens, anything else closes all and runs. True
+  // when the item ran: the caller returns at once.
+  bool Run(TMenuItem* item);
   void Repaint();
+  void Changed();
+  // The window `window` at `level` sends its input here.
+  void Listen(TMenuDropDown* window);
   TMainMenu* menu_;
   TPoint origin_;
   int bar_selected_ = -1;
   std::vector<TMenuDropDown*> windows_;
   std::vector<int> selected_;
   bool pending_sub_menu_ = false;
+  // A press opened a root item: a release over an item runs it.
+  bool dragging_ = false;
 };
 
 // Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
