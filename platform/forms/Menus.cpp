@@ -657,7 +657,7 @@ int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int 
       state |= odHotLight;
     if (!root->Enabled())
       state |= odDisabled;
-    const int right = x + root->ItemSize().cx;
+    const int right = x + MenuBarSlotWidth(root);
     menu->DrawItem(root, canvas, {x, 0, right, height}, state);
     x = right;
   }
@@ -711,8 +711,8 @@ TRect TMenuTracker::RootRect(int index) const {
   const std::vector<TMenuItem*> roots = Roots();
   int x = origin_.X;
   for (int i = 0; i < index; ++i)
-    x += roots[static_cast<size_t>(i)]->ItemSize().cx;
-  return {x, origin_.Y, x + roots[static_cast<size_t>(index)]->ItemSize().cx,
+    x += MenuBarSlotWidth(roots[static_cast<size_t>(i)]);
+  return {x, origin_.Y, x + MenuBarSlotWidth(roots[static_cast<size_t>(index)]),
           origin_.Y + BarHeight()};
 }
 
@@ -1086,6 +1086,10 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
 
 TSize MenuBarItemSize() {
   return {kBarItemSize, kBarItemSize};
+}
+
+int MenuBarSlotWidth(const TMenuItem* root) {
+  return std::max(root->ItemSize().cx, 0) + MenuBarItemPad;
 }
 
 TSize MeasurePlainItem(TMenuItem* item, TCanvas* canvas) {

@@ -373,8 +373,8 @@ TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
 TMenuDropDown* MenuWindowAt(TPoint screen);
 
 // What a user does with a main menu, as a desktop menu behaves: the bar's
-// root items lie side by side from BarOrigin (screen coordinates), each as
-// wide as its measured width, the bar as high as its tallest root item.
+// root items lie side by side from BarOrigin (screen coordinates), each in
+// its slot (MenuBarSlotWidth), the bar as high as its tallest root item.
 //  - A click on a root item opens its drop-down (a second click closes it);
 //    while one is open, hovering another root item switches to it.
 //  - Hovering an item selects it; a sub-menu opens SubMenuDelayMs after the
@@ -469,7 +469,8 @@ class TMenuTracker : public TObject {
 };
 
 // Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
-// visible root items side by side from the left, each through the menu's
+// visible root items side by side from the left, each in its slot
+// (MenuBarSlotWidth), each through the menu's
 // DrawItem (`selected` with odSelected, `hot` with odHotLight; -1 for
 // none), and right of the last one the menu colour of the system-colour
 // table. While the items are drawn, MenuBarOfCanvas(canvas) answers the
@@ -480,6 +481,10 @@ TRect MenuBarOfCanvas(TCanvas* canvas);
 
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();
+// The room a root item takes in the bar: its measured width and
+// MenuBarItemPad more, so that captions do not touch.
+inline constexpr int MenuBarItemPad = 8;
+int MenuBarSlotWidth(const TMenuItem* root);
 // The plain look's size of `item` measured with `canvas`: a separator is 9
 // high; a root item is its caption's width + 12 wide and 19 high; a
 // drop-down item is the menu font's text height + 6 high and its caption's

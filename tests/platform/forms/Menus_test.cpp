@@ -444,12 +444,15 @@ TEST_F(MenuForm, TheBarLiesAboveTheClientArea) {
   const QPoint frameOrigin = Frame()->mapToGlobal(QPoint(0, 0));
   EXPECT_EQ(form->ClientToScreen({0, 0}), (TPoint{frameOrigin.x(), frameOrigin.y() + 19}));
   EXPECT_EQ(form->MenuTracker()->RootRect(0).TopLeft(), (TPoint{frameOrigin.x(), frameOrigin.y()}));
+  // Each root item takes its measured width and the pad.
+  EXPECT_EQ(form->MenuTracker()->RootRect(1).Left,
+            frameOrigin.x() + file->ItemSize().cx + MenuBarItemPad);
 
   // Painted: the root items, then the menu colour to the right edge; the
   // client area below.
   const QImage image = kestrune::testing::RenderWindow(form);
   ASSERT_EQ(image.height(), 139);
-  const int end = file->ItemSize().cx + help->ItemSize().cx;
+  const int end = file->ItemSize().cx + help->ItemSize().cx + 2 * MenuBarItemPad;
   EXPECT_EQ(PixelAt(image, end + 1, 3), static_cast<TColor>(GetSysColor(4)));
   EXPECT_EQ(PixelAt(image, 199, 18), static_cast<TColor>(GetSysColor(4)));
   EXPECT_EQ(PixelAt(image, 199, 19), clBlue);
