@@ -67,18 +67,18 @@ void StartUnits() {
   started = true;
   StartProgramUnits();
   const std::string_view main = MainFormDescription();
-  static const std::string text = "object fmMenus: TMenusTestForm\n"
-                                  "  Left = 60\n"
-                                  "  Top = 40\n"
-                                  "  BorderStyle = bsSingle\n"
-                                  "  Caption = \"Menus\"\n"
-                                  "  ClientHeight = 385\n"
-                                  "  ClientWidth = 665\n"
-                                  "  Menu = StyMainMenu1\n"
-                                  "  OnCloseQuery = FormCloseQuery\n" +
-                                  Block(main, "ActionList1") + Block(main, "StyMainMenu1") +
-                                  Block(main, "StyPopupMenu1") +
-                                  Block(main, "StyMenuOfficeStyler1") + "end\n";
+  static const std::string text =
+      "object fmMenus: TMenusTestForm\n"
+      "  Left = 60\n"
+      "  Top = 40\n"
+      "  BorderStyle = bsSingle\n"
+      "  Caption = \"Menus\"\n"
+      "  ClientHeight = 385\n"
+      "  ClientWidth = 665\n"
+      "  Menu = StyMainMenu1\n"
+      "  OnCloseQuery = FormCloseQuery\n" +
+      Block(main, "ActionList1") + Block(main, "StyMainMenu1") + Block(main, "StyPopupMenu1") +
+      Block(main, "StyMenuOfficeStyler1") + "end\n";
   RegisterClass<TMenusTestForm>()
       .Method("ActAppCloseExecute", &TMenusTestForm::ActAppCloseExecute)
       .Method("FormCloseQuery", &TMenusTestForm::FormCloseQuery);
