@@ -1,6 +1,7 @@
 #include "platform/forms/Menus.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -389,6 +390,42 @@ void TMainMenu::SetBarListener(std::function<void()> repaint, std::function<void
   change_listener_ = std::move(changed);
 }
 
+// While a popup menu is open: a press outside its window, or Esc in any
+// window of ours, closes it.
+class TPopupMenu::Closer final : public QObject {
+ public:
+  explicit Closer(TPopupMenu* menu) : menu_(menu) {}
+  void Watch(bool on) {
+    if (QCoreApplication::instance() == nullptr)
+      return;
+    if (on)
+      QCoreApplication::instance()->installEventFilter(this);
+    else
+      QCoreApplication::instance()->removeEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || menu_->window_ == nullptr)
+      return false;
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      if (widget->window() != menu_->window_->ScreenWindow())
+        kestrune::CallFromQt([this] { menu_->CloseUp(); });
+      return false;
+    }
+    if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      kestrune::CallFromQt([this] { menu_->CloseUp(); });
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  TPopupMenu* menu_;
+};
+
 void TPopupMenu::Popup(int X, int Y) {
   bool any = false;
   for (int i = 0; i < Items()->Count(); ++i)
@@ -399,16 +436,51 @@ void TPopupMenu::Popup(int X, int Y) {
   popup_point_ = {X, Y};
   window_ = Create<TMenuDropDown>(Items(), 1);
   window_->MoveTo(X, Y);
+  window_->OnInput = [this](TMenuInput input, TPoint screen) { PopupInput(input, screen); };
   // Painted first: drawing code may move and reshape the window.
   window_->Paint(-1);
   window_->Show();
+  if (window_->ScreenWindow() != nullptr) {
+    if (closer_ == nullptr)
+      closer_ = new Closer(this);
+    closer_->Watch(true);
+  }
+}
+
+void TPopupMenu::PopupInput(TMenuInput input, TPoint screen) {
+  if (window_ == nullptr)
+    return;
+  const TRect& b = window_->BoundsRect();
+  const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+  int index = -1;
+  for (int i = 0; i < static_cast<int>(window_->VisibleItems().size()); ++i) {
+    if (window_->ItemRect(i).Contains(local))
+      index = i;
+  }
+  if (input == TMenuInput::Move && index != selected_) {
+    selected_ = index;
+    window_->Paint(selected_);
+    return;
+  }
+  if (input != TMenuInput::Press || index < 0)
+    return;
+  TMenuItem* item = window_->VisibleItems()[static_cast<size_t>(index)];
+  if (item->IsLine() || !item->Enabled() || item->Count() > 0)
+    return;
+  CloseUp();
+  // Last: the handler may free the menu.
+  item->Click();
 }
 
 TPopupMenu::~TPopupMenu() {
   CloseUp();
+  delete closer_;
 }
 
 void TPopupMenu::CloseUp() {
+  selected_ = -1;
+  if (closer_ != nullptr)
+    closer_->Watch(false);
   if (window_ != nullptr)
     FreeAndNil(window_);
 }

@@ -243,6 +243,9 @@ class TMainMenu : public TMenu {
   std::function<void()> change_listener_;
 };
 
+// What the pointer does over a drop-down window.
+enum class TMenuInput { Press, Move, Release };
+
 enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
 
 class TPopupMenu : public TMenu {
@@ -254,23 +257,29 @@ class TPopupMenu : public TMenu {
   ~TPopupMenu() override;
   // Opens the menu's drop-down window (level 1) with its top-left at the
   // screen point (X, Y), replacing one still open. A menu without visible
-  // items shows nothing.
+  // items shows nothing. While it is open, hovering selects an item, a
+  // press on an enabled item without sub-items closes the window and runs
+  // the item, and a press anywhere else or Esc closes it. Sub-menus of a
+  // popup menu do not open.
   virtual void Popup(int X, int Y);
   // The open drop-down window, or null.
   TMenuDropDown* PopupWindow() const { return window_; }
+  // The selected item's index in the open window, or -1.
+  int PopupSelection() const { return selected_; }
   // Closes the drop-down window.
   void CloseUp();
   // Where the last Popup opened (for its caller and tests).
   TPoint PopupPoint() const { return popup_point_; }
 
  private:
+  class Closer;
+  void PopupInput(TMenuInput input, TPoint screen);
   TPopupAlignment alignment_ = paLeft;
   TPoint popup_point_{};
   TMenuDropDown* window_ = nullptr;
+  int selected_ = -1;
+  Closer* closer_ = nullptr;  // owned
 };
-
-// What the pointer does over a drop-down window.
-enum class TMenuInput { Press, Move, Release };
 
 // A drop-down window: the visible sub-items of `parent` in a column, drawn
 // into a back buffer. Its size is the widest measured item and the sum of

@@ -585,6 +585,32 @@ TEST_F(MenuForm, PopupMenusShowAWindowOnlyWithItems) {
   EXPECT_EQ(MenuWindowAt({305, 205}), popup->PopupWindow());
   popup->CloseUp();
   EXPECT_EQ(ShownDropDowns(), 0);
+
+  // Hovering selects; a press on an enabled item closes and runs it.
+  TMenuItem* paste = Add(popup->Items(), "Coller");
+  paste->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  auto itemAt = [&](int index) {
+    TMenuDropDown* w = popup->PopupWindow();
+    const TRect r = w->ItemRect(index);
+    return TPoint{w->BoundsRect().Left + (r.Left + r.Right) / 2,
+                  w->BoundsRect().Top + (r.Top + r.Bottom) / 2};
+  };
+  popup->Popup(300, 200);
+  SendMouse(MouseAction::Move, itemAt(1));
+  EXPECT_EQ(popup->PopupSelection(), 1);
+  Click(itemAt(1));
+  EXPECT_EQ(counter.clicks, 1);
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  EXPECT_EQ(ShownDropDowns(), 0);
+  // A press elsewhere, or Esc, closes it and runs nothing.
+  popup->Popup(300, 200);
+  Click(At(form, 150, 60));
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  popup->Popup(300, 200);
+  SendKey(form, Qt::Key_Escape, "\x1b");
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  EXPECT_EQ(ShownDropDowns(), 0);
+  EXPECT_EQ(counter.clicks, 1);
 }
 
 }  // namespace
