@@ -609,9 +609,12 @@ void TMenuDropDown::Hide() {
 }
 
 TRect TMenuDropDown::ItemRect(int index) const {
-  const int top = tops_[static_cast<size_t>(index)];
-  const int height = items_[static_cast<size_t>(index)]->ItemSize().cy;
-  return {MenuBorderWidth, top, bounds_.Width() - MenuBorderWidth, top + height};
+  const auto at = static_cast<size_t>(index);
+  const int top = tops_[at];
+  const int height = items_[at]->ItemSize().cy;
+  const int column = columns_[at];
+  return {column_lefts_[static_cast<size_t>(column)], top,
+          column_lefts_[static_cast<size_t>(column) + 1], top + height};
 }
 
 void TMenuDropDown::ItemGone(TMenuItem* item) {
@@ -633,20 +636,33 @@ void TMenuDropDown::Layout() {
 void TMenuDropDown::Layout(TMenuItem* leaving) {
   items_.clear();
   tops_.clear();
-  int width = 0;
+  columns_.clear();
+  // Columns side by side, each as wide as its widest item; an item with a
+  // column break starts a new one at the top.
+  std::vector<int> widths{0};
   int y = MenuBorderWidth;
+  int bottom = y;
   const int count = parent_ != nullptr ? parent_->Count() : 0;
   for (int i = 0; i < count; ++i) {
     TMenuItem* item = parent_->Items(i);
     if (item == leaving || !item->Visible())
       continue;
+    if (item->Break() && !items_.empty()) {
+      widths.push_back(0);
+      y = MenuBorderWidth;
+    }
     items_.push_back(item);
     tops_.push_back(y);
+    columns_.push_back(static_cast<int>(widths.size()) - 1);
     y += std::max(item->ItemSize().cy, 0);
-    width = std::max(width, item->ItemSize().cx);
+    bottom = std::max(bottom, y);
+    widths.back() = std::max(widths.back(), item->ItemSize().cx);
   }
-  const int w = width + 2 * MenuBorderWidth;
-  const int h = y + MenuBorderWidth;
+  column_lefts_.assign(1, MenuBorderWidth);
+  for (int width : widths)
+    column_lefts_.push_back(column_lefts_.back() + width);
+  const int w = column_lefts_.back() + MenuBorderWidth;
+  const int h = bottom + MenuBorderWidth;
   bounds_ = {bounds_.Left, bounds_.Top, bounds_.Left + w, bounds_.Top + h};
   if (canvas_ != nullptr)
     canvas_->Free();

@@ -284,7 +284,9 @@ class TPopupMenu : public TMenu {
 // A drop-down window: the visible sub-items of `parent` in a column, drawn
 // into a back buffer. Its size is the widest measured item and the sum of
 // the measured heights, inside a border of MenuBorderWidth pixels on every
-// side; it holds its screen rectangle, an optional window region (what of
+// side (an item with a column break starts a new column to the right, at
+// the top: each column as wide as its widest item, the window as high as
+// its highest column); it holds its screen rectangle, an optional window region (what of
 // the window shows; empty: all of it) and its level (1 under a root item or
 // for a popup menu's items, one more per sub-menu). Paint draws every item
 // through its menu's DrawItem at its place, the selected one with
@@ -369,6 +371,8 @@ class TMenuDropDown : public TObject {
   bool prepared_ = false;
   std::vector<TMenuItem*> items_;
   std::vector<int> tops_;
+  std::vector<int> columns_;       // the column of each item
+  std::vector<int> column_lefts_;  // each column's left edge, then the last's right
   QImage image_;
   TCanvas* canvas_ = nullptr;
   Window* window_ = nullptr;  // owned

@@ -288,6 +288,33 @@ TEST_F(Menus, PopupWithoutVisibleItemsShowsNothing) {
 
 namespace {
 
+TEST_F(Menus, ColumnBreaksStartColumnsSideBySide) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TPopupMenu>(owner);
+  const struct {
+    int width, height;
+    bool breaks;
+  } sizes[] = {{50, 20, false}, {70, 10, false}, {40, 16, true}, {30, 30, false}, {90, 8, true}};
+  for (const auto& size : sizes) {
+    auto* item = Create<TMenuItem>(owner);
+    item->SetBreak(size.breaks);
+    menu->Items()->Add(item);
+  }
+  for (int i = 0; i < 5; ++i)
+    menu->Items()->Items(i)->SetItemSize({sizes[i].width, sizes[i].height});
+  auto* window = Create<TMenuDropDown>(menu->Items(), 1);
+  // Columns {50 x 20, 70 x 10}, {40 x 16, 30 x 30}, {90 x 8} inside the
+  // 3-pixel border.
+  const TRect expected[] = {
+      {3, 3, 73, 23}, {3, 23, 73, 33}, {73, 3, 113, 19}, {73, 19, 113, 49}, {113, 3, 203, 11}};
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(window->ItemRect(i), expected[i]) << i;
+  EXPECT_EQ(window->BoundsRect().Width(), 3 + 70 + 40 + 90 + 3);
+  EXPECT_EQ(window->BoundsRect().Height(), 3 + 46 + 3);
+  window->Free();
+  owner->Free();
+}
+
 TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
   auto* owner = Create<TComponent>(nullptr);
   auto* menu = Create<TMainMenu>(owner);
