@@ -366,6 +366,20 @@ TEST_F(StyMenus, NotesLinesAndImagesAreDrawn) {
   EXPECT_GT(grey, 0);
   EXPECT_GT(black, 0);
   window->Free();
+
+  // A root item's image: 6 pixels from the left, vertically centred, its
+  // width measured in; the caption right of it.
+  file_->SetImageIndex(0);
+  menu_->Rebuild();
+  EXPECT_EQ(file_->ItemSize().cx, 16 + Extent("Fichier").cx + 7);
+  QImage bar(200, 19, QImage::Format_RGB32);
+  TCanvas* b = Create<TCanvas>(&bar);
+  PaintMenuBar(menu_, b, 200, -1, -1);
+  for (TPoint p : {TPoint{6, 1}, TPoint{21, 16}, TPoint{13, 9}})
+    EXPECT_EQ(b->Pixel(p.X, p.Y), 0x0000FF) << p.X << "," << p.Y;
+  EXPECT_NE(b->Pixel(5, 9), 0x0000FF);
+  EXPECT_NE(b->Pixel(22, 9), 0x0000FF);
+  b->Free();
 }
 
 TEST_F(StyMenus, SideBarBesideTheFirstRootsDropDown) {
