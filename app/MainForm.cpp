@@ -21,6 +21,7 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/forms/Menus.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 #include "scope/TrelScope.h"
@@ -88,6 +89,9 @@ void TfmMain::Loaded() {
   ActAppHelpIndex = Stored<TAction>(this, "ActAppHelpIndex");
   ActAppReadme = Stored<TAction>(this, "ActAppReadme");
   ActAppAbout = Stored<TAction>(this, "ActAppAbout");
+  StyMainMenu1 = Stored<TMainMenu>(this, "StyMainMenu1");
+  StyPopupMenu1 = Stored<TPopupMenu>(this, "StyPopupMenu1");
+  StyMenuOfficeStyler1 = Stored<TComponent>(this, "StyMenuOfficeStyler1");
 }
 
 // ---------------------------------------------------------------------------

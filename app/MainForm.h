@@ -38,6 +38,8 @@ class TMoskSpectrum;
 class TStyComboBox;
 class TStyGlassButton;
 class TStyGroupBox;
+class TMainMenu;
+class TPopupMenu;
 class TTrelScope;
 class TVekPinList;
 class TlmVuMeter;
@@ -77,6 +79,14 @@ class TfmMain : public TForm {
   TAction* ActAppHelpIndex = nullptr;
   TAction* ActAppReadme = nullptr;
   TAction* ActAppAbout = nullptr;
+  // The menu bar ("Fichier", "Aide", a TStyMainMenu), the popup menu (a
+  // TStyPopupMenu without items) and the office styler both paint with,
+  // held by their base classes (the window's code only reads them).
+  // "Quitter" runs ActAppClose; the other entries' actions have no handler
+  // and do nothing (the about box is not shown).
+  TMainMenu* StyMainMenu1 = nullptr;
+  TPopupMenu* StyPopupMenu1 = nullptr;
+  TComponent* StyMenuOfficeStyler1 = nullptr;
 
   // The recording control "AC1", owned by the window; null before start-up
   // and when it could not be made.

@@ -2,9 +2,12 @@
 // with the pin links, its controls with their events (bound by name to the
 // window's published handlers).
 //
-// Layout: the device and line lists and the level meter along the top, the
-// scope below them on the left, and in the column beside the scope the two
-// mode buttons over the three slider groups (time base, channel 1, channel 2).
+// Layout: the menu bar above the client area ("Fichier", "Aide"), the device
+// and line lists and the level meter along the top, the scope below them on
+// the left, and in the column beside the scope the two mode buttons over the
+// three slider groups (time base, channel 1, channel 2). Both menus paint
+// with the office styler; the menu entries run the actions of the action
+// list (only "Quitter" has a handler).
 #include "app/MainFormDescription.h"
 
 std::string_view MainFormDescription() {
@@ -20,6 +23,7 @@ object fmMain: TfmMain
   Color = clBtnFace
   Font.Height = -11
   Font.Name = "MS Sans Serif"
+  Menu = StyMainMenu1
   Position = poScreenCenter
   OnCloseQuery = FormCloseQuery
   OnCreate = FormCreate
@@ -630,6 +634,51 @@ object fmMain: TfmMain
       Caption = "A propos..."
       Hint = "A propos..."
     end
+  end
+  object StyMainMenu1: TStyMainMenu
+    MenuStyler = StyMenuOfficeStyler1
+    object Fichier1: TMenuItem
+      Caption = "Fichier"
+      object N1: TMenuItem
+        Caption = "-"
+      end
+      object Quitter1: TMenuItem
+        Action = ActAppClose
+      end
+    end
+    object Aide1: TMenuItem
+      Caption = "Aide"
+      object Indexdelaide1: TMenuItem
+        Action = ActAppHelpIndex
+      end
+      object Lisezmoi1: TMenuItem
+        Action = ActAppReadme
+      end
+      object Apropos1: TMenuItem
+        Action = ActAppAbout
+      end
+    end
+  end
+  object StyPopupMenu1: TStyPopupMenu
+    MenuStyler = StyMenuOfficeStyler1
+  end
+  object StyMenuOfficeStyler1: TStyMenuOfficeStyler
+    AntiAlias = aaNone
+    Font.Name = "Tahoma"
+    Font.Height = -11
+    NotesFont.Name = "Tahoma"
+    NotesFont.Height = -8
+    NotesFont.Color = clGray
+    RootItem.Font.Name = "Tahoma"
+    RootItem.Font.Height = -11
+    SelectedItem.Font.Name = "Tahoma"
+    SelectedItem.Font.Height = -11
+    SelectedItem.NotesFont.Name = "Tahoma"
+    SelectedItem.NotesFont.Height = -8
+    ButtonAppearance.CaptionFont.Name = "Tahoma"
+    ButtonAppearance.CaptionFont.Height = -11
+    Style = osOffice2003Blue
+    AutoThemeAdapt = False
   end
 end
 )txt";

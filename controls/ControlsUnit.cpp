@@ -14,6 +14,11 @@
 #include "platform/forms/Forms.h"
 #include "platform/graphics/GraphicsObjects.h"
 
+// The styled menus' unit (controls/StyMenuStylers.h). Its header is not
+// included here: its menus' gradient-direction enumeration and the GDI+
+// picture's share a name and cannot meet in one file.
+extern TUnit StyMenuStylersUnit;
+
 namespace {
 
 void StartControls() {
@@ -31,9 +36,11 @@ void StartControls() {
   RegisterStyComboBoxClass();
   RegisterGDIPPictureClasses();
   RegisterGlassButtonClass();
+  StyMenuStylersUnit.Initialize();
 }
 
 void StopControls() {
+  StyMenuStylersUnit.Finalize();
   acxpvs::FreeUxTheme();
   StopGdiplus();
   GraphicsUnit.Finalize();

@@ -1105,6 +1105,8 @@ void DrawItemText(TCustomStyMenuStyler* styler, TCanvas* canvas, const TRect& re
   graphics->Free();
 }
 
+TImageList* ItemImages(IStyMenu* menu, TMenuItem* item, TOwnerDrawState state);
+
 void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& rect,
                   TOwnerDrawState state) {
   TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
@@ -1129,11 +1131,26 @@ void DrawRootItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect&
     GradientFill(canvas, bar.IsEmpty() ? rect : bar, rect, root->Color(), root->ColorTo(),
                  root->GradientDirection());
   }
+  // An image (or the item's bitmap) 6 pixels from the left, vertically
+  // centred; the caption is centred in what remains right of it.
+  TRect textRect = rect;
+  TMenu* owner = item->GetParentMenu();
+  TImageList* images = ItemImages(menu, item, state);
+  if (images != nullptr && item->ImageIndex() >= 0 && item->ImageIndex() < images->Count()) {
+    const int top = (rect.Top + rect.Bottom - images->Height()) / 2;
+    const bool own = owner != nullptr && images == owner->Images();
+    images->Draw(canvas, rect.Left + 6, top, item->ImageIndex(), !own || (state & odDisabled) == 0);
+    textRect.Left = rect.Left + 6 + images->Width();
+  } else if (!item->Bitmap()->Empty()) {
+    const int top = (rect.Top + rect.Bottom - 16) / 2;
+    canvas->StretchDraw({rect.Left + 6, top, rect.Left + 22, top + 16}, item->Bitmap());
+    textRect.Left = rect.Left + 22;
+  }
   if (!root->UseSystemFont())
     canvas->Font()->Assign(root->Font());
   if ((state & odDisabled) != 0)
     textColor = clBtnShadow;
-  DrawItemText(styler, canvas, rect, item->Caption(), textColor, /*centre=*/true);
+  DrawItemText(styler, canvas, textRect, item->Caption(), textColor, /*centre=*/true);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "platform/classes/TypInfo.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Menus.h"
+#include "platform/forms/StdCtrls.h"  // TAlignment
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/GraphicsObjects.h"
 #include "platform/rtl/SysUtils.h"
@@ -68,7 +69,6 @@ enum TBackgroundPosition : uint8_t {
 };
 enum TDirection : uint8_t { dDownToUp, dUpToDown };
 enum TSideBarVisibleIn : uint8_t { viFirstVisible, viFirstLevel, viAnyLevel };
-enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 
 namespace kestrune {
 // The menu a part serves, and the two kinds of change it tells of.

@@ -5,8 +5,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <clocale>
 #include <cstdio>
@@ -16,6 +20,7 @@
 #include "platform/classes/Streaming.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FontAliases.h"
+#include "platform/forms/Menus.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"
 #include "platform/forms/StdCtrls.h"
@@ -53,28 +58,302 @@ QApplication* QtWidgetApplication() {
 
 namespace {
 
-// The form's top-level window: a control widget that also answers the
-// window manager's close request.
-class FormWindow final : public kestrune::WinWidget {
+// The form's top-level window: the frame around the client area, with the
+// menu bar above it. It is a control widget of the form too (so that the
+// screen's look-ups find the form from it), but the form's own widget is
+// the client area (FormWindow below), a child of this one. The frame
+// paints the bar, hands the mouse input over the bar and the form's keys to
+// the menu's tracker, runs the sub-menu delay, and answers the window
+// manager's close request.
+class FrameWindow final : public kestrune::WinWidget {
  public:
-  FormWindow(TForm& form, Qt::WindowFlags flags) : WinWidget(form, nullptr, flags), form_(form) {
+  FrameWindow(TForm& form, Qt::WindowFlags flags)
+      : WinWidget(form, nullptr, flags), form_(&form), timer_(this) {
     setWindowTitle(ToQString(form.Caption()));
-    // Keys reach the form's window when no hosted widget has the focus.
-    setFocusPolicy(Qt::StrongFocus);
+    timer_.setSingleShot(true);
+    timer_.setInterval(TMenuTracker::SubMenuDelayMs);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+      CallFromQt([this] {
+        if (TMenuTracker* tracker = Tracker())
+          tracker->OpenPendingSubMenu();
+      });
+    });
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~FrameWindow() override {
+    if (QCoreApplication::instance() != nullptr)
+      QCoreApplication::instance()->removeEventFilter(this);
+  }
+
+  // The form's widget goes: a frame inside one of its own events is
+  // deleted once the event is over, any other at once.
+  void Release() {
+    form_ = nullptr;
+    timer_.stop();
+    hide();
+    if (busy_ > 0)
+      deleteLater();
+    else
+      delete this;
+  }
+
+  // The window takes the form's bounds and the bar's height.
+  void Layout(QWidget* client) {
+    if (form_ == nullptr)
+      return;
+    const int bar = form_->MenuBarHeight();
+    const int w = form_->Width();
+    const int h = form_->Height();
+    const TFormBorderStyle style = form_->BorderStyle();
+    if (style == TFormBorderStyle::bsSingle || style == TFormBorderStyle::bsDialog)
+      setFixedSize(w, h + bar);
+    else
+      resize(w, h + bar);
+    move(form_->Left(), form_->Top());
+    client->setGeometry(0, bar, w, h);
+    update(0, 0, w, bar);
+  }
+
+  // What the tracker shows changed: the bar is painted again, the sub-menu
+  // delay starts or stops.
+  void TrackerChanged() {
+    TMenuTracker* tracker = form_ != nullptr ? form_->MenuTracker() : nullptr;
+    if (tracker != nullptr && tracker->SubMenuPending()) {
+      if (!timer_.isActive())
+        timer_.start();
+    } else {
+      timer_.stop();
+    }
+    update(0, 0, width(), form_ != nullptr ? form_->MenuBarHeight() : 0);
+  }
+
+  // The bar's top-left corner on the screen.
+  TPoint Origin() const {
+    const QPoint origin = mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y()};
+  }
+
+  // The bar's pixels as painted last (for tests).
+  QImage BarImage() {
+    PaintBar();
+    return bar_image_;
   }
 
  protected:
+  void paintEvent(QPaintEvent* event) override {
+    (void)event;
+    if (form_ == nullptr)
+      return;
+    CallFromQt([this] { PaintBar(); });
+    QPainter painter(this);
+    painter.drawImage(0, 0, bar_image_);
+  }
+  void mousePressEvent(QMouseEvent* event) override { Mouse(TMenuInput::Press, event); }
+  void mouseDoubleClickEvent(QMouseEvent* event) override { Mouse(TMenuInput::Press, event); }
+  void mouseReleaseEvent(QMouseEvent* event) override { Mouse(TMenuInput::Release, event); }
+  void mouseMoveEvent(QMouseEvent* event) override { Mouse(TMenuInput::Move, event); }
+  void leaveEvent(QEvent* event) override {
+    if (hot_ >= 0) {
+      hot_ = -1;
+      update();
+    }
+    WinWidget::leaveEvent(event);
+  }
+  // The client area is the form's size; the bar is not.
+  void resizeEvent(QResizeEvent* event) override {
+    (void)event;
+    if (form_ == nullptr)
+      return;
+    CallFromQt([this] {
+      kestrune::ControlDispatch::WindowMoved(*form_, form_->Left(), form_->Top(), width(),
+                                             std::max(height() - form_->MenuBarHeight(), 0));
+    });
+  }
+  void moveEvent(QMoveEvent* event) override {
+    if (form_ != nullptr)
+      WinWidget::moveEvent(event);
+  }
   // The window manager's close request. The form decides what closing does
   // (hide, end the application, or refuse), so Qt's default (hide and
   // perhaps quit) never runs.
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
-    CallFromQt([this] { form_.Close(); });
+    if (form_ != nullptr)
+      CallFromQt([this] { form_->Close(); });
+  }
+
+  // Keys of the form's widgets, and presses in its client area while a
+  // menu is open, reach the tracker first.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+        type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
+      return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget == this || widget->window() != this)
+      return false;
+    if (Tracker() == nullptr)
+      return false;
+    bool taken = false;
+    ++busy_;
+    CallFromQt([&] { taken = Filter(type, event); });
+    --busy_;
+    return taken;
   }
 
  private:
-  TForm& form_;
+  TMenuTracker* Tracker() { return form_ != nullptr ? form_->MenuTracker() : nullptr; }
+
+  bool Filter(QEvent::Type type, QEvent* event) {
+    TMenuTracker* tracker = Tracker();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      // A press outside the menu closes it, and does nothing more.
+      if (!tracker->Active())
+        return false;
+      tracker->Cancel();
+      return true;
+    }
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    const uint16_t key = kestrune::VirtualKeyFrom(keyEvent->key());
+    const TShiftState shift = kestrune::ShiftFrom(keyEvent->modifiers(), Qt::NoButton);
+    if (type == QEvent::KeyRelease) {
+      // Alt pressed and released alone selects the bar.
+      if (key != VK_MENU || !alt_pending_)
+        return false;
+      alt_pending_ = false;
+      tracker->KeyDown(VK_MENU, {});
+      return true;
+    }
+    if (key == VK_MENU) {
+      if (tracker->Active())
+        return tracker->KeyDown(VK_MENU, {});
+      alt_pending_ = true;
+      return false;
+    }
+    alt_pending_ = false;
+    if (key == 0 || key == VK_SHIFT || key == VK_CONTROL)
+      return tracker->Active();
+    return tracker->KeyDown(key, shift);
+  }
+
+  void Mouse(TMenuInput input, QMouseEvent* event) {
+    TMenuTracker* tracker = Tracker();
+    if (tracker == nullptr)
+      return;
+    const QPoint g = event->globalPosition().toPoint();
+    const TPoint screen{g.x(), g.y()};
+    ++busy_;
+    CallFromQt([&] {
+      switch (input) {
+        case TMenuInput::Press:
+          tracker->MouseDown(screen);
+          break;
+        case TMenuInput::Release:
+          tracker->MouseUp(screen);
+          break;
+        case TMenuInput::Move:
+          tracker->MouseMove(screen);
+          HotAt(tracker, screen);
+          break;
+      }
+    });
+    --busy_;
+  }
+
+  // Hovering a root item while no menu is open lights it.
+  void HotAt(TMenuTracker* tracker, TPoint screen) {
+    if (form_ == nullptr)
+      return;
+    int hot = -1;
+    if (!tracker->Active()) {
+      for (int i = 0; form_->Menu() != nullptr && i < VisibleRoots(); ++i) {
+        if (tracker->RootRect(i).Contains(screen))
+          hot = i;
+      }
+    }
+    if (hot != hot_) {
+      hot_ = hot;
+      update(0, 0, width(), form_->MenuBarHeight());
+    }
+  }
+
+  int VisibleRoots() const {
+    int count = 0;
+    TMenuItem* items = form_->Menu()->Items();
+    for (int i = 0; i < items->Count(); ++i)
+      count += items->Items(i)->Visible() ? 1 : 0;
+    return count;
+  }
+
+  void PaintBar() {
+    const int bar = form_ != nullptr ? form_->MenuBarHeight() : 0;
+    if (bar <= 0 || form_->Menu() == nullptr) {
+      bar_image_ = QImage();
+      return;
+    }
+    if (bar_image_.width() != width() || bar_image_.height() != bar)
+      bar_image_ = QImage(width(), bar, QImage::Format_RGB32);
+    TMenuTracker* tracker = form_->MenuTracker();
+    const bool open = tracker != nullptr && tracker->WindowCount() > 0;
+    const int selected = open ? tracker->BarSelection() : -1;
+    int hot = hot_;
+    if (tracker != nullptr && tracker->Active())
+      hot = open ? -1 : tracker->BarSelection();
+    TCanvas canvas(&bar_image_);
+    PaintMenuBar(form_->Menu(), &canvas, width(), selected, hot);
+  }
+
+  TForm* form_;
+  QTimer timer_;
+  QImage bar_image_;
+  int hot_ = -1;
+  int busy_ = 0;
+  bool alt_pending_ = false;
 };
+
+// The form's own widget: its client area, inside the frame.
+class FormWindow final : public kestrune::WinWidget {
+ public:
+  FormWindow(TForm& form, Qt::WindowFlags flags)
+      : WinWidget(form, new FrameWindow(form, flags)),
+        frame_(static_cast<FrameWindow*>(parentWidget())) {
+    // Keys reach the form's window when no hosted widget has the focus.
+    setFocusPolicy(Qt::StrongFocus);
+    frame_->Layout(this);
+  }
+  ~FormWindow() override {
+    // Out of the frame first, so that the frame does not delete us again.
+    setParent(nullptr);
+    frame_->Release();
+  }
+
+  FrameWindow* Frame() const { return frame_; }
+
+  void BoundsChanged() override { frame_->Layout(this); }
+  void ShowingChanged() override {
+    if (Control().Visible()) {
+      frame_->show();
+      frame_->raise();
+      return;
+    }
+    // A hidden form's menu closes.
+    if (TMenuTracker* tracker = static_cast<TForm&>(Control()).MenuTracker())
+      tracker->Cancel();
+    frame_->hide();
+  }
+  void AppearanceChanged() override {
+    frame_->setWindowTitle(ToQString(Control().Caption()));
+    WinWidget::AppearanceChanged();
+  }
+
+ private:
+  FrameWindow* frame_;
+};
+
+FrameWindow* FrameOf(const TForm* form) {
+  auto* window = dynamic_cast<FormWindow*>(form->Widget());
+  return window != nullptr ? window->Frame() : nullptr;
+}
 
 Qt::WindowFlags FlagsFor(TFormBorderStyle style, TBorderIcons icons) {
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -104,6 +383,7 @@ TForm::TForm(TComponent* owner) : TCustomForm(owner) {
 }
 
 TForm::~TForm() {
+  ReleaseMenu();
   if (Widget() != nullptr) {
     KESTRUNE_USAGE_CHECK(QCoreApplication::instance() != nullptr,
                          "a form with a window outlived Qt's application object");
@@ -113,10 +393,7 @@ TForm::~TForm() {
 std::unique_ptr<kestrune::ControlWidget> TForm::CreateWidget() {
   if (QtWidgetApplication() == nullptr)
     return nullptr;
-  auto window = std::make_unique<FormWindow>(*this, FlagsFor(border_style_, border_icons_));
-  if (border_style_ == TFormBorderStyle::bsSingle || border_style_ == TFormBorderStyle::bsDialog)
-    window->setFixedSize(Width(), Height());
-  return window;
+  return std::make_unique<FormWindow>(*this, FlagsFor(border_style_, border_icons_));
 }
 
 void TForm::SetCaption(const std::string& caption) {
@@ -126,10 +403,6 @@ void TForm::SetCaption(const std::string& caption) {
 void TForm::SetBounds(int left, int top, int width, int height) {
   if (width < 0 || height < 0)
     throw EInvalidOperation(Format("Invalid window size %d x %d", {width, height}));
-  if (auto* window = dynamic_cast<QWidget*>(Widget());
-      window != nullptr &&
-      (border_style_ == TFormBorderStyle::bsSingle || border_style_ == TFormBorderStyle::bsDialog))
-    window->setFixedSize(width, height);
   inherited::SetBounds(left, top, width, height);
 }
 
@@ -154,13 +427,14 @@ void TForm::SetVisible(bool visible) {
     throw EInvalidOperation("A window cannot be made before the application is initialised");
   if (visible && !positioned_) {
     positioned_ = true;
+    // The whole window is centred, its bar included.
     if (position_ == poScreenCenter && Screen != nullptr)
-      TControl::SetBounds((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2,
-                          Width(), Height());
+      TControl::SetBounds((Screen->Width() - Width()) / 2,
+                          (Screen->Height() - Height() - MenuBarHeight()) / 2, Width(), Height());
   }
   if (visible && Visible() && Widget() != nullptr) {
-    if (auto* window = dynamic_cast<QWidget*>(Widget()))
-      window->raise();
+    if (FrameWindow* frame = FrameOf(this))
+      frame->raise();
     return;
   }
   inherited::SetVisible(visible);
@@ -175,6 +449,77 @@ void TForm::DoCreate() {
     inherited::DoCreate();
   } catch (...) {
     kestrune::HandleEscapedException(std::current_exception());
+  }
+}
+
+void TForm::SetMenu(TMainMenu* value) {
+  if (menu_ == value)
+    return;
+  ReleaseMenu();
+  menu_ = value;
+  if (menu_ != nullptr) {
+    menu_->FreeNotification(this);
+    menu_->SetBarListener(
+        [this] {
+          if (FrameWindow* frame = FrameOf(this))
+            frame->TrackerChanged();
+        },
+        [this] { MenuBarChanged(); });
+    tracker_ = Create<TMenuTracker>(menu_, TPoint{Left(), Top()});
+    tracker_->OnChange = [this] {
+      if (FrameWindow* frame = FrameOf(this))
+        frame->TrackerChanged();
+    };
+    if (!ComponentState().Contains(csLoading))
+      menu_->Rebuild();
+  }
+  MenuBarChanged();
+}
+
+void TForm::ReleaseMenu() {
+  if (tracker_ != nullptr)
+    FreeAndNil(tracker_);
+  if (menu_ != nullptr) {
+    menu_->SetBarListener({}, {});
+    menu_->RemoveFreeNotification(this);
+    menu_ = nullptr;
+  }
+}
+
+TMenuTracker* TForm::MenuTracker() const {
+  if (tracker_ != nullptr) {
+    if (FrameWindow* frame = FrameOf(this))
+      tracker_->SetBarOrigin(frame->Origin());
+  }
+  return tracker_;
+}
+
+int TForm::MenuBarHeight() const {
+  return tracker_ != nullptr ? tracker_->BarHeight() : 0;
+}
+
+void TForm::MenuBarChanged() {
+  if (auto* window = dynamic_cast<FormWindow*>(Widget()))
+    window->BoundsChanged();
+}
+
+void TForm::Loaded() {
+  inherited::Loaded();
+  // The menu is measured with everything it paints with in place.
+  if (menu_ != nullptr) {
+    menu_->Rebuild();
+    MenuBarChanged();
+  }
+}
+
+void TForm::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  if (operation == opRemove && component == menu_ && menu_ != nullptr) {
+    // The menu is going: it no longer calls us, nor we it.
+    FreeAndNil(tracker_);
+    menu_->SetBarListener({}, {});
+    menu_ = nullptr;
+    MenuBarChanged();
   }
 }
 
@@ -338,7 +683,9 @@ TApplication* Application = nullptr;
 namespace {
 
 void RegisterForm() {
+  RegisterMenuClasses();
   RegisterClass<TForm>()
+      .Component("Menu", &TForm::Menu, &TForm::SetMenu)
       .Integer("ClientWidth", &TForm::ClientWidth, &TForm::SetClientWidth)
       .Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight)
       .Enum("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle,

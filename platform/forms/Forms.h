@@ -30,6 +30,18 @@
 // to this module: no Qt type appears here; the bounds, caption and borders
 // are plain state that the window mirrors.
 //
+// A form may show a main menu (Menu): its bar lies above the client area,
+// as high as the tallest root item (0 without visible root items), so the
+// window grows by the bar's height while ClientWidth, ClientHeight and the
+// controls' coordinates stay those of the client area. The bar is painted
+// by the menu's items (PaintMenuBar); the form's mouse input over the bar,
+// over the drop-down windows and its keys go to the menu's tracker first
+// (TMenuTracker): Alt (pressed and released alone) or F10 select the bar, a
+// mnemonic with Alt opens its root item, an item's shortcut runs it, and a
+// press anywhere else in the form while a menu is open closes it (and does
+// nothing more). A hovered item's sub-menu opens after
+// TMenuTracker::SubMenuDelayMs.
+//
 // TScreen (the global `Screen`) answers the screen's size, its fonts, the
 // menu font, the focus and the cursor table; GetCursorPos,
 // GetAsyncKeyState and FindDragTarget answer where the pointer is, which
@@ -74,6 +86,9 @@ constexpr TBorderIcons BorderIconBit(TBorderIcon icon) {
 // Where the form appears when it is first shown: at its stored position, or
 // centred on the screen.
 enum TPosition { poDesigned, poScreenCenter };
+
+class TMainMenu;
+class TMenuTracker;
 
 class TForm : public TCustomForm {
   KESTRUNE_CLASS(TForm, TCustomForm)
@@ -121,6 +136,18 @@ class TForm : public TCustomForm {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
 
+  // The main menu the form shows as its bar; null for none. The form
+  // measures it again when it is set (and after loading).
+  TMainMenu* Menu() const { return menu_; }
+  void SetMenu(TMainMenu* value);
+  // The bar's height in pixels: 0 without a menu.
+  int MenuBarHeight() const;
+  // What the user is doing with the menu; null without a menu. Its bar
+  // origin is the window's place on the screen now.
+  TMenuTracker* MenuTracker() const;
+
+  void Notification(TComponent* component, TOperation operation) override;
+
  protected:
   // Reads the description registered for the form's class (when there is
   // one), then runs OnCreate. A description that cannot be read raises
@@ -131,8 +158,15 @@ class TForm : public TCustomForm {
   // Runs OnClose.
   virtual void DoClose(TCloseAction& action);
   std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
+  void Loaded() override;
 
  private:
+  // The menu's items or bar changed: the window takes the bar's height and
+  // paints it again.
+  void MenuBarChanged();
+  void ReleaseMenu();
+  TMainMenu* menu_ = nullptr;
+  TMenuTracker* tracker_ = nullptr;
   TFormBorderStyle border_style_ = TFormBorderStyle::bsSizeable;
   TBorderIcons border_icons_ =
       BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize);

@@ -4,16 +4,20 @@
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QWheelEvent>
 
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/Menus.h"
 
 namespace kestrune::testing {
 
 namespace {
 
 Qt::MouseButtons g_held = Qt::NoButton;
+// The widget that got the last press: it gets the release.
+QPointer<QWidget> g_pressed;
 
 Qt::MouseButton QtButton(TMouseButton button) {
   switch (button) {
@@ -39,6 +43,8 @@ Qt::KeyboardModifiers QtModifiers(TShiftState s) {
 
 // The deepest widget of our forms under the screen point.
 QWidget* WidgetAt(TPoint screenPos) {
+  if (TMenuDropDown* menu = MenuWindowAt(screenPos); menu != nullptr && menu->ScreenWindow())
+    return menu->ScreenWindow();
   const QPoint global(screenPos.X, screenPos.Y);
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (dynamic_cast<WinWidget*>(top) == nullptr || !top->isVisible())
@@ -72,6 +78,8 @@ void SetPointer(TPoint screenPos) {
 bool SendMouse(MouseAction action, TPoint screenPos, TMouseButton button, TShiftState modifiers) {
   SetPointer(screenPos);
   QWidget* target = g_held != Qt::NoButton ? CaptureWidget() : nullptr;
+  if (target == nullptr && action == MouseAction::Release && g_held != Qt::NoButton)
+    target = g_pressed.data();
   if (target == nullptr)
     target = WidgetAt(screenPos);
   if (target == nullptr)
@@ -100,6 +108,10 @@ bool SendMouse(MouseAction action, TPoint screenPos, TMouseButton button, TShift
     case MouseAction::Move:
       break;
   }
+  if (action == MouseAction::Press || action == MouseAction::DoubleClick)
+    g_pressed = target;
+  else if (action == MouseAction::Release && g_held == Qt::NoButton)
+    g_pressed = nullptr;
   QMouseEvent event(type, local, global, eventButton, g_held, QtModifiers(modifiers));
   QCoreApplication::sendEvent(target, &event);
   return true;
@@ -139,6 +151,13 @@ QImage RenderForm(TForm* form) {
   if (window == nullptr)
     return QImage();
   return window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage RenderWindow(TForm* form) {
+  QWidget* window = WinWidget::Of(form);
+  if (window == nullptr)
+    return QImage();
+  return window->window()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 QWidget* HostedWidget(TWinControl* control) {

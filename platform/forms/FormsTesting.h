@@ -4,8 +4,10 @@
 // The input goes through Qt's event delivery to our widgets (so through the
 // same entries as real input, CallFromQt included), synchronously: when a
 // call returns, every handler has run. Mouse input goes to the widget under
-// the screen point, or to the capturing control's widget while a button is
-// down, with the buttons held so far.
+// the screen point (an open menu's drop-down windows lie above the forms),
+// or to the capturing control's widget while a button is down, and a
+// release to the widget that got the press (as the window system grabs the
+// pointer for it), with the buttons held so far.
 //
 // Threads: main thread, with Application->Initialize done.
 #pragma once
@@ -41,6 +43,8 @@ void SendKey(TForm* form, int qtKey, const std::string& text, TShiftState modifi
 // The form's window as it shows now (its controls painted), client area
 // only; shows nothing of a form without a window.
 QImage RenderForm(TForm* form);
+// The whole window as it shows now: the menu bar above the client area.
+QImage RenderWindow(TForm* form);
 
 // The Qt widget hosted in a standard control (check box, combo box), or
 // null.

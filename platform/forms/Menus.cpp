@@ -1,11 +1,18 @@
 #include "platform/forms/Menus.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRegion>
+#include <QWidget>
 #include <algorithm>
 #include <cctype>
 #include <functional>
 
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/QtEntry.h"
 #include "platform/rtl/Lists.h"
 
 namespace {
@@ -368,7 +375,56 @@ void TMenu::Notification(TComponent* component, TOperation operation) {
 
 void TMainMenu::DrawMenuBar() {
   ++bar_redraws_;
+  if (repaint_listener_)
+    repaint_listener_();
 }
+
+void TMainMenu::MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) {
+  TMenu::MenuChanged(sender, source, rebuild);
+  if (change_listener_ && !ComponentState().Contains(csDestroying))
+    change_listener_();
+}
+
+void TMainMenu::SetBarListener(std::function<void()> repaint, std::function<void()> changed) {
+  repaint_listener_ = std::move(repaint);
+  change_listener_ = std::move(changed);
+}
+
+// While a popup menu is open: a press outside its window, or Esc in any
+// window of ours, closes it.
+class TPopupMenu::Closer final : public QObject {
+ public:
+  explicit Closer(TPopupMenu* menu) : menu_(menu) {}
+  void Watch(bool on) {
+    if (QCoreApplication::instance() == nullptr)
+      return;
+    if (on)
+      QCoreApplication::instance()->installEventFilter(this);
+    else
+      QCoreApplication::instance()->removeEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || menu_->window_ == nullptr)
+      return false;
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+      if (widget->window() != menu_->window_->ScreenWindow())
+        kestrune::CallFromQt([this] { menu_->CloseUp(); });
+      return false;
+    }
+    if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      kestrune::CallFromQt([this] { menu_->CloseUp(); });
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  TPopupMenu* menu_;
+};
 
 void TPopupMenu::Popup(int X, int Y) {
   bool any = false;
@@ -380,15 +436,51 @@ void TPopupMenu::Popup(int X, int Y) {
   popup_point_ = {X, Y};
   window_ = Create<TMenuDropDown>(Items(), 1);
   window_->MoveTo(X, Y);
-  window_->Show();
+  window_->OnInput = [this](TMenuInput input, TPoint screen) { PopupInput(input, screen); };
+  // Painted first: drawing code may move and reshape the window.
   window_->Paint(-1);
+  window_->Show();
+  if (window_->ScreenWindow() != nullptr) {
+    if (closer_ == nullptr)
+      closer_ = new Closer(this);
+    closer_->Watch(true);
+  }
+}
+
+void TPopupMenu::PopupInput(TMenuInput input, TPoint screen) {
+  if (window_ == nullptr)
+    return;
+  const TRect& b = window_->BoundsRect();
+  const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+  int index = -1;
+  for (int i = 0; i < static_cast<int>(window_->VisibleItems().size()); ++i) {
+    if (window_->ItemRect(i).Contains(local))
+      index = i;
+  }
+  if (input == TMenuInput::Move && index != selected_) {
+    selected_ = index;
+    window_->Paint(selected_);
+    return;
+  }
+  if (input != TMenuInput::Press || index < 0)
+    return;
+  TMenuItem* item = window_->VisibleItems()[static_cast<size_t>(index)];
+  if (item->IsLine() || !item->Enabled() || item->Count() > 0)
+    return;
+  CloseUp();
+  // Last: the handler may free the menu.
+  item->Click();
 }
 
 TPopupMenu::~TPopupMenu() {
   CloseUp();
+  delete closer_;
 }
 
 void TPopupMenu::CloseUp() {
+  selected_ = -1;
+  if (closer_ != nullptr)
+    closer_->Watch(false);
   if (window_ != nullptr)
     FreeAndNil(window_);
 }
@@ -403,6 +495,58 @@ std::vector<TMenuDropDown*>& OpenWindows() {
 }
 }  // namespace
 
+// The drop-down on the screen: a frameless window above the others that
+// takes no focus, shows the back buffer as it is and hands its mouse input
+// to the drop-down's OnInput.
+class TMenuDropDown::Window final : public QWidget {
+ public:
+  explicit Window(TMenuDropDown* owner)
+      : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus),
+        owner_(owner) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+  }
+  // The drop-down goes: a window inside one of its own events is deleted
+  // once the event is over, any other at once.
+  void Release() {
+    owner_ = nullptr;
+    hide();
+    if (busy_ > 0)
+      deleteLater();
+    else
+      delete this;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    (void)event;
+    if (owner_ == nullptr)
+      return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, owner_->Image());
+  }
+  void mousePressEvent(QMouseEvent* event) override { Send(TMenuInput::Press, event); }
+  void mouseMoveEvent(QMouseEvent* event) override { Send(TMenuInput::Move, event); }
+  void mouseReleaseEvent(QMouseEvent* event) override { Send(TMenuInput::Release, event); }
+
+ private:
+  void Send(TMenuInput input, QMouseEvent* event) {
+    if (owner_ == nullptr || !owner_->OnInput)
+      return;
+    const QPoint g = event->globalPosition().toPoint();
+    // A copy: the handler may free the drop-down (and so end this window).
+    auto handler = owner_->OnInput;
+    ++busy_;
+    kestrune::CallFromQt([&] { handler(input, TPoint{g.x(), g.y()}); });
+    --busy_;
+  }
+  TMenuDropDown* owner_;
+  int busy_ = 0;
+};
+
 TMenuDropDown::TMenuDropDown(TMenuItem* parent, int level) : parent_(parent), level_(level) {
   OpenWindows().push_back(this);
   Layout();
@@ -410,30 +554,67 @@ TMenuDropDown::TMenuDropDown(TMenuItem* parent, int level) : parent_(parent), le
 
 TMenuDropDown::~TMenuDropDown() {
   Hide();
+  if (window_ != nullptr)
+    window_->Release();
   auto& windows = OpenWindows();
   windows.erase(std::find(windows.begin(), windows.end(), this));
   if (canvas_ != nullptr)
     canvas_->Free();
 }
 
+QWidget* TMenuDropDown::ScreenWindow() const {
+  return window_;
+}
+
+void TMenuDropDown::SyncWindow() {
+  if (window_ == nullptr)
+    return;
+  window_->setGeometry(bounds_.Left, bounds_.Top, bounds_.Width(), bounds_.Height());
+  if (region_.IsEmpty())
+    window_->clearMask();
+  else
+    window_->setMask(QRegion(region_.Left, region_.Top, region_.Width(), region_.Height()));
+  window_->update();
+}
+
 void TMenuDropDown::MoveTo(int left, int top) {
   bounds_ = {left, top, left + bounds_.Width(), top + bounds_.Height()};
+  if (window_ != nullptr)
+    window_->move(left, top);
+}
+
+void TMenuDropDown::SetRegion(const TRect& region) {
+  region_ = region;
+  SyncWindow();
 }
 
 void TMenuDropDown::Show() {
   visible_ = true;
+  if (window_ == nullptr && qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+    window_ = new Window(this);
+  if (window_ == nullptr)
+    return;
+  SyncWindow();
+  window_->show();
 }
 
 void TMenuDropDown::Hide() {
   visible_ = false;
   region_ = {};
   prepared_ = false;
+  if (window_ != nullptr) {
+    window_->clearMask();
+    window_->hide();
+  }
 }
 
 TRect TMenuDropDown::ItemRect(int index) const {
-  const int top = tops_[static_cast<size_t>(index)];
-  const int height = items_[static_cast<size_t>(index)]->ItemSize().cy;
-  return {MenuBorderWidth, top, bounds_.Width() - MenuBorderWidth, top + height};
+  const auto at = static_cast<size_t>(index);
+  const int top = tops_[at];
+  const int height = items_[at]->ItemSize().cy;
+  const int column = columns_[at];
+  return {column_lefts_[static_cast<size_t>(column)], top,
+          column_lefts_[static_cast<size_t>(column) + 1], top + height};
 }
 
 void TMenuDropDown::ItemGone(TMenuItem* item) {
@@ -455,26 +636,40 @@ void TMenuDropDown::Layout() {
 void TMenuDropDown::Layout(TMenuItem* leaving) {
   items_.clear();
   tops_.clear();
-  int width = 0;
+  columns_.clear();
+  // Columns side by side, each as wide as its widest item; an item with a
+  // column break starts a new one at the top.
+  std::vector<int> widths{0};
   int y = MenuBorderWidth;
+  int bottom = y;
   const int count = parent_ != nullptr ? parent_->Count() : 0;
   for (int i = 0; i < count; ++i) {
     TMenuItem* item = parent_->Items(i);
     if (item == leaving || !item->Visible())
       continue;
+    if (item->Break() && !items_.empty()) {
+      widths.push_back(0);
+      y = MenuBorderWidth;
+    }
     items_.push_back(item);
     tops_.push_back(y);
+    columns_.push_back(static_cast<int>(widths.size()) - 1);
     y += std::max(item->ItemSize().cy, 0);
-    width = std::max(width, item->ItemSize().cx);
+    bottom = std::max(bottom, y);
+    widths.back() = std::max(widths.back(), item->ItemSize().cx);
   }
-  const int w = width + 2 * MenuBorderWidth;
-  const int h = y + MenuBorderWidth;
+  column_lefts_.assign(1, MenuBorderWidth);
+  for (int width : widths)
+    column_lefts_.push_back(column_lefts_.back() + width);
+  const int w = column_lefts_.back() + MenuBorderWidth;
+  const int h = bottom + MenuBorderWidth;
   bounds_ = {bounds_.Left, bounds_.Top, bounds_.Left + w, bounds_.Top + h};
   if (canvas_ != nullptr)
     canvas_->Free();
   image_ = QImage(w, h, QImage::Format_RGB32);
   image_.fill(Qt::white);
   canvas_ = Create<TCanvas>(&image_);
+  SyncWindow();
 }
 
 void TMenuDropDown::Paint(int selected) {
@@ -494,11 +689,27 @@ void TMenuDropDown::Paint(int selected) {
       state |= odDefault;
     menu->DrawItem(items_[i], canvas_, ItemRect(static_cast<int>(i)), state);
   }
+  if (window_ != nullptr)
+    window_->update();
 }
 
 TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas) {
   for (TMenuDropDown* window : OpenWindows()) {
     if (window->Canvas() == canvas)
+      return window;
+  }
+  return nullptr;
+}
+
+TMenuDropDown* MenuWindowAt(TPoint screen) {
+  const auto& windows = OpenWindows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    TMenuDropDown* window = *it;
+    const TRect& b = window->BoundsRect();
+    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    const TRect shown =
+        window->Region().IsEmpty() ? TRect{0, 0, b.Width(), b.Height()} : window->Region();
+    if (window->Visible() && shown.Contains(local))
       return window;
   }
   return nullptr;
@@ -534,7 +745,7 @@ int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int 
       state |= odHotLight;
     if (!root->Enabled())
       state |= odDisabled;
-    const int right = x + root->ItemSize().cx;
+    const int right = x + MenuBarSlotWidth(root);
     menu->DrawItem(root, canvas, {x, 0, right, height}, state);
     x = right;
   }
@@ -564,6 +775,7 @@ bool Selectable(TMenuItem* item) {
 TMenuTracker::TMenuTracker(TMainMenu* menu, TPoint barOrigin) : menu_(menu), origin_(barOrigin) {}
 
 TMenuTracker::~TMenuTracker() {
+  OnChange = nullptr;
   CloseAll();
 }
 
@@ -587,9 +799,30 @@ TRect TMenuTracker::RootRect(int index) const {
   const std::vector<TMenuItem*> roots = Roots();
   int x = origin_.X;
   for (int i = 0; i < index; ++i)
-    x += roots[static_cast<size_t>(i)]->ItemSize().cx;
-  return {x, origin_.Y, x + roots[static_cast<size_t>(index)]->ItemSize().cx,
+    x += MenuBarSlotWidth(roots[static_cast<size_t>(i)]);
+  return {x, origin_.Y, x + MenuBarSlotWidth(roots[static_cast<size_t>(index)]),
           origin_.Y + BarHeight()};
+}
+
+void TMenuTracker::Changed() {
+  if (OnChange)
+    OnChange();
+}
+
+void TMenuTracker::Listen(TMenuDropDown* window) {
+  window->OnInput = [this](TMenuInput input, TPoint screen) {
+    switch (input) {
+      case TMenuInput::Press:
+        MouseDown(screen);
+        break;
+      case TMenuInput::Move:
+        MouseMove(screen);
+        break;
+      case TMenuInput::Release:
+        MouseUp(screen);
+        break;
+    }
+  };
 }
 
 void TMenuTracker::OpenRoot(int index) {
@@ -604,8 +837,10 @@ void TMenuTracker::OpenRoot(int index) {
   window->SetOwnerRect(rect);
   windows_.push_back(window);
   selected_.push_back(-1);
-  window->Show();
+  Listen(window);
+  // Painted before it shows: drawing code may move and reshape it.
   Repaint();
+  window->Show();
 }
 
 TMenuItem* TMenuTracker::SelectedItem() const {
@@ -641,13 +876,16 @@ void TMenuTracker::OpenSubMenu() {
       {bounds.Left, bounds.Top + itemRect.Top, bounds.Right, bounds.Top + itemRect.Bottom});
   windows_.push_back(sub);
   selected_.push_back(-1);
-  sub->Show();
+  Listen(sub);
   Repaint();
+  sub->Show();
 }
 
 void TMenuTracker::OpenPendingSubMenu() {
-  if (pending_sub_menu_)
-    OpenSubMenu();
+  if (!pending_sub_menu_)
+    return;
+  OpenSubMenu();
+  Changed();
 }
 
 void TMenuTracker::CloseLevel() {
@@ -665,6 +903,14 @@ void TMenuTracker::CloseAll() {
   while (!windows_.empty())
     CloseLevel();
   bar_selected_ = -1;
+  dragging_ = false;
+}
+
+void TMenuTracker::Cancel() {
+  if (!Active())
+    return;
+  CloseAll();
+  Changed();
 }
 
 void TMenuTracker::Select(int level, int index) {
@@ -690,15 +936,18 @@ void TMenuTracker::Move(int step) {
   }
 }
 
-void TMenuTracker::Run(TMenuItem* item) {
+bool TMenuTracker::Run(TMenuItem* item) {
   if (item->IsLine() || !item->Enabled())
-    return;
+    return false;
   if (item->Count() > 0) {
     OpenSubMenu();
-    return;
+    return false;
   }
   CloseAll();
+  Changed();
+  // Last: the handler may free the form, the menu and this tracker.
   item->Click();
+  return true;
 }
 
 void TMenuTracker::Repaint() {
@@ -714,13 +963,21 @@ void TMenuTracker::MouseDown(TPoint screen) {
     if (bar_selected_ == i && !windows_.empty()) {
       CloseAll();
     } else if (roots[static_cast<size_t>(i)]->Count() == 0) {
-      CloseAll();
-      roots[static_cast<size_t>(i)]->Click();
+      TMenuItem* root = roots[static_cast<size_t>(i)];
+      if (root->Enabled()) {
+        CloseAll();
+        Changed();
+        root->Click();
+        return;
+      }
     } else {
       OpenRoot(i);
+      dragging_ = true;
     }
+    Changed();
     return;
   }
+  dragging_ = false;
   for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
     TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
     const TRect b = window->BoundsRect();
@@ -730,13 +987,40 @@ void TMenuTracker::MouseDown(TPoint screen) {
     for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
       if (window->ItemRect(i).Contains(local)) {
         Select(level, i);
-        Run(window->VisibleItems()[static_cast<size_t>(i)]);
-        return;
+        if (Run(window->VisibleItems()[static_cast<size_t>(i)]))
+          return;
+        break;
       }
     }
+    Changed();
     return;  // on the border: nothing
   }
   CloseAll();
+  Changed();
+}
+
+void TMenuTracker::MouseUp(TPoint screen) {
+  if (!dragging_)
+    return;
+  dragging_ = false;
+  // A press on a root item dragged onto an item: the release runs it.
+  for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
+    TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
+    const TRect b = window->BoundsRect();
+    if (!b.Contains(screen))
+      continue;
+    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
+      if (window->ItemRect(i).Contains(local)) {
+        Select(level, i);
+        if (Run(window->VisibleItems()[static_cast<size_t>(i)]))
+          return;
+        break;
+      }
+    }
+    Changed();
+    return;
+  }
 }
 
 void TMenuTracker::MouseMove(TPoint screen) {
@@ -744,7 +1028,10 @@ void TMenuTracker::MouseMove(TPoint screen) {
     const std::vector<TMenuItem*> roots = Roots();
     for (int i = 0; i < static_cast<int>(roots.size()); ++i) {
       if (RootRect(i).Contains(screen) && i != bar_selected_) {
+        const bool dragging = dragging_;
         OpenRoot(i);
+        dragging_ = dragging;
+        Changed();
         return;
       }
     }
@@ -756,8 +1043,10 @@ void TMenuTracker::MouseMove(TPoint screen) {
     for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
       if (b.Contains(screen) && window->ItemRect(i).Contains(local)) {
         if (selected_[static_cast<size_t>(level - 1)] != i ||
-            static_cast<int>(windows_.size()) > level)
+            static_cast<int>(windows_.size()) > level) {
           Select(level, i);
+          Changed();
+        }
         return;
       }
     }
@@ -783,10 +1072,13 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
   if (!active) {
     if ((key == kKeyF10 || key == VK_MENU) && !roots.empty()) {
       bar_selected_ = 0;
+      Changed();
       return true;
     }
-    if (shift.Contains(ssAlt) && key >= 'A' && key <= 'Z' && OpenRootByMnemonic(key))
+    if (shift.Contains(ssAlt) && key >= 'A' && key <= 'Z' && OpenRootByMnemonic(key)) {
+      Changed();
       return true;
+    }
     TShortCut modifiers = 0;
     if (shift.Contains(ssShift))
       modifiers |= scShift;
@@ -794,34 +1086,43 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
       modifiers |= scCtrl;
     if (shift.Contains(ssAlt))
       modifiers |= scAlt;
+    // Last: the item's handler may free the form, the menu and this tracker.
     return menu_->IsShortCut(ShortCut(key, modifiers));
   }
   const int count = static_cast<int>(roots.size());
   switch (key) {
+    case kKeyF10:
+    case VK_MENU:
+      // Pressed again: the bar is left.
+      CloseAll();
+      break;
     case VK_ESCAPE:
       CloseLevel();
-      return true;
+      break;
     case VK_LEFT:
     case VK_RIGHT: {
       if (windows_.size() > 1 && key == VK_LEFT) {
         CloseLevel();
-        return true;
+        break;
       }
       if (key == VK_RIGHT && SelectedItem() != nullptr && SelectedItem()->Count() > 0) {
         const size_t before = windows_.size();
         OpenSubMenu();
         if (windows_.size() > before)
           Move(1);
-        return true;
+        break;
       }
+      if (count == 0)
+        break;
       const int next = (bar_selected_ + (key == VK_RIGHT ? 1 : -1) + count) % count;
       if (windows_.empty()) {
         bar_selected_ = next;
       } else {
         OpenRoot(next);
-        Move(1);
+        if (!windows_.empty())
+          Move(1);
       }
-      return true;
+      break;
     }
     case VK_DOWN:
     case VK_UP:
@@ -832,37 +1133,39 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
       } else {
         Move(key == VK_DOWN ? 1 : -1);
       }
-      return true;
+      break;
     case VK_RETURN:
       if (windows_.empty()) {
         OpenRoot(bar_selected_);
         if (!windows_.empty())
           Move(1);
       } else if (TMenuItem* item = SelectedItem()) {
-        Run(item);
+        if (Run(item))
+          return true;
         if (!windows_.empty() && windows_.back()->ParentItem() == item)
           Move(1);
       }
-      return true;
+      break;
     default:
+      if (key >= 'A' && key <= 'Z') {
+        if (windows_.empty()) {
+          OpenRootByMnemonic(key);
+          break;
+        }
+        TMenuDropDown* window = windows_.back();
+        for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
+          TMenuItem* item = window->VisibleItems()[static_cast<size_t>(i)];
+          if (MnemonicOf(item->Caption()) == static_cast<char>(key)) {
+            Select(static_cast<int>(windows_.size()), i);
+            if (Run(item))
+              return true;
+            break;
+          }
+        }
+      }
       break;
   }
-  if (key >= 'A' && key <= 'Z') {
-    if (windows_.empty()) {
-      OpenRootByMnemonic(key);
-      return true;
-    }
-    TMenuDropDown* window = windows_.back();
-    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
-      TMenuItem* item = window->VisibleItems()[static_cast<size_t>(i)];
-      if (MnemonicOf(item->Caption()) == static_cast<char>(key)) {
-        Select(static_cast<int>(windows_.size()), i);
-        Run(item);
-        return true;
-      }
-    }
-    return true;
-  }
+  Changed();
   return true;
 }
 
@@ -871,6 +1174,10 @@ bool TMenuTracker::KeyDown(uint16_t key, TShiftState shift) {
 
 TSize MenuBarItemSize() {
   return {kBarItemSize, kBarItemSize};
+}
+
+int MenuBarSlotWidth(const TMenuItem* root) {
+  return std::max(root->ItemSize().cx, 0) + MenuBarItemPad;
 }
 
 TSize MeasurePlainItem(TMenuItem* item, TCanvas* canvas) {

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,7 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/ImgList.h"
 
+class QWidget;
 class TMenu;
 class TMenuDropDown;
 
@@ -227,10 +229,22 @@ class TMainMenu : public TMenu {
   // Asks the form that shows the menu to paint its bar again.
   void DrawMenuBar();
   int BarRedrawCount() const { return bar_redraws_; }
+  // Also tells the form that shows the menu (its bar may change height).
+  void MenuChanged(TObject* sender, TMenuItem* source, bool rebuild) override;
+
+  // The form that shows the menu listens here: `repaint` after DrawMenuBar,
+  // `changed` after any change of the items. Set by the form; empty ones
+  // when it lets the menu go.
+  void SetBarListener(std::function<void()> repaint, std::function<void()> changed);
 
  private:
   int bar_redraws_ = 0;
+  std::function<void()> repaint_listener_;
+  std::function<void()> change_listener_;
 };
+
+// What the pointer does over a drop-down window.
+enum class TMenuInput { Press, Move, Release };
 
 enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
 
@@ -243,31 +257,48 @@ class TPopupMenu : public TMenu {
   ~TPopupMenu() override;
   // Opens the menu's drop-down window (level 1) with its top-left at the
   // screen point (X, Y), replacing one still open. A menu without visible
-  // items shows nothing.
+  // items shows nothing. While it is open, hovering selects an item, a
+  // press on an enabled item without sub-items closes the window and runs
+  // the item, and a press anywhere else or Esc closes it. Sub-menus of a
+  // popup menu do not open.
   virtual void Popup(int X, int Y);
   // The open drop-down window, or null.
   TMenuDropDown* PopupWindow() const { return window_; }
+  // The selected item's index in the open window, or -1.
+  int PopupSelection() const { return selected_; }
   // Closes the drop-down window.
   void CloseUp();
   // Where the last Popup opened (for its caller and tests).
   TPoint PopupPoint() const { return popup_point_; }
 
  private:
+  class Closer;
+  void PopupInput(TMenuInput input, TPoint screen);
   TPopupAlignment alignment_ = paLeft;
   TPoint popup_point_{};
   TMenuDropDown* window_ = nullptr;
+  int selected_ = -1;
+  Closer* closer_ = nullptr;  // owned
 };
 
 // A drop-down window: the visible sub-items of `parent` in a column, drawn
 // into a back buffer. Its size is the widest measured item and the sum of
 // the measured heights, inside a border of MenuBorderWidth pixels on every
-// side; it holds its screen rectangle, an optional window region (what of
+// side (an item with a column break starts a new column to the right, at
+// the top: each column as wide as its widest item, the window as high as
+// its highest column); it holds its screen rectangle, an optional window region (what of
 // the window shows; empty: all of it) and its level (1 under a root item or
 // for a popup menu's items, one more per sub-menu). Paint draws every item
 // through its menu's DrawItem at its place, the selected one with
 // odSelected; the canvas an item is drawn on leads back to the window
 // (MenuWindowOfCanvas) for drawing code that frames or reshapes it. The
 // region goes when the window hides or is destroyed.
+//
+// On the screen (once Qt's widget application exists) the drop-down is a
+// frameless top-level window of ours that stays above the others, takes no
+// focus and does not animate: it shows the back buffer as it is (nothing is
+// erased first), only the region's part of it, at BoundsRect. Its mouse
+// input goes to OnInput in screen coordinates.
 //
 // Threads: main thread.
 class TMenuDropDown : public TObject {
@@ -286,7 +317,7 @@ class TMenuDropDown : public TObject {
   void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
   // The region in window coordinates; empty when the whole window shows.
   const TRect& Region() const { return region_; }
-  void SetRegion(const TRect& region) { region_ = region; }
+  void SetRegion(const TRect& region);
   bool Visible() const { return visible_; }
   void Show();
   // Hides: the region goes.
@@ -320,8 +351,16 @@ class TMenuDropDown : public TObject {
   const QImage& Image() const { return image_; }
   TCanvas* Canvas() const { return canvas_; }
 
+  // The window on the screen; null before Show, or without Qt's widget
+  // application.
+  QWidget* ScreenWindow() const;
+  std::function<void(TMenuInput, TPoint)> OnInput;
+
  private:
+  class Window;
   void Layout(TMenuItem* leaving);
+  // Gives the screen window the bounds, region and back buffer.
+  void SyncWindow();
   TMenuItem* parent_;
   int level_;
   TRect bounds_;
@@ -332,17 +371,23 @@ class TMenuDropDown : public TObject {
   bool prepared_ = false;
   std::vector<TMenuItem*> items_;
   std::vector<int> tops_;
+  std::vector<int> columns_;       // the column of each item
+  std::vector<int> column_lefts_;  // each column's left edge, then the last's right
   QImage image_;
   TCanvas* canvas_ = nullptr;
+  Window* window_ = nullptr;  // owned
 };
 
 // The drop-down window whose canvas (or the canvas of an item it is
 // drawing) is `canvas`; null for any other canvas.
 TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
+// The visible drop-down window that shows at the screen point (inside its
+// region when it has one), the last opened first; null when none.
+TMenuDropDown* MenuWindowAt(TPoint screen);
 
 // What a user does with a main menu, as a desktop menu behaves: the bar's
-// root items lie side by side from BarOrigin (screen coordinates), each as
-// wide as its measured width, the bar as high as its tallest root item.
+// root items lie side by side from BarOrigin (screen coordinates), each in
+// its slot (MenuBarSlotWidth), the bar as high as its tallest root item.
 //  - A click on a root item opens its drop-down (a second click closes it);
 //    while one is open, hovering another root item switches to it.
 //  - Hovering an item selects it; a sub-menu opens SubMenuDelayMs after the
@@ -358,8 +403,14 @@ TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
 //    closes one, Enter runs the selected item. A mnemonic letter picks its
 //    item (with Alt from the form, the root item's).
 //  - A key with modifiers that is an item's shortcut runs it.
+//  - Pressing on a root item and releasing over an item runs it too.
 // Level-1 drop-downs open under their root item, sub-menus beside their
-// parent item, on its left where the screen ends.
+// parent item, on its left where the screen ends. The windows' own mouse
+// input comes back here.
+//
+// OnChange runs after every change of what the bar or the windows show.
+// An item is run last, after everything has closed and OnChange ran, so
+// that its handler may free the form, the menu and the tracker.
 //
 // Threads: main thread.
 class TMenuTracker : public TObject {
@@ -372,11 +423,25 @@ class TMenuTracker : public TObject {
   TRect RootRect(int index) const;
   int BarHeight() const;
 
+  // The bar moved (its window did).
+  void SetBarOrigin(TPoint barOrigin) { origin_ = barOrigin; }
+  TPoint BarOrigin() const { return origin_; }
+
   void MouseDown(TPoint screen);
   void MouseMove(TPoint screen);
+  void MouseUp(TPoint screen);
   // Returns whether the menu took the key.
   bool KeyDown(uint16_t key, TShiftState shift);
   void OpenPendingSubMenu();
+  // A hovered item waits for its sub-menu (the caller's timer then runs
+  // OpenPendingSubMenu).
+  bool SubMenuPending() const { return pending_sub_menu_; }
+  // The bar is selected (by the mouse or the keyboard) or a window is open.
+  bool Active() const { return bar_selected_ >= 0; }
+  // Closes every window and leaves the bar.
+  void Cancel();
+
+  std::function<void()> OnChange;
 
   // The open windows, level 1 first.
   int WindowCount() const { return static_cast<int>(windows_.size()); }
@@ -399,18 +464,26 @@ class TMenuTracker : public TObject {
   void CloseAll();
   void Select(int level, int index);
   void Move(int step);
-  void Run(TMenuItem* item);
+  // Runs `item`: a sub-menu opens, anything else closes all and runs. True
+  // when the item ran: the caller returns at once.
+  bool Run(TMenuItem* item);
   void Repaint();
+  void Changed();
+  // The window `window` at `level` sends its input here.
+  void Listen(TMenuDropDown* window);
   TMainMenu* menu_;
   TPoint origin_;
   int bar_selected_ = -1;
   std::vector<TMenuDropDown*> windows_;
   std::vector<int> selected_;
   bool pending_sub_menu_ = false;
+  // A press opened a root item: a release over an item runs it.
+  bool dragging_ = false;
 };
 
 // Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
-// visible root items side by side from the left, each through the menu's
+// visible root items side by side from the left, each in its slot
+// (MenuBarSlotWidth), each through the menu's
 // DrawItem (`selected` with odSelected, `hot` with odHotLight; -1 for
 // none), and right of the last one the menu colour of the system-colour
 // table. While the items are drawn, MenuBarOfCanvas(canvas) answers the
@@ -421,6 +494,10 @@ TRect MenuBarOfCanvas(TCanvas* canvas);
 
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();
+// The room a root item takes in the bar: its measured width and
+// MenuBarItemPad more, so that captions do not touch.
+inline constexpr int MenuBarItemPad = 8;
+int MenuBarSlotWidth(const TMenuItem* root);
 // The plain look's size of `item` measured with `canvas`: a separator is 9
 // high; a root item is its caption's width + 12 wide and 19 high; a
 // drop-down item is the menu font's text height + 6 high and its caption's

@@ -236,7 +236,10 @@ TControl* FindDragTarget(const TPoint& pos, bool allowDisabled) {
     if (owner == nullptr)
       continue;
     TWinControl& control = owner->Control();
-    const QPoint inOwner = owner->mapFromGlobal(global);
+    // In the control's own client coordinates: a form's window frame holds
+    // the menu bar above its client area.
+    kestrune::WinWidget* own = kestrune::WinWidget::Of(&control);
+    const QPoint inOwner = (own != nullptr ? own : owner)->mapFromGlobal(global);
     if (TControl* child = control.ControlAtPos(Point(inOwner.x(), inOwner.y()), allowDisabled))
       return child;
     if (allowDisabled || control.Enabled())

@@ -218,7 +218,7 @@ TEST_F(StyMenus, FileDropDownRendered) {
   styler_->IconBar()->SetGradientDirection(gdVertical);  // shows continuity
   menu_->Rebuild();
   // "Fichier" sits in the bar at screen x 100 .. 100 + its width.
-  const TRect rootRect{100, 100, 100 + file_->ItemSize().cx, 119};
+  const TRect rootRect{100, 100, 100 + MenuBarSlotWidth(file_), 119};
   auto* window = Create<TMenuDropDown>(file_, 1);
   window->MoveTo(rootRect.Left, rootRect.Bottom);
   window->SetOwnerRect(rootRect);
@@ -366,6 +366,20 @@ TEST_F(StyMenus, NotesLinesAndImagesAreDrawn) {
   EXPECT_GT(grey, 0);
   EXPECT_GT(black, 0);
   window->Free();
+
+  // A root item's image: 6 pixels from the left, vertically centred, its
+  // width measured in; the caption right of it.
+  file_->SetImageIndex(0);
+  menu_->Rebuild();
+  EXPECT_EQ(file_->ItemSize().cx, 16 + Extent("Fichier").cx + 7);
+  QImage bar(200, 19, QImage::Format_RGB32);
+  TCanvas* b = Create<TCanvas>(&bar);
+  PaintMenuBar(menu_, b, 200, -1, -1);
+  for (TPoint p : {TPoint{6, 1}, TPoint{21, 16}, TPoint{13, 9}})
+    EXPECT_EQ(b->Pixel(p.X, p.Y), 0x0000FF) << p.X << "," << p.Y;
+  EXPECT_NE(b->Pixel(5, 9), 0x0000FF);
+  EXPECT_NE(b->Pixel(22, 9), 0x0000FF);
+  b->Free();
 }
 
 TEST_F(StyMenus, SideBarBesideTheFirstRootsDropDown) {
@@ -712,7 +726,8 @@ TEST_F(StyMenus, BarPaintsRootSlicesAndTheMenuColourBeyond) {
   TCanvas* c = Create<TCanvas>(&image);
   const int height = PaintMenuBar(menu_, c, kWidth, -1, -1);
   EXPECT_EQ(height, MenuBarItemSize().cy);
-  const int end = file_->ItemSize().cx + help_->ItemSize().cx;
+  // Each root item in its slot: its measured width and the pad.
+  const int end = file_->ItemSize().cx + help_->ItemSize().cx + 2 * MenuBarItemPad;
   // Right of the last root item: the menu colour of the fixed table.
   EXPECT_EQ(c->Pixel(end, 5), static_cast<TColor>(GetSysColor(4)));
   EXPECT_EQ(c->Pixel(kWidth - 1, height - 1), static_cast<TColor>(GetSysColor(4)));
@@ -726,7 +741,7 @@ TEST_F(StyMenus, BarPaintsRootSlicesAndTheMenuColourBeyond) {
     };
     return static_cast<TColor>(ch(0) | ch(8) | ch(16));
   };
-  for (int x : {0, file_->ItemSize().cx - 1, file_->ItemSize().cx, end - 1})
+  for (int x : {0, MenuBarSlotWidth(file_) - 1, MenuBarSlotWidth(file_), end - 1})
     EXPECT_EQ(c->Pixel(x, 0), barAt(x)) << x;
   // A selected root item with a drop-down: framed, its bottom row opened in
   // the background colour.

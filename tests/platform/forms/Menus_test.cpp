@@ -288,6 +288,33 @@ TEST_F(Menus, PopupWithoutVisibleItemsShowsNothing) {
 
 namespace {
 
+TEST_F(Menus, ColumnBreaksStartColumnsSideBySide) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TPopupMenu>(owner);
+  const struct {
+    int width, height;
+    bool breaks;
+  } sizes[] = {{50, 20, false}, {70, 10, false}, {40, 16, true}, {30, 30, false}, {90, 8, true}};
+  for (const auto& size : sizes) {
+    auto* item = Create<TMenuItem>(owner);
+    item->SetBreak(size.breaks);
+    menu->Items()->Add(item);
+  }
+  for (int i = 0; i < 5; ++i)
+    menu->Items()->Items(i)->SetItemSize({sizes[i].width, sizes[i].height});
+  auto* window = Create<TMenuDropDown>(menu->Items(), 1);
+  // Columns {50 x 20, 70 x 10}, {40 x 16, 30 x 30}, {90 x 8} inside the
+  // 3-pixel border.
+  const TRect expected[] = {
+      {3, 3, 73, 23}, {3, 23, 73, 33}, {73, 3, 113, 19}, {73, 19, 113, 49}, {113, 3, 203, 11}};
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(window->ItemRect(i), expected[i]) << i;
+  EXPECT_EQ(window->BoundsRect().Width(), 3 + 70 + 40 + 90 + 3);
+  EXPECT_EQ(window->BoundsRect().Height(), 3 + 46 + 3);
+  window->Free();
+  owner->Free();
+}
+
 TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
   auto* owner = Create<TComponent>(nullptr);
   auto* menu = Create<TMainMenu>(owner);
@@ -354,6 +381,263 @@ TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
     EXPECT_EQ(tracker.WindowCount(), 1);
   }
   owner->Free();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The menu on a shown form: the bar above the client area, its drop-down
+// windows on the screen, and the form's mouse and keys.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/StdCtrls.h"
+#include "tests/platform/forms/FormsTestSupport.h"
+
+namespace {
+
+using kestrune::testing::Click;
+using kestrune::testing::MouseAction;
+using kestrune::testing::SendKey;
+using kestrune::testing::SendMouse;
+
+class MenuForm : public forms_test::FormsFixture {
+ public:
+  void SetUp() override {
+    FormsFixture::SetUp();
+    RegisterMenuClasses();
+    menu = Create<TMainMenu>(form);
+    file = Add(menu->Items(), "&Fichier");
+    Add(file, "-");
+    quit = Add(file, "&Quitter");
+    quit->OnClick = TNotifyEvent(&counter, &Counter::Click);
+    quit->SetShortCut(ShortCut('Q', scCtrl));
+    help = Add(menu->Items(), "&Aide");
+    Add(help, "Index");
+    more = Add(help, "Plus");
+    Add(more, "Feuille");
+    button = Create<TCheckBox>(form);
+    button->SetParent(form);
+    button->SetBounds(0, 80, 80, 30);  // below the drop-downs
+    form->SetMenu(menu);
+    form->Show();
+  }
+
+  TMenuItem* Add(TMenuItem* parent, const char* caption) {
+    auto* item = Create<TMenuItem>(form);
+    item->SetCaption(caption);
+    parent->Add(item);
+    return item;
+  }
+  QWidget* Frame() const { return kestrune::WinWidget::Of(form)->window(); }
+  // The screen point inside root item `index` of the bar.
+  TPoint Root(int index) const {
+    const TRect r = form->MenuTracker()->RootRect(index);
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  }
+  TPoint ItemAt(int level, int index) const {
+    TMenuDropDown* w = form->MenuTracker()->Window(level);
+    const TRect r = w->ItemRect(index);
+    return {w->BoundsRect().Left + (r.Left + r.Right) / 2,
+            w->BoundsRect().Top + (r.Top + r.Bottom) / 2};
+  }
+  // How many drop-down windows of ours show on the screen.
+  static int ShownDropDowns() {
+    int shown = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      shown += top->isVisible() && (top->windowFlags() & Qt::ToolTip) == Qt::ToolTip;
+    return shown;
+  }
+
+  Counter counter;  // clicks of "Quitter"
+  TMainMenu* menu = nullptr;
+  TMenuItem* file = nullptr;
+  TMenuItem* quit = nullptr;
+  TMenuItem* help = nullptr;
+  TMenuItem* more = nullptr;
+  TCheckBox* button = nullptr;
+};
+
+TEST_F(MenuForm, TheBarLiesAboveTheClientArea) {
+  // The client area keeps its size and coordinates; the window grows by
+  // the bar, as high as a menu-bar item.
+  EXPECT_EQ(form->MenuBarHeight(), MenuBarItemSize().cy);
+  EXPECT_EQ(form->ClientWidth(), 200);
+  EXPECT_EQ(form->ClientHeight(), 120);
+  EXPECT_EQ(Frame()->size(), QSize(200, 120 + 19));
+  const QPoint frameOrigin = Frame()->mapToGlobal(QPoint(0, 0));
+  EXPECT_EQ(form->ClientToScreen({0, 0}), (TPoint{frameOrigin.x(), frameOrigin.y() + 19}));
+  EXPECT_EQ(form->MenuTracker()->RootRect(0).TopLeft(), (TPoint{frameOrigin.x(), frameOrigin.y()}));
+  // Each root item takes its measured width and the pad.
+  EXPECT_EQ(form->MenuTracker()->RootRect(1).Left,
+            frameOrigin.x() + file->ItemSize().cx + MenuBarItemPad);
+
+  // Painted: the root items, then the menu colour to the right edge; the
+  // client area below.
+  const QImage image = kestrune::testing::RenderWindow(form);
+  ASSERT_EQ(image.height(), 139);
+  const int end = file->ItemSize().cx + help->ItemSize().cx + 2 * MenuBarItemPad;
+  EXPECT_EQ(PixelAt(image, end + 1, 3), static_cast<TColor>(GetSysColor(4)));
+  EXPECT_EQ(PixelAt(image, 199, 18), static_cast<TColor>(GetSysColor(4)));
+  EXPECT_EQ(PixelAt(image, 199, 19), clBlue);
+
+  // Over the bar the pointer is over the form, not over the control at
+  // the top of the client area.
+  EXPECT_EQ(FindDragTarget({frameOrigin.x() + 5, frameOrigin.y() + 5}, false), form);
+  EXPECT_EQ(FindDragTarget(At(button, 5, 5), false), button);
+  EXPECT_EQ(FindDragTarget({frameOrigin.x() + 5, frameOrigin.y() + 19 + 80 + 5}, false), button);
+
+  // Without the menu the bar goes.
+  form->SetMenu(nullptr);
+  EXPECT_EQ(form->MenuBarHeight(), 0);
+  EXPECT_EQ(Frame()->size(), QSize(200, 120));
+  EXPECT_EQ(form->MenuTracker(), nullptr);
+}
+
+TEST_F(MenuForm, TheMouseOpensSwitchesAndRuns) {
+  TMenuTracker* tracker = form->MenuTracker();
+  ASSERT_TRUE(Click(Root(0)));
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  TMenuDropDown* window = tracker->Window(1);
+  ASSERT_NE(window->ScreenWindow(), nullptr);
+  EXPECT_TRUE(window->ScreenWindow()->isVisible());
+  EXPECT_EQ(window->ScreenWindow()->geometry(),
+            QRect(window->BoundsRect().Left, window->BoundsRect().Top, window->BoundsRect().Width(),
+                  window->BoundsRect().Height()));
+  // Under its root item.
+  EXPECT_EQ(window->BoundsRect().TopLeft(),
+            (TPoint{tracker->RootRect(0).Left, tracker->RootRect(0).Bottom}));
+  EXPECT_EQ(ShownDropDowns(), 1);
+
+  // Hovering the other root item switches drop-downs.
+  SendMouse(MouseAction::Move, Root(1));
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  EXPECT_EQ(tracker->Window(1)->ParentItem(), help);
+  EXPECT_EQ(ShownDropDowns(), 1);
+  SendMouse(MouseAction::Move, Root(0));
+
+  // A click on "Quitter" in its window runs it once and closes everything.
+  ASSERT_TRUE(Click(ItemAt(1, 1)));
+  EXPECT_EQ(counter.clicks, 1);
+  EXPECT_EQ(tracker->WindowCount(), 0);
+  EXPECT_FALSE(tracker->Active());
+  EXPECT_EQ(ShownDropDowns(), 0);
+
+  // Pressing on the root item and releasing over the item runs it too.
+  SendMouse(MouseAction::Press, Root(0));
+  SendMouse(MouseAction::Move, ItemAt(1, 1));
+  SendMouse(MouseAction::Release, ItemAt(1, 1));
+  EXPECT_EQ(counter.clicks, 2);
+
+  // A press in the client area while a menu is open only closes it.
+  Click(Root(0));
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  Click(At(button, 10, 10));
+  EXPECT_EQ(tracker->WindowCount(), 0);
+  EXPECT_FALSE(button->Checked());
+  Click(At(button, 10, 10));
+  EXPECT_TRUE(button->Checked());
+
+  // Hovering an item with a sub-menu opens it after the delay.
+  Click(Root(1));
+  SendMouse(MouseAction::Move, ItemAt(1, 1));
+  EXPECT_EQ(tracker->Selection(1), 1);
+  EXPECT_EQ(tracker->WindowCount(), 1);
+  QElapsedTimer clock;
+  clock.start();
+  while (tracker->WindowCount() < 2 && clock.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_EQ(tracker->WindowCount(), 2);
+  EXPECT_GE(clock.elapsed(), TMenuTracker::SubMenuDelayMs - 50);
+  EXPECT_EQ(tracker->Window(2)->ParentItem(), more);
+  EXPECT_EQ(ShownDropDowns(), 2);
+  // A click outside the root items and the windows closes all.
+  const QPoint beyond = Frame()->mapToGlobal(QPoint(199, 5));
+  Click({beyond.x(), beyond.y()});
+  EXPECT_EQ(tracker->WindowCount(), 0);
+  EXPECT_EQ(ShownDropDowns(), 0);
+}
+
+TEST_F(MenuForm, TheFormsKeysReachTheMenu) {
+  TMenuTracker* tracker = form->MenuTracker();
+  // F10 selects the bar; Down opens on the first item after the separator;
+  // Enter runs it.
+  SendKey(form, Qt::Key_F10, "");
+  EXPECT_EQ(tracker->BarSelection(), 0);
+  EXPECT_EQ(tracker->WindowCount(), 0);
+  SendKey(form, Qt::Key_Down, "");
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  EXPECT_EQ(tracker->Selection(1), 1);
+  SendKey(form, Qt::Key_Return, "\r");
+  EXPECT_EQ(counter.clicks, 1);
+  EXPECT_FALSE(tracker->Active());
+
+  // Alt pressed and released alone selects the bar, Esc leaves it.
+  SendKey(form, Qt::Key_Alt, "");
+  EXPECT_EQ(tracker->BarSelection(), 0);
+  SendKey(form, Qt::Key_Escape, "\x1b");
+  EXPECT_FALSE(tracker->Active());
+
+  // Alt + a mnemonic opens its root item; the item's letter runs it.
+  SendKey(form, Qt::Key_F, "f", ssAlt);
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  EXPECT_EQ(tracker->Window(1)->ParentItem(), file);
+  SendKey(form, Qt::Key_Q, "q");
+  EXPECT_EQ(counter.clicks, 2);
+
+  // The item's shortcut pressed in the form runs it; other keys pass on.
+  SendKey(form, Qt::Key_Q, "\x11", ssCtrl);
+  EXPECT_EQ(counter.clicks, 3);
+  EXPECT_FALSE(tracker->Active());
+  SendKey(form, Qt::Key_W, "\x17", ssCtrl);
+  EXPECT_EQ(counter.clicks, 3);
+  EXPECT_FALSE(tracker->Active());
+}
+
+TEST_F(MenuForm, PopupMenusShowAWindowOnlyWithItems) {
+  auto* popup = Create<TPopupMenu>(form);
+  popup->Popup(300, 200);
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  EXPECT_EQ(ShownDropDowns(), 0);
+  Add(popup->Items(), "Copier");
+  popup->Popup(300, 200);
+  ASSERT_NE(popup->PopupWindow(), nullptr);
+  QWidget* shown = popup->PopupWindow()->ScreenWindow();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->isVisible());
+  EXPECT_EQ(shown->pos(), QPoint(300, 200));
+  EXPECT_EQ(MenuWindowAt({305, 205}), popup->PopupWindow());
+  popup->CloseUp();
+  EXPECT_EQ(ShownDropDowns(), 0);
+
+  // Hovering selects; a press on an enabled item closes and runs it.
+  TMenuItem* paste = Add(popup->Items(), "Coller");
+  paste->OnClick = TNotifyEvent(&counter, &Counter::Click);
+  auto itemAt = [&](int index) {
+    TMenuDropDown* w = popup->PopupWindow();
+    const TRect r = w->ItemRect(index);
+    return TPoint{w->BoundsRect().Left + (r.Left + r.Right) / 2,
+                  w->BoundsRect().Top + (r.Top + r.Bottom) / 2};
+  };
+  popup->Popup(300, 200);
+  SendMouse(MouseAction::Move, itemAt(1));
+  EXPECT_EQ(popup->PopupSelection(), 1);
+  Click(itemAt(1));
+  EXPECT_EQ(counter.clicks, 1);
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  EXPECT_EQ(ShownDropDowns(), 0);
+  // A press elsewhere, or Esc, closes it and runs nothing.
+  popup->Popup(300, 200);
+  Click(At(form, 150, 60));
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  popup->Popup(300, 200);
+  SendKey(form, Qt::Key_Escape, "\x1b");
+  EXPECT_EQ(popup->PopupWindow(), nullptr);
+  EXPECT_EQ(ShownDropDowns(), 0);
+  EXPECT_EQ(counter.clicks, 1);
 }
 
 }  // namespace
