@@ -30,7 +30,6 @@ set -euo pipefail
 
 readonly WINDOW_TIMEOUT_S=20
 readonly EXIT_TIMEOUT_S=20
-readonly SERVER_TIMEOUT_S=10
 readonly TRACES_TIMEOUT_S=15
 # The window's client area and, in it, the scope and the two lists (the
 # stored description's places).
@@ -55,10 +54,10 @@ case "$wanted_input" in auto | file) ;; *)
   ;;
 esac
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=private_sound_server.sh
+. "$here/private_sound_server.sh"
 work=$(mktemp -d)
 xvfb_pid=""
-pulse_pid=""
-player_pid=""
 feeder_pid=""
 app_pid=""
 
@@ -74,9 +73,8 @@ cleanup() {
     mkdir -p "$KESTRUNE_WHOLE_KEEP" && cp "$work"/*.ppm "$work"/*.log "$KESTRUNE_WHOLE_KEEP"/ 2>/dev/null || true
   fi
   if [ -n "$app_pid" ]; then kill -KILL "$app_pid" 2>/dev/null || true; fi
-  stop "$player_pid"
   stop "$feeder_pid"
-  stop "$pulse_pid"
+  sound_server_stop
   stop "$xvfb_pid"
   rm -rf "$work"
 }
@@ -121,44 +119,6 @@ unset PULSE_SERVER PULSE_SINK PULSE_SOURCE ALSA_CONFIG_PATH
 
 # --- Input ------------------------------------------------------------------
 
-# Starts the private server with its null sink; false when it cannot.
-start_server() {
-  command -v pulseaudio >/dev/null && command -v pactl >/dev/null && command -v paplay >/dev/null \
-    && command -v amixer >/dev/null || return 1
-  local socket="$XDG_RUNTIME_DIR/pulse/native"
-  mkdir -p -m 0700 "$XDG_RUNTIME_DIR/pulse"
-  # -n: none of the system's start-up script (no hardware, no other modules).
-  pulseaudio -n --daemonize=no --use-pid-file=no --exit-idle-time=-1 --disallow-exit \
-    --disable-shm=yes --realtime=no --high-priority=no --log-target=stderr \
-    -L "module-native-protocol-unix auth-anonymous=1 socket=$socket" \
-    -L "module-null-sink sink_name=$SINK rate=44100 channels=2" \
-    >"$work/pulse.log" 2>&1 &
-  pulse_pid=$!
-  export PULSE_SERVER="unix:$socket"
-  local deadline=$((SECONDS + SERVER_TIMEOUT_S))
-  until pactl info >/dev/null 2>&1; do
-    if ! running "$pulse_pid" || [ "$SECONDS" -ge "$deadline" ]; then
-      stop "$pulse_pid"
-      pulse_pid=""
-      unset PULSE_SERVER
-      return 1
-    fi
-    sleep 0.1
-  done
-  pactl set-default-sink "$SINK" && pactl set-default-source "$SINK.monitor" || return 1
-  "$work/stereo_tone" wav 10 "$work/tone.wav" || fail "cannot write the tone"
-  (
-    trap 'stop "${child:-}"; exit 0' TERM
-    while :; do
-      paplay --device="$SINK" "$work/tone.wav" &
-      child=$!
-      wait "$child" || sleep 0.2
-    done
-  ) &
-  player_pid=$!
-  return 0
-}
-
 # The ALSA control of the server's device holds one capture element.
 server_capture_switch() {
   amixer -D pulse sget Capture 2>/dev/null | grep -o '\[\(on\|off\)\]' | head -n 1 | tr -d '[]'
@@ -186,7 +146,8 @@ EOF
 }
 
 input=""
-if [ "$wanted_input" = auto ] && start_server; then
+if [ "$wanted_input" = auto ] && command -v amixer >/dev/null \
+  && sound_server_start "$work" "$SINK" "$work/stereo_tone"; then
   input=server
   amixer -D pulse -q sset Capture nocap || fail "cannot switch the server's capture off"
   [ "$(server_capture_switch)" = off ] || fail "the server's capture switch did not go off"
