@@ -195,8 +195,8 @@ bool QtLoopBackend::WaitForEvents(uint32_t timeoutMs) {
   } timer{*impl_, impl_->wait_timer};
   impl_->wait_timer = 0;
   if (timeoutMs != INFINITE) {
-    const int ms = timeoutMs > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX
-                                                                : static_cast<int>(timeoutMs);
+    const int ms =
+        timeoutMs > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(timeoutMs);
     impl_->wait_timer = impl_->receiver.startTimer(ms, Qt::PreciseTimer);
   }
   dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
