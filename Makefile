@@ -30,5 +30,7 @@ test-asan: deps
 	@cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
 
+# The micro-benchmarks, then the whole program beside xoscope (about a minute).
 bench: build
 	./build/default/bench/kestrune_bench
+	./bench/whole/whole_bench.sh ./build/default/app/kestrune

@@ -3,7 +3,21 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/rtl/SysUtils.h"
 
+#include <utility>
+
 namespace kestrune::detail {
+
+namespace {
+std::function<void(uint32_t)>& DelayObserver() {
+  static std::function<void(uint32_t)> observer;
+  return observer;
+}
+}  // namespace
+
+std::function<void(uint32_t)> SetDelayObserver(std::function<void(uint32_t)> observer) {
+  std::swap(observer, DelayObserver());
+  return observer;
+}
 
 void DelayWith(uint32_t ms, const std::function<uint32_t()>& tickCount,
                const std::function<void()>& processMessages,
@@ -25,6 +39,13 @@ void DelayWith(uint32_t ms, const std::function<uint32_t()>& tickCount,
 }  // namespace kestrune::detail
 
 void Delay(uint32_t ms) {
+  if (const auto& observer = kestrune::detail::DelayObserver(); observer) {
+    try {
+      observer(ms);
+    } catch (...) {
+      // A wait never fails its caller.
+    }
+  }
   kestrune::MainLoop* loop = kestrune::MainLoop::Current();
   if (loop == nullptr)
     return;

@@ -21,4 +21,8 @@ namespace kestrune::detail {
 void DelayWith(uint32_t ms, const std::function<uint32_t()>& tickCount,
                const std::function<void()>& processMessages,
                const std::function<void(uint32_t)>& waitForMessages) noexcept;
+
+// For tests: `observer` is told of every Delay(ms) as it begins (empty: no
+// one). Returns the previous observer.
+std::function<void(uint32_t)> SetDelayObserver(std::function<void(uint32_t)> observer);
 }  // namespace kestrune::detail

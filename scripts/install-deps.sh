@@ -23,6 +23,9 @@ packages=(
   # paced audio
   xvfb xauth x11-utils xdotool libx11-dev
   pulseaudio pulseaudio-utils libasound2-plugins
+  # whole-program benchmark only: the comparison program, run as a black box,
+  # and the X damage extension our frame counter listens to
+  xoscope libxdamage-dev
 )
 
 missing=()

@@ -23,6 +23,8 @@ HRESULT TScriptedAudioRecord::QueryInterface(const TGUID& iid, void** obj) {
 
 bool TScriptedAudioRecord::Enter(const std::string& method, const std::string& argument) {
   log_.push_back(argument.empty() ? method : method + " " + argument);
+  if (script_.onCall)
+    script_.onCall(log_.back());
   return script_.failing.count(method) != 0;
 }
 

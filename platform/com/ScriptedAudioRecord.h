@@ -10,6 +10,7 @@
 // Threads: one thread at a time, like the program's control.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -27,6 +28,9 @@ struct ScriptedAudioRecordDevice {
 struct ScriptedAudioRecordScript {
   std::vector<ScriptedAudioRecordDevice> devices;
   std::set<std::string> failing;  // method names that answer E_FAIL
+  // Told of every log entry as it is made, so a test can put the calls in
+  // one journal with other events (may be empty).
+  std::function<void(const std::string& entry)> onCall = {};
 };
 
 class TScriptedAudioRecord : public TInterfacedObject, public IAudioRecord {

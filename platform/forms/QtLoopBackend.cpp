@@ -1,9 +1,11 @@
 #include "platform/forms/QtLoopBackend.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 #include <QThread>
+#include <QTimerEvent>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -30,6 +32,11 @@ struct QtLoopBackend::Impl {
    public:
     explicit Receiver(Impl& owner) : owner_(owner) {}
     bool event(QEvent* event) override {
+      if (event->type() == QEvent::Timer &&
+          static_cast<QTimerEvent*>(event)->timerId() == owner_.wait_timer) {
+        owner_.wait_timed_out = true;
+        return true;
+      }
       if (event->type() != WakeUpEventType())
         return QObject::event(event);
       owner_.ServeWakeUp();
@@ -61,6 +68,12 @@ struct QtLoopBackend::Impl {
   // started meanwhile (a message box) is served as usual.
   int own_events_level = -1;
 
+  // WaitForEvents' deadline timer (0: none) and what ended the wait (main
+  // thread only).
+  int wait_timer = 0;
+  bool wait_timed_out = false;
+  bool woken_in_own_events = false;
+
   // Qt delivered our event (main thread).
   void ServeWakeUp() {
     // Clear the flag before serving: a post that comes in while we serve then
@@ -70,8 +83,10 @@ struct QtLoopBackend::Impl {
       std::lock_guard lock(mutex);
       pending = false;
     }
-    if (own_events_level == QThread::currentThread()->loopLevel())
+    if (own_events_level == QThread::currentThread()->loopLevel()) {
+      woken_in_own_events = true;
       return;
+    }
     CallFromQt([] {
       if (MainLoop* loop = MainLoop::Current())
         loop->ServePending();
@@ -131,14 +146,61 @@ void QtLoopBackend::Quit() {
     QCoreApplication::exit(0);
 }
 
+namespace {
+
+// Marks the current Qt loop level as ours for the time of a dispatch (see
+// Impl::own_events_level) and restores the previous mark on every exit.
+struct OwnEventsLevel {
+  explicit OwnEventsLevel(int& level) : level_(level), saved_(level) {
+    level_ = QThread::currentThread()->loopLevel();
+  }
+  ~OwnEventsLevel() { level_ = saved_; }
+  OwnEventsLevel(const OwnEventsLevel&) = delete;
+  OwnEventsLevel& operator=(const OwnEventsLevel&) = delete;
+
+ private:
+  int& level_;
+  int saved_;
+};
+
+}  // namespace
+
 void QtLoopBackend::ProcessOwnEvents() {
-  struct LevelRestore {
-    int& level;
-    int saved;
-    ~LevelRestore() { level = saved; }
-  } restore{impl_->own_events_level, impl_->own_events_level};
-  impl_->own_events_level = QThread::currentThread()->loopLevel();
+  OwnEventsLevel own(impl_->own_events_level);
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtLoopBackend::WaitForEvents(uint32_t timeoutMs) {
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  if (dispatcher == nullptr)
+    return WaitForWakeUp(timeoutMs);
+  OwnEventsLevel own(impl_->own_events_level);
+  impl_->woken_in_own_events = false;
+  impl_->wait_timed_out = false;
+  if (timeoutMs == 0) {
+    dispatcher->processEvents(QEventLoop::AllEvents);
+    return impl_->woken_in_own_events;
+  }
+  // A timer of ours ends the wait at the deadline; any event before it ends
+  // it sooner. A wait nested in a handler that runs inside this one has its
+  // own timer: the outer one is put back afterwards.
+  struct TimerScope {
+    Impl& impl;
+    int saved;
+    ~TimerScope() {
+      if (impl.wait_timer != 0)
+        impl.receiver.killTimer(impl.wait_timer);
+      impl.wait_timer = saved;
+    }
+  } timer{*impl_, impl_->wait_timer};
+  impl_->wait_timer = 0;
+  if (timeoutMs != INFINITE) {
+    const int ms =
+        timeoutMs > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX : static_cast<int>(timeoutMs);
+    impl_->wait_timer = impl_->receiver.startTimer(ms, Qt::PreciseTimer);
+  }
+  dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  return impl_->woken_in_own_events || !impl_->wait_timed_out;
 }
 
 }  // namespace kestrune

@@ -10,7 +10,9 @@
 //
 // WaitForWakeUp (used while the main thread waits for a thread's end) cannot
 // use Qt, which would dispatch window events meanwhile: it waits on a
-// condition variable of ours that WakeUp also signals.
+// condition variable of ours that WakeUp also signals. WaitForEvents (the
+// waits that keep the window alive, such as the main window's Delay) is the
+// opposite: it sleeps in Qt's event wait.
 //
 // Life cycle: create on the main thread once Qt's application object exists,
 // hand it to MainLoop::SetBackend, and take it out again (SetBackend with
@@ -48,6 +50,13 @@ class QtLoopBackend final : public MainLoopBackend {
   // MainLoop::ProcessMessages runs right after, so it is served once per
   // ProcessMessages.
   void ProcessOwnEvents() override;
+  // Sleeps in Qt's own event wait until an event comes (a window event, a
+  // timer, our wake-up) or `timeoutMs` passes, dispatching the window events
+  // that come meanwhile, so a wait keeps the window alive without spinning.
+  // Our own queue is not served here: a wake-up that comes is consumed and
+  // reported (true), and the caller's next ProcessMessages serves the queue.
+  // False only when the time ran out with nothing come.
+  bool WaitForEvents(uint32_t timeoutMs) override;
 
  private:
   struct Impl;

@@ -13,6 +13,7 @@
 #include "Vek/VekPins.h"
 #include "app/AppState.h"
 #include "app/AudioCtl_TLB.h"
+#include "app/Delay.h"
 #include "app/ProgramUnits.h"
 #include "audio/MoskAudioIn.h"
 #include "audio/MoskChannelSplitter.h"
@@ -29,31 +30,68 @@
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
 #include "scope/TrelScope.h"
+#include "tests/app/MainFormTestSupport.h"
 
 namespace {
 
+using apptest::JournalWaveIn;
+using apptest::ResetAppState;
+using apptest::StartUnits;
 using kestrune::ScriptedAudioRecordScript;
 using kestrune::TScriptedAudioRecord;
 
-void StartUnits() {
-  static bool started = false;
-  if (!started)
-    StartProgramUnits();
-  started = true;
-}
-
-// The program's state as a fresh run has it.
-void ResetAppState() {
-  initializing = false;
-  closing = false;
-  DisplayMode = 0;
-  VertAuto = 0;
-  HorzAuto = 0;
-  UserPrefs = {};
-}
-
 const ScriptedAudioRecordScript kTwoDevices{
     {{"Micro", {"Capture", "Ligne"}}, {"Carte USB", {"Entrée"}}}, {}};
+
+// Notes in the journal each change of what the scope's two input pins are
+// linked to: "Channel0 -> none", "Channel1 -> spectrum", ...
+class ScopeLinkJournal : public TInterfacedObject, public IVekPinEvents {
+  KESTRUNE_CLASS(ScopeLinkJournal, TInterfacedObject)
+  ScopeLinkJournal(TfmMain* form, std::vector<std::string>& journal)
+      : form_(form), journal_(journal) {
+    for (int c = 0; c < 2; ++c)
+      last_[c] = LinkOf(c);
+  }
+  HRESULT QueryInterface(const TGUID& iid, void** obj) override {
+    HRESULT r = QueryInterfaceTable<IVekPinEvents>(this, iid, obj);
+    return r == S_OK ? r : TInterfacedObject::QueryInterface(iid, obj);
+  }
+  void BroadcastPinLinksChanged(TVekBasicPin*) override {
+    for (int c = 0; c < 2; ++c) {
+      const std::string to = LinkOf(c);
+      if (to != last_[c])
+        journal_.push_back("Channel" + std::to_string(c) + " -> " + to);
+      last_[c] = to;
+    }
+  }
+  void BroadcastPinCreated(TVekBasicPin*) override {}
+  void BroadcastPinDestroying(TVekBasicPin*, bool) override {}
+  void BroadcastPinJoinedDispatcher(TVekBasicPin*, TObject*) override {}
+  void BroadcastPinUnlinking(TVekBasicPin*, TObject*) override {}
+  void BroadcastPinListCreated(TObject*) override {}
+  void BroadcastPinListDestroying(TObject*) override {}
+  void BroadcastPinListChanged(TObject*) override {}
+  void BroadcastPinListPinAdded(TObject*, TVekBasicPin*, int) override {}
+  void BroadcastPinListPinRemoved(TObject*, TVekBasicPin*, int) override {}
+  void BroadcastPinListExchanged(TObject*, TVekBasicPin*, int, int, TVekBasicPin*) override {}
+  void BroadcastDispatcherCreated(TVekStateDispatcher*) override {}
+  void BroadcastDispatcherDestroying(TVekStateDispatcher*, bool) override {}
+  void BroadcastDispatcherChanged(TVekStateDispatcher*) override {}
+
+ private:
+  std::string LinkOf(int c) const {
+    TVekBasicPin* in = form_->TrelScope1->GetChannels()->GetItem(c)->GetInputPin();
+    if (in->IsConnectedTo(form_->MoskAudioToReal1->GetOutputPins()->GetPin(c)))
+      return "converter";
+    if (in->IsConnectedTo(form_->MoskSpectrum1->GetOutputPins()->GetPin(c)))
+      return "spectrum";
+    return in->IsConnected() ? "other" : "none";
+  }
+
+  TfmMain* form_;
+  std::vector<std::string>& journal_;
+  std::string last_[2];
+};
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -64,29 +102,53 @@ class MainFormTest : public ::testing::Test {
     micro.name = "Micro";
     backend_ = std::make_shared<kestrune::ScriptedWaveInBackend>(
         std::vector<kestrune::ScriptedDeviceScript>{micro});
-    kestrune::SetWaveInBackend(backend_);
+    kestrune::SetWaveInBackend(std::make_shared<JournalWaveIn>(backend_, journal_));
+    // Every wait, with the number of capture streams open as it begins.
+    previousObserver_ = kestrune::detail::SetDelayObserver([this](uint32_t ms) {
+      journal_.push_back("Delay " + std::to_string(ms) + " streams " +
+                         std::to_string(backend_->OpenStreams()));
+    });
   }
   void TearDown() override {
+    StopLinkJournal();
     if (form_ != nullptr) {
       bool canClose = true;
       form_->FormCloseQuery(form_, canClose);
       FreeAndNil(form_);
     }
     kestrune::MainLoop::Current()->ProcessMessages();
+    kestrune::detail::SetDelayObserver(previousObserver_);
     kestrune::SetWaveInBackend(nullptr);
     kestrune::SetAudioRecordFactory(previous_);
   }
-  void Make(const ScriptedAudioRecordScript& script, HRESULT createResult = S_OK) {
+  void Make(ScriptedAudioRecordScript script, HRESULT createResult = S_OK) {
+    script.onCall = [this](const std::string& entry) { journal_.push_back(entry); };
     previous_ = kestrune::InstallScriptedAudioRecord(script, &control_, createResult);
     form_ = Create<TfmMain>(nullptr);
   }
   std::vector<std::string> ControlLog() const {
     return control_ ? control_->Log() : std::vector<std::string>{};
   }
+  // The journal from entry `from` on.
+  std::vector<std::string> JournalFrom(std::size_t from) const {
+    return {journal_.begin() + static_cast<std::ptrdiff_t>(from), journal_.end()};
+  }
+  void StartLinkJournal() {
+    links_ = IPtr<ScopeLinkJournal>(Create<ScopeLinkJournal>(form_, journal_));
+    PinEventListeners()->Add(IPtr<IInterface>(static_cast<IVekPinEvents*>(links_.get())));
+  }
+  void StopLinkJournal() {
+    if (links_)
+      PinEventListeners()->Remove(static_cast<IVekPinEvents*>(links_.get()));
+    links_ = nullptr;
+  }
 
   std::shared_ptr<kestrune::ScriptedWaveInBackend> backend_;
+  std::vector<std::string> journal_;
+  std::function<void(uint32_t)> previousObserver_;
   kestrune::AudioRecordFactory previous_;
   IPtr<TScriptedAudioRecord> control_;
+  IPtr<ScopeLinkJournal> links_;
   TfmMain* form_ = nullptr;
 };
 
@@ -158,10 +220,15 @@ TEST_F(MainFormTest, StartUpTalksToTheControlInOrderAndLeavesTheScopeAtItsStartS
   Make(kTwoDevices);
   TfmMain& f = *form_;
   const std::string file = AppDir + "ac1.wav";
-  EXPECT_EQ(ControlLog(), (std::vector<std::string>{
-                              "GetDeviceCount", "GetDeviceName 0", "GetDeviceName 1",
-                              "SelectDevice 0", "GetLineCount", "GetLineName 0", "GetLineName 1",
-                              "SelectLine 0", "SetFileName " + file, "SetControlValue 0"}));
+  // Loading starts capture on "Default" (the mapper); the control is made and
+  // waited for; the first device is chosen: capture stops, waits, takes the
+  // name, waits, starts on the named device, waits; then its lines.
+  EXPECT_EQ(journal_, (std::vector<std::string>{
+                          "open mapper", "Delay 50 streams 1", "GetDeviceCount", "GetDeviceName 0",
+                          "GetDeviceName 1", "SelectDevice 0", "Delay 50 streams 0",
+                          "Delay 50 streams 0", "open Micro", "Delay 50 streams 1", "GetLineCount",
+                          "GetLineName 0", "GetLineName 1", "SelectLine 0", "SetFileName " + file,
+                          "SetControlValue 0", "Delay 100 streams 1"}));
   EXPECT_FALSE(AppDir.empty());
   EXPECT_EQ(AppDir.back(), '/');
   ASSERT_NE(f.AudioRecord, nullptr);
@@ -261,39 +328,42 @@ TEST_F(MainFormTest, NoDevicesOrADeviceWithoutLinesLeaveTheListsEmpty) {
 TEST_F(MainFormTest, AUserDeviceChoiceMovesCaptureAndKeepsTheChoices) {
   Make(kTwoDevices);
   TfmMain& f = *form_;
-  const std::size_t before = ControlLog().size();
+  std::size_t before = journal_.size();
   f.lstAudioIn1Devices->SetItemIndex(1);
   f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
-  const std::vector<std::string> log = ControlLog();
-  EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(before), log.end()),
-            (std::vector<std::string>{"SelectDevice 1", "GetLineCount", "GetLineName 0",
-                                      "SelectLine 0"}));
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"SelectDevice 1", "Delay 50 streams 0", "Delay 50 streams 0",
+                                      "open mapper", "Delay 50 streams 1", "GetLineCount",
+                                      "GetLineName 0", "SelectLine 0"}));
   EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Entrée"}));
   // No wave device has that name: capture runs on the mapper, the list
   // shows the choice.
   EXPECT_EQ(f.MoskAudioIn1->GetDevice()->GetDeviceName(), "Carte USB");
   EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
   EXPECT_EQ(UserPrefs, (TUserPrefs{"Carte USB", "Entrée", "", ""}));
-  // The same device again still restarts capture.
-  const int opens = backend_->SuccessfulOpens();
+  // The same device again still restarts capture and lists its lines anew.
+  before = journal_.size();
   f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
-  EXPECT_GT(backend_->SuccessfulOpens(), opens);
-}
-
-TEST_F(MainFormTest, ACloseRequestInADeviceSwitchsWaitLetsTheSwitchEnd) {
-  Make(kTwoDevices);
-  TfmMain& f = *form_;
-  // Served at the switch's first wait.
-  kestrune::MainLoop::Current()->Post([this] { form_->Close(); });
-  f.lstAudioIn1Devices->SetItemIndex(1);
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"SelectDevice 1", "Delay 50 streams 0", "Delay 50 streams 0",
+                                      "open mapper", "Delay 50 streams 1", "GetLineCount",
+                                      "GetLineName 0", "SelectLine 0"}));
+  // Back to the first device, which the wave layer knows by that name.
+  before = journal_.size();
+  f.lstAudioIn1Devices->SetItemIndex(0);
   f.lstAudioIn1DevicesChange(f.lstAudioIn1Devices);
-  EXPECT_TRUE(closing);
-  EXPECT_EQ(UserPrefs[0], "Carte USB");
-  EXPECT_EQ(ItemsOf(f.lstAudioIn1DeviceLines), (std::vector<std::string>{"Entrée"}));
-  // From now on the meter is left alone.
-  const int left = f.vuAudioIn1->LeftValue();
-  f.MoskAudioIn1PPMValueChange(f.MoskAudioIn1PPM, 0, 1.0, 1.0);
-  EXPECT_EQ(f.vuAudioIn1->LeftValue(), left);
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"SelectDevice 0", "Delay 50 streams 0", "Delay 50 streams 0",
+                                      "open Micro", "Delay 50 streams 1", "GetLineCount",
+                                      "GetLineName 0", "GetLineName 1", "SelectLine 0"}));
+  EXPECT_EQ(UserPrefs, (TUserPrefs{"Micro", "Capture", "", ""}));
+  // Closing: capture stops, with the close query's two waits.
+  before = journal_.size();
+  bool canClose = true;
+  f.FormCloseQuery(form_, canClose);
+  EXPECT_TRUE(canClose);
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"Delay 100 streams 0", "Delay 100 streams 0"}));
 }
 
 TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
@@ -307,27 +377,39 @@ TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
     }
     return true;
   };
-  // A click on the current mode does nothing: no restart of capture.
-  const int opens = backend_->SuccessfulOpens();
+  StartLinkJournal();
+  // A click on the current mode does nothing: no stop, no wait, no relink.
+  std::size_t before = journal_.size();
   f.btnScopeClick(f.btnScope);
-  EXPECT_EQ(backend_->SuccessfulOpens(), opens);
+  EXPECT_EQ(journal_.size(), before);
   EXPECT_TRUE(linkedTo(f.MoskAudioToReal1->GetOutputPins()));
 
+  // Capture stops and waits; channel 0, then 1, leave the converter; channel
+  // 0, then 1, join the spectrum; capture starts again and waits.
+  before = journal_.size();
   f.btnSpectrum->SetDown(true);
   f.btnScopeClick(f.btnSpectrum);
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"Delay 100 streams 0", "Channel0 -> none", "Channel1 -> none",
+                                      "Channel0 -> spectrum", "Channel1 -> spectrum", "open Micro",
+                                      "Delay 100 streams 1"}));
   EXPECT_EQ(DisplayMode, 1);
   EXPECT_TRUE(linkedTo(f.MoskSpectrum1->GetOutputPins()));
   EXPECT_FALSE(f.MoskAudioToReal1->GetOutputPins()->GetPin(0)->IsConnectedTo(
       f.TrelScope1->GetChannels()->GetItem(0)->GetInputPin()));
-  EXPECT_GT(backend_->SuccessfulOpens(), opens);
   EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
   EXPECT_EQ(ScalesOf(f.TrelScope1),
             (Scales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0}));
   EXPECT_EQ(f.btnSpectrum->Font()->Color(), clLime);
   EXPECT_EQ(f.btnScope->Font()->Color(), clSilver);
 
+  before = journal_.size();
   f.btnScope->SetDown(true);
   f.btnScopeClick(f.btnScope);
+  EXPECT_EQ(JournalFrom(before),
+            (std::vector<std::string>{"Delay 100 streams 0", "Channel0 -> none", "Channel1 -> none",
+                                      "Channel0 -> converter", "Channel1 -> converter",
+                                      "open Micro", "Delay 100 streams 1"}));
   EXPECT_EQ(DisplayMode, 0);
   EXPECT_TRUE(linkedTo(f.MoskAudioToReal1->GetOutputPins()));
   EXPECT_EQ(ScalesOf(f.TrelScope1), kStartUpScales);

@@ -1,7 +1,8 @@
 // The main loop on Qt's backend, as the program runs it: posts from other
 // threads reach the main thread through Qt's event loop, raising calls reach
 // the central handler and the loop goes on, ProcessMessages serves once, and
-// a wait for a thread's end serves that thread's calls and nothing else.
+// a wait for a thread's end serves that thread's calls and nothing else, and
+// a wait that keeps the window alive sleeps in Qt's event wait.
 #include "platform/forms/QtLoopBackend.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -182,6 +185,55 @@ TEST_F(QtLoopBackendTest, WaitingForAThreadServesItsCallsButNoWindowWork) {
   Application->ProcessMessages();
   EXPECT_TRUE(postRan);
   EXPECT_TRUE(timerRan);
+}
+
+// Milliseconds on a steady clock.
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+TEST_F(QtLoopBackendTest, AWindowWaitSleepsInQtsWaitUntilAPostComesAndLeavesItQueued) {
+  // A post from another thread ends the wait long before its deadline; the
+  // posted call runs only in the ProcessMessages that follows.
+  bool ran = false;
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    loop_->Post([&] { ran = true; });
+  });
+  const int64_t start = NowMs();
+  bool woken = false;
+  while (!woken && NowMs() - start < 20000)
+    woken = loop_->WaitForMessages(20000);
+  poster.join();
+  EXPECT_TRUE(woken);
+  EXPECT_LT(NowMs() - start, 20000);
+  EXPECT_FALSE(ran);
+  Application->ProcessMessages();
+  EXPECT_TRUE(ran);
+}
+
+TEST_F(QtLoopBackendTest, AWindowWaitDispatchesWindowEventsAndEndsAtItsDeadline) {
+  // A Qt timer (a window-system event) that comes during the wait runs in it.
+  bool timerRan = false;
+  QTimer::singleShot(20, qApp, [&] { timerRan = true; });
+  const int64_t start = NowMs();
+  while (!timerRan && NowMs() - start < 20000)
+    loop_->WaitForMessages(20000);
+  EXPECT_TRUE(timerRan);
+
+  // With nothing coming, the wait sleeps to its deadline in a few waits (a
+  // wait that returned at once would need thousands), then says so.
+  const int64_t begin = NowMs();
+  int waits = 0;
+  bool lastWoken = true;
+  while (NowMs() - begin < 200) {
+    lastWoken = loop_->WaitForMessages(static_cast<uint32_t>(200 - (NowMs() - begin)));
+    ++waits;
+  }
+  EXPECT_LE(waits, 3);
+  EXPECT_FALSE(lastWoken);
 }
 
 TEST_F(QtLoopBackendTest, RunReturnsAtOnceWhenTerminatedBefore) {
