@@ -17,6 +17,8 @@
 #include "controls/StyComboBox.h"
 #include "controls/StyGlassButton.h"
 #include "controls/StyGroupBox.h"
+#include "controls/StyMenuStylers.h"
+#include "controls/StyMenus.h"
 #include "platform/classes/ActnList.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
@@ -89,9 +91,9 @@ void TfmMain::Loaded() {
   ActAppHelpIndex = Stored<TAction>(this, "ActAppHelpIndex");
   ActAppReadme = Stored<TAction>(this, "ActAppReadme");
   ActAppAbout = Stored<TAction>(this, "ActAppAbout");
-  StyMainMenu1 = Stored<TMainMenu>(this, "StyMainMenu1");
-  StyPopupMenu1 = Stored<TPopupMenu>(this, "StyPopupMenu1");
-  StyMenuOfficeStyler1 = Stored<TComponent>(this, "StyMenuOfficeStyler1");
+  StyMainMenu1 = Stored<TStyMainMenu>(this, "StyMainMenu1");
+  StyPopupMenu1 = Stored<TStyPopupMenu>(this, "StyPopupMenu1");
+  StyMenuOfficeStyler1 = Stored<TStyMenuOfficeStyler>(this, "StyMenuOfficeStyler1");
 }
 
 // ---------------------------------------------------------------------------

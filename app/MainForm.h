@@ -38,8 +38,9 @@ class TMoskSpectrum;
 class TStyComboBox;
 class TStyGlassButton;
 class TStyGroupBox;
-class TMainMenu;
-class TPopupMenu;
+class TStyMainMenu;
+class TStyMenuOfficeStyler;
+class TStyPopupMenu;
 class TTrelScope;
 class TVekPinList;
 class TlmVuMeter;
@@ -79,14 +80,13 @@ class TfmMain : public TForm {
   TAction* ActAppHelpIndex = nullptr;
   TAction* ActAppReadme = nullptr;
   TAction* ActAppAbout = nullptr;
-  // The menu bar ("Fichier", "Aide", a TStyMainMenu), the popup menu (a
-  // TStyPopupMenu without items) and the office styler both paint with,
-  // held by their base classes (the window's code only reads them).
+  // The menu bar ("Fichier", "Aide"), the popup menu (no items) and the
+  // office styler both paint with.
   // "Quitter" runs ActAppClose; the other entries' actions have no handler
   // and do nothing (the about box is not shown).
-  TMainMenu* StyMainMenu1 = nullptr;
-  TPopupMenu* StyPopupMenu1 = nullptr;
-  TComponent* StyMenuOfficeStyler1 = nullptr;
+  TStyMainMenu* StyMainMenu1 = nullptr;
+  TStyPopupMenu* StyPopupMenu1 = nullptr;
+  TStyMenuOfficeStyler* StyMenuOfficeStyler1 = nullptr;
 
   // The recording control "AC1", owned by the window; null before start-up
   // and when it could not be made.

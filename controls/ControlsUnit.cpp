@@ -10,14 +10,10 @@
 #include "controls/StyComboBox.h"
 #include "controls/StyGlassButton.h"
 #include "controls/StyGroupBox.h"
+#include "controls/StyMenuStylers.h"
 #include "controls/acxpvs.h"
 #include "platform/forms/Forms.h"
 #include "platform/graphics/GraphicsObjects.h"
-
-// The styled menus' unit (controls/StyMenuStylers.h). Its header is not
-// included here: its menus' gradient-direction enumeration and the GDI+
-// picture's share a name and cannot meet in one file.
-extern TUnit StyMenuStylersUnit;
 
 namespace {
 

@@ -185,7 +185,7 @@ void TStyHintInfo::Assign(TPersistent* source) {
 
 // ---------------------------------------------------------------------------
 
-void GradientFill(TCanvas* canvas, TColor fromColor, TColor toColor, TGradientDirection direction,
+void GradientFill(TCanvas* canvas, TColor fromColor, TColor toColor, TFillDirection direction,
                   const TRect& rect, int steps) {
   const COLORREF from = ColorToRGB(fromColor);
   const COLORREF to = ColorToRGB(toColor);
@@ -194,7 +194,7 @@ void GradientFill(TCanvas* canvas, TColor fromColor, TColor toColor, TGradientDi
   const double dr = (static_cast<double>(GetRValue(to)) - GetRValue(from)) / steps;
   const double dg = (static_cast<double>(GetGValue(to)) - GetGValue(from)) / steps;
   const double db = (static_cast<double>(GetBValue(to)) - GetBValue(from)) / steps;
-  const bool horizontal = direction == TGradientDirection::gdHorizontal;
+  const bool horizontal = direction == TFillDirection::gdHorizontal;
   const double band = static_cast<double>(horizontal ? rect.Width() : rect.Height()) / steps;
   for (int i = 0; i < steps; ++i) {
     const int r = GetRValue(from) + static_cast<int>(Round(i * dr));

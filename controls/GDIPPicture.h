@@ -91,13 +91,13 @@ class TStyHintInfo : public TPersistent {
   TGDIPPicture* picture_ = nullptr;
 };
 
-enum class TGradientDirection { gdHorizontal, gdVertical };
+enum class TFillDirection { gdHorizontal, gdVertical };
 
 // Fills `rect` in `steps` bands (0 counts as 1) from `fromColor` to
 // `toColor` (both resolved to RGB), along x for gdHorizontal, else along y;
 // each band is drawn one pixel longer than its share, so bands of a
 // fractional size leave no gap.
-void GradientFill(TCanvas* canvas, TColor fromColor, TColor toColor, TGradientDirection direction,
+void GradientFill(TCanvas* canvas, TColor fromColor, TColor toColor, TFillDirection direction,
                   const TRect& rect, int steps);
 
 void RegisterGDIPPictureClasses();

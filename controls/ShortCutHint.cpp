@@ -25,7 +25,7 @@ void TShortCutHintWindow::EraseBackground(TCanvas* canvas) {
 void TShortCutHintWindow::Paint() {
   TCanvas* canvas = Canvas();
   const TRect client = ClientRect();
-  GradientFill(canvas, Color(), ColorTo, TGradientDirection::gdVertical, client, 16);
+  GradientFill(canvas, Color(), ColorTo, TFillDirection::gdVertical, client, 16);
   canvas->Brush()->SetStyle(bsClear);
   canvas->Font()->Assign(Font());
   TRect text = client;

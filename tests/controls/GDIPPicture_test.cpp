@@ -135,7 +135,7 @@ TEST_F(PictureTest, AnUndecodablePictureDrawsNothing) {
 
 TEST_F(PictureTest, SixteenBandsOverTenPixelsLeaveNoGap) {
   Fill(clFuchsia);
-  GradientFill(canvas_bitmap_->Canvas(), clBlack, clWhite, TGradientDirection::gdHorizontal,
+  GradientFill(canvas_bitmap_->Canvas(), clBlack, clWhite, TFillDirection::gdHorizontal,
                TRect{0, 0, 10, 4}, 16);
   int previous = -1;
   for (int x = 0; x < 10; ++x) {
