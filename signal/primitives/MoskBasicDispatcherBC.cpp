@@ -9,6 +9,7 @@
 #include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/RoundingControl.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 using namespace primitives_detail;
@@ -106,16 +107,18 @@ PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t*
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t d = src[i];
-    const std::int32_t n = src2[i];
+    const std::int32_t d = unaligned::Load(src + i);
+    const std::int32_t n = unaligned::Load(src2 + i);
+    std::int32_t q;
     if (d == 0) {
-      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      q = n > 0 ? 32767 : (n < 0 ? -32768 : 0);
       status = StatusZeroDivisor;
     } else if (sf >= 16 || n == 0) {
-      dst[i] = 0;
+      q = 0;
     } else {
-      dst[i] = static_cast<std::int16_t>((n < 0) == (d < 0) ? 32767 : -32768);
+      q = (n < 0) == (d < 0) ? 32767 : -32768;
     }
+    unaligned::Store(dst + i, static_cast<std::int16_t>(q));
   }
   return status;
 }

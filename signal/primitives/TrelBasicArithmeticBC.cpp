@@ -9,6 +9,7 @@
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/TrelBasicVariantFrontEnds.h"
 #include "signal/primitives/TrelBasicVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -38,7 +39,8 @@ void DoubleRun(const double* src, double* srcDst, std::int64_t n) {
     _mm_storeu_pd(srcDst + i + 2, b);
   }
   for (; i < n; ++i) {
-    _mm_store_sd(srcDst + i, Apply<kOp>(_mm_load_sd(srcDst + i), _mm_load_sd(src + i)));
+    unaligned::StoreSd(srcDst + i,
+                       Apply<kOp>(unaligned::LoadSd(srcDst + i), unaligned::LoadSd(src + i)));
   }
 }
 
@@ -82,9 +84,10 @@ PrimitiveStatus AddSubInt32BC(const std::int32_t* src, std::int32_t* srcDst, std
     AddSubInt32KernelSse2(src, srcDst, len, sf, sub);
   } else {
     for (std::int32_t i = 0; i < len; ++i) {
-      const std::int64_t t =
-          sub ? std::int64_t{srcDst[i]} - src[i] : std::int64_t{srcDst[i]} + src[i];
-      srcDst[i] = t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0);
+      const std::int64_t b = unaligned::Load(srcDst + i);
+      const std::int64_t a = unaligned::Load(src + i);
+      const std::int64_t t = sub ? b - a : b + a;
+      unaligned::Store(srcDst + i, t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0));
     }
   }
   return StatusOk;
@@ -105,16 +108,18 @@ PrimitiveStatus DivInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::i
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t b = src[i];
-    const std::int32_t a = srcDst[i];
+    const std::int32_t b = unaligned::Load(src + i);
+    const std::int32_t a = unaligned::Load(srcDst + i);
+    std::int32_t q;
     if (b == 0) {
-      srcDst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      q = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
       status = StatusZeroDivisor;
     } else if (sf > 32 || a == 0) {
-      srcDst[i] = 0;
+      q = 0;
     } else {
-      srcDst[i] = (a < 0) == (b < 0) ? INT32_MAX : INT32_MIN;
+      q = (a < 0) == (b < 0) ? INT32_MAX : INT32_MIN;
     }
+    unaligned::Store(srcDst + i, q);
   }
   return status;
 }

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
 #include "signal/primitives/TrelBasicVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 
 namespace {
 
@@ -28,23 +30,24 @@ using primitives_detail::CheckVectorArguments;
 template <typename Better>
 double ExtremeSkippingNaN(const double* src, std::int64_t len, Better better) {
   std::int64_t first = 0;
-  while (first < len && std::isnan(src[first])) {
+  while (first < len && std::isnan(unaligned::Load(src + first))) {
     ++first;
   }
   if (first == len) {
-    return src[0];
+    return unaligned::Load(src);
   }
-  const double start = src[first];
+  const double start = unaligned::Load(src + first);
   double running[4] = {start, start, start, start};
   std::int64_t i = first + 1;
   for (; i + 4 <= len; i += 4) {
     for (int lane = 0; lane < 4; ++lane) {
-      const double x = src[i + lane];
+      const double x = unaligned::Load(src + i + lane);
       running[lane] = better(x, running[lane]) ? x : running[lane];
     }
   }
   for (; i < len; ++i) {
-    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+    const double x = unaligned::Load(src + i);
+    running[0] = better(x, running[0]) ? x : running[0];
   }
   double result = running[0];
   for (int lane = 1; lane < 4; ++lane) {
@@ -54,8 +57,8 @@ double ExtremeSkippingNaN(const double* src, std::int64_t len, Better better) {
   }
   if (result == 0.0) {
     for (std::int64_t j = first;; ++j) {
-      if (src[j] == 0.0) {
-        return src[j];
+      if (const double x = unaligned::Load(src + j); x == 0.0) {
+        return x;
       }
     }
   }
@@ -76,7 +79,12 @@ void FillDoubleKernel(double value, double* dst, std::int64_t len) {
 
 void FillComplexKernel(double re, double im, std::complex<double>* dst, std::int64_t len) {
   if (len > 0) {
-    std::fill_n(dst, len, std::complex<double>(re, im));
+    // Element by element through memcpy: dst may lie at any byte address.
+    const double pair[2] = {re, im};
+    auto* bytes = reinterpret_cast<unsigned char*>(dst);
+    for (std::int64_t i = 0; i < len; ++i) {
+      std::memcpy(bytes + 16 * i, pair, 16);
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace kernels_detail {
@@ -127,7 +128,7 @@ void Int16Row(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len, i
       const std::int64_t head =
           static_cast<std::int64_t>((L::kBytes - address % L::kBytes) % L::kBytes) / 2;
       for (; i < head; ++i) {
-        srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], src[i], k);
+        srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], unaligned::Load(src + i), k);
       }
     }
     for (; i + L::kLanes <= len; i += L::kLanes) {
@@ -136,7 +137,8 @@ void Int16Row(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len, i
     L::End();
   }
   for (; i < len; ++i) {
-    srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], src[i], k);
+    unaligned::Store(srcDst + i, ScalarInt16<kOp, kKind>(unaligned::Load(srcDst + i),
+                                                         unaligned::Load(src + i), k));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/UInt8Template.h"
@@ -318,30 +319,30 @@ PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* 
                : (sf < -127 ? __builtin_inff() : _mm_cvtss_f32(_mm_set_ss(std::ldexp(1.0f, -sf))));
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t d = src[i];
-    const std::int32_t n = src2[i];
+    const std::int32_t d = unaligned::Load(src + i);
+    const std::int32_t n = unaligned::Load(src2 + i);
     if (d == 0) {
-      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      unaligned::Store(dst + i, static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0)));
       status = StatusZeroDivisor;
       continue;
     }
     if (n == 0) {
       // 0 whatever the scale (an infinite scale would make 0 * scale a NaN).
-      dst[i] = 0;
+      unaligned::Store(dst + i, std::int16_t{0});
       continue;
     }
     const float q = static_cast<float>(n) * scale / static_cast<float>(d);
     if (sf <= 0 && q < -32768.0f) {
-      dst[i] = -32768;
+      unaligned::Store(dst + i, std::int16_t{-32768});
     } else if (sf <= 0 && q > 32767.0f) {
-      dst[i] = 32767;
+      unaligned::Store(dst + i, std::int16_t{32767});
     } else {
       const float y = (q + 32768.0f) + 0.5f;
       std::int32_t t = _mm_cvttss_si32(_mm_set_ss(y));
       if ((t & 1) != 0 && static_cast<float>(t) == y) {
         --t;
       }
-      dst[i] = static_cast<std::int16_t>(t - 32768);
+      unaligned::Store(dst + i, static_cast<std::int16_t>(t - 32768));
     }
   }
   return status;
@@ -371,9 +372,9 @@ inline std::uint64_t OrderKey(double x) {
 template <bool kMaximum>
 void ExtremeByPattern(const double* src, std::int64_t len, double* result) {
   std::int64_t best = 0;
-  std::uint64_t bestKey = OrderKey(src[0]);
+  std::uint64_t bestKey = OrderKey(unaligned::Load(src));
   for (std::int64_t i = 1; i < len; ++i) {
-    const std::uint64_t key = OrderKey(src[i]);
+    const std::uint64_t key = OrderKey(unaligned::Load(src + i));
     const bool better = kMaximum ? key > bestKey : key < bestKey;
     best = better ? i : best;
     bestKey = better ? key : bestKey;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/Int32Lanes.h"
 #include "signal/primitives/kernels/KernelShared.h"
@@ -140,8 +141,8 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi64(n0, n1));
   }
   for (; i < len; ++i) {
-    const __m128d y = _mm_min_sd(_mm_mul_sd(_mm_load_sd(src + i), f), top);
-    dst[i] = nearest ? _mm_cvtsd_si32(y) : _mm_cvttsd_si32(y);
+    const __m128d y = _mm_min_sd(_mm_mul_sd(unaligned::LoadSd(src + i), f), top);
+    unaligned::Store(dst + i, nearest ? _mm_cvtsd_si32(y) : _mm_cvttsd_si32(y));
   }
 }
 
@@ -189,28 +190,32 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
     // Double precision: n * 2^-sf (at most 2^45) and the quotient are
     // exact enough that rounding the double gives the exact rounding.
     for (std::int64_t i = 0; i < len; ++i) {
-      if (src[i] == 0) {
-        dst[i] = ZeroDivisorValue(src2[i]);
+      const std::int16_t d = unaligned::Load(src + i);
+      const std::int16_t n = unaligned::Load(src2 + i);
+      if (d == 0) {
+        unaligned::Store(dst + i, ZeroDivisorValue(n));
         zero = 1;
         continue;
       }
-      double q = static_cast<double>(std::int64_t{src2[i]} * (std::int64_t{1} << -sf)) / src[i];
+      double q = static_cast<double>(std::int64_t{n} * (std::int64_t{1} << -sf)) / d;
       q = q < -32768.0 ? -32768.0 : (q > 32767.0 ? 32767.0 : q);
-      dst[i] = static_cast<std::int16_t>(_mm_cvtsd_si32(_mm_set_sd(q)));
+      unaligned::Store(dst + i, static_cast<std::int16_t>(_mm_cvtsd_si32(_mm_set_sd(q))));
     }
     return zero;
   }
   const int up = sf >= 0 ? sf : 0;    // the divisor's shift
   const int down = sf < 0 ? -sf : 0;  // the dividend's shift
   auto scalar = [&](std::int64_t i) {
-    if (src[i] == 0) {
-      dst[i] = ZeroDivisorValue(src2[i]);
+    const std::int32_t d16 = unaligned::Load(src + i);
+    const std::int32_t n16 = unaligned::Load(src2 + i);
+    if (d16 == 0) {
+      unaligned::Store(dst + i, ZeroDivisorValue(n16));
       zero = 1;
       return;
     }
-    const float d = static_cast<float>(std::int32_t{src[i]} * (1 << up));
-    const float n = static_cast<float>(std::int32_t{src2[i]} * (1 << down));
-    dst[i] = Saturate16(_mm_cvtss_si32(_mm_set_ss(n / d)));
+    const float d = static_cast<float>(d16 * (1 << up));
+    const float n = static_cast<float>(n16 * (1 << down));
+    unaligned::Store(dst + i, Saturate16(_mm_cvtss_si32(_mm_set_ss(n / d))));
   };
   std::int64_t i = 0;
   for (; i < len && (Address(dst + i) & 15) > 1; ++i) {
@@ -263,7 +268,7 @@ void* FillElementsSse2(void* dst, const void* value, int size, std::int64_t nByt
 void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::int64_t len) {
   std::int64_t i = 0;
   if ((Address(dst) & 15) == 8) {
-    dst[0] = src[0];
+    unaligned::Store(dst, static_cast<double>(unaligned::Load(src)));
     i = 1;
   }
   for (; i + 4 <= len; i += 4) {
@@ -273,17 +278,17 @@ void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::i
     _mm_storeu_pd(dst + i + 2, _mm_cvtepi32_pd(b));
   }
   for (; i < len; ++i) {
-    dst[i] = src[i];
+    unaligned::Store(dst + i, static_cast<double>(unaligned::Load(src + i)));
   }
 }
 
 void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum) {
   std::int64_t first = 0;
-  while (first < len && std::isnan(src[first])) {
+  while (first < len && std::isnan(unaligned::Load(src + first))) {
     ++first;
   }
   if (first == len) {
-    *result = src[0];
+    std::memcpy(result, src, 8);
     return;
   }
   // x replaces the running value when it is better; a NaN x never is:
@@ -292,7 +297,7 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
   auto pick = [maximum](__m128d x, __m128d m) {
     return maximum ? _mm_max_pd(x, m) : _mm_min_pd(x, m);
   };
-  __m128d lanes01 = _mm_set1_pd(src[first]);
+  __m128d lanes01 = _mm_set1_pd(unaligned::Load(src + first));
   __m128d lanes23 = lanes01;
   std::int64_t i = first + 1;
   for (; i + 4 <= len; i += 4) {
@@ -304,7 +309,8 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
   _mm_storeu_pd(running + 2, lanes23);
   auto better = [maximum](double x, double m) { return maximum ? x > m : x < m; };
   for (; i < len; ++i) {
-    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+    const double x = unaligned::Load(src + i);
+    running[0] = better(x, running[0]) ? x : running[0];
   }
   double r = running[0];
   for (int lane = 1; lane < 4; ++lane) {
@@ -491,15 +497,15 @@ int DivInt32ScaledKernelSse2(const std::int32_t* src, const std::int32_t* src2, 
   const __m128d hi = _mm_set1_pd(2147483647.0);
   int zero = 0;
   auto single = [&](std::int64_t i) {
-    const std::int32_t b = src[i];
-    const std::int32_t a = src2[i];
+    const std::int32_t b = unaligned::Load(src + i);
+    const std::int32_t a = unaligned::Load(src2 + i);
     if (b == 0) {
-      dst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      unaligned::Store(dst + i, a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0));
       zero = 1;
       return;
     }
     const __m128d q = _mm_div_sd(_mm_mul_sd(_mm_set_sd(a), f), _mm_set_sd(b));
-    dst[i] = _mm_cvtsd_si32(_mm_max_sd(_mm_min_sd(q, hi), lo));
+    unaligned::Store(dst + i, _mm_cvtsd_si32(_mm_max_sd(_mm_min_sd(q, hi), lo)));
   };
   std::int64_t i = 0;
   for (; i + 2 <= len; i += 2) {
