@@ -1,7 +1,8 @@
 // Variants B and C of the double add, subtract and multiply (two doubles
 // per instruction; the same in both sets), of the complex add and subtract,
 // which check the count and then run the letter's double variant on
-// 2 * len doubles, and of the scaled int32 add and subtract (four lanes).
+// 2 * len doubles, of the scaled int32 add, subtract and multiply (four
+// lanes), and of the divisions and the complex multiply (the SSE2 kernels).
 #include <emmintrin.h>
 
 #include <cstdint>
@@ -124,7 +125,101 @@ PrimitiveStatus DivInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::i
   return status;
 }
 
+// The int32 multiply: the saturating kernel for sf = 0, the scaled one for
+// -31 <= sf <= 62; past 62 every rounded result is 0 (the set's zero fill),
+// below -31 every non-zero product saturates by its sign.
+PrimitiveStatus MulInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::int32_t len,
+                           std::int32_t sf) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf == 0) {
+    MulInt32SatKernelSse2(src, srcDst, len);
+  } else if (sf > 62) {
+    ZeroBytesKernelSse2(srcDst, std::int64_t{len} * 4);
+  } else if (sf >= -31) {
+    MulInt32ScaledKernelSse2(src, srcDst, len, sf);
+  } else {
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::int64_t p =
+          std::int64_t{unaligned::Load(srcDst + i)} * std::int64_t{unaligned::Load(src + i)};
+      unaligned::Store(srcDst + i, p > 0 ? INT32_MAX : (p < 0 ? INT32_MIN : 0));
+    }
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus DivDoubleBC(const double* src, double* srcDst, std::int32_t len) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  return DivDoubleKernelSse2(src, srcDst, srcDst, len) != 0 ? StatusZeroDivisor : StatusOk;
+}
+
+PrimitiveStatus DivComplexBC(const std::complex<double>* src, std::complex<double>* srcDst,
+                             std::int32_t len) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  auto* d = reinterpret_cast<double*>(srcDst);
+  return DivComplexKernelSse2(reinterpret_cast<const double*>(src), d, d, len) != 0
+             ? StatusZeroDivisor
+             : StatusOk;
+}
+
+template <typename Kernel>
+PrimitiveStatus MulComplexBC(const std::complex<double>* src, std::complex<double>* srcDst,
+                             std::int32_t len, Kernel kernel) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  kernel(reinterpret_cast<const double*>(src), reinterpret_cast<double*>(srcDst), len);
+  return StatusOk;
+}
+
 }  // namespace
+
+PrimitiveStatus VectorMulInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return MulInt32BC(src, srcDst, len, sf);
+}
+
+PrimitiveStatus VectorMulInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return MulInt32BC(src, srcDst, len, sf);
+}
+
+PrimitiveStatus VectorDivDoubleInPlaceB(const double* src, double* srcDst, std::int32_t len) {
+  return DivDoubleBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivDoubleInPlaceC(const double* src, double* srcDst, std::int32_t len) {
+  return DivDoubleBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivComplexInPlaceB(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return DivComplexBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivComplexInPlaceC(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return DivComplexBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorMulComplexInPlaceB(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return MulComplexBC(src, srcDst, len, &MulComplexKernelB);
+}
+
+PrimitiveStatus VectorMulComplexInPlaceC(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return MulComplexBC(src, srcDst, len, &MulComplexKernelC);
+}
 
 PrimitiveStatus VectorDivInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
                                              std::int32_t len, std::int32_t sf) {

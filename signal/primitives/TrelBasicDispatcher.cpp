@@ -1,7 +1,7 @@
 // Portable variants of the basic copy, fill, zero-fill, extreme-value, chirp
 // and conversion primitives, and the pointer variables of every basic
-// primitive. All of them are four-variant primitives; slots A, B and C stay
-// empty until processor-specific variants are installed.
+// primitive. All of them are four-variant primitives; each pointer variable
+// names its A, B and C variants (TrelBasicVariants.h).
 #include "signal/primitives/TrelBasicDispatcher.h"
 
 #include <algorithm>
@@ -235,7 +235,9 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFami
                                         &VectorSubInt32InPlaceScaledB,
                                         &VectorSubInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
-                                        &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
+                                        &VectorMulInt32InPlaceScaledA,
+                                        &VectorMulInt32InPlaceScaledB,
+                                        &VectorMulInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorDivInt32InPlaceScaledA,
                                         &VectorDivInt32InPlaceScaledB,
@@ -250,7 +252,8 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulDoubleInPlace, VariantFamily::F
                                         &VectorMulDoubleInPlaceA, &VectorMulDoubleInPlaceB,
                                         &VectorMulDoubleInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivDoubleInPlace, VariantFamily::FourVariants,
-                                        &VectorDivDoubleInPlaceA, nullptr, nullptr);
+                                        &VectorDivDoubleInPlaceA, &VectorDivDoubleInPlaceB,
+                                        &VectorDivDoubleInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddComplexInPlace, VariantFamily::FourVariants,
                                         &VectorAddComplexInPlaceA, &VectorAddComplexInPlaceB,
                                         &VectorAddComplexInPlaceC);
@@ -258,9 +261,11 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubComplexInPlace, VariantFamily::
                                         &VectorSubComplexInPlaceA, &VectorSubComplexInPlaceB,
                                         &VectorSubComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::FourVariants,
-                                        &VectorMulComplexInPlaceA, nullptr, nullptr);
+                                        &VectorMulComplexInPlaceA, &VectorMulComplexInPlaceB,
+                                        &VectorMulComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
-                                        &VectorDivComplexInPlaceA, nullptr, nullptr);
+                                        &VectorDivComplexInPlaceA, &VectorDivComplexInPlaceB,
+                                        &VectorDivComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorAddUInt8InPlaceScaledA,
                                         &VectorAddUInt8InPlaceScaledB,
