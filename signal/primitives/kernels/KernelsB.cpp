@@ -1,6 +1,7 @@
 // Set B (SSE2), and the SSE2 kernels that sets B and C share.
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -338,8 +339,15 @@ namespace {
 inline __m128i LoadBytes16(const void* p) {
   return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
+// An ordinary store at any address, or a non-temporal one (p on a 16-byte
+// boundary).
+template <bool kStream = false>
 inline void Store16(void* p, __m128i v) {
-  _mm_storeu_si128(static_cast<__m128i*>(p), v);
+  if constexpr (kStream) {
+    _mm_stream_si128(static_cast<__m128i*>(p), v);
+  } else {
+    _mm_storeu_si128(static_cast<__m128i*>(p), v);
+  }
 }
 
 // The narrowing shift mapping on 16-bit lanes, t = (x - (x >> 8)) >> 8 in
@@ -373,6 +381,7 @@ inline __m128i Rounded32Quad(__m128i x) {
 }
 
 // Sixteen elements from s to d.
+template <bool kStream = false>
 void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i top8 = _mm_set1_epi8(static_cast<char>(0x80));
@@ -381,19 +390,18 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i x = LoadBytes16(s);
       const __m128i lo = _mm_unpacklo_epi8(x, zero);
       const __m128i hi = _mm_unpackhi_epi8(x, zero);
-      auto* f = reinterpret_cast<float*>(d);
-      _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
-      _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
-      _mm_storeu_ps(f + 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
-      _mm_storeu_ps(f + 12, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+      Store16<kStream>(d, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
+      Store16<kStream>(d + 16, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
+      Store16<kStream>(d + 32, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
+      Store16<kStream>(d + 48, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
       return;
     }
     case BlockConversion::UInt8ToInt16: {
       // The byte in both halves of the lane, the top bit inverted.
       const __m128i x = _mm_xor_si128(LoadBytes16(s), top8);
       const __m128i same = LoadBytes16(s);
-      Store16(d, _mm_unpacklo_epi8(same, x));
-      Store16(d + 16, _mm_unpackhi_epi8(same, x));
+      Store16<kStream>(d, _mm_unpacklo_epi8(same, x));
+      Store16<kStream>(d + 16, _mm_unpackhi_epi8(same, x));
       return;
     }
     case BlockConversion::UInt8ToInt32: {
@@ -401,16 +409,16 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i w0 = _mm_unpacklo_epi8(x, x);
       const __m128i w1 = _mm_unpackhi_epi8(x, x);
       const __m128i top32 = _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u));
-      Store16(d, _mm_xor_si128(_mm_unpacklo_epi16(w0, w0), top32));
-      Store16(d + 16, _mm_xor_si128(_mm_unpackhi_epi16(w0, w0), top32));
-      Store16(d + 32, _mm_xor_si128(_mm_unpacklo_epi16(w1, w1), top32));
-      Store16(d + 48, _mm_xor_si128(_mm_unpackhi_epi16(w1, w1), top32));
+      Store16<kStream>(d, _mm_xor_si128(_mm_unpacklo_epi16(w0, w0), top32));
+      Store16<kStream>(d + 16, _mm_xor_si128(_mm_unpackhi_epi16(w0, w0), top32));
+      Store16<kStream>(d + 32, _mm_xor_si128(_mm_unpacklo_epi16(w1, w1), top32));
+      Store16<kStream>(d + 48, _mm_xor_si128(_mm_unpackhi_epi16(w1, w1), top32));
       return;
     }
     case BlockConversion::Int16ToUInt8Shift: {
       const __m128i a = ShiftMap16(LoadBytes16(s));
       const __m128i b = ShiftMap16(LoadBytes16(s + 16));
-      Store16(d, _mm_xor_si128(_mm_packs_epi16(a, b), top8));
+      Store16<kStream>(d, _mm_xor_si128(_mm_packs_epi16(a, b), top8));
       return;
     }
     case BlockConversion::Int16ToUInt8Rounded: {
@@ -418,7 +426,7 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i b = LoadBytes16(s + 16);
       const __m128i lo = _mm_packs_epi32(Rounded16To32(a, false), Rounded16To32(a, true));
       const __m128i hi = _mm_packs_epi32(Rounded16To32(b, false), Rounded16To32(b, true));
-      Store16(d, _mm_packus_epi16(lo, hi));
+      Store16<kStream>(d, _mm_packus_epi16(lo, hi));
       return;
     }
     case BlockConversion::Int32ToUInt8Shift: {
@@ -427,7 +435,7 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
         q[k] = ShiftMap32(LoadBytes16(s + 16 * k));
       }
       const __m128i w = _mm_packs_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
-      Store16(d, _mm_xor_si128(w, top8));
+      Store16<kStream>(d, _mm_xor_si128(w, top8));
       return;
     }
     case BlockConversion::Int32ToUInt8Rounded:
@@ -437,7 +445,7 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
   for (int k = 0; k < 4; ++k) {
     q[k] = Rounded32Quad(LoadBytes16(s + 16 * k));
   }
-  Store16(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+  Store16<kStream>(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
 }
 
 struct ConversionShape {
@@ -465,21 +473,42 @@ ConversionShape ShapeOf(BlockConversion kind) {
 }  // namespace
 
 void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len) {
+  ConvertRowSse2(kind, src, dst, len, false);
+}
+
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len,
+                    bool stream) {
   const ConversionShape shape = ShapeOf(kind);
   const auto* s = static_cast<const std::uint8_t*>(src);
   auto* d = static_cast<std::uint8_t*>(dst);
-  std::int64_t i = 0;
-  for (; i + 16 <= len; i += 16) {
-    ConvertBlock16(kind, s + i * shape.fromSize, d + i * shape.toSize);
-  }
-  if (i < len) {
-    // The last elements through one block in a local buffer.
+  // Up to 16 elements through one block in a local buffer.
+  auto few = [&](std::int64_t at, std::int64_t count) {
     alignas(16) std::uint8_t in[64] = {};
     alignas(16) std::uint8_t out[64];
-    const std::int64_t rest = len - i;
-    std::memcpy(in, s + i * shape.fromSize, static_cast<std::size_t>(rest * shape.fromSize));
+    std::memcpy(in, s + at * shape.fromSize, static_cast<std::size_t>(count * shape.fromSize));
     ConvertBlock16(kind, in, out);
-    std::memcpy(d + i * shape.toSize, out, static_cast<std::size_t>(rest * shape.toSize));
+    std::memcpy(d + at * shape.toSize, out, static_cast<std::size_t>(count * shape.toSize));
+  };
+  std::int64_t i = 0;
+  if (stream && Address(d) % shape.toSize == 0) {
+    // Single elements until dst lies on a 16-byte boundary, then streamed
+    // blocks.
+    const std::int64_t head = std::min<std::int64_t>(
+        len, static_cast<std::int64_t>((16 - Address(d) % 16) % 16) / shape.toSize);
+    if (head > 0) {
+      few(0, head);
+    }
+    for (i = head; i + 16 <= len; i += 16) {
+      ConvertBlock16<true>(kind, s + i * shape.fromSize, d + i * shape.toSize);
+    }
+    _mm_sfence();
+  } else {
+    for (; i + 16 <= len; i += 16) {
+      ConvertBlock16(kind, s + i * shape.fromSize, d + i * shape.toSize);
+    }
+  }
+  if (i < len) {
+    few(i, len - i);
   }
 }
 

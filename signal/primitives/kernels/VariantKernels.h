@@ -143,6 +143,17 @@ enum class BlockConversion : std::uint8_t {
   Int32ToUInt8Rounded,
 };
 void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len);
+// The same with non-temporal stores when `stream` (from the first 16-byte
+// boundary of dst on; a dst off its element grid never reaches one and
+// takes ordinary stores).
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len,
+                    bool stream);
+// Set A's row conversions: MMX, the widenings streamed from dst's first 16-
+// (float) or 8-byte boundary, the shift narrowings from src's first 8-byte
+// boundary; the rounded narrowings (mode 2) on the x87 stack, x * scale +
+// offset stored under the control word's rounding (the caller sets it to
+// nearest). The portable results for every input.
+void ConvertRowA(BlockConversion kind, const void* src, void* dst, std::int64_t len);
 
 // The byte add, subtract and multiply of sets B and C (one routine): t =
 // srcDst[i] + src[i], max(srcDst[i] - src[i], 0) or srcDst[i] * src[i],

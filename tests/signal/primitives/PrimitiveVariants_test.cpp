@@ -1299,14 +1299,28 @@ std::vector<From> ConversionInputs() {
 
 // Packed (one long row), padded and single-row layouts at several offsets;
 // every byte of the destination area compared with the portable result.
+struct Layout2 {
+  std::int32_t width, height, srcPad, dstPad;
+};
+
+// Packed blocks on each side of the given element counts (the streaming
+// thresholds of the conversions).
+std::vector<Layout2> AroundCounts(std::initializer_list<std::int32_t> counts) {
+  std::vector<Layout2> layouts;
+  for (const std::int32_t n : counts) {
+    layouts.push_back({n - 1, 1, 0, 0});
+    layouts.push_back({n, 1, 0, 0});
+  }
+  return layouts;
+}
+
 template <typename From, typename To, typename Call, typename PortableCall>
-void RunConversionLayouts(V letter, Call call, PortableCall portable) {
+void RunConversionLayouts(V letter, Call call, PortableCall portable,
+                          const std::vector<Layout2>& extra) {
   const std::vector<From> inputs = ConversionInputs<From>();
   const auto total = static_cast<std::int32_t>(inputs.size());
-  struct Layout2 {
-    std::int32_t width, height, srcPad, dstPad;
-  };
   std::vector<Layout2> layouts = {{total, 1, 0, 0}, {1, 1, 0, 0}, {17, 1, 0, 0}};
+  layouts.insert(layouts.end(), extra.begin(), extra.end());
   for (const std::int32_t width : {16, 33, 256}) {
     layouts.push_back({width, (total + width - 1) / width, 0, 0});
     layouts.push_back({width, std::min(40, (total + width - 1) / width), 3, 5});
@@ -1340,18 +1354,20 @@ void RunConversionLayouts(V letter, Call call, PortableCall portable) {
 }
 
 template <typename From, typename To, typename P>
-void RunWidening(P& pointer, V letter, typename P::Function* portable) {
+void RunWidening(P& pointer, V letter, typename P::Function* portable,
+                 const std::vector<Layout2>& extra) {
   BindChecked(pointer, letter);
   RunConversionLayouts<From, To>(
       letter,
       [&pointer](const From* s, std::int32_t ss, To* d, std::int32_t ds, std::int32_t w,
                  std::int32_t h) { return pointer(s, ss, d, ds, w, h); },
-      portable);
+      portable, extra);
   pointer.ResetToStubForTesting();
 }
 
 template <typename From, typename P>
-void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
+void RunNarrowing(P& pointer, V letter, typename P::Function* portable,
+                  const std::vector<Layout2>& extra = {}) {
   BindChecked(pointer, letter);
   for (const std::int32_t mode : {0, 1, 2, 3}) {
     RunConversionLayouts<From, std::uint8_t>(
@@ -1361,7 +1377,8 @@ void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
                          std::int32_t h) { return pointer(s, ss, d, ds, w, h, mode); },
         [portable, mode](const From* s, std::int32_t ss, std::uint8_t* d, std::int32_t ds,
                          std::int32_t w,
-                         std::int32_t h) { return portable(s, ss, d, ds, w, h, mode); });
+                         std::int32_t h) { return portable(s, ss, d, ds, w, h, mode); },
+        mode == 2 ? std::vector<Layout2>{} : extra);
   }
   pointer.ResetToStubForTesting();
 }
@@ -1427,22 +1444,29 @@ std::vector<Row> Rows() {
       [](V letter) { RunRoiCopy<std::int16_t>(RoiCopyInt16, letter, &RoiCopyInt16Portable); });
   add("RoiCopyInt32", {V::A, V::B, V::C},
       [](V letter) { RunRoiCopy<std::int32_t>(RoiCopyInt32, letter, &RoiCopyInt32Portable); });
-  add("RoiConvertUInt8ToFloat", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToFloat", {V::A, V::B, V::C}, [](V letter) {
+    // Streaming above 420000 elements packed, above 840000 row by row with
+    // rows of more than 256 elements.
+    std::vector<Layout2> extra = AroundCounts({420001});
+    extra.insert(extra.end(), {{257, 3268, 3, 4}, {257, 3269, 3, 4}, {256, 3300, 3, 4}});
     RunWidening<std::uint8_t, float>(RoiConvertUInt8ToFloat, letter,
-                                     &RoiConvertUInt8ToFloatPortable);
+                                     &RoiConvertUInt8ToFloatPortable, extra);
   });
-  add("RoiConvertUInt8ToInt16", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToInt16", {V::A, V::B, V::C}, [](V letter) {
     RunWidening<std::uint8_t, std::int16_t>(RoiConvertUInt8ToInt16, letter,
-                                            &RoiConvertUInt8ToInt16Portable);
+                                            &RoiConvertUInt8ToInt16Portable,
+                                            AroundCounts({174762, 349525}));
   });
-  add("RoiConvertUInt8ToInt32", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToInt32", {V::A, V::B, V::C}, [](V letter) {
     RunWidening<std::uint8_t, std::int32_t>(RoiConvertUInt8ToInt32, letter,
-                                            &RoiConvertUInt8ToInt32Portable);
+                                            &RoiConvertUInt8ToInt32Portable,
+                                            AroundCounts({104858, 209716}));
   });
-  add("RoiConvertInt16ToUInt8", {V::B, V::C}, [](V letter) {
-    RunNarrowing<std::int16_t>(RoiConvertInt16ToUInt8, letter, &RoiConvertInt16ToUInt8Portable);
+  add("RoiConvertInt16ToUInt8", {V::A, V::B, V::C}, [](V letter) {
+    RunNarrowing<std::int16_t>(RoiConvertInt16ToUInt8, letter, &RoiConvertInt16ToUInt8Portable,
+                               AroundCounts({174762, 349525}));
   });
-  add("RoiConvertInt32ToUInt8", {V::B, V::C}, [](V letter) {
+  add("RoiConvertInt32ToUInt8", {V::A, V::B, V::C}, [](V letter) {
     RunNarrowing<std::int32_t>(RoiConvertInt32ToUInt8, letter, &RoiConvertInt32ToUInt8Portable);
   });
   add("VectorAddUInt8InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
