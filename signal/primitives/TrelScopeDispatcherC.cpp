@@ -89,12 +89,21 @@ PrimitiveStatus VectorClampAboveInt32InPlaceC(std::int32_t* srcDst, std::int32_t
     return status;
   }
   const __m128i l = _mm_set1_epi32(level);
+  auto clamp = [&l](__m128i x) {
+    const __m128i above = _mm_cmpgt_epi32(x, l);
+    return _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x));
+  };
   std::int32_t i = 0;
+  for (; i + 8 <= len; i += 8) {
+    auto* p = reinterpret_cast<__m128i*>(srcDst + i);
+    const __m128i x0 = _mm_loadu_si128(p);
+    const __m128i x1 = _mm_loadu_si128(p + 1);
+    _mm_storeu_si128(p, clamp(x0));
+    _mm_storeu_si128(p + 1, clamp(x1));
+  }
   for (; i + 4 <= len; i += 4) {
     auto* p = reinterpret_cast<__m128i*>(srcDst + i);
-    const __m128i x = _mm_loadu_si128(p);
-    const __m128i above = _mm_cmpgt_epi32(x, l);
-    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x)));
+    _mm_storeu_si128(p, clamp(_mm_loadu_si128(p)));
   }
   for (; i < len; ++i) {
     if (unaligned::Load(srcDst + i) > level) {

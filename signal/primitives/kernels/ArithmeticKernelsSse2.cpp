@@ -24,28 +24,37 @@ inline __m128d Magnitude(__m128d v) {
   return _mm_andnot_pd(_mm_set1_pd(-0.0), v);
 }
 
-// True when both lanes hold normal numbers (exponent field neither all
-// zeros nor all ones).
-inline bool BothNormal(__m128d v) {
+// All ones in each lane that holds a normal number (exponent field neither
+// all zeros nor all ones).
+inline __m128d NormalLanes(__m128d v) {
   const __m128d m = Magnitude(v);
-  const __m128d ok = _mm_and_pd(_mm_cmpge_pd(m, _mm_set1_pd(2.2250738585072014e-308)),
-                                _mm_cmple_pd(m, _mm_set1_pd(1.7976931348623157e+308)));
-  return _mm_movemask_pd(ok) == 3;
+  return _mm_and_pd(_mm_cmpge_pd(m, _mm_set1_pd(2.2250738585072014e-308)),
+                    _mm_cmple_pd(m, _mm_set1_pd(1.7976931348623157e+308)));
+}
+
+// True when both lanes hold normal numbers.
+inline bool BothNormal(__m128d v) {
+  return _mm_movemask_pd(NormalLanes(v)) == 3;
 }
 
 // The block quotient's magnitude rounded to the nearest multiple of four
-// units in the last place, halves away from zero (its bit pattern + 2, the
-// two lowest bits cleared). A finite quotient that this would carry into
-// the infinity pattern keeps its finite magnitude, rounded down instead.
+// units in the last place, halves away from zero: its bit pattern + 2, the
+// two lowest bits cleared.
 inline __m128d RoundToFourUlps(__m128d q) {
-  const __m128i bits = _mm_castpd_si128(q);
-  const __m128i mask = _mm_set1_epi64x(~std::int64_t{3});
-  const __m128d up = _mm_castsi128_pd(_mm_and_si128(_mm_add_epi64(bits, _mm_set1_epi64x(2)), mask));
-  const __m128d down = _mm_castsi128_pd(_mm_and_si128(bits, mask));
+  const __m128i bits = _mm_add_epi64(_mm_castpd_si128(q), _mm_set1_epi64x(2));
+  return _mm_castsi128_pd(_mm_and_si128(bits, _mm_set1_epi64x(~std::int64_t{3})));
+}
+
+// A finite quotient that the rounding carried into the infinity pattern
+// keeps its finite magnitude, rounded down instead (its two lowest bits
+// cleared).
+inline __m128d KeepFinite(__m128d q, __m128d rounded) {
   const __m128d inf = _mm_set1_pd(__builtin_inf());
   const __m128d carried =
-      _mm_andnot_pd(_mm_cmpeq_pd(Magnitude(q), inf), _mm_cmpeq_pd(Magnitude(up), inf));
-  return _mm_or_pd(_mm_and_pd(carried, down), _mm_andnot_pd(carried, up));
+      _mm_andnot_pd(_mm_cmpeq_pd(Magnitude(q), inf), _mm_cmpeq_pd(Magnitude(rounded), inf));
+  const __m128d down =
+      _mm_castsi128_pd(_mm_and_si128(_mm_castpd_si128(q), _mm_set1_epi64x(~std::int64_t{3})));
+  return _mm_or_pd(_mm_and_pd(carried, down), _mm_andnot_pd(carried, rounded));
 }
 
 // Two quotients a / b with zero divisors replaced by 1.0 and their
@@ -77,6 +86,7 @@ int DivDoubleKernelSse2(const double* src, const double* src2, double* dst, std:
     i = 1;
   }
   const __m128d one = _mm_set1_pd(1.0);
+  const __m128d inf = _mm_set1_pd(__builtin_inf());
   for (; i + 8 <= len; i += 8) {
     // Lane j of the four divisor vectors holds b[j], b[j+2], b[j+4], b[j+6].
     const __m128d b0 = _mm_loadu_pd(src + i);
@@ -93,15 +103,29 @@ int DivDoubleKernelSse2(const double* src, const double* src2, double* dst, std:
     // One division for four divisors per lane, while the partial products,
     // the product and its reciprocal are normal numbers; otherwise (a zero,
     // subnormal, infinite or NaN on the way) pair by pair.
-    if (BothNormal(p02) && BothNormal(p13) && BothNormal(p)) {
+    const __m128d normal =
+        _mm_and_pd(_mm_and_pd(NormalLanes(p02), NormalLanes(p13)), NormalLanes(p));
+    if (_mm_movemask_pd(normal) == 3) {
       const __m128d r = _mm_div_pd(one, p);
       if (BothNormal(r)) {
         const __m128d r13 = _mm_mul_pd(p13, r);  // 1 / (b0 b2)
         const __m128d r02 = _mm_mul_pd(p02, r);  // 1 / (b1 b3)
-        _mm_storeu_pd(dst + i, RoundToFourUlps(_mm_mul_pd(a0, _mm_mul_pd(b2, r13))));
-        _mm_storeu_pd(dst + i + 2, RoundToFourUlps(_mm_mul_pd(a1, _mm_mul_pd(b3, r02))));
-        _mm_storeu_pd(dst + i + 4, RoundToFourUlps(_mm_mul_pd(a2, _mm_mul_pd(b0, r13))));
-        _mm_storeu_pd(dst + i + 6, RoundToFourUlps(_mm_mul_pd(a3, _mm_mul_pd(b1, r02))));
+        __m128d q[4] = {_mm_mul_pd(a0, _mm_mul_pd(b2, r13)), _mm_mul_pd(a1, _mm_mul_pd(b3, r02)),
+                        _mm_mul_pd(a2, _mm_mul_pd(b0, r13)), _mm_mul_pd(a3, _mm_mul_pd(b1, r02))};
+        __m128d rounded[4];
+        __m128d infinite = _mm_setzero_pd();
+        for (int k = 0; k < 4; ++k) {
+          rounded[k] = RoundToFourUlps(q[k]);
+          infinite = _mm_or_pd(infinite, _mm_cmpeq_pd(Magnitude(rounded[k]), inf));
+        }
+        if (_mm_movemask_pd(infinite) != 0) {
+          for (int k = 0; k < 4; ++k) {
+            rounded[k] = KeepFinite(q[k], rounded[k]);
+          }
+        }
+        for (int k = 0; k < 4; ++k) {
+          _mm_storeu_pd(dst + i + 2 * k, rounded[k]);
+        }
         continue;
       }
     }

@@ -215,6 +215,11 @@ struct Sse2Lanes {
   }
   static void StoreBytes(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
   static V SubSatU8(V a, V b) { return _mm_subs_epu8(a, b); }
+  static V AddSatU8(V a, V b) { return _mm_adds_epu8(a, b); }
+  static V Srl16(V a, int n) { return _mm_srl_epi16(a, _mm_cvtsi32_si128(n)); }
+  static V Sll16(V a, int n) { return _mm_sll_epi16(a, _mm_cvtsi32_si128(n)); }
+  static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V UnpackLo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
   static V UnpackHi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
   static V Add16(V a, V b) { return _mm_add_epi16(a, b); }

@@ -290,6 +290,11 @@ struct MmxLanes {
   }
   static void StoreBytes(std::uint8_t* p, V v) { std::memcpy(p, &v, 8); }
   static V SubSatU8(V a, V b) { return _mm_subs_pu8(a, b); }
+  static V AddSatU8(V a, V b) { return _mm_adds_pu8(a, b); }
+  static V Srl16(V a, int n) { return _mm_srli_pi16(a, n); }
+  static V Sll16(V a, int n) { return _mm_slli_pi16(a, n); }
+  static V Min16(V a, V b) { return _mm_min_pi16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_pi8(a, b); }
   static V UnpackLo8(V a, V b) { return _mm_unpacklo_pi8(a, b); }
   static V UnpackHi8(V a, V b) { return _mm_unpackhi_pi8(a, b); }
   static V Add16(V a, V b) { return _mm_add_pi16(a, b); }
