@@ -298,25 +298,41 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
   auto pick = [maximum](__m128d x, __m128d m) {
     return maximum ? _mm_max_pd(x, m) : _mm_min_pd(x, m);
   };
-  __m128d lanes01 = _mm_set1_pd(unaligned::Load(src + first));
-  __m128d lanes23 = lanes01;
+  __m128d lanes[4];
+  lanes[0] = _mm_set1_pd(unaligned::Load(src + first));
+  lanes[1] = lanes[2] = lanes[3] = lanes[0];
   std::int64_t i = first + 1;
-  for (; i + 4 <= len; i += 4) {
-    lanes01 = pick(_mm_loadu_pd(src + i), lanes01);
-    lanes23 = pick(_mm_loadu_pd(src + i + 2), lanes23);
+  for (; i + 8 <= len; i += 8) {
+    for (int k = 0; k < 4; ++k) {
+      lanes[k] = pick(_mm_loadu_pd(src + i + 2 * k), lanes[k]);
+    }
   }
-  double running[4];
-  _mm_storeu_pd(running, lanes01);
-  _mm_storeu_pd(running + 2, lanes23);
+  for (; i + 2 <= len; i += 2) {
+    lanes[0] = pick(_mm_loadu_pd(src + i), lanes[0]);
+  }
+  double running[8];
+  for (int k = 0; k < 4; ++k) {
+    _mm_storeu_pd(running + 2 * k, lanes[k]);
+  }
   auto better = [maximum](double x, double m) { return maximum ? x > m : x < m; };
   for (; i < len; ++i) {
     const double x = unaligned::Load(src + i);
     running[0] = better(x, running[0]) ? x : running[0];
   }
   double r = running[0];
-  for (int lane = 1; lane < 4; ++lane) {
+  for (int lane = 1; lane < 8; ++lane) {
     if (better(running[lane], r)) {
       r = running[lane];
+    }
+  }
+  // Zeros of both signs compare equal: a zero result is the first zero
+  // element, as the portable variant keeps it.
+  if (r == 0.0) {
+    for (std::int64_t j = first;; ++j) {
+      if (const double x = unaligned::Load(src + j); x == 0.0) {
+        r = x;
+        break;
+      }
     }
   }
   *result = r;

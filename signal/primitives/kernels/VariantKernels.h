@@ -105,8 +105,8 @@ void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int6
 void MaxDoubleKernelA(const double* src, std::int64_t len, double* result);
 void MinDoubleKernelA(const double* src, std::int64_t len, double* result);
 // Extremum kernel of sets B and C: NaN elements are skipped (the result is
-// src[0] when every element is NaN); among equal values the element the
-// portable variant keeps, by the same four running lanes.
+// src[0] when every element is NaN); a zero result is the first zero
+// element, as in the portable variant. Eight elements per step.
 void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum);
 
 // Conversions to int32 of sets B and C: dst[i] = src[i] * factor converted
