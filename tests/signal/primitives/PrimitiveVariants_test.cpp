@@ -955,6 +955,15 @@ void RunDivDoubleBC(V letter) {
       EXPECT_EQ(Bits(q), Bits(divisor == 3.0 ? std::bit_cast<double>(0x3FD5555555555554ull) : 0.5));
     }
   }
+  // Mend: the rounding to a multiple of four units would carry a finite
+  // quotient next to the largest double into infinity; it keeps a finite
+  // magnitude (rounded down) instead.
+  std::fill(divisors, divisors + 8, 1.0);
+  std::fill(values, values + 8, std::numeric_limits<double>::max());
+  ASSERT_EQ(VectorDivDoubleInPlace(divisors, values, 8), StatusOk);
+  for (const double q : values) {
+    EXPECT_EQ(Bits(q), Bits(std::bit_cast<double>(0x7FEFFFFFFFFFFFFCull)));
+  }
   for (const double dividend : {1.0, -1.0, 0.0}) {
     double b = 0.0;
     double a = dividend;
@@ -1072,9 +1081,13 @@ void RunDivComplexBC(V letter) {
   struct Case {
     Complex divisor, dividend, quotient;
   };
-  const double big = std::ldexp(1.0, 300);  // the magnitudes' product overflows
+  // The magnitudes' product overflows (the open choice: each element on its
+  // own), or is subnormal, so that its reciprocal would be infinite (mend:
+  // each element on its own as well).
+  const double big = std::ldexp(1.0, 300);
+  const double tiny = std::ldexp(1.0, -260);
   for (const Case c : {Case{{3, 4}, {25, 50}, {11, 2}}, Case{{1, -1}, {2, 2}, {0, 2}},
-                       Case{{big, big}, {big, big}, {1, 0}}}) {
+                       Case{{big, big}, {big, big}, {1, 0}}, Case{{tiny, 0}, {tiny, 0}, {1, 0}}}) {
     for (const int count : {1, 2}) {
       Complex divisors[2] = {c.divisor, c.divisor};
       Complex values[2] = {c.dividend, c.dividend};
