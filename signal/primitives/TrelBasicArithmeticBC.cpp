@@ -34,13 +34,14 @@ template <DoubleOp kOp>
 void DoubleRun(const double* src, double* srcDst, std::int64_t n) {
   std::int64_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    __m128d r[4];
-    for (int k = 0; k < 4; ++k) {
-      r[k] = Apply<kOp>(_mm_loadu_pd(srcDst + i + 2 * k), _mm_loadu_pd(src + i + 2 * k));
-    }
-    for (int k = 0; k < 4; ++k) {
-      _mm_storeu_pd(srcDst + i + 2 * k, r[k]);
-    }
+    const __m128d a = Apply<kOp>(_mm_loadu_pd(srcDst + i), _mm_loadu_pd(src + i));
+    const __m128d b = Apply<kOp>(_mm_loadu_pd(srcDst + i + 2), _mm_loadu_pd(src + i + 2));
+    const __m128d c = Apply<kOp>(_mm_loadu_pd(srcDst + i + 4), _mm_loadu_pd(src + i + 4));
+    const __m128d d = Apply<kOp>(_mm_loadu_pd(srcDst + i + 6), _mm_loadu_pd(src + i + 6));
+    _mm_storeu_pd(srcDst + i, a);
+    _mm_storeu_pd(srcDst + i + 2, b);
+    _mm_storeu_pd(srcDst + i + 4, c);
+    _mm_storeu_pd(srcDst + i + 6, d);
   }
   for (; i + 4 <= n; i += 4) {
     const __m128d a = Apply<kOp>(_mm_loadu_pd(srcDst + i), _mm_loadu_pd(src + i));

@@ -110,22 +110,25 @@ int DivDoubleKernelSse2(const double* src, const double* src2, double* dst, std:
       if (BothNormal(r)) {
         const __m128d r13 = _mm_mul_pd(p13, r);  // 1 / (b0 b2)
         const __m128d r02 = _mm_mul_pd(p02, r);  // 1 / (b1 b3)
-        __m128d q[4] = {_mm_mul_pd(a0, _mm_mul_pd(b2, r13)), _mm_mul_pd(a1, _mm_mul_pd(b3, r02)),
-                        _mm_mul_pd(a2, _mm_mul_pd(b0, r13)), _mm_mul_pd(a3, _mm_mul_pd(b1, r02))};
-        __m128d rounded[4];
-        __m128d infinite = _mm_setzero_pd();
-        for (int k = 0; k < 4; ++k) {
-          rounded[k] = RoundToFourUlps(q[k]);
-          infinite = _mm_or_pd(infinite, _mm_cmpeq_pd(Magnitude(rounded[k]), inf));
-        }
+        const __m128d q0 = _mm_mul_pd(a0, _mm_mul_pd(b2, r13));
+        const __m128d q1 = _mm_mul_pd(a1, _mm_mul_pd(b3, r02));
+        const __m128d q2 = _mm_mul_pd(a2, _mm_mul_pd(b0, r13));
+        const __m128d q3 = _mm_mul_pd(a3, _mm_mul_pd(b1, r02));
+        __m128d u0 = RoundToFourUlps(q0), u1 = RoundToFourUlps(q1);
+        __m128d u2 = RoundToFourUlps(q2), u3 = RoundToFourUlps(q3);
+        const __m128d infinite = _mm_or_pd(
+            _mm_or_pd(_mm_cmpeq_pd(Magnitude(u0), inf), _mm_cmpeq_pd(Magnitude(u1), inf)),
+            _mm_or_pd(_mm_cmpeq_pd(Magnitude(u2), inf), _mm_cmpeq_pd(Magnitude(u3), inf)));
         if (_mm_movemask_pd(infinite) != 0) {
-          for (int k = 0; k < 4; ++k) {
-            rounded[k] = KeepFinite(q[k], rounded[k]);
-          }
+          u0 = KeepFinite(q0, u0);
+          u1 = KeepFinite(q1, u1);
+          u2 = KeepFinite(q2, u2);
+          u3 = KeepFinite(q3, u3);
         }
-        for (int k = 0; k < 4; ++k) {
-          _mm_storeu_pd(dst + i + 2 * k, rounded[k]);
-        }
+        _mm_storeu_pd(dst + i, u0);
+        _mm_storeu_pd(dst + i + 2, u1);
+        _mm_storeu_pd(dst + i + 4, u2);
+        _mm_storeu_pd(dst + i + 6, u3);
         continue;
       }
     }

@@ -295,25 +295,35 @@ void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, boo
   // x replaces the running value when it is better; a NaN x never is:
   // maxpd (minpd) returns its first operand exactly when it is greater
   // (smaller), else the second.
-  auto pick = [maximum](__m128d x, __m128d m) {
-    return maximum ? _mm_max_pd(x, m) : _mm_min_pd(x, m);
-  };
-  __m128d lanes[4];
-  lanes[0] = _mm_set1_pd(unaligned::Load(src + first));
-  lanes[1] = lanes[2] = lanes[3] = lanes[0];
+  __m128d l0 = _mm_set1_pd(unaligned::Load(src + first));
+  __m128d l1 = l0, l2 = l0, l3 = l0;
   std::int64_t i = first + 1;
-  for (; i + 8 <= len; i += 8) {
-    for (int k = 0; k < 4; ++k) {
-      lanes[k] = pick(_mm_loadu_pd(src + i + 2 * k), lanes[k]);
+  if (maximum) {
+    for (; i + 8 <= len; i += 8) {
+      l0 = _mm_max_pd(_mm_loadu_pd(src + i), l0);
+      l1 = _mm_max_pd(_mm_loadu_pd(src + i + 2), l1);
+      l2 = _mm_max_pd(_mm_loadu_pd(src + i + 4), l2);
+      l3 = _mm_max_pd(_mm_loadu_pd(src + i + 6), l3);
+    }
+    for (; i + 2 <= len; i += 2) {
+      l0 = _mm_max_pd(_mm_loadu_pd(src + i), l0);
+    }
+  } else {
+    for (; i + 8 <= len; i += 8) {
+      l0 = _mm_min_pd(_mm_loadu_pd(src + i), l0);
+      l1 = _mm_min_pd(_mm_loadu_pd(src + i + 2), l1);
+      l2 = _mm_min_pd(_mm_loadu_pd(src + i + 4), l2);
+      l3 = _mm_min_pd(_mm_loadu_pd(src + i + 6), l3);
+    }
+    for (; i + 2 <= len; i += 2) {
+      l0 = _mm_min_pd(_mm_loadu_pd(src + i), l0);
     }
   }
-  for (; i + 2 <= len; i += 2) {
-    lanes[0] = pick(_mm_loadu_pd(src + i), lanes[0]);
-  }
   double running[8];
-  for (int k = 0; k < 4; ++k) {
-    _mm_storeu_pd(running + 2 * k, lanes[k]);
-  }
+  _mm_storeu_pd(running, l0);
+  _mm_storeu_pd(running + 2, l1);
+  _mm_storeu_pd(running + 4, l2);
+  _mm_storeu_pd(running + 6, l3);
   auto better = [maximum](double x, double m) { return maximum ? x > m : x < m; };
   for (; i < len; ++i) {
     const double x = unaligned::Load(src + i);
