@@ -408,7 +408,8 @@ inline __m128i Rounded32Quad(__m128i x) {
 
 // Sixteen elements from s to d.
 template <bool kStream = false>
-void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d) {
+__attribute__((always_inline)) inline void ConvertBlock16(BlockConversion kind,
+                                                          const std::uint8_t* s, std::uint8_t* d) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i top8 = _mm_set1_epi8(static_cast<char>(0x80));
   switch (kind) {
@@ -474,6 +475,43 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
   Store16<kStream>(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
 }
 
+// The blocks of a row from element i on, for one conversion: the kind is a
+// constant here, so the inlined block has no branch left.
+template <BlockConversion kKind, bool kStream>
+std::int64_t ConvertBlocks(const std::uint8_t* s, std::uint8_t* d, std::int64_t i, std::int64_t len,
+                           int fromSize, int toSize) {
+  for (; i + 16 <= len; i += 16) {
+    ConvertBlock16<kStream>(kKind, s + i * fromSize, d + i * toSize);
+  }
+  return i;
+}
+
+template <bool kStream>
+std::int64_t ConvertBlocksOf(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d,
+                             std::int64_t i, std::int64_t len, int fromSize, int toSize) {
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat:
+      return ConvertBlocks<BlockConversion::UInt8ToFloat, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::UInt8ToInt16:
+      return ConvertBlocks<BlockConversion::UInt8ToInt16, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::UInt8ToInt32:
+      return ConvertBlocks<BlockConversion::UInt8ToInt32, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::Int16ToUInt8Shift:
+      return ConvertBlocks<BlockConversion::Int16ToUInt8Shift, kStream>(s, d, i, len, fromSize,
+                                                                        toSize);
+    case BlockConversion::Int16ToUInt8Rounded:
+      return ConvertBlocks<BlockConversion::Int16ToUInt8Rounded, kStream>(s, d, i, len, fromSize,
+                                                                          toSize);
+    case BlockConversion::Int32ToUInt8Shift:
+      return ConvertBlocks<BlockConversion::Int32ToUInt8Shift, kStream>(s, d, i, len, fromSize,
+                                                                        toSize);
+    case BlockConversion::Int32ToUInt8Rounded:
+      break;
+  }
+  return ConvertBlocks<BlockConversion::Int32ToUInt8Rounded, kStream>(s, d, i, len, fromSize,
+                                                                      toSize);
+}
+
 struct ConversionShape {
   int fromSize;
   int toSize;
@@ -524,14 +562,10 @@ void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64
     if (head > 0) {
       few(0, head);
     }
-    for (i = head; i + 16 <= len; i += 16) {
-      ConvertBlock16<true>(kind, s + i * shape.fromSize, d + i * shape.toSize);
-    }
+    i = ConvertBlocksOf<true>(kind, s, d, head, len, shape.fromSize, shape.toSize);
     _mm_sfence();
   } else {
-    for (; i + 16 <= len; i += 16) {
-      ConvertBlock16(kind, s + i * shape.fromSize, d + i * shape.toSize);
-    }
+    i = ConvertBlocksOf<false>(kind, s, d, 0, len, shape.fromSize, shape.toSize);
   }
   if (i < len) {
     few(i, len - i);
