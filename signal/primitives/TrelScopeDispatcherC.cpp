@@ -94,12 +94,16 @@ PrimitiveStatus VectorClampAboveInt32InPlaceC(std::int32_t* srcDst, std::int32_t
     return _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x));
   };
   std::int32_t i = 0;
-  for (; i + 8 <= len; i += 8) {
+  for (; i + 16 <= len; i += 16) {
     auto* p = reinterpret_cast<__m128i*>(srcDst + i);
     const __m128i x0 = _mm_loadu_si128(p);
     const __m128i x1 = _mm_loadu_si128(p + 1);
+    const __m128i x2 = _mm_loadu_si128(p + 2);
+    const __m128i x3 = _mm_loadu_si128(p + 3);
     _mm_storeu_si128(p, clamp(x0));
     _mm_storeu_si128(p + 1, clamp(x1));
+    _mm_storeu_si128(p + 2, clamp(x2));
+    _mm_storeu_si128(p + 3, clamp(x3));
   }
   for (; i + 4 <= len; i += 4) {
     auto* p = reinterpret_cast<__m128i*>(srcDst + i);

@@ -272,6 +272,14 @@ void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::i
     unaligned::Store(dst, static_cast<double>(unaligned::Load(src)));
     i = 1;
   }
+  for (; i + 8 <= len; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+    _mm_storeu_pd(dst + i, _mm_cvtepi32_pd(a));
+    _mm_storeu_pd(dst + i + 2, _mm_cvtepi32_pd(_mm_srli_si128(a, 8)));
+    _mm_storeu_pd(dst + i + 4, _mm_cvtepi32_pd(b));
+    _mm_storeu_pd(dst + i + 6, _mm_cvtepi32_pd(_mm_srli_si128(b, 8)));
+  }
   for (; i + 4 <= len; i += 4) {
     const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
     const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i + 2));
