@@ -743,7 +743,7 @@ void RegisterVariants() {
         f(src.data(), 2 * n, dst.data(), 2 * n, n, 1);
       });
   RegisterLetters(
-      "RoiConvertUInt8ToFloat", RoiConvertUInt8ToFloat, {PV::B, PV::C},
+      "RoiConvertUInt8ToFloat", RoiConvertUInt8ToFloat, {PV::A, PV::B, PV::C},
       [](std::int32_t n) {
         return MakePair<std::uint8_t, float>(n, AnyByte, [](auto&, auto) { return 0.f; });
       },
@@ -751,19 +751,19 @@ void RegisterVariants() {
         f(src.data(), n, dst.data(), 4 * n, n, 1);
       });
   RegisterLetters(
-      "RoiConvertInt16ToUInt8_rounded", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      "RoiConvertInt16ToUInt8_rounded", RoiConvertInt16ToUInt8, {PV::A, PV::B, PV::C},
       [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
       [](auto* f, auto& src, auto& dst, std::int32_t n) {
         f(src.data(), 2 * n, dst.data(), n, n, 1, 2);
       });
   RegisterLetters(
-      "RoiConvertInt32ToUInt8_rounded", RoiConvertInt32ToUInt8, {PV::B, PV::C},
+      "RoiConvertInt32ToUInt8_rounded", RoiConvertInt32ToUInt8, {PV::A, PV::B, PV::C},
       [](std::int32_t n) { return MakePair<std::int32_t, std::uint8_t>(n, AnyInt32, AnyByte); },
       [](auto* f, auto& src, auto& dst, std::int32_t n) {
         f(src.data(), 4 * n, dst.data(), n, n, 1, 2);
       });
   RegisterLetters(
-      "RoiConvertInt16ToUInt8", RoiConvertInt16ToUInt8, {PV::B, PV::C},
+      "RoiConvertInt16ToUInt8", RoiConvertInt16ToUInt8, {PV::A, PV::B, PV::C},
       [](std::int32_t n) { return MakePair<std::int16_t, std::uint8_t>(n, AnyInt16, AnyByte); },
       [](auto* f, auto& src, auto& dst, std::int32_t n) {
         f(src.data(), 2 * n, dst.data(), n, n, 1, 0);
@@ -797,6 +797,88 @@ void RegisterVariants() {
       },
       [](auto* f, auto& src, auto& dst, std::int32_t n) {
         f(src.data(), 2 * n, dst.data(), 2 * n, n, 1, 0);
+      });
+  // The families not covered above, one registration each.
+  const auto bytes = [](std::int32_t n) {
+    return MakePair<std::uint8_t, std::uint8_t>(n, AnyByte, AnyByte);
+  };
+  const auto complexes = [](std::int32_t n) {
+    return MakePair<C, C>(n, NearOneComplex, NearOneComplex);
+  };
+  const auto twoOperands = [](auto* f, auto& src, auto& dst, std::int32_t n) {
+    f(src.data(), dst.data(), n);
+  };
+  RegisterLetters("VectorSubDoubleInPlace", VectorSubDoubleInPlace, {PV::A, PV::B, PV::C}, doubles,
+                  twoOperands);
+  RegisterLetters(
+      "VectorDivDoubleInPlace", VectorDivDoubleInPlace, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<double, double>(n, NearOne, Wide); }, twoOperands);
+  RegisterLetters("VectorAddComplexInPlace", VectorAddComplexInPlace, {PV::A, PV::B, PV::C},
+                  complexes, twoOperands);
+  RegisterLetters("VectorSubComplexInPlace", VectorSubComplexInPlace, {PV::A, PV::B, PV::C},
+                  complexes, twoOperands);
+  RegisterLetters("VectorMulComplexInPlace", VectorMulComplexInPlace, {PV::A, PV::B, PV::C},
+                  complexes, twoOperands);
+  RegisterLetters("VectorDivComplexInPlace", VectorDivComplexInPlace, {PV::A, PV::B, PV::C},
+                  complexes, twoOperands);
+  RegisterLetters(
+      "VectorSubInt32InPlaceScaled", VectorSubInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorMulInt32InPlaceScaled", VectorMulInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 0); });
+  RegisterLetters(
+      "VectorMulInt32InPlaceScaled_sf3", VectorMulInt32InPlaceScaled, {PV::A, PV::B, PV::C}, ints,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 3); });
+  RegisterLetters(
+      "VectorSubUInt8InPlaceScaled", VectorSubUInt8InPlaceScaled, {PV::A, PV::B, PV::C}, bytes,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), dst.data(), n, 1); });
+  RegisterLetters("VectorCopyUInt8", VectorCopyUInt8, {PV::A, PV::B, PV::C}, bytes, twoOperands);
+  RegisterLetters("VectorSetInt32", VectorSetInt32, {PV::A, PV::B, PV::C}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(-5, dst.data(), n); });
+  RegisterLetters("VectorSetComplex", VectorSetComplex, {PV::A, PV::B, PV::C}, complexes,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(0.5, -2.0, dst.data(), n); });
+  RegisterLetters("VectorSetUInt8", VectorSetUInt8, {PV::A, PV::B, PV::C}, bytes,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(0x5A, dst.data(), n); });
+  RegisterLetters(
+      "VectorZeroInt16", VectorZeroInt16, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int16_t, std::int16_t>(n, AnyInt16, AnyInt16); },
+      [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters("VectorZeroInt32", VectorZeroInt32, {PV::A, PV::B, PV::C}, ints,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters("VectorZeroComplex", VectorZeroComplex, {PV::A, PV::B, PV::C}, complexes,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters("VectorZeroUInt8", VectorZeroUInt8, {PV::A, PV::B, PV::C}, bytes,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n); });
+  RegisterLetters(
+      "VectorMinDouble", VectorMinDouble, {PV::A, PV::B, PV::C}, doubles,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), n, dst.data()); });
+  RegisterLetters("VectorChirpDouble", VectorChirpDouble, {PV::A, PV::B, PV::C}, doubles,
+                  [](auto* f, auto&, auto& dst, std::int32_t n) { f(dst.data(), n, 1.0); });
+  RegisterLetters(
+      "RoiCopyUInt8", RoiCopyUInt8, {PV::A, PV::B, PV::C}, bytes,
+      [](auto* f, auto& src, auto& dst, std::int32_t n) { f(src.data(), n, dst.data(), n, n, 1); });
+  RegisterLetters("RoiCopyInt32", RoiCopyInt32, {PV::A, PV::B, PV::C}, ints,
+                  [](auto* f, auto& src, auto& dst, std::int32_t n) {
+                    f(src.data(), 4 * n, dst.data(), 4 * n, n, 1);
+                  });
+  RegisterLetters(
+      "RoiConvertUInt8ToInt16", RoiConvertUInt8ToInt16, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::int16_t>(n, AnyByte, AnyInt16); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), n, dst.data(), 2 * n, n, 1);
+      });
+  RegisterLetters(
+      "RoiConvertUInt8ToInt32", RoiConvertUInt8ToInt32, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::uint8_t, std::int32_t>(n, AnyByte, AnyInt32); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), n, dst.data(), 4 * n, n, 1);
+      });
+  RegisterLetters(
+      "RoiConvertInt32ToUInt8", RoiConvertInt32ToUInt8, {PV::A, PV::B, PV::C},
+      [](std::int32_t n) { return MakePair<std::int32_t, std::uint8_t>(n, AnyInt32, AnyByte); },
+      [](auto* f, auto& src, auto& dst, std::int32_t n) {
+        f(src.data(), 4 * n, dst.data(), n, n, 1, 1);
       });
   RegisterLetters("RoiAddInt16InPlaceScaled_sf3", RoiAddInt16InPlaceScaled, {PV::A, PV::B, PV::C},
                   shorts, [](auto* f, auto& src, auto& dst, std::int32_t n) {

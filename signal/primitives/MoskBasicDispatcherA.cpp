@@ -3,6 +3,7 @@
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
+#include "signal/primitives/RoundingControl.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 using namespace primitives_detail;
@@ -86,3 +87,76 @@ KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyUInt8A, std::uint8_t)
 KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyInt16A, std::int16_t)
 KESTRUNE_DEFINE_BLOCK_COPY_A(RoiCopyInt32A, std::int32_t)
 #undef KESTRUNE_DEFINE_BLOCK_COPY_A
+
+namespace {
+
+// The conversions of set A: the portable checks, one row of width * height
+// elements when both blocks are packed, else row by row; the rounded
+// narrowings (mode 2) run with the x87 rounding set to nearest for the
+// call and put the caller's rounding back.
+template <typename From, typename To>
+PrimitiveStatus ConvertBlockA(BlockConversion kind, const From* src, std::int32_t srcStep, To* dst,
+                              std::int32_t dstStep, std::int32_t width, std::int32_t height,
+                              bool rounded) {
+  if (const PrimitiveStatus status =
+          CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
+      status != StatusOk) {
+    return status;
+  }
+  const std::uint32_t saved = rounded ? FpuSetControlBits(kFpuRoundNearest, kFpuRoundingMask) : 0;
+  std::int64_t rows = height;
+  std::int64_t columns = width;
+  if (srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
+      dstStep == columns * static_cast<std::int64_t>(sizeof(To))) {
+    columns *= rows;
+    rows = 1;
+  }
+  const auto* s = reinterpret_cast<const std::uint8_t*>(src);
+  auto* d = reinterpret_cast<std::uint8_t*>(dst);
+  for (std::int64_t r = 0; r < rows; ++r) {
+    ConvertRowA(kind, s + r * srcStep, d + r * dstStep, columns);
+  }
+  if (rounded && (saved & kFpuRoundingMask) != kFpuRoundNearest) {
+    FpuRestoreControlWord(saved);
+  }
+  return StatusOk;
+}
+
+}  // namespace
+
+PrimitiveStatus RoiConvertUInt8ToFloatA(const std::uint8_t* src, std::int32_t srcStep, float* dst,
+                                        std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height) {
+  return ConvertBlockA(BlockConversion::UInt8ToFloat, src, srcStep, dst, dstStep, width, height,
+                       false);
+}
+
+PrimitiveStatus RoiConvertUInt8ToInt16A(const std::uint8_t* src, std::int32_t srcStep,
+                                        std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height) {
+  return ConvertBlockA(BlockConversion::UInt8ToInt16, src, srcStep, dst, dstStep, width, height,
+                       false);
+}
+
+PrimitiveStatus RoiConvertUInt8ToInt32A(const std::uint8_t* src, std::int32_t srcStep,
+                                        std::int32_t* dst, std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height) {
+  return ConvertBlockA(BlockConversion::UInt8ToInt32, src, srcStep, dst, dstStep, width, height,
+                       false);
+}
+
+PrimitiveStatus RoiConvertInt16ToUInt8A(const std::int16_t* src, std::int32_t srcStep,
+                                        std::uint8_t* dst, std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height, std::int32_t mode) {
+  return ConvertBlockA(
+      mode == 2 ? BlockConversion::Int16ToUInt8Rounded : BlockConversion::Int16ToUInt8Shift, src,
+      srcStep, dst, dstStep, width, height, mode == 2);
+}
+
+PrimitiveStatus RoiConvertInt32ToUInt8A(const std::int32_t* src, std::int32_t srcStep,
+                                        std::uint8_t* dst, std::int32_t dstStep, std::int32_t width,
+                                        std::int32_t height, std::int32_t mode) {
+  return ConvertBlockA(
+      mode == 2 ? BlockConversion::Int32ToUInt8Rounded : BlockConversion::Int32ToUInt8Shift, src,
+      srcStep, dst, dstStep, width, height, mode == 2);
+}

@@ -9,6 +9,7 @@
 #include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/RoundingControl.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 using namespace primitives_detail;
@@ -106,16 +107,18 @@ PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t*
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t d = src[i];
-    const std::int32_t n = src2[i];
+    const std::int32_t d = unaligned::Load(src + i);
+    const std::int32_t n = unaligned::Load(src2 + i);
+    std::int32_t q;
     if (d == 0) {
-      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      q = n > 0 ? 32767 : (n < 0 ? -32768 : 0);
       status = StatusZeroDivisor;
     } else if (sf >= 16 || n == 0) {
-      dst[i] = 0;
+      q = 0;
     } else {
-      dst[i] = static_cast<std::int16_t>((n < 0) == (d < 0) ? 32767 : -32768);
+      q = (n < 0) == (d < 0) ? 32767 : -32768;
     }
+    unaligned::Store(dst + i, static_cast<std::int16_t>(q));
   }
   return status;
 }
@@ -192,14 +195,31 @@ KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t)
 
 namespace {
 
+// When a conversion of sets B and C streams: n = width * height elements
+// (64 bits) from `packedFrom` on for a packed block (one row), from
+// `rowsFrom` on row by row when the width is at least `minWidth`.
+struct StreamRule {
+  std::int64_t packedFrom;
+  std::int64_t rowsFrom;
+  std::int32_t minWidth;
+};
+
+constexpr std::int64_t kNever = INT64_MAX;
+constexpr StreamRule kNoStreaming{kNever, kNever, 0};
+
+constexpr StreamRule StreamFrom(std::int64_t n) {
+  return {n, n, 0};
+}
+
 // The conversions of sets B and C: the portable checks (pointers, sizes,
 // steps), one row of width * height elements when both blocks are packed,
-// else row by row; the rounded narrowings run with MXCSR set to nearest for
-// the call and put the caller's rounding back.
+// else row by row, streamed past the set's threshold; the rounded
+// narrowings run with MXCSR set to nearest for the call and put the
+// caller's rounding back.
 template <typename From, typename To>
 PrimitiveStatus ConvertBlockBC(BlockConversion kind, const From* src, std::int32_t srcStep, To* dst,
                                std::int32_t dstStep, std::int32_t width, std::int32_t height,
-                               bool rounded) {
+                               bool rounded, StreamRule rule) {
   if (const PrimitiveStatus status =
           CheckBlockArguments({src, dst}, width, height, {srcStep, dstStep});
       status != StatusOk) {
@@ -208,21 +228,37 @@ PrimitiveStatus ConvertBlockBC(BlockConversion kind, const From* src, std::int32
   const std::uint32_t saved = rounded ? SseSetRoundingBits(kSseRoundNearest) : 0;
   std::int64_t rows = height;
   std::int64_t columns = width;
-  if (srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
-      dstStep == columns * static_cast<std::int64_t>(sizeof(To))) {
-    columns *= rows;
+  const std::int64_t elements = rows * columns;
+  const bool packed = srcStep == columns * static_cast<std::int64_t>(sizeof(From)) &&
+                      dstStep == columns * static_cast<std::int64_t>(sizeof(To));
+  const bool stream =
+      packed ? elements >= rule.packedFrom : elements >= rule.rowsFrom && width >= rule.minWidth;
+  if (packed) {
+    columns = elements;
     rows = 1;
   }
   const auto* s = reinterpret_cast<const std::uint8_t*>(src);
   auto* d = reinterpret_cast<std::uint8_t*>(dst);
   for (std::int64_t r = 0; r < rows; ++r) {
-    ConvertRowSse2(kind, s + r * srcStep, d + r * dstStep, columns);
+    ConvertRowSse2(kind, s + r * srcStep, d + r * dstStep, columns, stream);
   }
   if (rounded && (saved & kSseRoundingMask) != kSseRoundNearest) {
     SseRestoreControlWord(saved);
   }
   return StatusOk;
 }
+
+// The streaming thresholds of a set: the widening to float streams above
+// 420000 elements packed (840000 row by row, rows above 256 elements) in
+// both sets; set B streams the other widenings and the shift narrowing of
+// 16-bit samples from half of set C's element counts.
+struct SetThresholds {
+  std::int64_t toInt16;  // UInt8ToInt16 and the Int16ToUInt8 shift mapping
+  std::int64_t toInt32;
+};
+constexpr SetThresholds kSetC{349525, 209716};
+constexpr SetThresholds kSetB{174762, 104858};
+constexpr StreamRule kToFloat{420001, 840001, 257};
 
 }  // namespace
 
@@ -231,33 +267,34 @@ PrimitiveStatus ConvertBlockBC(BlockConversion kind, const From* src, std::int32
                                             float* dst, std::int32_t dstStep, std::int32_t width, \
                                             std::int32_t height) {                                \
     return ConvertBlockBC(BlockConversion::UInt8ToFloat, src, srcStep, dst, dstStep, width,       \
-                          height, false);                                                         \
+                          height, false, kToFloat);                                               \
   }                                                                                               \
   PrimitiveStatus RoiConvertUInt8ToInt16##L(const std::uint8_t* src, std::int32_t srcStep,        \
                                             std::int16_t* dst, std::int32_t dstStep,              \
                                             std::int32_t width, std::int32_t height) {            \
     return ConvertBlockBC(BlockConversion::UInt8ToInt16, src, srcStep, dst, dstStep, width,       \
-                          height, false);                                                         \
+                          height, false, StreamFrom(kSet##L.toInt16));                            \
   }                                                                                               \
   PrimitiveStatus RoiConvertUInt8ToInt32##L(const std::uint8_t* src, std::int32_t srcStep,        \
                                             std::int32_t* dst, std::int32_t dstStep,              \
                                             std::int32_t width, std::int32_t height) {            \
     return ConvertBlockBC(BlockConversion::UInt8ToInt32, src, srcStep, dst, dstStep, width,       \
-                          height, false);                                                         \
+                          height, false, StreamFrom(kSet##L.toInt32));                            \
   }                                                                                               \
   PrimitiveStatus RoiConvertInt16ToUInt8##L(                                                      \
       const std::int16_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
       std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
     return ConvertBlockBC(                                                                        \
         mode == 2 ? BlockConversion::Int16ToUInt8Rounded : BlockConversion::Int16ToUInt8Shift,    \
-        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+        src, srcStep, dst, dstStep, width, height, mode == 2,                                     \
+        mode == 2 ? kNoStreaming : StreamFrom(kSet##L.toInt16));                                  \
   }                                                                                               \
   PrimitiveStatus RoiConvertInt32ToUInt8##L(                                                      \
       const std::int32_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
       std::int32_t width, std::int32_t height, std::int32_t mode) {                               \
     return ConvertBlockBC(                                                                        \
         mode == 2 ? BlockConversion::Int32ToUInt8Rounded : BlockConversion::Int32ToUInt8Shift,    \
-        src, srcStep, dst, dstStep, width, height, mode == 2);                                    \
+        src, srcStep, dst, dstStep, width, height, mode == 2, kNoStreaming);                      \
   }
 KESTRUNE_DEFINE_BLOCK_CONVERSIONS(B)
 KESTRUNE_DEFINE_BLOCK_CONVERSIONS(C)

@@ -78,7 +78,7 @@ KESTRUNE_DECLARE_BLOCK_COPIES(B)
 KESTRUNE_DECLARE_BLOCK_COPIES(C)
 #undef KESTRUNE_DECLARE_BLOCK_COPIES
 
-// The sample-width conversions of sets B and C.
+// The sample-width conversions of sets A, B and C.
 #define KESTRUNE_DECLARE_BLOCK_CONVERSIONS(L)                                                     \
   PrimitiveStatus RoiConvertUInt8ToFloat##L(const std::uint8_t* src, std::int32_t srcStep,        \
                                             float* dst, std::int32_t dstStep, std::int32_t width, \
@@ -95,6 +95,7 @@ KESTRUNE_DECLARE_BLOCK_COPIES(C)
   PrimitiveStatus RoiConvertInt32ToUInt8##L(                                                      \
       const std::int32_t* src, std::int32_t srcStep, std::uint8_t* dst, std::int32_t dstStep,     \
       std::int32_t width, std::int32_t height, std::int32_t mode);
+KESTRUNE_DECLARE_BLOCK_CONVERSIONS(A)
 KESTRUNE_DECLARE_BLOCK_CONVERSIONS(B)
 KESTRUNE_DECLARE_BLOCK_CONVERSIONS(C)
 #undef KESTRUNE_DECLARE_BLOCK_CONVERSIONS

@@ -158,17 +158,17 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiCopyInt16, VariantFamily::FourVariant
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiCopyInt32, VariantFamily::FourVariants, &RoiCopyInt32A,
                                         &RoiCopyInt32B, &RoiCopyInt32C);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToFloat, VariantFamily::FourVariants,
-                                        nullptr, &RoiConvertUInt8ToFloatB,
+                                        &RoiConvertUInt8ToFloatA, &RoiConvertUInt8ToFloatB,
                                         &RoiConvertUInt8ToFloatC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToInt16, VariantFamily::FourVariants,
-                                        nullptr, &RoiConvertUInt8ToInt16B,
+                                        &RoiConvertUInt8ToInt16A, &RoiConvertUInt8ToInt16B,
                                         &RoiConvertUInt8ToInt16C);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertUInt8ToInt32, VariantFamily::FourVariants,
-                                        nullptr, &RoiConvertUInt8ToInt32B,
+                                        &RoiConvertUInt8ToInt32A, &RoiConvertUInt8ToInt32B,
                                         &RoiConvertUInt8ToInt32C);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertInt16ToUInt8, VariantFamily::FourVariants,
-                                        nullptr, &RoiConvertInt16ToUInt8B,
+                                        &RoiConvertInt16ToUInt8A, &RoiConvertInt16ToUInt8B,
                                         &RoiConvertInt16ToUInt8C);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(RoiConvertInt32ToUInt8, VariantFamily::FourVariants,
-                                        nullptr, &RoiConvertInt32ToUInt8B,
+                                        &RoiConvertInt32ToUInt8A, &RoiConvertInt32ToUInt8B,
                                         &RoiConvertInt32ToUInt8C);

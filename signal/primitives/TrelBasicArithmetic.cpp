@@ -17,6 +17,7 @@
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
 #include "signal/primitives/TrelBasicDispatcher.h"
+#include "signal/primitives/UnalignedAccess.h"
 
 namespace {
 
@@ -168,8 +169,8 @@ PrimitiveStatus DivInt32ScaledKernel(const std::int32_t* src, const std::int32_t
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t b = src[i];
-    const std::int32_t a = src2[i];
+    const std::int32_t b = unaligned::Load(src + i);
+    const std::int32_t a = unaligned::Load(src2 + i);
     std::int32_t q;
     if (b == 0) {
       q = a > 0 ? std::numeric_limits<std::int32_t>::max()
@@ -187,7 +188,7 @@ PrimitiveStatus DivInt32ScaledKernel(const std::int32_t* src, const std::int32_t
     } else {
       q = DivInt32Element<unsigned __int128>(a, b, sf);
     }
-    dst[i] = q;
+    unaligned::Store(dst + i, q);
   }
   return status;
 }
@@ -255,11 +256,14 @@ PrimitiveStatus VectorMulComplexInPlacePortable(const std::complex<double>* src,
     return status;
   }
   for (std::int32_t i = 0; i < len; ++i) {
-    const long double ar = srcDst[i].real();
-    const long double ai = srcDst[i].imag();
-    const long double br = src[i].real();
-    const long double bi = src[i].imag();
-    srcDst[i] = {static_cast<double>(ar * br - ai * bi), static_cast<double>(ar * bi + ai * br)};
+    const auto* b = reinterpret_cast<const double*>(src + i);
+    auto* a = reinterpret_cast<double*>(srcDst + i);
+    const long double ar = unaligned::Load(a);
+    const long double ai = unaligned::Load(a + 1);
+    const long double br = unaligned::Load(b);
+    const long double bi = unaligned::Load(b + 1);
+    unaligned::Store(a, static_cast<double>(ar * br - ai * bi));
+    unaligned::Store(a + 1, static_cast<double>(ar * bi + ai * br));
   }
   return StatusOk;
 }
@@ -280,23 +284,27 @@ PrimitiveStatus DivComplexKernel(const std::complex<double>* src, const std::com
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const long double br = src[i].real();
-    const long double bi = src[i].imag();
-    const long double ar = src2[i].real();
-    const long double ai = src2[i].imag();
+    const auto* b = reinterpret_cast<const double*>(src + i);
+    const auto* a = reinterpret_cast<const double*>(src2 + i);
+    auto* out = reinterpret_cast<double*>(dst + i);
+    const long double br = unaligned::Load(b);
+    const long double bi = unaligned::Load(b + 1);
+    const long double ar = unaligned::Load(a);
+    const long double ai = unaligned::Load(a + 1);
     // a / b = a * conj(b) / |b|^2. In the extended format |b|^2 of any
     // non-zero finite double b is a normal non-zero number. A divisor with a
     // NaN part (or an infinite part beside a NaN) has no magnitude to divide
     // by: like (0, 0) it gets the zero-divisor NaNs and the warning.
     const long double d = bi * bi + br * br;
     if (d == 0.0L || std::isnan(d)) {
-      dst[i] = {DivisionNaN(), DivisionNaN()};
+      unaligned::Store(out, DivisionNaN());
+      unaligned::Store(out + 1, DivisionNaN());
       status = StatusZeroDivisor;
       continue;
     }
     const long double r = 1.0L / d;
-    dst[i] = {static_cast<double>((br * ar + bi * ai) * r),
-              static_cast<double>((br * ai - bi * ar) * r)};
+    unaligned::Store(out, static_cast<double>((br * ar + bi * ai) * r));
+    unaligned::Store(out + 1, static_cast<double>((br * ai - bi * ar) * r));
   }
   return status;
 }

@@ -1,7 +1,8 @@
 // Variants B and C of the double add, subtract and multiply (two doubles
 // per instruction; the same in both sets), of the complex add and subtract,
 // which check the count and then run the letter's double variant on
-// 2 * len doubles, and of the scaled int32 add and subtract (four lanes).
+// 2 * len doubles, of the scaled int32 add, subtract and multiply (four
+// lanes), and of the divisions and the complex multiply (the SSE2 kernels).
 #include <emmintrin.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/TrelBasicVariantFrontEnds.h"
 #include "signal/primitives/TrelBasicVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -27,10 +29,20 @@ inline __m128d Apply(__m128d d, __m128d s) {
 }
 
 // srcDst[i] = srcDst[i] op src[i], each rounded once to double; blocks of
-// four are read before they are written.
+// eight (then four) are read before they are written.
 template <DoubleOp kOp>
 void DoubleRun(const double* src, double* srcDst, std::int64_t n) {
   std::int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128d a = Apply<kOp>(_mm_loadu_pd(srcDst + i), _mm_loadu_pd(src + i));
+    const __m128d b = Apply<kOp>(_mm_loadu_pd(srcDst + i + 2), _mm_loadu_pd(src + i + 2));
+    const __m128d c = Apply<kOp>(_mm_loadu_pd(srcDst + i + 4), _mm_loadu_pd(src + i + 4));
+    const __m128d d = Apply<kOp>(_mm_loadu_pd(srcDst + i + 6), _mm_loadu_pd(src + i + 6));
+    _mm_storeu_pd(srcDst + i, a);
+    _mm_storeu_pd(srcDst + i + 2, b);
+    _mm_storeu_pd(srcDst + i + 4, c);
+    _mm_storeu_pd(srcDst + i + 6, d);
+  }
   for (; i + 4 <= n; i += 4) {
     const __m128d a = Apply<kOp>(_mm_loadu_pd(srcDst + i), _mm_loadu_pd(src + i));
     const __m128d b = Apply<kOp>(_mm_loadu_pd(srcDst + i + 2), _mm_loadu_pd(src + i + 2));
@@ -38,7 +50,8 @@ void DoubleRun(const double* src, double* srcDst, std::int64_t n) {
     _mm_storeu_pd(srcDst + i + 2, b);
   }
   for (; i < n; ++i) {
-    _mm_store_sd(srcDst + i, Apply<kOp>(_mm_load_sd(srcDst + i), _mm_load_sd(src + i)));
+    unaligned::StoreSd(srcDst + i,
+                       Apply<kOp>(unaligned::LoadSd(srcDst + i), unaligned::LoadSd(src + i)));
   }
 }
 
@@ -82,9 +95,10 @@ PrimitiveStatus AddSubInt32BC(const std::int32_t* src, std::int32_t* srcDst, std
     AddSubInt32KernelSse2(src, srcDst, len, sf, sub);
   } else {
     for (std::int32_t i = 0; i < len; ++i) {
-      const std::int64_t t =
-          sub ? std::int64_t{srcDst[i]} - src[i] : std::int64_t{srcDst[i]} + src[i];
-      srcDst[i] = t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0);
+      const std::int64_t b = unaligned::Load(srcDst + i);
+      const std::int64_t a = unaligned::Load(src + i);
+      const std::int64_t t = sub ? b - a : b + a;
+      unaligned::Store(srcDst + i, t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0));
     }
   }
   return StatusOk;
@@ -105,21 +119,117 @@ PrimitiveStatus DivInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::i
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t b = src[i];
-    const std::int32_t a = srcDst[i];
+    const std::int32_t b = unaligned::Load(src + i);
+    const std::int32_t a = unaligned::Load(srcDst + i);
+    std::int32_t q;
     if (b == 0) {
-      srcDst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      q = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
       status = StatusZeroDivisor;
     } else if (sf > 32 || a == 0) {
-      srcDst[i] = 0;
+      q = 0;
     } else {
-      srcDst[i] = (a < 0) == (b < 0) ? INT32_MAX : INT32_MIN;
+      q = (a < 0) == (b < 0) ? INT32_MAX : INT32_MIN;
     }
+    unaligned::Store(srcDst + i, q);
   }
   return status;
 }
 
+// The int32 multiply: the saturating kernel for sf = 0, the scaled one for
+// -31 <= sf <= 62; past 62 every rounded result is 0 (the set's zero fill),
+// below -31 every non-zero product saturates by its sign.
+PrimitiveStatus MulInt32BC(const std::int32_t* src, std::int32_t* srcDst, std::int32_t len,
+                           std::int32_t sf) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  if (sf == 0) {
+    MulInt32SatKernelSse2(src, srcDst, len);
+  } else if (sf > 62) {
+    ZeroBytesKernelSse2(srcDst, std::int64_t{len} * 4);
+  } else if (sf >= -31) {
+    MulInt32ScaledKernelSse2(src, srcDst, len, sf);
+  } else {
+    for (std::int32_t i = 0; i < len; ++i) {
+      const std::int64_t p =
+          std::int64_t{unaligned::Load(srcDst + i)} * std::int64_t{unaligned::Load(src + i)};
+      unaligned::Store(srcDst + i, p > 0 ? INT32_MAX : (p < 0 ? INT32_MIN : 0));
+    }
+  }
+  return StatusOk;
+}
+
+PrimitiveStatus DivDoubleBC(const double* src, double* srcDst, std::int32_t len) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  return DivDoubleKernelSse2(src, srcDst, srcDst, len) != 0 ? StatusZeroDivisor : StatusOk;
+}
+
+PrimitiveStatus DivComplexBC(const std::complex<double>* src, std::complex<double>* srcDst,
+                             std::int32_t len) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  auto* d = reinterpret_cast<double*>(srcDst);
+  return DivComplexKernelSse2(reinterpret_cast<const double*>(src), d, d, len) != 0
+             ? StatusZeroDivisor
+             : StatusOk;
+}
+
+template <typename Kernel>
+PrimitiveStatus MulComplexBC(const std::complex<double>* src, std::complex<double>* srcDst,
+                             std::int32_t len, Kernel kernel) {
+  if (const PrimitiveStatus status = primitives_detail::CheckVectorArguments({src, srcDst}, len);
+      status != StatusOk) {
+    return status;
+  }
+  kernel(reinterpret_cast<const double*>(src), reinterpret_cast<double*>(srcDst), len);
+  return StatusOk;
+}
+
 }  // namespace
+
+PrimitiveStatus VectorMulInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return MulInt32BC(src, srcDst, len, sf);
+}
+
+PrimitiveStatus VectorMulInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,
+                                             std::int32_t len, std::int32_t sf) {
+  return MulInt32BC(src, srcDst, len, sf);
+}
+
+PrimitiveStatus VectorDivDoubleInPlaceB(const double* src, double* srcDst, std::int32_t len) {
+  return DivDoubleBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivDoubleInPlaceC(const double* src, double* srcDst, std::int32_t len) {
+  return DivDoubleBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivComplexInPlaceB(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return DivComplexBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorDivComplexInPlaceC(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return DivComplexBC(src, srcDst, len);
+}
+
+PrimitiveStatus VectorMulComplexInPlaceB(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return MulComplexBC(src, srcDst, len, &MulComplexKernelB);
+}
+
+PrimitiveStatus VectorMulComplexInPlaceC(const std::complex<double>* src,
+                                         std::complex<double>* srcDst, std::int32_t len) {
+  return MulComplexBC(src, srcDst, len, &MulComplexKernelC);
+}
 
 PrimitiveStatus VectorDivInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
                                              std::int32_t len, std::int32_t sf) {

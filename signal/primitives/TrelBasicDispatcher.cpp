@@ -1,17 +1,19 @@
 // Portable variants of the basic copy, fill, zero-fill, extreme-value, chirp
 // and conversion primitives, and the pointer variables of every basic
-// primitive. All of them are four-variant primitives; slots A, B and C stay
-// empty until processor-specific variants are installed.
+// primitive. All of them are four-variant primitives; each pointer variable
+// names its A, B and C variants (TrelBasicVariants.h).
 #include "signal/primitives/TrelBasicDispatcher.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/LibCDispatcher.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/ScaledArithmetic.h"
 #include "signal/primitives/TrelBasicVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 
 namespace {
 
@@ -28,23 +30,24 @@ using primitives_detail::CheckVectorArguments;
 template <typename Better>
 double ExtremeSkippingNaN(const double* src, std::int64_t len, Better better) {
   std::int64_t first = 0;
-  while (first < len && std::isnan(src[first])) {
+  while (first < len && std::isnan(unaligned::Load(src + first))) {
     ++first;
   }
   if (first == len) {
-    return src[0];
+    return unaligned::Load(src);
   }
-  const double start = src[first];
+  const double start = unaligned::Load(src + first);
   double running[4] = {start, start, start, start};
   std::int64_t i = first + 1;
   for (; i + 4 <= len; i += 4) {
     for (int lane = 0; lane < 4; ++lane) {
-      const double x = src[i + lane];
+      const double x = unaligned::Load(src + i + lane);
       running[lane] = better(x, running[lane]) ? x : running[lane];
     }
   }
   for (; i < len; ++i) {
-    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+    const double x = unaligned::Load(src + i);
+    running[0] = better(x, running[0]) ? x : running[0];
   }
   double result = running[0];
   for (int lane = 1; lane < 4; ++lane) {
@@ -54,8 +57,8 @@ double ExtremeSkippingNaN(const double* src, std::int64_t len, Better better) {
   }
   if (result == 0.0) {
     for (std::int64_t j = first;; ++j) {
-      if (src[j] == 0.0) {
-        return src[j];
+      if (const double x = unaligned::Load(src + j); x == 0.0) {
+        return x;
       }
     }
   }
@@ -76,7 +79,12 @@ void FillDoubleKernel(double value, double* dst, std::int64_t len) {
 
 void FillComplexKernel(double re, double im, std::complex<double>* dst, std::int64_t len) {
   if (len > 0) {
-    std::fill_n(dst, len, std::complex<double>(re, im));
+    // Element by element through memcpy: dst may lie at any byte address.
+    const double pair[2] = {re, im};
+    auto* bytes = reinterpret_cast<unsigned char*>(dst);
+    for (std::int64_t i = 0; i < len; ++i) {
+      std::memcpy(bytes + 16 * i, pair, 16);
+    }
   }
 }
 
@@ -227,7 +235,9 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubInt32InPlaceScaled, VariantFami
                                         &VectorSubInt32InPlaceScaledB,
                                         &VectorSubInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulInt32InPlaceScaled, VariantFamily::FourVariants,
-                                        &VectorMulInt32InPlaceScaledA, nullptr, nullptr);
+                                        &VectorMulInt32InPlaceScaledA,
+                                        &VectorMulInt32InPlaceScaledB,
+                                        &VectorMulInt32InPlaceScaledC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivInt32InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorDivInt32InPlaceScaledA,
                                         &VectorDivInt32InPlaceScaledB,
@@ -242,7 +252,8 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulDoubleInPlace, VariantFamily::F
                                         &VectorMulDoubleInPlaceA, &VectorMulDoubleInPlaceB,
                                         &VectorMulDoubleInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivDoubleInPlace, VariantFamily::FourVariants,
-                                        &VectorDivDoubleInPlaceA, nullptr, nullptr);
+                                        &VectorDivDoubleInPlaceA, &VectorDivDoubleInPlaceB,
+                                        &VectorDivDoubleInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddComplexInPlace, VariantFamily::FourVariants,
                                         &VectorAddComplexInPlaceA, &VectorAddComplexInPlaceB,
                                         &VectorAddComplexInPlaceC);
@@ -250,9 +261,11 @@ KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorSubComplexInPlace, VariantFamily::
                                         &VectorSubComplexInPlaceA, &VectorSubComplexInPlaceB,
                                         &VectorSubComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorMulComplexInPlace, VariantFamily::FourVariants,
-                                        &VectorMulComplexInPlaceA, nullptr, nullptr);
+                                        &VectorMulComplexInPlaceA, &VectorMulComplexInPlaceB,
+                                        &VectorMulComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorDivComplexInPlace, VariantFamily::FourVariants,
-                                        &VectorDivComplexInPlaceA, nullptr, nullptr);
+                                        &VectorDivComplexInPlaceA, &VectorDivComplexInPlaceB,
+                                        &VectorDivComplexInPlaceC);
 KESTRUNE_DEFINE_PRIMITIVE_WITH_VARIANTS(VectorAddUInt8InPlaceScaled, VariantFamily::FourVariants,
                                         &VectorAddUInt8InPlaceScaledA,
                                         &VectorAddUInt8InPlaceScaledB,

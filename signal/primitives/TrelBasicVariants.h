@@ -87,6 +87,26 @@ KESTRUNE_DECLARE_UINT8_VARIANT(B)
 KESTRUNE_DECLARE_UINT8_VARIANT(C)
 #undef KESTRUNE_DECLARE_UINT8_VARIANT
 
+// The int32 multiply of B and C: one away from the portable result where
+// sf >= 23 and the product exceeds 2^53 in magnitude (it is rounded to
+// double first). The divisions and the complex multiply of B and C compute
+// in double: a zero divisor gives NaN with the warning (complex: when the
+// double magnitude is 0), a NaN divisor or magnitude NaN without it, the
+// double division's block quotients lie within a few units of the last
+// place with their two lowest bits clear, and the complex results within a
+// few units of the last place of their largest term.
+#define KESTRUNE_DECLARE_SSE2_ARITHMETIC_VARIANT(L)                                               \
+  PrimitiveStatus VectorMulInt32InPlaceScaled##L(const std::int32_t* src, std::int32_t* srcDst,   \
+                                                 std::int32_t len, std::int32_t sf);              \
+  PrimitiveStatus VectorDivDoubleInPlace##L(const double* src, double* srcDst, std::int32_t len); \
+  PrimitiveStatus VectorMulComplexInPlace##L(const std::complex<double>* src,                     \
+                                             std::complex<double>* srcDst, std::int32_t len);     \
+  PrimitiveStatus VectorDivComplexInPlace##L(const std::complex<double>* src,                     \
+                                             std::complex<double>* srcDst, std::int32_t len);
+KESTRUNE_DECLARE_SSE2_ARITHMETIC_VARIANT(B)
+KESTRUNE_DECLARE_SSE2_ARITHMETIC_VARIANT(C)
+#undef KESTRUNE_DECLARE_SSE2_ARITHMETIC_VARIANT
+
 PrimitiveStatus VectorDivInt32InPlaceScaledB(const std::int32_t* src, std::int32_t* srcDst,
                                              std::int32_t len, std::int32_t sf);
 PrimitiveStatus VectorDivInt32InPlaceScaledC(const std::int32_t* src, std::int32_t* srcDst,

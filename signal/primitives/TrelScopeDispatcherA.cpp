@@ -13,6 +13,7 @@
 #include "signal/primitives/SseRounding.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 #include "signal/primitives/TrelScopeVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -100,10 +101,10 @@ PrimitiveStatus VectorConvertFloatToInt32ScaledA(const float* src, std::int32_t*
     }
   }
   for (; i < len; ++i) {
-    const __m128 y = _mm_mul_ss(_mm_load_ss(src + i), factor);
+    const __m128 y = _mm_mul_ss(unaligned::LoadSs(src + i), factor);
     std::int32_t bits;
     std::memcpy(&bits, &y, 4);
-    dst[i] = bits > 0x4EFFFFFF ? 0x7FFFFFFF : _mm_cvtss_si32(y);
+    unaligned::Store(dst + i, bits > 0x4EFFFFFF ? 0x7FFFFFFF : _mm_cvtss_si32(y));
   }
   SseRestoreRoundingForMode(saved);
   _mm_empty();
@@ -124,14 +125,17 @@ PrimitiveStatus VectorConvertDoubleToInt32ScaledA(const double* src, std::int32_
   const int k = static_cast<int>(std::clamp<std::int64_t>(-std::int64_t{sf}, -16000, 16000));
   const long double factor = std::ldexp(1.0L, k);
   for (std::int32_t i = 0; i < len; ++i) {
-    const long double y = sf == 0 ? static_cast<long double>(src[i]) : src[i] * factor;
+    const double x = unaligned::Load(src + i);
+    const long double y = sf == 0 ? static_cast<long double>(x) : x * factor;
+    std::int32_t out;
     if (y >= 2147483647.0L) {
-      dst[i] = 0x7FFFFFFF;
+      out = 0x7FFFFFFF;
     } else if (!(y > -2147483648.0L)) {  // NaN included
-      dst[i] = INT32_MIN;
+      out = INT32_MIN;
     } else {
-      dst[i] = StoreIntegerX87(y);
+      out = StoreIntegerX87(y);
     }
+    unaligned::Store(dst + i, out);
   }
   if ((saved & kFpuRoundingMask) != rounding) {
     FpuRestoreControlWord(saved);
@@ -159,8 +163,8 @@ PrimitiveStatus VectorClampAboveInt32InPlaceA(std::int32_t* srcDst, std::int32_t
     return status;
   }
   for (std::int32_t i = 0; i < len; ++i) {
-    if (srcDst[i] > level) {
-      srcDst[i] = level;
+    if (unaligned::Load(srcDst + i) > level) {
+      unaligned::Store(srcDst + i, level);
     }
   }
   return StatusOk;

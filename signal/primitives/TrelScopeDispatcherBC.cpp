@@ -8,6 +8,7 @@
 #include "signal/primitives/SseRounding.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 #include "signal/primitives/TrelScopeVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -67,7 +68,7 @@ PrimitiveStatus MulConstantBC(const double* src, double value, double* dst, std:
     _mm_storeu_pd(dst + i, _mm_mul_pd(_mm_loadu_pd(src + i), v));
   }
   for (; i < len; ++i) {
-    _mm_store_sd(dst + i, _mm_mul_sd(_mm_load_sd(src + i), v));
+    unaligned::StoreSd(dst + i, _mm_mul_sd(unaligned::LoadSd(src + i), v));
   }
   return StatusOk;
 }

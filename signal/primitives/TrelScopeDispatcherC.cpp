@@ -7,6 +7,7 @@
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/primitives/TrelScopeVariants.h"
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace {
@@ -40,9 +41,9 @@ PrimitiveStatus OffsetC(std::int32_t value, std::int32_t* srcDst, std::int32_t l
   } else {
     // Every non-zero t saturates: only its sign matters.
     for (std::int32_t i = 0; i < len; ++i) {
-      const std::int64_t t =
-          sub ? std::int64_t{value} - srcDst[i] : std::int64_t{srcDst[i]} + value;
-      srcDst[i] = t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0);
+      const std::int64_t x = unaligned::Load(srcDst + i);
+      const std::int64_t t = sub ? value - x : x + value;
+      unaligned::Store(srcDst + i, t > 0 ? INT32_MAX : (t < 0 ? INT32_MIN : 0));
     }
   }
   return StatusOk;
@@ -75,8 +76,9 @@ PrimitiveStatus VectorConvertDoubleToFloatC(const double* src, float* dst, std::
     _mm_storeu_ps(dst + i, _mm_movelh_ps(_mm_cvtpd_ps(a), _mm_cvtpd_ps(b)));
   }
   for (; i < len; ++i) {
-    _mm_store_ss(dst + i, _mm_cvtsd_ss(_mm_setzero_ps(),
-                                       _mm_max_sd(_mm_min_sd(_mm_load_sd(src + i), hi), lo)));
+    unaligned::StoreSs(
+        dst + i,
+        _mm_cvtsd_ss(_mm_setzero_ps(), _mm_max_sd(_mm_min_sd(unaligned::LoadSd(src + i), hi), lo)));
   }
   return StatusOk;
 }
@@ -87,16 +89,29 @@ PrimitiveStatus VectorClampAboveInt32InPlaceC(std::int32_t* srcDst, std::int32_t
     return status;
   }
   const __m128i l = _mm_set1_epi32(level);
+  auto clamp = [&l](__m128i x) {
+    const __m128i above = _mm_cmpgt_epi32(x, l);
+    return _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x));
+  };
   std::int32_t i = 0;
+  for (; i + 16 <= len; i += 16) {
+    auto* p = reinterpret_cast<__m128i*>(srcDst + i);
+    const __m128i x0 = _mm_loadu_si128(p);
+    const __m128i x1 = _mm_loadu_si128(p + 1);
+    const __m128i x2 = _mm_loadu_si128(p + 2);
+    const __m128i x3 = _mm_loadu_si128(p + 3);
+    _mm_storeu_si128(p, clamp(x0));
+    _mm_storeu_si128(p + 1, clamp(x1));
+    _mm_storeu_si128(p + 2, clamp(x2));
+    _mm_storeu_si128(p + 3, clamp(x3));
+  }
   for (; i + 4 <= len; i += 4) {
     auto* p = reinterpret_cast<__m128i*>(srcDst + i);
-    const __m128i x = _mm_loadu_si128(p);
-    const __m128i above = _mm_cmpgt_epi32(x, l);
-    _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(above, l), _mm_andnot_si128(above, x)));
+    _mm_storeu_si128(p, clamp(_mm_loadu_si128(p)));
   }
   for (; i < len; ++i) {
-    if (srcDst[i] > level) {
-      srcDst[i] = level;
+    if (unaligned::Load(srcDst + i) > level) {
+      unaligned::Store(srcDst + i, level);
     }
   }
   return StatusOk;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
 namespace kernels_detail {
@@ -127,7 +128,7 @@ void Int16Row(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len, i
       const std::int64_t head =
           static_cast<std::int64_t>((L::kBytes - address % L::kBytes) % L::kBytes) / 2;
       for (; i < head; ++i) {
-        srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], src[i], k);
+        srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], unaligned::Load(src + i), k);
       }
     }
     for (; i + L::kLanes <= len; i += L::kLanes) {
@@ -136,7 +137,8 @@ void Int16Row(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len, i
     L::End();
   }
   for (; i < len; ++i) {
-    srcDst[i] = ScalarInt16<kOp, kKind>(srcDst[i], src[i], k);
+    unaligned::Store(srcDst + i, ScalarInt16<kOp, kKind>(unaligned::Load(srcDst + i),
+                                                         unaligned::Load(src + i), k));
   }
 }
 
@@ -213,6 +215,11 @@ struct Sse2Lanes {
   }
   static void StoreBytes(std::uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
   static V SubSatU8(V a, V b) { return _mm_subs_epu8(a, b); }
+  static V AddSatU8(V a, V b) { return _mm_adds_epu8(a, b); }
+  static V Srl16(V a, int n) { return _mm_srl_epi16(a, _mm_cvtsi32_si128(n)); }
+  static V Sll16(V a, int n) { return _mm_sll_epi16(a, _mm_cvtsi32_si128(n)); }
+  static V Min16(V a, V b) { return _mm_min_epi16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static V UnpackLo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
   static V UnpackHi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
   static V Add16(V a, V b) { return _mm_add_epi16(a, b); }

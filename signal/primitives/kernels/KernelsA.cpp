@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/UInt8Template.h"
@@ -289,6 +290,11 @@ struct MmxLanes {
   }
   static void StoreBytes(std::uint8_t* p, V v) { std::memcpy(p, &v, 8); }
   static V SubSatU8(V a, V b) { return _mm_subs_pu8(a, b); }
+  static V AddSatU8(V a, V b) { return _mm_adds_pu8(a, b); }
+  static V Srl16(V a, int n) { return _mm_srli_pi16(a, n); }
+  static V Sll16(V a, int n) { return _mm_slli_pi16(a, n); }
+  static V Min16(V a, V b) { return _mm_min_pi16(a, b); }
+  static V CmpEq8(V a, V b) { return _mm_cmpeq_pi8(a, b); }
   static V UnpackLo8(V a, V b) { return _mm_unpacklo_pi8(a, b); }
   static V UnpackHi8(V a, V b) { return _mm_unpackhi_pi8(a, b); }
   static V Add16(V a, V b) { return _mm_add_pi16(a, b); }
@@ -318,30 +324,30 @@ PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* 
                : (sf < -127 ? __builtin_inff() : _mm_cvtss_f32(_mm_set_ss(std::ldexp(1.0f, -sf))));
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
-    const std::int32_t d = src[i];
-    const std::int32_t n = src2[i];
+    const std::int32_t d = unaligned::Load(src + i);
+    const std::int32_t n = unaligned::Load(src2 + i);
     if (d == 0) {
-      dst[i] = static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0));
+      unaligned::Store(dst + i, static_cast<std::int16_t>(n > 0 ? 32767 : (n < 0 ? -32768 : 0)));
       status = StatusZeroDivisor;
       continue;
     }
     if (n == 0) {
       // 0 whatever the scale (an infinite scale would make 0 * scale a NaN).
-      dst[i] = 0;
+      unaligned::Store(dst + i, std::int16_t{0});
       continue;
     }
     const float q = static_cast<float>(n) * scale / static_cast<float>(d);
     if (sf <= 0 && q < -32768.0f) {
-      dst[i] = -32768;
+      unaligned::Store(dst + i, std::int16_t{-32768});
     } else if (sf <= 0 && q > 32767.0f) {
-      dst[i] = 32767;
+      unaligned::Store(dst + i, std::int16_t{32767});
     } else {
       const float y = (q + 32768.0f) + 0.5f;
       std::int32_t t = _mm_cvttss_si32(_mm_set_ss(y));
       if ((t & 1) != 0 && static_cast<float>(t) == y) {
         --t;
       }
-      dst[i] = static_cast<std::int16_t>(t - 32768);
+      unaligned::Store(dst + i, static_cast<std::int16_t>(t - 32768));
     }
   }
   return status;
@@ -371,9 +377,9 @@ inline std::uint64_t OrderKey(double x) {
 template <bool kMaximum>
 void ExtremeByPattern(const double* src, std::int64_t len, double* result) {
   std::int64_t best = 0;
-  std::uint64_t bestKey = OrderKey(src[0]);
+  std::uint64_t bestKey = OrderKey(unaligned::Load(src));
   for (std::int64_t i = 1; i < len; ++i) {
-    const std::uint64_t key = OrderKey(src[i]);
+    const std::uint64_t key = OrderKey(unaligned::Load(src + i));
     const bool better = kMaximum ? key > bestKey : key < bestKey;
     best = better ? i : best;
     bestKey = better ? key : bestKey;
@@ -394,4 +400,203 @@ void MinDoubleKernelA(const double* src, std::int64_t len, double* result) {
 void UInt8ScaledKernelA(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, std::int64_t len,
                         std::int32_t sf) {
   UInt8ScaledRow<MmxLanes>(op, src, srcDst, len, sf);
+}
+
+namespace {
+
+inline __m64 Load8(const std::uint8_t* p) {
+  __m64 v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+inline void Put8(std::uint8_t* p, __m64 v) {
+  std::memcpy(p, &v, 8);
+}
+
+// The x87 integer store under the rounding the control word sets (the
+// caller sets it to nearest).
+inline std::int32_t StoreIntegerX87(long double y) {
+  std::int32_t out;
+  asm("fistpl %0" : "=m"(out) : "t"(y) : "st");
+  return out;
+}
+
+// The narrowing shift mapping t = (x - (x >> 8)) >> 8 on 16-bit lanes, and
+// >> 24 on 32-bit lanes; the byte is t + 128 (the top bit inverted).
+inline __m64 ShiftMap16(__m64 x) {
+  return _mm_srai_pi16(_mm_sub_pi16(x, _mm_srai_pi16(x, 8)), 8);
+}
+inline __m64 ShiftMap32(__m64 x) {
+  return _mm_srai_pi32(_mm_sub_pi32(x, _mm_srai_pi32(x, 8)), 24);
+}
+
+// One element by the portable mapping of the conversion.
+void ConvertOneA(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d) {
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat:
+      unaligned::Store(reinterpret_cast<float*>(d), static_cast<float>(*s));
+      return;
+    case BlockConversion::UInt8ToInt16:
+      unaligned::Store(reinterpret_cast<std::int16_t*>(d),
+                       static_cast<std::int16_t>((std::uint32_t{*s} * 0x0101u) ^ 0x8000u));
+      return;
+    case BlockConversion::UInt8ToInt32:
+      unaligned::Store(reinterpret_cast<std::int32_t*>(d),
+                       static_cast<std::int32_t>(std::uint32_t{*s} * 0x01010101u ^ 0x80000000u));
+      return;
+    case BlockConversion::Int16ToUInt8Shift: {
+      const std::int32_t x = unaligned::Load(reinterpret_cast<const std::int16_t*>(s));
+      *d = static_cast<std::uint8_t>(((x - (x >> 8)) >> 8) + 128);
+      return;
+    }
+    case BlockConversion::Int32ToUInt8Shift: {
+      const std::int32_t x = unaligned::Load(reinterpret_cast<const std::int32_t*>(s));
+      *d = static_cast<std::uint8_t>(((x - (x >> 8)) >> 24) + 128);
+      return;
+    }
+    case BlockConversion::Int16ToUInt8Rounded: {
+      // x / 257 + 32768 / 257 (the single nearest) on the x87 stack.
+      const long double x = unaligned::Load(reinterpret_cast<const std::int16_t*>(s));
+      *d = static_cast<std::uint8_t>(
+          StoreIntegerX87(x * 0.0038910505827516317L + 127.50194549560547L));
+      return;
+    }
+    case BlockConversion::Int32ToUInt8Rounded: {
+      // x / 16843009 + 2^31 / 16843009, the two doubles, on the x87 stack.
+      const long double x = unaligned::Load(reinterpret_cast<const std::int32_t*>(s));
+      const long double scale = 5.937181414556033e-08;
+      const long double offset = 127.5000000296859;
+      *d = static_cast<std::uint8_t>(StoreIntegerX87(x * scale + offset));
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void ConvertRowA(BlockConversion kind, const void* src, void* dst, std::int64_t len) {
+  const auto* s = static_cast<const std::uint8_t*>(src);
+  auto* d = static_cast<std::uint8_t*>(dst);
+  std::int64_t i = 0;
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat: {
+      // Single elements until dst lies on a 16-byte boundary (never for a
+      // dst off the 4-byte grid), then 8 per step, streamed.
+      for (; i < len && (Address(d + 4 * i) & 15) != 0; ++i) {
+        ConvertOneA(kind, s + i, d + 4 * i);
+      }
+      for (; i + 8 <= len; i += 8) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + i) + 64, _MM_HINT_NTA);
+        const __m64 x = Load8(s + i);
+        auto* f = reinterpret_cast<float*>(d + 4 * i);
+        _mm_stream_ps(f, _mm_cvtpu8_ps(x));
+        _mm_stream_ps(f + 4, _mm_cvtpu8_ps(_mm_srli_si64(x, 32)));
+      }
+      _mm_sfence();
+      break;
+    }
+    case BlockConversion::UInt8ToInt16: {
+      // The byte in both halves of a lane, the top bit inverted; from the
+      // first 8-byte boundary of dst, 16 per step, streamed.
+      for (; i < len && (Address(d + 2 * i) & 7) != 0; ++i) {
+        ConvertOneA(kind, s + i, d + 2 * i);
+      }
+      const __m64 top = _mm_set1_pi16(static_cast<short>(0x8000));
+      for (; i + 16 <= len; i += 16) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + i) + 32, _MM_HINT_NTA);
+        auto* w = reinterpret_cast<__m64*>(d + 2 * i);
+        for (int h = 0; h < 2; ++h) {
+          const __m64 x = Load8(s + i + 8 * h);
+          _mm_stream_pi(w + 2 * h, _mm_xor_si64(_mm_unpacklo_pi8(x, x), top));
+          _mm_stream_pi(w + 2 * h + 1, _mm_xor_si64(_mm_unpackhi_pi8(x, x), top));
+        }
+      }
+      _mm_sfence();
+      break;
+    }
+    case BlockConversion::UInt8ToInt32: {
+      for (; i < len && (Address(d + 4 * i) & 7) != 0; ++i) {
+        ConvertOneA(kind, s + i, d + 4 * i);
+      }
+      const __m64 top = _mm_set1_pi32(static_cast<int>(0x80000000u));
+      for (; i + 8 <= len; i += 8) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + i) + 32, _MM_HINT_NTA);
+        const __m64 x = Load8(s + i);
+        const __m64 lo = _mm_unpacklo_pi8(x, x);
+        const __m64 hi = _mm_unpackhi_pi8(x, x);
+        auto* w = reinterpret_cast<__m64*>(d + 4 * i);
+        _mm_stream_pi(w, _mm_xor_si64(_mm_unpacklo_pi16(lo, lo), top));
+        _mm_stream_pi(w + 1, _mm_xor_si64(_mm_unpackhi_pi16(lo, lo), top));
+        _mm_stream_pi(w + 2, _mm_xor_si64(_mm_unpacklo_pi16(hi, hi), top));
+        _mm_stream_pi(w + 3, _mm_xor_si64(_mm_unpackhi_pi16(hi, hi), top));
+      }
+      _mm_sfence();
+      break;
+    }
+    case BlockConversion::Int16ToUInt8Shift: {
+      // From the first 8-byte boundary of src, 8 per step, cached.
+      for (; i < len && (Address(s + 2 * i) & 7) != 0; ++i) {
+        ConvertOneA(kind, s + 2 * i, d + i);
+      }
+      const __m64 top = _mm_set1_pi8(static_cast<char>(0x80));
+      for (; i + 8 <= len; i += 8) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + 2 * i) + 128, _MM_HINT_NTA);
+        const __m64 a = ShiftMap16(Load8(s + 2 * i));
+        const __m64 b = ShiftMap16(Load8(s + 2 * i + 8));
+        Put8(d + i, _mm_xor_si64(_mm_packs_pi16(a, b), top));
+      }
+      break;
+    }
+    case BlockConversion::Int32ToUInt8Shift: {
+      for (; i < len && (Address(s + 4 * i) & 7) != 0; ++i) {
+        ConvertOneA(kind, s + 4 * i, d + i);
+      }
+      const __m64 top = _mm_set1_pi8(static_cast<char>(0x80));
+      for (; i + 8 <= len; i += 8) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + 4 * i) + 64, _MM_HINT_NTA);
+        const __m64 w0 =
+            _mm_packs_pi32(ShiftMap32(Load8(s + 4 * i)), ShiftMap32(Load8(s + 4 * i + 8)));
+        const __m64 w1 =
+            _mm_packs_pi32(ShiftMap32(Load8(s + 4 * i + 16)), ShiftMap32(Load8(s + 4 * i + 24)));
+        Put8(d + i, _mm_xor_si64(_mm_packs_pi16(w0, w1), top));
+      }
+      break;
+    }
+    case BlockConversion::Int16ToUInt8Rounded:
+    case BlockConversion::Int32ToUInt8Rounded: {
+      // On the x87 stack, 4 per step; the last elements as one more step
+      // ending at the row's end (it rewrites the same bytes).
+      const std::int64_t from = kind == BlockConversion::Int16ToUInt8Rounded ? 2 : 4;
+      auto four = [&](std::int64_t at) {
+        _mm_prefetch(reinterpret_cast<const char*>(s + from * at) + 64, _MM_HINT_NTA);
+        for (int k = 0; k < 4; ++k) {
+          ConvertOneA(kind, s + from * (at + k), d + at + k);
+        }
+      };
+      for (; i + 4 <= len; i += 4) {
+        four(i);
+      }
+      if (i < len && len >= 4) {
+        four(len - 4);
+        i = len;
+      }
+      for (; i < len; ++i) {
+        ConvertOneA(kind, s + from * i, d + i);
+      }
+      return;
+    }
+  }
+  _mm_empty();
+  const std::int64_t fromSize = kind == BlockConversion::Int16ToUInt8Shift
+                                    ? 2
+                                    : (kind == BlockConversion::Int32ToUInt8Shift ? 4 : 1);
+  const std::int64_t toSize =
+      kind == BlockConversion::UInt8ToInt16
+          ? 2
+          : (kind == BlockConversion::UInt8ToFloat || kind == BlockConversion::UInt8ToInt32 ? 4
+                                                                                            : 1);
+  for (; i < len; ++i) {
+    ConvertOneA(kind, s + fromSize * i, d + toSize * i);
+  }
 }

@@ -1,10 +1,12 @@
 // Set B (SSE2), and the SSE2 kernels that sets B and C share.
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/Int16RowTemplate.h"
 #include "signal/primitives/kernels/Int32Lanes.h"
 #include "signal/primitives/kernels/KernelShared.h"
@@ -140,8 +142,8 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_unpacklo_epi64(n0, n1));
   }
   for (; i < len; ++i) {
-    const __m128d y = _mm_min_sd(_mm_mul_sd(_mm_load_sd(src + i), f), top);
-    dst[i] = nearest ? _mm_cvtsd_si32(y) : _mm_cvttsd_si32(y);
+    const __m128d y = _mm_min_sd(_mm_mul_sd(unaligned::LoadSd(src + i), f), top);
+    unaligned::Store(dst + i, nearest ? _mm_cvtsd_si32(y) : _mm_cvttsd_si32(y));
   }
 }
 
@@ -189,28 +191,32 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
     // Double precision: n * 2^-sf (at most 2^45) and the quotient are
     // exact enough that rounding the double gives the exact rounding.
     for (std::int64_t i = 0; i < len; ++i) {
-      if (src[i] == 0) {
-        dst[i] = ZeroDivisorValue(src2[i]);
+      const std::int16_t d = unaligned::Load(src + i);
+      const std::int16_t n = unaligned::Load(src2 + i);
+      if (d == 0) {
+        unaligned::Store(dst + i, ZeroDivisorValue(n));
         zero = 1;
         continue;
       }
-      double q = static_cast<double>(std::int64_t{src2[i]} * (std::int64_t{1} << -sf)) / src[i];
+      double q = static_cast<double>(std::int64_t{n} * (std::int64_t{1} << -sf)) / d;
       q = q < -32768.0 ? -32768.0 : (q > 32767.0 ? 32767.0 : q);
-      dst[i] = static_cast<std::int16_t>(_mm_cvtsd_si32(_mm_set_sd(q)));
+      unaligned::Store(dst + i, static_cast<std::int16_t>(_mm_cvtsd_si32(_mm_set_sd(q))));
     }
     return zero;
   }
   const int up = sf >= 0 ? sf : 0;    // the divisor's shift
   const int down = sf < 0 ? -sf : 0;  // the dividend's shift
   auto scalar = [&](std::int64_t i) {
-    if (src[i] == 0) {
-      dst[i] = ZeroDivisorValue(src2[i]);
+    const std::int32_t d16 = unaligned::Load(src + i);
+    const std::int32_t n16 = unaligned::Load(src2 + i);
+    if (d16 == 0) {
+      unaligned::Store(dst + i, ZeroDivisorValue(n16));
       zero = 1;
       return;
     }
-    const float d = static_cast<float>(std::int32_t{src[i]} * (1 << up));
-    const float n = static_cast<float>(std::int32_t{src2[i]} * (1 << down));
-    dst[i] = Saturate16(_mm_cvtss_si32(_mm_set_ss(n / d)));
+    const float d = static_cast<float>(d16 * (1 << up));
+    const float n = static_cast<float>(n16 * (1 << down));
+    unaligned::Store(dst + i, Saturate16(_mm_cvtss_si32(_mm_set_ss(n / d))));
   };
   std::int64_t i = 0;
   for (; i < len && (Address(dst + i) & 15) > 1; ++i) {
@@ -263,8 +269,16 @@ void* FillElementsSse2(void* dst, const void* value, int size, std::int64_t nByt
 void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::int64_t len) {
   std::int64_t i = 0;
   if ((Address(dst) & 15) == 8) {
-    dst[0] = src[0];
+    unaligned::Store(dst, static_cast<double>(unaligned::Load(src)));
     i = 1;
+  }
+  for (; i + 8 <= len; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 4));
+    _mm_storeu_pd(dst + i, _mm_cvtepi32_pd(a));
+    _mm_storeu_pd(dst + i + 2, _mm_cvtepi32_pd(_mm_srli_si128(a, 8)));
+    _mm_storeu_pd(dst + i + 4, _mm_cvtepi32_pd(b));
+    _mm_storeu_pd(dst + i + 6, _mm_cvtepi32_pd(_mm_srli_si128(b, 8)));
   }
   for (; i + 4 <= len; i += 4) {
     const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + i));
@@ -273,43 +287,70 @@ void ConvertInt32ToDoubleKernelSse2(const std::int32_t* src, double* dst, std::i
     _mm_storeu_pd(dst + i + 2, _mm_cvtepi32_pd(b));
   }
   for (; i < len; ++i) {
-    dst[i] = src[i];
+    unaligned::Store(dst + i, static_cast<double>(unaligned::Load(src + i)));
   }
 }
 
 void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum) {
   std::int64_t first = 0;
-  while (first < len && std::isnan(src[first])) {
+  while (first < len && std::isnan(unaligned::Load(src + first))) {
     ++first;
   }
   if (first == len) {
-    *result = src[0];
+    std::memcpy(result, src, 8);
     return;
   }
   // x replaces the running value when it is better; a NaN x never is:
   // maxpd (minpd) returns its first operand exactly when it is greater
   // (smaller), else the second.
-  auto pick = [maximum](__m128d x, __m128d m) {
-    return maximum ? _mm_max_pd(x, m) : _mm_min_pd(x, m);
-  };
-  __m128d lanes01 = _mm_set1_pd(src[first]);
-  __m128d lanes23 = lanes01;
+  __m128d l0 = _mm_set1_pd(unaligned::Load(src + first));
+  __m128d l1 = l0, l2 = l0, l3 = l0;
   std::int64_t i = first + 1;
-  for (; i + 4 <= len; i += 4) {
-    lanes01 = pick(_mm_loadu_pd(src + i), lanes01);
-    lanes23 = pick(_mm_loadu_pd(src + i + 2), lanes23);
+  if (maximum) {
+    for (; i + 8 <= len; i += 8) {
+      l0 = _mm_max_pd(_mm_loadu_pd(src + i), l0);
+      l1 = _mm_max_pd(_mm_loadu_pd(src + i + 2), l1);
+      l2 = _mm_max_pd(_mm_loadu_pd(src + i + 4), l2);
+      l3 = _mm_max_pd(_mm_loadu_pd(src + i + 6), l3);
+    }
+    for (; i + 2 <= len; i += 2) {
+      l0 = _mm_max_pd(_mm_loadu_pd(src + i), l0);
+    }
+  } else {
+    for (; i + 8 <= len; i += 8) {
+      l0 = _mm_min_pd(_mm_loadu_pd(src + i), l0);
+      l1 = _mm_min_pd(_mm_loadu_pd(src + i + 2), l1);
+      l2 = _mm_min_pd(_mm_loadu_pd(src + i + 4), l2);
+      l3 = _mm_min_pd(_mm_loadu_pd(src + i + 6), l3);
+    }
+    for (; i + 2 <= len; i += 2) {
+      l0 = _mm_min_pd(_mm_loadu_pd(src + i), l0);
+    }
   }
-  double running[4];
-  _mm_storeu_pd(running, lanes01);
-  _mm_storeu_pd(running + 2, lanes23);
+  double running[8];
+  _mm_storeu_pd(running, l0);
+  _mm_storeu_pd(running + 2, l1);
+  _mm_storeu_pd(running + 4, l2);
+  _mm_storeu_pd(running + 6, l3);
   auto better = [maximum](double x, double m) { return maximum ? x > m : x < m; };
   for (; i < len; ++i) {
-    running[0] = better(src[i], running[0]) ? src[i] : running[0];
+    const double x = unaligned::Load(src + i);
+    running[0] = better(x, running[0]) ? x : running[0];
   }
   double r = running[0];
-  for (int lane = 1; lane < 4; ++lane) {
+  for (int lane = 1; lane < 8; ++lane) {
     if (better(running[lane], r)) {
       r = running[lane];
+    }
+  }
+  // Zeros of both signs compare equal: a zero result is the first zero
+  // element, as the portable variant keeps it.
+  if (r == 0.0) {
+    for (std::int64_t j = first;; ++j) {
+      if (const double x = unaligned::Load(src + j); x == 0.0) {
+        r = x;
+        break;
+      }
     }
   }
   *result = r;
@@ -332,8 +373,15 @@ namespace {
 inline __m128i LoadBytes16(const void* p) {
   return _mm_loadu_si128(static_cast<const __m128i*>(p));
 }
+// An ordinary store at any address, or a non-temporal one (p on a 16-byte
+// boundary).
+template <bool kStream = false>
 inline void Store16(void* p, __m128i v) {
-  _mm_storeu_si128(static_cast<__m128i*>(p), v);
+  if constexpr (kStream) {
+    _mm_stream_si128(static_cast<__m128i*>(p), v);
+  } else {
+    _mm_storeu_si128(static_cast<__m128i*>(p), v);
+  }
 }
 
 // The narrowing shift mapping on 16-bit lanes, t = (x - (x >> 8)) >> 8 in
@@ -367,7 +415,9 @@ inline __m128i Rounded32Quad(__m128i x) {
 }
 
 // Sixteen elements from s to d.
-void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d) {
+template <bool kStream = false>
+__attribute__((always_inline)) inline void ConvertBlock16(BlockConversion kind,
+                                                          const std::uint8_t* s, std::uint8_t* d) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i top8 = _mm_set1_epi8(static_cast<char>(0x80));
   switch (kind) {
@@ -375,19 +425,18 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i x = LoadBytes16(s);
       const __m128i lo = _mm_unpacklo_epi8(x, zero);
       const __m128i hi = _mm_unpackhi_epi8(x, zero);
-      auto* f = reinterpret_cast<float*>(d);
-      _mm_storeu_ps(f, _mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)));
-      _mm_storeu_ps(f + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)));
-      _mm_storeu_ps(f + 8, _mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)));
-      _mm_storeu_ps(f + 12, _mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)));
+      Store16<kStream>(d, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero))));
+      Store16<kStream>(d + 16, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero))));
+      Store16<kStream>(d + 32, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero))));
+      Store16<kStream>(d + 48, _mm_castps_si128(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero))));
       return;
     }
     case BlockConversion::UInt8ToInt16: {
       // The byte in both halves of the lane, the top bit inverted.
       const __m128i x = _mm_xor_si128(LoadBytes16(s), top8);
       const __m128i same = LoadBytes16(s);
-      Store16(d, _mm_unpacklo_epi8(same, x));
-      Store16(d + 16, _mm_unpackhi_epi8(same, x));
+      Store16<kStream>(d, _mm_unpacklo_epi8(same, x));
+      Store16<kStream>(d + 16, _mm_unpackhi_epi8(same, x));
       return;
     }
     case BlockConversion::UInt8ToInt32: {
@@ -395,16 +444,16 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i w0 = _mm_unpacklo_epi8(x, x);
       const __m128i w1 = _mm_unpackhi_epi8(x, x);
       const __m128i top32 = _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u));
-      Store16(d, _mm_xor_si128(_mm_unpacklo_epi16(w0, w0), top32));
-      Store16(d + 16, _mm_xor_si128(_mm_unpackhi_epi16(w0, w0), top32));
-      Store16(d + 32, _mm_xor_si128(_mm_unpacklo_epi16(w1, w1), top32));
-      Store16(d + 48, _mm_xor_si128(_mm_unpackhi_epi16(w1, w1), top32));
+      Store16<kStream>(d, _mm_xor_si128(_mm_unpacklo_epi16(w0, w0), top32));
+      Store16<kStream>(d + 16, _mm_xor_si128(_mm_unpackhi_epi16(w0, w0), top32));
+      Store16<kStream>(d + 32, _mm_xor_si128(_mm_unpacklo_epi16(w1, w1), top32));
+      Store16<kStream>(d + 48, _mm_xor_si128(_mm_unpackhi_epi16(w1, w1), top32));
       return;
     }
     case BlockConversion::Int16ToUInt8Shift: {
       const __m128i a = ShiftMap16(LoadBytes16(s));
       const __m128i b = ShiftMap16(LoadBytes16(s + 16));
-      Store16(d, _mm_xor_si128(_mm_packs_epi16(a, b), top8));
+      Store16<kStream>(d, _mm_xor_si128(_mm_packs_epi16(a, b), top8));
       return;
     }
     case BlockConversion::Int16ToUInt8Rounded: {
@@ -412,7 +461,7 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
       const __m128i b = LoadBytes16(s + 16);
       const __m128i lo = _mm_packs_epi32(Rounded16To32(a, false), Rounded16To32(a, true));
       const __m128i hi = _mm_packs_epi32(Rounded16To32(b, false), Rounded16To32(b, true));
-      Store16(d, _mm_packus_epi16(lo, hi));
+      Store16<kStream>(d, _mm_packus_epi16(lo, hi));
       return;
     }
     case BlockConversion::Int32ToUInt8Shift: {
@@ -421,7 +470,7 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
         q[k] = ShiftMap32(LoadBytes16(s + 16 * k));
       }
       const __m128i w = _mm_packs_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3]));
-      Store16(d, _mm_xor_si128(w, top8));
+      Store16<kStream>(d, _mm_xor_si128(w, top8));
       return;
     }
     case BlockConversion::Int32ToUInt8Rounded:
@@ -431,7 +480,44 @@ void ConvertBlock16(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d
   for (int k = 0; k < 4; ++k) {
     q[k] = Rounded32Quad(LoadBytes16(s + 16 * k));
   }
-  Store16(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+  Store16<kStream>(d, _mm_packus_epi16(_mm_packs_epi32(q[0], q[1]), _mm_packs_epi32(q[2], q[3])));
+}
+
+// The blocks of a row from element i on, for one conversion: the kind is a
+// constant here, so the inlined block has no branch left.
+template <BlockConversion kKind, bool kStream>
+std::int64_t ConvertBlocks(const std::uint8_t* s, std::uint8_t* d, std::int64_t i, std::int64_t len,
+                           int fromSize, int toSize) {
+  for (; i + 16 <= len; i += 16) {
+    ConvertBlock16<kStream>(kKind, s + i * fromSize, d + i * toSize);
+  }
+  return i;
+}
+
+template <bool kStream>
+std::int64_t ConvertBlocksOf(BlockConversion kind, const std::uint8_t* s, std::uint8_t* d,
+                             std::int64_t i, std::int64_t len, int fromSize, int toSize) {
+  switch (kind) {
+    case BlockConversion::UInt8ToFloat:
+      return ConvertBlocks<BlockConversion::UInt8ToFloat, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::UInt8ToInt16:
+      return ConvertBlocks<BlockConversion::UInt8ToInt16, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::UInt8ToInt32:
+      return ConvertBlocks<BlockConversion::UInt8ToInt32, kStream>(s, d, i, len, fromSize, toSize);
+    case BlockConversion::Int16ToUInt8Shift:
+      return ConvertBlocks<BlockConversion::Int16ToUInt8Shift, kStream>(s, d, i, len, fromSize,
+                                                                        toSize);
+    case BlockConversion::Int16ToUInt8Rounded:
+      return ConvertBlocks<BlockConversion::Int16ToUInt8Rounded, kStream>(s, d, i, len, fromSize,
+                                                                          toSize);
+    case BlockConversion::Int32ToUInt8Shift:
+      return ConvertBlocks<BlockConversion::Int32ToUInt8Shift, kStream>(s, d, i, len, fromSize,
+                                                                        toSize);
+    case BlockConversion::Int32ToUInt8Rounded:
+      break;
+  }
+  return ConvertBlocks<BlockConversion::Int32ToUInt8Rounded, kStream>(s, d, i, len, fromSize,
+                                                                      toSize);
 }
 
 struct ConversionShape {
@@ -459,21 +545,38 @@ ConversionShape ShapeOf(BlockConversion kind) {
 }  // namespace
 
 void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len) {
+  ConvertRowSse2(kind, src, dst, len, false);
+}
+
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len,
+                    bool stream) {
   const ConversionShape shape = ShapeOf(kind);
   const auto* s = static_cast<const std::uint8_t*>(src);
   auto* d = static_cast<std::uint8_t*>(dst);
-  std::int64_t i = 0;
-  for (; i + 16 <= len; i += 16) {
-    ConvertBlock16(kind, s + i * shape.fromSize, d + i * shape.toSize);
-  }
-  if (i < len) {
-    // The last elements through one block in a local buffer.
+  // Up to 16 elements through one block in a local buffer.
+  auto few = [&](std::int64_t at, std::int64_t count) {
     alignas(16) std::uint8_t in[64] = {};
     alignas(16) std::uint8_t out[64];
-    const std::int64_t rest = len - i;
-    std::memcpy(in, s + i * shape.fromSize, static_cast<std::size_t>(rest * shape.fromSize));
+    std::memcpy(in, s + at * shape.fromSize, static_cast<std::size_t>(count * shape.fromSize));
     ConvertBlock16(kind, in, out);
-    std::memcpy(d + i * shape.toSize, out, static_cast<std::size_t>(rest * shape.toSize));
+    std::memcpy(d + at * shape.toSize, out, static_cast<std::size_t>(count * shape.toSize));
+  };
+  std::int64_t i = 0;
+  if (stream && Address(d) % shape.toSize == 0) {
+    // Single elements until dst lies on a 16-byte boundary, then streamed
+    // blocks.
+    const std::int64_t head = std::min<std::int64_t>(
+        len, static_cast<std::int64_t>((16 - Address(d) % 16) % 16) / shape.toSize);
+    if (head > 0) {
+      few(0, head);
+    }
+    i = ConvertBlocksOf<true>(kind, s, d, head, len, shape.fromSize, shape.toSize);
+    _mm_sfence();
+  } else {
+    i = ConvertBlocksOf<false>(kind, s, d, 0, len, shape.fromSize, shape.toSize);
+  }
+  if (i < len) {
+    few(i, len - i);
   }
 }
 
@@ -491,15 +594,15 @@ int DivInt32ScaledKernelSse2(const std::int32_t* src, const std::int32_t* src2, 
   const __m128d hi = _mm_set1_pd(2147483647.0);
   int zero = 0;
   auto single = [&](std::int64_t i) {
-    const std::int32_t b = src[i];
-    const std::int32_t a = src2[i];
+    const std::int32_t b = unaligned::Load(src + i);
+    const std::int32_t a = unaligned::Load(src2 + i);
     if (b == 0) {
-      dst[i] = a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0);
+      unaligned::Store(dst + i, a > 0 ? INT32_MAX : (a < 0 ? INT32_MIN : 0));
       zero = 1;
       return;
     }
     const __m128d q = _mm_div_sd(_mm_mul_sd(_mm_set_sd(a), f), _mm_set_sd(b));
-    dst[i] = _mm_cvtsd_si32(_mm_max_sd(_mm_min_sd(q, hi), lo));
+    unaligned::Store(dst + i, _mm_cvtsd_si32(_mm_max_sd(_mm_min_sd(q, hi), lo)));
   };
   std::int64_t i = 0;
   for (; i + 2 <= len; i += 2) {

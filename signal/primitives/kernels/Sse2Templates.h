@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "signal/primitives/UnalignedAccess.h"
 #include "signal/primitives/kernels/KernelShared.h"
 #include "signal/primitives/kernels/VariantKernels.h"
 
@@ -96,9 +97,11 @@ void ConvertFloatToInt32Sse2(const float* src, std::int32_t* dst, std::int64_t l
                      _mm_or_si128(_mm_and_si128(above, maxValue), _mm_andnot_si128(above, n)));
   }
   for (; i < len; ++i) {
-    const __m128 y = _mm_mul_ss(_mm_load_ss(src + i), f);
+    const __m128 y = _mm_mul_ss(unaligned::LoadSs(src + i), f);
     const std::int32_t bits = _mm_cvtsi128_si32(_mm_castps_si128(y));
-    dst[i] = bits > 0x4EFFFFFF ? 0x7FFFFFFF : (nearest ? _mm_cvtss_si32(y) : _mm_cvttss_si32(y));
+    unaligned::Store(dst + i, bits > 0x4EFFFFFF
+                                  ? 0x7FFFFFFF
+                                  : (nearest ? _mm_cvtss_si32(y) : _mm_cvttss_si32(y)));
   }
 }
 

@@ -55,6 +55,44 @@ void UInt8ScaledRow(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDst, s
     return UInt8ScaleLanes<L>(high ? L::UnpackHi16(t16, zero) : L::UnpackLo16(t16, zero), sf);
   };
   std::int64_t i = 0;
+  if (op != UInt8Op::Mul && (sf == 0 || sf < -7)) {
+    // On bytes directly: the unsigned saturating add or subtract (sf = 0),
+    // or 255 wherever it is non-zero (sf < -7).
+    for (; i + kBytes <= len; i += kBytes) {
+      const V d = L::LoadBytes(srcDst + i);
+      const V s = L::LoadBytes(src + i);
+      const V t = op == UInt8Op::Add ? L::AddSatU8(d, s) : L::SubSatU8(d, s);
+      L::StoreBytes(srcDst + i, sf == 0 ? t : L::AndNot(L::CmpEq8(t, zero), L::CmpEq8(t, t)));
+    }
+  }
+  if (op != UInt8Op::Mul && sf != 0 && sf >= -7) {
+    // The sum (at most 510) or difference in 16-bit lanes: the rounding
+    // shift stays below 766, the left shift of min(t, 255) below 32768; the
+    // pack saturates to 255.
+    const V offset = L::Set16(static_cast<std::int16_t>(sf > 0 ? (1 << (sf - 1)) - 1 : 0));
+    const V one = L::Set16(1);
+    const V top = L::Set16(255);
+    auto scale16 = [&](V t) {
+      if (sf > 0) {
+        return L::Srl16(L::Add16(L::Add16(t, offset), L::And(L::Srl16(t, sf), one)), sf);
+      }
+      return L::Sll16(L::Min16(t, top), -sf);
+    };
+    for (; i + kBytes <= len; i += kBytes) {
+      const V d = L::LoadBytes(srcDst + i);
+      const V s = L::LoadBytes(src + i);
+      V lo, hi;
+      if (op == UInt8Op::Sub) {
+        const V t = L::SubSatU8(d, s);
+        lo = L::UnpackLo8(t, zero);
+        hi = L::UnpackHi8(t, zero);
+      } else {
+        lo = L::Add16(L::UnpackLo8(d, zero), L::UnpackLo8(s, zero));
+        hi = L::Add16(L::UnpackHi8(d, zero), L::UnpackHi8(s, zero));
+      }
+      L::StoreBytes(srcDst + i, L::PackUs16(scale16(lo), scale16(hi)));
+    }
+  }
   for (; i + kBytes <= len; i += kBytes) {
     const V d = L::LoadBytes(srcDst + i);
     const V s = L::LoadBytes(src + i);

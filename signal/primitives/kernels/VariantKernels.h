@@ -105,8 +105,8 @@ void* FillElementsKernelALarge(void* dst, const void* value, int size, std::int6
 void MaxDoubleKernelA(const double* src, std::int64_t len, double* result);
 void MinDoubleKernelA(const double* src, std::int64_t len, double* result);
 // Extremum kernel of sets B and C: NaN elements are skipped (the result is
-// src[0] when every element is NaN); among equal values the element the
-// portable variant keeps, by the same four running lanes.
+// src[0] when every element is NaN); a zero result is the first zero
+// element, as in the portable variant. Eight elements per step.
 void ExtremumDoubleSse2(const double* src, std::int64_t len, double* result, bool maximum);
 
 // Conversions to int32 of sets B and C: dst[i] = src[i] * factor converted
@@ -143,6 +143,17 @@ enum class BlockConversion : std::uint8_t {
   Int32ToUInt8Rounded,
 };
 void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len);
+// The same with non-temporal stores when `stream` (from the first 16-byte
+// boundary of dst on; a dst off its element grid never reaches one and
+// takes ordinary stores).
+void ConvertRowSse2(BlockConversion kind, const void* src, void* dst, std::int64_t len,
+                    bool stream);
+// Set A's row conversions: MMX, the widenings streamed from dst's first 16-
+// (float) or 8-byte boundary, the shift narrowings from src's first 8-byte
+// boundary; the rounded narrowings (mode 2) on the x87 stack, x * scale +
+// offset stored under the control word's rounding (the caller sets it to
+// nearest). The portable results for every input.
+void ConvertRowA(BlockConversion kind, const void* src, void* dst, std::int64_t len);
 
 // The byte add, subtract and multiply of sets B and C (one routine): t =
 // srcDst[i] + src[i], max(srcDst[i] - src[i], 0) or srcDst[i] * src[i],
@@ -167,6 +178,39 @@ void UInt8ScaledKernelA(UInt8Op op, const std::uint8_t* src, std::uint8_t* srcDs
 // rounding.
 int DivInt32ScaledKernelSse2(const std::int32_t* src, const std::int32_t* src2, std::int32_t* dst,
                              std::int64_t len, std::int32_t sf);
+
+// ---- Divisions and products of sets B and C. Complex arrays are given as
+// their doubles (real part first) with len the element count.
+// Double division dst[i] = src2[i] / src[i] (divisors src): a single
+// element (the head when dst is 8 modulo 16, and the rest after the blocks)
+// is the correctly rounded quotient; a block of 8 whose partial and whole
+// divisor products and their reciprocal are normal numbers takes one
+// division per four divisors, each quotient's magnitude then rounded to a
+// multiple of four units in the last place (a few units from the correctly
+// rounded one, its two lowest bits clear); other blocks go pair by pair. A
+// zero divisor gives NaN (whatever the dividend), a NaN divisor NaN.
+// Returns 1 when it met a zero divisor.
+int DivDoubleKernelSse2(const double* src, const double* src2, double* dst, std::int64_t len);
+// Complex division, pairs of elements then a last single one, in double:
+// ((br ar + bi ai) / m, (br ai - bi ar) / m) with m = br^2 + bi^2. A pair
+// shares one division while the product of its magnitudes is a normal
+// number, else each element divides on its own. m = 0 gives the NaN pair
+// 0x7FF8000000000000 (and the result 1), a NaN m NaNs without the result.
+int DivComplexKernelSse2(const double* src, const double* src2, double* dst, std::int64_t len);
+// srcDst[i] = src[i] * srcDst[i] with each product and sum rounded to
+// double: set B one element per step, set C two with the SSE3 duplicate
+// loads and add-subtract (the same results).
+void MulComplexKernelB(const double* src, double* srcDst, std::int64_t len);
+void MulComplexKernelC(const double* src, double* srcDst, std::int64_t len);
+// The int32 multiply of sets B and C (one routine each): saturating
+// (sf = 0), exact; scaled (-31 <= sf <= 62, sf != 0): (src[i] * 2^-sf) *
+// srcDst[i] in double, clamped, converted to nearest (MXCSR set to nearest
+// for the call when it is not). Exact while sf <= 22 or the product is at
+// most 2^53 in magnitude; beyond, the product is first rounded to 53 bits
+// and the result can be one away from the exact rounding.
+void MulInt32SatKernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::int64_t len);
+void MulInt32ScaledKernelSse2(const std::int32_t* src, std::int32_t* srcDst, std::int64_t len,
+                              std::int32_t sf);
 
 // ---- Set C lane kernels of the int32 offsets (srcDst[i] = rounded,
 // saturated (srcDst[i] + value) * 2^-sf, or (value - srcDst[i]) * 2^-sf

@@ -198,8 +198,10 @@ TEST(OverlappingCopyTest, StaysOnTheStubAndCopiesLikeVectorCopyDouble) {
 }
 
 // Every pointer variable: its family (which decides the dispatch table),
-// that code 0 selects its portable variant, and which processor-specific
-// slots hold a variant (every slot named for it, and no other).
+// that code 0 selects its portable variant, which processor-specific slots
+// hold a variant (every slot named for it, and no other), and that a forced
+// code selects the letter's own function when the processor check for the
+// letter passes and the portable variant when it says no.
 struct PointerRow {
   const char* name;
   VariantFamily family;
@@ -207,38 +209,61 @@ struct PointerRow {
   bool selectsPortable;
   std::string filled;
   std::string expectedFilled;
+  std::string forcedMismatches;
 };
 
 template <typename P, typename Fn>
 PointerRow Row(const char* name, const P& pointer, Fn* portable, VariantFamily expected,
                const char* expectedFilled) {
   std::string filled;
-  for (const auto& [letter, text] :
-       {std::pair{V::A, "A"}, std::pair{V::B, "B"}, std::pair{V::C, "C"}}) {
-    if (pointer.Variant(letter) != nullptr) {
-      filled += text;
+  std::string mismatches;
+  struct Forced {
+    std::int32_t code;
+    V letter;
+    const char* text;
+  };
+  for (const Forced f : {Forced{5, V::A, "A"}, Forced{7, V::B, "B"}, Forced{16, V::C, "C"}}) {
+    Fn* const own = pointer.Variant(f.letter);
+    if (own == nullptr) {
+      continue;
     }
+    filled += f.text;
+    // Code 7 selects B only for four-variant primitives, 16 C not for the
+    // block fill (B, A and portable): those codes then select portable.
+    const bool selectable = !(f.letter == V::B && pointer.Family() != F::FourVariants) &&
+                            !(f.letter == V::C && pointer.Family() == F::VariantsBA);
+    SetCpuTypeCodeForTesting(f.code);
+    SetCpuSupportForTesting(f.letter, true);
+    if (pointer.Select() != (selectable ? own : portable) || own == portable) {
+      mismatches += f.text;
+    }
+    SetCpuSupportForTesting(f.letter, false);
+    if (pointer.Select() != portable) {
+      mismatches += f.text;
+    }
+    ResetCpuSupportForTesting();
+    SetCpuTypeCodeForTesting(0);
   }
-  return {name, pointer.Family(), expected, pointer.Select() == portable, filled, expectedFilled};
+  return {name,   pointer.Family(), expected,  pointer.Select() == portable,
+          filled, expectedFilled,   mismatches};
 }
 
-// The row of pointer variable `name`, whose portable variant is namePortable.
 #define POINTER_ROW(name, expected, ...) Row(#name, name, &name##Portable, expected, "" __VA_ARGS__)
 
-TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
+TEST(PointerTableTest, EveryPrimitiveHasItsFamilySlotsAndSelection) {
   const std::vector<PointerRow> rows = {
       POINTER_ROW(VectorAddInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubInt32InPlaceScaled, F::FourVariants, "ABC"),
-      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "A"),
+      POINTER_ROW(VectorMulInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorDivInt32InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorAddDoubleInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubDoubleInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorMulDoubleInPlace, F::FourVariants, "ABC"),
-      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorDivDoubleInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorAddComplexInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubComplexInPlace, F::FourVariants, "ABC"),
-      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants, "A"),
-      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants, "A"),
+      POINTER_ROW(VectorMulComplexInPlace, F::FourVariants, "ABC"),
+      POINTER_ROW(VectorDivComplexInPlace, F::FourVariants, "ABC"),
       POINTER_ROW(VectorAddUInt8InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorSubUInt8InPlaceScaled, F::FourVariants, "ABC"),
       POINTER_ROW(VectorMulUInt8InPlaceScaled, F::FourVariants, "ABC"),
@@ -272,17 +297,18 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilyAndSelectsPortableAtCodeZero) {
       POINTER_ROW(RoiCopyUInt8, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyInt16, F::FourVariants, "ABC"),
       POINTER_ROW(RoiCopyInt32, F::FourVariants, "ABC"),
-      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants, "BC"),
-      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants, "BC"),
-      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants, "BC"),
-      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants, "BC"),
-      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants, "BC"),
+      POINTER_ROW(RoiConvertUInt8ToFloat, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiConvertUInt8ToInt16, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiConvertUInt8ToInt32, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiConvertInt16ToUInt8, F::FourVariants, "ABC"),
+      POINTER_ROW(RoiConvertInt32ToUInt8, F::FourVariants, "ABC"),
       POINTER_ROW(RoiSetInt32, F::VariantsBA, "AB"),
   };
   for (const PointerRow& row : rows) {
     EXPECT_EQ(row.family, row.expected) << row.name;
     EXPECT_TRUE(row.selectsPortable) << row.name;
     EXPECT_EQ(row.filled, row.expectedFilled) << row.name;
+    EXPECT_EQ(row.forcedMismatches, "") << row.name;
   }
 }
 

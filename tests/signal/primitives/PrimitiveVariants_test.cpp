@@ -9,11 +9,14 @@
 // destination must stay untouched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -777,22 +780,335 @@ bool DoubleRoundedTie(std::int32_t b, std::int32_t a, std::int32_t sf) {
   return gap <= (magnitude >> 50);
 }
 
+// B's and C's int32 multiply rounds the product to double before scaling:
+// where sf >= 23 and |a * b| > 2^53 the result may be one away from the
+// exact rounding.
+bool ProductRoundedFirst(std::int32_t b, std::int32_t a, std::int32_t sf) {
+  const std::int64_t p = std::int64_t{a} * b;
+  const std::int64_t limit = std::int64_t{1} << 53;
+  return sf >= 23 && (p > limit || p < -limit);
+}
+
 template <typename P>
 void RunInt32Scaled(P& pointer, V letter, typename P::Function* portable,
-                    bool doubleRounding = false) {
+                    bool (*nearTie)(std::int32_t, std::int32_t, std::int32_t) = nullptr) {
   BindChecked(pointer, letter);
   auto shape = ScaledShape<std::int32_t>(pointer, portable);
-  if (doubleRounding) {
-    shape.nearTie = [](std::int32_t b, std::int32_t a, std::int32_t sf) {
-      return DoubleRoundedTie(b, a, sf);
-    };
+  if (nearTie != nullptr) {
+    shape.nearTie = nearTie;
   }
   shape.pool = Int32Pool();
   shape.dstPool = Int32Pool();
-  shape.params = {0, 1, 2, 31, 32, 33, 62, 63, 100, -1, -30, -31, -32, -63, kMax, kMin};
+  shape.params = {0, 1, 2, 22, 23, 31, 32, 33, 62, 63, 100, -1, -30, -31, -32, -63, kMax, kMin};
   shape.extraLengths = {5119, 5120, 5121};
   RunShape(letter, shape);
   pointer.ResetToStubForTesting();
+}
+
+void RunMulInt32(V letter) {
+  RunInt32Scaled(VectorMulInt32InPlaceScaled, letter, &VectorMulInt32InPlaceScaledPortable,
+                 letter == V::A ? nullptr : &ProductRoundedFirst);
+  if (letter == V::A) {
+    return;
+  }
+  // The named case: p = m 2^22 + 1 between 2^53 and 2^54, m = 1 modulo 4,
+  // sf = 23: the exact m/2 + 2^-23 rounds to (m + 1) / 2, B and C round p to
+  // m 2^22 first and the tie m/2 to the even (m - 1) / 2.
+  BindChecked(VectorMulInt32InPlaceScaled, letter);
+  const std::int32_t a = 134217729;
+  const std::int32_t b = 71303169;
+  const std::int64_t m = (std::int64_t{a} * b - 1) >> 22;
+  std::int32_t got = b;
+  std::int32_t want = b;
+  ASSERT_EQ(VectorMulInt32InPlaceScaled(&a, &got, 1, 23), StatusOk);
+  ASSERT_EQ(VectorMulInt32InPlaceScaledPortable(&a, &want, 1, 23), StatusOk);
+  EXPECT_EQ(want, (m + 1) / 2);
+  EXPECT_EQ(got, (m - 1) / 2);
+  VectorMulInt32InPlaceScaled.ResetToStubForTesting();
+}
+
+// ---- Divisions and complex products of B and C, checked by their stated rules ----------
+
+// Units in the last place between two doubles of the same sign.
+std::int64_t UlpDistance(double x, double y) {
+  if (x == y) {
+    return 0;
+  }
+  if (std::signbit(x) != std::signbit(y)) {
+    return std::numeric_limits<std::int64_t>::max();
+  }
+  std::int64_t bx, by;
+  std::memcpy(&bx, &x, 8);
+  std::memcpy(&by, &y, 8);
+  return bx > by ? bx - by : by - bx;
+}
+
+// One two-operand call of the variant against the portable one over every
+// layout, with the element check and the status rule of a stated
+// difference: check(i, dstOffset, len, src, initial, portable, actual) and
+// status(src, initial, len) give what the variant must produce.
+template <typename T, typename P, typename Check, typename Status>
+void RunByRule(P& pointer, V letter, typename P::Function* portable, const std::vector<T>& pool,
+               std::vector<std::int32_t> extra, Check check, Status status) {
+  BindChecked(pointer, letter);
+  std::size_t start = 0;
+  for (const Layout& layout : Layouts(std::move(extra))) {
+    const std::int32_t len = layout.len;
+    Guarded<T> src(len, layout.srcOffset);
+    Guarded<T> initial(len, layout.dstOffset);
+    for (std::int32_t i = 0; i < len; ++i) {
+      src.Set(i, pool[(start + i * 7) % pool.size()]);
+      initial.Set(i, pool[(start + i * 11 + 5) % pool.size()]);
+    }
+    start += 3;
+    Guarded<T> expected = initial;
+    Guarded<T> actual = initial;
+    (void)portable(src.data(), expected.data(), len);
+    PrimitiveStatus got = 0;
+    CallCheckingFpState(letter, false, [&] { got = pointer(src.data(), actual.data(), len); });
+    if (len > 0) {
+      ASSERT_EQ(got, status(src, initial, len)) << "len " << len;
+    }
+    ASSERT_TRUE(actual.GuardsIntact()) << "len " << len << " offset " << layout.dstOffset;
+    for (std::int32_t i = 0; i < len; ++i) {
+      ASSERT_TRUE(check(i, layout.dstOffset, len, src.Get(i), initial.Get(i), expected.Get(i),
+                        actual.Get(i)))
+          << "len " << len << " element " << i << " offsets " << layout.srcOffset << "/"
+          << layout.dstOffset << std::hexfloat << ": " << src.Get(i) << ", " << initial.Get(i)
+          << " gives " << actual.Get(i) << ", portable " << expected.Get(i);
+    }
+    if (len <= 80 && layout.dstOffset == 0) {
+      CallCheckingFpState(letter, true, [&] { (void)pointer(src.data(), actual.data(), len); });
+    }
+  }
+  Guarded<T> dst(4, 0);
+  Guarded<T> src(4, 0);
+  for (const std::int32_t len : {0, -3, 4}) {
+    EXPECT_EQ(pointer(nullptr, dst.data(), len), portable(nullptr, dst.data(), len));
+    EXPECT_EQ(pointer(src.data(), nullptr, len), portable(src.data(), nullptr, len));
+    EXPECT_EQ(pointer(src.data(), dst.data(), len < 1 ? len : 0), StatusBadLength);
+  }
+  EXPECT_TRUE(dst.GuardsIntact());
+  pointer.ResetToStubForTesting();
+}
+
+// Ordinary doubles (finite, non-zero, far from the ends of the range), so
+// that most blocks of the double division take the shared-division path.
+std::vector<double> OrdinaryDoubles(std::uint32_t seed) {
+  std::vector<double> v = {1.0, -1.0, 3.0, 0.1, 7.0, 1e10, -1e-10, 2.5, 1e100, 1e-100};
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+  std::uniform_int_distribution<int> exponent(-60, 60);
+  for (int i = 0; i < 200; ++i) {
+    const double x = std::ldexp(mantissa(rng), exponent(rng));
+    v.push_back(i % 3 == 0 ? -x : x);
+  }
+  return v;
+}
+
+void RunDivDoubleBC(V letter) {
+  // Zero divisors give NaN with the warning whatever the dividend, NaN
+  // divisors NaN without it; the quotients of a block of eight (after a
+  // one-element head when the destination is 8 modulo 16) have their two
+  // lowest bits clear and lie a few units from the correctly rounded one:
+  // six roundings on the way (up to 6 units at the top of a binade) and the
+  // rounding to a multiple of four (2), so 8; every other quotient is the
+  // portable one.
+  const auto check = [](std::int32_t i, int dstOffset, std::int32_t len, double b, double,
+                        double portable, double actual) {
+    if (b == 0.0 || std::isnan(b)) {
+      return std::isnan(actual);
+    }
+    if (SameBitsOrNaN(actual, portable)) {
+      return true;
+    }
+    const std::int32_t head = dstOffset == 8 && len > 0 ? 1 : 0;
+    const std::int32_t blockEnd = head + (len - head) / 8 * 8;
+    std::uint64_t bits;
+    std::memcpy(&bits, &actual, 8);
+    return i >= head && i < blockEnd && (bits & 3) == 0 && UlpDistance(actual, portable) <= 8;
+  };
+  const auto status = [](const Guarded<double>& src, const Guarded<double>&, std::int32_t len) {
+    for (std::int32_t i = 0; i < len; ++i) {
+      if (src.Get(i) == 0.0) {
+        return StatusZeroDivisor;
+      }
+    }
+    return StatusOk;
+  };
+  for (const std::vector<double>& pool : {DoublePool(53), OrdinaryDoubles(57)}) {
+    RunByRule<double>(VectorDivDoubleInPlace, letter, &VectorDivDoubleInPlacePortable, pool, {1031},
+                      check, status);
+  }
+
+  // The stated cases: 1/3 in a block of eight gives 0x3FD5555555555554
+  // (correctly rounded: ...55), 1/2 exactly 0.5; zero divisors NaN and the
+  // warning for 1, -1 and 0; a NaN divisor NaN without it.
+  BindChecked(VectorDivDoubleInPlace, letter);
+  alignas(16) double divisors[8];
+  alignas(16) double values[8];
+  for (const double divisor : {3.0, 2.0}) {
+    std::fill(divisors, divisors + 8, divisor);
+    std::fill(values, values + 8, 1.0);
+    ASSERT_EQ(VectorDivDoubleInPlace(divisors, values, 8), StatusOk);
+    for (const double q : values) {
+      EXPECT_EQ(Bits(q), Bits(divisor == 3.0 ? std::bit_cast<double>(0x3FD5555555555554ull) : 0.5));
+    }
+  }
+  // Mend: the rounding to a multiple of four units would carry a finite
+  // quotient next to the largest double into infinity; it keeps a finite
+  // magnitude (rounded down) instead.
+  std::fill(divisors, divisors + 8, 1.0);
+  std::fill(values, values + 8, std::numeric_limits<double>::max());
+  ASSERT_EQ(VectorDivDoubleInPlace(divisors, values, 8), StatusOk);
+  for (const double q : values) {
+    EXPECT_EQ(Bits(q), Bits(std::bit_cast<double>(0x7FEFFFFFFFFFFFFCull)));
+  }
+  for (const double dividend : {1.0, -1.0, 0.0}) {
+    double b = 0.0;
+    double a = dividend;
+    EXPECT_EQ(VectorDivDoubleInPlace(&b, &a, 1), StatusZeroDivisor);
+    EXPECT_TRUE(std::isnan(a)) << dividend;
+  }
+  double nanDivisor = std::numeric_limits<double>::quiet_NaN();
+  double one = 1.0;
+  EXPECT_EQ(VectorDivDoubleInPlace(&nanDivisor, &one, 1), StatusOk);
+  EXPECT_TRUE(std::isnan(one));
+  VectorDivDoubleInPlace.ResetToStubForTesting();
+}
+
+bool NormalOrZero(double x) {
+  return x == 0.0 || std::isnormal(x);
+}
+
+// One part formed in double from two terms, (t1 +- t2) times a factor, lies
+// within `halfUnits` x 2^-53 x (|t1| + |t2|) x |factor| of the
+// extended-precision one: a few units in the last place of the largest
+// term. The multiply's part carries two product roundings and one sum
+// rounding (2 half-units), the portable result one more rounding (3 in
+// all); the division adds the magnitude (2), its shared reciprocal (3), the
+// final product (1) and the portable rounding (9 in all).
+bool WithinTermBound(long double t1, long double t2, long double factor, double portable,
+                     double actual, int halfUnits) {
+  const long double allowed =
+      halfUnits * std::ldexp(1.0L, -53) * (std::fabs(t1) + std::fabs(t2)) * std::fabs(factor);
+  return std::fabs(static_cast<long double>(actual) - portable) <= allowed;
+}
+
+constexpr int kMulComplexHalfUnits = 3;
+constexpr int kDivComplexHalfUnits = 9;
+
+void RunMulComplexBC(V letter) {
+  // (a, b) = src, (c, d) = srcDst: real a c - b d, imaginary b c + a d, each
+  // product and sum rounded to double. Where a product leaves the normal
+  // range of double the formula in double is all that is stated.
+  const auto check = [](std::int32_t, int, std::int32_t, Complex s, Complex initial,
+                        Complex portable, Complex actual) {
+    const double a = s.real(), b = s.imag(), c = initial.real(), d = initial.imag();
+    for (const double t : {a * c, b * d, b * c, a * d}) {
+      if (!NormalOrZero(t)) {
+        return true;
+      }
+    }
+    const long double la = a, lb = b, lc = c, ld = d;
+    return WithinTermBound(la * lc, lb * ld, 1.0L, portable.real(), actual.real(),
+                           kMulComplexHalfUnits) &&
+           WithinTermBound(lb * lc, la * ld, 1.0L, portable.imag(), actual.imag(),
+                           kMulComplexHalfUnits);
+  };
+  const auto status = [](const Guarded<Complex>&, const Guarded<Complex>&, std::int32_t) {
+    return StatusOk;
+  };
+  for (const std::uint32_t seed : {67u, 69u}) {
+    const std::vector<double> doubles = seed == 67 ? DoublePool(seed) : OrdinaryDoubles(seed);
+    std::vector<Complex> pool;
+    for (std::size_t i = 0; i < doubles.size(); ++i) {
+      pool.emplace_back(doubles[i], doubles[(i * 5 + 3) % doubles.size()]);
+    }
+    // Beyond 16384 pairs C streams into an aligned destination, beyond
+    // 32768 elements B prefetches.
+    RunByRule<Complex>(VectorMulComplexInPlace, letter, &VectorMulComplexInPlacePortable, pool,
+                       {1031, 32769, 32770}, check, status);
+  }
+}
+
+void RunDivComplexBC(V letter) {
+  // In double: m = br^2 + bi^2; m = 0 gives NaN in both parts and the
+  // warning, a NaN m NaNs without it; otherwise the quotient lies within a
+  // few units of the last place of its largest term over m, where every
+  // intermediate is a normal number (or zero).
+  const auto check = [](std::int32_t, int, std::int32_t, Complex b, Complex a, Complex portable,
+                        Complex actual) {
+    const double br = b.real(), bi = b.imag(), ar = a.real(), ai = a.imag();
+    const double m = br * br + bi * bi;
+    if (m == 0.0 || std::isnan(m)) {
+      return std::isnan(actual.real()) && std::isnan(actual.imag());
+    }
+    for (const double t : {br * br, bi * bi, m, 1.0 / m, br * ar, bi * ai, br * ai, bi * ar}) {
+      if (!NormalOrZero(t)) {
+        return true;
+      }
+    }
+    const long double lbr = br, lbi = bi, lar = ar, lai = ai;
+    const long double inverse = 1.0L / (lbr * lbr + lbi * lbi);
+    return WithinTermBound(lbr * lar, lbi * lai, inverse, portable.real(), actual.real(),
+                           kDivComplexHalfUnits) &&
+           WithinTermBound(lbr * lai, lbi * lar, inverse, portable.imag(), actual.imag(),
+                           kDivComplexHalfUnits);
+  };
+  const auto status = [](const Guarded<Complex>& src, const Guarded<Complex>&, std::int32_t len) {
+    for (std::int32_t i = 0; i < len; ++i) {
+      const Complex b = src.Get(i);
+      if (b.real() * b.real() + b.imag() * b.imag() == 0.0) {
+        return StatusZeroDivisor;
+      }
+    }
+    return StatusOk;
+  };
+  for (const std::uint32_t seed : {71u, 73u}) {
+    const std::vector<double> doubles = seed == 71 ? DoublePool(seed) : OrdinaryDoubles(seed);
+    std::vector<Complex> pool;
+    for (std::size_t i = 0; i < doubles.size(); ++i) {
+      pool.emplace_back(doubles[i], doubles[(i * 5 + 3) % doubles.size()]);
+    }
+    RunByRule<Complex>(VectorDivComplexInPlace, letter, &VectorDivComplexInPlacePortable, pool,
+                       {1031}, check, status);
+  }
+
+  // The stated cases, each as a single element and inside a pair; a pair
+  // whose magnitudes' product overflows divides each element on its own.
+  BindChecked(VectorDivComplexInPlace, letter);
+  struct Case {
+    Complex divisor, dividend, quotient;
+  };
+  // The magnitudes' product overflows (the open choice: each element on its
+  // own), or is subnormal, so that its reciprocal would be infinite (mend:
+  // each element on its own as well).
+  const double big = std::ldexp(1.0, 300);
+  const double tiny = std::ldexp(1.0, -260);
+  for (const Case c : {Case{{3, 4}, {25, 50}, {11, 2}}, Case{{1, -1}, {2, 2}, {0, 2}},
+                       Case{{big, big}, {big, big}, {1, 0}}, Case{{tiny, 0}, {tiny, 0}, {1, 0}}}) {
+    for (const int count : {1, 2}) {
+      Complex divisors[2] = {c.divisor, c.divisor};
+      Complex values[2] = {c.dividend, c.dividend};
+      ASSERT_EQ(VectorDivComplexInPlace(divisors, values, count), StatusOk);
+      for (int k = 0; k < count; ++k) {
+        EXPECT_EQ(values[k], c.quotient) << c.divisor << " " << count;
+      }
+    }
+  }
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (const int count : {1, 2}) {
+    Complex zero[2] = {{0, 0}, {0, 0}};
+    Complex values[2] = {{1, 2}, {1, 2}};
+    EXPECT_EQ(VectorDivComplexInPlace(zero, values, count), StatusZeroDivisor);
+    EXPECT_TRUE(std::isnan(values[0].real()) && std::isnan(values[0].imag()));
+    Complex nanDivisor[2] = {{nan, 0}, {nan, 0}};
+    Complex others[2] = {{1, 2}, {1, 2}};
+    EXPECT_EQ(VectorDivComplexInPlace(nanDivisor, others, count), StatusOk);
+    EXPECT_TRUE(std::isnan(others[0].real()) && std::isnan(others[0].imag()));
+  }
+  VectorDivComplexInPlace.ResetToStubForTesting();
 }
 
 // ---- Maximum and minimum ---------------------------------------------------------------
@@ -996,14 +1312,28 @@ std::vector<From> ConversionInputs() {
 
 // Packed (one long row), padded and single-row layouts at several offsets;
 // every byte of the destination area compared with the portable result.
+struct Layout2 {
+  std::int32_t width, height, srcPad, dstPad;
+};
+
+// Packed blocks on each side of the given element counts (the streaming
+// thresholds of the conversions).
+std::vector<Layout2> AroundCounts(std::initializer_list<std::int32_t> counts) {
+  std::vector<Layout2> layouts;
+  for (const std::int32_t n : counts) {
+    layouts.push_back({n - 1, 1, 0, 0});
+    layouts.push_back({n, 1, 0, 0});
+  }
+  return layouts;
+}
+
 template <typename From, typename To, typename Call, typename PortableCall>
-void RunConversionLayouts(V letter, Call call, PortableCall portable) {
+void RunConversionLayouts(V letter, Call call, PortableCall portable,
+                          const std::vector<Layout2>& extra) {
   const std::vector<From> inputs = ConversionInputs<From>();
   const auto total = static_cast<std::int32_t>(inputs.size());
-  struct Layout2 {
-    std::int32_t width, height, srcPad, dstPad;
-  };
   std::vector<Layout2> layouts = {{total, 1, 0, 0}, {1, 1, 0, 0}, {17, 1, 0, 0}};
+  layouts.insert(layouts.end(), extra.begin(), extra.end());
   for (const std::int32_t width : {16, 33, 256}) {
     layouts.push_back({width, (total + width - 1) / width, 0, 0});
     layouts.push_back({width, std::min(40, (total + width - 1) / width), 3, 5});
@@ -1037,18 +1367,20 @@ void RunConversionLayouts(V letter, Call call, PortableCall portable) {
 }
 
 template <typename From, typename To, typename P>
-void RunWidening(P& pointer, V letter, typename P::Function* portable) {
+void RunWidening(P& pointer, V letter, typename P::Function* portable,
+                 const std::vector<Layout2>& extra) {
   BindChecked(pointer, letter);
   RunConversionLayouts<From, To>(
       letter,
       [&pointer](const From* s, std::int32_t ss, To* d, std::int32_t ds, std::int32_t w,
                  std::int32_t h) { return pointer(s, ss, d, ds, w, h); },
-      portable);
+      portable, extra);
   pointer.ResetToStubForTesting();
 }
 
 template <typename From, typename P>
-void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
+void RunNarrowing(P& pointer, V letter, typename P::Function* portable,
+                  const std::vector<Layout2>& extra = {}) {
   BindChecked(pointer, letter);
   for (const std::int32_t mode : {0, 1, 2, 3}) {
     RunConversionLayouts<From, std::uint8_t>(
@@ -1058,7 +1390,8 @@ void RunNarrowing(P& pointer, V letter, typename P::Function* portable) {
                          std::int32_t h) { return pointer(s, ss, d, ds, w, h, mode); },
         [portable, mode](const From* s, std::int32_t ss, std::uint8_t* d, std::int32_t ds,
                          std::int32_t w,
-                         std::int32_t h) { return portable(s, ss, d, ds, w, h, mode); });
+                         std::int32_t h) { return portable(s, ss, d, ds, w, h, mode); },
+        mode == 2 ? std::vector<Layout2>{} : extra);
   }
   pointer.ResetToStubForTesting();
 }
@@ -1124,22 +1457,29 @@ std::vector<Row> Rows() {
       [](V letter) { RunRoiCopy<std::int16_t>(RoiCopyInt16, letter, &RoiCopyInt16Portable); });
   add("RoiCopyInt32", {V::A, V::B, V::C},
       [](V letter) { RunRoiCopy<std::int32_t>(RoiCopyInt32, letter, &RoiCopyInt32Portable); });
-  add("RoiConvertUInt8ToFloat", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToFloat", {V::A, V::B, V::C}, [](V letter) {
+    // Streaming above 420000 elements packed, above 840000 row by row with
+    // rows of more than 256 elements.
+    std::vector<Layout2> extra = AroundCounts({420001});
+    extra.insert(extra.end(), {{257, 3268, 3, 4}, {257, 3269, 3, 4}, {256, 3300, 3, 4}});
     RunWidening<std::uint8_t, float>(RoiConvertUInt8ToFloat, letter,
-                                     &RoiConvertUInt8ToFloatPortable);
+                                     &RoiConvertUInt8ToFloatPortable, extra);
   });
-  add("RoiConvertUInt8ToInt16", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToInt16", {V::A, V::B, V::C}, [](V letter) {
     RunWidening<std::uint8_t, std::int16_t>(RoiConvertUInt8ToInt16, letter,
-                                            &RoiConvertUInt8ToInt16Portable);
+                                            &RoiConvertUInt8ToInt16Portable,
+                                            AroundCounts({174762, 349525}));
   });
-  add("RoiConvertUInt8ToInt32", {V::B, V::C}, [](V letter) {
+  add("RoiConvertUInt8ToInt32", {V::A, V::B, V::C}, [](V letter) {
     RunWidening<std::uint8_t, std::int32_t>(RoiConvertUInt8ToInt32, letter,
-                                            &RoiConvertUInt8ToInt32Portable);
+                                            &RoiConvertUInt8ToInt32Portable,
+                                            AroundCounts({104858, 209716}));
   });
-  add("RoiConvertInt16ToUInt8", {V::B, V::C}, [](V letter) {
-    RunNarrowing<std::int16_t>(RoiConvertInt16ToUInt8, letter, &RoiConvertInt16ToUInt8Portable);
+  add("RoiConvertInt16ToUInt8", {V::A, V::B, V::C}, [](V letter) {
+    RunNarrowing<std::int16_t>(RoiConvertInt16ToUInt8, letter, &RoiConvertInt16ToUInt8Portable,
+                               AroundCounts({174762, 349525}));
   });
-  add("RoiConvertInt32ToUInt8", {V::B, V::C}, [](V letter) {
+  add("RoiConvertInt32ToUInt8", {V::A, V::B, V::C}, [](V letter) {
     RunNarrowing<std::int32_t>(RoiConvertInt32ToUInt8, letter, &RoiConvertInt32ToUInt8Portable);
   });
   add("VectorAddUInt8InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
@@ -1169,6 +1509,7 @@ std::vector<Row> Rows() {
     RunInPlacePair<double>(VectorDivDoubleInPlace, letter, &VectorDivDoubleInPlacePortable,
                            DoublePool(53));
   });
+  add("VectorDivDoubleInPlace", {V::B, V::C}, RunDivDoubleBC);
   const auto complexPool = [](std::uint32_t seed) {
     const std::vector<double> doubles = DoublePool(seed);
     std::vector<Complex> pool;
@@ -1189,22 +1530,22 @@ std::vector<Row> Rows() {
     RunInPlacePair<Complex>(VectorMulComplexInPlace, letter, &VectorMulComplexInPlacePortable,
                             complexPool(67));
   });
+  add("VectorMulComplexInPlace", {V::B, V::C}, RunMulComplexBC);
   add("VectorDivComplexInPlace", {V::A}, [complexPool](V letter) {
     RunInPlacePair<Complex>(VectorDivComplexInPlace, letter, &VectorDivComplexInPlacePortable,
                             complexPool(71));
   });
+  add("VectorDivComplexInPlace", {V::B, V::C}, RunDivComplexBC);
   add("VectorAddInt32InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunInt32Scaled(VectorAddInt32InPlaceScaled, letter, &VectorAddInt32InPlaceScaledPortable);
   });
   add("VectorSubInt32InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunInt32Scaled(VectorSubInt32InPlaceScaled, letter, &VectorSubInt32InPlaceScaledPortable);
   });
-  add("VectorMulInt32InPlaceScaled", {V::A}, [](V letter) {
-    RunInt32Scaled(VectorMulInt32InPlaceScaled, letter, &VectorMulInt32InPlaceScaledPortable);
-  });
+  add("VectorMulInt32InPlaceScaled", {V::A, V::B, V::C}, RunMulInt32);
   add("VectorDivInt32InPlaceScaled", {V::A, V::B, V::C}, [](V letter) {
     RunInt32Scaled(VectorDivInt32InPlaceScaled, letter, &VectorDivInt32InPlaceScaledPortable,
-                   letter != V::A);
+                   letter != V::A ? &DoubleRoundedTie : nullptr);
   });
   return rows;
 }
