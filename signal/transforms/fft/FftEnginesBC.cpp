@@ -5,8 +5,9 @@
 // Complex orders m up to the set's combined limit run one radix-4 transform:
 // its opening stages read src in bit-reversed order (through the plain-list
 // table) and write the two-lane layout into the work space, the radix-4
-// passes run there, and the last pass writes interleaved values into dst, so
-// src may be dst. Larger orders are bit-reversed in place or as the copy into
+// passes run there, and the last pass writes the two-lane layout into dst
+// (src may be dst), where the real post-pass reads it and leaves interleaved
+// values. Larger orders are bit-reversed in place or as the copy into
 // dst, then split into levels: the inner blocks are transformed in place (the
 // innermost by the same radix-4 engine, left in the two-lane layout), then
 // the outer stages of a level run on groups of columns gathered into the
@@ -292,10 +293,10 @@ void Radix4PassPair(const double* src, double* dst, Index q, Index blocks, const
 
 // The n-point DFT (n = 2^m, m >= 3) on the per-stage twiddles of order m.
 // With `table`: src in natural interleaved order (read through the table),
-// the stages run in `work` (n values) and the result goes interleaved to
-// dst (src may be dst). Without: src = work = dst is a block already in
-// bit-reversed interleaved order, transformed in place into the two-lane
-// layout.
+// the stages run in `work` (n values) and the result goes to dst (src may be
+// dst) in the two-lane layout, interleaved at n = 8. Without: src = work =
+// dst is a block already in bit-reversed interleaved order, transformed in
+// place into the two-lane layout.
 void Radix4Engine(const double* src, const std::int32_t* table, double* work, double* dst, Index n,
                   const double* twiddles) {
   const bool interleaved = table != nullptr;
