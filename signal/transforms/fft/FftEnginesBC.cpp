@@ -5,8 +5,9 @@
 // Complex orders m up to the set's combined limit run one radix-4 transform:
 // its opening stages read src in bit-reversed order (through the plain-list
 // table) and write the two-lane layout into the work space, the radix-4
-// passes run there, and the last pass writes interleaved values into dst, so
-// src may be dst. Larger orders are bit-reversed in place or as the copy into
+// passes run there, and the last pass writes the two-lane layout into dst
+// (src may be dst), where the real post-pass reads it and leaves interleaved
+// values. Larger orders are bit-reversed in place or as the copy into
 // dst, then split into levels: the inner blocks are transformed in place (the
 // innermost by the same radix-4 engine, left in the two-lane layout), then
 // the outer stages of a level run on groups of columns gathered into the
@@ -292,10 +293,10 @@ void Radix4PassPair(const double* src, double* dst, Index q, Index blocks, const
 
 // The n-point DFT (n = 2^m, m >= 3) on the per-stage twiddles of order m.
 // With `table`: src in natural interleaved order (read through the table),
-// the stages run in `work` (n values) and the result goes interleaved to
-// dst (src may be dst). Without: src = work = dst is a block already in
-// bit-reversed interleaved order, transformed in place into the two-lane
-// layout.
+// the stages run in `work` (n values) and the result goes to dst (src may be
+// dst) in the two-lane layout, interleaved at n = 8. Without: src = work =
+// dst is a block already in bit-reversed interleaved order, transformed in
+// place into the two-lane layout.
 void Radix4Engine(const double* src, const std::int32_t* table, double* work, double* dst, Index n,
                   const double* twiddles) {
   const bool interleaved = table != nullptr;
@@ -322,19 +323,13 @@ void Radix4Engine(const double* src, const std::int32_t* table, double* work, do
     const double* next = w + 6 * q;
     if (16 * q < n) {
       Radix4PassPair<false>(work, work, q, n / (16 * q), w, next);
-    } else if (interleaved) {
-      Radix4PassPair<true>(work, dst, q, 1, w, next);
     } else {
       Radix4PassPair<false>(work, dst, q, 1, w, next);
     }
     w = next + 24 * q;
   }
   if (4 * q == n) {
-    if (interleaved) {
-      Radix4Pass<true>(work, dst, q, 1, w);
-    } else {
-      Radix4Pass<false>(work, dst, q, 1, w);
-    }
+    Radix4Pass<false>(work, dst, q, 1, w);
   }
 }
 
@@ -517,6 +512,57 @@ void PostProcess(double* buf, Index n, const double* twiddles) {
   _mm_store_sd(buf + n + 1, _mm_xor_pd(_mm_load_sd(buf + n + 1), sign));
 }
 
+// The same post-pass, with the fold of bin 0 and the conjugation of the
+// middle value, on a buffer that holds the n values (n >= 16) in the two-lane
+// layout; the results are written interleaved in place. Each step reads the
+// pairs (k - 1, k) and (k + 1, k + 2), the first kept in registers from the
+// step before, and the pair (n - k - 1, n - k) with its lanes swapped; every
+// store lands on values that are already held in registers.
+void PostProcessTwoLane(double* buf, Index n, const double* twiddles) {
+  const Index half = n / 2;
+  Pair prev = LoadPair(buf, 0);
+  const double z0r = _mm_cvtsd_f64(prev.re);
+  const double z0i = _mm_cvtsd_f64(prev.im);
+  buf[0] = z0r + z0i;
+  buf[1] = z0r - z0i;
+  auto step = [&](Index k, Pair next, Pair mirror, bool both) {
+    const double* t = twiddles + 2 * (k - 1);
+    const __m128d tr = _mm_load_pd(t);
+    const __m128d ti = _mm_load_pd(t + 2);
+    const __m128d ar = _mm_shuffle_pd(prev.re, next.re, 1);
+    const __m128d ai = _mm_shuffle_pd(prev.im, next.im, 1);
+    const __m128d br = _mm_shuffle_pd(mirror.re, mirror.re, 1);
+    const __m128d bi = _mm_shuffle_pd(mirror.im, mirror.im, 1);
+    const __m128d d = _mm_sub_pd(ar, br);
+    const __m128d s = _mm_add_pd(ai, bi);
+    const __m128d p = _mm_add_pd(_mm_mul_pd(tr, s), _mm_mul_pd(ti, d));
+    const __m128d q = _mm_sub_pd(_mm_mul_pd(ti, s), _mm_mul_pd(tr, d));
+    const __m128d nar = _mm_add_pd(br, p);
+    const __m128d nai = _mm_sub_pd(q, bi);
+    const __m128d nbr = _mm_sub_pd(ar, p);
+    const __m128d nbi = _mm_sub_pd(q, ai);
+    Store(buf + 2 * k, _mm_unpacklo_pd(nar, nai));
+    Store(buf + 2 * (n - k), _mm_unpacklo_pd(nbr, nbi));
+    if (both) {
+      Store(buf + 2 * k + 2, _mm_unpackhi_pd(nar, nai));
+      Store(buf + 2 * (n - k - 1), _mm_unpackhi_pd(nbr, nbi));
+    }
+  };
+  Index k = 1;
+  for (; k + 1 < half; k += 2) {
+    const Pair next = LoadPair(buf, k + 1);
+    step(k, next, LoadPair(buf, n - k - 1), true);
+    prev = next;
+  }
+  // k = half - 1 alone: its mirror value half + 1 and the middle value share
+  // the pair (half, half + 1).
+  const Pair middle = LoadPair(buf, half);
+  step(k, middle, middle, false);
+  buf[n] = _mm_cvtsd_f64(middle.re);
+  const __m128d sign = _mm_set_sd(-0.0);
+  _mm_store_sd(buf + n + 1, _mm_xor_pd(middle.im, sign));
+}
+
 constexpr std::int32_t kCombinedMaxOrderB = 13;
 constexpr std::int32_t kCombinedMaxOrderC = 14;
 
@@ -565,6 +611,16 @@ PrimitiveStatus RealFftForwardSet(FftSimdSet set, const double* src, double* dst
     Radix4Engine(src, spec->bitReverse, rows, dst, n, spec->twiddles);
     if (spec->scaleForward != 0) {
       ScaleSet(set, spec->scaleFactor, dst, 2 * n);
+    }
+    if (n > 8) {
+      // dst holds the two-lane layout: the post-pass reads it directly.
+      PostProcessTwoLane(dst, n, spec->forwardRealTwiddles);
+      const Index count = Index{1} << order;
+      dst[count] = dst[1];
+      dst[count + 1] = 0.0;
+      dst[1] = 0.0;
+      AlignedFree(ownWork);
+      return StatusOk;
     }
   } else {
     if (src == dst) {
