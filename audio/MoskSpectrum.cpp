@@ -190,6 +190,7 @@ void TMoskSpectrum::ReleaseFftSpecLocked() {
   if (RealFftSpec* old = std::exchange(spec_, nullptr))
     RealFftFreeSpec(old);
   active_order_ = 0;
+  spare_magnitudes_.reset();
 }
 
 void TMoskSpectrum::RebuildFftSpecLocked(int order) {
@@ -267,6 +268,15 @@ int TMoskSpectrum::EmitChannel(int channel, ITrelRealBuffer* samples) {
   return 0;
 }
 
+void TMoskSpectrum::KeepSpareMagnitudesLocked(IPtr<ITrelRealBuffer> magnitudes) {
+  // Only this reference left, and no other buffer on its block: nobody can
+  // see the buffer any more, so writing into it again changes nothing seen.
+  TTrelGenericBuffer* object = magnitudes->GetBufferObject();
+  TTrelSmartBuffer* block = object->GetSmartBuffer();
+  if (object->RefCount() == 1 && block != nullptr && block->RefCount() == 1)
+    spare_magnitudes_ = std::move(magnitudes);
+}
+
 void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
   const std::int32_t n = std::int32_t{1} << active_order_;
   const std::int32_t bins = n / 2;
@@ -278,13 +288,16 @@ void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
   if (RealFftForward(window, reinterpret_cast<double*>(packed), spec_, nullptr) != StatusOk)
     return;
   VectorConjugateExtendComplexInPlace(packed, n);
-  IPtr<ITrelRealBuffer> magnitudes = TTrelRealBuffer::CreateCount(bins);
+  IPtr<ITrelRealBuffer> magnitudes = std::move(spare_magnitudes_);
+  if (!magnitudes || magnitudes->GetCount() != bins)
+    magnitudes = TTrelRealBuffer::CreateCount(bins);
   double* m = magnitudes->GetReadData();
   VectorMagnitudeComplex(packed, m, bins);
   m[0] = 0.0;  // the DC bin is always reported as 0
 
   if (auto* pin = dynamic_cast<TTrelVekSourcePin*>(output_pins_->GetPin(channel)))
     pin->SendData(magnitudes.get());
+  KeepSpareMagnitudesLocked(std::move(magnitudes));
 
   const std::size_t index = static_cast<std::size_t>(channel);
   if (index >= frequencies_.size())
