@@ -21,8 +21,10 @@
 #include <thread>
 #include <vector>
 
+#include "Vek/VekFreeLists.h"
 #include "audio/MoskAudioBuffer.h"
 #include "audio/MoskAudioIn.h"
+#include "audio/MoskAudioParams.h"
 #include "audio/MoskAudioUnit.h"
 #include "audio/MoskChannelSplitter.h"
 #include "audio/MoskFilters.h"
@@ -32,6 +34,7 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "signal/core/TrelMainThreadNotify.h"
+#include "signal/core/TrelSmartBufferManager.h"
 #include "tests/signal/core/StreamPinFixtures.h"
 
 // Our operator new takes its memory from malloc, so free is the matching
@@ -170,11 +173,18 @@ TEST(AudioGraphHeap, WarmGraphPushesBlocksWithoutTheGeneralHeap) {
   EXPECT_EQ(spectra.Received - spectraBefore, 2 * 4 * kBlocks);
   EXPECT_EQ(channels.Received - channelsBefore, 2 * kBlocks);
   EXPECT_EQ(news, 0u);
+  EXPECT_GT(TrelBufferObjectLists().PooledCount(), 0u);
+  EXPECT_GT(VekOperationLists().PooledCount(), 0u);
 
+  // The graph's pins were the lists' last users: the pooled memory goes back.
   for (TTrelVekRealSinkPin* pin : sinks)
     pin->Free();
   source->Free();
   root->Free();
+  EXPECT_EQ(TrelBufferObjectLists().UserCount(), 0u);
+  EXPECT_EQ(TrelBufferObjectLists().PooledCount(), 0u);
+  EXPECT_EQ(VekOperationLists().PooledCount(), 0u);
+  EXPECT_EQ(VekPushSnapshotLists().PooledCount(), 0u);
 }
 
 // A push to more sinks than a push keeps on its stack copies the sink
@@ -319,11 +329,16 @@ TEST(AudioGraphHeap, ScriptedCaptureTakesNothingFromTheHeapOnceWarm) {
   EXPECT_GT(levels.Changes, changesBefore);
   EXPECT_EQ(news, 0u);
 
+  EXPECT_GT(MoskAudioBlockLists().PooledCount(), 0u);
+
   for (TTrelVekRealSinkPin* pin : sinks)
     pin->Free();
   root->Free();
   loop.ProcessMessages();
   kestrune::SetWaveInBackend(nullptr);
+  // The capture state was the records' last user.
+  EXPECT_EQ(MoskAudioBlockLists().PooledCount(), 0u);
+  EXPECT_EQ(TrelBufferObjectLists().PooledCount(), 0u);
 }
 
 }  // namespace
