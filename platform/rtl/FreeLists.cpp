@@ -36,13 +36,22 @@ void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
       // A new size takes an unused list, else one that holds no block now
       // (its stack is kept for the new size): sizes seen once, at a start,
       // do not keep the sizes made per buffer out.
+      // An unused list is taken before one of another size that is only
+      // empty for the moment (its blocks may be in use on another thread).
       for (TList& candidate : lists_) {
-        if (candidate.size == 0 || candidate.count == 0) {
-          candidate.size = size;
+        if (candidate.size == 0) {
           list = &candidate;
           break;
         }
       }
+      for (TList& candidate : lists_) {
+        if (list != nullptr)
+          break;
+        if (candidate.count == 0)
+          list = &candidate;
+      }
+      if (list != nullptr)
+        list->size = size;
     }
     if (list != nullptr && list->count == list->capacity) {
       // A deeper stack than ever before: double it (malloc, so that the

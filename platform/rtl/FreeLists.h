@@ -42,7 +42,10 @@
 class TFreeLists {
  public:
   // The number of distinct block sizes one object pools.
-  static constexpr int kSizeCount = 8;
+  // Enough for every class made per buffer in one list object (the notify
+  // operations come in a dozen sizes), so that sizes seen at a start do not
+  // take the lists of the sizes made per buffer.
+  static constexpr int kSizeCount = 16;
 
   constexpr TFreeLists() = default;
   TFreeLists(const TFreeLists&) = delete;
