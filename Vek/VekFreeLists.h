@@ -4,7 +4,9 @@
 // lists are warm a push takes nothing from the general heap.
 //
 // Life cycle: VekStdTypesUnit's shutdown gives the pooled memory back
-// (ReleaseVekFreeLists). Threads: any thread, as TFreeLists.
+// (ReleaseVekFreeLists), and so does the going of the lists' last user (the
+// pins that push buffers register as users, TFreeListsUser). Threads: any
+// thread, as TFreeLists.
 #pragma once
 
 #include "platform/rtl/FreeLists.h"

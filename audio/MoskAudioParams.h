@@ -9,9 +9,10 @@
 // device left in the queue name blocks that were freed (or a new block that
 // happens to have the same address) and are ignored.
 //
-// The block records come from a free list of their own (released by
-// MoskAudioUnit's shutdown), so once as many records exist as blocks
-// circulate, handing a block to the device takes nothing from the heap.
+// The block records come from a free list of their own (released when the
+// last capture state goes, or by MoskAudioUnit's shutdown), so once as many
+// records exist as blocks circulate, handing a block to the device takes
+// nothing from the heap.
 //
 // Threads: the main thread (start, stop) and the wave thread (the handler)
 // use the state under its lock; where that lock stands in the lock order is
@@ -28,6 +29,11 @@
 #include "platform/win/WaveIn.h"
 
 class TMoskAudioParams;
+
+// The free lists the block records come from. Every capture state is a user
+// of them: their memory goes back to the heap when the last capture state
+// goes, or at MoskAudioUnit's shutdown.
+TFreeLists& MoskAudioBlockLists();
 
 // One capture block handed to a device: the device, the block header the
 // device fills and returns, and the audio buffer whose sample area the header
@@ -107,6 +113,9 @@ class TMoskAudioParams : public TInterfacedObject {
   // Debug check of the Locked members' precondition.
   void AssertLocked() const;
 
+  // Declared first: the records below go to their list before the state
+  // stops using it.
+  TFreeListsUser block_lists_user_{MoskAudioBlockLists()};
   TCriticalSection lock_;
   bool active_ = false;                                   // guarded by lock_
   bool pump_master_ = false;                              // guarded by lock_
@@ -125,7 +134,3 @@ class TMoskAudioParamsGuard {
  private:
   TMoskAudioParams& params_;
 };
-
-// The free lists the block records come from; MoskAudioUnit's shutdown gives
-// their memory back.
-TFreeLists& MoskAudioBlockLists();

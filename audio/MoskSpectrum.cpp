@@ -191,6 +191,7 @@ void TMoskSpectrum::ReleaseFftSpecLocked() {
     // Cannot fail: the set-up is not null.
     RealFftFreeSpec(old);
   active_order_ = 0;
+  spare_magnitudes_.reset();
 }
 
 void TMoskSpectrum::RebuildFftSpecLocked(int order) {
@@ -268,6 +269,15 @@ int TMoskSpectrum::EmitChannel(int channel, ITrelRealBuffer* samples) {
   return 0;
 }
 
+void TMoskSpectrum::KeepSpareMagnitudesLocked(IPtr<ITrelRealBuffer> magnitudes) {
+  // Only this reference left, and no other buffer on its block: nobody can
+  // see the buffer any more, so writing into it again changes nothing seen.
+  TTrelGenericBuffer* object = magnitudes->GetBufferObject();
+  TTrelSmartBuffer* block = object->GetSmartBuffer();
+  if (object->RefCount() == 1 && block != nullptr && block->RefCount() == 1)
+    spare_magnitudes_ = std::move(magnitudes);
+}
+
 void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
   const std::int32_t n = std::int32_t{1} << active_order_;
   const std::int32_t bins = n / 2;
@@ -280,13 +290,16 @@ void TMoskSpectrum::AnalyseWindowLocked(int channel, const double* window) {
     return;
   // Neither can fail: n >= 2 values in a live block, so bins >= 1.
   VectorConjugateExtendComplexInPlace(packed, n);
-  IPtr<ITrelRealBuffer> magnitudes = TTrelRealBuffer::CreateCount(bins);
+  IPtr<ITrelRealBuffer> magnitudes = std::move(spare_magnitudes_);
+  if (!magnitudes || magnitudes->GetCount() != bins)
+    magnitudes = TTrelRealBuffer::CreateCount(bins);
   double* m = magnitudes->GetReadData();
   VectorMagnitudeComplex(packed, m, bins);
   m[0] = 0.0;  // the DC bin is always reported as 0
 
   if (auto* pin = dynamic_cast<TTrelVekSourcePin*>(output_pins_->GetPin(channel)))
     pin->SendData(magnitudes.get());
+  KeepSpareMagnitudesLocked(std::move(magnitudes));
 
   const std::size_t index = static_cast<std::size_t>(channel);
   if (index >= frequencies_.size())

@@ -101,6 +101,8 @@ class TMoskSpectrum : public TMoskCommonSplitter {
   // Spectrum of one full window, sent on the channel's pin; then the peak.
   // Caller holds the group lock (inside the push).
   void AnalyseWindowLocked(int channel, const double* window);
+  // Keeps `magnitudes` as the next window's when nobody else can reach it.
+  void KeepSpareMagnitudesLocked(IPtr<ITrelRealBuffer> magnitudes);
   // Releases the set-up and makes one for `order` (0: none); a failed
   // creation leaves none. Caller holds the write section.
   void RebuildFftSpecLocked(int order);
@@ -127,6 +129,10 @@ class TMoskSpectrum : public TMoskCommonSplitter {
   // The N complex values one window's transform fills: made with the
   // windows and reused by each window, so analysing one makes no buffer.
   IPtr<ITrelComplexBuffer> spectrum_;
+  // The magnitudes buffer of the last window when no receiver kept it (nor
+  // a buffer on its block): the next window of the same size writes into it
+  // instead of making one. A kept buffer is never written again.
+  IPtr<ITrelRealBuffer> spare_magnitudes_;
 
   TVekPinList* frequency_pins_ = nullptr;
   TCustomForm* form_ = nullptr;

@@ -24,7 +24,10 @@
 // wave thread. A device with no queued block loses input, so what is
 // measured is how fast the capture thread takes blocks and pushes them
 // through; x_realtime counts the audio that reached the sinks, timed from
-// the first block that arrived to the last.
+// the first block that arrived to the last. x_realtime_cpu counts the same
+// audio per second of the wave thread's own CPU time (wave_cpu_us per
+// block), which the load of a shared machine changes much less; heap_news
+// counts the allocations of every thread between the two arrivals.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"
@@ -34,6 +37,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <numbers>
 #include <thread>
@@ -134,8 +138,17 @@ void BM_AudioGraph_ConverterPushToTwoSinks(benchmark::State& state) {
 }
 BENCHMARK(BM_AudioGraph_ConverterPushToTwoSinks);
 
+// The CPU time the calling thread has used, in seconds.
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 // Counts the real buffers reaching channel 0 of the scope stand-in, from the
-// capture thread, and notes when the first and the last counted one came.
+// capture thread, and notes when the first and the last counted one came,
+// with the wave thread's CPU time and the heap allocations of the whole
+// program at both.
 class TArrivalClock {
  public:
   using Clock = std::chrono::steady_clock;
@@ -143,22 +156,37 @@ class TArrivalClock {
     if (target->GetPin() != first_pin_ || OperationAs<TVekSuppliedBufferOperation>(op) == nullptr)
       return true;
     const std::int64_t n = received_.load(std::memory_order_relaxed) + 1;
-    if (n == 1)
-      first_ = Clock::now();
-    last_ = Clock::now();
+    if (n == 1 || n == last_counted_) {
+      Mark& mark = n == 1 ? first_ : last_;
+      mark.news = BenchHeapAllocationCount();
+      mark.cpu = ThreadCpuSeconds();
+      mark.at = Clock::now();
+    }
     received_.store(n, std::memory_order_release);
     return true;
   }
   void Watch(IVekBasicPin* pin) { first_pin_ = pin->GetPin(); }
-  void Reset() { received_.store(0, std::memory_order_relaxed); }
+  // Counts anew; the last mark is taken at the `lastCounted`th arrival.
+  void Reset(std::int64_t lastCounted) {
+    last_counted_ = lastCounted;
+    received_.store(0, std::memory_order_relaxed);
+  }
   std::int64_t Received() const { return received_.load(std::memory_order_acquire); }
-  double Seconds() const { return std::chrono::duration<double>(last_ - first_).count(); }
+  double Seconds() const { return std::chrono::duration<double>(last_.at - first_.at).count(); }
+  double CpuSeconds() const { return last_.cpu - first_.cpu; }
+  std::uint64_t News() const { return last_.news - first_.news; }
 
  private:
+  struct Mark {
+    Clock::time_point at;
+    double cpu = 0;
+    std::uint64_t news = 0;
+  };
   TVekBasicPin* first_pin_ = nullptr;
+  std::int64_t last_counted_ = 0;
   std::atomic<std::int64_t> received_{0};
-  Clock::time_point first_;
-  Clock::time_point last_;
+  Mark first_;
+  Mark last_;
 };
 
 // One iteration captures until the scope stand-in has `kBlocks` blocks of
@@ -224,7 +252,7 @@ void CaptureThrough(benchmark::State& state, Scope scope) {
   // Captures until `blocks` blocks have arrived (or a minute has passed);
   // the number of spectra or converted blocks that arrived.
   auto capture = [&](std::int64_t blocks) {
-    clock.Reset();
+    clock.Reset(blocks * perBlock);
     audio_in->SetEnabled(true);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (clock.Received() < blocks * perBlock && std::chrono::steady_clock::now() < deadline) {
@@ -239,19 +267,32 @@ void CaptureThrough(benchmark::State& state, Scope scope) {
   capture(kBlocks / 4);
 
   double seconds = 0;
+  double cpu = 0;
   double audio = 0;
+  double blocks = 0;
+  double news = 0;
   for (auto _ : state) {
     const std::int64_t got = capture(kBlocks);
-    if (got < 2) {
-      state.SkipWithError("the scope stand-in got nothing");
+    if (got < kBlocks * perBlock) {
+      state.SkipWithError("the scope stand-in did not get every block in time");
       break;
     }
     state.SetIterationTime(clock.Seconds());
     seconds += clock.Seconds();
-    audio += static_cast<double>((got - 1) / perBlock) * kFrames / kRate;
+    cpu += clock.CpuSeconds();
+    // From the first counted arrival to the last: kBlocks - 1 blocks.
+    blocks += static_cast<double>(kBlocks - 1);
+    audio += static_cast<double>(kBlocks - 1) * kFrames / kRate;
+    news += static_cast<double>(clock.News());
   }
-  if (seconds > 0)
+  if (seconds > 0 && blocks > 0) {
     state.counters["x_realtime"] = audio / seconds;
+    // The wave thread's own CPU time per block of audio: what the machine's
+    // load does not change much.
+    state.counters["x_realtime_cpu"] = audio / cpu;
+    state.counters["wave_cpu_us"] = 1e6 * cpu / blocks;
+    state.counters["heap_news"] = news / blocks;
+  }
   for (TTrelVekRealSinkPin* pin : pins)
     pin->Free();
   root->Free();

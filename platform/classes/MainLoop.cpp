@@ -4,9 +4,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 #include "platform/classes/SyncObjs.h"
 #include "platform/rtl/SysUtils.h"
@@ -94,9 +94,77 @@ struct SyncRequest {
 
 struct QueuedCall {
   uint64_t sequence = 0;
-  std::function<void()> call;
+  LoopCall call;
   const void* owner = nullptr;  // thread calls: the handing thread, or null
   SyncRequest* sync = nullptr;  // Synchronize: the waiting request
+};
+
+// A first-in first-out queue of calls in a ring of slots that only grows
+// (doubling): a slot freed by the front is used again by a later append, so
+// a queue that has held as many calls as are pending at once allocates
+// nothing more.
+class CallQueue {
+ public:
+  bool empty() const { return count_ == 0; }
+  QueuedCall& front() { return slots_[head_]; }
+  const QueuedCall& front() const { return slots_[head_]; }
+  // Raises std::bad_alloc, changing nothing, when the ring cannot grow.
+  void push_back(QueuedCall item) {
+    if (count_ == slots_.size())
+      Grow();
+    slots_[(head_ + count_) % slots_.size()] = std::move(item);
+    ++count_;
+  }
+  void pop_front() {
+    slots_[head_] = QueuedCall{};
+    head_ = (head_ + 1) % slots_.size();
+    --count_;
+  }
+  // Moves the calls for which `match` is true, in order, to `out`, keeping
+  // the others in their order. Raises std::bad_alloc, changing nothing, when
+  // `out` cannot take them.
+  template <class Match>
+  void MoveOutIf(Match match, std::vector<QueuedCall>& out) {
+    std::size_t matching = 0;
+    for (std::size_t i = 0; i < count_; ++i)
+      matching += match(slots_[(head_ + i) % slots_.size()]) ? 1 : 0;
+    if (matching == 0)
+      return;
+    out.reserve(out.size() + matching);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+      QueuedCall& item = slots_[(head_ + i) % slots_.size()];
+      if (match(item)) {
+        out.push_back(std::move(item));
+      } else {
+        if (kept != i)
+          slots_[(head_ + kept) % slots_.size()] = std::move(item);
+        ++kept;
+      }
+    }
+    for (std::size_t i = kept; i < count_; ++i)
+      slots_[(head_ + i) % slots_.size()] = QueuedCall{};
+    count_ = kept;
+  }
+  // Every call, in order (for the loop's end).
+  template <class Visit>
+  void ForEach(Visit visit) {
+    for (std::size_t i = 0; i < count_; ++i)
+      visit(slots_[(head_ + i) % slots_.size()]);
+  }
+
+ private:
+  void Grow() {
+    std::vector<QueuedCall> grown(slots_.empty() ? 16 : 2 * slots_.size());
+    for (std::size_t i = 0; i < count_; ++i)
+      grown[i] = std::move(slots_[(head_ + i) % slots_.size()]);
+    slots_.swap(grown);
+    head_ = 0;
+  }
+
+  std::vector<QueuedCall> slots_;
+  std::size_t head_ = 0;
+  std::size_t count_ = 0;
 };
 
 }  // namespace
@@ -113,15 +181,15 @@ struct MainLoop::Impl {
   // WakeUp is always called under it, so SetBackend and the destructor never
   // pull a backend out from under a waking thread.
   std::mutex mutex;
-  std::deque<QueuedCall> posts;
-  std::deque<QueuedCall> thread_calls;
+  CallQueue posts;
+  CallQueue thread_calls;
   uint64_t next_sequence = 1;
   std::unique_ptr<MainLoopBackend> backend;
 
   ExceptionHandler exception_handler;  // main thread only
 
   // Caller holds `mutex`.
-  void EnqueueLocked(std::deque<QueuedCall>& queue, QueuedCall item) {
+  void EnqueueLocked(CallQueue& queue, QueuedCall item) {
     item.sequence = next_sequence++;
     queue.push_back(std::move(item));
     backend->WakeUp();
@@ -131,7 +199,7 @@ struct MainLoop::Impl {
   // calls only or from both queues. Returns false when there is none.
   bool TakeNext(uint64_t limit, bool threadCallsOnly, QueuedCall& out) {
     std::lock_guard lock(mutex);
-    std::deque<QueuedCall>* from = nullptr;
+    CallQueue* from = nullptr;
     if (!thread_calls.empty())
       from = &thread_calls;
     if (!threadCallsOnly && !posts.empty() &&
@@ -172,20 +240,20 @@ MainLoop::MainLoop(std::unique_ptr<MainLoopBackend> backend) : impl_(std::make_u
 MainLoop::~MainLoop() {
   KESTRUNE_USAGE_CHECK(IsMainThread(), "MainLoop destroyed off the main thread");
   g_current_loop.store(nullptr);
-  std::deque<QueuedCall> posts, thread_calls;
+  CallQueue posts, thread_calls;
   {
     std::lock_guard lock(impl_->mutex);
-    posts.swap(impl_->posts);
-    thread_calls.swap(impl_->thread_calls);
+    std::swap(posts, impl_->posts);
+    std::swap(thread_calls, impl_->thread_calls);
   }
   // A thread blocked in Synchronize would otherwise wait for ever.
-  for (QueuedCall& item : thread_calls) {
+  thread_calls.ForEach([](QueuedCall& item) {
     if (item.sync != nullptr) {
       item.sync->error =
           std::make_exception_ptr(EThread("The main loop ended before the call could run"));
       item.sync->done.SetEvent();
     }
-  }
+  });
 }
 
 MainLoop* MainLoop::Current() {
@@ -250,17 +318,17 @@ bool MainLoop::Terminated() const {
   return impl_->terminated.load();
 }
 
-void MainLoop::Post(std::function<void()> call) {
+void MainLoop::Post(LoopCall call) {
   std::lock_guard lock(impl_->mutex);
   impl_->EnqueueLocked(impl_->posts, QueuedCall{0, std::move(call), nullptr, nullptr});
 }
 
-void MainLoop::Queue(const void* owner, std::function<void()> call) {
+void MainLoop::Queue(const void* owner, LoopCall call) {
   std::lock_guard lock(impl_->mutex);
   impl_->EnqueueLocked(impl_->thread_calls, QueuedCall{0, std::move(call), owner, nullptr});
 }
 
-void MainLoop::Synchronize(const void* owner, std::function<void()> call) {
+void MainLoop::Synchronize(const void* owner, LoopCall call) {
   if (IsMainThread()) {
     call();
     return;
@@ -278,19 +346,13 @@ void MainLoop::Synchronize(const void* owner, std::function<void()> call) {
 void MainLoop::RemoveQueuedCalls(const void* owner) {
   if (owner == nullptr)
     return;
-  std::deque<QueuedCall> dropped;  // destroyed outside the lock
+  std::vector<QueuedCall> dropped;  // destroyed outside the lock
   std::lock_guard lock(impl_->mutex);
-  auto& calls = impl_->thread_calls;
-  for (auto it = calls.begin(); it != calls.end();) {
-    // A Synchronize request keeps its place: its thread is blocked waiting
-    // for it and cannot be the one being freed.
-    if (it->owner == owner && it->sync == nullptr) {
-      dropped.push_back(std::move(*it));
-      it = calls.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  // A Synchronize request keeps its place: its thread is blocked waiting for
+  // it and cannot be the one being freed.
+  impl_->thread_calls.MoveOutIf(
+      [owner](const QueuedCall& item) { return item.owner == owner && item.sync == nullptr; },
+      dropped);
 }
 
 void MainLoop::WakeUp() {

@@ -27,6 +27,12 @@
 // Lock order: the loop's queue lock, then the backend's own lock (WakeUp runs
 // under the queue lock). No call the loop serves runs under either lock.
 //
+// Memory: a call of up to LoopCall::kInlineBytes bytes (a lambda with a few
+// captured words, a std::function) travels inside its queue entry, and the
+// queues keep their slots when they are emptied, so once a queue has held as
+// many calls as are ever pending at once, handing over a call takes nothing
+// from the general heap.
+//
 // Life cycle: create the loop on the main thread before any thread hands it
 // work; destroy it after every thread that may hand it work has ended (a
 // TThread is freed, or its WaitFor has returned). Calls still queued when the
@@ -34,15 +40,93 @@
 // gets EThread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace kestrune {
 
 class MainLoop;
+
+// A call handed to the main loop: any callable with a nothrow move. One of up
+// to kInlineBytes bytes is kept inside the object; a larger one, or one whose
+// move may throw, is moved to the heap. Move-only; calling an empty one
+// raises std::bad_function_call, as an empty std::function does.
+class LoopCall {
+ public:
+  static constexpr std::size_t kInlineBytes = 48;
+
+  LoopCall() noexcept = default;
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::decay_t<F>, LoopCall>>>
+  LoopCall(F&& call) {  // NOLINT(google-explicit-constructor): lambdas convert
+    using Held = std::decay_t<F>;
+    if constexpr (sizeof(Held) <= kInlineBytes && alignof(Held) <= alignof(std::max_align_t) &&
+                  std::is_nothrow_move_constructible_v<Held>) {
+      ::new (static_cast<void*>(storage_)) Held(std::forward<F>(call));
+      ops_ = &InlineOps<Held>;
+    } else {
+      ::new (static_cast<void*>(storage_)) Held*(new Held(std::forward<F>(call)));
+      ops_ = &HeapOps<Held>;
+    }
+  }
+  LoopCall(LoopCall&& other) noexcept { TakeFrom(other); }
+  LoopCall& operator=(LoopCall&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      TakeFrom(other);
+    }
+    return *this;
+  }
+  LoopCall(const LoopCall&) = delete;
+  LoopCall& operator=(const LoopCall&) = delete;
+  ~LoopCall() { Reset(); }
+
+  explicit operator bool() const noexcept { return ops_ != nullptr; }
+  void operator()() {
+    if (ops_ == nullptr)
+      throw std::bad_function_call();
+    ops_->invoke(storage_);
+  }
+
+ private:
+  struct Ops {
+    void (*invoke)(void* storage);
+    void (*move)(void* from, void* to) noexcept;  // leaves `from` destroyed
+    void (*destroy)(void* storage) noexcept;
+  };
+  template <class Held>
+  static constexpr Ops InlineOps{[](void* s) { (*static_cast<Held*>(s))(); },
+                                 [](void* from, void* to) noexcept {
+                                   ::new (to) Held(std::move(*static_cast<Held*>(from)));
+                                   static_cast<Held*>(from)->~Held();
+                                 },
+                                 [](void* s) noexcept { static_cast<Held*>(s)->~Held(); }};
+  template <class Held>
+  static constexpr Ops HeapOps{
+      [](void* s) { (**static_cast<Held**>(s))(); },
+      [](void* from, void* to) noexcept { ::new (to) Held*(*static_cast<Held**>(from)); },
+      [](void* s) noexcept { delete *static_cast<Held**>(s); }};
+
+  void TakeFrom(LoopCall& other) noexcept {
+    if (other.ops_ != nullptr) {
+      other.ops_->move(other.storage_, storage_);
+      ops_ = std::exchange(other.ops_, nullptr);
+    }
+  }
+  void Reset() noexcept {
+    if (const Ops* ops = std::exchange(ops_, nullptr))
+      ops->destroy(storage_);
+  }
+
+  alignas(std::max_align_t) unsigned char storage_[kInlineBytes];
+  const Ops* ops_ = nullptr;
+};
 
 // The blocking part of a main loop. Threads: WakeUp from any thread; all else
 // on the main thread only.
@@ -147,14 +231,14 @@ class MainLoop {
 
   // Any thread: queues `call` for the main thread. Never blocks on the main
   // thread's work.
-  void Post(std::function<void()> call);
+  void Post(LoopCall call);
   // Any thread: queues `call` as a call handed over by the thread `owner`
   // (may be null). Runs even on the main thread only through the queue.
-  void Queue(const void* owner, std::function<void()> call);
+  void Queue(const void* owner, LoopCall call);
   // Runs `call` on the main thread and waits until it has run. On the main
   // thread it runs at once. An exception that escapes `call` is raised again
   // in the calling thread (the central handler does not see it).
-  void Synchronize(const void* owner, std::function<void()> call);
+  void Synchronize(const void* owner, LoopCall call);
   // Any thread: drops the calls queued by `owner` that have not run yet
   // (a thread does this when it is freed).
   void RemoveQueuedCalls(const void* owner);

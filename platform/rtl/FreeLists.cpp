@@ -36,13 +36,22 @@ void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
       // A new size takes an unused list, else one that holds no block now
       // (its stack is kept for the new size): sizes seen once, at a start,
       // do not keep the sizes made per buffer out.
+      // An unused list is taken before one of another size that is only
+      // empty for the moment (its blocks may be in use on another thread).
       for (TList& candidate : lists_) {
-        if (candidate.size == 0 || candidate.count == 0) {
-          candidate.size = size;
+        if (candidate.size == 0) {
           list = &candidate;
           break;
         }
       }
+      for (TList& candidate : lists_) {
+        if (list != nullptr)
+          break;
+        if (candidate.count == 0)
+          list = &candidate;
+      }
+      if (list != nullptr)
+        list->size = size;
     }
     if (list != nullptr && list->count == list->capacity) {
       // A deeper stack than ever before: double it (malloc, so that the
@@ -63,15 +72,14 @@ void TFreeLists::Deallocate(void* block, std::size_t size) noexcept {
   ::operator delete(block, size);
 }
 
-void TFreeLists::Release() noexcept {
-  std::array<TList, kSizeCount> taken;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    taken = lists_;
-    lists_ = {};
-    released_ = true;
-  }
-  // The heap is called outside the lock.
+std::array<TFreeLists::TList, TFreeLists::kSizeCount> TFreeLists::TakeAllLocked() {
+  std::array<TList, kSizeCount> taken = lists_;
+  lists_ = {};
+  released_ = true;
+  return taken;
+}
+
+void TFreeLists::FreeTaken(const std::array<TList, kSizeCount>& taken) noexcept {
   for (const TList& list : taken) {
     for (std::size_t i = 0; i < list.count; ++i) {
       ASAN_UNPOISON_MEMORY_REGION(list.blocks[i], list.size);
@@ -81,10 +89,40 @@ void TFreeLists::Release() noexcept {
   }
 }
 
+void TFreeLists::Release() noexcept {
+  std::array<TList, kSizeCount> taken;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    taken = TakeAllLocked();
+  }
+  FreeTaken(taken);  // the heap is called outside the lock
+}
+
+void TFreeLists::AddUser() noexcept {
+  std::lock_guard<std::mutex> guard(lock_);
+  ++users_;
+}
+
+void TFreeLists::RemoveUser() noexcept {
+  std::array<TList, kSizeCount> taken{};
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (users_ == 0 || --users_ > 0)
+      return;
+    taken = TakeAllLocked();
+  }
+  FreeTaken(taken);
+}
+
 std::size_t TFreeLists::PooledCount() {
   std::lock_guard<std::mutex> guard(lock_);
   std::size_t count = 0;
   for (const TList& list : lists_)
     count += list.count;
   return count;
+}
+
+std::size_t TFreeLists::UserCount() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return users_;
 }

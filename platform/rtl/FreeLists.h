@@ -17,7 +17,10 @@
 // Life cycle: a TFreeLists is a constant-initialised global (constexpr
 // constructor, no destructor), so it is usable from any static constructor or
 // destructor. Release gives every pooled block back to the heap; the unit that
-// owns the classes calls it at its shutdown. Blocks given back after Release
+// owns the classes calls it at its shutdown. The objects that make instances
+// of the classes (the pins that push buffers, the capture state) register as
+// users for their lifetime (TFreeListsUser): when the last user goes, the
+// lists are released the same way. Blocks given back after Release
 // go straight to the heap until the next Allocate opens the lists again. The
 // stack of a size grows (doubling) when it is full, so a burst larger than
 // any before costs one more allocation then; if that fails, the block goes
@@ -39,7 +42,10 @@
 class TFreeLists {
  public:
   // The number of distinct block sizes one object pools.
-  static constexpr int kSizeCount = 8;
+  // Enough for every class made per buffer in one list object (the notify
+  // operations come in a dozen sizes), so that sizes seen at a start do not
+  // take the lists of the sizes made per buffer.
+  static constexpr int kSizeCount = 16;
 
   constexpr TFreeLists() = default;
   TFreeLists(const TFreeLists&) = delete;
@@ -59,8 +65,15 @@ class TFreeLists {
   // the lists until the next Allocate.
   void Release() noexcept;
 
-  // Diagnostics for tests: the blocks pooled now, over all sizes.
+  // A user of the lists comes and goes; when the last one goes (the count
+  // falls to 0), the lists are released as by Release. Use TFreeListsUser.
+  void AddUser() noexcept;
+  void RemoveUser() noexcept;
+
+  // Diagnostics for tests: the blocks pooled now, over all sizes, and the
+  // users registered now.
   std::size_t PooledCount();
+  std::size_t UserCount();
 
  private:
   // The pooled blocks of one size, as a stack of addresses kept outside the
@@ -75,8 +88,25 @@ class TFreeLists {
 
   // Caller holds lock_. The list of exactly `size`, or nullptr.
   TList* FindLocked(std::size_t size);
+  // Caller holds lock_. Empties the lists and closes them; the pooled blocks
+  // are the caller's, to free outside the lock (FreeTaken).
+  std::array<TList, kSizeCount> TakeAllLocked();
+  static void FreeTaken(const std::array<TList, kSizeCount>& taken) noexcept;
 
   std::mutex lock_;
   std::array<TList, kSizeCount> lists_{};
   bool released_ = false;  // guarded by lock_
+  std::size_t users_ = 0;  // guarded by lock_
+};
+
+// Registers a user of `lists` for its own lifetime.
+class TFreeListsUser {
+ public:
+  explicit TFreeListsUser(TFreeLists& lists) noexcept : lists_(lists) { lists_.AddUser(); }
+  ~TFreeListsUser() { lists_.RemoveUser(); }
+  TFreeListsUser(const TFreeListsUser&) = delete;
+  TFreeListsUser& operator=(const TFreeListsUser&) = delete;
+
+ private:
+  TFreeLists& lists_;
 };

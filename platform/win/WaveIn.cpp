@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -53,11 +52,29 @@ constexpr DWORD kCallbackKindMask = 0x70000;
 // is refused by every device until it is returned, so a buffer is never
 // filled or returned twice at once; one prepared for another open device is
 // refused too. The layer writes a header's fields only under this lock.
+//
+// The queued headers are a flat list in no order that keeps its capacity:
+// only the few blocks a program keeps with its devices are ever in it, and
+// adding and returning a block at the capture rate then takes nothing from
+// the heap.
 struct HeaderBook {
   std::mutex mutex;
   // --- guarded by mutex
-  std::unordered_set<const WAVEHDR*> queued;
+  std::vector<const WAVEHDR*> queued;
   std::unordered_set<uint64_t> open;  // handles from registration to waveInClose
+
+  // Caller holds mutex.
+  bool QueuedLocked(const WAVEHDR* header) const {
+    return std::find(queued.begin(), queued.end(), header) != queued.end();
+  }
+  // Caller holds mutex; the header is listed.
+  void UnqueueLocked(const WAVEHDR* header) {
+    const auto it = std::find(queued.begin(), queued.end(), header);
+    if (it != queued.end()) {
+      *it = queued.back();
+      queued.pop_back();
+    }
+  }
 };
 
 // Never destroyed, like the registry.
@@ -101,15 +118,17 @@ struct Device {
 
   // --- guarded by mutex
   std::unique_ptr<WaveInStream> stream;  // null once closed
-  std::deque<QueuedBuffer> queue;        // added, not yet returned, in order
-  uint32_t headFill = 0;                 // bytes filled in queue.front()
-  bool started = false;                  // capture runs (the reader reads)
-  bool closing = false;                  // waveInClose has begun: the handle is dead
-  bool registered = false;               // the handle is known: WIM_OPEN may go out
-  bool openDelivered = false;            // WIM_OPEN has reached the callback
-  bool handedOut = false;                // waveInOpen has returned the handle
-  uint64_t resetsAsked = 0;              // waveInReset calls so far
-  uint64_t resetsDone = 0;               // of those, the ones the reader has served
+  // Added, not yet returned, in order. A vector, which keeps its capacity,
+  // so that adding blocks at the capture rate allocates nothing.
+  std::vector<QueuedBuffer> queue;
+  uint32_t headFill = 0;       // bytes filled in queue.front()
+  bool started = false;        // capture runs (the reader reads)
+  bool closing = false;        // waveInClose has begun: the handle is dead
+  bool registered = false;     // the handle is known: WIM_OPEN may go out
+  bool openDelivered = false;  // WIM_OPEN has reached the callback
+  bool handedOut = false;      // waveInOpen has returned the handle
+  uint64_t resetsAsked = 0;    // waveInReset calls so far
+  uint64_t resetsDone = 0;     // of those, the ones the reader has served
   WaveInStatistics statistics;
   TThread* reader = nullptr;    // owned; freed by waveInClose
   uint32_t readerThreadId = 0;  // GetCurrentThreadId of the reading thread
@@ -131,7 +150,7 @@ struct Device {
     std::lock_guard lock(book.mutex);
     header->dwBytesRecorded = bytes;
     header->dwFlags = (header->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
-    book.queued.erase(header);
+    book.UnqueueLocked(header);
   }
 
   void RunReader();
@@ -251,7 +270,7 @@ void Device::RunReader() {
         headFill += frames * bytesPerFrame;
         if (length - headFill >= bytesPerFrame)
           break;
-        queue.pop_front();
+        queue.erase(queue.begin());
         ReturnToBook(target, headFill);
         headFill = 0;
         lock.unlock();
@@ -282,7 +301,7 @@ void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
   const uint64_t served = resetsAsked;
   started = false;
   stream->Stop();
-  std::deque<QueuedBuffer> returned;
+  std::vector<QueuedBuffer> returned;
   returned.swap(queue);
   for (const QueuedBuffer& buffer : returned)
     ReturnToBook(buffer.header, &buffer == &returned.front() ? headFill : 0);
@@ -363,6 +382,13 @@ void ForgetDevice(HWAVEIN handle) {
   registry.devices.erase(static_cast<uint64_t>(handle));
 }
 
+// Room for one more element, growing by doubling. Raises std::bad_alloc.
+template <class T>
+void ReserveOneMore(std::vector<T>& list) {
+  if (list.size() == list.capacity())
+    list.reserve(std::max<std::size_t>(16, 2 * list.capacity()));
+}
+
 bool HeaderArgumentsValid(const WAVEHDR* header, UINT headerSize) {
   return header != nullptr && headerSize >= sizeof(WAVEHDR);
 }
@@ -393,7 +419,7 @@ MMRESULT BeginHeaderCall(HWAVEIN handle, const WAVEHDR* header, UINT headerSize,
     return MMSYSERR_INVALHANDLE;
   HeaderBook& book = TheBook();
   bookLock = std::unique_lock(book.mutex);
-  if (book.queued.count(header) != 0)
+  if (book.QueuedLocked(header))
     return WAVERR_STILLPLAYING;
   return MMSYSERR_NOERROR;
 }
@@ -633,16 +659,17 @@ MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, UINT headerSize) {
     return WAVERR_UNPREPARED;
   if (!BufferUsableLocked(*device, *header))
     return MMSYSERR_INVALPARAM;
-  // Both containers first, so that a failed allocation changes nothing.
+  // Room in both lists first, so that a failed allocation changes nothing.
   HeaderBook& book = TheBook();
-  device->queue.push_back(
-      QueuedBuffer{header, reinterpret_cast<uint8_t*>(header->lpData), header->dwBufferLength});
   try {
-    book.queued.insert(header);
+    ReserveOneMore(device->queue);
+    ReserveOneMore(book.queued);
   } catch (...) {
-    device->queue.pop_back();
     return MMSYSERR_NOMEM;
   }
+  device->queue.push_back(
+      QueuedBuffer{header, reinterpret_cast<uint8_t*>(header->lpData), header->dwBufferLength});
+  book.queued.push_back(header);
   header->dwBytesRecorded = 0;
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   device->CallReader();

@@ -9,17 +9,28 @@ void TTrelRealQueue::Add(double value) {
   // is refused rather than queued behind a wrapped count.
   if (GetCount() == INT32_MAX)
     RaiseListIndexError(INT32_MAX);
-  items_.push_back(value);
+  if (count_ == slots_.size()) {
+    // A deeper ring: the values move over in order, and a failed allocation
+    // leaves the queue as it was.
+    std::vector<double> grown(slots_.empty() ? 64 : 2 * slots_.size());
+    for (std::size_t i = 0; i < count_; ++i)
+      grown[i] = slots_[(head_ + i) % slots_.size()];
+    slots_.swap(grown);
+    head_ = 0;
+  }
+  slots_[(head_ + count_) % slots_.size()] = value;
+  ++count_;
 }
 
 double TTrelRealQueue::GetItem(int32_t index) const {
   if (index < 0 || index >= GetCount())
     RaiseListIndexError(index);
-  return items_[static_cast<size_t>(index)];
+  return slots_[(head_ + static_cast<size_t>(index)) % slots_.size()];
 }
 
 void TTrelRealQueue::RemoveFirst() {
-  if (items_.empty())
+  if (count_ == 0)
     RaiseListIndexError(0);
-  items_.pop_front();
+  head_ = (head_ + 1) % slots_.size();
+  --count_;
 }

@@ -67,10 +67,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "Vek/VekFreeLists.h"
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/Units.h"
+#include "platform/rtl/FreeLists.h"
 #include "signal/core/TrelBufferInterfaces.h"
+#include "signal/core/TrelSmartBufferManager.h"
 
 // ---------------------------------------------------------------------------
 // Stream types
@@ -219,6 +222,13 @@ class TTrelVekSourcePin : public TVekSourcePin {
   IPtr<IVekNotifyOperation> LastStart();
 
  private:
+  // The pin pushes buffers with notify operations, copying sink entries for
+  // large fan-outs: it uses those classes' free lists, which give their
+  // memory back when the last such pin goes. Declared first, so the
+  // remembered start below goes to its list before.
+  TFreeListsUser buffer_lists_user_{TrelBufferObjectLists()};
+  TFreeListsUser operation_lists_user_{VekOperationLists()};
+  TFreeListsUser snapshot_lists_user_{VekPushSnapshotLists()};
   IPtr<IVekNotifyOperation> last_start_;
 };
 

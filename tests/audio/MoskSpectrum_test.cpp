@@ -315,6 +315,49 @@ INSTANTIATE_TEST_SUITE_P(
         WindowRow{"SkippingAcrossAWholeBuffer", 2000, {1024, 1024, 1024, 1024}, {0, 2000}}),
     [](const ::testing::TestParamInfo<WindowRow>& info) { return info.param.name; });
 
+// A receiver that keeps some spectra: every third the buffer itself, every
+// third but one a second buffer on the same block; the values each had when
+// it arrived.
+class TKeepingSink {
+ public:
+  bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
+    auto* supplied = OperationAs<TVekSuppliedBufferOperation>(op);
+    if (supplied == nullptr)
+      return true;
+    IPtr<ITrelRealBuffer> buffer = Supports<ITrelRealBuffer>(supplied->Buffer);
+    const double* data = buffer->GetData();
+    const Values values(data, data + buffer->GetCount());
+    const std::size_t n = Arrived.size();
+    Arrived.push_back(values);
+    if (n % 3 == 0)
+      Kept.push_back({n, buffer});
+    else if (n % 3 == 1)
+      Kept.push_back({n, TTrelRealBuffer::CreateShared(buffer.get())});
+    return true;
+  }
+  std::vector<Values> Arrived;
+  std::vector<std::pair<std::size_t, IPtr<ITrelRealBuffer>>> Kept;
+};
+
+TEST_F(SpectrumTest, ASpectrumAReceiverKeepsIsNeverWrittenAgain) {
+  TKeepingSink sink;
+  auto* pin = Create<TTrelVekRealSinkPin>(form_, TVekNotifyHandler(&sink, &TKeepingSink::OnReal));
+  ASSERT_TRUE(pin->Connect(Output(0)));
+  const std::vector<std::int16_t> left = Noise(4096);
+  Stream(left, left, {1024, 1024, 1024, 1024});
+  ASSERT_EQ(sink.Arrived.size(), 16u);
+  for (std::size_t w = 0; w < sink.Arrived.size(); ++w) {
+    const Values expected = ReferenceSpectrum(left, 256 * w, 256);
+    for (std::size_t k = 0; k < expected.size(); ++k)
+      ASSERT_NEAR(sink.Arrived[w][k], expected[k], 1e-6) << "window " << w << " bin " << k;
+  }
+  for (const auto& [w, buffer] : sink.Kept) {
+    const double* data = buffer->GetData();
+    EXPECT_EQ(Values(data, data + buffer->GetCount()), sink.Arrived[w]) << "window " << w;
+  }
+  pin->Free();
+}
+
 // ---------------------------------------------------------------------------
 // Order
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -42,6 +43,36 @@ TEST(MainLoopTest, RunServesEverythingHandedOverBeforeTerminateFromAnotherThread
   EXPECT_TRUE(allOnMainThread);
   EXPECT_TRUE(loop.Terminated());
   loop.Run();  // terminated before, nothing pending: returns at once
+}
+
+// Calls carry their captures inside the queue or, when large, on the heap;
+// either way each runs once, in hand-over order, and what it holds is
+// released when it has run or has been dropped.
+TEST(MainLoopTest, CallsOfEverySizeRunOnceInOrderAndReleaseWhatTheyHold) {
+  MainLoop loop;
+  auto token = std::make_shared<int>(0);
+  std::vector<int> served;
+  const int owners[2] = {0, 1};
+  for (int i = 0; i < 70; ++i) {
+    if (i % 3 == 0) {
+      std::array<char, 200> large{};
+      large[199] = static_cast<char>(i);
+      loop.Queue(&owners[i % 2], [&served, token, large] { served.push_back(large[199]); });
+    } else {
+      loop.Post([&served, token, i] { served.push_back(i); });
+    }
+  }
+  EXPECT_EQ(token.use_count(), 71);
+  loop.RemoveQueuedCalls(&owners[1]);  // the large calls of odd i
+  std::vector<int> expected;
+  for (int i = 0; i < 70; ++i) {
+    if (i % 3 != 0 || i % 2 == 0)
+      expected.push_back(i);
+  }
+  EXPECT_EQ(token.use_count(), static_cast<long>(expected.size()) + 1);
+  loop.ProcessMessages();
+  EXPECT_EQ(served, expected);
+  EXPECT_EQ(token.use_count(), 1);
 }
 
 TEST(MainLoopTest, ProcessMessagesServesWhatWasPendingOnce) {

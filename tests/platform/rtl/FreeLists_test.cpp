@@ -1,5 +1,5 @@
 // Free lists of fixed-size blocks: reuse by exact size, the limit on sizes,
-// release at shutdown, the object life cycle of a class that takes its
+// release at shutdown and when the last user goes, the object life cycle of a class that takes its
 // memory from them, and (under AddressSanitizer) a use after free of a
 // pooled object still reported.
 #include "platform/rtl/FreeLists.h"
@@ -106,6 +106,34 @@ TEST_F(FreeListsTest, ReleaseEmptiesTheListsAndKeepsLateReturnsOutUntilTheNextRe
   EXPECT_EQ(g_lists.PooledCount(), 0u);
   void* next = g_lists.Allocate(32);  // opens the lists again
   g_lists.Deallocate(next, 32);
+  EXPECT_EQ(g_lists.PooledCount(), 1u);
+}
+
+TEST_F(FreeListsTest, TheLastUserGoingGivesThePooledMemoryBack) {
+  void* held = nullptr;
+  {
+    TFreeListsUser first(g_lists);
+    {
+      TFreeListsUser second(g_lists);
+      EXPECT_EQ(g_lists.UserCount(), 2u);
+      void* a = g_lists.Allocate(48);
+      void* b = g_lists.Allocate(48);
+      held = g_lists.Allocate(48);
+      g_lists.Deallocate(a, 48);
+      g_lists.Deallocate(b, 48);
+    }
+    // A user is left: the blocks stay pooled.
+    EXPECT_EQ(g_lists.UserCount(), 1u);
+    EXPECT_EQ(g_lists.PooledCount(), 2u);
+  }
+  EXPECT_EQ(g_lists.UserCount(), 0u);
+  EXPECT_EQ(g_lists.PooledCount(), 0u);
+  g_lists.Deallocate(held, 48);  // an object outliving its users: to the heap
+  EXPECT_EQ(g_lists.PooledCount(), 0u);
+  // A new user and new requests pool again.
+  TFreeListsUser again(g_lists);
+  void* next = g_lists.Allocate(48);
+  g_lists.Deallocate(next, 48);
   EXPECT_EQ(g_lists.PooledCount(), 1u);
 }
 
