@@ -316,8 +316,8 @@ void BuildInverseRealTwiddles(std::int32_t order, const double* s, double* table
   }
 }
 
-PrimitiveStatus RealFftCreateSpecPortable(RealFftSpec** ppSpec, std::int32_t order,
-                                          std::int32_t flag, std::int32_t hint) {
+PrimitiveStatus RealFftNewSpecHeader(RealFftSpec** ppSpec, std::int32_t order, std::int32_t flag,
+                                     std::int32_t hint, RealFftSpec** result) {
   if (ppSpec == nullptr) {
     return StatusNullPointer;
   }
@@ -354,6 +354,17 @@ PrimitiveStatus RealFftCreateSpecPortable(RealFftSpec** ppSpec, std::int32_t ord
     default:
       RealFftSpecRelease(spec);
       return StatusBadFftFlag;
+  }
+  *result = spec;
+  return StatusOk;
+}
+
+PrimitiveStatus RealFftCreateSpecPortable(RealFftSpec** ppSpec, std::int32_t order,
+                                          std::int32_t flag, std::int32_t hint) {
+  RealFftSpec* spec = nullptr;
+  if (const PrimitiveStatus status = RealFftNewSpecHeader(ppSpec, order, flag, hint, &spec);
+      status != StatusOk) {
+    return status;
   }
 
   if (order <= 3) {

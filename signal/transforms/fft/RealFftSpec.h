@@ -63,6 +63,12 @@ struct LargeFftPlanBytes {
 };
 LargeFftPlanBytes LargeFftPlanSizes(std::int32_t m);
 
+// The header every create starts from: the arguments checked, the spec block
+// made and zeroed, its identity, order, hint and scaling set. On an error
+// nothing stays allocated and *spec is untouched.
+PrimitiveStatus RealFftNewSpecHeader(RealFftSpec** ppSpec, std::int32_t order, std::int32_t flag,
+                                     std::int32_t hint, RealFftSpec** spec);
+
 // Table builders. `s` is the quarter-wave sine table of `order`; a table of
 // 2^j values reads it at stride 2^(order - j). Each returns the first 16-byte
 // boundary after what it wrote, where the next table may start.

@@ -174,42 +174,10 @@ void BuildRealTwiddlePairs(std::int32_t order, const double* s, double* forward,
 
 PrimitiveStatus RealFftCreateSpecSet(FftSimdSet set, RealFftSpec** ppSpec, std::int32_t order,
                                      std::int32_t flag, std::int32_t hint) {
-  if (ppSpec == nullptr) {
-    return StatusNullPointer;
-  }
-  if (order < 0 || order > kRealFftMaxOrder) {
-    return StatusBadFftOrder;
-  }
-  auto* spec = static_cast<RealFftSpec*>(AlignedAllocBytes(sizeof(RealFftSpec)));
-  if (spec == nullptr) {
-    return StatusNoMemory;
-  }
-  ZeroBytesChecked(spec, sizeof(RealFftSpec));
-  spec->id = kRealFftSpecId;
-  spec->order = order;
-  spec->hint = hint;
-  spec->ownsMemory = 1;
-
-  const double n = static_cast<double>(std::int64_t{1} << order);
-  switch (flag) {
-    case kFftNoScale:
-      break;
-    case kFftScaleBySqrtN:
-      spec->scaleForward = 1;
-      spec->scaleInverse = 1;
-      spec->scaleFactor = 1.0 / LibCSqrt(n);
-      break;
-    case kFftScaleForwardByN:
-      spec->scaleForward = 1;
-      spec->scaleFactor = 1.0 / n;
-      break;
-    case kFftScaleInverseByN:
-      spec->scaleInverse = 1;
-      spec->scaleFactor = 1.0 / n;
-      break;
-    default:
-      RealFftFreeSpecPortable(spec);
-      return StatusBadFftFlag;
+  RealFftSpec* spec = nullptr;
+  if (const PrimitiveStatus status = RealFftNewSpecHeader(ppSpec, order, flag, hint, &spec);
+      status != StatusOk) {
+    return status;
   }
   if (order <= 3) {
     spec->workBytes = 0;
