@@ -12,6 +12,7 @@
 #include "signal/primitives/PrimitiveDispatch.h"
 #include "signal/transforms/MoskDispatcher.h"
 #include "tests/signal/primitives/VariantHarness.h"
+#include "tests/signal/transforms/TransformLetters.h"
 
 namespace fft_test {
 
@@ -20,17 +21,7 @@ using Letter = PrimitiveVariant;
 inline const Letter kLetters[] = {Letter::Portable, Letter::A, Letter::B, Letter::C};
 
 inline std::string LetterName(Letter letter) {
-  switch (letter) {
-    case Letter::A:
-      return "A";
-    case Letter::B:
-      return "B";
-    case Letter::C:
-      return "C";
-    case Letter::Portable:
-      break;
-  }
-  return "Portable";
+  return transform_letters::LetterName(letter);
 }
 
 // Binds the letter's create, forward and free for the life of the object and
