@@ -26,6 +26,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 whole="$here/../../tests/whole"
 # shellcheck source=../../tests/whole/private_sound_server.sh
 . "$whole/private_sound_server.sh"
+# shellcheck source=../../tests/whole/virtual_display.sh
+. "$whole/virtual_display.sh"
 work=$(mktemp -d)
 xvfb_pid=""
 app_pid=""
@@ -44,12 +46,6 @@ trap cleanup EXIT
 fail() {
   echo "whole_bench: FAIL: $*" >&2
   exit 1
-}
-
-running() {
-  local state
-  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
-  [ -n "$state" ] && [ "$state" != "Z" ] && [ "$state" != "X" ]
 }
 
 # User plus system CPU time of a process, in clock ticks.
@@ -76,15 +72,7 @@ unset PULSE_SERVER PULSE_SINK PULSE_SOURCE ALSA_CONFIG_PATH
 sound_server_start "$work" kestrune_bench "$work/stereo_tone" \
   || fail "no sound server could start: $(cat "$work/pulse.log" 2>/dev/null)"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  running "$xvfb_pid" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb gave no display number"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+virtual_display_start "$work"
 
 # Runs one program and measures it: prints "cpu_s frames wall_s xcpu_s".
 measure() {

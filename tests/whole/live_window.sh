@@ -56,6 +56,8 @@ esac
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=private_sound_server.sh
 . "$here/private_sound_server.sh"
+# shellcheck source=virtual_display.sh
+. "$here/virtual_display.sh"
 work=$(mktemp -d)
 xvfb_pid=""
 feeder_pid=""
@@ -80,13 +82,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# True while the process runs (an ended child that was not waited for yet
-# still answers kill -0, so look at its state).
-running() {
-  local state
-  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
-  [ -n "$state" ] && [ "$state" != "Z" ] && [ "$state" != "X" ]
-}
 
 fail() {
   echo "live_window: FAIL: $*" >&2
@@ -164,16 +159,7 @@ fi
 
 # --- X server and the program -------------------------------------------------
 
-# A display number nobody uses: Xvfb picks it and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  running "$xvfb_pid" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb gave no display number"
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+virtual_display_start "$work"
 # A real window on the X server, whatever the caller's environment says.
 export QT_QPA_PLATFORM=xcb
 
