@@ -978,23 +978,8 @@ void TMenuTracker::MouseDown(TPoint screen) {
     return;
   }
   dragging_ = false;
-  for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
-    TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
-    const TRect b = window->BoundsRect();
-    if (!b.Contains(screen))
-      continue;
-    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
-    for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
-      if (window->ItemRect(i).Contains(local)) {
-        Select(level, i);
-        if (Run(window->VisibleItems()[static_cast<size_t>(i)]))
-          return;
-        break;
-      }
-    }
-    Changed();
-    return;  // on the border: nothing
-  }
+  if (PressOnDropDown(screen))
+    return;
   CloseAll();
   Changed();
 }
@@ -1004,6 +989,10 @@ void TMenuTracker::MouseUp(TPoint screen) {
     return;
   dragging_ = false;
   // A press on a root item dragged onto an item: the release runs it.
+  PressOnDropDown(screen);
+}
+
+bool TMenuTracker::PressOnDropDown(TPoint screen) {
   for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
     TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
     const TRect b = window->BoundsRect();
@@ -1014,13 +1003,14 @@ void TMenuTracker::MouseUp(TPoint screen) {
       if (window->ItemRect(i).Contains(local)) {
         Select(level, i);
         if (Run(window->VisibleItems()[static_cast<size_t>(i)]))
-          return;
+          return true;
         break;
       }
     }
     Changed();
-    return;
+    return true;  // on the border: nothing
   }
+  return false;
 }
 
 void TMenuTracker::MouseMove(TPoint screen) {

@@ -467,6 +467,10 @@ class TMenuTracker : public TObject {
   // Runs `item`: a sub-menu opens, anything else closes all and runs. True
   // when the item ran: the caller returns at once.
   bool Run(TMenuItem* item);
+  // A press or release at `screen` over an open drop-down: selects and runs
+  // the item under it (nothing on the window's border). False when no
+  // drop-down lies there; true otherwise, and the caller returns at once.
+  bool PressOnDropDown(TPoint screen);
   void Repaint();
   void Changed();
   // The window `window` at `level` sends its input here.
