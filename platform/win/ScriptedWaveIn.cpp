@@ -77,6 +77,8 @@ class ScriptedStream final : public WaveInStream {
     wake_.notify_all();
   }
 
+  bool Paced() const override { return false; }
+
  private:
   const ScriptedDeviceScript script_;
   const WaveInFormat format_;

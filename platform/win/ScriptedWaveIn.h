@@ -3,10 +3,11 @@
 // Install it with SetWaveInBackend (platform/win/WaveInBackend.h); from then
 // on the waveform-audio calls list the scripted devices and open them. A
 // device follows its script: it delivers its signal as fast as it is read
-// (it is not paced), in reads of at most `framesPerRead` frames, reports
-// overruns where the script says (skipping one read's worth of input), and at
-// the end of its frames either goes quiet or disappears. Opening can be made
-// to fail.
+// (it is not paced: while no buffer is queued, the layer reads and drops its
+// input with short pauses in between), in reads of at most `framesPerRead`
+// frames, reports overruns where the script says (skipping one read's worth
+// of input), and at the end of its frames either goes quiet or disappears.
+// Opening can be made to fail.
 //
 // Threads: like every backend, any member from any thread. The counters are
 // exact once the devices are closed.

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -34,6 +36,12 @@ namespace {
 constexpr uint32_t kDropFrames = 1024;
 // Reads the reading thread drops in a row before it takes the lock again.
 constexpr int kDropBurst = 64;
+// The pause before each read that is dropped from a device that is not
+// paced: it delivers as fast as it is read, so reading it all the time would
+// only burn a core (and the cache lines the program's calls share with this
+// thread) on input that is thrown away. Calls that want the reading thread
+// wait at most this long.
+constexpr auto kUnpacedDropPause = std::chrono::microseconds(100);
 
 // Callback kinds live in these bits of the open flags.
 constexpr DWORD kCallbackKindMask = 0x70000;
@@ -193,8 +201,8 @@ void Device::Notify(UINT msg, DWORD_PTR param1) {
 // Reading thread: fills the queued buffers in order, returns each when full,
 // serves resets, and ends once the device is closing. While capture runs it
 // reads all the time, into the head buffer or, with none queued, into a
-// scratch area whose input is dropped; a device that is not paced (the
-// scripted one, a file) therefore keeps this thread busy until it is reset.
+// scratch area whose input is dropped; from a device that is not paced (the
+// scripted one) it drops one read after each short pause instead.
 void Device::RunReader() {
   std::unique_lock lock(mutex);
   // The open registers the handle first, so that calls made from the
@@ -209,6 +217,8 @@ void Device::RunReader() {
   changed.notify_all();
 
   std::vector<uint8_t> scratch(static_cast<size_t>(kDropFrames) * bytesPerFrame);
+  const bool paced = stream->Paced();
+  bool pauseDue = true;  // an unpaced device waits before its next dropped read
   for (;;) {
     attention.store(false, std::memory_order_relaxed);
     // A reset asked before the close is served first, so its caller returns.
@@ -227,6 +237,17 @@ void Device::RunReader() {
     // program that changes a queued header cannot make us write elsewhere or
     // further.
     WAVEHDR* target = queue.empty() ? nullptr : queue.front().header;
+    if (target == nullptr && !paced && pauseDue) {
+      // Unlocked: the calls go on meanwhile. A buffer added during the pause
+      // is found when the state is examined again, so no input is dropped
+      // for it.
+      pauseDue = false;
+      lock.unlock();
+      std::this_thread::sleep_for(kUnpacedDropPause);
+      lock.lock();
+      continue;
+    }
+    pauseDue = true;
     uint8_t* dest = scratch.data();
     uint32_t maxFrames = kDropFrames;
     const uint32_t length = target != nullptr ? queue.front().length : 0;
@@ -250,7 +271,7 @@ void Device::RunReader() {
     // meanwhile costs the input of one read, as it did before.
     uint64_t dropped = 0;
     for (int read = 1;
-         target == nullptr && read < kDropBurst && result.status == WaveReadStatus::Data &&
+         paced && target == nullptr && read < kDropBurst && result.status == WaveReadStatus::Data &&
          !attention.load(std::memory_order_acquire);
          ++read) {
       dropped += std::min(result.frames, maxFrames);

@@ -146,6 +146,11 @@ class WaveInStream {
   virtual WaveReadResult Read(uint8_t* dest, uint32_t maxFrames) = 0;
   // Makes the Read in progress, or else the next one, return Woken soon.
   virtual void Wake() = 0;
+  // True for a device that delivers at its own rate (a read waits for the
+  // input); false for one that delivers as fast as it is read. While no
+  // buffer is queued the layer reads an unpaced device only now and then
+  // (its input is dropped either way), so that it does not keep a core busy.
+  virtual bool Paced() const { return true; }
 };
 
 // A device provider. Its members may be called from any thread, also at once.
