@@ -327,35 +327,13 @@ void PostProcess(double* buf, Index n, const double* twiddles) {
 
 PrimitiveStatus RealFftForwardA(const double* src, double* dst, const RealFftSpec* spec,
                                 std::uint8_t* workBuf) {
-  if (spec == nullptr) {
-    return StatusNullPointer;
-  }
-  if (spec->id != kRealFftSpecId) {
-    return StatusBadObjectId;
-  }
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
+  RealFftForwardStart start;
+  if (const PrimitiveStatus status = start.Begin(src, dst, spec, workBuf);
+      status != StatusOk || start.Done()) {
+    return status;
   }
   const std::int32_t order = spec->order;
-  if (order <= 3) {
-    RealFftForwardSmallOrder(src, dst, spec);
-    return StatusOk;
-  }
-
-  void* work = nullptr;
-  void* ownWork = nullptr;
-  if (spec->workBytes > 0) {
-    if (workBuf == nullptr) {
-      ownWork = AlignedAllocBytes(spec->workBytes);
-      if (ownWork == nullptr) {
-        return StatusNoMemory;
-      }
-      work = ownWork;
-    } else {
-      const auto address = reinterpret_cast<std::uintptr_t>(workBuf);
-      work = workBuf + ((16 - (address & 15)) & 15);
-    }
-  }
+  void* work = start.Work();
 
   const std::int32_t m = order - 1;
   const Index n = Index{1} << m;
@@ -387,6 +365,5 @@ PrimitiveStatus RealFftForwardA(const double* src, double* dst, const RealFftSpe
   dst[count + 1] = 0.0;
   dst[1] = 0.0;
 
-  AlignedFree(ownWork);
   return StatusOk;
 }

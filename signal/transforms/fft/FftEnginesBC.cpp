@@ -574,35 +574,13 @@ constexpr std::int32_t kSplitOrdersC[20] = {0, 0, 0, 0, 0, 6, 6, 4, 4, 6,
 
 PrimitiveStatus RealFftForwardSet(FftSimdSet set, const double* src, double* dst,
                                   const RealFftSpec* spec, std::uint8_t* workBuf) {
-  if (spec == nullptr) {
-    return StatusNullPointer;
-  }
-  if (spec->id != kRealFftSpecId) {
-    return StatusBadObjectId;
-  }
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
+  RealFftForwardStart start;
+  if (const PrimitiveStatus status = start.Begin(src, dst, spec, workBuf);
+      status != StatusOk || start.Done()) {
+    return status;
   }
   const std::int32_t order = spec->order;
-  if (order <= 3) {
-    RealFftForwardSmallOrder(src, dst, spec);
-    return StatusOk;
-  }
-
-  void* work = nullptr;
-  void* ownWork = nullptr;
-  if (spec->workBytes > 0) {
-    if (workBuf == nullptr) {
-      ownWork = AlignedAllocBytes(spec->workBytes);
-      if (ownWork == nullptr) {
-        return StatusNoMemory;
-      }
-      work = ownWork;
-    } else {
-      const auto address = reinterpret_cast<std::uintptr_t>(workBuf);
-      work = workBuf + ((16 - (address & 15)) & 15);
-    }
-  }
+  void* work = start.Work();
 
   const std::int32_t m = order - 1;
   const Index n = Index{1} << m;
@@ -619,7 +597,6 @@ PrimitiveStatus RealFftForwardSet(FftSimdSet set, const double* src, double* dst
       dst[count] = dst[1];
       dst[count + 1] = 0.0;
       dst[1] = 0.0;
-      AlignedFree(ownWork);
       return StatusOk;
     }
   } else {
@@ -641,7 +618,6 @@ PrimitiveStatus RealFftForwardSet(FftSimdSet set, const double* src, double* dst
   dst[count + 1] = 0.0;
   dst[1] = 0.0;
 
-  AlignedFree(ownWork);
   return StatusOk;
 }
 

@@ -55,6 +55,28 @@ PrimitiveStatus RealFftForwardC(const double* src, double* dst, const RealFftSpe
 // order 0) of the spec's order. spec->order must be 0..3.
 void RealFftForwardSmallOrder(const double* src, double* dst, const RealFftSpec* spec);
 
+// The start every forward transform shares. Begin checks the arguments,
+// transforms orders 0 to 3 at once (Done() is then true) and provides the
+// work area: the caller's buffer from its first 16-byte boundary on, or a
+// block of our own for this call, freed with this object.
+class RealFftForwardStart {
+ public:
+  RealFftForwardStart() = default;
+  ~RealFftForwardStart();
+  RealFftForwardStart(const RealFftForwardStart&) = delete;
+  RealFftForwardStart& operator=(const RealFftForwardStart&) = delete;
+
+  PrimitiveStatus Begin(const double* src, double* dst, const RealFftSpec* spec,
+                        std::uint8_t* workBuf);
+  bool Done() const { return done_; }
+  void* Work() const { return work_; }
+
+ private:
+  void* work_ = nullptr;
+  void* own_ = nullptr;
+  bool done_ = false;
+};
+
 // The two SSE2 sets.
 enum class FftSimdSet : std::uint8_t { B, C };
 

@@ -117,48 +117,14 @@ void PackCcs(double* dst, std::int64_t n) {
 
 PrimitiveStatus RealFftForwardPortable(const double* src, double* dst, const RealFftSpec* spec,
                                        std::uint8_t* workBuf) {
-  if (spec == nullptr) {
-    return StatusNullPointer;
+  RealFftForwardStart start;
+  if (const PrimitiveStatus status = start.Begin(src, dst, spec, workBuf);
+      status != StatusOk || start.Done()) {
+    return status;
   }
-  if (spec->id != kRealFftSpecId) {
-    return StatusBadObjectId;
-  }
-  if (src == nullptr || dst == nullptr) {
-    return StatusNullPointer;
-  }
-
   const std::int32_t order = spec->order;
   const std::int64_t n = std::int64_t{1} << order;
-  if (order <= 3) {
-    if (spec->scaleForward != 0) {
-      kScaledKernels[order](src, dst, spec->scaleFactor);
-    } else {
-      kPlainKernels[order](src, dst);
-    }
-    if (n == 1) {
-      dst[1] = 0.0;
-    } else {
-      PackCcs(dst, n);
-    }
-    return StatusOk;
-  }
-
-  // Work space: the caller's buffer from its first 16-byte boundary on, or a
-  // block of our own for this call.
-  void* work = nullptr;
-  void* ownWork = nullptr;
-  if (spec->workBytes > 0) {
-    if (workBuf == nullptr) {
-      ownWork = AlignedAllocBytes(spec->workBytes);
-      if (ownWork == nullptr) {
-        return StatusNoMemory;
-      }
-      work = ownWork;
-    } else {
-      const auto address = reinterpret_cast<std::uintptr_t>(workBuf);
-      work = workBuf + ((16 - (address & 15)) & 15);
-    }
-  }
+  void* work = start.Work();
 
   const std::int32_t m = order - 1;
   const std::int32_t complexCount = std::int32_t{1} << m;
@@ -192,7 +158,41 @@ PrimitiveStatus RealFftForwardPortable(const double* src, double* dst, const Rea
   RealFftPostProcess(dst, complexCount, 1, spec->forwardRealTwiddles);
   PackCcs(dst, n);
 
-  AlignedFree(ownWork);
+  return StatusOk;
+}
+
+RealFftForwardStart::~RealFftForwardStart() {
+  AlignedFree(own_);
+}
+
+PrimitiveStatus RealFftForwardStart::Begin(const double* src, double* dst, const RealFftSpec* spec,
+                                           std::uint8_t* workBuf) {
+  if (spec == nullptr) {
+    return StatusNullPointer;
+  }
+  if (spec->id != kRealFftSpecId) {
+    return StatusBadObjectId;
+  }
+  if (src == nullptr || dst == nullptr) {
+    return StatusNullPointer;
+  }
+  if (spec->order <= 3) {
+    RealFftForwardSmallOrder(src, dst, spec);
+    done_ = true;
+    return StatusOk;
+  }
+  if (spec->workBytes > 0) {
+    if (workBuf == nullptr) {
+      own_ = AlignedAllocBytes(spec->workBytes);
+      if (own_ == nullptr) {
+        return StatusNoMemory;
+      }
+      work_ = own_;
+    } else {
+      const auto address = reinterpret_cast<std::uintptr_t>(workBuf);
+      work_ = workBuf + ((16 - (address & 15)) & 15);
+    }
+  }
   return StatusOk;
 }
 
