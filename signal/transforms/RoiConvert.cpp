@@ -84,8 +84,13 @@ void ConvertInt16ColumnStep4(const std::int16_t* src, float* dst, std::int64_t h
 // with rndMode 1 a step away from zero when the fraction x - trunc(x), exact
 // as x and its truncation share their exponent or the truncation is 0, is
 // above one half, or is one half and the truncated value odd.
-[[gnu::always_inline]] inline __m128i SaturateFloat4ToInt16Range(__m128 x, bool roundToNearest) {
+// `nearestInUse`: the thread's MXCSR rounds to nearest, so the converting
+// instruction itself gives the rounding to nearest with ties to even.
+[[gnu::always_inline]] inline __m128i SaturateFloat4ToInt16Range(__m128 x, bool roundToNearest,
+                                                                 bool nearestInUse) {
   x = _mm_min_ps(_mm_max_ps(x, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+  if (roundToNearest && nearestInUse)
+    return _mm_cvtps_epi32(x);
   const __m128i whole = _mm_cvttps_epi32(x);
   if (!roundToNearest)
     return whole;
@@ -109,12 +114,14 @@ void ConvertFloatColumnToInt16(const float* src, std::int16_t* dst, std::int32_t
                                std::int64_t height, std::int32_t rndMode, Convert convert) {
   auto* to = reinterpret_cast<unsigned char*>(dst);
   const bool roundToNearest = rndMode == 1;
+  // Read only: the caller's control state is left as it is.
+  const bool nearestInUse = (_mm_getcsr() & 0x6000u) == 0;
   std::int64_t r = 0;
   for (; r + 8 <= height; r += 8) {
     // The values fit 16 bits already: the pack does not saturate.
-    const __m128i packed =
-        _mm_packs_epi32(SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r), roundToNearest),
-                        SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r + 4), roundToNearest));
+    const __m128i packed = _mm_packs_epi32(
+        SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r), roundToNearest, nearestInUse),
+        SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r + 4), roundToNearest, nearestInUse));
     unsigned char* row = to + r * dstStep;
     for (const std::uint64_t four :
          {static_cast<std::uint64_t>(_mm_cvtsi128_si64(packed)),

@@ -9,12 +9,16 @@
 //   a time from the four inputs and the two previous inputs and outputs,
 //   with coefficients derived in the extended format. The recursion then
 //   costs one multiply-add chain per four samples instead of per sample.
+//   Each output sees only its own and earlier samples, so an infinity or
+//   NaN reaches no output before its own. The DC blocker's taps (b0 = a2 =
+//   0) leave out the terms their zero taps make.
 // - The other orders form every product and sum in the extended format
 //   (long double); the pair step carries y0 and the delay values between the
 //   two samples unrounded, so a signal split differently into calls may
 //   differ in the last bits.
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -94,6 +98,93 @@ inline __m128d Lane1(__m128d v) {
   return _mm_unpackhi_pd(v, v);
 }
 
+// True when none of `len` floats is an infinity or NaN: the exponent field
+// of each is below all ones.
+bool AllFinite(const float* x, std::int32_t len) {
+  const __m128i exponent = _mm_set1_epi32(0x7F800000);
+  __m128i seen = _mm_setzero_si128();
+  std::int32_t i = 0;
+  for (; i + 4 <= len; i += 4) {
+    const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
+    seen = _mm_or_si128(seen, _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent));
+  }
+  bool finite = _mm_movemask_epi8(seen) == 0;
+  for (; i < len; ++i) {
+    finite = finite && std::isfinite(x[i]);
+  }
+  return finite;
+}
+
+// The order-2 recursion four outputs at a time from sample n on, while four
+// samples are left; `xPrev` and `yPrev` hold inputs and outputs n-2 (lane 0)
+// and n-1 (lane 1) on entry and on return. Returns the first sample not
+// filtered. With `kDcShape` (b0 = a2 = 0) the terms with a zero coefficient
+// row are left out.
+template <bool kDcShape>
+std::int32_t FilterOrder2Blocks(const Order2Block& k, float* samples, std::int32_t len,
+                                std::int32_t n, __m128d& xPrev, __m128d& yPrev) {
+  const __m128d cLo0 = _mm_set_pd(k.c[1], k.c[0]);
+  const __m128d cLo1 = _mm_set_pd(k.c[0], 0.0);
+  const __m128d cHi0 = _mm_set_pd(k.c[3], k.c[2]);
+  const __m128d cHi1 = _mm_set_pd(k.c[2], k.c[1]);
+  const __m128d cHi2 = cLo0;
+  const __m128d cHi3 = cLo1;
+  const __m128d p1Lo = _mm_loadu_pd(k.p1);
+  const __m128d p1Hi = _mm_loadu_pd(k.p1 + 2);
+  const __m128d p2Lo = _mm_loadu_pd(k.p2);
+  const __m128d p2Hi = _mm_loadu_pd(k.p2 + 2);
+  const __m128d q1Lo = _mm_loadu_pd(k.q1);
+  const __m128d q1Hi = _mm_loadu_pd(k.q1 + 2);
+  const __m128d q2Lo = _mm_loadu_pd(k.q2);
+  const __m128d q2Hi = _mm_loadu_pd(k.q2 + 2);
+  __m128d xp = xPrev;
+  __m128d yp = yPrev;
+  for (; len - n >= 4; n += 4) {
+    const __m128 in = _mm_loadu_ps(samples + n);
+    const __m128d xLo = _mm_cvtps_pd(in);
+    const __m128d xHi = _mm_cvtps_pd(_mm_movehl_ps(in, in));
+    const __m128d x0b = Lane0(xLo);
+    const __m128d x1b = Lane1(xLo);
+    const __m128d x2b = Lane0(xHi);
+    const __m128d xm2 = Lane0(xp);
+    const __m128d xm1 = Lane1(xp);
+    const __m128d ym1 = Lane1(yp);
+    // Everything but the previous outputs first: off the recursion's path.
+    __m128d fLo;
+    __m128d fHi;
+    __m128d yLo;
+    __m128d yHi;
+    if constexpr (kDcShape) {
+      fLo = _mm_add_pd(_mm_mul_pd(cLo0, x0b),
+                       _mm_add_pd(_mm_mul_pd(p1Lo, xm1), _mm_mul_pd(p2Lo, xm2)));
+      fHi = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(cHi0, x0b), _mm_mul_pd(cHi1, x1b)),
+                                  _mm_mul_pd(cHi2, x2b)),
+                       _mm_add_pd(_mm_mul_pd(p1Hi, xm1), _mm_mul_pd(p2Hi, xm2)));
+      yLo = _mm_add_pd(fLo, _mm_mul_pd(q1Lo, ym1));
+      yHi = _mm_add_pd(fHi, _mm_mul_pd(q1Hi, ym1));
+    } else {
+      // The inputs n+1 and n+3 only in lane 1, with 0 in lane 0: output n
+      // (n+2) must not see them, not even as 0 times an infinity.
+      const __m128d x1z = _mm_shuffle_pd(_mm_setzero_pd(), xLo, 2);
+      const __m128d x3z = _mm_shuffle_pd(_mm_setzero_pd(), xHi, 2);
+      const __m128d ym2 = Lane0(yp);
+      fLo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(cLo0, x0b), _mm_mul_pd(cLo1, x1z)),
+                       _mm_add_pd(_mm_mul_pd(p1Lo, xm1), _mm_mul_pd(p2Lo, xm2)));
+      fHi = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(cHi0, x0b), _mm_mul_pd(cHi1, x1b)),
+                                  _mm_add_pd(_mm_mul_pd(cHi2, x2b), _mm_mul_pd(cHi3, x3z))),
+                       _mm_add_pd(_mm_mul_pd(p1Hi, xm1), _mm_mul_pd(p2Hi, xm2)));
+      yLo = _mm_add_pd(fLo, _mm_add_pd(_mm_mul_pd(q1Lo, ym1), _mm_mul_pd(q2Lo, ym2)));
+      yHi = _mm_add_pd(fHi, _mm_add_pd(_mm_mul_pd(q1Hi, ym1), _mm_mul_pd(q2Hi, ym2)));
+    }
+    _mm_storeu_ps(samples + n, _mm_movelh_ps(_mm_cvtpd_ps(yLo), _mm_cvtpd_ps(yHi)));
+    xp = xHi;
+    yp = yHi;
+  }
+  xPrev = xp;
+  yPrev = yp;
+  return n;
+}
+
 // Order 2 in double. The first two samples take the transposed-form
 // recursion from the stored delay values; from the third on every output
 // comes from the history (kept in registers: the vector is overwritten),
@@ -127,44 +218,15 @@ void IirFilterOrder2(float* samples, std::int32_t len, IirState* state) {
   std::int32_t n = 2;
   if (len - n >= 4) {
     const Order2Block& k = Order2BlockFor(t);
-    const __m128d cLo0 = _mm_set_pd(k.c[1], k.c[0]);
-    const __m128d cLo1 = _mm_set_pd(k.c[0], 0.0);
-    const __m128d cHi0 = _mm_set_pd(k.c[3], k.c[2]);
-    const __m128d cHi1 = _mm_set_pd(k.c[2], k.c[1]);
-    const __m128d cHi2 = cLo0;
-    const __m128d cHi3 = cLo1;
-    const __m128d p1Lo = _mm_loadu_pd(k.p1);
-    const __m128d p1Hi = _mm_loadu_pd(k.p1 + 2);
-    const __m128d p2Lo = _mm_loadu_pd(k.p2);
-    const __m128d p2Hi = _mm_loadu_pd(k.p2 + 2);
-    const __m128d q1Lo = _mm_loadu_pd(k.q1);
-    const __m128d q1Hi = _mm_loadu_pd(k.q1 + 2);
-    const __m128d q2Lo = _mm_loadu_pd(k.q2);
-    const __m128d q2Hi = _mm_loadu_pd(k.q2 + 2);
-    for (; len - n >= 4; n += 4) {
-      const __m128 in = _mm_loadu_ps(samples + n);
-      const __m128d xLo = _mm_cvtps_pd(in);
-      const __m128d xHi = _mm_cvtps_pd(_mm_movehl_ps(in, in));
-      const __m128d x0b = Lane0(xLo);
-      const __m128d x1b = Lane1(xLo);
-      const __m128d x2b = Lane0(xHi);
-      const __m128d x3b = Lane1(xHi);
-      const __m128d xm2 = Lane0(xPrev);
-      const __m128d xm1 = Lane1(xPrev);
-      // Everything but the previous outputs first: off the recursion's path.
-      const __m128d fLo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(cLo0, x0b), _mm_mul_pd(cLo1, x1b)),
-                                     _mm_add_pd(_mm_mul_pd(p1Lo, xm1), _mm_mul_pd(p2Lo, xm2)));
-      const __m128d fHi =
-          _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(cHi0, x0b), _mm_mul_pd(cHi1, x1b)),
-                                _mm_add_pd(_mm_mul_pd(cHi2, x2b), _mm_mul_pd(cHi3, x3b))),
-                     _mm_add_pd(_mm_mul_pd(p1Hi, xm1), _mm_mul_pd(p2Hi, xm2)));
-      const __m128d ym2 = Lane0(yPrev);
-      const __m128d ym1 = Lane1(yPrev);
-      const __m128d yLo = _mm_add_pd(fLo, _mm_add_pd(_mm_mul_pd(q1Lo, ym1), _mm_mul_pd(q2Lo, ym2)));
-      const __m128d yHi = _mm_add_pd(fHi, _mm_add_pd(_mm_mul_pd(q1Hi, ym1), _mm_mul_pd(q2Hi, ym2)));
-      _mm_storeu_ps(samples + n, _mm_movelh_ps(_mm_cvtpd_ps(yLo), _mm_cvtpd_ps(yHi)));
-      xPrev = xHi;
-      yPrev = yHi;
+    // The DC blocker's shape: b0 and a2 are zero, so the terms of the
+    // current input and of y[n-2] vanish. Leaving them out changes no
+    // finite result but the sign of a zero; an infinity or NaN among the
+    // samples or the first outputs (0 times it is NaN) keeps every term.
+    if (t[0] == 0.0f && t[4] == 0.0f && std::isfinite(y0) && std::isfinite(y1) &&
+        AllFinite(samples + n, len - n)) {
+      n = FilterOrder2Blocks<true>(k, samples, len, n, xPrev, yPrev);
+    } else {
+      n = FilterOrder2Blocks<false>(k, samples, len, n, xPrev, yPrev);
     }
   }
   double xm2 = _mm_cvtsd_f64(xPrev);

@@ -341,6 +341,33 @@ TEST_P(IirTest, DcBlockerCarriesItsStateAcrossCallsOfEveryLength) {
   Report("DC blocker in calls", GetParam(), worst / bound);
 }
 
+// An infinity or NaN among the DC blocker's samples: from that sample on no
+// output is finite (the recursion carries it), and the outputs before it
+// are untouched by it. At the opening samples, the starts of the
+// four-sample steps and between them, and in the tail.
+TEST_P(IirTest, DcBlockerCarriesANonFiniteSampleOn) {
+  if (simdFilter()) {
+    GTEST_SKIP() << "the processor-specific filters round differently around zero taps";
+  }
+  const float r = static_cast<float>(1.0L - 40.0L * 3.14159265358979323846L / 44100.0L);
+  const std::vector<float> taps = {0.0f, -1.0f, 1.0f, -1.0f, r, 0.0f};
+  for (const std::int32_t at : {0, 1, 2, 5, 12, 38, 39}) {
+    for (const float bad :
+         {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+          std::numeric_limits<float>::quiet_NaN()}) {
+      SCOPED_TRACE(::testing::Message() << "sample " << at << " is " << bad);
+      StateHolder state(taps, 2);
+      ASSERT_EQ(state.status(), StatusOk);
+      std::vector<float> block(40, 1000.0f);
+      block[static_cast<std::size_t>(at)] = bad;
+      ASSERT_EQ(Filter(block.data(), 40, state.get()), StatusOk);
+      for (std::int32_t n = 0; n < 40; ++n) {
+        EXPECT_EQ(std::isfinite(block[static_cast<std::size_t>(n)]), n < at) << "output " << n;
+      }
+    }
+  }
+}
+
 // Order 0: every sample times the stored tap, the delay line untouched. The
 // processor-specific filters copy the samples for a NaN tap and write +0.0
 // for a zero tap of either sign; the portable one multiplies.
