@@ -98,28 +98,12 @@ inline __m128d Lane1(__m128d v) {
   return _mm_unpackhi_pd(v, v);
 }
 
-// True when none of `len` floats is an infinity or NaN: the exponent field
-// of each is below all ones.
-bool AllFinite(const float* x, std::int32_t len) {
-  const __m128i exponent = _mm_set1_epi32(0x7F800000);
-  __m128i seen = _mm_setzero_si128();
-  std::int32_t i = 0;
-  for (; i + 4 <= len; i += 4) {
-    const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + i));
-    seen = _mm_or_si128(seen, _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent));
-  }
-  bool finite = _mm_movemask_epi8(seen) == 0;
-  for (; i < len; ++i) {
-    finite = finite && std::isfinite(x[i]);
-  }
-  return finite;
-}
-
 // The order-2 recursion four outputs at a time from sample n on, while four
 // samples are left; `xPrev` and `yPrev` hold inputs and outputs n-2 (lane 0)
 // and n-1 (lane 1) on entry and on return. Returns the first sample not
 // filtered. With `kDcShape` (b0 = a2 = 0) the terms with a zero coefficient
-// row are left out.
+// row are left out, and the steps stop before four samples that hold an
+// infinity or NaN (0 times it is NaN: the full terms take over there).
 template <bool kDcShape>
 std::int32_t FilterOrder2Blocks(const Order2Block& k, float* samples, std::int32_t len,
                                 std::int32_t n, __m128d& xPrev, __m128d& yPrev) {
@@ -139,8 +123,14 @@ std::int32_t FilterOrder2Blocks(const Order2Block& k, float* samples, std::int32
   const __m128d q2Hi = _mm_loadu_pd(k.q2 + 2);
   __m128d xp = xPrev;
   __m128d yp = yPrev;
+  const __m128i exponent = _mm_set1_epi32(0x7F800000);
   for (; len - n >= 4; n += 4) {
     const __m128 in = _mm_loadu_ps(samples + n);
+    if constexpr (kDcShape) {
+      const __m128i bits = _mm_and_si128(_mm_castps_si128(in), exponent);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(bits, exponent)) != 0)
+        break;
+    }
     const __m128d xLo = _mm_cvtps_pd(in);
     const __m128d xHi = _mm_cvtps_pd(_mm_movehl_ps(in, in));
     const __m128d x0b = Lane0(xLo);
@@ -220,14 +210,11 @@ void IirFilterOrder2(float* samples, std::int32_t len, IirState* state) {
     const Order2Block& k = Order2BlockFor(t);
     // The DC blocker's shape: b0 and a2 are zero, so the terms of the
     // current input and of y[n-2] vanish. Leaving them out changes no
-    // finite result but the sign of a zero; an infinity or NaN among the
-    // samples or the first outputs (0 times it is NaN) keeps every term.
-    if (t[0] == 0.0f && t[4] == 0.0f && std::isfinite(y0) && std::isfinite(y1) &&
-        AllFinite(samples + n, len - n)) {
+    // finite result but the sign of a zero; from an infinity or NaN among
+    // the samples or the first outputs on, every term is kept.
+    if (t[0] == 0.0f && t[4] == 0.0f && std::isfinite(y0) && std::isfinite(y1))
       n = FilterOrder2Blocks<true>(k, samples, len, n, xPrev, yPrev);
-    } else {
-      n = FilterOrder2Blocks<false>(k, samples, len, n, xPrev, yPrev);
-    }
+    n = FilterOrder2Blocks<false>(k, samples, len, n, xPrev, yPrev);
   }
   double xm2 = _mm_cvtsd_f64(xPrev);
   double xm1 = _mm_cvtsd_f64(Lane1(xPrev));
