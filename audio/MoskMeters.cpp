@@ -277,7 +277,7 @@ void TMoskCommonMeter::StartFormat(const WAVEFORMATEXTENSIBLE* format) {
     return;
   auto section = lock_->EnterWriteSection();
   format_ = *format;
-  full_scale_ = std::ldexp(1.0, static_cast<int>(format_.Format.wBitsPerSample) - 1) - 1.0;
+  full_scale_ = MoskFullScaleOf(format_.Format.wBitsPerSample);
   buffer_queue_.Clear();
   read_offset_ = 0;
   const std::int32_t n =

@@ -4,7 +4,8 @@
 // A meter queues the audio buffers it receives, cuts the stream into periods
 // of `Period` milliseconds and turns each period into one level per channel.
 // Levels are in sample units of the stream's container width; each one goes
-// with the full-scale value 2^(container bits - 1) - 1. They are delivered on
+// with the full-scale value 2^(container bits - 1) - 1 (MoskFullScaleOf; 0
+// for a width the sample conversions do not take). They are delivered on
 // per-channel real-value output pins and through OnValueChange, either at
 // once on the capturing thread (stNone) or on the main thread (stSingleBuffer:
 // the last level of each buffer; stQueue: every level) through the shared

@@ -64,11 +64,12 @@ class AllocationMeter {
   std::uint64_t blocks_;
 };
 
-// Runs `cycle` once to give the free lists their blocks, then once per
-// iteration, and reports what the iterations allocated.
+// Runs `cycle` `warmUps` times to give the free lists their blocks, then
+// once per iteration, and reports what the iterations allocated.
 template <typename Cycle>
-void MeterWarmCycle(benchmark::State& state, Cycle cycle) {
-  cycle();
+void MeterWarmCycle(benchmark::State& state, Cycle cycle, int warmUps = 1) {
+  for (int i = 0; i < warmUps; ++i)
+    cycle();
   AllocationMeter meter;
   for (auto _ : state) {
     cycle();
@@ -119,16 +120,13 @@ inline void PushAudioBuffers(benchmark::State& state, TMoskVekAudioSourcePin* so
     TVekGlobalReadLockSection capture;
     source->Notify(start.get());
   }
-  for (int i = 0; i < kWarmUpPushes; ++i) {
-    TVekGlobalReadLockSection capture;
-    source->SendData(buffer);  // warm-up: the free lists get their blocks
-  }
-  const AllocationMeter allocations;
-  for (auto _ : state) {
-    TVekGlobalReadLockSection capture;
-    source->SendData(buffer);
-  }
-  allocations.Report(state);
+  MeterWarmCycle(
+      state,
+      [source, buffer] {
+        TVekGlobalReadLockSection capture;
+        source->SendData(buffer);
+      },
+      kWarmUpPushes);
   const double frames = static_cast<double>(state.iterations()) * buffer->GetCount();
   state.counters["x_realtime"] =
       benchmark::Counter(frames / sampleRate, benchmark::Counter::kIsRate);

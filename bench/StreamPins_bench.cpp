@@ -39,8 +39,6 @@ constexpr std::int32_t kAudioBytes = kHeaderBytes + kFrames * kChannels * 2;
 
 using bench_support::StoreSession;
 
-using bench_support::AllocationMeter;
-
 // The receiving component: reads the first sample of every buffer.
 class TReceiver : public bench_support::TRealReceiver {
  public:
@@ -97,28 +95,22 @@ void PushThroughLink(benchmark::State& state,
     TVekGlobalReadLockSection capture;
     source->SendData(buffer);
   };
-  std::int64_t expected = 0;
-  if (use == BufferUse::FreshPerPush) {
-    send(makeBuffer().get());  // warm-up: the free lists get their blocks back
-    expected = 1;
-  }
   {
     decltype(makeBuffer()) reused;   // held only when reused: a second live buffer
     if (use == BufferUse::Reused) {  // would cost the fresh pushes a block
       reused = makeBuffer();
       std::memset(reused->GetReadData(), 0, static_cast<std::size_t>(reused->GetByteSize()));
     }
-    AllocationMeter meter;
-    for (auto _ : state) {
+    // The first push is the warm-up: the free lists get their blocks back.
+    bench_support::MeterWarmCycle(state, [&] {
       if (use == BufferUse::Reused) {
         send(reused.get());
       } else {
         send(makeBuffer().get());
       }
-    }
-    meter.Report(state);
+    });
   }
-  expected += static_cast<std::int64_t>(state.iterations());
+  const std::int64_t expected = 1 + static_cast<std::int64_t>(state.iterations());
   if (receiver.Received != expected)
     state.SkipWithError("the sink lost buffers");
   state.SetItemsProcessed(state.iterations());

@@ -114,6 +114,7 @@ TEST_F(MoskMeterTest, KnownTwoChannelSignalGivesThePeakPerPeriod) {
       {"Int16", 16, 2, {10000.0, 20000.0}, {3000.0, -5000.0}, 32767.0},
       {"UInt8", 8, 2, {40.0, 90.0}, {127.0, 150.0}, 127.0},
       {"Int24", 24, 2, {1.0e6, 3.0e6}, {2.0e5, -4.0e5}, 8388607.0},
+      {"Int32", 32, 2, {1.0e9, 3.0e8}, {2.0e8, -4.0e8}, 2147483647.0},
       {"OneChannelOfAStereoStream", 16, 1, {10000.0, 20000.0}, {0.0, 0.0}, 32767.0},
   };
   for (const Row& row : rows) {

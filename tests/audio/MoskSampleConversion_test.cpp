@@ -143,6 +143,19 @@ struct StridedRun {
 };
 
 // ---------------------------------------------------------------------------
+// Full scale
+
+// 2^(bits - 1) - 1 for every supported width; nothing for any other.
+TEST(MoskSampleConversion, FullScaleOfEachWidth) {
+  for (const uint32_t bits : {8u, 16u, 24u, 32u}) {
+    SCOPED_TRACE(bits);
+    EXPECT_EQ(int64_t{MoskFullScaleOf(bits)}, (int64_t{1} << (bits - 1)) - 1);
+  }
+  for (const uint32_t bits : {0u, 1u, 12u, 20u, 64u})
+    EXPECT_EQ(MoskFullScaleOf(bits), 0) << bits;
+}
+
+// ---------------------------------------------------------------------------
 // 24-bit access
 
 TEST(MoskSampleConversion, Int24AccessBytes) {
