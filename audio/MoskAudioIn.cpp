@@ -273,6 +273,9 @@ TMoskAudioIn::TMoskAudioIn(TComponent* owner)
     wave_link_->owner = this;
     wave_link_->thread =
         Create<TMoskWaveThread>(TMoskWaveMessageHandler(wave_link_.get(), &WaveLink::Handle));
+    // A record for every block the device may return before the thread
+    // takes one, and for the open and close messages.
+    wave_link_->thread->ReserveRecords(CaptureBlockCount + 2);
     wave_thread_ = wave_link_->thread;
   }
   audio_format_ =

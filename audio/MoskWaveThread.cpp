@@ -74,6 +74,7 @@ bool TMoskWaveThread::Post(UINT message, HWAVEIN device, DWORD_PTR parameter) {
       if (record == nullptr) {
         return false;
       }
+      ++records_;
     }
     *record = Record{nullptr, device, message, parameter};
     if (tail_ != nullptr) {
@@ -96,6 +97,18 @@ void TMoskWaveThread::Stop() {
 void TMoskWaveThread::RequestStop() {
   Terminate();
   wake_.SetEvent();
+}
+
+void TMoskWaveThread::ReserveRecords(std::size_t count) {
+  kestrune::CriticalSectionGuard guard(queue_lock_);
+  while (records_ < count) {
+    auto* record = new (std::nothrow) Record{free_list_, HWAVEIN{}, 0, 0};
+    if (record == nullptr) {
+      return;
+    }
+    free_list_ = record;
+    ++records_;
+  }
 }
 
 std::size_t TMoskWaveThread::QueuedCount() {

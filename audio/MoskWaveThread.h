@@ -23,7 +23,9 @@
 // The queue has no maximum: a report is never refused because many are
 // waiting, so no block is left with the component unreported while the
 // thread runs. Records are recycled through a free list, so once as many
-// records exist as blocks circulate, posting allocates nothing.
+// records exist as blocks circulate, posting allocates nothing; the owner
+// makes them up front with ReserveRecords, so that a thread that falls
+// behind for the first time takes nothing from the heap either.
 //
 // Threads: three meet here. The driver's callback thread only posts; the wave
 // thread runs the handler, outside the queue lock, one message at a time; the
@@ -76,6 +78,12 @@ class TMoskWaveThread : public TThread {
   // and diagnostics).
   static int LiveCount();
 
+  // Makes records until at least `count` exist (queued or free), so that as
+  // many messages waiting at once take nothing from the heap. Any thread.
+  // Best effort: with no memory left it stops early, and Post makes the
+  // missing records when they are needed.
+  void ReserveRecords(std::size_t count);
+
   // The number of messages queued and not yet taken (for tests).
   std::size_t QueuedCount();
 
@@ -110,6 +118,7 @@ class TMoskWaveThread : public TThread {
   Record* tail_ = nullptr;       // guarded by queue_lock_
   Record* free_list_ = nullptr;  // guarded by queue_lock_
   std::size_t queued_ = 0;       // guarded by queue_lock_
+  std::size_t records_ = 0;      // queued and free; guarded by queue_lock_
   static std::atomic<int> live_count_;
 };
 

@@ -13,10 +13,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -219,15 +221,45 @@ TEST(AudioGraphHeap, APushToTwelveSinksTakesNothingFromTheHeapOnceWarm) {
   root->Free();
 }
 
-// Counts the real buffers that reach it from the wave thread.
+// Counts the real buffers that reach it from the wave thread, two per
+// block. Once the block numbered by the hold has reached it, the wave
+// thread waits in it until the hold moves on: the test then knows exactly
+// how many blocks went through the graph since it last looked.
 class TAtomicRealCounter {
  public:
   bool OnReal(IVekBasicPin*, const TGUID&, std::uint8_t, IVekNotifyOperation* op) {
-    if (OperationAs<TVekSuppliedBufferOperation>(op) != nullptr)
-      Received.fetch_add(1, std::memory_order_relaxed);
+    if (OperationAs<TVekSuppliedBufferOperation>(op) == nullptr)
+      return true;
+    const std::int64_t received = Received.fetch_add(1) + 1;
+    if (received % 2 == 0) {
+      std::unique_lock lock(mutex_);
+      changed_.notify_all();
+      changed_.wait_for(lock, std::chrono::seconds(20), [&] { return received / 2 < hold_; });
+    }
     return true;
   }
+  std::int64_t Blocks() const { return Received.load() / 2; }
+  // The wave thread goes on until `block` blocks have reached the counter
+  // (none: it does not wait), then waits there.
+  void HoldAt(std::int64_t block) {
+    std::lock_guard lock(mutex_);
+    hold_ = block;
+    changed_.notify_all();
+  }
+  // Moves the hold to `block` and waits until that block has come (20 s at
+  // most); the block count reached.
+  std::int64_t RunTo(std::int64_t block) {
+    HoldAt(block);
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(20), [&] { return Blocks() >= block; });
+    return Blocks();
+  }
   std::atomic<std::int64_t> Received{0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::int64_t hold_ = INT64_MAX;  // guarded by mutex_
 };
 
 // Counts the levels the meter delivers on the main thread.
@@ -294,52 +326,45 @@ TEST(AudioGraphHeap, ScriptedCaptureTakesNothingFromTheHeapOnceWarm) {
   // blocks (or 20 s have passed).
   auto serveUntil = [&](std::int64_t blocks) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (channels.Received.load() / 2 < blocks && std::chrono::steady_clock::now() < deadline) {
+    while (channels.Blocks() < blocks && std::chrono::steady_clock::now() < deadline) {
       loop.ProcessMessages();
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     loop.ProcessMessages();
-    return channels.Received.load() / 2;
-  };
-  // Waits, serving nothing, until the converter has `blocks` more blocks.
-  auto backlog = [&](std::int64_t blocks) {
-    const std::int64_t target = channels.Received.load() / 2 + blocks;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (channels.Received.load() / 2 < target && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   };
   constexpr std::int64_t kCounted = 300;
   audioIn->SetEnabled(true);
-  // Warm-up: every block the device holds goes round more than once, and
-  // the main thread's deliveries wait for longer than the counted blocks
-  // last, so the queues on their way (the main loop's, the meter's) have
-  // grown to hold them.
+  // Warm-up: every block the device holds goes round more than once. Then,
+  // with the wave thread held and the main thread's deliveries served, more
+  // blocks than are counted pass with those deliveries waiting, so the
+  // queues on their way (the main loop's, the meter's) have grown to hold
+  // them. The hold keeps each stretch to its number of blocks however the
+  // threads are scheduled: a stretch that ran on while this thread was kept
+  // from the processor would leave a deeper backlog than the warm-up's.
   serveUntil(3 * TMoskAudioIn::CaptureBlockCount);
-  backlog(kCounted + 100);
-  serveUntil(0);
+  std::int64_t held = channels.RunTo(channels.Blocks() + 1);
+  loop.ProcessMessages();
+  held = channels.RunTo(held + kCounted + 100);
+  loop.ProcessMessages();
   // Counted apart, so that the count does not hang on how the two threads
   // happen to overlap (a burst of notify operations in use at once on both
   // may take one more block): first the capture and the graph, with the
-  // main thread's deliveries waiting, then those deliveries alone.
+  // main thread's deliveries waiting, then those deliveries alone, the wave
+  // thread held meanwhile.
   const std::int64_t changesBefore = levels.Changes;
-  const std::int64_t warm = channels.Received.load() / 2;
   const std::uint64_t captureBefore = g_news.load();
-  backlog(kCounted);
+  const std::int64_t reached = channels.RunTo(held + kCounted);
   const std::uint64_t captureNews = g_news.load() - captureBefore;
-  const std::int64_t reached = channels.Received.load() / 2;
-  audioIn->SetEnabled(false);
   const std::uint64_t deliveryBefore = g_news.load();
   loop.ProcessMessages();
   const std::uint64_t deliveryNews = g_news.load() - deliveryBefore;
+  channels.HoldAt(INT64_MAX);
+  audioIn->SetEnabled(false);
 
-  EXPECT_GE(reached, warm + kCounted);
+  EXPECT_EQ(reached, held + kCounted);
   EXPECT_GT(spectra.Received.load(), 0);
   EXPECT_GT(levels.Changes, changesBefore);
-  // A burst deeper than any the warm-up saw may still take a block or two
-  // (rarely, on a loaded machine, when the threads' timing differs from the
-  // warm-up's); one allocation per block gives hundreds, a container that
-  // grows per chunk of blocks over a dozen.
-  EXPECT_LE(captureNews, 5u);
+  EXPECT_EQ(captureNews, 0u);
   EXPECT_EQ(deliveryNews, 0u);
 
   EXPECT_GT(MoskAudioBlockLists().PooledCount(), 0u);
