@@ -1,5 +1,7 @@
 #include "signal/transforms/fft/FftEngines.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -403,9 +405,10 @@ inline void PostProcessPair(double ar, double ai, double br, double bi, double t
 }
 
 // The pairs k = 1..pairs of the real post-pass, value k at lower + 2k and
-// value n - k at upper - 2k (the two ranges never meet). Two pairs per step:
-// values k and k + 1 are neighbours, and so are n - k - 1 and n - k, so the
-// compiler can run both pairs in the two lanes of vector registers.
+// value n - k at upper - 2k (the two ranges never meet). Two pairs per step,
+// one in each lane: values k and k + 1 are neighbours, and so are n - k - 1
+// and n - k. Each lane does PostProcessPair's operations, operand for
+// operand.
 void PostProcessPairs(double* __restrict lower, double* __restrict upper, Index pairs,
                       const double* __restrict twiddles) {
   Index k = 1;
@@ -413,26 +416,30 @@ void PostProcessPairs(double* __restrict lower, double* __restrict upper, Index 
     double* a = lower + 2 * k;        // values k, k + 1
     double* b = upper - 2 * (k + 1);  // values n - k - 1, n - k
     const double* t = twiddles + 2 * k;
-    const double ar[2] = {a[0], a[2]};
-    const double ai[2] = {a[1], a[3]};
-    const double br[2] = {b[2], b[0]};
-    const double bi[2] = {b[3], b[1]};
-    const double tr[2] = {t[0], t[2]};
-    const double ti[2] = {t[1], t[3]};
-    double newA[2][2];
-    double newB[2][2];
-    for (int lane = 0; lane < 2; ++lane) {
-      PostProcessPair(ar[lane], ai[lane], br[lane], bi[lane], tr[lane], ti[lane], newA[lane],
-                      newB[lane]);
-    }
-    a[0] = newA[0][0];
-    a[1] = newA[0][1];
-    a[2] = newA[1][0];
-    a[3] = newA[1][1];
-    b[2] = newB[0][0];
-    b[3] = newB[0][1];
-    b[0] = newB[1][0];
-    b[1] = newB[1][1];
+    const __m128d a0 = _mm_loadu_pd(a);      // value k
+    const __m128d a1 = _mm_loadu_pd(a + 2);  // value k + 1
+    const __m128d b0 = _mm_loadu_pd(b + 2);  // value n - k
+    const __m128d b1 = _mm_loadu_pd(b);      // value n - k - 1
+    const __m128d t0 = _mm_loadu_pd(t);
+    const __m128d t1 = _mm_loadu_pd(t + 2);
+    const __m128d ar = _mm_unpacklo_pd(a0, a1);
+    const __m128d ai = _mm_unpackhi_pd(a0, a1);
+    const __m128d br = _mm_unpacklo_pd(b0, b1);
+    const __m128d bi = _mm_unpackhi_pd(b0, b1);
+    const __m128d tr = _mm_unpacklo_pd(t0, t1);
+    const __m128d ti = _mm_unpackhi_pd(t0, t1);
+    const __m128d d = _mm_sub_pd(ar, br);
+    const __m128d s = _mm_add_pd(ai, bi);
+    const __m128d p = _mm_add_pd(_mm_mul_pd(tr, s), _mm_mul_pd(ti, d));
+    const __m128d q = _mm_sub_pd(_mm_mul_pd(ti, s), _mm_mul_pd(tr, d));
+    const __m128d newAr = _mm_add_pd(br, p);
+    const __m128d newAi = _mm_sub_pd(q, bi);
+    const __m128d newBr = _mm_sub_pd(ar, p);
+    const __m128d newBi = _mm_sub_pd(q, ai);
+    _mm_storeu_pd(a, _mm_unpacklo_pd(newAr, newAi));
+    _mm_storeu_pd(a + 2, _mm_unpackhi_pd(newAr, newAi));
+    _mm_storeu_pd(b + 2, _mm_unpacklo_pd(newBr, newBi));
+    _mm_storeu_pd(b, _mm_unpackhi_pd(newBr, newBi));
   }
   if (k <= pairs) {
     double* a = lower + 2 * k;
