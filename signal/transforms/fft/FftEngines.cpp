@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "signal/transforms/fft/PostPassLanes.h"
 #include "signal/transforms/fft/RealFftSpec.h"
 
 // Arithmetic: every butterfly computes in double and stores doubles. The
@@ -408,7 +409,7 @@ inline void PostProcessPair(double ar, double ai, double br, double bi, double t
 // value n - k at upper - 2k (the two ranges never meet). Two pairs per step,
 // one in each lane: values k and k + 1 are neighbours, and so are n - k - 1
 // and n - k. Each lane does PostProcessPair's operations, operand for
-// operand.
+// operand (PostPassOnLanes).
 void PostProcessPairs(double* __restrict lower, double* __restrict upper, Index pairs,
                       const double* __restrict twiddles) {
   Index k = 1;
@@ -428,18 +429,11 @@ void PostProcessPairs(double* __restrict lower, double* __restrict upper, Index 
     const __m128d bi = _mm_unpackhi_pd(b0, b1);
     const __m128d tr = _mm_unpacklo_pd(t0, t1);
     const __m128d ti = _mm_unpackhi_pd(t0, t1);
-    const __m128d d = _mm_sub_pd(ar, br);
-    const __m128d s = _mm_add_pd(ai, bi);
-    const __m128d p = _mm_add_pd(_mm_mul_pd(tr, s), _mm_mul_pd(ti, d));
-    const __m128d q = _mm_sub_pd(_mm_mul_pd(ti, s), _mm_mul_pd(tr, d));
-    const __m128d newAr = _mm_add_pd(br, p);
-    const __m128d newAi = _mm_sub_pd(q, bi);
-    const __m128d newBr = _mm_sub_pd(ar, p);
-    const __m128d newBi = _mm_sub_pd(q, ai);
-    _mm_storeu_pd(a, _mm_unpacklo_pd(newAr, newAi));
-    _mm_storeu_pd(a + 2, _mm_unpackhi_pd(newAr, newAi));
-    _mm_storeu_pd(b + 2, _mm_unpacklo_pd(newBr, newBi));
-    _mm_storeu_pd(b, _mm_unpackhi_pd(newBr, newBi));
+    const PostPassLanes z = PostPassOnLanes(ar, ai, br, bi, tr, ti);
+    _mm_storeu_pd(a, _mm_unpacklo_pd(z.ar, z.ai));
+    _mm_storeu_pd(a + 2, _mm_unpackhi_pd(z.ar, z.ai));
+    _mm_storeu_pd(b + 2, _mm_unpacklo_pd(z.br, z.bi));
+    _mm_storeu_pd(b, _mm_unpackhi_pd(z.br, z.bi));
   }
   if (k <= pairs) {
     double* a = lower + 2 * k;

@@ -26,6 +26,7 @@
 #include "signal/transforms/MoskDispatcher.h"
 #include "signal/transforms/TransformMemory.h"
 #include "signal/transforms/fft/FftVariants.h"
+#include "signal/transforms/fft/PostPassLanes.h"
 #include "signal/transforms/fft/RealFftSpec.h"
 
 namespace {
@@ -488,19 +489,12 @@ void PostProcess(double* buf, Index n, const double* twiddles) {
     const __m128d ai = _mm_unpackhi_pd(a0, a1);
     const __m128d br = _mm_unpacklo_pd(b0, b1);
     const __m128d bi = _mm_unpackhi_pd(b0, b1);
-    const __m128d d = _mm_sub_pd(ar, br);
-    const __m128d s = _mm_add_pd(ai, bi);
-    const __m128d p = _mm_add_pd(_mm_mul_pd(tr, s), _mm_mul_pd(ti, d));
-    const __m128d q = _mm_sub_pd(_mm_mul_pd(ti, s), _mm_mul_pd(tr, d));
-    const __m128d nar = _mm_add_pd(br, p);
-    const __m128d nai = _mm_sub_pd(q, bi);
-    const __m128d nbr = _mm_sub_pd(ar, p);
-    const __m128d nbi = _mm_sub_pd(q, ai);
-    Store(buf + 2 * k, _mm_unpacklo_pd(nar, nai));
-    Store(buf + 2 * (n - k), _mm_unpacklo_pd(nbr, nbi));
+    const PostPassLanes z = PostPassOnLanes(ar, ai, br, bi, tr, ti);
+    Store(buf + 2 * k, _mm_unpacklo_pd(z.ar, z.ai));
+    Store(buf + 2 * (n - k), _mm_unpacklo_pd(z.br, z.bi));
     if (both) {
-      Store(buf + 2 * k + 2, _mm_unpackhi_pd(nar, nai));
-      Store(buf + 2 * (n - k - 1), _mm_unpackhi_pd(nbr, nbi));
+      Store(buf + 2 * k + 2, _mm_unpackhi_pd(z.ar, z.ai));
+      Store(buf + 2 * (n - k - 1), _mm_unpackhi_pd(z.br, z.bi));
     }
   };
   Index k = 1;
@@ -533,19 +527,12 @@ void PostProcessTwoLane(double* buf, Index n, const double* twiddles) {
     const __m128d ai = _mm_shuffle_pd(prev.im, next.im, 1);
     const __m128d br = _mm_shuffle_pd(mirror.re, mirror.re, 1);
     const __m128d bi = _mm_shuffle_pd(mirror.im, mirror.im, 1);
-    const __m128d d = _mm_sub_pd(ar, br);
-    const __m128d s = _mm_add_pd(ai, bi);
-    const __m128d p = _mm_add_pd(_mm_mul_pd(tr, s), _mm_mul_pd(ti, d));
-    const __m128d q = _mm_sub_pd(_mm_mul_pd(ti, s), _mm_mul_pd(tr, d));
-    const __m128d nar = _mm_add_pd(br, p);
-    const __m128d nai = _mm_sub_pd(q, bi);
-    const __m128d nbr = _mm_sub_pd(ar, p);
-    const __m128d nbi = _mm_sub_pd(q, ai);
-    Store(buf + 2 * k, _mm_unpacklo_pd(nar, nai));
-    Store(buf + 2 * (n - k), _mm_unpacklo_pd(nbr, nbi));
+    const PostPassLanes z = PostPassOnLanes(ar, ai, br, bi, tr, ti);
+    Store(buf + 2 * k, _mm_unpacklo_pd(z.ar, z.ai));
+    Store(buf + 2 * (n - k), _mm_unpacklo_pd(z.br, z.bi));
     if (both) {
-      Store(buf + 2 * k + 2, _mm_unpackhi_pd(nar, nai));
-      Store(buf + 2 * (n - k - 1), _mm_unpackhi_pd(nbr, nbi));
+      Store(buf + 2 * k + 2, _mm_unpackhi_pd(z.ar, z.ai));
+      Store(buf + 2 * (n - k - 1), _mm_unpackhi_pd(z.br, z.bi));
     }
   };
   Index k = 1;
