@@ -251,6 +251,13 @@ bool IsSupportedSampleWidth(uint32_t bits) {
   return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
+int32_t MoskFullScaleOf(uint32_t bits) {
+  int32_t fullScale = 0;
+  WithCodec(bits,
+            [&](auto codec) { fullScale = static_cast<int32_t>(decltype(codec)::FullScale); });
+  return fullScale;
+}
+
 // ---------------------------------------------------------------------------
 // 24-bit access
 

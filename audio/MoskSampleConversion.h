@@ -52,20 +52,7 @@ inline constexpr int32_t MoskFullScale32 = 2147483647;
 
 // The full-scale value of a container width: 2^(bits - 1) - 1, one of the
 // constants above; 0 for a width these routines do not take.
-constexpr int32_t MoskFullScaleOf(uint32_t bits) {
-  switch (bits) {
-    case 8:
-      return MoskFullScale8;
-    case 16:
-      return MoskFullScale16;
-    case 24:
-      return MoskFullScale24;
-    case 32:
-      return MoskFullScale32;
-    default:
-      return 0;
-  }
-}
+int32_t MoskFullScaleOf(uint32_t bits);
 
 // ---------------------------------------------------------------------------
 // 24-bit access
