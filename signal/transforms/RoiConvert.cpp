@@ -7,12 +7,15 @@
 //
 // The audio path converts one channel of interleaved 16-bit stereo frames to
 // and from packed floats: a block one element wide whose 16-bit side steps
-// by 4 bytes. That column has a vector path; its results are the same, bit
-// for bit, as the element-by-element ones.
+// by 4 bytes. Those columns have vector paths; their results are the same,
+// bit for bit, as the element-by-element ones. Writing such a column reads
+// and writes back unchanged the other channel's bytes between its elements
+// (ConvertFloatGroupsToInt16).
 #include <emmintrin.h>
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "signal/primitives/ArgumentChecks.h"
 #include "signal/transforms/MoskDispatcher.h"
@@ -59,18 +62,29 @@ void ConvertColumn(const void* src, std::int32_t srcStep, void* dst, std::int32_
 }
 
 // A column of 16-bit samples 4 bytes apart into packed floats. Each 32-bit
-// lane of a load holds one sample in its low half; shifting it up and back
-// down with its sign gives the sample as an int32, which converts exactly.
-// A load at row r reads bytes 4r .. 4r + 15 of the column, whose last
-// element ends at byte 4(height - 1) + 1: it stays within the caller's
-// elements while r + 4 < height, and the last rows go one by one.
+// lane of a load holds one sample in its low half and the next column's in
+// its high half; the multiply-add of 16-bit pairs by (1, 0) gives the low
+// half sign-extended, which converts exactly. A load at row r reads bytes
+// 4r .. 4r + 15 of the column, whose last element ends at byte
+// 4(height - 1) + 1: it stays within the caller's elements while
+// r + 4 < height, and the last rows go one by one. Two groups of four per
+// step, each read and then written before the next is read, as with one
+// group per step: a destination over the source gives the same results.
 void ConvertInt16ColumnStep4(const std::int16_t* src, float* dst, std::int64_t height) {
   const auto* from = reinterpret_cast<const unsigned char*>(src);
-  std::int64_t r = 0;
-  for (; r + 4 < height; r += 4) {
+  const __m128i lowHalf = _mm_set1_epi32(1);
+  const auto convertFour = [from, dst, lowHalf](std::int64_t r) {
     const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * r));
-    const __m128i samples = _mm_srai_epi32(_mm_slli_epi32(raw, 16), 16);
-    _mm_storeu_ps(dst + r, _mm_cvtepi32_ps(samples));
+    _mm_storeu_ps(dst + r, _mm_cvtepi32_ps(_mm_madd_epi16(raw, lowHalf)));
+  };
+  std::int64_t r = 0;
+  for (; r + 8 < height; r += 8) {
+    convertFour(r);
+    convertFour(r + 4);
+  }
+  if (r + 4 < height) {
+    convertFour(r);
+    r += 4;
   }
   ConvertColumn<std::int16_t, float>(from + 4 * r, 4, dst + r, 4, height - r,
                                      [](std::int16_t x) { return static_cast<float>(x); });
@@ -107,29 +121,83 @@ void ConvertInt16ColumnStep4(const std::int16_t* src, float* dst, std::int64_t h
   return _mm_add_epi32(whole, _mm_and_si128(away, step));
 }
 
-// Packed floats into a column of 16-bit samples `dstStep` bytes apart; only
-// the column's own two bytes of each row are written.
+// The groups of eight rows of ConvertFloatColumnToInt16, with the rounding
+// fixed (SaturateFloat4ToInt16Range's two switches); returns the rows done.
+// Each group reads its eight floats before it writes, and the groups go in
+// order, so a destination over the source gives the results of one row
+// after another within these bounds.
+//
+// With `dstStep` 4 (one channel of 16-bit stereo frames) a group is two
+// 16-byte stores: each 32-bit lane takes its row's new sample in one half
+// and keeps the bytes of the other half, read just before, as they are. So
+// the bytes between the column's elements are read and written back
+// unchanged, and nothing else may write them meanwhile; the callers convert
+// one buffer's channels one after another on one thread. A group from row r
+// covers bytes 4r .. 4r + 31, which stay within the column (its last
+// element ends at byte 4(height - 1) + 1) while r + 8 < height; the last
+// eight rows of a column taller than eight go in a group that starts two
+// bytes earlier (the samples in the lanes' high halves), which ends on the
+// last element. Other steps, and a column of exactly eight rows, store each
+// sample on its own, so only the column's two bytes of each row are written.
+template <bool RoundToNearest, bool NearestInUse>
+std::int64_t ConvertFloatGroupsToInt16(const float* src, unsigned char* to, std::int32_t dstStep,
+                                       std::int64_t height) {
+  const auto convertFour = [src](std::int64_t r) {
+    return SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r), RoundToNearest, NearestInUse);
+  };
+  // The values fit 16 bits: as int32 lanes their low halves are the samples.
+  const __m128i lowHalves = _mm_set1_epi32(0xFFFF);
+  std::int64_t r = 0;
+  if (dstStep == 4) {
+    for (; r + 8 < height; r += 8) {
+      const __m128i first = convertFour(r);
+      const __m128i second = convertFour(r + 4);
+      auto* group = reinterpret_cast<__m128i*>(to + 4 * r);
+      const __m128i kept0 = _mm_andnot_si128(lowHalves, _mm_loadu_si128(group));
+      const __m128i kept1 = _mm_andnot_si128(lowHalves, _mm_loadu_si128(group + 1));
+      _mm_storeu_si128(group, _mm_or_si128(kept0, _mm_and_si128(first, lowHalves)));
+      _mm_storeu_si128(group + 1, _mm_or_si128(kept1, _mm_and_si128(second, lowHalves)));
+    }
+    if (r >= 1 && r + 8 == height) {
+      const __m128i first = _mm_slli_epi32(convertFour(r), 16);
+      const __m128i second = _mm_slli_epi32(convertFour(r + 4), 16);
+      auto* group = reinterpret_cast<__m128i*>(to + 4 * r - 2);
+      const __m128i kept0 = _mm_and_si128(lowHalves, _mm_loadu_si128(group));
+      const __m128i kept1 = _mm_and_si128(lowHalves, _mm_loadu_si128(group + 1));
+      _mm_storeu_si128(group, _mm_or_si128(kept0, first));
+      _mm_storeu_si128(group + 1, _mm_or_si128(kept1, second));
+      r += 8;
+    }
+  }
+  for (; r + 8 <= height; r += 8) {
+    // The pack does not saturate: the values fit already.
+    const __m128i packed = _mm_packs_epi32(convertFour(r), convertFour(r + 4));
+    unsigned char* row = to + r * dstStep;
+    [&]<int... k>(std::integer_sequence<int, k...>) {
+      ((StoreElement(row + std::int64_t{k} * dstStep, 0,
+                     static_cast<std::int16_t>(_mm_extract_epi16(packed, k)))),
+       ...);
+    }
+    (std::make_integer_sequence<int, 8>{});
+  }
+  return r;
+}
+
+// Packed floats into a column of 16-bit samples `dstStep` bytes apart: the
+// groups of eight, then the last rows one by one.
 template <typename Convert>
 void ConvertFloatColumnToInt16(const float* src, std::int16_t* dst, std::int32_t dstStep,
                                std::int64_t height, std::int32_t rndMode, Convert convert) {
   auto* to = reinterpret_cast<unsigned char*>(dst);
-  const bool roundToNearest = rndMode == 1;
   // Read only: the caller's control state is left as it is.
   const bool nearestInUse = (_mm_getcsr() & 0x6000u) == 0;
   std::int64_t r = 0;
-  for (; r + 8 <= height; r += 8) {
-    // The values fit 16 bits already: the pack does not saturate.
-    const __m128i packed = _mm_packs_epi32(
-        SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r), roundToNearest, nearestInUse),
-        SaturateFloat4ToInt16Range(_mm_loadu_ps(src + r + 4), roundToNearest, nearestInUse));
-    unsigned char* row = to + r * dstStep;
-    for (const std::uint64_t four :
-         {static_cast<std::uint64_t>(_mm_cvtsi128_si64(packed)),
-          static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(packed, packed)))}) {
-      for (int k = 0; k < 4; ++k, row += dstStep) {
-        StoreElement(row, 0, static_cast<std::int16_t>(four >> (16 * k)));
-      }
-    }
+  if (rndMode != 1) {
+    r = ConvertFloatGroupsToInt16<false, false>(src, to, dstStep, height);
+  } else if (nearestInUse) {
+    r = ConvertFloatGroupsToInt16<true, true>(src, to, dstStep, height);
+  } else {
+    r = ConvertFloatGroupsToInt16<true, false>(src, to, dstStep, height);
   }
   ConvertColumn<float, std::int16_t>(src + r, 4, to + r * dstStep, dstStep, height - r, convert);
 }
