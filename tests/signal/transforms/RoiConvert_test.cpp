@@ -188,57 +188,74 @@ const float kAwkward[] = {0.5f,        -0.5f,       1.5f,       -1.5f,    2.5f, 
                           -32767.99f,  1e10f,       -1e10f,     kInf,     -kInf,     kNaN};
 constexpr std::int32_t kAwkwardCount = std::size(kAwkward);
 
-// One column of frames `step` bytes apart (the channel at byte 2 of each
-// frame, as the second of a stereo pair), `height` rows, to and from packed
-// floats; the vector paths start on every lane. The sample storage ends
-// exactly at the column's last element, so a read past it is caught under
-// the address sanitizer. Other bytes of the frames keep their values, and
-// the results hold in another rounding mode too.
+// One column of frames `step` bytes apart (the channel at byte 0 or 2 of
+// each frame, as the first or second of a stereo pair), `height` rows, to and
+// from packed floats; the vector paths start on every lane and their groups
+// end on every row. The sample storage ends exactly at the column's last
+// element, so a read or write past it is caught under the address sanitizer.
+// Every other byte of the frames keeps its own value, and the results hold
+// in another rounding mode too.
 TEST_P(RoiConvertTest, OneColumnMatchesTheElementRule) {
   for (const std::int32_t step : {4, 6, 8}) {
-    for (const std::int32_t height : {1, 2, 3, 4, 5, 7, 8, 9, 12, 13, 16, 17, 31, 64}) {
-      const std::int32_t rowElements = step / 2;
-      const auto elements = static_cast<std::size_t>((height - 1) * rowElements + 2);
-      for (const int roundingMode : {FE_TONEAREST, FE_UPWARD}) {
-        SCOPED_TRACE("step " + std::to_string(step) + " height " + std::to_string(height) +
-                     (roundingMode == FE_UPWARD ? " upward" : ""));
-        // Floats to the column, with each value on each lane in turn.
-        for (std::int32_t shift = 0; shift < 4; ++shift) {
-          std::vector<float> floats(static_cast<std::size_t>(height));
-          for (std::int32_t r = 0; r < height; ++r)
-            floats[r] = kAwkward[(r + shift) % kAwkwardCount];
-          for (const std::int32_t rndMode : {1, 0}) {
-            std::vector<std::int16_t> frames(elements, 0x5A5A);
-            const int saved = std::fegetround();
-            ASSERT_EQ(std::fesetround(roundingMode), 0);
-            const PrimitiveStatus status = RoiConvertFloatToInt16(
-                floats.data(), 4, frames.data() + 1, step, 1, height, rndMode);
-            std::fesetround(saved);
-            ASSERT_EQ(status, StatusOk);
-            for (std::size_t e = 0; e < elements; ++e) {
-              const bool column = e % rowElements == 1;
-              const std::int16_t expected =
-                  column ? ExpectedInt16(floats[e / rowElements], rndMode, simd()) : 0x5A5A;
-              ASSERT_EQ(frames[e], expected) << "element " << e << " rndMode " << rndMode;
+    for (const std::int32_t height :
+         {1, 2, 3, 4, 5, 7, 8, 9, 12, 13, 15, 16, 17, 24, 31, 64, 1024}) {
+      for (const std::int32_t channel : {0, 1}) {
+        const std::int32_t rowElements = step / 2;
+        const auto elements = static_cast<std::size_t>((height - 1) * rowElements + channel + 1);
+        const auto filler = [](std::size_t e) {
+          return static_cast<std::int16_t>(0x5A5A + 7919 * e);
+        };
+        const auto isColumn = [&](std::size_t e) {
+          return static_cast<std::int32_t>(e % rowElements) == channel;
+        };
+        for (const int roundingMode : {FE_TONEAREST, FE_UPWARD}) {
+          SCOPED_TRACE("step " + std::to_string(step) + " height " + std::to_string(height) +
+                       " channel " + std::to_string(channel) +
+                       (roundingMode == FE_UPWARD ? " upward" : ""));
+          // Floats to the column, with each value on each lane in turn.
+          for (std::int32_t shift = 0; shift < 4; ++shift) {
+            std::vector<float> floats(static_cast<std::size_t>(height));
+            for (std::int32_t r = 0; r < height; ++r)
+              floats[r] = kAwkward[(r + shift) % kAwkwardCount];
+            for (const std::int32_t rndMode : {1, 0}) {
+              std::vector<std::int16_t> frames(elements);
+              for (std::size_t e = 0; e < elements; ++e)
+                frames[e] = filler(e);
+              const int saved = std::fegetround();
+              ASSERT_EQ(std::fesetround(roundingMode), 0);
+              const PrimitiveStatus status = RoiConvertFloatToInt16(
+                  floats.data(), 4, frames.data() + channel, step, 1, height, rndMode);
+              std::fesetround(saved);
+              ASSERT_EQ(status, StatusOk);
+              for (std::size_t e = 0; e < elements; ++e) {
+                const std::int16_t expected =
+                    isColumn(e) ? ExpectedInt16(floats[e / rowElements], rndMode, simd())
+                                : filler(e);
+                ASSERT_EQ(frames[e], expected) << "element " << e << " rndMode " << rndMode;
+              }
             }
           }
-        }
-        // The column to floats: values spread over the range, -32768 last.
-        for (std::int32_t first = -32768; first < 32768; first += 4099) {
-          std::vector<std::int16_t> frames(elements, 0x5A5A);
-          for (std::int32_t r = 0; r < height; ++r)
-            frames[r * rowElements + 1] = static_cast<std::int16_t>((first + 257 * r) % 65536);
-          frames.back() = -32768;
-          std::vector<float> floats(static_cast<std::size_t>(height) + 1, -7.0f);
-          const int saved = std::fegetround();
-          ASSERT_EQ(std::fesetround(roundingMode), 0);
-          const PrimitiveStatus status =
-              RoiConvertInt16ToFloat(frames.data() + 1, step, floats.data(), 4, 1, height);
-          std::fesetround(saved);
-          ASSERT_EQ(status, StatusOk);
-          for (std::int32_t r = 0; r < height; ++r)
-            ASSERT_EQ(floats[r], static_cast<float>(frames[r * rowElements + 1])) << "row " << r;
-          EXPECT_EQ(floats[height], -7.0f) << "nothing written past the column";
+          // The column to floats: values spread over the range, -32768 last.
+          for (std::int32_t first = -32768; first < 32768; first += 4099) {
+            std::vector<std::int16_t> frames(elements);
+            for (std::size_t e = 0; e < elements; ++e)
+              frames[e] = filler(e);
+            for (std::int32_t r = 0; r < height; ++r)
+              frames[r * rowElements + channel] =
+                  static_cast<std::int16_t>((first + 257 * r) % 65536);
+            frames.back() = -32768;
+            std::vector<float> floats(static_cast<std::size_t>(height) + 1, -7.0f);
+            const int saved = std::fegetround();
+            ASSERT_EQ(std::fesetround(roundingMode), 0);
+            const PrimitiveStatus status =
+                RoiConvertInt16ToFloat(frames.data() + channel, step, floats.data(), 4, 1, height);
+            std::fesetround(saved);
+            ASSERT_EQ(status, StatusOk);
+            for (std::int32_t r = 0; r < height; ++r)
+              ASSERT_EQ(floats[r], static_cast<float>(frames[r * rowElements + channel]))
+                  << "row " << r;
+            EXPECT_EQ(floats[height], -7.0f) << "nothing written past the column";
+          }
         }
       }
     }
