@@ -4,6 +4,9 @@
 //                            floats (what the meter and the DC remover read)
 //   RoiColumnFloatToInt16    packed floats back into one channel, rounded to
 //                            nearest (what the DC remover writes)
+//   ConvertInt16ColumnToDouble
+//                            one channel to doubles (what the channel
+//                            splitter reads)
 //   ScaleInt16               every sample of the buffer scaled and rounded,
 //                            as the amplifier does with any Coefficient but 1
 // Each reports items_per_second in samples; both channels are converted per
@@ -60,6 +63,19 @@ void BM_RoiColumnFloatToInt16(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
 }
 BENCHMARK(BM_RoiColumnFloatToInt16);
+
+void BM_ConvertInt16ColumnToDouble(benchmark::State& state) {
+  const std::vector<std::int16_t> frames = Frames();
+  std::vector<double> channel(kFrames);
+  for (auto _ : state) {
+    for (std::int32_t c = 0; c < kChannels; ++c)
+      ConvertColumnToDouble(16, frames.data() + c, kFrameBytes, channel.data(), kFrames);
+    benchmark::DoNotOptimize(channel.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
+}
+BENCHMARK(BM_ConvertInt16ColumnToDouble);
 
 void BM_ScaleInt16(benchmark::State& state) {
   std::vector<std::int16_t> frames = Frames();
