@@ -121,11 +121,19 @@ void ConvertInt16ColumnStep4(const std::int16_t* src, float* dst, std::int64_t h
   return _mm_add_epi32(whole, _mm_and_si128(away, step));
 }
 
+// The 16-bit lanes k... of `packed` to row + k x step, one by one.
+template <int... k>
+[[gnu::always_inline]] inline void StoreLanes(__m128i packed, unsigned char* row, std::int32_t step,
+                                              std::integer_sequence<int, k...>) {
+  (StoreElement(row + std::int64_t{k} * step, 0,
+                static_cast<std::int16_t>(_mm_extract_epi16(packed, k))),
+   ...);
+}
+
 // The groups of eight rows of ConvertFloatColumnToInt16, with the rounding
 // fixed (SaturateFloat4ToInt16Range's two switches); returns the rows done.
 // Each group reads its eight floats before it writes, and the groups go in
-// order, so a destination over the source gives the results of one row
-// after another within these bounds.
+// order from the first row.
 //
 // With `dstStep` 4 (one channel of 16-bit stereo frames) a group is two
 // 16-byte stores: each 32-bit lane takes its row's new sample in one half
@@ -172,13 +180,7 @@ std::int64_t ConvertFloatGroupsToInt16(const float* src, unsigned char* to, std:
   for (; r + 8 <= height; r += 8) {
     // The pack does not saturate: the values fit already.
     const __m128i packed = _mm_packs_epi32(convertFour(r), convertFour(r + 4));
-    unsigned char* row = to + r * dstStep;
-    [&]<int... k>(std::integer_sequence<int, k...>) {
-      ((StoreElement(row + std::int64_t{k} * dstStep, 0,
-                     static_cast<std::int16_t>(_mm_extract_epi16(packed, k)))),
-       ...);
-    }
-    (std::make_integer_sequence<int, 8>{});
+    StoreLanes(packed, to + r * dstStep, dstStep, std::make_integer_sequence<int, 8>{});
   }
   return r;
 }
