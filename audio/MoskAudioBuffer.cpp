@@ -251,9 +251,7 @@ void TMoskAudioBuffer::SetCount(std::int32_t newCount, bool keepData) {
   }
   const std::int32_t newByteSize = BlockBytesFor(newCount);
   TTrelSmartMemoryBuffer* old = MemoryBlock();
-  old->Lock();
   const bool exclusive = old->IsExclusive();
-  old->Unlock();
   if (exclusive && static_cast<std::uint32_t>(newByteSize) <= old->Capacity()) {
     byte_size_ = newByteSize;  // grows inside its own block
     return;

@@ -148,14 +148,12 @@ bool TTrelGenericBuffer::DoLock(bool keepData) {
   if (old == nullptr) {
     return false;
   }
-  old->Lock();
   const bool exclusive = old->IsExclusive();
-  old->Unlock();
   if (exclusive) {
     return false;  // at most one writer: write in place
   }
-  // Shared with another writer. The clone is made outside the section: the
-  // other writer may do the same meanwhile, and each ends on its own copy.
+  // Shared with another writer. The other writer may find the same and
+  // clone too: each then ends on its own copy.
   TTrelSmartBuffer* fresh = old->Clone(keepData);
   smart_block_ = fresh;
   fresh->AddRef(holds_write_);
@@ -265,9 +263,7 @@ void TTrelMemoryBuffer::SetCount(std::int32_t newCount, bool keepData) {
   }
   const std::int32_t newByteSize = TrelCheckedByteSize(newCount, elementSize);
   TTrelSmartMemoryBuffer* old = MemoryBlock();
-  old->Lock();
   const bool exclusive = old->IsExclusive();
-  old->Unlock();
   if (exclusive && wanted <= old->Capacity() / static_cast<std::uint32_t>(elementSize)) {
     byte_size_ = newByteSize;  // grows inside its own block
     RefreshData();

@@ -213,42 +213,48 @@ void FreeSmartBlock(void* block, std::uint32_t size) noexcept {
 
 TTrelSmartBuffer::TTrelSmartBuffer(TTrelSmartBuffer* /*source*/, bool /*copyData*/) {}
 
-void TTrelSmartBuffer::AddRef(bool write) {
-  kestrune::CriticalSectionGuard guard(lock_);
-  if (write) {
-    ++writer_count_;
+namespace {
+
+// Takes one from `count` unless it is 0: true when this call took it from 1
+// to 0.
+bool DecrementAboveZero(std::atomic<std::int32_t>& count) {
+  std::int32_t seen = count.load(std::memory_order_relaxed);
+  while (seen > 0) {
+    if (count.compare_exchange_weak(seen, seen - 1, std::memory_order_acq_rel,
+                                    std::memory_order_relaxed)) {
+      return seen == 1;
+    }
   }
-  ++reference_count_;
+  return false;
+}
+
+}  // namespace
+
+void TTrelSmartBuffer::AddRef(bool write) {
+  if (write) {
+    writer_count_.fetch_add(1, std::memory_order_relaxed);
+  }
+  reference_count_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void TTrelSmartBuffer::Release(bool write) {
-  bool last = false;
-  {
-    kestrune::CriticalSectionGuard guard(lock_);
-    if (write && writer_count_ >= 1) {
-      --writer_count_;
-    }
-    if (reference_count_ > 0) {
-      --reference_count_;
-      last = reference_count_ == 0;
-    }
+  if (write) {
+    DecrementAboveZero(writer_count_);
   }
-  // The section is left before the header goes: nobody else holds the block.
-  if (last) {
+  // Only the holder that takes the count from 1 to 0 frees the header: every
+  // other holder has let go by then (acquire-release orders their last uses
+  // before the free).
+  if (DecrementAboveZero(reference_count_)) {
     Free();
   }
 }
 
 void TTrelSmartBuffer::ReleaseWrite() {
-  kestrune::CriticalSectionGuard guard(lock_);
-  if (writer_count_ > 0) {
-    --writer_count_;
-  }
+  DecrementAboveZero(writer_count_);
 }
 
 bool TTrelSmartBuffer::IsExclusive() {
-  kestrune::CriticalSectionGuard guard(lock_);
-  return writer_count_ < 2;
+  return writer_count_.load(std::memory_order_acquire) < 2;
 }
 
 TTrelSmartBuffer* TTrelSmartBuffer::Clone(bool copyData) {
@@ -256,13 +262,11 @@ TTrelSmartBuffer* TTrelSmartBuffer::Clone(bool copyData) {
 }
 
 std::int32_t TTrelSmartBuffer::RefCount() {
-  kestrune::CriticalSectionGuard guard(lock_);
-  return reference_count_;
+  return reference_count_.load(std::memory_order_acquire);
 }
 
 std::int32_t TTrelSmartBuffer::WriterCount() {
-  kestrune::CriticalSectionGuard guard(lock_);
-  return writer_count_;
+  return writer_count_.load(std::memory_order_acquire);
 }
 
 // ---------------------------------------------------------------------------

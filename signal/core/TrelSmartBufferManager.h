@@ -28,6 +28,7 @@
 // its section before it frees itself and gives its memory back to the store.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -134,9 +135,10 @@ extern TUnit TrelSimpleDataBufferUnit;
 // gives a memory block's memory back to the store.
 //
 // Threads: AddRef, Release, ReleaseWrite and IsExclusive may be called from
-// any thread by holders of the block; each takes the header's critical
-// section. IsExclusive is a snapshot: hold Lock around it and the decision
-// made on it when the answer must not change meanwhile.
+// any thread by holders of the block. The counts are atomic, so none of them
+// takes a lock: every captured block passes through them several times per
+// receiver. IsExclusive is a snapshot; a holder that finds the block shared
+// makes its own copy, so a decision on a stale answer costs at most a copy.
 class TTrelSmartBuffer : public TObject {
   KESTRUNE_CLASS(TTrelSmartBuffer, TObject)
   TTrelSmartBuffer() = default;
@@ -159,18 +161,13 @@ class TTrelSmartBuffer : public TObject {
   // when memory runs out.
   virtual TTrelSmartBuffer* Clone(bool copyData);
 
-  // Enters and leaves the header's re-entrant critical section.
-  void Lock() { lock_.Enter(); }
-  void Unlock() { lock_.Leave(); }
-
   // Snapshots of the counts (for tests and assertions).
   std::int32_t RefCount();
   std::int32_t WriterCount();
 
  private:
-  TCriticalSection lock_;
-  std::int32_t writer_count_ = 0;     // guarded by lock_
-  std::int32_t reference_count_ = 0;  // guarded by lock_
+  std::atomic<std::int32_t> writer_count_{0};
+  std::atomic<std::int32_t> reference_count_{0};
 };
 
 // A smart block that owns one pooled memory block of a power-of-two capacity

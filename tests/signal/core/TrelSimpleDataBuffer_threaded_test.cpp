@@ -1,7 +1,7 @@
 // Copy on write and the smart block store across threads (also run under
 // ThreadSanitizer): a reader keeps its samples while a writer on a clone of
 // the same block writes, and concurrent making and dropping of buffers loses
-// no pooled block.
+// no pooled block, nor frees a shared header more than once.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +12,7 @@
 
 #include "BufferUnitEnvironment.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
+#include "signal/core/TrelSmartBufferManager.h"
 
 namespace {
 
@@ -99,6 +100,39 @@ TEST(BufferThreadsTest, ConcurrentBuffersLoseNoPooledBlock) {
   }
   // Every block taken from the heap is back in a free list.
   TTrelSmartBufferManager* store = SmartBufferManager();
+  EXPECT_EQ(static_cast<std::uint64_t>(store->PooledBlockCount()), store->HeapAllocationCount());
+}
+
+TEST(BufferThreadsTest, HoldersReleasingAtOnceFreeTheHeaderOnce) {
+  constexpr int kThreads = 4;
+  constexpr int kHoldsEach = 64;
+  TTrelSmartBufferManager* store = SmartBufferManager();
+  for (int round = 0; round < 200; ++round) {
+    TTrelSmartMemoryBuffer* block = Create<TTrelSmartMemoryBuffer>(256u);
+    // Every thread holds as a writer once and reads the rest of its holds.
+    for (int t = 0; t < kThreads; ++t) {
+      block->AddRef(true);
+      for (int hold = 1; hold < kHoldsEach; ++hold) {
+        block->AddRef(false);
+      }
+    }
+    std::latch start(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&start, block] {
+        start.arrive_and_wait();
+        block->Release(true);
+        for (int hold = 1; hold < kHoldsEach; ++hold) {
+          block->Release(false);
+        }
+      });
+    }
+    for (std::thread& thread : threads) {
+      thread.join();
+    }
+  }
+  // A header freed twice would sit twice in its free list; one never freed
+  // would be missing from it.
   EXPECT_EQ(static_cast<std::uint64_t>(store->PooledBlockCount()), store->HeapAllocationCount());
 }
 

@@ -112,12 +112,22 @@ TEST_F(SmartBlockStoreTest, SameSizeClassRecyclesWithoutNewMemory) {
   EXPECT_EQ(Store().HeapAllocationCount(), warm);
 }
 
+// A header 8 bytes larger than the plain one: its instance size lies between
+// two size classes whatever the plain header's size is.
+class TPaddedSmartMemoryBuffer : public TTrelSmartMemoryBuffer {
+  KESTRUNE_CLASS(TPaddedSmartMemoryBuffer, TTrelSmartMemoryBuffer)
+  using TTrelSmartMemoryBuffer::TTrelSmartMemoryBuffer;
+
+ private:
+  [[maybe_unused]] char padding_[8] = {};
+};
+
 TEST_F(SmartBlockStoreTest, HeadersComeFromTheListOfTheirExactSize) {
-  TTrelSmartMemoryBuffer* block = Create<TTrelSmartMemoryBuffer>(64);
+  TTrelSmartMemoryBuffer* block = Create<TPaddedSmartMemoryBuffer>(64u);
   void* header = block;
   block->Free();
   // The header went back under its instance size, not a power of two.
-  const std::uint32_t headerSize = sizeof(TTrelSmartMemoryBuffer);
+  const std::uint32_t headerSize = sizeof(TPaddedSmartMemoryBuffer);
   ASSERT_NE(RoundUpPowerOfTwo(headerSize), headerSize);
   void* again = AllocSmartBlock(headerSize);
   EXPECT_EQ(again, header);
