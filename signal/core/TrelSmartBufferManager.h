@@ -23,9 +23,8 @@
 //
 // Threads: the store's functions may be called from any thread; one lock
 // guards the free lists for the whole search and the taking or putting of a
-// block. Each smart block guards its counts with its own re-entrant critical
-// section. Neither lock is held while the other is taken: a header leaves
-// its section before it frees itself and gives its memory back to the store.
+// block. A smart block's counts are atomic and take no lock, so the store's
+// lock is the only one on this path.
 #pragma once
 
 #include <atomic>
@@ -131,8 +130,8 @@ extern TUnit TrelSimpleDataBufferUnit;
 // The reference count says how many holders there are, the writer count how
 // many of them may write through the block. Both start at 0: the first holder
 // takes the first reference. The Release that takes the reference count from
-// 1 to 0 destroys the header (after leaving its critical section), which
-// gives a memory block's memory back to the store.
+// 1 to 0 destroys the header, which gives a memory block's memory back to
+// the store.
 //
 // Threads: AddRef, Release, ReleaseWrite and IsExclusive may be called from
 // any thread by holders of the block. The counts are atomic, so none of them
