@@ -120,7 +120,10 @@ KESTRUNE_DECLARE_PRIMITIVE(RoiConvertInt16ToFloat);
 
 // Floats to 16-bit samples: x >= 32767 gives 32767, x <= -32768 and NaN give
 // -32768; otherwise rndMode 1 rounds to nearest with ties to even, any other
-// rndMode truncates toward zero.
+// rndMode truncates toward zero. A block one element wide with a dstStep of
+// 4 bytes (one channel of 16-bit stereo frames) may be written in groups
+// that read and write back unchanged the bytes between its elements: no other
+// thread may write those bytes meanwhile.
 PrimitiveStatus RoiConvertFloatToInt16Portable(const float* src, std::int32_t srcStep,
                                                std::int16_t* dst, std::int32_t dstStep,
                                                std::int32_t width, std::int32_t height,
