@@ -112,8 +112,8 @@ TEST_F(SmartBlockStoreTest, SameSizeClassRecyclesWithoutNewMemory) {
   EXPECT_EQ(Store().HeapAllocationCount(), warm);
 }
 
-// A header 8 bytes larger than the plain one: its instance size lies between
-// two size classes whatever the plain header's size is.
+// A header 8 bytes larger than the plain one (32 bytes, itself a size class),
+// so that its instance size lies between two size classes.
 class TPaddedSmartMemoryBuffer : public TTrelSmartMemoryBuffer {
   KESTRUNE_CLASS(TPaddedSmartMemoryBuffer, TTrelSmartMemoryBuffer)
   using TTrelSmartMemoryBuffer::TTrelSmartMemoryBuffer;
