@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/kernels/Int16Column.h"
 #include "signal/transforms/MoskDispatcher.h"
 
 namespace {
@@ -61,31 +62,14 @@ void ConvertColumn(const void* src, std::int32_t srcStep, void* dst, std::int32_
   }
 }
 
-// A column of 16-bit samples 4 bytes apart into packed floats. Each 32-bit
-// lane of a load holds one sample in its low half and the next column's in
-// its high half; the multiply-add of 16-bit pairs by (1, 0) gives the low
-// half sign-extended, which converts exactly. A load at row r reads bytes
-// 4r .. 4r + 15 of the column, whose last element ends at byte
-// 4(height - 1) + 1: it stays within the caller's elements while
-// r + 4 < height, and the last rows go one by one. Two groups of four per
-// step, each read and then written before the next is read, as with one
-// group per step: a destination over the source gives the same results.
+// A column of 16-bit samples 4 bytes apart into packed floats, four at a
+// time (Int16Column.h); the sign-extended samples convert exactly.
 void ConvertInt16ColumnStep4(const std::int16_t* src, float* dst, std::int64_t height) {
   const auto* from = reinterpret_cast<const unsigned char*>(src);
-  const __m128i lowHalf = _mm_set1_epi32(1);
-  const auto convertFour = [from, dst, lowHalf](std::int64_t r) {
-    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 4 * r));
-    _mm_storeu_ps(dst + r, _mm_cvtepi32_ps(_mm_madd_epi16(raw, lowHalf)));
-  };
-  std::int64_t r = 0;
-  for (; r + 8 < height; r += 8) {
-    convertFour(r);
-    convertFour(r + 4);
-  }
-  if (r + 4 < height) {
-    convertFour(r);
-    r += 4;
-  }
+  const std::int64_t r =
+      kernels_detail::ForEachInt16ColumnGroup(height, [from, dst](std::int64_t row) {
+        _mm_storeu_ps(dst + row, _mm_cvtepi32_ps(kernels_detail::LoadInt16Column4(from, row)));
+      });
   ConvertColumn<std::int16_t, float>(from + 4 * r, 4, dst + r, 4, height - r,
                                      [](std::int16_t x) { return static_cast<float>(x); });
 }

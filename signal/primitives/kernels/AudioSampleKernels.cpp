@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "signal/primitives/kernels/Int16Column.h"
+
 namespace {
 
 constexpr std::int64_t kInt16Min = -32768;
@@ -58,29 +60,15 @@ void ConvertInt16ColumnToDoubleKernel(const std::uint8_t* src, std::int32_t srcS
                                       std::uint32_t count) {
   std::uint32_t i = 0;
   if (srcStep == 4) {
-    // Four frames per load: the multiply-add of 16-bit pairs by (1, 0) gives
-    // each 32-bit lane's low half, the sample, sign-extended; it converts
-    // exactly. A load reads 16 bytes from the frame's first sample on; the
-    // last frames go one by one, so nothing past the column's last sample is
-    // read. Two groups of four per step, each read and then written before
-    // the next is read, as with one group per step.
-    const __m128i lowHalf = _mm_set1_epi32(1);
-    const auto convertFour = [src, dst, lowHalf](std::uint32_t k) {
-      const __m128i raw =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + std::size_t{4} * k));
-      const __m128i samples = _mm_madd_epi16(raw, lowHalf);
-      _mm_storeu_pd(dst + k, _mm_cvtepi32_pd(samples));
-      _mm_storeu_pd(dst + k + 2,
-                    _mm_cvtepi32_pd(_mm_shuffle_epi32(samples, _MM_SHUFFLE(3, 2, 3, 2))));
-    };
-    for (; i + 8 < count; i += 8) {
-      convertFour(i);
-      convertFour(i + 4);
-    }
-    if (i + 4 < count) {
-      convertFour(i);
-      i += 4;
-    }
+    // Four frames per load (Int16Column.h); the sign-extended samples
+    // convert exactly.
+    i = static_cast<std::uint32_t>(
+        kernels_detail::ForEachInt16ColumnGroup(count, [src, dst](std::int64_t row) {
+          const __m128i samples = kernels_detail::LoadInt16Column4(src, row);
+          _mm_storeu_pd(dst + row, _mm_cvtepi32_pd(samples));
+          _mm_storeu_pd(dst + row + 2,
+                        _mm_cvtepi32_pd(_mm_shuffle_epi32(samples, _MM_SHUFFLE(3, 2, 3, 2))));
+        }));
   }
   for (; i < count; ++i)
     dst[i] = Int16At(src + static_cast<std::int64_t>(i) * srcStep);
