@@ -270,9 +270,11 @@ void TTrelChannelData::Commit() {
   CriticalSectionGuard intake(IntakeLock);
   {
     CriticalSectionGuard display(DisplayLock);
-    displayed_x_->ShareFrom(incoming_x_.get());
-    displayed_y_->ShareFrom(incoming_y_.get());
-    committed_y_->ShareFrom(displayed_y_.get());
+    // New buffer objects, not the old ones re-pointed: a drawing that holds
+    // the old ones keeps reading their samples until it ends.
+    displayed_x_ = TTrelRealBuffer::CreateShared(incoming_x_.get());
+    displayed_y_ = TTrelRealBuffer::CreateShared(incoming_y_.get());
+    committed_y_ = TTrelRealBuffer::CreateShared(displayed_y_.get());
   }
   changed_.store(false, std::memory_order_release);
 }

@@ -9,8 +9,10 @@
 // stream (its rate and kind), a stop is recorded: the main thread applies
 // what a start or stop means for the display (TakePendingStream) at its
 // next update, so the producer never touches anything but the incoming side.
-// The main thread's Commit makes the displayed buffers share the incoming
-// ones (no sample is copied).
+// The main thread's Commit replaces the displayed buffers with new ones that
+// share the incoming blocks (no sample is copied); a reader that took its own
+// references to the previous displayed buffers (a drawing in progress) keeps
+// them, whole and unchanged, until it lets them go.
 //
 // Locks. Two re-entrant critical sections per channel. Lock order:
 //   IntakeLock, then DisplayLock
@@ -20,7 +22,9 @@
 // the displayed buffers off the drawing path (the scope's sample-range
 // queries) take DisplayLock only. Drawing, auto-scaling and measuring run on
 // the main thread and read the displayed buffers without a lock: only the
-// main thread replaces them.
+// main thread replaces them. A main-thread reader that calls out (to a
+// handler, which may run an update and so a commit) first takes its own
+// references to the buffers it reads.
 //
 // Building one allocates three empty buffers; one per channel, kept for the
 // channel's life.
@@ -76,8 +80,9 @@ class TTrelChannelData : public TObject {
   // whatever arrived after the start, even if an earlier commit already
   // had. Takes IntakeLock, then DisplayLock.
   TPendingStream TakePendingStream();
-  // The displayed buffers share the incoming ones, the committed Y the
-  // displayed Y; Changed is cleared while IntakeLock is held, so a block
+  // New displayed buffers share the incoming ones, a new committed Y the
+  // displayed Y (the previous buffers stay valid for whoever holds them);
+  // Changed is cleared while IntakeLock is held, so a block
   // stored during the commit waits for the next one. Takes IntakeLock, then
   // DisplayLock.
   void Commit();

@@ -211,6 +211,22 @@ void TTrelScopeChannel::Changed() {
   scope_->RedrawAll();
 }
 
+void TTrelScopeChannel::SetIndex(int index) {
+  const int from = Index();
+  if (from >= 0 && input_pin_ != nullptr) {
+    const int to = std::clamp(index, 0, Collection()->Count() - 1);
+    TVekPinList* pins = scope_->GetInputPins();
+    // Neighbour by neighbour: the pins between shift by one place, as the
+    // channels between do.
+    if (to != from && pins->IndexOfPin(input_pin_) == from && to < pins->GetCount()) {
+      const int step = to > from ? 1 : -1;
+      for (int i = from; i != to; i += step)
+        pins->ExchangePins(i, i + step);
+    }
+  }
+  inherited::SetIndex(index);
+}
+
 void TTrelScopeChannel::SetChannelMode(TTrelScopeChannelMode v) {
   if (v != mode_) {
     mode_ = v;
@@ -294,15 +310,17 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
   const std::int32_t edge = vertical ? plot.Top : plot.Left;
 
   if (OnChannelDraw) {
+    // Cleared before the call: a commit from inside the handler marks the
+    // next drawing's data as changed.
+    const bool changed = was_changed_;
+    was_changed_ = false;
     scope_->SetChannelDrawFlag(true);
     try {
-      OnChannelDraw(scope_, Index(), displayedY->GetData(), n, was_changed_);
+      OnChannelDraw(scope_, Index(), displayedY->GetData(), n, changed);
     } catch (...) {
-      was_changed_ = false;
       scope_->SetChannelDrawFlag(false);
       throw;
     }
-    was_changed_ = false;
     scope_->SetChannelDrawFlag(false);
   }
 
@@ -396,12 +414,13 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
   cache_.Plot = plot;
   cache_.Offset = offset;
 
+  const TDrawnBuffers drawn{displayedX, displayedY, pixel_x_, pixel_y_};
   TTrelScopeDataView* view = scope_->GetDataView();
   TTrelChannelItemHighlighting* hl = scope_->GetHighlighting()->GetChannels();
   if ((view->LegendHighlightedItem() == this && hl->GetHiglightFromLegend()) ||
       (view->HighlightedItem() == this && hl->GetHiglightFromMouse()))
-    DrawTrace(canvas, true, plot, offset);
-  DrawTrace(canvas, false, plot, offset);
+    DrawTrace(canvas, true, plot, offset, drawn);
+  DrawTrace(canvas, false, plot, offset, drawn);
   canvas->Pen()->SetWidth(1);
 }
 
@@ -436,10 +455,10 @@ TRect TTrelScopeChannel::BarRect(std::int32_t x, std::int32_t y, int width, bool
 }
 
 void TTrelScopeChannel::DrawTrace(TCanvas* canvas, bool highlighted, const TRect& plot,
-                                  std::int32_t offset) {
-  const std::int32_t n = pixel_y_->GetCount();
-  const std::int32_t* px = pixel_x_->GetData();
-  const std::int32_t* py = pixel_y_->GetData();
+                                  std::int32_t offset, const TDrawnBuffers& drawn) {
+  const std::int32_t n = drawn.PixelY->GetCount();
+  const std::int32_t* px = drawn.PixelX->GetData();
+  const std::int32_t* py = drawn.PixelY->GetData();
   const TColor colour = highlighted ? scope_->GetHighlighting()->GetChannels()->GetColor() : color_;
   const int penWidth = highlighted ? width_ + 2 : width_;
   canvas->Pen()->SetColor(colour);
@@ -475,9 +494,9 @@ void TTrelScopeChannel::DrawTrace(TCanvas* canvas, bool highlighted, const TRect
     case cmBar: {
       canvas->Pen()->SetWidth(1);
       const int w = highlighted ? width_ + 2 : width_;
-      const double* xs = DisplayedX()->GetData();
-      const double* ys = DisplayedY()->GetData();
-      const std::int32_t xCount = DisplayedX()->GetCount();
+      const double* xs = drawn.X->GetData();
+      const double* ys = drawn.Y->GetData();
+      const std::int32_t xCount = drawn.X->GetCount();
       for (std::int32_t i = 0; i < n; ++i) {
         if (OnSampleDraw) {
           bool defaultDraw = true;
@@ -577,7 +596,7 @@ double TTrelScopeChannel::GetHitDistance(int x, int y, TPoint& hitPoint, double&
                                          int& beginIndex, int& endIndex) {
   double result = 10000.0;
   const std::int32_t n = std::min(pixel_x_->GetCount(), pixel_y_->GetCount());
-  if (DisplayedY()->GetCount() == 0 || n == 0 || !cache_.Valid)
+  if (!GetVisible() || DisplayedY()->GetCount() == 0 || n == 0 || !cache_.Valid)
     return result;
   const bool vertical = scope_->IsVertical();
   const std::int32_t* px = pixel_x_->GetData();
@@ -653,18 +672,21 @@ double TTrelScopeChannel::GetHitDistance(int x, int y, TPoint& hitPoint, double&
 
 void TTrelScopeChannel::ForEachLevelCrossing(double level, const TTrelCrossingCallback& callback,
                                              void* context) {
-  const std::int32_t n = std::min(DisplayedY()->GetCount(), pixel_y_->GetCount());
-  if (n < 2 || pixel_x_->GetCount() < n)
+  // Own references: the callback may lead to a commit.
+  const IPtr<ITrelRealBuffer> ys(DisplayedY());
+  const IPtr<ITrelIntegerBuffer> pixelX(pixel_x_), pixelY(pixel_y_);
+  const std::int32_t n = std::min(ys->GetCount(), pixelY->GetCount());
+  if (n < 2 || pixelX->GetCount() < n)
     return;
   const bool log = scope_->GetYAxis()->GetLogarithmic();
   auto value = [&](std::int32_t i) {
-    const double v = DisplayedY()->GetData()[i];
+    const double v = ys->GetData()[i];
     return log ? SignedLog10(v) : v;
   };
   const double target = log ? SignedLog10(level) : level;
   TTrelScopeXAxis* xAxis = scope_->GetXAxis();
-  const std::int32_t* px = pixel_x_->GetData();
-  const std::int32_t* py = pixel_y_->GetData();
+  const std::int32_t* px = pixelX->GetData();
+  const std::int32_t* py = pixelY->GetData();
   for (std::int32_t i = 0; i + 1 < n; ++i) {
     const double a = value(i), b = value(i + 1);
     const TPoint pa = ScreenPoint(px[i], py[i]), pb = ScreenPoint(px[i + 1], py[i + 1]);
@@ -687,14 +709,17 @@ void TTrelScopeChannel::ForEachLevelCrossing(double level, const TTrelCrossingCa
 void TTrelScopeChannel::ForEachPositionCrossing(double position,
                                                 const TTrelCrossingCallback& callback,
                                                 void* context) {
-  const std::int32_t n = std::min({ScaledX()->GetCount(), DisplayedY()->GetCount(),
-                                   pixel_y_->GetCount(), pixel_x_->GetCount()});
+  // Own references: the callback may lead to a commit.
+  const IPtr<ITrelRealBuffer> scaledX(scaled_x_), displayedY(DisplayedY());
+  const IPtr<ITrelIntegerBuffer> pixelX(pixel_x_), pixelY(pixel_y_);
+  const std::int32_t n = std::min(
+      {scaledX->GetCount(), displayedY->GetCount(), pixelY->GetCount(), pixelX->GetCount()});
   if (n < 2)
     return;
-  const double* xs = ScaledX()->GetData();
-  const double* ys = DisplayedY()->GetData();
-  const std::int32_t* px = pixel_x_->GetData();
-  const std::int32_t* py = pixel_y_->GetData();
+  const double* xs = scaledX->GetData();
+  const double* ys = displayedY->GetData();
+  const std::int32_t* px = pixelX->GetData();
+  const std::int32_t* py = pixelY->GetData();
   TTrelScopeYAxis* yAxis = scope_->GetYAxis();
   const bool log = yAxis->GetLogarithmic();
   for (std::int32_t i = 0; i + 1 < n; ++i) {

@@ -15,7 +15,9 @@
 // its caches, the three channel modes, the sample symbols, the highlighted
 // pass and the mouse hit point) and the hit distance that the channel hit
 // test uses. Drawing reads the displayed buffers without a lock (only the
-// main thread replaces them).
+// main thread replaces them) through its own references, taken at its start:
+// a commit from inside a drawing handler replaces the channel's buffers, and
+// the running drawing ends on the ones it started with.
 #pragma once
 
 #include <cstdint>
@@ -133,6 +135,10 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
   void Assign(TPersistent* source) override;
   // Renames the pin in InputPins to the channel's name; full redraw.
   void Changed() override;
+  // Moves the channel to `index` (kept within the collection) and its input
+  // pin to the same index of InputPins, the channels and pins between
+  // closing up in the same order.
+  void SetIndex(int index) override;
 
   TTrelVekComboRealIntSinkPin* GetInputPin() const { return input_pin_; }
   TTrelScope* Scope() const { return scope_; }
@@ -183,6 +189,7 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
   // The hover decoration: the hit point when this channel is under the
   // mouse and the hit point is enabled.
   void DrawMouseHitPoint(TCanvas* canvas);
+  // 10000.0 (nothing near) for a hidden channel: it has no drawn trace.
   double GetHitDistance(int x, int y, TPoint& hitPoint, double& fraction, int& beginIndex,
                         int& endIndex) override;
   // Every place where the drawn trace crosses the horizontal `level`
@@ -193,7 +200,13 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
                                void* context);
 
  private:
-  void DrawTrace(TCanvas* canvas, bool highlighted, const TRect& plot, std::int32_t offset);
+  // The buffers one drawing reads, held until it ends.
+  struct TDrawnBuffers {
+    IPtr<ITrelRealBuffer> X, Y;
+    IPtr<ITrelIntegerBuffer> PixelX, PixelY;
+  };
+  void DrawTrace(TCanvas* canvas, bool highlighted, const TRect& plot, std::int32_t offset,
+                 const TDrawnBuffers& drawn);
   TPoint ScreenPoint(std::int32_t px, std::int32_t py) const;
   // The bar of sample i (corners in any order), for drawing and hits.
   TRect BarRect(std::int32_t x, std::int32_t y, int width, bool highlighted, const TRect& plot,

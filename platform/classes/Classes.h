@@ -173,7 +173,9 @@ class TCollectionItem : public TPersistent {
   // Moves the item to another collection (or out of any with nullptr).
   void SetCollection(TCollection* collection);
   int Index() const;
-  void SetIndex(int index);
+  // Moves the item to `index` (kept within the collection), the items between
+  // closing up.
+  virtual void SetIndex(int index);
   int ID() const { return id_; }
   std::string DisplayName() { return GetDisplayName(); }
   virtual std::string GetDisplayName() { return ClassName(); }
