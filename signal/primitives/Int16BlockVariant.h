@@ -1,8 +1,8 @@
-// The front-end that the processor-specific variants of the 16-bit block
-// add, subtract and multiply share: the portable checks and choice of scale
-// case, then the row loop with the row kernel of the variant's own set, or
-// the set's 2-D fill with 0 where every result is 0. Internal to the
-// primitives module.
+// The front-ends that the processor-specific variants of the 16-bit block
+// add, subtract, multiply and divide share: the portable checks and choice of
+// scale case, then the row loop with the row kernels of the variant's own
+// set, or the set's 2-D fill with 0 where every result is 0; the division's
+// row loop. Internal to the primitives module.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +18,7 @@ using Int16Fill = PrimitiveStatus (*)(std::int16_t value, std::int16_t* dst, std
 inline PrimitiveStatus Int16BlockVariant(Int16Op op, const std::int16_t* src, std::int32_t srcStep,
                                          std::int16_t* srcDst, std::int32_t srcDstStep,
                                          std::int32_t width, std::int32_t height, std::int32_t sf,
-                                         Int16RowKernel (*kernelFor)(Int16Op, Int16Kind),
-                                         Int16Fill fill) {
+                                         const Int16RowKernels& kernels, Int16Fill fill) {
   if (const PrimitiveStatus status = CheckBlockArguments({src, srcDst}, width, height);
       status != StatusOk) {
     return status;
@@ -44,11 +43,28 @@ inline PrimitiveStatus Int16BlockVariant(Int16Op op, const std::int16_t* src, st
     kind = Int16Kind::ShiftUp;
     k = -sf;
   }
-  const Int16RowKernel kernel = kernelFor(op, kind);
   const auto* s = reinterpret_cast<const std::uint8_t*>(src);
   auto* d = reinterpret_cast<std::uint8_t*>(srcDst);
   for (std::int32_t r = 0; r < height; ++r, s += srcStep, d += srcDstStep) {
-    kernel(reinterpret_cast<const std::int16_t*>(s), reinterpret_cast<std::int16_t*>(d), width, k);
+    const auto* row = reinterpret_cast<const std::int16_t*>(s);
+    auto* rowDst = reinterpret_cast<std::int16_t*>(d);
+    switch (kind) {
+      case Int16Kind::Sat:
+        kernels.Sat(row, rowDst, width);
+        break;
+      case Int16Kind::Half:
+        kernels.Half(row, rowDst, width);
+        break;
+      case Int16Kind::ShiftDown:
+        kernels.ShiftDown(row, rowDst, width, k);
+        break;
+      case Int16Kind::ShiftUp:
+        kernels.ShiftUp(row, rowDst, width, k);
+        break;
+      case Int16Kind::Sign:
+        kernels.Sign(row, rowDst, width);
+        break;
+    }
   }
   return StatusOk;
 }
@@ -56,19 +72,22 @@ inline PrimitiveStatus Int16BlockVariant(Int16Op op, const std::int16_t* src, st
 using Int16DivisionRow = PrimitiveStatus (*)(const std::int16_t* src, const std::int16_t* src2,
                                              std::int16_t* dst, std::int32_t len, std::int32_t sf);
 
-// The checked 2-D division of a set: three pointers (-8), width and height
-// (-6), three steps (-14); then every row by the set's row routine, keeping
-// the first non-zero row status.
-inline PrimitiveStatus Int16DivisionVariant(Int16DivisionRow row, const std::int16_t* src,
-                                            std::int32_t srcStep, const std::int16_t* src2,
-                                            std::int32_t src2Step, std::int16_t* dst,
-                                            std::int32_t dstStep, std::int32_t width,
-                                            std::int32_t height, std::int32_t sf) {
-  if (const PrimitiveStatus status =
-          CheckBlockArguments({src, src2, dst}, width, height, {srcStep, src2Step, dstStep});
-      status != StatusOk) {
-    return status;
-  }
+// The checks of a 2-D division: three pointers (-8), height and width (-6),
+// three steps (-14).
+inline PrimitiveStatus CheckInt16DivisionArguments(const std::int16_t* src, std::int32_t srcStep,
+                                                   const std::int16_t* src2, std::int32_t src2Step,
+                                                   const std::int16_t* dst, std::int32_t dstStep,
+                                                   std::int32_t width, std::int32_t height) {
+  return CheckBlockArguments({src, src2, dst}, width, height, {srcStep, src2Step, dstStep});
+}
+
+// The row loop of a 2-D division, arguments checked: every row, top to
+// bottom, by the set's row routine; the first non-zero row status is kept.
+inline PrimitiveStatus Int16DivisionRows(Int16DivisionRow row, const std::int16_t* src,
+                                         std::int32_t srcStep, const std::int16_t* src2,
+                                         std::int32_t src2Step, std::int16_t* dst,
+                                         std::int32_t dstStep, std::int32_t width,
+                                         std::int32_t height, std::int32_t sf) {
   const auto* s = reinterpret_cast<const std::uint8_t*>(src);
   const auto* s2 = reinterpret_cast<const std::uint8_t*>(src2);
   auto* d = reinterpret_cast<std::uint8_t*>(dst);

@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "signal/primitives/ArgumentChecks.h"
+#include "signal/primitives/Int16BlockVariant.h"
 #include "signal/primitives/MoskBasicVariants.h"
 #include "signal/primitives/PortableKernels.h"
 #include "signal/primitives/RoundingControl.h"
@@ -100,7 +101,7 @@ PrimitiveStatus RoiDivInt16Scaled(const std::int16_t* src, std::int32_t srcStep,
                                   std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                   std::int32_t height, std::int32_t sf) {
   if (const PrimitiveStatus status =
-          CheckBlockArguments({src, src2, dst}, width, height, {srcStep, src2Step, dstStep});
+          CheckInt16DivisionArguments(src, srcStep, src2, src2Step, dst, dstStep, width, height);
       status != StatusOk) {
     return status;
   }
@@ -111,20 +112,8 @@ PrimitiveStatus RoiDivInt16ScaledRows(const std::int16_t* src, std::int32_t srcS
                                       const std::int16_t* src2, std::int32_t src2Step,
                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                       std::int32_t height, std::int32_t sf) {
-  const auto* srcBytes = reinterpret_cast<const unsigned char*>(src);
-  const auto* src2Bytes = reinterpret_cast<const unsigned char*>(src2);
-  auto* dstBytes = reinterpret_cast<unsigned char*>(dst);
-  PrimitiveStatus status = StatusOk;
-  for (std::int64_t row = 0; row < height; ++row) {
-    const PrimitiveStatus rowStatus = DivInt16ScaledRow(
-        reinterpret_cast<const std::int16_t*>(RowAt(srcBytes, row, srcStep)),
-        reinterpret_cast<const std::int16_t*>(RowAt(src2Bytes, row, src2Step)),
-        reinterpret_cast<std::int16_t*>(RowAt(dstBytes, row, dstStep)), width, sf);
-    if (status == StatusOk) {
-      status = rowStatus;
-    }
-  }
-  return status;
+  return Int16DivisionRows(&DivInt16ScaledRow, src, srcStep, src2, src2Step, dst, dstStep, width,
+                           height, sf);
 }
 
 // The exact quotient n * 2^-sf / d is rounded to nearest with ties to even.

@@ -29,27 +29,51 @@ PrimitiveStatus RoiFillInt16A(std::int16_t value, std::int16_t* dst, std::int32_
   return StatusOk;
 }
 
+namespace {
+
+// The set-A row kernels of each operation, by scale case.
+constexpr Int16RowKernels kAddRowsA{&AddInt16SatRowA, &AddInt16HalfRowA, &AddInt16ShiftDownRowA,
+                                    &AddInt16ShiftUpRowA, &AddInt16SignRowA};
+constexpr Int16RowKernels kSubRowsA{&SubInt16SatRowA, &SubInt16HalfRowA, &SubInt16ShiftDownRowA,
+                                    &SubInt16ShiftUpRowA, &SubInt16SignRowA};
+constexpr Int16RowKernels kMulRowsA{&MulInt16SatRowA, &MulInt16HalfRowA, &MulInt16ShiftDownRowA,
+                                    &MulInt16ShiftUpRowA, &MulInt16SignRowA};
+
+}  // namespace
+
 KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledA) {
   return Int16BlockVariant(Int16Op::Add, src, srcStep, srcDst, srcDstStep, width, height, sf,
-                           &Int16RowKernelA, &RoiFillInt16A);
+                           kAddRowsA, &RoiFillInt16A);
 }
 
 KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledA) {
   return Int16BlockVariant(Int16Op::Sub, src, srcStep, srcDst, srcDstStep, width, height, sf,
-                           &Int16RowKernelA, &RoiFillInt16A);
+                           kSubRowsA, &RoiFillInt16A);
 }
 
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledA) {
   return Int16BlockVariant(Int16Op::Mul, src, srcStep, srcDst, srcDstStep, width, height, sf,
-                           &Int16RowKernelA, &RoiFillInt16A);
+                           kMulRowsA, &RoiFillInt16A);
+}
+
+PrimitiveStatus RoiDivInt16ScaledRowsA(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf) {
+  return Int16DivisionRows(&DivInt16ScaledRowA, src, srcStep, src2, src2Step, dst, dstStep, width,
+                           height, sf);
 }
 
 PrimitiveStatus RoiDivInt16ScaledA(const std::int16_t* src, std::int32_t srcStep,
                                    const std::int16_t* src2, std::int32_t src2Step,
                                    std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                    std::int32_t height, std::int32_t sf) {
-  return Int16DivisionVariant(&DivInt16ScaledRowA, src, srcStep, src2, src2Step, dst, dstStep,
-                              width, height, sf);
+  if (const PrimitiveStatus status =
+          CheckInt16DivisionArguments(src, srcStep, src2, src2Step, dst, dstStep, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  return RoiDivInt16ScaledRowsA(src, srcStep, src2, src2Step, dst, dstStep, width, height, sf);
 }
 
 KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledA) {
@@ -74,7 +98,7 @@ namespace {
 
 // Set A's row copy always streams.
 void CopyRowA(const void* src, void* dst, std::int64_t nBytes, bool) {
-  CopyBytesKernelAMedium(src, dst, nBytes);
+  CopyRowKernelA(src, dst, nBytes);
 }
 
 }  // namespace

@@ -16,28 +16,34 @@ using namespace primitives_detail;
 
 namespace {
 
-PrimitiveStatus SetInt16BC(std::int16_t value, std::int16_t* dst, std::int32_t len) {
+using Int16FillKernel = std::int16_t* (*)(std::int16_t value, std::int16_t* dst, std::int64_t len);
+
+PrimitiveStatus SetInt16BC(std::int16_t value, std::int16_t* dst, std::int32_t len,
+                           Int16FillKernel fill) {
   if (const PrimitiveStatus status = CheckVectorArguments({dst}, len); status != StatusOk) {
     return status;
   }
-  FillInt16KernelSse2(value, dst, len);
+  fill(value, dst, len);
   return StatusOk;
 }
 
 }  // namespace
 
 PrimitiveStatus VectorSetInt16B(std::int16_t value, std::int16_t* dst, std::int32_t len) {
-  return SetInt16BC(value, dst, len);
+  return SetInt16BC(value, dst, len, &FillInt16KernelB);
 }
 
 PrimitiveStatus VectorSetInt16C(std::int16_t value, std::int16_t* dst, std::int32_t len) {
-  return SetInt16BC(value, dst, len);
+  return SetInt16BC(value, dst, len, &FillInt16KernelC);
 }
 
 namespace {
 
+using PatternRowKernel = void (*)(const std::uint8_t* pattern, void* dst, std::int64_t nBytes,
+                                  bool stream);
+
 PrimitiveStatus RoiFillInt16BC(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
-                               std::int32_t width, std::int32_t height) {
+                               std::int32_t width, std::int32_t height, PatternRowKernel fillRow) {
   if (const PrimitiveStatus status = CheckBlockArguments({dst}, width, height, {dstStep});
       status != StatusOk) {
     return status;
@@ -49,7 +55,7 @@ PrimitiveStatus RoiFillInt16BC(std::int16_t value, std::int16_t* dst, std::int32
   const bool stream = std::int64_t{height} * width * 2 > 180000;
   auto* row = reinterpret_cast<std::uint8_t*>(dst);
   for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
-    FillPatternRowSse2(pattern, row, std::int64_t{width} * 2, stream);
+    fillRow(pattern, row, std::int64_t{width} * 2, stream);
   }
   return StatusOk;
 }
@@ -58,52 +64,74 @@ PrimitiveStatus RoiFillInt16BC(std::int16_t value, std::int16_t* dst, std::int32
 
 PrimitiveStatus RoiFillInt16B(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                               std::int32_t width, std::int32_t height) {
-  return RoiFillInt16BC(value, dst, dstStep, width, height);
+  return RoiFillInt16BC(value, dst, dstStep, width, height, &FillPatternRowB);
 }
 
 PrimitiveStatus RoiFillInt16C(std::int16_t value, std::int16_t* dst, std::int32_t dstStep,
                               std::int32_t width, std::int32_t height) {
-  return RoiFillInt16BC(value, dst, dstStep, width, height);
+  return RoiFillInt16BC(value, dst, dstStep, width, height, &FillPatternRowC);
 }
+
+namespace {
+
+// The row kernels of each operation in sets B and C, by scale case.
+constexpr Int16RowKernels kAddRowsB{&AddInt16SatRowB, &AddInt16HalfRowB, &AddInt16ShiftDownRowB,
+                                    &AddInt16ShiftUpRowB, &AddInt16SignRowB};
+constexpr Int16RowKernels kAddRowsC{&AddInt16SatRowC, &AddInt16HalfRowC, &AddInt16ShiftDownRowC,
+                                    &AddInt16ShiftUpRowC, &AddInt16SignRowC};
+constexpr Int16RowKernels kSubRowsB{&SubInt16SatRowB, &SubInt16HalfRowB, &SubInt16ShiftDownRowB,
+                                    &SubInt16ShiftUpRowB, &SubInt16SignRowB};
+constexpr Int16RowKernels kSubRowsC{&SubInt16SatRowC, &SubInt16HalfRowC, &SubInt16ShiftDownRowC,
+                                    &SubInt16ShiftUpRowC, &SubInt16SignRowC};
+constexpr Int16RowKernels kMulRowsB{&MulInt16SatRowB, &MulInt16HalfRowB, &MulInt16ShiftDownRowB,
+                                    &MulInt16ShiftUpRowB, &MulInt16SignRowB};
+constexpr Int16RowKernels kMulRowsC{&MulInt16SatRowC, &MulInt16HalfRowC, &MulInt16ShiftDownRowC,
+                                    &MulInt16ShiftUpRowC, &MulInt16SignRowC};
+
+}  // namespace
 
 #define KESTRUNE_INT16_BLOCK_BODY(op, kernels, fill)                                         \
   return Int16BlockVariant(Int16Op::op, src, srcStep, srcDst, srcDstStep, width, height, sf, \
-                           &kernels, &fill)
+                           kernels, &fill)
 
 KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledB) {
-  KESTRUNE_INT16_BLOCK_BODY(Add, Int16RowKernelB, RoiFillInt16B);
+  KESTRUNE_INT16_BLOCK_BODY(Add, kAddRowsB, RoiFillInt16B);
 }
 KESTRUNE_INT16_BLOCK_VARIANT(RoiAddInt16InPlaceScaledC) {
-  KESTRUNE_INT16_BLOCK_BODY(Add, Int16RowKernelC, RoiFillInt16C);
+  KESTRUNE_INT16_BLOCK_BODY(Add, kAddRowsC, RoiFillInt16C);
 }
 KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledB) {
-  KESTRUNE_INT16_BLOCK_BODY(Sub, Int16RowKernelB, RoiFillInt16B);
+  KESTRUNE_INT16_BLOCK_BODY(Sub, kSubRowsB, RoiFillInt16B);
 }
 KESTRUNE_INT16_BLOCK_VARIANT(RoiSubInt16InPlaceScaledC) {
-  KESTRUNE_INT16_BLOCK_BODY(Sub, Int16RowKernelC, RoiFillInt16C);
+  KESTRUNE_INT16_BLOCK_BODY(Sub, kSubRowsC, RoiFillInt16C);
 }
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledB) {
-  KESTRUNE_INT16_BLOCK_BODY(Mul, Int16RowKernelB, RoiFillInt16B);
+  KESTRUNE_INT16_BLOCK_BODY(Mul, kMulRowsB, RoiFillInt16B);
 }
 KESTRUNE_INT16_BLOCK_VARIANT(RoiMulInt16InPlaceScaledC) {
-  KESTRUNE_INT16_BLOCK_BODY(Mul, Int16RowKernelC, RoiFillInt16C);
+  KESTRUNE_INT16_BLOCK_BODY(Mul, kMulRowsC, RoiFillInt16C);
 }
 
 #undef KESTRUNE_INT16_BLOCK_BODY
 
 namespace {
 
-// The row routine of sets B and C: the kernel for -30 <= sf <= 15; beyond,
-// every quotient with a non-zero divisor is 0 (sf >= 16) or saturates by
-// the signs (sf <= -31).
+using Int16DivisionKernel = int (*)(const std::int16_t* src, const std::int16_t* src2,
+                                    std::int16_t* dst, std::int32_t len, std::int32_t sf);
+
+// The row routine of sets B and C: the set's row kernel for -30 <= sf <= 15;
+// beyond, every quotient with a non-zero divisor is 0 (sf >= 16) or
+// saturates by the signs (sf <= -31).
 PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t* src2,
-                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {
+                                    std::int16_t* dst, std::int32_t len, std::int32_t sf,
+                                    Int16DivisionKernel kernel) {
   if (const PrimitiveStatus status = CheckVectorArguments({src, src2, dst}, len);
       status != StatusOk) {
     return status;
   }
   if (sf >= -30 && sf <= 15) {
-    return DivInt16RowKernelSse2(src, src2, dst, len, sf) != 0 ? StatusZeroDivisor : StatusOk;
+    return kernel(src, src2, dst, len, sf) != 0 ? StatusZeroDivisor : StatusOk;
   }
   PrimitiveStatus status = StatusOk;
   for (std::int32_t i = 0; i < len; ++i) {
@@ -127,28 +155,52 @@ PrimitiveStatus DivInt16ScaledRowBC(const std::int16_t* src, const std::int16_t*
 
 PrimitiveStatus DivInt16ScaledRowB(const std::int16_t* src, const std::int16_t* src2,
                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {
-  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf, &DivInt16RowKernelB);
 }
 
 PrimitiveStatus DivInt16ScaledRowC(const std::int16_t* src, const std::int16_t* src2,
                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {
-  return DivInt16ScaledRowBC(src, src2, dst, len, sf);
+  return DivInt16ScaledRowBC(src, src2, dst, len, sf, &DivInt16RowKernelC);
+}
+
+PrimitiveStatus RoiDivInt16ScaledRowsB(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf) {
+  return Int16DivisionRows(&DivInt16ScaledRowB, src, srcStep, src2, src2Step, dst, dstStep, width,
+                           height, sf);
+}
+
+PrimitiveStatus RoiDivInt16ScaledRowsC(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf) {
+  return Int16DivisionRows(&DivInt16ScaledRowC, src, srcStep, src2, src2Step, dst, dstStep, width,
+                           height, sf);
 }
 
 PrimitiveStatus RoiDivInt16ScaledB(const std::int16_t* src, std::int32_t srcStep,
                                    const std::int16_t* src2, std::int32_t src2Step,
                                    std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                    std::int32_t height, std::int32_t sf) {
-  return Int16DivisionVariant(&DivInt16ScaledRowB, src, srcStep, src2, src2Step, dst, dstStep,
-                              width, height, sf);
+  if (const PrimitiveStatus status =
+          CheckInt16DivisionArguments(src, srcStep, src2, src2Step, dst, dstStep, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  return RoiDivInt16ScaledRowsB(src, srcStep, src2, src2Step, dst, dstStep, width, height, sf);
 }
 
 PrimitiveStatus RoiDivInt16ScaledC(const std::int16_t* src, std::int32_t srcStep,
                                    const std::int16_t* src2, std::int32_t src2Step,
                                    std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                    std::int32_t height, std::int32_t sf) {
-  return Int16DivisionVariant(&DivInt16ScaledRowC, src, srcStep, src2, src2Step, dst, dstStep,
-                              width, height, sf);
+  if (const PrimitiveStatus status =
+          CheckInt16DivisionArguments(src, srcStep, src2, src2Step, dst, dstStep, width, height);
+      status != StatusOk) {
+    return status;
+  }
+  return RoiDivInt16ScaledRowsC(src, srcStep, src2, src2Step, dst, dstStep, width, height, sf);
 }
 
 KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledB) {
@@ -174,23 +226,23 @@ PrimitiveStatus RoiSetInt32B(std::int32_t value, std::int32_t* dst, std::int32_t
   const bool stream = std::int64_t{width} * height * 4 > 1400000;
   auto* row = reinterpret_cast<std::uint8_t*>(dst);
   for (std::int32_t r = 0; r < height; ++r, row += dstStep) {
-    FillPatternRowSse2(pattern, row, std::int64_t{width} * 4, stream);
+    FillPatternRowB(pattern, row, std::int64_t{width} * 4, stream);
   }
   return StatusOk;
 }
 
-// Sets B and C copy rows with the same kernel, streaming above 131072 bytes.
-#define KESTRUNE_DEFINE_BLOCK_COPY_BC(name, T)                                 \
-  KESTRUNE_DECLARE_BLOCK_COPY(name, T) {                                       \
-    return BlockCopyVariant(src, srcStep, dst, dstStep, width, height, 131072, \
-                            &CopyRowKernelSse2);                               \
+// Sets B and C copy rows with their row kernels (one routine), streaming
+// above 131072 bytes.
+#define KESTRUNE_DEFINE_BLOCK_COPY_BC(name, T, copyRow)                                   \
+  KESTRUNE_DECLARE_BLOCK_COPY(name, T) {                                                  \
+    return BlockCopyVariant(src, srcStep, dst, dstStep, width, height, 131072, &copyRow); \
   }
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8B, std::uint8_t)
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16B, std::int16_t)
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32B, std::int32_t)
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8C, std::uint8_t)
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16C, std::int16_t)
-KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8B, std::uint8_t, CopyRowKernelB)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16B, std::int16_t, CopyRowKernelB)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32B, std::int32_t, CopyRowKernelB)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyUInt8C, std::uint8_t, CopyRowKernelC)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt16C, std::int16_t, CopyRowKernelC)
+KESTRUNE_DEFINE_BLOCK_COPY_BC(RoiCopyInt32C, std::int32_t, CopyRowKernelC)
 #undef KESTRUNE_DEFINE_BLOCK_COPY_BC
 
 namespace {

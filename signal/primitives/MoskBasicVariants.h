@@ -28,8 +28,10 @@ KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledA);
 KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledB);
 KESTRUNE_INT16_BLOCK_VARIANT(RoiDivInt16InPlaceScaledC);
 
-// The checked 2-D divisions of the sets (the checks and row loop of
-// RoiDivInt16Scaled) and the row routines of sets B and C.
+// The checked 2-D divisions of the sets (the checks of RoiDivInt16Scaled,
+// then the set's row loop), their row loops (arguments checked: every row by
+// the set's row routine, the first non-zero status kept) and the row routines
+// of sets B and C.
 PrimitiveStatus RoiDivInt16ScaledA(const std::int16_t* src, std::int32_t srcStep,
                                    const std::int16_t* src2, std::int32_t src2Step,
                                    std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
@@ -42,6 +44,18 @@ PrimitiveStatus RoiDivInt16ScaledC(const std::int16_t* src, std::int32_t srcStep
                                    const std::int16_t* src2, std::int32_t src2Step,
                                    std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
                                    std::int32_t height, std::int32_t sf);
+PrimitiveStatus RoiDivInt16ScaledRowsA(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf);
+PrimitiveStatus RoiDivInt16ScaledRowsB(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf);
+PrimitiveStatus RoiDivInt16ScaledRowsC(const std::int16_t* src, std::int32_t srcStep,
+                                       const std::int16_t* src2, std::int32_t src2Step,
+                                       std::int16_t* dst, std::int32_t dstStep, std::int32_t width,
+                                       std::int32_t height, std::int32_t sf);
 PrimitiveStatus DivInt16ScaledRowB(const std::int16_t* src, const std::int16_t* src2,
                                    std::int16_t* dst, std::int32_t len, std::int32_t sf);
 PrimitiveStatus DivInt16ScaledRowC(const std::int16_t* src, const std::int16_t* src2,

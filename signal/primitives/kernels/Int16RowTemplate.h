@@ -142,37 +142,6 @@ void Int16Row(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len, i
   }
 }
 
-// The kernel of an operation and case in lane set L.
-template <typename L, Int16Op kOp>
-Int16RowKernel Int16RowFor(Int16Kind kind) {
-  switch (kind) {
-    case Int16Kind::Sat:
-      return &Int16Row<L, kOp, Int16Kind::Sat>;
-    case Int16Kind::Half:
-      return &Int16Row<L, kOp, Int16Kind::Half>;
-    case Int16Kind::ShiftDown:
-      return &Int16Row<L, kOp, Int16Kind::ShiftDown>;
-    case Int16Kind::ShiftUp:
-      return &Int16Row<L, kOp, Int16Kind::ShiftUp>;
-    case Int16Kind::Sign:
-      break;
-  }
-  return &Int16Row<L, kOp, Int16Kind::Sign>;
-}
-
-template <typename L>
-Int16RowKernel Int16RowFor(Int16Op op, Int16Kind kind) {
-  switch (op) {
-    case Int16Op::Add:
-      return Int16RowFor<L, Int16Op::Add>(kind);
-    case Int16Op::Sub:
-      return Int16RowFor<L, Int16Op::Sub>(kind);
-    case Int16Op::Mul:
-      break;
-  }
-  return Int16RowFor<L, Int16Op::Mul>(kind);
-}
-
 // Eight 16-bit lanes of SSE2, unaligned loads and stores.
 struct Sse2Lanes {
   using V = __m128i;
@@ -230,3 +199,15 @@ struct Sse2Lanes {
 };
 
 }  // namespace kernels_detail
+
+// Defines the named row kernel `name` as lane set L's row of an operation
+// (Add, Sub, Mul) and scale case (Sat, Half, Sign; ShiftDown and ShiftUp
+// take the shift count k).
+#define KESTRUNE_INT16_PLAIN_ROW(name, L, op, kind)                                 \
+  void name(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len) {      \
+    kernels_detail::Int16Row<L, Int16Op::op, Int16Kind::kind>(src, srcDst, len, 0); \
+  }
+#define KESTRUNE_INT16_SHIFT_ROW(name, L, op, kind)                                            \
+  void name(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len, std::int32_t k) { \
+    kernels_detail::Int16Row<L, Int16Op::op, Int16Kind::kind>(src, srcDst, len, k);            \
+  }

@@ -238,6 +238,10 @@ void FillInt16StreamRowA(std::int16_t value, std::int16_t* dst, std::int64_t len
   FillInt16A<true>(value, dst, len);
 }
 
+void CopyRowKernelA(const void* src, void* dst, std::int64_t nBytes) {
+  CopyBytesKernelAMedium(src, dst, nBytes);
+}
+
 namespace {
 
 // Four 16-bit lanes of MMX; 8-byte accesses need no alignment. The MMX
@@ -306,9 +310,21 @@ struct MmxLanes {
 
 }  // namespace
 
-Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind) {
-  return Int16RowFor<MmxLanes>(op, kind);
-}
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SatRowA, MmxLanes, Add, Sat)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16HalfRowA, MmxLanes, Add, Half)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftDownRowA, MmxLanes, Add, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftUpRowA, MmxLanes, Add, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SignRowA, MmxLanes, Add, Sign)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SatRowA, MmxLanes, Sub, Sat)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16HalfRowA, MmxLanes, Sub, Half)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftDownRowA, MmxLanes, Sub, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftUpRowA, MmxLanes, Sub, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SignRowA, MmxLanes, Sub, Sign)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SatRowA, MmxLanes, Mul, Sat)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16HalfRowA, MmxLanes, Mul, Half)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftDownRowA, MmxLanes, Mul, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftUpRowA, MmxLanes, Mul, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SignRowA, MmxLanes, Mul, Sign)
 
 PrimitiveStatus DivInt16ScaledRowA(const std::int16_t* src, const std::int16_t* src2,
                                    std::int16_t* dst, std::int32_t len, std::int32_t sf) {

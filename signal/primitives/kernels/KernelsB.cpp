@@ -39,6 +39,10 @@ void CopyRowKernelSse2(const void* src, void* dst, std::int64_t nBytes, bool str
   CopyBytesSse2<LoadB>(src, dst, nBytes, INT64_MAX, 32, stream && !nearAlias);
 }
 
+void CopyRowKernelB(const void* src, void* dst, std::int64_t nBytes, bool stream) {
+  CopyRowKernelSse2(src, dst, nBytes, stream);
+}
+
 void* CopyBytesKernelB(const void* src, void* dst, std::int64_t nBytes) {
   return CopyBytesSse2<LoadB>(src, dst, nBytes, kCopyLargeB + 1, 32);
 }
@@ -117,10 +121,18 @@ std::int16_t* FillInt16KernelSse2(std::int16_t value, std::int16_t* dst, std::in
   return dst;
 }
 
+std::int16_t* FillInt16KernelB(std::int16_t value, std::int16_t* dst, std::int64_t len) {
+  return FillInt16KernelSse2(value, dst, len);
+}
+
 void FillPatternRowSse2(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream) {
   // The pattern's byte phase follows the row's start, at any address.
   FillRunSse2(static_cast<std::uint8_t*>(dst), nBytes, pattern,
               stream ? Streaming::Always : Streaming::Never);
+}
+
+void FillPatternRowB(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream) {
+  FillPatternRowSse2(pattern, dst, nBytes, stream);
 }
 
 void ConvertFloatToInt32KernelB(const float* src, std::int32_t* dst, std::int64_t len, float factor,
@@ -147,9 +159,21 @@ void ConvertDoubleToInt32KernelSse2(const double* src, std::int32_t* dst, std::i
   }
 }
 
-Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind) {
-  return Int16RowFor<Sse2Lanes>(op, kind);
-}
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SatRowB, Sse2Lanes, Add, Sat)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16HalfRowB, Sse2Lanes, Add, Half)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftDownRowB, Sse2Lanes, Add, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftUpRowB, Sse2Lanes, Add, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SignRowB, Sse2Lanes, Add, Sign)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SatRowB, Sse2Lanes, Sub, Sat)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16HalfRowB, Sse2Lanes, Sub, Half)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftDownRowB, Sse2Lanes, Sub, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftUpRowB, Sse2Lanes, Sub, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SignRowB, Sse2Lanes, Sub, Sign)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SatRowB, Sse2Lanes, Mul, Sat)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16HalfRowB, Sse2Lanes, Mul, Half)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftDownRowB, Sse2Lanes, Mul, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftUpRowB, Sse2Lanes, Mul, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SignRowB, Sse2Lanes, Mul, Sign)
 
 namespace {
 
@@ -258,6 +282,11 @@ int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std
     scalar(i);
   }
   return zero;
+}
+
+int DivInt16RowKernelB(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                       std::int32_t len, std::int32_t sf) {
+  return DivInt16RowKernelSse2(src, src2, dst, len, sf);
 }
 
 void* FillElementsSse2(void* dst, const void* value, int size, std::int64_t nBytes) {

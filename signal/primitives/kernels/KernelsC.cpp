@@ -98,7 +98,37 @@ void MulComplexKernelC(const double* src, double* srcDst, std::int64_t len) {
 
 #pragma GCC pop_options
 
-// The 16-bit row kernels of set C are SSE2 code, like set B's.
-Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind) {
-  return kernels_detail::Int16RowFor<kernels_detail::Sse2Lanes>(op, kind);
+// Set C's 16-bit row kernels, division row kernel, 16-bit fill, fill row and
+// copy row: the SSE2 code that set B runs too.
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SatRowC, kernels_detail::Sse2Lanes, Add, Sat)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16HalfRowC, kernels_detail::Sse2Lanes, Add, Half)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftDownRowC, kernels_detail::Sse2Lanes, Add, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(AddInt16ShiftUpRowC, kernels_detail::Sse2Lanes, Add, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(AddInt16SignRowC, kernels_detail::Sse2Lanes, Add, Sign)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SatRowC, kernels_detail::Sse2Lanes, Sub, Sat)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16HalfRowC, kernels_detail::Sse2Lanes, Sub, Half)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftDownRowC, kernels_detail::Sse2Lanes, Sub, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(SubInt16ShiftUpRowC, kernels_detail::Sse2Lanes, Sub, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(SubInt16SignRowC, kernels_detail::Sse2Lanes, Sub, Sign)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SatRowC, kernels_detail::Sse2Lanes, Mul, Sat)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16HalfRowC, kernels_detail::Sse2Lanes, Mul, Half)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftDownRowC, kernels_detail::Sse2Lanes, Mul, ShiftDown)
+KESTRUNE_INT16_SHIFT_ROW(MulInt16ShiftUpRowC, kernels_detail::Sse2Lanes, Mul, ShiftUp)
+KESTRUNE_INT16_PLAIN_ROW(MulInt16SignRowC, kernels_detail::Sse2Lanes, Mul, Sign)
+
+int DivInt16RowKernelC(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                       std::int32_t len, std::int32_t sf) {
+  return DivInt16RowKernelSse2(src, src2, dst, len, sf);
+}
+
+std::int16_t* FillInt16KernelC(std::int16_t value, std::int16_t* dst, std::int64_t len) {
+  return FillInt16KernelSse2(value, dst, len);
+}
+
+void FillPatternRowC(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream) {
+  FillPatternRowSse2(pattern, dst, nBytes, stream);
+}
+
+void CopyRowKernelC(const void* src, void* dst, std::int64_t nBytes, bool stream) {
+  CopyRowKernelSse2(src, dst, nBytes, stream);
 }

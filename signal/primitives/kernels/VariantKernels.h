@@ -62,6 +62,8 @@ std::int16_t* FillInt16KernelA(std::int16_t value, std::int16_t* dst, std::int64
 std::int16_t* FillInt16StreamKernelA(std::int16_t value, std::int16_t* dst, std::int64_t len);
 // One row of the set-A 2-D fill (always streaming).
 void FillInt16StreamRowA(std::int16_t value, std::int16_t* dst, std::int64_t len);
+// The row copy of the set-A 2-D copies: ascending, with non-temporal stores.
+void CopyRowKernelA(const void* src, void* dst, std::int64_t nBytes);
 
 // ---- Sets B and C.
 
@@ -75,16 +77,23 @@ void* CopyBytesKernelC(const void* src, void* dst, std::int64_t nBytes);
 // with non-temporal stores when `stream`, unless the source lies 16 to 320
 // bytes below the destination modulo 64 KiB (where streaming stalls).
 void CopyRowKernelSse2(const void* src, void* dst, std::int64_t nBytes, bool stream);
+void CopyRowKernelB(const void* src, void* dst, std::int64_t nBytes, bool stream);
+void CopyRowKernelC(const void* src, void* dst, std::int64_t nBytes, bool stream);
 // Zero fill (the same routine in both sets): cached 16-byte stores up to
 // 256 KiB, above that streaming when the rest is at least the per-core cache
 // size.
 void* ZeroBytesKernelSse2(void* dst, std::int64_t nBytes);
 // The 16-bit fill of VectorSetInt16B and C (the same routine in both sets).
 std::int16_t* FillInt16KernelSse2(std::int16_t value, std::int16_t* dst, std::int64_t len);
+std::int16_t* FillInt16KernelB(std::int16_t value, std::int16_t* dst, std::int64_t len);
+std::int16_t* FillInt16KernelC(std::int16_t value, std::int16_t* dst, std::int64_t len);
 // Writes nBytes bytes (>= 1) of the 32-byte pattern (copies of one element
 // of 1, 2, 4, 8 or 16 bytes) from dst on, the pattern's byte phase following
-// dst; streams when `stream`.
+// dst; streams when `stream`. The row kernel of the set-B and set-C 2-D
+// fills (the same routine in both sets).
 void FillPatternRowSse2(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream);
+void FillPatternRowB(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream);
+void FillPatternRowC(const std::uint8_t* pattern, void* dst, std::int64_t nBytes, bool stream);
 
 // Fills of sets B and C (the same routine in both): nBytes bytes of copies of
 // the element `value` of `size` bytes (1, 2, 4, 8 or 16) from dst on, at any
@@ -228,14 +237,89 @@ void OffsetInt32ShiftUpKernelC(std::int32_t value, std::int32_t* srcDst, std::in
 // rounded half to even (clamped); ShiftDown x * 2^-k rounded half to even
 // (clamped); ShiftUp x clamped-and-shifted left by k (the multiply clamps
 // before the shift too); Sign 32767, -32768 or 0 by the sign of x. Rows may
-// lie at any address; src and srcDst are disjoint or the same row.
+// lie at any address; src and srcDst are disjoint or the same row. k: 2 to
+// 16 (add, subtract) or 2 to 30 (multiply) for ShiftDown, 1 to 15 (add,
+// subtract) or 1 to 14 (multiply) for ShiftUp. Sets C and B share one SSE2
+// form (eight lanes), set A is MMX (four lanes).
 enum class Int16Op : std::uint8_t { Add, Sub, Mul };
 enum class Int16Kind : std::uint8_t { Sat, Half, ShiftDown, ShiftUp, Sign };
-using Int16RowKernel = void (*)(const std::int16_t* src, std::int16_t* srcDst, std::int64_t len,
-                                int k);
-Int16RowKernel Int16RowKernelA(Int16Op op, Int16Kind kind);
-Int16RowKernel Int16RowKernelB(Int16Op op, Int16Kind kind);
-Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind);
+using Int16PlainRow = void (*)(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+using Int16ShiftRow = void (*)(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                               std::int32_t k);
+// The five kernels of one operation in one set, by scale case.
+struct Int16RowKernels {
+  Int16PlainRow Sat;
+  Int16PlainRow Half;
+  Int16ShiftRow ShiftDown;
+  Int16ShiftRow ShiftUp;
+  Int16PlainRow Sign;
+};
+
+void AddInt16SatRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16HalfRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16ShiftDownRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void AddInt16ShiftUpRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void AddInt16SignRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16SatRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16HalfRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16ShiftDownRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void SubInt16ShiftUpRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void SubInt16SignRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16SatRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16HalfRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16ShiftDownRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void MulInt16ShiftUpRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void MulInt16SignRowC(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+
+void AddInt16SatRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16HalfRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16ShiftDownRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void AddInt16ShiftUpRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void AddInt16SignRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16SatRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16HalfRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16ShiftDownRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void SubInt16ShiftUpRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void SubInt16SignRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16SatRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16HalfRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16ShiftDownRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void MulInt16ShiftUpRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void MulInt16SignRowB(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+
+void AddInt16SatRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16HalfRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void AddInt16ShiftDownRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void AddInt16ShiftUpRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void AddInt16SignRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16SatRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16HalfRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void SubInt16ShiftDownRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void SubInt16ShiftUpRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void SubInt16SignRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16SatRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16HalfRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
+void MulInt16ShiftDownRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                           std::int32_t k);
+void MulInt16ShiftUpRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len,
+                         std::int32_t k);
+void MulInt16SignRowA(const std::int16_t* src, std::int16_t* srcDst, std::int32_t len);
 
 // ---- 16-bit division rows: dst[i] = src2[i] * 2^-sf / src[i] rounded to
 // nearest with ties to even and saturated; a zero divisor gives 32767, -32768
@@ -246,6 +330,10 @@ Int16RowKernel Int16RowKernelC(Int16Op op, Int16Kind kind);
 // under the default, to nearest). Returns 1 when it met a zero divisor.
 int DivInt16RowKernelSse2(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
                           std::int64_t len, int sf);
+int DivInt16RowKernelB(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                       std::int32_t len, std::int32_t sf);
+int DivInt16RowKernelC(const std::int16_t* src, const std::int16_t* src2, std::int16_t* dst,
+                       std::int32_t len, std::int32_t sf);
 // The set-A row (checks -8, -6; StatusZeroDivisor after a zero divisor), in
 // scalar single precision: a quotient within half a step of a half-integer
 // (steps of 1/256 from 0 up, 1/512 below) rounds as that half-integer.
