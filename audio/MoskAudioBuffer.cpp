@@ -282,22 +282,12 @@ std::int32_t TMoskAudioBuffer::GetSample(std::uint32_t frame, std::uint32_t chan
   const std::uint8_t* p = static_cast<const std::uint8_t*>(data_) +
                           std::size_t{frame} * block_align_ +
                           std::size_t{channel} * SampleBytes(container_bits_);
-  switch (container_bits_) {
-    case 8:
-      return *p;
-    case 16: {
-      std::int16_t v;
-      std::memcpy(&v, p, sizeof v);
-      return v;
-    }
-    case 24:
-      return ReadInt24Sample(p);
-    default: {  // 32: a frame exists only for the widths 8 .. 32
-      std::int32_t v;
-      std::memcpy(&v, p, sizeof v);
-      return v;
-    }
+  std::int32_t value = 0;
+  if (!ReadStoredSample(container_bits_, p, value)) {
+    // Only a header edited by hand names another width.
+    throw ERangeError(Format("Sample width out of range = %u", {container_bits_}));
   }
+  return value;
 }
 
 void TMoskAudioBuffer::SetSample(std::uint32_t frame, std::uint32_t channel, std::int32_t value) {

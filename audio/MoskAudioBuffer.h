@@ -139,11 +139,13 @@ struct IMoskAudioBuffer : public virtual ITrelDataBuffer {
   std::uint8_t* GetReadData();
   std::uint8_t* GetWriteData();
 
-  // One sample: 8-bit containers give the stored byte (0 .. 255), 16-bit the
-  // signed value, 24-bit the signed value (bit 23 extended), 32-bit the
-  // value. Raises ERangeError "Channel out of range = %u" for a channel at or
-  // beyond the channel count, else "Index out of range = %u" for a frame at
-  // or beyond the frame count. Takes no lock.
+  // One sample, read by its width's codec (MoskSampleConversion.h): 8-bit
+  // containers give the stored byte (0 .. 255), 16-bit the signed value,
+  // 24-bit the signed value (bit 23 extended), 32-bit the value. Raises
+  // ERangeError "Channel out of range = %u" for a channel at or beyond the
+  // channel count, else "Index out of range = %u" for a frame at or beyond
+  // the frame count, else "Sample width out of range = %u" for a header
+  // whose container width is none of the four. Takes no lock.
   virtual std::int32_t GetSample(std::uint32_t frame, std::uint32_t channel) = 0;
   // Makes the block private (GetWriteData), then stores the low byte, the low
   // 16 bits, the low three bytes or the whole value, by container width. The

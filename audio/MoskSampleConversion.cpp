@@ -258,6 +258,16 @@ int32_t MoskFullScaleOf(uint32_t bits) {
   return fullScale;
 }
 
+bool ReadStoredSample(uint32_t bits, const void* address, int32_t& value) {
+  return WithCodec(bits, [&](auto codec) {
+    using C = decltype(codec);
+    // The codec reads a byte about the zero level; the stored byte is back
+    // above it.
+    constexpr int64_t bias = std::is_same_v<C, UInt8Codec> ? MoskUInt8ZeroLevel : 0;
+    value = static_cast<int32_t>(C::Load(static_cast<const uint8_t*>(address)) + bias);
+  });
+}
+
 // ---------------------------------------------------------------------------
 // 24-bit access
 

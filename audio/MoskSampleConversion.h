@@ -54,6 +54,11 @@ inline constexpr int32_t MoskFullScale32 = 2147483647;
 // constants above; 0 for a width these routines do not take.
 int32_t MoskFullScaleOf(uint32_t bits);
 
+// The sample at `address` as it is stored: 8 bits the byte (0 .. 255), 16
+// and 32 bits the signed value, 24 bits the signed value with bit 23
+// extended. False, with `value` untouched, for an unsupported width.
+bool ReadStoredSample(uint32_t bits, const void* address, int32_t& value);
+
 // ---------------------------------------------------------------------------
 // 24-bit access
 

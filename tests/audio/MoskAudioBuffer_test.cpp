@@ -315,6 +315,52 @@ TEST(MoskAudioBuffer, SampleIndexErrorsTestTheChannelFirstAndChangeNothing) {
   }
 }
 
+// Stored bytes of the last frame's second channel, read back by width.
+TEST(MoskAudioBuffer, GetSampleDecodesEachWidthFromItsBytes) {
+  const struct {
+    std::uint32_t validBits;
+    std::vector<std::uint8_t> bytes;  // little-endian
+    std::int32_t value;
+  } rows[] = {
+      {8, {0x00}, 0},
+      {8, {0x80}, 128},
+      {8, {0xFF}, 255},
+      {16, {0x34, 0x12}, 0x1234},
+      {16, {0xFF, 0x7F}, 32767},
+      {16, {0x01, 0x80}, -32767},
+      {24, {0x56, 0x34, 0x12}, 0x123456},
+      {24, {0x01, 0x00, 0x80}, -8388607},
+      {24, {0xFE, 0xFF, 0xFF}, -2},
+      {32, {0x78, 0x56, 0x34, 0x12}, 0x12345678},
+      {32, {0x00, 0x00, 0x00, 0x80}, std::numeric_limits<std::int32_t>::min()},
+      {32, {0xFF, 0xFF, 0xFF, 0xFF}, -1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.validBits << " bits, " << row.value);
+    IPtr<IMoskAudioBuffer> buffer = Make({2, row.validBits, kStereo, 3});
+    std::uint8_t* data = buffer->GetData();
+    // Every other sample holds the bit pattern 0x5A...: a read that strays
+    // into a neighbour shows.
+    std::memset(data, 0x5A, static_cast<std::size_t>(buffer->GetByteSize()));
+    std::copy(row.bytes.begin(), row.bytes.end(),
+              data + 2 * buffer->GetBlockAlign() + row.bytes.size());
+    EXPECT_EQ(buffer->GetSample(2, 1), row.value);
+  }
+}
+
+TEST(MoskAudioBuffer, GetSampleRefusesAHeaderWithAnotherWidth) {
+  IPtr<IMoskAudioBuffer> buffer = Make({2, 16, kStereo, 3});
+  TMoskAudioBuffer* object = ObjectOf(buffer.get());
+  object->AudioBlock()->Header()->Format.wBitsPerSample = 12;
+  object->RefreshData();
+  try {
+    buffer->GetSample(2, 1);
+    ADD_FAILURE() << "no error";
+  } catch (const ERangeError& e) {
+    EXPECT_EQ(e.Message(), "Sample width out of range = 12");
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Channel-matched copy
 
