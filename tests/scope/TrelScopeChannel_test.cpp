@@ -237,9 +237,38 @@ TEST_F(TrelScopeChannelMoveTest, AStoredDescriptionLinksEachPinToItsChannel) {
   Channel(0)->SetIndex(2);
   Channel(2)->SetIndex(1);  // Channel1, Channel0, Channel2
   ASSERT_EQ(Names(), (std::vector<std::string>{"Channel1", "Channel0", "Channel2"}));
-  const std::string text = WriteComponentToText(form_);
+  std::string text = WriteComponentToText(form_);
+  // The pin lists name pin i after channel i and link it to that channel's
+  // output: output 0 to pin 1 (Channel0), output 1 to pin 0 (Channel1).
+  EXPECT_NE(text.find("    OutputPins.Pins = ("
+                      "Sinks, ((fmMain.TrelScope1.InputPins._Pin1, "
+                      "\"fmMain.TrelScope1.InputPins.Channel0\")), "
+                      "Sinks, ((fmMain.TrelScope1.InputPins._Pin0, "
+                      "\"fmMain.TrelScope1.InputPins.Channel1\")), "
+                      "Sinks, ((fmMain.TrelScope1.InputPins._Pin2, "
+                      "\"fmMain.TrelScope1.InputPins.Channel2\")))\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(
+      text.find("    InputPins.Pins = ("
+                "(fmMain.Producer.OutputPins._Pin1, \"fmMain.Producer.OutputPins.Pin [1]\"), "
+                "(fmMain.Producer.OutputPins._Pin0, \"fmMain.Producer.OutputPins.Pin [0]\"), "
+                "(fmMain.Producer.OutputPins._Pin2, \"fmMain.Producer.OutputPins.Pin [2]\"))\n"),
+      std::string::npos)
+      << text;
+  // Read back with the links of the pin lists alone (the channels' own
+  // InputPin lines dropped), as the main window's description holds them.
+  std::string listsOnly;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find('\n', at);
+    const std::string line = text.substr(at, end - at + 1);
+    if (line.find(" InputPin.") == std::string::npos)
+      listsOnly += line;
+    at = end + 1;
+  }
   FreeAndNil(form_);
-  form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
+  form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(listsOnly, nullptr));
   auto* scope = dynamic_cast<TTrelScope*>(form_->FindComponent("TrelScope1"));
   auto* producer = dynamic_cast<TListProducer*>(form_->FindComponent("Producer"));
   ASSERT_NE(scope, nullptr);
