@@ -1,8 +1,9 @@
 // The front-ends that the processor-specific variants of the 16-bit block
-// add, subtract, multiply and divide share: the portable checks and choice of
-// scale case, then the row loop with the row kernels of the variant's own
-// set, or the set's 2-D fill with 0 where every result is 0; the division's
-// row loop. Internal to the primitives module.
+// add, subtract and multiply share: the portable checks and choice of scale
+// case, then the row loop with the row kernels of the variant's own set, or
+// the set's 2-D fill with 0 where every result is 0. The checks and the row
+// loop of the 2-D division, which every set (the portable one too) runs with
+// its own row routine. Internal to the primitives module.
 #pragma once
 
 #include <cstdint>
