@@ -264,7 +264,7 @@ void TJpegPicture::LoadFromStream(TStream* stream) {
   const int64_t start = stream->Position();
   std::string data;
   int width = 0, height = 0;
-  QImage image;
+  TBitmap* decoded = nullptr;
   try {
     const int64_t left = stream->Size() - start;
     if (left <= 0)
@@ -274,13 +274,14 @@ void TJpegPicture::LoadFromStream(TStream* stream) {
     ReadJpegSize(data, width, height);
     // Decode now, so that a corrupt body is reported here and not at the
     // first paint.
+    QImage image;
     DecompressJpeg(data, image);
+    decoded = Create<TBitmap>();
+    decoded->Image() = std::move(image);
   } catch (...) {
     stream->SetPosition(start);
     throw;
   }
-  TBitmap* decoded = Create<TBitmap>();
-  decoded->Image() = std::move(image);
   FreeObject(decoded_);
   decoded_ = decoded;
   data_ = std::move(data);
