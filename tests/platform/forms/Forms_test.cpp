@@ -1,6 +1,7 @@
 // The application object and the widget form: the close query as the window
 // manager sends it, handler exceptions, the main form ending Run, the order
-// of shutdown, and the font stand-ins.
+// of shutdown, the font stand-ins, and the form's own description (read
+// before OnCreate; refused when it holds a form of its own class).
 #include "platform/forms/Forms.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Fonts and text on the canvas: GDI's height sign rule, text height as
-// ascent + descent, rotated text, opaque and transparent output, DrawText.
+// ascent + descent, whole-pixel advances, rotated text, opaque and
+// transparent output, DrawText.
 #include <gtest/gtest.h>
 
 #include <climits>
