@@ -42,7 +42,10 @@
 // an exception raised by a setter or a DefineProperties handler becomes one
 // with its message kept; an exception raised by Loaded passes as it is.
 // Whatever fails, every component the read created is freed (the root too
-// when the read created it).
+// when the read created it). A read started while a component is made (a
+// form reads its own description) nests below it, and the nesting limit
+// counts across such reads: a description that holds a component of its own
+// class is refused instead of being read for ever.
 //
 // Threads: the main thread (descriptions build windows); the registry of
 // compiled-in descriptions is filled during unit start-up.

@@ -12,18 +12,52 @@
 
 namespace kestrune::detail {
 
+namespace {
+
+// The depth of objects at which a read started now on this thread would
+// stand. A read runs on from the depth of the read it starts within (a form
+// nested in a description reads its own description while it is made), so
+// a description that holds a component of its own class is refused at
+// kMaxNesting instead of recursing until the stack runs out.
+thread_local int t_read_depth = 0;
+
+// Sets t_read_depth for the scope's lifetime.
+class ReadDepthScope {
+ public:
+  explicit ReadDepthScope(int depth) : saved_(t_read_depth) { t_read_depth = depth; }
+  ~ReadDepthScope() { t_read_depth = saved_; }
+  ReadDepthScope(const ReadDepthScope&) = delete;
+  ReadDepthScope& operator=(const ReadDepthScope&) = delete;
+
+ private:
+  int saved_;
+};
+
+}  // namespace
+
 // ---------------------------------------------------------------------------
 // Building the components: the reader engine behind TReader.
 
 class DescriptionReader {
  public:
   DescriptionReader(std::string_view src, std::vector<Token> tokens, TComponent* root)
-      : src_(src), tokens_(std::move(tokens)), root_(root), reader_(this, root) {}
+      : src_(src),
+        tokens_(std::move(tokens)),
+        root_(root),
+        reader_(this, root),
+        base_depth_(t_read_depth) {}
 
   // Reads `node` into root_ (see ReadComponentFromText). `rootCreated`: the
   // caller made the root for this read, so its class is known to fit.
   void Read(const ObjectNode& node, bool rootCreated) {
     const Token& rootName = tokens_[node.nameToken];
+    if (base_depth_ > kMaxNesting) {
+      const Token& cls = tokens_[node.classToken];
+      Fail("Imbrication trop profonde", cls.line, cls.text);
+    }
+    // A read started by what this one runs (a setter, Loaded) stands at
+    // least one level below this root.
+    ReadDepthScope depth(base_depth_ + 1);
     stored_root_name_ = rootName.text;
     root_->SetLoadingState(true);
     root_->SetReadingState(true);
@@ -228,7 +262,13 @@ class DescriptionReader {
     TPersistentCreator creator = c != nullptr ? FindCreator(c) : nullptr;
     if (creator == nullptr || !c->InheritsFrom(TComponent::StaticClass()))
       Fail("Classe " + Shown(cls.text) + " non trouvée", cls.line, cls.text);
-    TPersistent* made = Guarded(cls, cls.text, [&] { return creator(root_); });
+    const int carried = base_depth_ + depth;
+    if (carried > kMaxNesting)
+      Fail("Imbrication trop profonde", cls.line, cls.text);
+    TPersistent* made = Guarded(cls, cls.text, [&] {
+      ReadDepthScope scope(carried);
+      return creator(root_);
+    });
     auto* component = static_cast<TComponent*>(made);
     created_.push_back(component);
     component->SetLoadingState(true);
@@ -454,6 +494,8 @@ class DescriptionReader {
   std::vector<Token> tokens_;
   TComponent* root_;
   TReader reader_;
+  // The depth of objects this read's root stands at (see t_read_depth).
+  const int base_depth_;
   std::string stored_root_name_;
   std::vector<TComponent*> created_;
   std::vector<Fixup> fixups_;
@@ -534,6 +576,8 @@ TComponent* CreateComponentFromText(std::string_view text, TComponent* owner) {
                            cls.text);
   TPersistent* made;
   try {
+    // A read the root's construction starts stands below this root.
+    kestrune::detail::ReadDepthScope depth(kestrune::detail::t_read_depth + 1);
     made = creator(owner);
   } catch (const Exception& e) {
     kestrune::detail::Fail(e.Message(), cls.line, cls.text);

@@ -20,9 +20,6 @@ EDescriptionError::EDescriptionError(const std::string& message, int line, std::
 namespace kestrune::detail {
 namespace {
 
-// Lists and objects nest at most this deep: a hostile text cannot exhaust
-// the stack.
-constexpr int kMaxNesting = 100;
 // Offending texts longer than this are cut in messages.
 constexpr size_t kMaxQuotedText = 60;
 

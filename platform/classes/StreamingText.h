@@ -17,6 +17,11 @@
 
 namespace kestrune::detail {
 
+// Lists and objects nest at most this deep: a hostile text cannot exhaust
+// the stack. The depth of objects runs on across the reads a read starts
+// (a component whose construction reads its own description).
+inline constexpr int kMaxNesting = 100;
+
 // An identifier, dotted or not, that reads back as one: not a float
 // spelling and not a keyword of the format.
 bool IsWritableIdent(std::string_view s, bool allowDots);

@@ -992,6 +992,11 @@ QFont QtFontOf(const TFont& font);
 QFont QtFontOf(const TFont& font) {
   QFont f(QString::fromStdString(font.Name()));
   f.setStyleStrategy(QFont::NoAntialias);
+  // Aliased glyphs on fractional advances land a pixel early or late one by
+  // one ("Lisez-m oi"): the fully hinted font has whole-pixel advances, and
+  // without kerning a text's width is the sum of its letters' (as measured).
+  f.setHintingPreference(QFont::PreferFullHinting);
+  f.setKerning(false);
   f.setBold(font.HasStyle(fsBold));
   f.setItalic(font.HasStyle(fsItalic));
   f.setUnderline(font.HasStyle(fsUnderline));

@@ -25,10 +25,13 @@
 // double (or 128-bit integers) before anything reaches Qt.
 //
 // Text: the font's face through the installed substitutes, aliased, measured
-// with the face's ascent + descent as its height. TextOut(x, y) places the
-// top-left of the text's cell at (x, y); with a solid brush the cell is first
-// filled with the brush colour (opaque), with bsClear only the glyphs are
-// drawn. A font escapement turns the text counter-clockwise about (x, y).
+// with the face's ascent + descent as its height, laid out as the system's
+// own text: hinted glyphs on the hinted font's whole-pixel advances, without
+// kerning, so a text is as wide as the sum of its letters' TextWidth and is
+// drawn exactly that wide. TextOut(x, y) places the top-left of the text's
+// cell at (x, y); with a solid brush the cell is first filled with the brush
+// colour (opaque), with bsClear only the glyphs are drawn. A font escapement
+// turns the text counter-clockwise about (x, y).
 //
 // Device state as GDI keeps it: a clip region (device pixels), a window
 // origin (logical (org.x, org.y) is device (0, 0)), the text and background

@@ -260,19 +260,28 @@ void TJpegPicture::SetHeight(int) {
 }
 
 void TJpegPicture::LoadFromStream(TStream* stream) {
-  const int64_t left = stream->Size() - stream->Position();
-  if (left <= 0)
-    RaiseJpeg("fichier vide");
-  std::string data(static_cast<size_t>(left), '\0');
-  stream->ReadBuffer(data.data(), left);
+  // A refused read leaves the stream where it was, as the bitmap's does.
+  const int64_t start = stream->Position();
+  std::string data;
   int width = 0, height = 0;
-  ReadJpegSize(data, width, height);
-  // Decode now, so that a corrupt body is reported here and not at the
-  // first paint.
-  QImage image;
-  DecompressJpeg(data, image);
-  TBitmap* decoded = Create<TBitmap>();
-  decoded->Image() = std::move(image);
+  TBitmap* decoded = nullptr;
+  try {
+    const int64_t left = stream->Size() - start;
+    if (left <= 0)
+      RaiseJpeg("fichier vide");
+    data.assign(static_cast<size_t>(left), '\0');
+    stream->ReadBuffer(data.data(), left);
+    ReadJpegSize(data, width, height);
+    // Decode now, so that a corrupt body is reported here and not at the
+    // first paint.
+    QImage image;
+    DecompressJpeg(data, image);
+    decoded = Create<TBitmap>();
+    decoded->Image() = std::move(image);
+  } catch (...) {
+    stream->SetPosition(start);
+    throw;
+  }
   FreeObject(decoded_);
   decoded_ = decoded;
   data_ = std::move(data);

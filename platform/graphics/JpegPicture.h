@@ -6,8 +6,8 @@
 // stream's position to its end); SaveToStream writes the held JPEG bytes.
 // Drawing decodes on first use. Every codec failure (a truncated or corrupt
 // file, a size beyond kMaxBitmapPixels, a file that is not JPEG) raises
-// EJpegError with the codec's message; the process never ends and the
-// picture is unchanged.
+// EJpegError with the codec's message; the process never ends, the picture
+// is unchanged and the stream is left at the position it had.
 //
 // Threads: one thread at a time; separate pictures may work on separate
 // threads.

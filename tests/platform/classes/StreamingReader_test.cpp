@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,106 @@ TEST_F(StreamingReader, ReadsRegisteredDescriptionsByClassName) {
   EXPECT_TRUE(ReadComponentDescription(form));
   EXPECT_EQ(form->ComponentCount(), 1);
   form->Free();
+}
+
+// Components that read the description registered for their class once
+// made, as a form does; `g_live_described` counts them.
+int g_live_described = 0;
+
+class TSelfDescribed : public TComponent {
+  KESTRUNE_CLASS(TSelfDescribed, TComponent)
+  explicit TSelfDescribed(TComponent* owner) : TComponent(owner) { ++g_live_described; }
+  ~TSelfDescribed() override { --g_live_described; }
+  void AfterConstruction() override {
+    inherited::AfterConstruction();
+    ReadComponentDescription(this);
+  }
+};
+
+#define SELF_DESCRIBED(Name)                                    \
+  class Name : public TSelfDescribed {                          \
+    KESTRUNE_CLASS(Name, TSelfDescribed)                        \
+    explicit Name(TComponent* owner) : TSelfDescribed(owner) {} \
+  };
+SELF_DESCRIBED(TSelfHolder)
+SELF_DESCRIBED(TCycleA)
+SELF_DESCRIBED(TCycleB)
+SELF_DESCRIBED(TChainOuter)
+SELF_DESCRIBED(TChainInner)
+#undef SELF_DESCRIBED
+
+class StreamingReaderNested : public StreamingReader {
+ protected:
+  static void SetUpTestSuite() {
+    StreamingReader::SetUpTestSuite();
+    RegisterClass<TSelfDescribed>();
+    RegisterClass<TSelfHolder>();
+    RegisterClass<TCycleA>();
+    RegisterClass<TCycleB>();
+    RegisterClass<TChainOuter>();
+    RegisterClass<TChainInner>();
+    RegisterComponentDescription("TSelfHolder",
+                                 "object Holder: TSelfHolder\n"
+                                 "  object Inner: TSelfHolder\n  end\nend\n");
+    RegisterComponentDescription("TCycleA", "object A: TCycleA\n  object B: TCycleB\n  end\nend\n");
+    RegisterComponentDescription("TCycleB",
+                                 "object B: TCycleB\n  object S: TSample\n  end\n"
+                                 "  object A: TCycleA\n  end\nend\n");
+    RegisterComponentDescription("TChainOuter",
+                                 "object Outer: TChainOuter\n  object Inner: TChainInner\n"
+                                 "  end\nend\n");
+    RegisterComponentDescription("TChainInner",
+                                 "object Inner: TChainInner\n  object S: TSample\n"
+                                 "    Count = 7\n  end\nend\n");
+  }
+};
+
+// A component whose description holds a component of its own class, or of a
+// class whose description holds its class again, would read for ever: each
+// nested one reads its own description while it is made. The depth runs on
+// across those reads, so the read is refused and nothing it built is left.
+TEST_F(StreamingReaderNested, ADescriptionThatHoldsItsOwnClassIsRefused) {
+  struct Entry {
+    const char* name;
+    std::function<void()> read;
+  };
+  TSampleForm* form = Create<TSampleForm>(nullptr);
+  const Entry entries[] = {
+      {"made by its class", [] { Create<TSelfHolder>(nullptr); }},
+      {"made through another class", [] { Create<TCycleA>(nullptr); }},
+      {"created from a text", [] { CreateComponentFromText("object X: TCycleB\nend\n", nullptr); }},
+      {"read into an existing root",
+       [form] {
+         ReadComponentFromText(form,
+                               "object F: TSampleForm\n  object S: TSample\n  end\n"
+                               "  object H: TSelfHolder\n  end\nend\n");
+       }},
+  };
+  for (const Entry& entry : entries) {
+    SCOPED_TRACE(entry.name);
+    try {
+      entry.read();
+      ADD_FAILURE() << "no error";
+    } catch (const EDescriptionError& e) {
+      EXPECT_NE(e.Message().find("Imbrication trop profonde"), std::string::npos) << e.Message();
+    }
+    EXPECT_EQ(g_live_described, 0);
+    EXPECT_EQ(g_live_samples, samples_before_);
+    EXPECT_EQ(form->ComponentCount(), 0);
+    EXPECT_FALSE(form->ComponentState().Contains(csLoading));
+  }
+  form->Free();
+
+  // A finite nesting of described components still reads.
+  auto* outer = Create<TChainOuter>(nullptr);
+  auto* inner = dynamic_cast<TChainInner*>(outer->FindComponent("Inner"));
+  ASSERT_NE(inner, nullptr);
+  auto* sample = dynamic_cast<TSample*>(inner->FindComponent("S"));
+  ASSERT_NE(sample, nullptr);
+  EXPECT_EQ(sample->GetCount(), 7);
+  EXPECT_EQ(g_live_described, 2);
+  outer->Free();
+  EXPECT_EQ(g_live_described, 0);
 }
 
 TEST_F(StreamingReader, ResolvesReferencesIntoAnotherRoot) {

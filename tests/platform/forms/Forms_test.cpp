@@ -1,6 +1,7 @@
 // The application object and the widget form: the close query as the window
 // manager sends it, handler exceptions, the main form ending Run, the order
-// of shutdown, and the font stand-ins.
+// of shutdown, the font stand-ins, and the form's own description (read
+// before OnCreate; refused when it holds a form of its own class).
 #include "platform/forms/Forms.h"
 
 #include <gtest/gtest.h>
@@ -395,6 +396,45 @@ TEST_F(FormsTest, FormReadsItsDescriptionBeforeOnCreateAndStaysHiddenUntilRun) {
   EXPECT_NEAR(form->Left(), (Screen->Width() - 300) / 2, 4);
   EXPECT_NEAR(form->Top(), (Screen->Height() - 200) / 2, 4);
   EXPECT_EQ(form->log, (std::vector<std::string>{"create checked hidden", "execute"}));
+  GraphicsUnit.Finalize();
+}
+
+// A form whose description holds a form of its own class: each nested form
+// would read the same description while it is made.
+int g_live_self_nested = 0;
+
+class TSelfNestedForm : public TForm {
+  KESTRUNE_CLASS(TSelfNestedForm, TForm)
+  explicit TSelfNestedForm(TComponent* owner) : TForm(owner) { ++g_live_self_nested; }
+  ~TSelfNestedForm() override { --g_live_self_nested; }
+};
+
+TEST_F(FormsTest, AFormWhoseDescriptionHoldsItsOwnClassIsRefusedAndNothingIsLeft) {
+  GraphicsUnit.Initialize();
+  FormsUnit.Finalize();  // the classes register with the graphics unit running
+  FormsUnit.Initialize();
+  Application->Initialize();
+  RegisterClass<TSelfNestedForm>();
+  RegisterComponentDescription("TSelfNestedForm", R"(object fmSelf: TSelfNestedForm
+  Caption = "Imbriquée"
+  object Label1: TLabel
+    Caption = "Étiquette"
+  end
+  object fmInner: TSelfNestedForm
+  end
+end
+)");
+  const int before = Application->ComponentCount();
+  TSelfNestedForm* form = nullptr;
+  EXPECT_THROW(Application->CreateForm(form), EDescriptionError);
+  EXPECT_EQ(form, nullptr);
+  EXPECT_EQ(g_live_self_nested, 0);
+  EXPECT_EQ(Application->ComponentCount(), before);
+  EXPECT_EQ(Application->MainForm(), nullptr);
+  // The application goes on: the next form made is the main form.
+  TForm* next = nullptr;
+  Application->CreateForm(next);
+  EXPECT_EQ(Application->MainForm(), next);
   GraphicsUnit.Finalize();
 }
 

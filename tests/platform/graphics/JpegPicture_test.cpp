@@ -101,6 +101,26 @@ TEST(JpegPicture, MalformedFilesRaiseAndNeverEndTheProcess) {
     EXPECT_TRUE(j->Empty()) << name;
     j->Free();
   }
+  // A refused read leaves the stream where it was (here after a prefix that
+  // is not part of the picture) and the picture as it was.
+  for (const auto& [name, bytes] : cases) {
+    TJpegPicture* j = Create<TJpegPicture>();
+    TMemoryStream held;
+    held.WriteBuffer(good.data(), static_cast<int64_t>(good.size()));
+    held.SetPosition(0);
+    j->LoadFromStream(&held);
+    const std::string prefix = "abc";
+    TMemoryStream s;
+    s.WriteBuffer(prefix.data(), static_cast<int64_t>(prefix.size()));
+    s.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    s.SetPosition(static_cast<int64_t>(prefix.size()));
+    EXPECT_THROW(j->LoadFromStream(&s), EJpegError) << name;
+    EXPECT_EQ(s.Position(), static_cast<int64_t>(prefix.size())) << name;
+    EXPECT_EQ(j->Data(), good) << name;
+    EXPECT_EQ(j->Width(), 16) << name;
+    EXPECT_EQ(j->Height(), 16) << name;
+    j->Free();
+  }
 }
 
 TEST(JpegPicture, EmptyBitmapCannotBeCompressed) {

@@ -1,8 +1,12 @@
 // Fonts and text on the canvas: GDI's height sign rule, text height as
-// ascent + descent, rotated text, opaque and transparent output, DrawText.
+// ascent + descent, whole-pixel advances, rotated text, opaque and
+// transparent output, DrawText.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/graphics/GraphicsTestSupport.h"
 
@@ -139,6 +143,109 @@ TEST_F(TextTest, DrawTextCalcRectAndAlignment) {
   const TRect ink = PaintedBounds(*bitmap, clWhite);
   EXPECT_NEAR((ink.Left + ink.Right) / 2.0, 40.0, 1.5);
   EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, 40.0 + 1.5, 3.0);  // x-height sits low in the cell
+}
+
+// The runs of columns of `b` inside `area` that hold a pixel other than
+// `background`, as [first, last + 1) pairs.
+std::vector<std::pair<int, int>> InkColumnRuns(TBitmap& b, const TRect& area, TColor background) {
+  std::vector<std::pair<int, int>> runs;
+  for (int x = area.Left; x < area.Right; ++x) {
+    bool ink = false;
+    for (int y = area.Top; y < area.Bottom && !ink; ++y)
+      ink = PixelOf(b, x, y) != background;
+    if (!ink)
+      continue;
+    if (!runs.empty() && runs.back().second == x)
+      runs.back().second = x + 1;
+    else
+      runs.emplace_back(x, x + 1);
+  }
+  return runs;
+}
+
+bool SamePixels(TBitmap& a, TBitmap& b) {
+  for (int y = 0; y < a.Height(); ++y) {
+    for (int x = 0; x < a.Width(); ++x) {
+      if (PixelOf(a, x, y) != PixelOf(b, x, y))
+        return false;
+    }
+  }
+  return true;
+}
+
+// Text drawn without anti-aliasing is laid out as the system's own text:
+// hinted glyphs on whole-pixel advances, no kerning. A text drawn at once is
+// its letters drawn one by one, each at the width of what comes before it;
+// its width is the sum of theirs; and the gaps between the glyphs of each of
+// its words differ by a pixel at most (letters placed a pixel early or late
+// one by one show "Lisez-m oi", "Base de tem ps"). The texts are ASCII, so
+// a byte is a letter.
+TEST_F(TextTest, SmallTextLiesOnWholePixelAdvances) {
+  struct Case {
+    const char* face;
+    int height;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"Tahoma", -11, "Lisez-moi"},
+      {"Tahoma", -11, "Index de l'aide"},
+      {"Tahoma", -11, "Base de temps"},
+      {"Tahoma", -11, "Oscilloscope"},
+      {"MS Sans Serif", -11, "Amplitude Voie 2"},
+      {"Arial", -9, "Balayage"},
+      {"Tahoma", -13, "Analyseur spectre"},
+      {"Arial", -12, "AVoTe"},  // pairs a kerning font would pull together
+  };
+  constexpr int kX = 4, kY = 10;
+  TBitmap* pieces = Create<TBitmap>();
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::string(k.face) + " " + std::to_string(k.height) + " " + k.text);
+    const std::string text = k.text;
+    for (TBitmap* b : {bitmap, pieces}) {
+      b->SetSize(160, 40);
+      TCanvas* c = b->Canvas();
+      c->Brush()->SetStyle(bsSolid);
+      c->Brush()->SetColor(clWhite);
+      c->FillRect(Rect(0, 0, 160, 40));
+      c->Font()->SetName(k.face);
+      c->Font()->SetHeight(k.height);
+      c->Font()->SetColor(clBlack);
+      c->Brush()->SetStyle(bsClear);
+    }
+    C()->TextOut(kX, kY, text);
+    auto at = [&](size_t i) { return kX + C()->TextWidth(text.substr(0, i)); };
+    int sum = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      pieces->Canvas()->TextOut(at(i), kY, text.substr(i, 1));
+      sum += C()->TextWidth(text.substr(i, 1));
+    }
+    EXPECT_EQ(C()->TextWidth(text), sum);
+    EXPECT_TRUE(SamePixels(*bitmap, *pieces));
+    const TRect ink = PaintedBounds(*bitmap, clWhite);
+    EXPECT_GE(ink.Left, kX);
+    EXPECT_LE(ink.Right, at(text.size()) + 1);
+
+    for (size_t begin = 0; begin < text.size();) {
+      size_t end = text.find(' ', begin);
+      if (end == std::string::npos)
+        end = text.size();
+      if (end - begin >= 2) {
+        SCOPED_TRACE(text.substr(begin, end - begin));
+        const std::vector<std::pair<int, int>> runs =
+            InkColumnRuns(*bitmap, Rect(at(begin), 0, at(end), 40), clWhite);
+        ASSERT_GE(runs.size(), 2u);
+        int narrowest = INT_MAX, widest = INT_MIN;
+        for (size_t i = 1; i < runs.size(); ++i) {
+          const int gap = runs[i].first - runs[i - 1].second;
+          narrowest = std::min(narrowest, gap);
+          widest = std::max(widest, gap);
+        }
+        EXPECT_LE(widest - narrowest, 1);
+      }
+      begin = end + 1;
+    }
+  }
+  pieces->Free();
 }
 
 TEST_F(TextTest, TextFarAwayIsDroppedWithoutHarm) {
