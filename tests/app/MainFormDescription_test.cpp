@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <cstdlib>
+#include <cctype>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -86,7 +85,8 @@ std::string Stored(TComponent* root, const std::string& path) {
   if (object == nullptr)
     return "no component " + parts[0];
   for (size_t i = 1; i + 1 < parts.size(); ++i) {
-    if (auto* items = dynamic_cast<TCollection*>(object); items != nullptr && isdigit(parts[i][0]))
+    if (auto* items = dynamic_cast<TCollection*>(object);
+        items != nullptr && std::isdigit(static_cast<unsigned char>(parts[i][0])) != 0)
       object = items->Items(std::stoi(parts[i]));
     else
       object = GetObjectProp(object, parts[i]);
@@ -106,8 +106,8 @@ struct Setting {
   std::string value;
 };
 
-// The settings of the main window, its graph and its controls, as the
-// program's description of the window states them.
+// The settings that the main window's description gives the window, its
+// graph and its controls.
 std::vector<Setting> StatedSettings() {
   std::vector<Setting> s = {
       // The window.
@@ -376,8 +376,6 @@ TEST_F(MainFormDescription, APictureShows55LedsABarAndAquaListText) {
   f.vuAudioIn1->SetRightValue(0);
   const QImage image = kestrune::testing::RenderForm(&f);
   ASSERT_FALSE(image.isNull());
-  if (const char* keep = std::getenv("KESTRUNE_WINDOW_PICTURE"); keep != nullptr)
-    image.save(keep);
 
   const TRect meter = f.vuAudioIn1->BoundsRect();
   // The bars' middle rows: the meter is 21 high, the bars lie 3 pixels from

@@ -210,6 +210,8 @@ Scales ScalesOf(TTrelScope* scope) {
 
 // The oscilloscope's scales right after start-up.
 const Scales kStartUpScales{false, false, false, 1024, 0.0, 1024.0, false, -10000.0, 10000.0};
+// The spectrum analyser's scales with the stored slider positions.
+const Scales kSpectrumScales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0};
 
 std::vector<std::string> ItemsOf(TStyComboBox* box) {
   std::vector<std::string> items;
@@ -400,8 +402,7 @@ TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
   EXPECT_FALSE(f.MoskAudioToReal1->GetOutputPins()->GetPin(0)->IsConnectedTo(
       f.TrelScope1->GetChannels()->GetItem(0)->GetInputPin()));
   EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
-  EXPECT_EQ(ScalesOf(f.TrelScope1),
-            (Scales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0}));
+  EXPECT_EQ(ScalesOf(f.TrelScope1), kSpectrumScales);
   EXPECT_EQ(f.btnSpectrum->Font()->Color(), clLime);
   EXPECT_EQ(f.btnScope->Font()->Color(), clSilver);
 
@@ -454,10 +455,7 @@ TEST_F(MainFormTest, ClicksQueuedDuringAModeSwitchEndInTheModeOfTheLastButton) {
       EXPECT_TRUE(in->IsConnectedTo(outputs->GetPin(c))) << what << ": channel " << c;
       EXPECT_FALSE(in->IsConnectedTo(others->GetPin(c))) << what << ": channel " << c;
     }
-    EXPECT_EQ(ScalesOf(f.TrelScope1),
-              mode == 0 ? kStartUpScales
-                        : (Scales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0}))
-        << what;
+    EXPECT_EQ(ScalesOf(f.TrelScope1), mode == 0 ? kStartUpScales : kSpectrumScales) << what;
     EXPECT_TRUE(f.MoskAudioIn1->GetEnabled()) << what;
     EXPECT_EQ(backend_->OpenStreams(), 1) << what;
   };
