@@ -292,31 +292,40 @@ void TfmMain::btnScopeClick(TObject* Sender) {
     SwitchToSpectrum();
 }
 
-void TfmMain::RelinkScope(TVekPinList* outputs) {
-  SetCaptureActive(false);
+void TfmMain::RelinkScope(uint8_t mode) {
+  TVekPinList* outputs =
+      mode == 0 ? MoskAudioToReal1->GetOutputPins() : MoskSpectrum1->GetOutputPins();
   for (int c = 0; c < 2; ++c)
     TrelScope1->GetChannels()->GetItem(c)->GetInputPin()->DisconnectAll();
   for (int c = 0; c < 2; ++c)
     TrelScope1->GetChannels()->GetItem(c)->GetInputPin()->Connect(outputs->GetPin(c));
-  SetCaptureActive(true);
 }
 
 void TfmMain::SwitchToScope() {
-  if (DisplayMode == 0)
-    return;
-  Guarded("[Scope] SwitchToScope", [this] {
-    RelinkScope(MoskAudioToReal1->GetOutputPins());
-    SetDisplayMode(0);
-  });
+  SwitchTo(0);
 }
 
 void TfmMain::SwitchToSpectrum() {
-  if (DisplayMode == 1)
+  SwitchTo(1);
+}
+
+void TfmMain::SwitchTo(uint8_t mode) {
+  wanted_mode_ = mode;
+  // Called from a wait of a running switch: that switch ends in this mode.
+  if (switching_ || DisplayMode == mode)
     return;
-  Guarded("[Scope] SwitchToSpectrum", [this] {
-    RelinkScope(MoskSpectrum1->GetOutputPins());
-    SetDisplayMode(1);
+  switching_ = true;
+  Guarded("[Scope] Switch", [this] {
+    while (DisplayMode != wanted_mode_) {
+      SetCaptureActive(false);
+      // A click served in the wait may have asked for the other mode.
+      const uint8_t target = wanted_mode_;
+      RelinkScope(target);
+      SetCaptureActive(true);
+      SetDisplayMode(target);
+    }
   });
+  switching_ = false;
 }
 
 void TfmMain::SetDisplayMode(uint8_t mode) {

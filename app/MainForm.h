@@ -124,6 +124,12 @@ class TfmMain : public TForm {
   int IndexOfAudioInDeviceLine(const std::string& name) const;
 
   // Display mode and scales.
+  // A switch to the mode on display does nothing. A switch stops capture,
+  // re-links the scope's two channels and starts capture again, with a wait
+  // after each (the waits serve queued input, so a click on either mode
+  // button may arrive inside them). Such a click only changes the mode the
+  // running switch ends in: it re-links again until the display shows the
+  // mode asked for last. A failure ends the switch with the old mode.
   void SwitchToScope();
   void SwitchToSpectrum();
   void SetDisplayMode(uint8_t mode);
@@ -142,9 +148,14 @@ class TfmMain : public TForm {
   void Loaded() override;
 
  private:
-  // Stops capture, links the scope's two channels (0, then 1) to `outputs`
-  // and starts capture again.
-  void RelinkScope(TVekPinList* outputs);
+  void SwitchTo(uint8_t mode);
+  // Unlinks the scope's two channels (0, then 1) and links them (0, then 1)
+  // to the outputs of the mode's component.
+  void RelinkScope(uint8_t mode);
+
+  // The mode asked for last, and whether a switch is running.
+  uint8_t wanted_mode_ = 0;
+  bool switching_ = false;
 };
 
 // The main window while the program runs; null before it is made and after

@@ -115,7 +115,10 @@ object fmMain: TfmMain
     Style = csDropDownList
     Color = clNavy
     Etched = True
+    FlatLineColor = clSilver
     FocusBorder = True
+    Font.Color = clAqua
+    Font.Name = "Tahoma"
     OnChange = lstAudioIn1DevicesChange
   end
   object lstAudioIn1DeviceLines: TStyComboBox
@@ -126,7 +129,10 @@ object fmMain: TfmMain
     Style = csDropDownList
     Color = clNavy
     Etched = True
+    FlatLineColor = clSilver
     FocusBorder = True
+    Font.Color = clAqua
+    Font.Name = "Tahoma"
     OnChange = lstAudioIn1DeviceLinesChange
   end
   object vuAudioIn1: TlmVuMeter
@@ -136,6 +142,9 @@ object fmMain: TfmMain
     Height = 21
     Orientation = voHorizontal
     NumLeds = 16
+    ExtremityMargin = 3
+    LedLength = 2
+    LedSpacing = 1
     Level1Limit = 75
     Level2Limit = 92
     Level1Color = clLime
@@ -182,6 +191,9 @@ object fmMain: TfmMain
       Caption = "10u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel2: TLuLabel
       Left = 28
@@ -192,6 +204,9 @@ object fmMain: TfmMain
       Caption = "20u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel3: TLuLabel
       Left = 45
@@ -202,6 +217,9 @@ object fmMain: TfmMain
       Caption = "50u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel4: TLuLabel
       Left = 62
@@ -212,6 +230,9 @@ object fmMain: TfmMain
       Caption = "100u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel5: TLuLabel
       Left = 78
@@ -222,6 +243,9 @@ object fmMain: TfmMain
       Caption = "200u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel6: TLuLabel
       Left = 94
@@ -232,6 +256,9 @@ object fmMain: TfmMain
       Caption = "500u"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel7: TLuLabel
       Left = 111
@@ -242,6 +269,9 @@ object fmMain: TfmMain
       Caption = "1m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel8: TLuLabel
       Left = 128
@@ -252,6 +282,9 @@ object fmMain: TfmMain
       Caption = "2m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel9: TLuLabel
       Left = 144
@@ -262,13 +295,17 @@ object fmMain: TfmMain
       Caption = "5m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object tbScaleHorz: TLuTrackBar
       Color = clBtnFace
       Left = 8
       Top = 42
-      Width = 150
+      Width = 145
       Height = 28
+      BorderWidth = 4
       MinValue = 1
       MaxValue = 9
       Position = 7
@@ -308,6 +345,9 @@ object fmMain: TfmMain
       Caption = "10m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel11: TLuLabel
       Left = 28
@@ -318,6 +358,9 @@ object fmMain: TfmMain
       Caption = "20m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel12: TLuLabel
       Left = 45
@@ -328,6 +371,9 @@ object fmMain: TfmMain
       Caption = "50m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel13: TLuLabel
       Left = 62
@@ -338,6 +384,9 @@ object fmMain: TfmMain
       Caption = "100m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel14: TLuLabel
       Left = 78
@@ -348,6 +397,9 @@ object fmMain: TfmMain
       Caption = "200m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel15: TLuLabel
       Left = 94
@@ -358,6 +410,9 @@ object fmMain: TfmMain
       Caption = "500m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel16: TLuLabel
       Left = 111
@@ -368,6 +423,9 @@ object fmMain: TfmMain
       Caption = "1"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel17: TLuLabel
       Left = 128
@@ -378,6 +436,9 @@ object fmMain: TfmMain
       Caption = "2"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel18: TLuLabel
       Left = 144
@@ -388,6 +449,9 @@ object fmMain: TfmMain
       Caption = "5"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object tbScaleVert1: TLuTrackBar
       Color = clBtnFace
@@ -470,6 +534,9 @@ object fmMain: TfmMain
       Caption = "10m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel20: TLuLabel
       Left = 28
@@ -480,6 +547,9 @@ object fmMain: TfmMain
       Caption = "20m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel21: TLuLabel
       Left = 45
@@ -490,6 +560,9 @@ object fmMain: TfmMain
       Caption = "50m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel22: TLuLabel
       Left = 62
@@ -500,6 +573,9 @@ object fmMain: TfmMain
       Caption = "100m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel23: TLuLabel
       Left = 78
@@ -510,6 +586,9 @@ object fmMain: TfmMain
       Caption = "200m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel24: TLuLabel
       Left = 94
@@ -520,6 +599,9 @@ object fmMain: TfmMain
       Caption = "500m"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel25: TLuLabel
       Left = 111
@@ -530,6 +612,9 @@ object fmMain: TfmMain
       Caption = "1"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel26: TLuLabel
       Left = 128
@@ -540,6 +625,9 @@ object fmMain: TfmMain
       Caption = "2"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object LuLabel27: TLuLabel
       Left = 144
@@ -550,6 +638,9 @@ object fmMain: TfmMain
       Caption = "5"
       Font.Height = -9
       Font.Name = "Arial"
+      Layout = tlTop
+      Style = lsNone
+      Transparent = True
     end
     object tbScaleVert2: TLuTrackBar
       Color = clBtnFace

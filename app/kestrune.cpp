@@ -1,8 +1,17 @@
 // The program entry: starts the units, makes the application object and the
 // main window, runs the message loop, and stops everything in reverse order
 // when the loop ends (the main window was closed).
+//
+// The program shows a window, so it needs a graphical desktop. Without one
+// (no display variable, or a display that cannot be opened) it says so in
+// one line and ends with status 1, instead of the toolkit's own abort.
+#include <QString>
+#include <QtGlobal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/MainForm.h"
 #include "app/ProgramUnits.h"
@@ -10,10 +19,95 @@
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
 
-int main() {
-  int status = 0;
+namespace {
+
+// The variable's value, or empty when it is not set.
+std::string Variable(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// Says in one line that the program needs a graphical desktop, and why, and
+// ends the program with status 1. Runs before the window exists (nothing to
+// save), also from inside the toolkit's failed start, which must not go on.
+[[noreturn]] void NoDesktop(const std::string& why) {
+  std::fprintf(stderr, "kestrune : il faut un bureau graphique pour afficher la fenêtre : %s\n",
+               why.c_str());
+  std::fflush(stderr);
+  std::_Exit(1);
+}
+
+// Why the display named by the environment could not be opened.
+std::string DisplayNotOpened() {
+  if (const std::string platform = Variable("QT_QPA_PLATFORM"); !platform.empty())
+    return "la plateforme graphique QT_QPA_PLATFORM=\"" + platform + "\" ne démarre pas";
+  for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"})
+    if (const std::string display = Variable(name); !display.empty())
+      return std::string("l'affichage ") + name + "=\"" + display + "\" ne peut pas être ouvert";
+  return "aucun affichage ne peut être ouvert";
+}
+
+// The toolkit's messages while the windowing layer starts: kept back, and
+// passed on once it has started; a fatal one means that no display could be
+// opened.
+struct HeldMessage {
+  QtMsgType type;
+  std::string file, function, category;
+  int line;
+  QString text;
+};
+std::vector<HeldMessage> g_held;
+QtMessageHandler g_previous = nullptr;
+
+void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtFatalMsg)
+    NoDesktop(DisplayNotOpened());
+  g_held.push_back({type, context.file != nullptr ? context.file : "",
+                    context.function != nullptr ? context.function : "",
+                    context.category != nullptr ? context.category : "", context.line, text});
+}
+
+void PassHeldMessages() {
+  qInstallMessageHandler(g_previous);
+  for (const HeldMessage& m : g_held) {
+    const QMessageLogContext context(m.file.c_str(), m.line, m.function.c_str(),
+                                     m.category.c_str());
+    if (g_previous != nullptr)
+      g_previous(m.type, context, m.text);
+    else
+      std::fprintf(stderr, "%s\n", qFormatLogMessage(m.type, context, m.text).toLocal8Bit().data());
+  }
+  g_held.clear();
+}
+
+// Ends the program when the environment names no display (and no other
+// platform for the toolkit).
+void RequireDesktop() {
+  if (Variable("DISPLAY").empty() && Variable("WAYLAND_DISPLAY").empty() &&
+      Variable("QT_QPA_PLATFORM").empty())
+    NoDesktop("la variable d'affichage (DISPLAY ou WAYLAND_DISPLAY) n'est pas définie");
+}
+
+// Starts the program's units, the windowing layer among them; ends the
+// program when it cannot open the display.
+void StartUnitsOnTheDesktop() {
+  g_previous = qInstallMessageHandler(&HoldMessage);
   try {
     StartProgramUnits();
+  } catch (...) {
+    PassHeldMessages();
+    throw;
+  }
+  PassHeldMessages();
+}
+
+}  // namespace
+
+int main() {
+  RequireDesktop();
+  int status = 0;
+  try {
+    StartUnitsOnTheDesktop();
     Application->CreateForm(fmMain);
     Application->Run();
     // The window and its components go while every unit still runs: the

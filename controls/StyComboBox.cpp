@@ -415,13 +415,13 @@ void RegisterStyComboBoxClass() {
       .Integer("DropWidth", &TStyComboBox::DropWidth, &TStyComboBox::SetDropWidth, 0)
       .Bool("Etched", &TStyComboBox::Etched, &TStyComboBox::SetEtched, false)
       .Bool("Flat", &TStyComboBox::Flat, &TStyComboBox::SetFlat, false)
-      .Integer("FlatLineColor", &TStyComboBox::FlatLineColor, &TStyComboBox::SetFlatLineColor,
-               clBlack)
+      .MappedInteger("FlatLineColor", &TStyComboBox::FlatLineColor, &TStyComboBox::SetFlatLineColor,
+                     kColorIdents, clBlack)
       .Bool("FlatParentColor", &TStyComboBox::FlatParentColor, &TStyComboBox::SetFlatParentColor,
             true)
       .Bool("FocusBorder", &TStyComboBox::FocusBorder, &TStyComboBox::FocusBorder, false)
-      .Integer("FocusBorderColor", &TStyComboBox::FocusBorderColor, &TStyComboBox::FocusBorderColor,
-               clNone)
+      .MappedInteger("FocusBorderColor", &TStyComboBox::FocusBorderColor,
+                     &TStyComboBox::FocusBorderColor, kColorIdents, clNone)
       .MappedInteger("FocusColor", &TStyComboBox::FocusColor, &TStyComboBox::FocusColor,
                      kColorIdents, clNone)
       .String("LabelCaption", &TStyComboBox::LabelCaption, &TStyComboBox::SetLabelCaption, "")

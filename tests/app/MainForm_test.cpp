@@ -1,7 +1,8 @@
 // The main window read from its stored description: the graph and its links,
 // the start-up sequence against a scripted recording control and a scripted
-// wave device (also with a failure at each control call), the mode switch,
-// the scales, and the level-meter feed.
+// wave device (also with a failure at each control call), the mode switch
+// (also with clicks queued while it waits), the scales, and the level-meter
+// feed.
 #include "app/MainForm.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include "controls/StyGlassButton.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/com/ScriptedAudioRecord.h"
+#include "platform/forms/FormsTesting.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
@@ -208,6 +210,8 @@ Scales ScalesOf(TTrelScope* scope) {
 
 // The oscilloscope's scales right after start-up.
 const Scales kStartUpScales{false, false, false, 1024, 0.0, 1024.0, false, -10000.0, 10000.0};
+// The spectrum analyser's scales with the stored slider positions.
+const Scales kSpectrumScales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0};
 
 std::vector<std::string> ItemsOf(TStyComboBox* box) {
   std::vector<std::string> items;
@@ -398,8 +402,7 @@ TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
   EXPECT_FALSE(f.MoskAudioToReal1->GetOutputPins()->GetPin(0)->IsConnectedTo(
       f.TrelScope1->GetChannels()->GetItem(0)->GetInputPin()));
   EXPECT_TRUE(f.MoskAudioIn1->GetEnabled());
-  EXPECT_EQ(ScalesOf(f.TrelScope1),
-            (Scales{true, true, true, 1024, 0.0, 1024.0, false, -100.0, 10000.0}));
+  EXPECT_EQ(ScalesOf(f.TrelScope1), kSpectrumScales);
   EXPECT_EQ(f.btnSpectrum->Font()->Color(), clLime);
   EXPECT_EQ(f.btnScope->Font()->Color(), clSilver);
 
@@ -413,6 +416,64 @@ TEST_F(MainFormTest, TheModeSwitchRelinksTheScopeAndSetsTheModesScales) {
   EXPECT_EQ(DisplayMode, 0);
   EXPECT_TRUE(linkedTo(f.MoskAudioToReal1->GetOutputPins()));
   EXPECT_EQ(ScalesOf(f.TrelScope1), kStartUpScales);
+}
+
+// Clicks on the mode buttons that arrive while a switch waits (queued input,
+// served by the switch's waits): the display ends in the mode of the button
+// pressed last, with that button down, its caption lit, the scope linked to
+// that mode's component, the mode's scales and capture running.
+TEST_F(MainFormTest, ClicksQueuedDuringAModeSwitchEndInTheModeOfTheLastButton) {
+  Make(kTwoDevices);
+  TfmMain& f = *form_;
+  f.Show();
+  kestrune::MainLoop& loop = *kestrune::MainLoop::Current();
+  auto centre = [](TStyGlassButton* b) {
+    return b->ClientToScreen(TPoint{b->Width() / 2, b->Height() / 2});
+  };
+  // Clicks the first button; the others are queued before it, so they are
+  // served in the waits of the switch the first one starts.
+  auto clickWithQueued = [&](std::vector<TStyGlassButton*> buttons) {
+    for (size_t i = 1; i < buttons.size(); ++i)
+      loop.Post([p = centre(buttons[i])] { kestrune::testing::Click(p); });
+    ASSERT_TRUE(kestrune::testing::Click(centre(buttons[0])));
+    loop.ProcessMessages();
+  };
+  auto expectShows = [&](TStyGlassButton* last, const char* what) {
+    const uint8_t mode = last == f.btnScope ? 0 : 1;
+    TStyGlassButton* other = last == f.btnScope ? f.btnSpectrum : f.btnScope;
+    TVekPinList* outputs =
+        mode == 0 ? f.MoskAudioToReal1->GetOutputPins() : f.MoskSpectrum1->GetOutputPins();
+    TVekPinList* others =
+        mode == 0 ? f.MoskSpectrum1->GetOutputPins() : f.MoskAudioToReal1->GetOutputPins();
+    EXPECT_EQ(DisplayMode, mode) << what;
+    EXPECT_TRUE(last->Down()) << what;
+    EXPECT_FALSE(other->Down()) << what;
+    EXPECT_EQ(last->Font()->Color(), clLime) << what;
+    EXPECT_EQ(other->Font()->Color(), clSilver) << what;
+    for (int c = 0; c < 2; ++c) {
+      TVekBasicPin* in = f.TrelScope1->GetChannels()->GetItem(c)->GetInputPin();
+      EXPECT_TRUE(in->IsConnectedTo(outputs->GetPin(c))) << what << ": channel " << c;
+      EXPECT_FALSE(in->IsConnectedTo(others->GetPin(c))) << what << ": channel " << c;
+    }
+    EXPECT_EQ(ScalesOf(f.TrelScope1), mode == 0 ? kStartUpScales : kSpectrumScales) << what;
+    EXPECT_TRUE(f.MoskAudioIn1->GetEnabled()) << what;
+    EXPECT_EQ(backend_->OpenStreams(), 1) << what;
+  };
+
+  clickWithQueued({f.btnSpectrum, f.btnScope});
+  expectShows(f.btnScope, "spectrum, then oscilloscope queued");
+
+  clickWithQueued({f.btnSpectrum});
+  expectShows(f.btnSpectrum, "spectrum alone");
+  clickWithQueued({f.btnScope, f.btnSpectrum});
+  expectShows(f.btnSpectrum, "oscilloscope, then spectrum queued");
+
+  // Twenty alternating clicks, oscilloscope first, so spectrum last.
+  std::vector<TStyGlassButton*> twenty;
+  for (int i = 0; i < 20; ++i)
+    twenty.push_back(i % 2 == 0 ? f.btnScope : f.btnSpectrum);
+  clickWithQueued(twenty);
+  expectShows(f.btnSpectrum, "twenty alternating clicks");
 }
 
 TEST_F(MainFormTest, SlidersAndAutoBoxesSetTheScalesPerMode) {
