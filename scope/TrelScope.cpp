@@ -78,12 +78,9 @@ void TTrelDataDisplay::DoZoomChanged(TTrelZoomOperation operation) {
   RedrawAll();
   if (!OnZoomChanged)
     return;
-  auto* chart = dynamic_cast<TTrelDataChart*>(this);
   TTrelRealRanges ranges;
-  if (chart != nullptr) {
-    ranges.Min = {chart->GetXAxis()->RangeMin(), chart->GetYAxis()->RangeMin()};
-    ranges.Max = {chart->GetXAxis()->RangeMax(), chart->GetYAxis()->RangeMax()};
-  }
+  ranges.Min = {GetViewXMin(), GetViewYMin()};
+  ranges.Max = {GetViewXMax(), GetViewYMax()};
   OnZoomChanged(this, operation, ranges);
 }
 
