@@ -190,8 +190,9 @@ void TTrelDataDisplay::MouseLeave() {
 }
 
 void TTrelDataDisplay::WheelAt(TShiftState shift, TPoint clientPos, bool down) {
+  // A view that is not showing has no rectangle to take the step.
   for (TTrelDisplayView* view : views_) {
-    if (!view->Rect().Contains(clientPos))
+    if (!view->GetRect().Contains(clientPos))
       continue;
     if (down)
       view->MouseWheelDown(shift, clientPos);
@@ -199,7 +200,7 @@ void TTrelDataDisplay::WheelAt(TShiftState shift, TPoint clientPos, bool down) {
       view->MouseWheelUp(shift, clientPos);
   }
   TTrelScopeDataView* data = GetDataView();
-  if (data != nullptr && data->Rect().Contains(clientPos) && zooming_->MouseWheelEnabled)
+  if (data != nullptr && data->GetRect().Contains(clientPos) && zooming_->MouseWheelEnabled)
     ZoomAtPoint(clientPos, down ? 1.1 : 0.9, down ? 1.1 : 0.9);
 }
 
