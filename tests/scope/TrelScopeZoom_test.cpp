@@ -364,6 +364,19 @@ TEST_F(TrelScopeZoomTest, SelectionsThatAreNoZoom) {
   }
 }
 
+TEST_F(TrelScopeZoomTest, AWheelStepOnAPlotWithoutExtentDoesNothing) {
+  // The axes hand their wheel steps on whatever the plot area's size.
+  scope_->SetBounds(0, 0, 400, 1);
+  scope_->PaintTo();
+  ASSERT_EQ(scope_->GetDataView()->PlotRect().Bottom, scope_->GetDataView()->PlotRect().Top);
+  scope_->ZoomAtPoint({100, 0}, 1.0, 0.9);
+  EXPECT_FALSE(scope_->IsZoomed());
+  EXPECT_FALSE(scope_->CanZoomBack());
+  EXPECT_TRUE(events_.empty());
+  for (const double bound : {Current().XMin, Current().XMax, Current().YMin, Current().YMax})
+    EXPECT_TRUE(std::isfinite(bound));
+}
+
 TEST_F(TrelScopeZoomTest, HoldOnZoomDecidesWhetherLiveDataKeepsFlowing) {
   const TPoint from = PlotCentre();
   producer_->Send(0, std::vector<double>(100, 10.0));
