@@ -163,6 +163,13 @@ TEST_F(TrelScopeZoomTest, WheelRunsUndoAsOneStep) {
   EXPECT_FALSE(scope_->IsZoomed());
   EXPECT_FALSE(scope_->CanZoomBack());
 
+  // Clearing the history ends the run: the next wheel step is stored.
+  Wheel(PlotCentre(), false);
+  scope_->ClearZoomHistory();
+  Wheel(PlotCentre(), false);
+  EXPECT_TRUE(scope_->CanZoomBack());
+  scope_->Unzoom();
+
   // Switched off, the wheel changes nothing and stores nothing.
   scope_->GetZooming()->MouseWheelEnabled = false;
   scope_->ClearZoomHistory();
