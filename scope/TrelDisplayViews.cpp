@@ -255,11 +255,8 @@ void TTrelScopeDataView::MouseUp(TMouseButton button, TShiftState, bool, int x, 
   if (selecting_) {
     selecting_ = false;
     last_mouse_ = {x, y};
-    if (chart_->GetZooming()->MouseZoom) {
-      // A selection smaller than 5 pixels each way is no zoom; the zoom
-      // itself comes with the zoom feature.
-      RedrawChart();
-    }
+    if (chart_->GetZooming()->MouseZoom)
+      chart_->ZoomToSelection(anchor_, {x, y});
   }
 }
 

@@ -78,12 +78,9 @@ void TTrelDataDisplay::DoZoomChanged(TTrelZoomOperation operation) {
   RedrawAll();
   if (!OnZoomChanged)
     return;
-  auto* chart = dynamic_cast<TTrelDataChart*>(this);
   TTrelRealRanges ranges;
-  if (chart != nullptr) {
-    ranges.Min = {chart->GetXAxis()->RangeMin(), chart->GetYAxis()->RangeMin()};
-    ranges.Max = {chart->GetXAxis()->RangeMax(), chart->GetYAxis()->RangeMax()};
-  }
+  ranges.Min = {GetViewXMin(), GetViewYMin()};
+  ranges.Max = {GetViewXMax(), GetViewYMax()};
   OnZoomChanged(this, operation, ranges);
 }
 
@@ -193,8 +190,9 @@ void TTrelDataDisplay::MouseLeave() {
 }
 
 void TTrelDataDisplay::WheelAt(TShiftState shift, TPoint clientPos, bool down) {
+  // A view that is not showing has no rectangle to take the step.
   for (TTrelDisplayView* view : views_) {
-    if (!view->Rect().Contains(clientPos))
+    if (!view->GetRect().Contains(clientPos))
       continue;
     if (down)
       view->MouseWheelDown(shift, clientPos);
@@ -202,7 +200,7 @@ void TTrelDataDisplay::WheelAt(TShiftState shift, TPoint clientPos, bool down) {
       view->MouseWheelUp(shift, clientPos);
   }
   TTrelScopeDataView* data = GetDataView();
-  if (data != nullptr && data->Rect().Contains(clientPos) && zooming_->MouseWheelEnabled)
+  if (data != nullptr && data->GetRect().Contains(clientPos) && zooming_->MouseWheelEnabled)
     ZoomAtPoint(clientPos, down ? 1.1 : 0.9, down ? 1.1 : 0.9);
 }
 

@@ -83,18 +83,49 @@ class TTrelDataDisplay : public TCustomControl {
   virtual bool IsVerticalReversed() { return false; }
   bool IsDesigning() const { return ComponentState().Contains(csDesigning); }
 
-  // Zoom operations; their ranges, history and notification come with the
-  // zoom feature. Here they keep the zoomed flag and notify.
-  virtual void PushZoomHistory(bool fromWheel) { (void)fromWheel; }
-  virtual void ZoomByFactors(bool storeHistory, double factorX, double factorY) {
-    (void)storeHistory, (void)factorX, (void)factorY;
+  // Zoom (the chart holds the ranges). Every operation that changes the
+  // view stores the state before it on the undo list, empties the redo list
+  // and ends with DoZoomChanged.
+  virtual double GetViewXMin() = 0;
+  virtual double GetViewXMax() = 0;
+  virtual double GetViewYMin() = 0;
+  virtual double GetViewYMax() = 0;
+  virtual void SetZoomRange(double xMin, double xMax, double yMin, double yMax) = 0;
+  virtual void Unzoom() = 0;
+  virtual void PushZoomHistory(bool fromWheel) = 0;
+  virtual void ZoomByFactors(bool storeHistory, double factorX, double factorY) = 0;
+  virtual void ZoomAtPoint(TPoint point, double factorX, double factorY) = 0;
+  virtual void ZoomToRangeEx(bool storeHistory, double xMin, double xMax, double yMin,
+                             double yMax) = 0;
+  virtual void ZoomBack() = 0;
+  virtual void ZoomForward() = 0;
+  virtual void ZoomReset();
+  void ZoomBy(double factor) { ZoomByFactor(true, factor); }
+  void ZoomByFactor(bool storeHistory, double factor) {
+    ZoomByFactors(storeHistory, factor, factor);
   }
-  virtual void ZoomAtPoint(TPoint point, double factorX, double factorY) {
-    (void)point, (void)factorX, (void)factorY;
+  void ZoomByXY(double factorX, double factorY) { ZoomByFactors(true, factorX, factorY); }
+  void ZoomToRange(double xMin, double xMax, double yMin, double yMax) {
+    ZoomToRangeEx(true, xMin, xMax, yMin, yMax);
   }
-  void ZoomBy(double factor) { ZoomByFactors(true, factor, factor); }
   virtual void ClearZoomHistory();
+  // RedrawAll, then OnZoomChanged with the operation and the view's ranges.
   void DoZoomChanged(TTrelZoomOperation operation);
+
+  // Picture output: the scene without the toolbar, drawn for the printer,
+  // the clipboard or a file. Errors of the printer, the clipboard and the
+  // file system pass to the caller; nothing is left behind.
+  virtual std::string GetDocumentTitle() { return "Unknown"; }
+  // The scene onto `canvas`, GetDrawWidth x GetDrawHeight.
+  virtual void DrawToCanvas(TCanvas* canvas) { (void)canvas; }
+  // One page on the printer, laid out for the page's physical size at
+  // screen resolution and stretched over the printable page.
+  virtual void Print();
+  // Width x Height with the layout of the last screen paint.
+  void CopyToClipboard();
+  void SaveToBitmapFile(const std::string& fileName);
+  void SaveToJpegFile(const std::string& fileName);
+  bool IsPrinting() const { return printing_; }
 
   std::vector<TTrelDisplayView*>& Views() { return views_; }
   TTrelDisplayToolBar* GetToolBar() const { return tool_bar_; }
@@ -181,6 +212,31 @@ class TTrelDataChart : public TTrelDataDisplay {
 
   // The Y mapping (offset, scale) of max..min.
   TTrelAxisMapping YValueToPixelParams(double max, double min);
+
+  // Zoom on the axes' windows (every operation through the axes'
+  // SetZoomWindowDirect, so the 0.0001 floor holds on both).
+  double GetViewXMin() override { return x_axis_->RangeMin(); }
+  double GetViewXMax() override { return x_axis_->RangeMax(); }
+  double GetViewYMin() override { return y_axis_->RangeMin(); }
+  double GetViewYMax() override { return y_axis_->RangeMax(); }
+  void SetZoomRange(double xMin, double xMax, double yMin, double yMax) override;
+  void Unzoom() override;
+  // A wheel push is dropped while the last push came from the wheel too.
+  void PushZoomHistory(bool fromWheel) override;
+  void ClearZoomHistory() override;
+  void ZoomByFactors(bool storeHistory, double factorX, double factorY) override;
+  // Keeps the values under `point` in place; acts only with
+  // Zooming.MouseWheelEnabled.
+  void ZoomAtPoint(TPoint point, double factorX, double factorY) override;
+  void ZoomToRangeEx(bool storeHistory, double xMin, double xMax, double yMin,
+                     double yMax) override;
+  void ZoomBack() override;
+  void ZoomForward() override;
+  // The plot area's selection from `anchor` to `release` becomes the view
+  // (a zoom to range); one under 5 pixels both ways, or one whose range
+  // cannot be computed, only redraws.
+  void ZoomToSelection(TPoint anchor, TPoint release);
+
   // The scene into `canvas` (picture: no toolbar), clipped to `region`.
   void DrawScene(TCanvas* canvas, bool picture, const TRegion& region);
   // Computes every view's rectangle when a full redraw is pending.
@@ -237,6 +293,7 @@ class TTrelDataChart : public TTrelDataDisplay {
   TTrelDisplayHighlighting* highlighting_ = nullptr;
   bool frequency_valid_ = false;
   double frequency_end_ = 0.0;
+  bool history_push_guard_ = false;
   bool time_valid_ = false;
   double time_end_ = 0.0;
 };
@@ -257,6 +314,10 @@ class TTrelScope : public TTrelDataChart {
 
   bool UpdateData() override;
   void PaintTo() override;
+  void DrawToCanvas(TCanvas* canvas) override;
+  // Holds the display while printing; the hold state before is back on
+  // every exit.
+  void Print() override;
   void UpdateXSampleCount() override;
   bool IsVertical() override { return vertical_; }
   bool IsVerticalReversed() override { return vertical_ && y_axis_->GetReversed(); }
@@ -301,6 +362,10 @@ class TTrelScope : public TTrelDataChart {
   bool vertical_ = false;
   std::atomic<std::uint32_t> size_limit_{0};
 };
+
+// Draws `bitmap` stretched (pixels replicated, no smoothing) to w x h at
+// (x, y) of `canvas`.
+void StretchBitmap(TCanvas* canvas, int x, int y, TBitmap* bitmap, int h, int w);
 
 // Registers the published properties of the scope's classes.
 void RegisterTrelScopeClasses();

@@ -148,6 +148,24 @@ void TTrelDisplayAxis::SetZoomWindow(bool pushHistory, double a, double b) {
   chart_->DoZoomChanged(zoZoom);
 }
 
+namespace {
+
+// [lo, hi] widened (factor above 1) or narrowed about its middle.
+void ScaleAboutMiddle(double& lo, double& hi, double factor) {
+  const double range = hi - lo;
+  const double d = (range * factor - range) / 2.0;
+  lo -= d;
+  hi += d;
+}
+
+}  // namespace
+
+void TTrelDisplayAxis::ZoomByFactor(double factor) {
+  double lo = LabelMin(), hi = LabelMax();
+  ScaleAboutMiddle(lo, hi, factor);
+  SetZoomWindowDirect(lo, hi);
+}
+
 void TTrelDisplayAxis::GetZoomWindow(double& min, double& max) {
   min = zoom_min_;
   max = zoom_max_;
@@ -927,6 +945,14 @@ void TTrelScopeXAxis::ClearCache() {
 void TTrelScopeXAxis::TickMinShifted(double delta) {
   zoom_min_ += delta;
   zoom_max_ += delta;
+}
+
+void TTrelScopeXAxis::ZoomByFactor(double factor) {
+  // The window is in RangeMin..RangeMax units; LabelMin..LabelMax are tick
+  // units, which differ when the axis labels with its own tick values.
+  double lo = RangeMin(), hi = RangeMax();
+  ScaleAboutMiddle(lo, hi, factor);
+  SetZoomWindowDirect(lo, hi);
 }
 
 void TTrelScopeXAxis::DragTo(int x, int y) {

@@ -135,6 +135,10 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   void GetZoomWindow(double& min, double& max) override;
   // The chart's own zoom operations: the window without history or flag.
   void SetZoomWindowDirect(double a, double b);
+  // Scales the shown range by `factor` about its middle into the window
+  // (the Y axis's LabelMin..LabelMax, the X axis's RangeMin..RangeMax: the
+  // units of its window).
+  virtual void ZoomByFactor(double factor);
   virtual void TickMinShifted(double delta) { (void)delta; }
   virtual void TickMaxShifted(double delta) { (void)delta; }
   virtual std::string GetTitle() { return axis_label_->GetText(); }
@@ -312,6 +316,7 @@ class TTrelScopeXAxis : public TTrelDisplayAxis {
   int GetPixelLength() override;
   void ClearCache() override;
   void TickMinShifted(double delta) override;
+  void ZoomByFactor(double factor) override;
   std::string GetTitle() override;
   double GetMajorStep() override;
   double WalkHigh() override { return LabelMax(); }

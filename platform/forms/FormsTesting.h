@@ -13,12 +13,14 @@
 #pragma once
 
 #include <QImage>
+#include <functional>
 #include <string>
 
 #include "platform/classes/Controls.h"
 
 class TForm;
 class QWidget;
+class TCommonDialog;
 
 namespace kestrune::testing {
 
@@ -49,5 +51,21 @@ QImage RenderWindow(TForm* form);
 // The Qt widget hosted in a standard control (check box, combo box), or
 // null.
 QWidget* HostedWidget(TWinControl* control);
+
+// The common dialogs (Dialogs.h) answered without showing them: while an
+// answerer is set, every dialog's Execute asks it instead of running its Qt
+// dialog, with the dialog's kind and the dialog itself (its settings can be
+// read). The answer cancels, or confirms with the value a user would give:
+// for the save dialog the file name as typed (the dialog then adds its
+// default extension), for the print dialog a PDF file to print into (empty:
+// the printer as it is set up).
+enum class DialogKind { Save, Print };
+struct DialogAnswer {
+  bool Confirmed = false;
+  std::string Value;
+};
+using DialogAnswerer = std::function<DialogAnswer(DialogKind kind, TCommonDialog* dialog)>;
+// An empty answerer brings the real dialogs back.
+void SetDialogAnswerer(DialogAnswerer answerer);
 
 }  // namespace kestrune::testing

@@ -233,6 +233,14 @@ class TCanvas : public TPersistent {
   bool RestoreState(int level);
 
   static constexpr int PixelsPerInch = 96;
+  // The device's pixels per inch each way, as GetDeviceCaps answers them:
+  // PixelsPerInch unless the device says otherwise (a printer's page).
+  int ResolutionX() const { return resolution_x_; }
+  int ResolutionY() const { return resolution_y_; }
+  void SetResolution(int x, int y) {
+    resolution_x_ = x;
+    resolution_y_ = y;
+  }
 
   // True when the target holds monochrome pixels (a pf1bit bitmap's
   // canvas): every colour drawn becomes black or white.
@@ -261,5 +269,7 @@ class TCanvas : public TPersistent {
   COLORREF text_color_ = 0x000000;
   COLORREF bk_color_ = 0xFFFFFF;
   bool monochrome_ = false;
+  int resolution_x_ = PixelsPerInch;
+  int resolution_y_ = PixelsPerInch;
   std::vector<State> saved_;
 };

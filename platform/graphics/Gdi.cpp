@@ -190,7 +190,11 @@ COLORREF SetBkColor(HDC dc, COLORREF color) {
 int GetDeviceCaps(HDC dc, int index) {
   if (dc == nullptr)
     return 0;
-  return (index == LOGPIXELSX || index == LOGPIXELSY) ? TCanvas::PixelsPerInch : 0;
+  if (index == LOGPIXELSX)
+    return dc->ResolutionX();
+  if (index == LOGPIXELSY)
+    return dc->ResolutionY();
+  return 0;
 }
 
 // ---------------------------------------------------------------------------

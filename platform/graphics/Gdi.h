@@ -124,7 +124,8 @@ COLORREF SetBkColor(HDC dc, COLORREF color);
 
 inline constexpr int LOGPIXELSX = 88;
 inline constexpr int LOGPIXELSY = 90;
-// 96 for LOGPIXELSX and LOGPIXELSY; 0 otherwise.
+// The canvas's pixels per inch for LOGPIXELSX and LOGPIXELSY (96 but for a
+// printer's page); 0 otherwise.
 int GetDeviceCaps(HDC dc, int index);
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,96 @@
+#include "platform/forms/Dialogs.h"
+
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStringList>
+
+#include "platform/forms/FormsTesting.h"
+#include "platform/forms/Printers.h"
+#include "platform/rtl/SysUtils.h"
+
+namespace {
+
+kestrune::testing::DialogAnswerer& Answerer() {
+  static kestrune::testing::DialogAnswerer answerer;
+  return answerer;
+}
+
+std::vector<std::string> SplitBars(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = text.find('|', start);
+    parts.push_back(text.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos)
+      return parts;
+    start = bar + 1;
+  }
+}
+
+// "text|mask|..." as Qt's name filters "text (patterns)".
+QStringList QtNameFilters(const std::string& filter) {
+  QStringList out;
+  if (filter.empty())
+    return out;
+  const std::vector<std::string> parts = SplitBars(filter);
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    const QString text = QString::fromStdString(parts[i]);
+    QString mask = QString::fromStdString(parts[i + 1]);
+    mask.replace(';', ' ');
+    out << (text.contains("(" + mask + ")") ? text : text + " (" + mask + ")");
+  }
+  return out;
+}
+
+}  // namespace
+
+namespace kestrune::testing {
+
+void SetDialogAnswerer(DialogAnswerer answerer) {
+  Answerer() = std::move(answerer);
+}
+
+}  // namespace kestrune::testing
+
+void TSaveDialog::TakeName(const std::string& chosen) {
+  file_name_ = chosen;
+  if (!default_ext_.empty() && ExtractFileName(chosen).find('.') == std::string::npos)
+    file_name_ += "." + default_ext_;
+}
+
+bool TSaveDialog::Execute() {
+  if (Answerer()) {
+    const kestrune::testing::DialogAnswer answer =
+        Answerer()(kestrune::testing::DialogKind::Save, this);
+    if (answer.Confirmed)
+      TakeName(answer.Value);
+    return answer.Confirmed;
+  }
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(QtNameFilters(filter_));
+  if (!file_name_.empty())
+    dialog.selectFile(QString::fromStdString(file_name_));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return false;
+  TakeName(dialog.selectedFiles().first().toStdString());
+  return true;
+}
+
+bool TPrintDialog::Execute() {
+  QPrinter& printer = Printer()->QtPrinter();
+  if (Answerer()) {
+    const kestrune::testing::DialogAnswer answer =
+        Answerer()(kestrune::testing::DialogKind::Print, this);
+    if (answer.Confirmed && !answer.Value.empty()) {
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(answer.Value));
+    }
+    return answer.Confirmed;
+  }
+  QPrintDialog dialog(&printer);
+  return dialog.exec() == QDialog::Accepted;
+}
