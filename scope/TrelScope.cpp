@@ -515,8 +515,9 @@ void TTrelScope::BeforeDestruction() {
 
 TTrelScope::~TTrelScope() {
   FreeAndNil(channels_);
-  FreeAndNil(cursors_);
+  // The links before the cursors they join.
   FreeAndNil(cursor_links_);
+  FreeAndNil(cursors_);
   FreeAndNil(marker_groups_);
 }
 

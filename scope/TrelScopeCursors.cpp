@@ -881,6 +881,11 @@ void TTrelDisplayCursorLink::WriteIndices(TWriter* writer) {
 
 void TTrelDisplayCursorLink::CursorRemoved(TTrelDisplayCursor* cursor) {
   TTrelDisplayCursors* cursors = scope_->GetCursors();
+  if (cursors == nullptr) {  // the scope is going away
+    TakeBegin(begin_ == cursor ? nullptr : begin_);
+    TakeEnd(end_ == cursor ? nullptr : end_);
+    return;
+  }
   auto replace = [&](bool begin) {
     TTrelDisplayCursor*& end = begin ? begin_ : end_;
     if (end != cursor)
