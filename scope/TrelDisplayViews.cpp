@@ -290,8 +290,10 @@ void TTrelScopeDataView::ForgetItem(TTrelDisplayCollectionItem* item) {
 void TTrelScopeDataView::UpdateHover() {
   TTrelDisplayCollectionItem* before = highlighted_;
   TTrelDisplayCollectionItem* markerBefore = highlighted_marker_;
+  const TTrelHitDetail detailBefore = hit_detail_;
   DetectHover();
-  if (highlighted_ != before || highlighted_marker_ != markerBefore)
+  if (highlighted_ != before || highlighted_marker_ != markerBefore ||
+      !(hit_detail_ == detailBefore))
     chart_->Invalidate();
 }
 

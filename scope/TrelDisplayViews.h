@@ -38,6 +38,7 @@ struct TTrelHitDetail {
   bool CursorY = false;
   bool LinkVertical = false;
   bool LinkHorizontal = false;
+  bool operator==(const TTrelHitDetail&) const = default;
 };
 
 // What the scene hands every view's Paint.

@@ -172,7 +172,7 @@ TTrelScopeChannel::TTrelScopeChannel(TCollection* collection)
   KESTRUNE_USAGE_CHECK(scope_ != nullptr, "a scope channel belongs to a scope's channels");
   data_ = Create<TTrelChannelData>(scope_->SizeLimitCell(), scope_->FullRedrawCell());
   points_ = Create<TTrelScopePoints>(scope_);
-  markers_ = Create<TTrelScopeChannelMarkers>(scope_);
+  markers_ = Create<TTrelScopeChannelMarkers>(scope_, this);
 }
 
 void TTrelScopeChannel::AfterConstruction() {

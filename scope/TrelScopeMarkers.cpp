@@ -364,6 +364,12 @@ void TTrelScopeChannelMarker::Draw(TCanvas* canvas, std::int32_t px, std::int32_
 bool TTrelScopeChannelMarker::HitTest(int x, int y) {
   if (drawn_x_ < 0 || group_ == nullptr)
     return false;
+  auto* markers = static_cast<TTrelScopeChannelMarkers*>(Collection());
+  if (TTrelScopeChannel* channel = markers != nullptr ? markers->Channel() : nullptr) {
+    // The drawing of a hidden or emptied channel stops before its markers.
+    if (!channel->GetVisible() || position_ < 0 || position_ >= channel->DisplayedY()->GetCount())
+      return false;
+  }
   if (scope_->IsVertical())
     std::swap(x, y);
   const std::int64_t s = std::max<std::int64_t>(group_->GetSize(), 3);
@@ -402,8 +408,13 @@ bool TTrelScopeChannelMarker::HitTest(int x, int y) {
   return x >= l && x < r + 1 && y >= t && y < b + 1;
 }
 
-TTrelScopeChannelMarkers::TTrelScopeChannelMarkers(TTrelDataDisplay* display)
-    : TTrelDisplayCollection(display, TTrelScopeChannelMarker::StaticClass()) {}
+TTrelScopeChannelMarkers::TTrelScopeChannelMarkers(TTrelDataDisplay* display,
+                                                   TTrelScopeChannel* channel)
+    : TTrelDisplayCollection(display, TTrelScopeChannelMarker::StaticClass()), channel_(channel) {}
+
+TPersistent* TTrelScopeChannelMarkers::GetOwner() {
+  return channel_ != nullptr ? static_cast<TPersistent*>(channel_) : inherited::GetOwner();
+}
 
 TTrelScopeChannelMarker* TTrelScopeChannelMarkers::GetItem(int index) const {
   return static_cast<TTrelScopeChannelMarker*>(Items(index));

@@ -24,6 +24,7 @@
 #include "scope/TrelScopeSettings.h"
 
 class TTrelScope;
+class TTrelScopeChannel;
 class TTrelScopeChannelMarker;
 
 enum TTrelDisplayMarkerShape : std::uint8_t {
@@ -160,6 +161,8 @@ class TTrelScopeChannelMarker : public TTrelDisplayMarker {
   void Draw(TCanvas* canvas, std::int32_t px, std::int32_t py, double value);
   // The marker lies beyond the data: not drawn, not hit.
   void MarkNotDrawn() { drawn_x_ = -10000; }
+  // False when not drawn, or when its channel is hidden or holds no
+  // sample at Position now.
   bool HitTest(int x, int y);
   TPoint DrawnPoint() const { return {drawn_x_, drawn_y_}; }
 
@@ -180,7 +183,11 @@ class TTrelScopeChannelMarker : public TTrelDisplayMarker {
 
 class TTrelScopeChannelMarkers : public TTrelDisplayCollection {
   KESTRUNE_CLASS(TTrelScopeChannelMarkers, TTrelDisplayCollection)
-  explicit TTrelScopeChannelMarkers(TTrelDataDisplay* display);
+  // `channel` owns the collection (none for a stand-alone one).
+  explicit TTrelScopeChannelMarkers(TTrelDataDisplay* display,
+                                    TTrelScopeChannel* channel = nullptr);
+  TPersistent* GetOwner() override;
+  TTrelScopeChannel* Channel() const { return channel_; }
   TTrelScopeChannelMarker* GetItem(int index) const;
   TTrelScopeChannelMarker* Add() {
     return static_cast<TTrelScopeChannelMarker*>(TCollection::Add());
@@ -194,6 +201,9 @@ class TTrelScopeChannelMarkers : public TTrelDisplayCollection {
 
  protected:
   void Update(TCollectionItem* item) override;
+
+ private:
+  TTrelScopeChannel* channel_;
 };
 
 void RegisterTrelScopeMarkerClasses();

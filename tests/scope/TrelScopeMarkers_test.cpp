@@ -84,6 +84,8 @@ TEST_F(TrelScopeMarkerTest, ATriangleUpOfSize3HasItsCornersBelowThePoint) {
 }
 
 TEST_F(TrelScopeMarkerTest, HitRectanglesByShape) {
+  producer_->Send(0, std::vector<double>(401, 0.0));
+  scope_->UpdateData();
   TTrelScopeChannelMarker* marker = Channel(0)->GetMarkers()->Add();
   TTrelScopeMarkerGroup* group = marker->GetMarkerGroup();
   struct Case {
@@ -184,6 +186,10 @@ TEST_F(TrelScopeMarkerTest, MarkersAtTheirSamplesAndNoneOutsideTheData) {
   }
   // Only the marker in the data is yellow: a square of 7 x 7 pixels.
   EXPECT_EQ(CountIn(clYellow, 0, 0, 401, 202), 49);
+  // A marker of a hidden channel is not hit where it was drawn.
+  Channel(0)->SetVisible(false);
+  EXPECT_FALSE(inside->HitTest(300, 76));
+  Channel(0)->SetVisible(true);
 
   // The hover finds the marker's group and the marker.
   scope_->MouseMove(0, 301, 77);
