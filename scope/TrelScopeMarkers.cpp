@@ -184,13 +184,14 @@ bool TTrelScopeMarkerGroup::IsLegendHighlighted() {
 
 void TTrelScopeMarkerGroup::SetLegendHighlight(bool on) {
   TTrelScopeDataView* view = scope_->GetDataView();
-  if (on) {
-    if (!scope_->GetHighlighting()->GetMarkers()->GetHiglightFromLegend())
-      return;
-    view->SetLegendMarkerGroup(this);
-  } else {
-    view->SetLegendMarkerGroup(nullptr);
-  }
+  TTrelScopeMarkerGroup* group = this;
+  if (on && !scope_->GetHighlighting()->GetMarkers()->GetHiglightFromLegend())
+    return;
+  if (!on)
+    group = nullptr;
+  if (view->LegendMarkerGroup() == group)
+    return;  // the legend calls this at every move: repaint on changes only
+  view->SetLegendMarkerGroup(group);
   view->Invalidate();
 }
 
