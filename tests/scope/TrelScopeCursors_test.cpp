@@ -440,6 +440,52 @@ TEST_F(TrelScopeCursorTest, TheSelectionLiesUnderTheTracesAndTheMeasurementLineO
   EXPECT_EQ(line->GetY(), -51.0);
 }
 
+TEST_F(TrelScopeCursorTest, MeasurementLabelsCentreOnLinesAcrossAndStandBesideLinesDown) {
+  AddCursor(ckVertical, 100.0, 0.0);
+  AddCursor(ckVertical, 300.0, 0.0);
+  TTrelScopeMeasurementLine* line = Links()->Add()->GetMeasurementLine();
+  line->SetStyle(psSolid);
+  TTrelMeasurementLabel* label = line->GetMeasurementLabel();
+  TCanvas* canvas = scope_->Picture()->Canvas();
+  canvas->SetFont(label->GetFont());
+  const std::string text = scope_->GetXAxis()->FormatLabel(200.0);
+  const int tw = canvas->TextWidth(text), th = canvas->TextHeight(text);
+  const TColor ink = label->GetFont()->Color();
+  struct Case {
+    const char* name;
+    bool vertical;
+    TPoint onLine;
+    TRect labelBox, besideBox;
+  };
+  const Case cases[] = {
+      // Across the screen at row 100 (Y 0): centred at column 200, its
+      // bottom on the line.
+      {"horizontal scope",
+       false,
+       {150, 100},
+       TRect{200 - tw / 2, 100 - th, 200 - tw / 2 + tw, 100},
+       TRect{100, 101, 300, 101 + th}},
+      // Down the screen at column 200 (Y 0 across a width of 401), between
+      // rows 50 and 150 (X runs down at half a pixel per unit): 5 pixels to
+      // its right, centred by its height.
+      {"vertical scope",
+       true,
+       {200, 75},
+       TRect{205, 100 - th / 2, 205 + tw, 100 - th / 2 + th},
+       TRect{200 - tw - 5, 50, 199, 150}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    scope_->SetVertical(k.vertical);
+    Refresh();
+    EXPECT_EQ(PixelAt(k.onLine.X, k.onLine.Y), clYellow);
+    EXPECT_GT(CountIn(ink, k.labelBox.Left, k.labelBox.Top, k.labelBox.Right, k.labelBox.Bottom),
+              0);
+    EXPECT_EQ(
+        CountIn(ink, k.besideBox.Left, k.besideBox.Top, k.besideBox.Right, k.besideBox.Bottom), 0);
+  }
+}
+
 // --------------------------------------------------------------------------
 // Channel links
 
