@@ -85,6 +85,12 @@ class TPlotMap {
   bool logarithmic_;
 };
 
+// A pixel limited to lo .. hi (hi wins when they cross: a plot without
+// extent).
+std::int32_t ClampPixel(std::int32_t v, std::int32_t lo, std::int32_t hi) {
+  return std::min(std::max(v, lo), hi);
+}
+
 // `v` limited to lo .. hi (hi wins when they cross).
 double Limit(double v, double lo, double hi) {
   if (v < lo)
@@ -928,8 +934,8 @@ void TTrelDisplayCursorLink::Draw(int pass, TCanvas* canvas, const TTrelPlotFram
     return;
   const TPlotMap map(scope_, frame);
   const TRect& own = map.Own();
-  auto clampX = [&](double v) { return std::clamp(map.XPixel(v), own.Left, own.Right); };
-  auto clampY = [&](double v) { return std::clamp(map.YPixel(v), own.Top, own.Bottom); };
+  auto clampX = [&](double v) { return ClampPixel(map.XPixel(v), own.Left, own.Right); };
+  auto clampY = [&](double v) { return ClampPixel(map.YPixel(v), own.Top, own.Bottom); };
   const double x1 = begin_->GetPosition()->GetX(), x2 = end_->GetPosition()->GetX();
   const double y1 = begin_->GetPosition()->GetY(), y2 = end_->GetPosition()->GetY();
   TRect area{};
@@ -968,7 +974,7 @@ void TTrelDisplayCursorLink::DrawMeasurement(int pass, TCanvas* canvas, const TT
   // "along" runs between the two cursors, "across" places the line.
   const std::int32_t lo = alongX ? own.Left : own.Top;
   const std::int32_t hi = alongX ? own.Right : own.Bottom;
-  auto pixel = [&](double v) { return std::clamp(alongX ? map.XPixel(v) : map.YPixel(v), lo, hi); };
+  auto pixel = [&](double v) { return ClampPixel(alongX ? map.XPixel(v) : map.YPixel(v), lo, hi); };
   auto value = [&](TTrelDisplayCursor* c) {
     return alongX ? c->GetPosition()->GetX() : c->GetPosition()->GetY();
   };
@@ -1024,8 +1030,8 @@ void TTrelDisplayCursorLink::DrawMeasurement(int pass, TCanvas* canvas, const TT
   }
   const TPoint mouse = map.Own(view->LastMouse());
   if (dragged && flagged) {
-    const std::int32_t at = alongX ? std::clamp(mouse.Y, own.Top, Add32(own.Bottom, -1))
-                                   : std::clamp(mouse.X, own.Left, Add32(own.Right, -1));
+    const std::int32_t at = alongX ? ClampPixel(mouse.Y, own.Top, Add32(own.Bottom, -1))
+                                   : ClampPixel(mouse.X, own.Left, Add32(own.Right, -1));
     SetTrailPen(canvas, scope_);
     line(p1, p2, at);
   }
@@ -1090,9 +1096,9 @@ bool TTrelDisplayCursorLink::HitTest(const TTrelPlotFrame& frame, int mouseX, in
         Add32(own.Top, RoundSaturated((100.0 - line_->GetY()) / 200.0 *
                                       (static_cast<double>(own.Bottom) - own.Top)));
     const std::int64_t p1 =
-        std::clamp(map.XPixel(begin_->GetPosition()->GetX()), own.Left, own.Right);
+        ClampPixel(map.XPixel(begin_->GetPosition()->GetX()), own.Left, own.Right);
     const std::int64_t p2 =
-        std::clamp(map.XPixel(end_->GetPosition()->GetX()), own.Left, own.Right);
+        ClampPixel(map.XPixel(end_->GetPosition()->GetX()), own.Left, own.Right);
     onHorizontal = h - 3 < m.Y && m.Y < h + 3 && between(m.X, p1, p2);
   }
   if (begin_->HasHorizontalLine() && end_->HasHorizontalLine()) {
@@ -1100,9 +1106,9 @@ bool TTrelDisplayCursorLink::HitTest(const TTrelPlotFrame& frame, int mouseX, in
         Add32(own.Left, RoundSaturated((100.0 + line_->GetX()) / 200.0 *
                                        (static_cast<double>(own.Right) - own.Left)));
     const std::int64_t p1 =
-        std::clamp(map.YPixel(begin_->GetPosition()->GetY()), own.Top, own.Bottom);
+        ClampPixel(map.YPixel(begin_->GetPosition()->GetY()), own.Top, own.Bottom);
     const std::int64_t p2 =
-        std::clamp(map.YPixel(end_->GetPosition()->GetY()), own.Top, own.Bottom);
+        ClampPixel(map.YPixel(end_->GetPosition()->GetY()), own.Top, own.Bottom);
     onVertical = h - 3 < m.X && m.X < h + 3 && between(m.Y, p1, p2);
   }
   return onVertical || onHorizontal;
