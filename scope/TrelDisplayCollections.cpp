@@ -36,8 +36,4 @@ void RegisterTrelDisplayCollectionClasses() {
   RegisterClass<I>().String("Name", &I::GetName, &I::SetName);
   using O = TTrelOptionalDisplayCollectionItem;
   RegisterClass<O>().Bool("Visible", &O::IsVisible, &O::SetVisible, true);
-  RegisterClass<TTrelDisplayCursor>();
-  RegisterClass<TTrelDisplayCursorLink>();
-  RegisterClass<TTrelScopeMarkerGroup>();
-  RegisterClass<TTrelScopeChannelMarker>();
 }

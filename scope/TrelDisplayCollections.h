@@ -1,7 +1,7 @@
 // The collection bases of the scope's display items (channels, marker
-// groups, markers, cursors and links) and the collections this part of the
-// display keeps empty: cursors, cursor links, marker groups and a channel's
-// markers (their items come with their own features).
+// groups, markers, cursors and links). The items answer the same virtual
+// queries (colours, visibility, legend highlight, under the mouse), which
+// the legend and the scene use.
 //
 // A display collection knows its display; its items ask the display for a
 // repaint when they change. Main thread only.
@@ -35,7 +35,17 @@ class TTrelDisplayCollectionItem : public TVekExtCollectionItem {
 
   virtual TColor GetColor() { return 255; }
   virtual TColor GetDrawColor() { return GetColor(); }
+  // The colour a legend entry's bar is filled with.
+  virtual TColor GetFillColor() { return GetDrawColor(); }
   virtual bool GetVisible() { return true; }
+  // Is the item shown highlighted by the plot (the legend draws its entry
+  // as a button)?
+  virtual bool IsLegendHighlighted() { return false; }
+  // The legend's hover asks the plot to highlight the item (true) or to
+  // stop highlighting what the legend highlighted (false).
+  virtual void SetLegendHighlight(bool on) { (void)on; }
+  // Is the item held by a press of the mouse?
+  virtual bool IsUnderMouse() { return false; }
   // The display's Invalidate.
   virtual void Changed();
   virtual void SetVisible(bool value) { (void)value; }
@@ -55,44 +65,6 @@ class TTrelOptionalDisplayCollectionItem : public TTrelDisplayCollectionItem {
 
  private:
   bool visible_ = true;
-};
-
-// Collections kept empty here: their items are plain display items.
-class TTrelDisplayCursor : public TTrelOptionalDisplayCollectionItem {
-  KESTRUNE_CLASS(TTrelDisplayCursor, TTrelOptionalDisplayCollectionItem)
-  using TTrelOptionalDisplayCollectionItem::TTrelOptionalDisplayCollectionItem;
-};
-class TTrelDisplayCursors : public TTrelDisplayCollection {
-  KESTRUNE_CLASS(TTrelDisplayCursors, TTrelDisplayCollection)
-  explicit TTrelDisplayCursors(TTrelDataDisplay* display)
-      : TTrelDisplayCollection(display, TTrelDisplayCursor::StaticClass()) {}
-};
-class TTrelDisplayCursorLink : public TTrelOptionalDisplayCollectionItem {
-  KESTRUNE_CLASS(TTrelDisplayCursorLink, TTrelOptionalDisplayCollectionItem)
-  using TTrelOptionalDisplayCollectionItem::TTrelOptionalDisplayCollectionItem;
-};
-class TTrelDisplayCursorLinks : public TTrelDisplayCollection {
-  KESTRUNE_CLASS(TTrelDisplayCursorLinks, TTrelDisplayCollection)
-  explicit TTrelDisplayCursorLinks(TTrelDataDisplay* display)
-      : TTrelDisplayCollection(display, TTrelDisplayCursorLink::StaticClass()) {}
-};
-class TTrelScopeMarkerGroup : public TTrelOptionalDisplayCollectionItem {
-  KESTRUNE_CLASS(TTrelScopeMarkerGroup, TTrelOptionalDisplayCollectionItem)
-  using TTrelOptionalDisplayCollectionItem::TTrelOptionalDisplayCollectionItem;
-};
-class TTrelScopeMarkerGroups : public TTrelDisplayCollection {
-  KESTRUNE_CLASS(TTrelScopeMarkerGroups, TTrelDisplayCollection)
-  explicit TTrelScopeMarkerGroups(TTrelDataDisplay* display)
-      : TTrelDisplayCollection(display, TTrelScopeMarkerGroup::StaticClass()) {}
-};
-class TTrelScopeChannelMarker : public TTrelDisplayCollectionItem {
-  KESTRUNE_CLASS(TTrelScopeChannelMarker, TTrelDisplayCollectionItem)
-  using TTrelDisplayCollectionItem::TTrelDisplayCollectionItem;
-};
-class TTrelScopeChannelMarkers : public TTrelDisplayCollection {
-  KESTRUNE_CLASS(TTrelScopeChannelMarkers, TTrelDisplayCollection)
-  explicit TTrelScopeChannelMarkers(TTrelDataDisplay* display)
-      : TTrelDisplayCollection(display, TTrelScopeChannelMarker::StaticClass()) {}
 };
 
 void RegisterTrelDisplayCollectionClasses();

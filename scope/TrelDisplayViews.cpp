@@ -100,16 +100,6 @@ void TTrelDisplayTitle::Paint(const TTrelPaintContext& context) {
   canvas->Brush()->SetStyle(bsSolid);
 }
 
-TTrelScopeLegendView::TTrelScopeLegendView(TTrelDataDisplay* display)
-    : TTrelOptionalView(display), font_(Create<TFont>()) {
-  SetScopeFont(font_, clWhite, kScopeDefaultFontSize, false);
-  font_->OnChange = TNotifyEvent(this, &TTrelScopeLegendView::SettingChanged);
-}
-
-TTrelScopeLegendView::~TTrelScopeLegendView() {
-  FreeAndNil(font_);
-}
-
 // ---------------------------------------------------------------------------
 // Plot area
 
@@ -216,12 +206,14 @@ void TTrelScopeDataView::MouseMove(TShiftState shift, int x, int y) {
   UpdateHover();
 }
 
-void TTrelScopeDataView::MouseDown(TMouseButton button, TShiftState, bool inRect, int x, int y) {
+void TTrelScopeDataView::MouseDown(TMouseButton button, TShiftState shift, bool inRect, int x,
+                                   int y) {
   if (button != mbLeft || !inRect)
     return;
   anchor_ = {x, y};
   last_mouse_ = {x, y};
-  // Cursors and cursor links take a press first once they exist.
+  if (BeginItemDrag(button, shift, x, y))
+    return;
   TTrelScope* scope = Scope();
   if (scope != nullptr && scope->GetChannels()->OnClick) {
     int channel = 0, begin = 0, end = 0;
@@ -245,13 +237,11 @@ void TTrelScopeDataView::MouseDown(TMouseButton button, TShiftState, bool inRect
   selecting_ = true;
 }
 
-void TTrelScopeDataView::MouseUp(TMouseButton button, TShiftState, bool, int x, int y) {
+void TTrelScopeDataView::MouseUp(TMouseButton button, TShiftState shift, bool, int x, int y) {
   if (button != mbLeft)
     return;
-  if (dragging_) {
-    chart_->Invalidate();
-    dragging_ = false;
-  }
+  if (EndItemDrag(button, shift, x, y))
+    return;
   if (selecting_) {
     selecting_ = false;
     last_mouse_ = {x, y};
@@ -282,13 +272,25 @@ void TTrelScopeDataView::ForgetItem(TTrelDisplayCollectionItem* item) {
     legend_highlighted_ = nullptr;
   if (highlighted_marker_ == item)
     highlighted_marker_ = nullptr;
+  if (legend_marker_group_ == item)
+    legend_marker_group_ = nullptr;
+  if (dragged_cursor_ == item) {
+    dragged_cursor_ = nullptr;
+    dragging_ = false;
+  }
+  if (dragged_link_ == item) {
+    dragged_link_ = nullptr;
+    dragging_ = false;
+  }
 }
 
 void TTrelScopeDataView::UpdateHover() {
   TTrelDisplayCollectionItem* before = highlighted_;
   TTrelDisplayCollectionItem* markerBefore = highlighted_marker_;
+  const TTrelHitDetail detailBefore = hit_detail_;
   DetectHover();
-  if (highlighted_ != before || highlighted_marker_ != markerBefore)
+  if (highlighted_ != before || highlighted_marker_ != markerBefore ||
+      !(hit_detail_ == detailBefore))
     chart_->Invalidate();
 }
 
@@ -305,6 +307,8 @@ void TTrelScopeDataView::DetectHover() {
   const TRect plot = PlotRect();
   const bool outside = !plot.Contains(last_mouse_) || IsSelecting();
   TTrelDisplayHighlighting* hl = chart_->GetHighlighting();
+  if (!outside && DetectItemHover())
+    return;
   if (!outside && scope != nullptr &&
       (hl->GetChannels()->TakesPartInHover() || hl->GetMouseHitPoint()->GetEnabled())) {
     int channel = 0, begin = 0, end = 0;
@@ -374,8 +378,6 @@ void RegisterTrelDisplayViewClasses() {
   RegisterClass<C>().Object("ViewSize", &C::GetViewSize);
   using T = TTrelDisplayTitle;
   RegisterClass<T>().String("Text", &T::GetText, &T::SetText).Object("Font", &T::GetFont);
-  using L = TTrelScopeLegendView;
-  RegisterClass<L>().Object("Font", &L::GetFont);
   using D = TTrelScopeDataView;
   RegisterClass<D>()
       .MappedInteger("GridColor", &D::GetGridColor, &D::SetGridColor, kColorIdents, 32768)

@@ -22,6 +22,24 @@ class TTrelDataChart;
 class TTrelScope;
 class TTrelDisplayCollectionItem;
 class TTrelScopeChannel;
+class TTrelDisplayCursor;
+class TTrelDisplayCursorLink;
+class TTrelScopeMarkerGroup;
+class TTrelScopeChannelMarker;
+struct TTrelPlotFrame;
+
+// What the cursor and link hit tests found: which line of the cursor (its
+// vertical line at X, its horizontal line at Y) and which measurement line
+// of the link (the vertical one between horizontal cursors, the horizontal
+// one between vertical cursors). Set by the hover and the press; a legend
+// highlight sets both of its kind.
+struct TTrelHitDetail {
+  bool CursorX = false;
+  bool CursorY = false;
+  bool LinkVertical = false;
+  bool LinkHorizontal = false;
+  bool operator==(const TTrelHitDetail&) const = default;
+};
 
 // What the scene hands every view's Paint.
 struct TTrelPaintContext {
@@ -133,24 +151,6 @@ class TTrelDisplayTitle : public TTrelOptionalView {
   TFont* font_;
 };
 
-// The legend. Its entries, layout and clicks come with the legend itself;
-// here it keeps its settings and takes no room.
-class TTrelScopeLegendView : public TTrelOptionalView {
-  KESTRUNE_CLASS(TTrelScopeLegendView, TTrelOptionalView)
-  explicit TTrelScopeLegendView(TTrelDataDisplay* display);
-  ~TTrelScopeLegendView() override;
-  void CalcSize(int& width, int& height) override {
-    width = 0;
-    height = -1;
-  }
-  int GetAlignment() override { return 4; }
-  bool IsEnabled() override { return false; }
-  TFont* GetFont() const { return font_; }
-
- private:
-  TFont* font_;
-};
-
 // The plot area.
 class TTrelScopeDataView : public TTrelDisplayView {
   KESTRUNE_CLASS(TTrelScopeDataView, TTrelDisplayView)
@@ -195,8 +195,27 @@ class TTrelScopeDataView : public TTrelDisplayView {
   // An item going away is forgotten.
   void ForgetItem(TTrelDisplayCollectionItem* item);
 
+  // Cursors, cursor links and marker groups.
+  void SetHighlightedItem(TTrelDisplayCollectionItem* item) { highlighted_ = item; }
+  TTrelScopeMarkerGroup* LegendMarkerGroup() const { return legend_marker_group_; }
+  void SetLegendMarkerGroup(TTrelScopeMarkerGroup* group) { legend_marker_group_ = group; }
+  TTrelDisplayCursor* DraggedCursor() const { return dragged_cursor_; }
+  TTrelDisplayCursorLink* DraggedLink() const { return dragged_link_; }
+  TTrelHitDetail& HitDetail() { return hit_detail_; }
+  // The plot rectangle with the axes' current ranges.
+  TTrelPlotFrame CurrentFrame() const;
+
  private:
   void DetectHover();
+  // A press on a cursor or a cursor link starts its drag: true when one
+  // took it.
+  bool BeginItemDrag(TMouseButton button, TShiftState shift, int x, int y);
+  // The release ends a cursor's or a link's drag: true when one was
+  // dragged.
+  bool EndItemDrag(TMouseButton button, TShiftState shift, int x, int y);
+  // The hover over cursors, links and marker groups: true when one is
+  // under the mouse.
+  bool DetectItemHover();
   TTrelScope* Scope() const;
 
   TTrelDataChart* chart_;
@@ -212,6 +231,10 @@ class TTrelScopeDataView : public TTrelDisplayView {
   TPoint hit_point_{};
   double hit_x_ = 0.0;
   double hit_y_ = 0.0;
+  TTrelScopeMarkerGroup* legend_marker_group_ = nullptr;
+  TTrelDisplayCursor* dragged_cursor_ = nullptr;
+  TTrelDisplayCursorLink* dragged_link_ = nullptr;
+  TTrelHitDetail hit_detail_;
 };
 
 void RegisterTrelDisplayViewClasses();

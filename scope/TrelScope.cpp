@@ -438,6 +438,7 @@ void TTrelDataChart::DrawScene(TCanvas* canvas, bool picture, const TRegion& reg
   const double yMin = y_axis_->RangeMin();
   context.YMapping = YValueToPixelParams(yMax, yMin);
   const TRect plot = data_view_->PlotRect();
+  DrawCursorLinks(canvas, 0);
 
   for (TTrelDisplayView* view : views_) {
     if (!view->IsShowing())
@@ -467,6 +468,8 @@ void TTrelDataChart::DrawScene(TCanvas* canvas, bool picture, const TRegion& reg
     if (view->IsShowing() && !r.IsEmpty() && region.Meets(r))
       view->PaintOverlay(canvas);
   }
+  DrawCursors(canvas);
+  DrawCursorLinks(canvas, 1);
   if (data_view_->HighlightedItem() != nullptr && channels != nullptr) {
     for (int i = 0; i < channels->Count(); ++i)
       if (channels->GetItem(i)->GetVisible())
@@ -489,6 +492,7 @@ TTrelScope::TTrelScope(TComponent* owner) : TTrelDataChart(owner) {
   cursors_ = Create<TTrelDisplayCursors>(this);
   cursor_links_ = Create<TTrelDisplayCursorLinks>(this);
   marker_groups_ = Create<TTrelScopeMarkerGroups>(this);
+  legend_->SetCollections(channels_, marker_groups_, cursors_, cursor_links_);
 }
 
 void TTrelScope::AfterConstruction() {
@@ -509,8 +513,9 @@ void TTrelScope::BeforeDestruction() {
 
 TTrelScope::~TTrelScope() {
   FreeAndNil(channels_);
-  FreeAndNil(cursors_);
+  // The links before the cursors they join.
   FreeAndNil(cursor_links_);
+  FreeAndNil(cursors_);
   FreeAndNil(marker_groups_);
 }
 
@@ -520,6 +525,13 @@ void TTrelScope::Loaded() {
   inherited::Loaded();
   if (y_axis_->GetMin() == y_axis_->GetMax())
     y_axis_->SetMin(-y_axis_->GetMax());
+  // The marker groups are read after the channels: the markers take their
+  // groups now.
+  for (int c = 0; c < channels_->Count(); ++c) {
+    TTrelScopeChannelMarkers* markers = channels_->GetItem(c)->GetMarkers();
+    for (int i = 0; i < markers->Count(); ++i)
+      markers->GetItem(i)->ApplyPendingGroup();
+  }
 }
 
 void TTrelScope::Invalidate() {
@@ -673,8 +685,28 @@ void TTrelScope::ResetHistory() {
 
 TTrelScopeMarkerGroup* TTrelScope::GetLastMarkerGroup() {
   if (marker_groups_->Count() == 0)
-    return static_cast<TTrelScopeMarkerGroup*>(marker_groups_->Add());
-  return static_cast<TTrelScopeMarkerGroup*>(marker_groups_->Items(marker_groups_->Count() - 1));
+    return marker_groups_->Add();
+  return marker_groups_->GetItem(marker_groups_->Count() - 1);
+}
+
+void TTrelScope::RefreshCursorPositions() {
+  for (int i = 0; i < cursors_->Count(); ++i) {
+    TTrelDisplayCursorPosition* p = cursors_->GetItem(i)->GetPosition();
+    p->SetX(p->GetX());
+    p->SetY(p->GetY());
+  }
+}
+
+void TTrelScope::DrawCursorLinks(TCanvas* canvas, int pass) {
+  const TTrelPlotFrame frame = data_view_->CurrentFrame();
+  for (int i = 0; i < cursor_links_->Count(); ++i)
+    cursor_links_->GetItem(i)->Draw(pass, canvas, frame);
+}
+
+void TTrelScope::DrawCursors(TCanvas* canvas) {
+  const TTrelPlotFrame frame = data_view_->CurrentFrame();
+  for (int i = 0; i < cursors_->Count(); ++i)
+    cursors_->GetItem(i)->Draw(canvas, frame);
 }
 
 void TTrelScope::SetVertical(bool v) {
@@ -700,6 +732,9 @@ void RegisterTrelScopeClasses() {
   RegisterTrelScopeChannelClasses();
   RegisterTrelDisplayViewClasses();
   RegisterTrelScopeAxisClasses();
+  RegisterTrelScopeMarkerClasses();
+  RegisterTrelScopeCursorClasses();
+  RegisterTrelScopeLegendClasses();
   using D = TTrelDataDisplay;
   RegisterClass<D>()
       .Integer("Left", &D::Left, &D::SetLeft)
@@ -710,6 +745,7 @@ void RegisterTrelScopeClasses() {
       .Bool(
           "Visible", &D::Visible, [](D* d, bool v) { d->SetVisible(v); }, true)
       .MappedInteger("Color", &D::Color, &D::SetColor, kColorIdents, clBlack)
+      .MappedInteger("Cursor", &D::GetCursor, &D::SetCursor, kCursorIdents, crDefault)
       .Object("ToolBar", &D::GetToolBar)
       .Object("Zooming", &D::GetZooming)
       .Event("OnZoomChanged", &D::OnZoomChanged, &D::OnZoomChanged);

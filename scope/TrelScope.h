@@ -39,6 +39,9 @@
 #include "scope/TrelDisplayViews.h"
 #include "scope/TrelScopeAxes.h"
 #include "scope/TrelScopeChannel.h"
+#include "scope/TrelScopeCursors.h"
+#include "scope/TrelScopeLegend.h"
+#include "scope/TrelScopeMarkers.h"
 #include "scope/TrelScopeSettings.h"
 
 enum TTrelZoomOperation : std::uint8_t { zoBack, zoForward, zoWheel, zoZoom, zoReset };
@@ -152,8 +155,22 @@ class TTrelDataDisplay : public TCustomControl {
   void WheelAt(TShiftState shift, TPoint clientPos, bool down);
   void KeyPress(char& key) override;
   bool MouseInsideControl() const { return mouse_inside_; }
-  // The control's cursor, leaving the one last given to Cursor as it is.
+  // The published Cursor: the control's cursor, remembered as the
+  // display's own.
+  TCursor GetCursor() const { return saved_cursor_; }
+  void SetCursor(TCursor cursor) {
+    saved_cursor_ = cursor;
+    TControl::SetCursor(cursor);
+  }
+  // The control's cursor, leaving the display's own as it is.
   void SetControlCursor(TCursor cursor) { TControl::SetCursor(cursor); }
+  // The display's own cursor back on the control.
+  void RestoreControlCursor() { TControl::SetCursor(saved_cursor_); }
+
+  // The property dialog at a page (0 channels, 1 marker groups, 2 cursors,
+  // 3 cursor links) and an item of it; nothing here.
+  virtual void ShowProperties(int pageIndex, int itemIndex) { (void)pageIndex, (void)itemIndex; }
+  void OpenProperties() { ShowProperties(0, 0); }
 
   virtual TTrelScopeDataView* GetDataView() = 0;
 
@@ -181,6 +198,7 @@ class TTrelDataDisplay : public TCustomControl {
   bool over_tool_bar_ = false;
   bool hold_ = false;
   bool zoomed_ = false;
+  TCursor saved_cursor_ = crDefault;
   TTrelDisplayToolBar* tool_bar_ = nullptr;
   TTrelDisplayZoom* zooming_ = nullptr;
   TTrelDisplayZoomList undo_;
@@ -244,6 +262,13 @@ class TTrelDataChart : public TTrelDataDisplay {
   // The largest displayed sample count of the visible channels, to the X
   // axis.
   virtual void UpdateXSampleCount() {}
+  // The scene's passes over the cursor links (0: their selections, before
+  // the views; 1: their measurement lines, after the cursors) and the
+  // cursors.
+  virtual void DrawCursorLinks(TCanvas* canvas, int pass) { (void)canvas, (void)pass; }
+  virtual void DrawCursors(TCanvas* canvas) { (void)canvas; }
+  // Every cursor re-applies its limits and snapping.
+  virtual void RefreshCursorPositions() {}
 
   virtual bool HasSpectrumChannel() = 0;
   virtual bool HasIntensityChannel() = 0;
@@ -305,7 +330,7 @@ class TTrelScope : public TTrelDataChart {
   void AfterConstruction() override;
   void BeforeDestruction() override;
   // Completes the input pins' placeholders; a stored Y range with Min = Max
-  // becomes -Max .. Max.
+  // becomes -Max .. Max; the markers read take their stored groups.
   void Loaded() override;
 
   // Dropped while a channel's OnChannelDraw runs.
@@ -344,9 +369,9 @@ class TTrelScope : public TTrelDataChart {
   void SetChannelDrawFlag(bool on) { channel_draw_ = on; }
   // The last marker group, made when there is none.
   TTrelScopeMarkerGroup* GetLastMarkerGroup();
-  // Every cursor re-applies its snapping (the cursors themselves come with
-  // their own feature: none exist yet).
-  void RefreshCursorPositions() {}
+  void RefreshCursorPositions() override;
+  void DrawCursorLinks(TCanvas* canvas, int pass) override;
+  void DrawCursors(TCanvas* canvas) override;
 
  private:
   TTrelScopeChannels* channels_ = nullptr;

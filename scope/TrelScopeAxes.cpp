@@ -69,7 +69,7 @@ TTrelDisplayAxis::TTrelDisplayAxis(TTrelDataChart* chart)
   font_->OnChange = TNotifyEvent(this, &TTrelDisplayAxis::FontChanged);
   axis_label_->OnChange = TNotifyEvent(this, &TTrelDisplayAxis::LabelChanged);
   tool_bar_->OnChange = TNotifyEvent(this, &TTrelDisplayAxis::SettingChanged);
-  cursor_settings_->OnChange = TNotifyEvent(this, &TTrelDisplayAxis::SettingChanged);
+  cursor_settings_->OnChange = TNotifyEvent(this, &TTrelDisplayAxis::CursorSettingsChanged);
 }
 
 TTrelDisplayAxis::~TTrelDisplayAxis() {
@@ -212,6 +212,10 @@ void TTrelDisplayAxis::SetReversed(bool v) {
     reversed_ = v;
     RedrawChart();
   }
+}
+
+void TTrelDisplayAxis::CursorSettingsChanged(TObject*) {
+  chart_->RefreshCursorPositions();
 }
 
 std::string TTrelDisplayAxis::FormatLabel(double value) {

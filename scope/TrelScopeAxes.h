@@ -213,6 +213,8 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   void PartChanged(TObject*) { SettingsChanged(); }
   void LabelChanged(TObject*);
   void FontChanged(TObject*) { TicksChanged(); }
+  // The cursors re-apply their snapping.
+  void CursorSettingsChanged(TObject*);
   // Moves the zoom window by a drag from the start position to (x, y);
   // called only while the chart is zoomed.
   virtual void DragTo(int x, int y) = 0;

@@ -7,13 +7,11 @@
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
 #include "scope/TrelScope.h"
+#include "scope/TrelScopePalette.h"
 #include "scope/TrelScopeRoutines.h"
 #include "signal/primitives/TrelScopeDispatcher.h"
 
 namespace {
-
-constexpr TColor kPalette[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x00FFFF, 0xFFFF00, 0xF0FBFF, 0x008080,
-                               0xFFFFFF, 0xC0C0C0, 0x800080, 0xFF00FF, 0x808000, 0x800000};
 
 constexpr double kGapMarker = 1.7e308;
 
@@ -141,6 +139,25 @@ void TTrelDisplayChannel::SetLegendHighlight(bool on) {
   }
 }
 
+void TTrelDisplayChannel::BeforeDestruction() {
+  while (!links_.empty()) {
+    TTrelDisplayChannelLink* link = links_.back();
+    links_.pop_back();
+    link->channel_ = nullptr;
+    link->Free();
+  }
+  inherited::BeforeDestruction();
+}
+
+void TTrelDisplayChannel::AddLink(TTrelDisplayChannelLink* link) {
+  if (std::find(links_.begin(), links_.end(), link) == links_.end())
+    links_.push_back(link);
+}
+
+void TTrelDisplayChannel::RemoveLink(TTrelDisplayChannelLink* link) {
+  links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());
+}
+
 // ---------------------------------------------------------------------------
 // Scope channel: life cycle
 
@@ -155,7 +172,7 @@ TTrelScopeChannel::TTrelScopeChannel(TCollection* collection)
   KESTRUNE_USAGE_CHECK(scope_ != nullptr, "a scope channel belongs to a scope's channels");
   data_ = Create<TTrelChannelData>(scope_->SizeLimitCell(), scope_->FullRedrawCell());
   points_ = Create<TTrelScopePoints>(scope_);
-  markers_ = Create<TTrelScopeChannelMarkers>(scope_);
+  markers_ = Create<TTrelScopeChannelMarkers>(scope_, this);
 }
 
 void TTrelScopeChannel::AfterConstruction() {
@@ -421,6 +438,8 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
       (view->HighlightedItem() == this && hl->GetHiglightFromMouse()))
     DrawTrace(canvas, true, plot, offset, drawn);
   DrawTrace(canvas, false, plot, offset, drawn);
+  // The markers read the buffers this drawing holds, whatever a handler committed meanwhile.
+  markers_->Draw(canvas, drawn.PixelX->GetData(), drawn.PixelY->GetData(), drawn.Y->GetData(), n);
   canvas->Pen()->SetWidth(1);
 }
 
@@ -761,19 +780,12 @@ void TTrelScopeChannels::Update(TCollectionItem*) {
 
 void TTrelScopeChannels::ItemAdded(TVekExtCollectionItem* item) {
   auto* channel = static_cast<TTrelScopeChannel*>(item);
-  TColor best = kPalette[0];
-  int bestUses = -1;
-  for (TColor candidate : kPalette) {
+  channel->SetColor(LeastUsedPaletteColor([this](TColor candidate) {
     int uses = 0;
     for (int i = 0; i < Count(); ++i)
-      if (GetItem(i)->GetStoredColor() == candidate)
-        ++uses;
-    if (bestUses < 0 || uses < bestUses) {
-      best = candidate;
-      bestUses = uses;
-    }
-  }
-  channel->SetColor(best);
+      uses += GetItem(i)->GetStoredColor() == candidate;
+    return uses;
+  }));
   scope_->RedrawAll();
 }
 

@@ -32,6 +32,8 @@
 
 class TTrelScope;
 class TTrelScopeChannels;
+class TTrelScopeChannelMarkers;
+class TTrelDisplayChannelLink;
 
 // A place where a drawn trace meets a level or a position: (context, screen
 // x, the level or position, the value there, screen y).
@@ -111,10 +113,16 @@ class TTrelDisplayChannel : public TTrelOptionalDisplayCollectionItem {
   int GetWidth() const { return width_; }
   // Clamped to 1..2000.
   void SetWidth(int v);
+  // Frees every channel link that names the channel, last first.
+  void BeforeDestruction() override;
   // Is the channel the plot area's item under the mouse (and the legend
   // shows that)?
-  bool IsLegendHighlighted();
-  void SetLegendHighlight(bool on);
+  bool IsLegendHighlighted() override;
+  void SetLegendHighlight(bool on) override;
+  // The channel links that name this channel (not owned).
+  void AddLink(TTrelDisplayChannelLink* link);
+  void RemoveLink(TTrelDisplayChannelLink* link);
+  const std::vector<TTrelDisplayChannelLink*>& Links() const { return links_; }
   // The distance in pixels from (x, y) to the drawn trace; 10000.0 when
   // nothing is near.
   virtual double GetHitDistance(int x, int y, TPoint& hitPoint, double& fraction, int& beginIndex,
@@ -123,6 +131,9 @@ class TTrelDisplayChannel : public TTrelOptionalDisplayCollectionItem {
  protected:
   TColor color_ = 0;
   int width_ = 1;
+
+ private:
+  std::vector<TTrelDisplayChannelLink*> links_;
 };
 
 class TTrelScopeChannel : public TTrelDisplayChannel {

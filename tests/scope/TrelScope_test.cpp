@@ -566,6 +566,7 @@ class TrelScopeAxisDragTest : public ScopeFixture {
     ScopeFixture::SetUp();
     FixScales(1024, -1000, 1000);
     scope_->GetTitle()->SetVisible(false);
+    scope_->GetLegend()->SetVisible(false);
     scope_->SetBounds(0, 0, 400, 300);
     scope_->PaintTo();  // lays the views out
   }
