@@ -50,3 +50,7 @@ std::unique_ptr<kestrune::ControlWidget> CreateOwnerDrawWidget(
     widget->show();
   return widget;
 }
+
+TCanvas* BackBufferCanvas(TWinControl& control) {
+  return &kestrune::ControlDispatch::Buffer(control).canvas;
+}

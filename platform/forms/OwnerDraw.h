@@ -24,3 +24,9 @@ struct TDrawItemStruct {
 // to the central handler.
 std::unique_ptr<kestrune::ControlWidget> CreateOwnerDrawWidget(
     TWinControl& control, std::function<void(const TDrawItemStruct&)> drawItem);
+
+// The canvas on `control`'s back buffer (made, sized to the client area, on
+// first use). What is drawn shows with the next paint of the window, which
+// this call does not ask for; a paint cycle of an invalid buffer draws over
+// it.
+TCanvas* BackBufferCanvas(TWinControl& control);
