@@ -4,20 +4,28 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "app/ProgramUnits.h"
+#include "app/ProgramVersion.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
+#include "platform/win/Libraries.h"
 
 int main() {
   int status = 0;
   try {
+    kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
     StartProgramUnits();
     Application->CreateForm(fmMain);
+    Application->CreateForm(fmAbout);  // made, never shown
     Application->Run();
     // The window and its components go while every unit still runs: the
-    // graph's pins need the pin framework, the meter its notification window.
+    // graph's pins need the pin framework, the meter its notification window,
+    // the about box's controls the support units (its scrolling text's
+    // thread ends here).
+    FreeAndNil(fmAbout);
     FreeAndNil(fmMain);
   } catch (...) {
     // Start-up itself failed (an exception during the loop went to the
@@ -28,5 +36,6 @@ int main() {
   }
   FinalizeUnits();
   fmMain = nullptr;  // freed with the application's forms when start-up failed
+  fmAbout = nullptr;
   return status;
 }
