@@ -259,4 +259,8 @@ bool UnitVersioningHasSharedPage() {
   return page != nullptr;
 }
 
+uintptr_t UnitVersioningPageAddress() {
+  return reinterpret_cast<uintptr_t>(page);
+}
+
 }  // namespace kestrune::detail

@@ -133,4 +133,6 @@ inline constexpr int kUnitVersioningCandidates = 21;
 // freed; whether this module found or made a shared page.
 int LiveUnitVersioningCount();
 bool UnitVersioningHasSharedPage();
+// For tests: the shared page's address (0 without one).
+uintptr_t UnitVersioningPageAddress();
 }  // namespace kestrune::detail
