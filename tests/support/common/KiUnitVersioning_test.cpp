@@ -13,8 +13,11 @@
 namespace {
 
 const TUnitVersionInfo kTestVersion = {"$URL: tests/support/common/KiUnitVersioning_test.cpp $",
-                                       "$Revision: 1900 $", "$Date: 2026-10-25 09:00:00 +0200 $",
-                                       "tests/support/common", "", nullptr};
+                                       "$Revision: 1900 $",
+                                       "$Date: 2026-10-25 09:00:00 +0200 $",
+                                       "tests/support/common",
+                                       "",
+                                       nullptr};
 
 size_t PageSize() {
   return static_cast<size_t>(sysconf(_SC_PAGESIZE));

@@ -7,8 +7,11 @@
 namespace {
 
 const TUnitVersionInfo kModuleVersion = {"$URL: tests/support/common/VersioningModule.cpp $",
-                                         "$Revision: 1800 $", "$Date: 2026-10-20 12:00:00 +0200 $",
-                                         "tests/support/common", "", nullptr};
+                                         "$Revision: 1800 $",
+                                         "$Date: 2026-10-20 12:00:00 +0200 $",
+                                         "tests/support/common",
+                                         "",
+                                         nullptr};
 
 }  // namespace
 
