@@ -141,7 +141,7 @@ object fmAbout: TfmAbout
     Top = 4
     Width = 249
     Height = 36
-    Transparent = True
+    Color = clAqua
     RichText = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}{\\colortbl ;\\red255\\green0\\blue0;}{\\*\\generator Kestrune;}\\pard\\qr\\plain\\f0\\fs36\\b\\cf1 Vel\\cf0 mora\\b0\\par}"
     WordWrap = False
   end
@@ -196,7 +196,7 @@ object fmAbout: TfmAbout
     Font.Height = -11
     Font.Name = "MS Sans Serif"
     WordWrap = False
-    Items = "Merci à la communauté du logiciel libre pour ses bibliothèques,\naux auteurs des bibliothèques de composants utilisées,\n(Qt 6, ALSA et libjpeg-turbo)"
+    Items = "Merci à la communauté du logiciel libre,\naux auteurs des bibliothèques utilisées :\n(Qt 6, ALSA, libjpeg-turbo)"
   end
   object ExeInfo1: TExeInfo
     Version = "1.2.0.0"
