@@ -62,7 +62,9 @@ void TKiImageDrawThread::Execute() {
 }
 
 void TKiImageDrawThread::Draw() {
-  if (!Terminated() && OnDraw)
+  // A step handed over just before the control stopped the thread (on this
+  // same main thread) does not run.
+  if (!Terminated() && Running() && OnDraw)
     OnDraw(this);
 }
 

@@ -60,7 +60,7 @@ class TKiImageDrawThread : public TThread {
   void Execute() override;
 
  private:
-  // On the main thread: OnDraw unless terminated.
+  // On the main thread: OnDraw unless terminated or stopped.
   void Draw();
   struct Events;
   std::unique_ptr<Events> events_;
