@@ -42,9 +42,9 @@ int KiFontHeight(const TFont* font);
 // DrawText with the flag 0x10000 cleared.
 int KiDrawText(HDC dc, const std::string& text, TRect* rect, UINT format);
 
-// The four cursor slots: the hand, the drag arrow, and the horizontal and
-// vertical split cursors of the screen (null handles before the unit's
-// start-up or without a screen).
+// The four cursor slots: the screen's hand, arrow, and east-west and
+// north-south sizing cursors (null handles before the unit's start-up or
+// without a screen).
 const std::array<HCURSOR, 4>& KiCursorSlots();
 
 void StartKiGraphUtils();
