@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/AboutForm.h"
 #include "app/AppState.h"
 #include "app/AudioCtl_TLB.h"
 #include "app/DebugLog.h"
@@ -128,7 +129,7 @@ void TfmMain::StartMultimedia() {
 }
 
 void TfmMain::InitAudioIn() {
-  // No splash window exists, so the status text goes nowhere.
+  SplashStatus("Initialisation Entrée Audio...");
   PrepareAudioInCapture();
 }
 
@@ -141,7 +142,8 @@ void TfmMain::PrepareAudioInCapture() {
 }
 
 void TfmMain::InitAudioOut() {
-  // The program has no audio output.
+  // The program has no audio output: only the status text.
+  SplashStatus("Initialisation Sorties Audio...");
 }
 
 void TfmMain::InitScope() {

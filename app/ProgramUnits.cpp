@@ -2,6 +2,7 @@
 
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
+#include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "audio/MoskAudioUnit.h"
 #include "controls/ControlsUnit.h"
@@ -14,13 +15,18 @@
 #include "signal/core/TrelMainThreadNotify.h"
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/core/TrelStreamTypes.h"
+#include "support/SupportUnits.h"
 
 void StartProgramUnits() {
-  InitializeUnits({&ClassesUnit, &GraphicsUnit, &FormsUnit, &VekPinsUnit, &VekStdTypesUnit,
-                   &TrelStreamTypesUnit, &MoskStreamTypesUnit, &TrelSimpleDataBufferUnit,
-                   &MoskAudioUnit});
+  // The version registry first: it registers first and unregisters last.
+  InitializeUnits({&KiUnitVersioningUnit, &ClassesUnit, &GraphicsUnit, &FormsUnit, &VekPinsUnit,
+                   &VekStdTypesUnit, &TrelStreamTypesUnit, &MoskStreamTypesUnit,
+                   &TrelSimpleDataBufferUnit, &MoskAudioUnit, &KiSysUtilsUnit, &KiSysInfoUnit,
+                   &KiStringsUnit, &KiTypeInfoUnit, &QarnGlobalsUnit});
   Application->Initialize();
   // These units make pictures, cursors and the notification window, which
   // need the application's windowing layer.
-  InitializeUnits({&TrelMainThreadNotifyUnit, &TrelScopeUnit, &ControlsUnit, &MainFormUnit});
+  InitializeUnits({&TrelMainThreadNotifyUnit, &TrelScopeUnit, &ControlsUnit, &KiGraphUtilsUnit,
+                   &KiExControlsUnit, &KiStaticTextUnit, &KiScrollTextUnit, &AboutControlsUnit,
+                   &MainFormUnit, &AboutFormUnit});
 }

@@ -13,11 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "app/AboutForm.h"
 #include "app/MainForm.h"
 #include "app/ProgramUnits.h"
+#include "app/ProgramVersion.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
+#include "platform/win/Libraries.h"
 
 namespace {
 
@@ -93,6 +96,7 @@ void RequireDesktop() {
 void StartUnitsOnTheDesktop() {
   g_previous = qInstallMessageHandler(&HoldMessage);
   try {
+    kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
     StartProgramUnits();
   } catch (...) {
     PassHeldMessages();
@@ -109,9 +113,13 @@ int main() {
   try {
     StartUnitsOnTheDesktop();
     Application->CreateForm(fmMain);
+    Application->CreateForm(fmAbout);  // made, never shown
     Application->Run();
     // The window and its components go while every unit still runs: the
-    // graph's pins need the pin framework, the meter its notification window.
+    // graph's pins need the pin framework, the meter its notification window,
+    // the about box's controls the support units (its scrolling text's
+    // thread ends here).
+    FreeAndNil(fmAbout);
     FreeAndNil(fmMain);
   } catch (...) {
     // Start-up itself failed (an exception during the loop went to the
@@ -122,5 +130,6 @@ int main() {
   }
   FinalizeUnits();
   fmMain = nullptr;  // freed with the application's forms when start-up failed
+  fmAbout = nullptr;
   return status;
 }

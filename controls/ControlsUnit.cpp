@@ -4,6 +4,7 @@
 #include "controls/GdipObjects.h"
 #include "controls/LmVuMeter.h"
 #include "controls/LuControls.h"
+#include "controls/LuGradient.h"
 #include "controls/LuLabel.h"
 #include "controls/LuResources.h"
 #include "controls/LuTrackBar.h"
@@ -28,6 +29,7 @@ void StartControls() {
   RegisterVuMeterClass();
   RegisterTrackBarClass();
   RegisterLuLabelClass();
+  RegisterLuGradientClass();
   RegisterStyGroupBoxClass();
   RegisterStyComboBoxClass();
   RegisterGDIPPictureClasses();

@@ -89,6 +89,7 @@ enum TPosition { poDesigned, poScreenCenter };
 
 class TMainMenu;
 class TMenuTracker;
+class TGraphic;
 
 class TForm : public TCustomForm {
   KESTRUNE_CLASS(TForm, TCustomForm)
@@ -223,6 +224,14 @@ class TApplication : public TComponent {
   // The absolute path of the running executable.
   const std::string& ExeName() const { return exe_name_; }
 
+  // Milliseconds the pointer rests on a control before its hint shows.
+  int HintPause = 500;
+  // The hint windows' background.
+  TColor HintColor = clInfoBk;
+  // The program's icon: a 32 x 32 picture of ours, compiled in, made on
+  // first use and owned by the application (AppIcon.cpp).
+  TGraphic* Icon();
+
   // The central exception handler: shows the exception's text in a message
   // box titled with Title, or writes it on a line to stderr when headless
   // (before Initialize, or on a platform with no screen such as Qt's
@@ -239,10 +248,17 @@ class TApplication : public TComponent {
   void FormCreated(TComponent* instance);
 
   std::unique_ptr<Impl> impl_;
+  std::shared_ptr<TGraphic> icon_;
   TForm* main_form_ = nullptr;
   std::string exe_name_;
   std::string title_;
 };
+
+// Starts the window system's move of `form`'s window with the pointer, as a
+// press on its caption does (the window follows the pointer until the button
+// is released). False when the form has no window or the window system
+// cannot move it.
+bool BeginFormDrag(TForm* form);
 
 // The application object; null outside FormsUnit's start-up and shutdown.
 extern TApplication* Application;

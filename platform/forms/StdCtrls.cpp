@@ -12,6 +12,7 @@
 #include "platform/classes/ActnList.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/forms/Buttons.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/QtEntry.h"
@@ -43,29 +44,29 @@ bool IsLoading(const TControl* control) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// TLabel
+// TCustomLabel
 
-TLabel::TLabel(TComponent* owner) : TGraphicControl(owner) {
+TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
   SetBounds(0, 0, 65, 17);
   SetParentColor(true);
   SetAutoSize(true);
 }
 
-void TLabel::SetAlignment(TAlignment value) {
+void TCustomLabel::SetAlignment(TAlignment value) {
   if (value == alignment_)
     return;
   alignment_ = value;
   Invalidate();
 }
 
-void TLabel::SetLayout(TTextLayout value) {
+void TCustomLabel::SetLayout(TTextLayout value) {
   if (value == layout_)
     return;
   layout_ = value;
   Invalidate();
 }
 
-void TLabel::SetTransparent(bool value) {
+void TCustomLabel::SetTransparent(bool value) {
   if (value == transparent_)
     return;
   transparent_ = value;
@@ -76,7 +77,7 @@ void TLabel::SetTransparent(bool value) {
   Invalidate();
 }
 
-void TLabel::SetWordWrap(bool value) {
+void TCustomLabel::SetWordWrap(bool value) {
   if (value == word_wrap_)
     return;
   word_wrap_ = value;
@@ -84,7 +85,7 @@ void TLabel::SetWordWrap(bool value) {
   Invalidate();
 }
 
-void TLabel::SetFocusControl(TWinControl* value) {
+void TCustomLabel::SetFocusControl(TWinControl* value) {
   if (focus_control_ != nullptr)
     focus_control_->RemoveFreeNotification(this);
   focus_control_ = value;
@@ -92,13 +93,13 @@ void TLabel::SetFocusControl(TWinControl* value) {
     value->FreeNotification(this);
 }
 
-void TLabel::Notification(TComponent* component, TOperation operation) {
+void TCustomLabel::Notification(TComponent* component, TOperation operation) {
   inherited::Notification(component, operation);
   if (operation == opRemove && component == focus_control_)
     focus_control_ = nullptr;
 }
 
-void TLabel::Paint() {
+void TCustomLabel::Paint() {
   TCanvas* canvas = Canvas();
   const TRect client = ClientRect();
   if (!transparent_) {
@@ -125,7 +126,7 @@ void TLabel::Paint() {
   DrawText(canvas, Caption(), &box, format);
 }
 
-void TLabel::AdjustSize() {
+void TCustomLabel::AdjustSize() {
   if (!AutoSize() || ComponentState().Contains(csReading) || !CanMeasureText())
     return;
   TCanvas* canvas = Canvas();
@@ -136,12 +137,12 @@ void TLabel::AdjustSize() {
   SetBounds(Left(), Top(), word_wrap_ ? Width() : r.Width(), r.Height());
 }
 
-void TLabel::CMTextChanged() {
+void TCustomLabel::CMTextChanged() {
   inherited::CMTextChanged();
   AdjustSize();
 }
 
-void TLabel::CMFontChanged() {
+void TCustomLabel::CMFontChanged() {
   inherited::CMFontChanged();
   AdjustSize();
 }
@@ -569,15 +570,17 @@ void RegisterStandardControls() {
       .Bool("Enabled", &TTimer::Enabled, &TTimer::SetEnabled, true)
       .Integer("Interval", &TTimer::Interval, &TTimer::SetInterval, 1000)
       .Event("OnTimer", &TTimer::OnTimer, &TTimer::SetOnTimer);
-  RegisterClass<TLabel>()
-      .Bool("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, true)
-      .Bool("ParentColor", &TLabel::ParentColor, &TLabel::SetParentColor, true)
-      .Enum("Alignment", &TLabel::Alignment, &TLabel::SetAlignment,
+  RegisterClass<TCustomLabel>()
+      .Bool("AutoSize", &TCustomLabel::AutoSize, &TCustomLabel::SetAutoSize, true)
+      .Bool("ParentColor", &TCustomLabel::ParentColor, &TCustomLabel::SetParentColor, true)
+      .Enum("Alignment", &TCustomLabel::Alignment, &TCustomLabel::SetAlignment,
             {"taLeftJustify", "taRightJustify", "taCenter"}, taLeftJustify)
-      .Enum("Layout", &TLabel::Layout, &TLabel::SetLayout, {"tlTop", "tlCenter", "tlBottom"}, tlTop)
-      .Bool("Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false)
-      .Bool("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false)
-      .Component("FocusControl", &TLabel::FocusControl, &TLabel::SetFocusControl);
+      .Enum("Layout", &TCustomLabel::Layout, &TCustomLabel::SetLayout,
+            {"tlTop", "tlCenter", "tlBottom"}, tlTop)
+      .Bool("Transparent", &TCustomLabel::Transparent, &TCustomLabel::SetTransparent, false)
+      .Bool("WordWrap", &TCustomLabel::WordWrap, &TCustomLabel::SetWordWrap, false)
+      .Component("FocusControl", &TCustomLabel::FocusControl, &TCustomLabel::SetFocusControl);
+  RegisterClass<TLabel>();
   RegisterClass<TCheckBox>()
       .Bool("TabStop", &TCheckBox::TabStop, &TCheckBox::SetTabStop, true)
       .Bool("Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false)
@@ -596,5 +599,7 @@ void RegisterStandardControls() {
       .Event("OnDropDown", &TCustomComboBox::OnDropDown, &TCustomComboBox::OnDropDown)
       .Event("OnCloseUp", &TCustomComboBox::OnCloseUp, &TCustomComboBox::OnCloseUp);
   RegisterClass<TCustomGroupBox>();
+  RegisterButtonClasses();
+  RegisterExtControlClasses();
   RegisterActionClasses();
 }

@@ -1,6 +1,6 @@
 // The standard controls the program uses.
 //
-// TLabel: a non-windowed caption, drawn with the control's font, optionally
+// TLabel (on TCustomLabel): a non-windowed caption, drawn with the control's font, optionally
 // transparent and auto-sized to its text.
 // TCheckBox: a hosted check box (a Qt check box inside our windowed
 // control; the program talks to this class only). A user's click toggles
@@ -32,9 +32,10 @@
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 
-class TLabel : public TGraphicControl {
-  KESTRUNE_CLASS(TLabel, TGraphicControl)
-  explicit TLabel(TComponent* owner);
+// The label's behaviour, the base of TLabel and of other labels.
+class TCustomLabel : public TGraphicControl {
+  KESTRUNE_CLASS(TCustomLabel, TGraphicControl)
+  explicit TCustomLabel(TComponent* owner);
 
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment value);
@@ -63,6 +64,11 @@ class TLabel : public TGraphicControl {
   bool transparent_ = false;
   bool word_wrap_ = false;
   TWinControl* focus_control_ = nullptr;
+};
+
+class TLabel : public TCustomLabel {
+  KESTRUNE_CLASS(TLabel, TCustomLabel)
+  explicit TLabel(TComponent* owner) : TCustomLabel(owner) {}
 };
 
 enum TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
