@@ -263,10 +263,10 @@ MMRESULT waveInReset(HWAVEIN device);
 
 namespace kestrune {
 
-// How often the reading thread opens a device that disappeared again while
-// capture runs: short enough that input resumes within a second of the
-// device's return, long enough that a device that stays away costs nothing
-// (one failed open twice a second).
+// How often, while capture runs, the reading thread tries to open a device
+// that disappeared: short enough that input resumes within half a second of
+// the device's return, long enough that a device that stays away costs
+// nothing (one failed open twice a second).
 inline constexpr std::chrono::milliseconds kWaveInReopenInterval{500};
 
 // What happened on an open device since it was opened.
