@@ -19,8 +19,11 @@
 // buffer at the control's place, and reads what lies there.
 //
 // Faked transparency: PaintParentBackground lets a control's parent erase
-// and paint itself and its non-windowed children (those below the control)
-// into a canvas, offset to the control's origin.
+// and paint itself and its non-windowed children that lie below the control
+// into a canvas, offset to the control's origin. On the screen every
+// non-windowed control lies below every windowed one, so a windowed control
+// sees all of them; a non-windowed one sees those before it in the parent's
+// list.
 //
 // Threads: main thread, but Invalidate (see TControl).
 #pragma once
@@ -83,6 +86,7 @@ void PaintControlTo(TWinControl* control, TCanvas* canvas);
 
 // Faked transparency: paints what lies under `control` in its parent (the
 // parent erased and painted, and the parent's non-windowed children that lie
-// below `control`) into `canvas`, whose origin is the control's top-left.
-// Does nothing without a parent.
+// below `control`: all of them under a windowed control, those before it
+// under a non-windowed one) into `canvas`, whose origin is the control's
+// top-left. Does nothing without a parent.
 void PaintParentBackground(TControl* control, TCanvas* canvas);
