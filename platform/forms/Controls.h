@@ -2,7 +2,11 @@
 // control, on the Qt-free control state (platform/classes/Controls.h).
 //
 // Every windowed control of the forms library has a back buffer (a QImage,
-// RGB32, of its client size) with a canvas on it. Its paint cycle runs when
+// RGB32) with a canvas on it. The buffer holds the part of the client area
+// that can show: inside every ancestor's, and no larger than the toolkit
+// draws a widget or a top-level window, so a huge control costs only what
+// shows of it; the canvas draws in client coordinates all the same (what
+// falls outside the part is dropped). Its paint cycle runs when
 // the buffer is invalid and the widget is shown or rendered: erase
 // (EraseBackground: fill with Color), the control's own Paint, then Paint of
 // each visible non-windowed child, in order, on the same buffer with the
