@@ -41,20 +41,54 @@ BackBuffer* ControlDispatch::ExistingBuffer(TWinControl& control) {
   return static_cast<BackBuffer*>(control.surface_.get());
 }
 
+namespace {
+
+// The largest top-level window the window system shows: its window sizes
+// and positions are 16-bit.
+constexpr int64_t kMaxWindow = 32767;
+
+// The part of `control`'s client area that can show on the screen, in its
+// client coordinates: what of it the toolkit draws (a widget is at most
+// QWIDGETSIZE_MAX a side, a top-level window at most kMaxWindow), inside
+// every ancestor's visible part.
+TRect VisiblePart(const TWinControl& control) {
+  const int64_t largest = control.Parent() != nullptr ? QWIDGETSIZE_MAX : kMaxWindow;
+  int64_t left = 0, top = 0;
+  int64_t right = std::min<int64_t>(std::max(control.ClientWidth(), 0), largest);
+  int64_t bottom = std::min<int64_t>(std::max(control.ClientHeight(), 0), largest);
+  if (const TWinControl* parent = control.Parent()) {
+    // The parent's visible part, moved to this control's client origin.
+    const TRect outer = VisiblePart(*parent);
+    left = std::max<int64_t>(left, outer.Left - int64_t{control.Left()});
+    top = std::max<int64_t>(top, outer.Top - int64_t{control.Top()});
+    right = std::min<int64_t>(right, outer.Right - int64_t{control.Left()});
+    bottom = std::min<int64_t>(bottom, outer.Bottom - int64_t{control.Top()});
+  }
+  if (right <= left || bottom <= top)
+    return TRect{};
+  return Rect(static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+              static_cast<int32_t>(bottom));
+}
+
+}  // namespace
+
 BackBuffer& ControlDispatch::Buffer(TWinControl& control) {
   if (control.surface_ == nullptr)
     control.surface_ = std::make_unique<BackBuffer>();
   auto& buffer = static_cast<BackBuffer&>(*control.surface_);
-  const int w = std::max(control.ClientWidth(), 0);
-  const int h = std::max(control.ClientHeight(), 0);
-  if (buffer.image.width() != w || buffer.image.height() != h) {
+  const TRect part = VisiblePart(control);
+  const int w = part.Width();
+  const int h = part.Height();
+  if (buffer.image.width() != w || buffer.image.height() != h || buffer.origin != part.TopLeft()) {
     QImage fresh(w, h, QImage::Format_RGB32);
     fresh.fill(QColor::fromRgb(ColorToRGB(control.Color()) & 0xFF,
                                (ColorToRGB(control.Color()) >> 8) & 0xFF,
                                (ColorToRGB(control.Color()) >> 16) & 0xFF));
     buffer.image = std::move(fresh);
+    buffer.origin = part.TopLeft();
     ++buffer.generation;
     buffer.canvas.SetTarget(&buffer.image);
+    buffer.canvas.SetWindowOrg(buffer.origin);
     buffer.valid = false;
   }
   return buffer;
@@ -104,7 +138,8 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
     const int level = canvas.SaveState();
     const TPoint origin = canvas.WindowOrg();
     canvas.IntersectClipRect(graphic->BoundsRect());
-    canvas.SetWindowOrg(Point(origin.X - graphic->Left(), origin.Y - graphic->Top()));
+    canvas.SetWindowOrg(Point(SaturatingAdd(origin.X, -int64_t{graphic->Left()}),
+                              SaturatingAdd(origin.Y, -int64_t{graphic->Top()})));
     try {
       PaintGraphic(*graphic, canvas);
     } catch (...) {
@@ -352,10 +387,14 @@ void WinWidget::AppearanceChanged() {
 void WinWidget::Invalidate(const TRect* rect) {
   if (BackBuffer* buffer = ControlDispatch::ExistingBuffer(control_))
     buffer->valid = false;
-  if (rect != nullptr)
-    update(QRect(rect->Left, rect->Top, rect->Width(), rect->Height()));
-  else
+  if (rect == nullptr) {
     update();
+    return;
+  }
+  // Only the widget's own rectangle is ever painted.
+  TRect shown;
+  if (IntersectRect(shown, *rect, Rect(0, 0, width(), height())))
+    update(QRect(shown.Left, shown.Top, shown.Width(), shown.Height()));
 }
 
 void WinWidget::Update() {
@@ -381,7 +420,7 @@ void WinWidget::paintEvent(QPaintEvent* event) {
   CallFromQt([this] { ControlDispatch::PaintCycle(control_); });
   QPainter painter(this);
   if (BackBuffer* buffer = ControlDispatch::ExistingBuffer(control_))
-    painter.drawImage(0, 0, buffer->image);
+    painter.drawImage(buffer->origin.X, buffer->origin.Y, buffer->image);
 }
 
 namespace {
@@ -633,14 +672,19 @@ TCanvas* TGraphicControl::Canvas() {
   if (canvas_->Target() != &buffer.image || canvas_bounds_ != BoundsRect() ||
       canvas_image_key_ != buffer.generation) {
     canvas_->SetTarget(&buffer.image);
+    canvas_->SetWindowOrg(buffer.origin);
     canvas_->IntersectClipRect(BoundsRect());
-    canvas_->SetWindowOrg(Point(-Left(), -Top()));
+    canvas_->SetWindowOrg(Point(SaturatingAdd(buffer.origin.X, -int64_t{Left()}),
+                                SaturatingAdd(buffer.origin.Y, -int64_t{Top()})));
     canvas_bounds_ = BoundsRect();
     canvas_image_key_ = buffer.generation;
   }
   // What is drawn now reaches the screen with the parent's next paint.
-  if (auto* widget = WinWidget::Of(parent))
-    widget->update(QRect(Left(), Top(), Width(), Height()));
+  if (auto* widget = WinWidget::Of(parent)) {
+    TRect shown;
+    if (IntersectRect(shown, BoundsRect(), parent->ClientRect()))
+      widget->update(QRect(shown.Left, shown.Top, shown.Width(), shown.Height()));
+  }
   return canvas_.get();
 }
 
@@ -691,11 +735,16 @@ void PaintParentBackground(TControl* control, TCanvas* canvas) {
   if (control == nullptr || canvas == nullptr || control->Parent() == nullptr)
     return;
   TWinControl* parent = control->Parent();
+  // On the screen every non-windowed control lies below every windowed
+  // one: a windowed control sees all of them, a non-windowed one those
+  // before it.
+  const TControl* stopAt = dynamic_cast<TWinControl*>(control) != nullptr ? nullptr : control;
   const int level = canvas->SaveState();
   const TPoint origin = canvas->WindowOrg();
-  canvas->SetWindowOrg(Point(origin.X + control->Left(), origin.Y + control->Top()));
+  canvas->SetWindowOrg(
+      Point(SaturatingAdd(origin.X, control->Left()), SaturatingAdd(origin.Y, control->Top())));
   try {
-    ControlDispatch::PaintWindow(*parent, *canvas, control);
+    ControlDispatch::PaintWindow(*parent, *canvas, stopAt);
   } catch (...) {
     canvas->RestoreState(level);
     throw;
@@ -746,6 +795,14 @@ void HostWidget::AppearanceChanged() {
     palette.setColor(QPalette::WindowText, QtColorFor(font->Color()));
     palette.setColor(QPalette::ButtonText, QtColorFor(font->Color()));
   }
+  // A disabled control shows in the standard scheme's disabled colours, as
+  // the custom-drawn ones do: grey text on the button face, the etch in the
+  // button highlight.
+  palette.setColor(QPalette::Disabled, QPalette::Base, QtColorFor(clBtnFace));
+  palette.setColor(QPalette::Disabled, QPalette::Text, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::WindowText, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::Light, QtColorFor(clBtnHighlight));
   hosted_->setPalette(palette);
 }
 

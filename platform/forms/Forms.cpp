@@ -115,7 +115,8 @@ class FrameWindow final : public kestrune::WinWidget {
   }
 
   // What the tracker shows changed: the bar is painted again, the sub-menu
-  // delay starts or stops.
+  // delay starts or stops. A tracking that ended (a choice, a press
+  // elsewhere) lights only the root item under the pointer, if any.
   void TrackerChanged() {
     TMenuTracker* tracker = form_ != nullptr ? form_->MenuTracker() : nullptr;
     if (tracker != nullptr && tracker->SubMenuPending()) {
@@ -124,6 +125,11 @@ class FrameWindow final : public kestrune::WinWidget {
     } else {
       timer_.stop();
     }
+    TPoint pointer;
+    if (tracker != nullptr && GetCursorPos(&pointer))
+      HotAt(tracker, pointer);
+    else
+      hot_ = -1;
     update(0, 0, width(), form_ != nullptr ? form_->MenuBarHeight() : 0);
   }
 
@@ -183,15 +189,24 @@ class FrameWindow final : public kestrune::WinWidget {
   }
 
   // Keys of the form's widgets, and presses in its client area while a
-  // menu is open, reach the tracker first.
+  // menu is open, reach the tracker first. The pointer over the client area
+  // is off the bar: no root item is lit.
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+    const bool pointer = type == QEvent::MouseMove || type == QEvent::Enter;
+    if (!pointer && type != QEvent::KeyPress && type != QEvent::KeyRelease &&
         type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
       return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget == this || widget->window() != this)
       return false;
+    if (pointer) {
+      if (hot_ >= 0 && form_ != nullptr) {
+        hot_ = -1;
+        update(0, 0, width(), form_->MenuBarHeight());
+      }
+      return false;
+    }
     if (Tracker() == nullptr)
       return false;
     bool taken = false;
