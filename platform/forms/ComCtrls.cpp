@@ -48,7 +48,6 @@ class PageFrame final : public QWidget {
 // TTabSheet
 
 TTabSheet::TTabSheet(TComponent* owner) : TWinControl(owner) {
-  SetAlign(alClient);
   SetVisible(false);
 }
 
@@ -66,6 +65,13 @@ void TTabSheet::SetPageControl(TPageControl* value) {
   SetParent(value);
   if (value != nullptr)
     value->InsertPage(this);
+}
+
+void TTabSheet::SetParentComponent(TComponent* parent) {
+  if (auto* pages = dynamic_cast<TPageControl*>(parent))
+    SetPageControl(pages);
+  else
+    inherited::SetParentComponent(parent);
 }
 
 int TTabSheet::PageIndex() const {
@@ -136,8 +142,20 @@ void TPageControl::AdjustClientRect(TRect& rect) {
     rect.Bottom = rect.Top;
 }
 
+void TPageControl::AlignControls(TControl* control, TRect& rect) {
+  for (TTabSheet* page : pages_)
+    page->SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
+  inherited::AlignControls(control, rect);
+}
+
+void TPageControl::Loaded() {
+  inherited::Loaded();
+  Realign();
+}
+
 void TPageControl::InsertPage(TTabSheet* page) {
   pages_.push_back(page);
+  Realign();
   TabsChanged();
   if (active_ < 0)
     SetActivePageIndex(0);

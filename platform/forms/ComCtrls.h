@@ -31,6 +31,8 @@ class TTabSheet : public TWinControl {
   // Moves the sheet to `value`'s pages (the last one); null takes it out.
   void SetPageControl(TPageControl* value);
   int PageIndex() const;
+  // A stored description places a sheet in its page control this way.
+  void SetParentComponent(TComponent* parent) override;
 
  protected:
   void CMTextChanged() override;
@@ -61,6 +63,10 @@ class TPageControl : public TWinControl {
   std::unique_ptr<kestrune::ControlWidget> CreateWidget() override;
   // The pages' area: below the tabs, inside the frame.
   void AdjustClientRect(TRect& rect) override;
+  // Every sheet, shown or not, covers the pages' area.
+  void AlignControls(TControl* control, TRect& rect) override;
+  // Sheets read from a stored description take their place.
+  void Loaded() override;
   virtual void Change();
 
  private:
