@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/Buttons.h"
@@ -112,6 +113,36 @@ TEST_F(TrelScopePropertiesTest, OpensOnThePageAndItemAtTheConvertedPoint) {
   const TPoint origin = scope_->ClientToScreen(TPoint{0, 0});
   EXPECT_EQ(placed.X, origin.X + 600 - size.X - 20);
   EXPECT_EQ(placed.Y, origin.Y + 20);
+}
+
+TEST_F(TrelScopePropertiesTest, ALegendEntryOpensTheDialogOnItsItem) {
+  // Clicking down the legend, line by line, opens the dialog on each entry
+  // in turn: the cursors' entries on the "Cursors" tab with that cursor.
+  scope_->GetTitle()->SetVisible(false);
+  scope_->PaintTo();
+  std::vector<std::pair<std::string, int>> opened;
+  kt::SetModalFormAnswerer([&](TForm* form) {
+    auto* dialog = static_cast<TTrelScopePropertiesForm*>(form);
+    const std::string tab = dialog->PageControl->ActivePage()->Caption();
+    const int item = tab == "Cursors" ? dialog->CursorsPage->CursorListBox->ItemIndex()
+                                      : dialog->ChannelPage->ChannelsListBox->ItemIndex();
+    if (opened.empty() || opened.back() != std::make_pair(tab, item))
+      opened.emplace_back(tab, item);
+    return static_cast<int>(mrOk);
+  });
+  TTrelScopeLegendView* legend = scope_->GetLegend();
+  const int x = legend->Left + 10;
+  for (int y = legend->Top; y < legend->Bottom; ++y) {
+    scope_->MouseMove(0, x, y);
+    scope_->MouseDown(mbLeft, 0, x, y);
+    scope_->MouseUp(mbLeft, 0, x, y);
+  }
+  std::vector<int> cursors;
+  for (const auto& [tab, item] : opened) {
+    if (tab == "Cursors")
+      cursors.push_back(item);
+  }
+  EXPECT_EQ(cursors, (std::vector<int>{0, 1, 2}));
 }
 
 TEST_F(TrelScopePropertiesTest, PagesInTabOrderAndTheClientGrowsToFitEachPage) {
