@@ -143,6 +143,9 @@ class HostWidget : public WinWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // A key the hosted widget left: our handlers had it already (the filter
+  // below), so it goes no further.
+  void keyPressEvent(QKeyEvent* event) override;
   // The hosted widget got the keyboard focus: it becomes its form's active
   // control.
   bool eventFilter(QObject* watched, QEvent* event) override;

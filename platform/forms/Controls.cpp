@@ -257,6 +257,24 @@ void ControlDispatch::Wheel(TWinControl& control, TShiftState shift, int delta, 
   }
 }
 
+namespace {
+
+// Enter and Esc that the control's own key handlers left go to the
+// outermost form holding it (a page form's keys to its dialog): true when
+// the form used the key.
+bool FormTookDialogKey(TWinControl& control, uint16_t key, TShiftState shift) {
+  if (key != VK_RETURN && key != VK_ESCAPE)
+    return false;
+  TForm* outer = nullptr;
+  for (TWinControl* c = &control; c != nullptr; c = c->Parent()) {
+    if (auto* form = dynamic_cast<TForm*>(c))
+      outer = form;
+  }
+  return outer != nullptr && outer->DialogKey(key, shift, &control);
+}
+
+}  // namespace
+
 void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState shift,
                                  const std::string& text) {
   TWinControl* target = &control;
@@ -266,6 +284,8 @@ void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState
     return;
   if (key != 0)
     target->KeyDown(key, shift);
+  if (key != 0 && FormTookDialogKey(*target, key, shift))
+    return;
   if (text.size() == 1) {
     char c = text[0];
     target->KeyPress(c);
@@ -278,7 +298,7 @@ bool ControlDispatch::HostedKey(TWinControl& control, uint16_t key, TShiftState 
     return false;
   if (key != 0) {
     control.KeyDown(key, shift);
-    if (key == 0)
+    if (key == 0 || FormTookDialogKey(control, key, shift))
       return true;
   }
   if (text.size() == 1) {
@@ -852,6 +872,10 @@ void HostWidget::resizeEvent(QResizeEvent* event) {
     hosted_->setGeometry(0, 0, width(), height());
   if (overlay_ != nullptr)
     overlay_->setGeometry(0, 0, width(), height());
+}
+
+void HostWidget::keyPressEvent(QKeyEvent* event) {
+  event->accept();
 }
 
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -18,8 +19,10 @@
 
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
+#include "platform/forms/Buttons.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FontAliases.h"
+#include "platform/forms/FormsTesting.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"
@@ -408,6 +411,9 @@ TForm::~TForm() {
 std::unique_ptr<kestrune::ControlWidget> TForm::CreateWidget() {
   if (QtWidgetApplication() == nullptr)
     return nullptr;
+  // A form inside another control is a plain child window.
+  if (Parent() != nullptr)
+    return inherited::CreateWidget();
   return std::make_unique<FormWindow>(*this, FlagsFor(border_style_, border_icons_));
 }
 
@@ -453,6 +459,63 @@ void TForm::SetVisible(bool visible) {
     return;
   }
   inherited::SetVisible(visible);
+}
+
+int TForm::ShowModal() {
+  modal_result_ = 0;
+  if (const auto& answerer = kestrune::testing::CurrentModalFormAnswerer()) {
+    modal_result_ = answerer(this);
+    const int result = modal_result_;
+    modal_result_ = 0;
+    return result;
+  }
+  if (QtWidgetApplication() == nullptr)
+    throw EInvalidOperation("A window cannot be made before the application is initialised");
+  if (Visible())
+    throw EInvalidOperation("Cannot make a visible window modal");
+  WidgetNeeded();
+  if (FrameWindow* frame = FrameOf(this))
+    frame->setWindowModality(Qt::ApplicationModal);
+  Show();
+  QEventLoop loop;
+  while (modal_result_ == 0 && Visible() && (Application == nullptr || !Application->Terminated()))
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+  const int result = modal_result_ != 0 ? modal_result_ : mrCancel;
+  modal_result_ = 0;
+  Hide();
+  if (FrameWindow* frame = FrameOf(this))
+    frame->setWindowModality(Qt::NonModal);
+  return result;
+}
+
+namespace {
+
+TButton* FindDialogButton(TWinControl* parent, bool wantDefault) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* child = parent->Controls(i);
+    if (!child->Visible() || !child->Enabled())
+      continue;
+    if (auto* button = dynamic_cast<TButton*>(child)) {
+      if (wantDefault ? button->Default() : button->Cancel())
+        return button;
+    } else if (auto* win = dynamic_cast<TWinControl*>(child)) {
+      if (TButton* found = FindDialogButton(win, wantDefault))
+        return found;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool TForm::DialogKey(uint16_t key, TShiftState, TWinControl*) {
+  if (key != VK_RETURN && key != VK_ESCAPE)
+    return false;
+  TButton* button = FindDialogButton(this, key == VK_RETURN);
+  if (button == nullptr)
+    return false;
+  button->Click();
+  return true;
 }
 
 void TForm::DoCreate() {
