@@ -89,6 +89,7 @@ void TTrelDisplayToolBar::SetColorAt(int which, TColor v) {
     return;
   colors_[which] = v;
   BuildImages();
+  Changed();
 }
 
 void TTrelDisplayToolBar::BuildImages() {
@@ -111,7 +112,6 @@ void TTrelDisplayToolBar::BuildImages() {
            colors_[kDownBorder]);
   Recolour(Images(TTrelToolBarLook::Disabled), colors_[kDisabled], colors_[kButton],
            colors_[kDisabled]);
-  Changed();
 }
 
 void TTrelDisplayToolBar::Recolour(TImageList* list, TColor glyph, TColor button, TColor border) {

@@ -153,8 +153,7 @@ class TTrelDisplayToolBar : public TTrelScopeSetting {
     kColorCount
   };
   void SetColorAt(int which, TColor v);
-  // Reloads the strip into the four lists and recolours them; the owner
-  // repaints.
+  // Reloads the strip into the four lists and recolours them.
   void BuildImages();
   void Recolour(TImageList* list, TColor glyph, TColor button, TColor border);
   void InvalidateButton(const TRect& rect);
