@@ -134,15 +134,20 @@ void TTrelDataDisplay::MouseMove(TShiftState shift, int x, int y) {
     if (view->IsShowing())
       view->MouseMove(shift, x, y);
   if (tool_bar_ != nullptr && tool_bar_->GetVisible()) {
-    if (tool_bar_->GetBounds().Contains({x, y})) {
+    const TRect bounds = tool_bar_->GetBounds();
+    if (bounds.Contains({x, y})) {
       if (!over_tool_bar_) {
         over_tool_bar_ = true;
-        Invalidate();
+        SetControlCursor(tool_bar_->GetCursor());
       }
+      InvalidateRect(bounds);
     } else {
       if (tool_bar_->IsButtonHighlighted())
-        Invalidate();
-      over_tool_bar_ = false;
+        InvalidateRect(bounds);
+      if (over_tool_bar_) {
+        over_tool_bar_ = false;
+        RestoreControlCursor();
+      }
     }
   }
 }
@@ -232,7 +237,7 @@ void TTrelDataDisplay::KeyPress(char& key) {
 // Chart
 
 TTrelDataChart::TTrelDataChart(TComponent* owner) : TTrelDataDisplay(owner) {
-  tool_bar_ = Create<TTrelScopeToolBar>();
+  tool_bar_ = Create<TTrelScopeToolBar>(this);
   tool_bar_->OnChange = TNotifyEvent(this, &TTrelDataChart::SettingRepaint);
   trails_ = Create<TTrelDisplayTrails>();
   trails_->OnChange = TNotifyEvent(this, &TTrelDataChart::SettingRepaint);
@@ -728,6 +733,7 @@ void TTrelScope::SetSizeLimit(std::uint32_t v) {
 
 void RegisterTrelScopeClasses() {
   RegisterTrelScopeSettingsClasses();
+  RegisterTrelScopeToolBarClasses();
   RegisterTrelDisplayCollectionClasses();
   RegisterTrelScopeChannelClasses();
   RegisterTrelDisplayViewClasses();

@@ -43,6 +43,7 @@
 #include "scope/TrelScopeLegend.h"
 #include "scope/TrelScopeMarkers.h"
 #include "scope/TrelScopeSettings.h"
+#include "scope/TrelScopeToolBar.h"
 
 enum TTrelZoomOperation : std::uint8_t { zoBack, zoForward, zoWheel, zoZoom, zoReset };
 struct TTrelRealRanges {

@@ -62,7 +62,7 @@ void TTrelTrackingOptionalAxis::SetTrackColor(TColor v) {
 TTrelDisplayAxis::TTrelDisplayAxis(TTrelDataChart* chart)
     : TTrelTrackingOptionalAxis(chart),
       font_(Create<TFont>()),
-      tool_bar_(Create<TTrelAxisToolBar>()),
+      tool_bar_(Create<TTrelAxisToolBar>(this)),
       axis_label_(Create<TTrelDisplayLabel>()),
       cursor_settings_(Create<TTrelDisplayAxisCursorSettings>()) {
   SetScopeFont(font_, clWhite, kScopeDefaultFontSize, false);
@@ -441,12 +441,19 @@ void TTrelDisplayAxis::MouseMove(TShiftState shift, int x, int y) {
     Invalidate();
   }
   last_mouse_ = {x, y};
+  if (tool_bar_->GetVisible()) {
+    const TRect bounds = tool_bar_->GetBounds();
+    if (bounds.Contains({x, y}) || tool_bar_->IsButtonHighlighted())
+      display_->InvalidateRect(bounds);
+  }
   if (dragging_ && chart_->IsZoomed())
     DragTo(x, y);
 }
 
 void TTrelDisplayAxis::MouseDown(TMouseButton button, TShiftState, bool inRect, int x, int y) {
   if (button != mbLeft || !inRect)
+    return;
+  if (tool_bar_->GetVisible() && tool_bar_->MouseDown(x, y))
     return;
   dragging_ = true;
   drag_start_ = {x, y};
@@ -455,8 +462,19 @@ void TTrelDisplayAxis::MouseDown(TMouseButton button, TShiftState, bool inRect, 
 }
 
 void TTrelDisplayAxis::MouseUp(TMouseButton button, TShiftState, bool, int, int) {
-  if (button == mbLeft)
-    dragging_ = false;
+  if (button != mbLeft)
+    return;
+  dragging_ = false;
+  tool_bar_->ReleaseButtons();
+}
+
+void TTrelDisplayAxis::MouseEnterView() {
+  if (tool_bar_->GetVisible() && tool_bar_->GetAutoHide())
+    Invalidate();
+}
+
+void TTrelDisplayAxis::MouseLeaveView() {
+  MouseEnterView();
 }
 
 void TTrelDisplayAxis::MouseEnter() {

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "scope/TrelDisplayViews.h"
+#include "scope/TrelScopeToolBar.h"
 
 using TTrelCustomStepEvent =
     TMethod<void(TObject* Sender, double SampleValue, double& Step, bool& Draw)>;
@@ -191,12 +192,20 @@ class TTrelDisplayAxis : public TTrelTrackingOptionalAxis {
   void CalcSize(int& width, int& height) override;
   void Paint(const TTrelPaintContext& context) override;
   void PaintSkipped(const TTrelPaintContext& context) override;
+  // Also repaints the toolbar while the pointer is over it or leaves a
+  // highlighted button.
   void MouseMove(TShiftState shift, int x, int y) override;
-  // A left press inside the strip starts a drag of the zoomed range.
+  // A left press inside the strip goes to the visible toolbar first; one it
+  // does not take starts a drag of the zoomed range.
   void MouseDown(TMouseButton button, TShiftState shift, bool inRect, int x, int y) override;
+  // A left release ends the drag and releases the toolbar's buttons.
   void MouseUp(TMouseButton button, TShiftState shift, bool inRect, int x, int y) override;
   void MouseEnter() override;
   void MouseLeave() override;
+  // The pointer entered or left the strip: a toolbar that hides itself
+  // shows or goes.
+  void MouseEnterView() override;
+  void MouseLeaveView() override;
   void Invalidate() override;
 
  protected:

@@ -1306,7 +1306,7 @@ void TTrelScopePropertiesForm::DoCreate() {
 
 void TTrelScope::ShowProperties(int pageIndex, int itemIndex) {
   MouseLeave();
-  GetToolBar()->ReleaseButtons();
+  GetToolBar()->ClearDownStates();
   auto* dialog = Create<TTrelScopePropertiesForm>(nullptr, this, pageIndex, itemIndex);
   try {
     const TPoint at = ClientToScreen(TPoint{Width() - dialog->Width() - 20, 20});

@@ -249,13 +249,6 @@ bool TTrelDisplayZoomList::Pop(double& xMin, double& xMax, double& yMin, double&
   return true;
 }
 
-void TTrelDisplayToolBar::Assign(TPersistent* source) {
-  auto* s = Source<TTrelDisplayToolBar>(source, this);
-  visible_ = s->visible_;
-  auto_hide_ = s->auto_hide_;
-  Changed();
-}
-
 void TTrelDisplayItemHighlighting::Assign(TPersistent* source) {
   auto* s = Source<TTrelDisplayItemHighlighting>(source, this);
   legend_button_ = s->legend_button_;
@@ -383,12 +376,6 @@ void RegisterTrelScopeSettingsClasses() {
                      clWhite)
       .Bool("MouseWheelEnabled", &Z::MouseWheelEnabled, &Z::MouseWheelEnabled, true)
       .Bool("HoldOnZoom", &Z::HoldOnZoom, &Z::HoldOnZoom, true);
-  using T = TTrelDisplayToolBar;
-  RegisterClass<T>()
-      .Bool("Visible", &T::GetVisible, &T::SetVisible, true)
-      .Bool("AutoHide", &T::GetAutoHide, &T::SetAutoHide, true);
-  RegisterClass<TTrelScopeToolBar>();
-  RegisterClass<TTrelAxisToolBar>();
   using H = TTrelDisplayItemHighlighting;
   RegisterClass<H>()
       .Bool("HiglightLegendButton", &H::GetHiglightLegendButton, &H::SetHiglightLegendButton, true)

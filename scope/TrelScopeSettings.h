@@ -1,7 +1,7 @@
 // The small settings objects of the scope display: view sizes, labels, tick
 // settings, auto-scaling, the X axis's values, sample count and unit scale,
-// cursor snapping, zoom settings, toolbars, highlighting and trails, and the
-// zoom history lists.
+// cursor snapping, zoom settings, highlighting and trails, and the zoom
+// history lists (the toolbars are TrelScopeToolBar.h).
 //
 // Each is a persistent object owned by the scope or one of its parts and
 // published as a sub-object. Setters store a value only when it differs and
@@ -317,47 +317,6 @@ class TTrelDisplayZoomList {
 
  private:
   std::vector<TItem> items_;
-};
-
-// ---------------------------------------------------------------------------
-// Toolbars. Their buttons, glyphs and mouse handling come with the toolbar
-// itself; here they keep their published settings and answer the calls the
-// display makes (they draw nothing and take no press yet).
-
-class TTrelDisplayToolBar : public TTrelScopeSetting {
-  KESTRUNE_CLASS(TTrelDisplayToolBar, TTrelScopeSetting)
-  TTrelDisplayToolBar() = default;
-  void Assign(TPersistent* source) override;
-  bool GetVisible() const { return visible_; }
-  void SetVisible(bool v) { Store(visible_, v); }
-  bool GetAutoHide() const { return auto_hide_; }
-  void SetAutoHide(bool v) { Store(auto_hide_, v); }
-
-  virtual void Paint(TCanvas* canvas) { (void)canvas; }
-  // True when the toolbar took the press.
-  virtual bool MouseDown(int x, int y) {
-    (void)x;
-    (void)y;
-    return false;
-  }
-  virtual void ReleaseButtons() {}
-  virtual TRect GetBounds() { return {}; }
-  virtual bool IsButtonHighlighted() { return false; }
-  virtual TCursor GetCursor() { return crDefault; }
-
- private:
-  bool visible_ = true;
-  bool auto_hide_ = true;
-};
-
-class TTrelScopeToolBar : public TTrelDisplayToolBar {
-  KESTRUNE_CLASS(TTrelScopeToolBar, TTrelDisplayToolBar)
-  TTrelScopeToolBar() = default;
-};
-
-class TTrelAxisToolBar : public TTrelDisplayToolBar {
-  KESTRUNE_CLASS(TTrelAxisToolBar, TTrelDisplayToolBar)
-  TTrelAxisToolBar() = default;
 };
 
 // ---------------------------------------------------------------------------

@@ -48,27 +48,44 @@ uint32_t PixelAt(const QImage& image, int x, int y) {
   return reinterpret_cast<const uint32_t*>(image.constScanLine(y))[x] | 0xFF000000u;
 }
 
+[[noreturn]] void RaiseIndexError(int index) {
+  throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
+}
+
 }  // namespace
+
+TImageList::Image TImageList::Cut(TBitmap* image, TBitmap* mask, int k) const {
+  Image img;
+  img.pixels = QImage(width_, height_, QImage::Format_RGB32);
+  img.opaque.assign(static_cast<size_t>(width_) * height_, 1);
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      const int sx = k * width_ + x;
+      reinterpret_cast<uint32_t*>(img.pixels.scanLine(y))[x] = PixelAt(image->Image(), sx, y);
+      if (mask != nullptr && (PixelAt(mask->Image(), sx, y) & 0xFFFFFF) == 0xFFFFFF)
+        img.opaque[static_cast<size_t>(y) * width_ + x] = 0;
+    }
+  }
+  return img;
+}
+
+void TImageList::MaskColor(Image& img, TColor maskColor) const {
+  const uint32_t key = RgbToDevice(ColorToRGB(maskColor) & 0xFFFFFF) & 0xFFFFFF;
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      if ((PixelAt(img.pixels, x, y) & 0xFFFFFF) == key)
+        img.opaque[static_cast<size_t>(y) * width_ + x] = 0;
+    }
+  }
+}
 
 int TImageList::Add(TBitmap* image, TBitmap* mask) {
   if (image == nullptr || image->Width() < width_)
     return -1;
   const int first = Count();
   const int n = image->Width() / width_;
-  for (int k = 0; k < n; ++k) {
-    Image img;
-    img.pixels = QImage(width_, height_, QImage::Format_RGB32);
-    img.opaque.assign(static_cast<size_t>(width_) * height_, 1);
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        const int sx = k * width_ + x;
-        reinterpret_cast<uint32_t*>(img.pixels.scanLine(y))[x] = PixelAt(image->Image(), sx, y);
-        if (mask != nullptr && (PixelAt(mask->Image(), sx, y) & 0xFFFFFF) == 0xFFFFFF)
-          img.opaque[static_cast<size_t>(y) * width_ + x] = 0;
-      }
-    }
-    images_.push_back(std::move(img));
-  }
+  for (int k = 0; k < n; ++k)
+    images_.push_back(Cut(image, mask, k));
   Changed();
   return first;
 }
@@ -77,22 +94,25 @@ int TImageList::AddMasked(TBitmap* image, TColor maskColor) {
   const int first = Add(image, nullptr);
   if (first < 0)
     return first;
-  const uint32_t key = RgbToDevice(ColorToRGB(maskColor) & 0xFFFFFF) & 0xFFFFFF;
-  for (size_t i = static_cast<size_t>(first); i < images_.size(); ++i) {
-    Image& img = images_[i];
-    for (int y = 0; y < height_; ++y) {
-      for (int x = 0; x < width_; ++x) {
-        if ((PixelAt(img.pixels, x, y) & 0xFFFFFF) == key)
-          img.opaque[static_cast<size_t>(y) * width_ + x] = 0;
-      }
-    }
-  }
+  for (size_t i = static_cast<size_t>(first); i < images_.size(); ++i)
+    MaskColor(images_[i], maskColor);
   return first;
+}
+
+void TImageList::ReplaceMasked(int index, TBitmap* image, TColor maskColor) {
+  if (index < 0 || index >= Count())
+    RaiseIndexError(index);
+  if (image == nullptr)
+    return;
+  Image img = Cut(image, nullptr, 0);
+  MaskColor(img, maskColor);
+  images_[static_cast<size_t>(index)] = std::move(img);
+  Changed();
 }
 
 void TImageList::Delete(int index) {
   if (index < 0 || index >= Count())
-    throw EListError("Indice de liste hors limites (" + std::to_string(index) + ")");
+    RaiseIndexError(index);
   images_.erase(images_.begin() + index);
   Changed();
 }

@@ -37,6 +37,10 @@ class TImageList : public TComponent {
   int Add(TBitmap* image, TBitmap* mask);
   // Adds the images cut from `image`, pixels of `maskColor` transparent.
   int AddMasked(TBitmap* image, TColor maskColor);
+  // Replaces image `index` by the top-left image of `image` (pixels beyond
+  // the bitmap black), pixels of `maskColor` transparent. An index outside
+  // the list raises EListError and changes nothing.
+  void ReplaceMasked(int index, TBitmap* image, TColor maskColor);
   void Delete(int index);
   void Clear();
 
@@ -52,6 +56,10 @@ class TImageList : public TComponent {
  private:
   struct Image;
   void Changed();
+  // Image `k` cut from `image` with `mask` (nullptr: all opaque).
+  Image Cut(TBitmap* image, TBitmap* mask, int k) const;
+  // Pixels of `maskColor` become transparent.
+  void MaskColor(Image& img, TColor maskColor) const;
   int width_ = 16;
   int height_ = 16;
   std::vector<Image> images_;

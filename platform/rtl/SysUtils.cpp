@@ -527,12 +527,25 @@ std::string ExtractFileName(std::string_view fileName) {
   return std::string(p == std::string_view::npos ? fileName : fileName.substr(p + 1));
 }
 
-std::string ChangeFileExt(std::string_view fileName, std::string_view extension) {
-  size_t slash = fileName.find_last_of('/');
-  size_t dot = fileName.find_last_of('.');
+namespace {
+
+// Where the extension's dot stands, or the name's length when it has none.
+size_t ExtensionStart(std::string_view fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
-    return std::string(fileName) + std::string(extension);
-  return std::string(fileName.substr(0, dot)) + std::string(extension);
+    return fileName.size();
+  return dot;
+}
+
+}  // namespace
+
+std::string ExtractFileExt(std::string_view fileName) {
+  return std::string(fileName.substr(ExtensionStart(fileName)));
+}
+
+std::string ChangeFileExt(std::string_view fileName, std::string_view extension) {
+  return std::string(fileName.substr(0, ExtensionStart(fileName))) + std::string(extension);
 }
 
 uint32_t GetTickCount() {

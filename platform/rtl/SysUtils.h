@@ -199,6 +199,8 @@ std::string Trim(std::string_view s);
 // The folder part of a file name, with its trailing separator ("" if none).
 std::string ExtractFilePath(std::string_view fileName);
 std::string ExtractFileName(std::string_view fileName);
+// The extension with its dot ("" when the name has none).
+std::string ExtractFileExt(std::string_view fileName);
 // Replaces (or adds) the extension; `extension` includes its dot.
 std::string ChangeFileExt(std::string_view fileName, std::string_view extension);
 
