@@ -209,8 +209,7 @@ TTrelScopeChannel::~TTrelScopeChannel() {
 void TTrelScopeChannel::Assign(TPersistent* source) {
   if (auto* s = dynamic_cast<TTrelScopeChannel*>(source)) {
     data_->ShareFrom(*s->data_);
-    scope_->GetXAxis()->ClearCache();
-    scope_->GetYAxis()->ClearCache();
+    scope_->AxesDataChanged();
     scaled_x_ = TTrelRealBuffer::CreateShared(s->scaled_x_.get());
     SetColor(s->color_);
     return;
@@ -288,8 +287,6 @@ TTrelChannelData::TPendingStream TTrelScopeChannel::ApplyPendingStream() {
 
 void TTrelScopeChannel::CommitData() {
   data_->Commit();
-  scope_->GetXAxis()->ClearCache();
-  scope_->GetYAxis()->ClearCache();
   if (DisplayedY()->GetCount() == 0) {
     pixel_x_ = TTrelIntegerBuffer::CreateEmpty();
     pixel_y_ = TTrelIntegerBuffer::CreateEmpty();
@@ -375,8 +372,6 @@ void TTrelScopeChannel::MapX(ITrelRealBuffer* displayedX, std::int32_t n, std::i
   if (!cache_.Valid || cache_.Count != n || cache_.Span != span || cache_.Edge != edge ||
       cache_.XMin != dataXMin || cache_.XMax != dataXMax || cache_.ViewMin != xMin ||
       cache_.ViewMax != xMax || cache_.Ratio != ratio || pixel_x_->GetCount() != n) {
-    xAxis->ClearCache();
-    scope_->GetYAxis()->ClearCache();
     double minimum = xMin, maximum = xMax;
     if (maximum == minimum) {
       maximum += 1.0;
