@@ -51,9 +51,10 @@
 // Vek/VekPinList.h.
 //
 // This header is the unit's face: it includes the framework's headers:
-// - Vek/VekBasicPin.h: the interfaces, pin events, stream-type registry and
-//   lists, pin paths, the abstract pins (TVekBasicPin, TVekPin,
-//   TVekStreamPin), link records, lock chains, the registries, VekPinsUnit.
+// - Vek/VekBasicPin.h: the interfaces, stream-type lists, pin paths, the
+//   abstract pins (TVekBasicPin, TVekPin, TVekStreamPin), link records, lock
+//   chains; it includes Vek/VekPinRegistry.h: the registries, pin events, the
+//   stream-type registry, VekPinsUnit.
 // - Vek/VekSourcePin.h: TVekSourcePin and its dependency lists.
 // - Vek/VekSinkPin.h: TVekSinkPin.
 // - Vek/VekStateDispatcher.h: TVekStatePin and TVekStateDispatcher.

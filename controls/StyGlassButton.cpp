@@ -659,145 +659,170 @@ void TStyCustomGlassButton::DrawSymbol(TGPGraphics& g) {
 
 void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TGDIPPicture* picture,
                                              bool focused) {
-  const int width = ClientWidth();
-  const int height = ClientHeight();
-  // 1. Focus outline.
-  if (focused) {
-    TGPGraphicsPath p;
-    if (shape_ == TButtonShape::btsRectangle) {
-      RoundedRect(p, 4, 4, width - 8, height - 8, static_cast<REAL>(corner_radius_ - 2));
-    } else {
-      Curved(p, 6, 5, width - 12, height - 10, direction_);
-    }
-    TGPPen pen(kGreyArgb, 1);
-    g.DrawPath(&pen, &p);
-  }
-  // 2. The caption's "\n" pairs become line breaks.
-  std::string caption = show_caption_ ? Caption() : std::string();
-  for (size_t at = caption.find("\\n"); at != std::string::npos; at = caption.find("\\n", at)) {
-    caption.replace(at, 2, "\n\r");
-    at += 2;
-  }
-  // 3. The picture's size.
+  if (focused)
+    DrawFocusOutline(g);
+  const std::string caption = GlassCaption();
+  // The picture's size; beside a caption it keeps two pixels more.
   const bool has_picture = picture != nullptr && !picture->Empty();
   const int q = has_picture ? picture->Height() : 0;
   int p = has_picture ? picture->Width() : 0;
   if (!caption.empty() && p >= 1)
     p += 2;
-
-  // 4., 5. The caption through the anti-aliased layer.
-  using L = TButtonLayout;
-  double bx = 0, bw = 0, bh = 0;
   // The anti-aliased path needs an outline face the screen lists (the
   // substituted faces are listed too); otherwise plain text output.
   const bool listed_face = Screen != nullptr && Screen->Fonts()->IndexOf(Font()->Name()) >= 0;
-  if (!caption.empty() && anti_alias_ != TAntiAlias::aaNone && listed_face) {
-    TGPFontFamily family(Font()->Name());
-    int style = 0;
-    if (Font()->HasStyle(fsBold))
-      style |= FontStyleBold;
-    if (Font()->HasStyle(fsItalic))
-      style |= FontStyleItalic;
-    if (Font()->HasStyle(fsUnderline))
-      style |= FontStyleUnderline;
-    TGPFont font(&family, static_cast<REAL>(Font()->Size()), style, UnitPoint);
-    TGPStringFormat format(0);
-    format.SetAlignment(layout_ == L::blGlyphLeftAdjusted    ? StringAlignmentNear
-                        : layout_ == L::blGlyphRightAdjusted ? StringAlignmentFar
-                                                             : StringAlignmentCenter);
-    format.SetLineAlignment(layout_ == L::blGlyphTopAdjusted      ? StringAlignmentNear
-                            : layout_ == L::blGlyphBottomAdjusted ? StringAlignmentFar
-                                                                  : StringAlignmentCenter);
-    format.SetHotkeyPrefix(HotkeyPrefixShow);
-    format.SetTrimming(StringTrimmingNone);
-    g.SetTextRenderingHint(anti_alias_ == TAntiAlias::aaClearType
-                               ? TextRenderingHintClearTypeGridFit
-                               : TextRenderingHintAntiAlias);
-    GpRectF box;
-    g.MeasureString(caption, -1, &font,
-                    GpRectF{0, 0, static_cast<REAL>(width), static_cast<REAL>(height)}, &format,
-                    box);
-    bx = box.X;
-    bw = box.Width;
-    bh = box.Height;
-    GpRectF text;
-    switch (layout_) {
-      case L::blGlyphLeft:
-      case L::blGlyphLeftAdjusted:
-        text = GpRectF{static_cast<REAL>(2 + p), 0, static_cast<REAL>(width - 2 - p),
-                       static_cast<REAL>(height)};
-        break;
-      case L::blGlyphTop:
-      case L::blGlyphTopAdjusted:
-        text = GpRectF{0, static_cast<REAL>(q), static_cast<REAL>(width),
-                       static_cast<REAL>(height - 2 - q)};
-        break;
-      case L::blGlyphRight:
-      case L::blGlyphRightAdjusted:
-        text = GpRectF{2, 0, static_cast<REAL>(width - 4 - p), static_cast<REAL>(height)};
-        break;
-      case L::blGlyphBottom:
-      case L::blGlyphBottomAdjusted:
-        text = GpRectF{0, 2, static_cast<REAL>(width), static_cast<REAL>(height - 2 - q)};
-        break;
-    }
-    TGPSolidBrush brush(Enabled() ? ColorToARGB(Font()->Color()) : kGreyArgb);
-    g.DrawString(caption, -1, &font, text, &format, &brush);
-  } else if (!caption.empty()) {
-    // 6. Plain text output with a transparent brush.
-    canvas->Brush()->SetStyle(bsClear);
-    canvas->Font()->Assign(Font());
-    TRect measure{0, 0, width, height};
-    DrawText(canvas, caption, &measure, DT_CALCRECT | DT_CENTER);
-    bw = measure.Width();
-    bh = measure.Height();
-    bx = (width - bw - p) / 2;
-    UINT flags = DT_VCENTER | DT_SINGLELINE;
-    switch (layout_) {
-      case L::blGlyphTop:
-      case L::blGlyphRight:
-      case L::blGlyphBottom:
-        flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-        break;
-      case L::blGlyphRightAdjusted:
-        flags = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
-        break;
-      case L::blGlyphTopAdjusted:
-        flags = DT_CENTER;
-        break;
-      case L::blGlyphBottomAdjusted:
-        flags = DT_CENTER | DT_BOTTOM | DT_SINGLELINE;
-        break;
-      default:
-        break;
-    }
-    TRect text{p + static_cast<int>(bx), 0, width - 2, height};
-    if (layout_ == L::blGlyphLeftAdjusted)
-      text = TRect{2 + p + 2, 0, width, height};
-    canvas->Font()->SetColor(Enabled() ? Font()->Color() : clGray);
-    DrawText(canvas, caption, &text, flags);
-  }
-
-  // 7. The picture on top, unstretched.
+  const bool smooth = anti_alias_ != TAntiAlias::aaNone && listed_face;
+  TCaptionBox box;
+  if (!caption.empty() && smooth)
+    box = DrawSmoothCaption(g, caption, p, q);
+  else if (!caption.empty())
+    box = DrawPlainCaption(canvas, caption, p);
+  // The picture on top, unstretched.
   if (!has_picture)
     return;
+  const TPoint at = PicturePosition(!caption.empty(), smooth, p, q, box);
+  picture->Draw(canvas, Bounds(at.X, at.Y, picture->Width(), picture->Height()));
+}
+
+void TStyCustomGlassButton::DrawFocusOutline(TGPGraphics& g) {
+  const int width = ClientWidth();
+  const int height = ClientHeight();
+  TGPGraphicsPath p;
+  if (shape_ == TButtonShape::btsRectangle) {
+    RoundedRect(p, 4, 4, width - 8, height - 8, static_cast<REAL>(corner_radius_ - 2));
+  } else {
+    Curved(p, 6, 5, width - 12, height - 10, direction_);
+  }
+  TGPPen pen(kGreyArgb, 1);
+  g.DrawPath(&pen, &p);
+}
+
+std::string TStyCustomGlassButton::GlassCaption() {
+  std::string caption = show_caption_ ? Caption() : std::string();
+  for (size_t at = caption.find("\\n"); at != std::string::npos; at = caption.find("\\n", at)) {
+    caption.replace(at, 2, "\n\r");
+    at += 2;
+  }
+  return caption;
+}
+
+TStyCustomGlassButton::TCaptionBox TStyCustomGlassButton::DrawSmoothCaption(
+    TGPGraphics& g, const std::string& caption, int p, int q) {
+  using L = TButtonLayout;
+  const int width = ClientWidth();
+  const int height = ClientHeight();
+  TGPFontFamily family(Font()->Name());
+  int style = 0;
+  if (Font()->HasStyle(fsBold))
+    style |= FontStyleBold;
+  if (Font()->HasStyle(fsItalic))
+    style |= FontStyleItalic;
+  if (Font()->HasStyle(fsUnderline))
+    style |= FontStyleUnderline;
+  TGPFont font(&family, static_cast<REAL>(Font()->Size()), style, UnitPoint);
+  TGPStringFormat format(0);
+  format.SetAlignment(layout_ == L::blGlyphLeftAdjusted    ? StringAlignmentNear
+                      : layout_ == L::blGlyphRightAdjusted ? StringAlignmentFar
+                                                           : StringAlignmentCenter);
+  format.SetLineAlignment(layout_ == L::blGlyphTopAdjusted      ? StringAlignmentNear
+                          : layout_ == L::blGlyphBottomAdjusted ? StringAlignmentFar
+                                                                : StringAlignmentCenter);
+  format.SetHotkeyPrefix(HotkeyPrefixShow);
+  format.SetTrimming(StringTrimmingNone);
+  g.SetTextRenderingHint(anti_alias_ == TAntiAlias::aaClearType ? TextRenderingHintClearTypeGridFit
+                                                                : TextRenderingHintAntiAlias);
+  GpRectF box;
+  g.MeasureString(caption, -1, &font,
+                  GpRectF{0, 0, static_cast<REAL>(width), static_cast<REAL>(height)}, &format, box);
+  const TCaptionBox extent{box.X, box.Width, box.Height};
+  GpRectF text;
+  switch (layout_) {
+    case L::blGlyphLeft:
+    case L::blGlyphLeftAdjusted:
+      text = GpRectF{static_cast<REAL>(2 + p), 0, static_cast<REAL>(width - 2 - p),
+                     static_cast<REAL>(height)};
+      break;
+    case L::blGlyphTop:
+    case L::blGlyphTopAdjusted:
+      text = GpRectF{0, static_cast<REAL>(q), static_cast<REAL>(width),
+                     static_cast<REAL>(height - 2 - q)};
+      break;
+    case L::blGlyphRight:
+    case L::blGlyphRightAdjusted:
+      text = GpRectF{2, 0, static_cast<REAL>(width - 4 - p), static_cast<REAL>(height)};
+      break;
+    case L::blGlyphBottom:
+    case L::blGlyphBottomAdjusted:
+      text = GpRectF{0, 2, static_cast<REAL>(width), static_cast<REAL>(height - 2 - q)};
+      break;
+  }
+  TGPSolidBrush brush(Enabled() ? ColorToARGB(Font()->Color()) : kGreyArgb);
+  g.DrawString(caption, -1, &font, text, &format, &brush);
+  return extent;
+}
+
+TStyCustomGlassButton::TCaptionBox TStyCustomGlassButton::DrawPlainCaption(
+    TCanvas* canvas, const std::string& caption, int p) {
+  using L = TButtonLayout;
+  const int width = ClientWidth();
+  const int height = ClientHeight();
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->Font()->Assign(Font());
+  TRect measure{0, 0, width, height};
+  DrawText(canvas, caption, &measure, DT_CALCRECT | DT_CENTER);
+  TCaptionBox extent;
+  extent.Width = measure.Width();
+  extent.Height = measure.Height();
+  extent.Left = (width - extent.Width - p) / 2;
+  UINT flags = DT_VCENTER | DT_SINGLELINE;
+  switch (layout_) {
+    case L::blGlyphTop:
+    case L::blGlyphRight:
+    case L::blGlyphBottom:
+      flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+      break;
+    case L::blGlyphRightAdjusted:
+      flags = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
+      break;
+    case L::blGlyphTopAdjusted:
+      flags = DT_CENTER;
+      break;
+    case L::blGlyphBottomAdjusted:
+      flags = DT_CENTER | DT_BOTTOM | DT_SINGLELINE;
+      break;
+    default:
+      break;
+  }
+  TRect text{p + static_cast<int>(extent.Left), 0, width - 2, height};
+  if (layout_ == L::blGlyphLeftAdjusted)
+    text = TRect{2 + p + 2, 0, width, height};
+  canvas->Font()->SetColor(Enabled() ? Font()->Color() : clGray);
+  DrawText(canvas, caption, &text, flags);
+  return extent;
+}
+
+TPoint TStyCustomGlassButton::PicturePosition(bool captioned, bool smooth, int p, int q,
+                                              const TCaptionBox& box) {
+  using L = TButtonLayout;
+  const int width = ClientWidth();
+  const int height = ClientHeight();
   int left = 0, top = 0;
-  if (caption.empty()) {
+  if (!captioned) {
     left = std::max(0, (width - p) / 2);
     top = std::max(0, (height - q) / 2);
   } else {
-    const bool gdiplus = anti_alias_ != TAntiAlias::aaNone && listed_face;
     switch (layout_) {
       case L::blGlyphLeft:
-        left = std::max(2, gdiplus ? RoundInt(bx - p / 2) : RoundInt(bx));
+        left = std::max(2, smooth ? RoundInt(box.Left - p / 2) : RoundInt(box.Left));
         top = std::max(0, (height - q) / 2);
         break;
       case L::blGlyphTop:
         left = std::max(0, (width - p) / 2);
-        top = std::max(2, std::max(0, RoundInt(height - 2 - q - bh) / 2) - (gdiplus ? 0 : 4));
+        top =
+            std::max(2, std::max(0, RoundInt(height - 2 - q - box.Height) / 2) - (smooth ? 0 : 4));
         break;
       case L::blGlyphRight: {
-        left = std::max(0, RoundInt(width - 4 - p - bw) / 2) + RoundInt(bw) + 4;
+        left = std::max(0, RoundInt(width - 4 - p - box.Width) / 2) + RoundInt(box.Width) + 4;
         if (left > width - p)
           left = width - p - 2;
         top = std::max(0, (height - q) / 2);
@@ -805,13 +830,13 @@ void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TG
       }
       case L::blGlyphBottom:
         left = std::max(0, (width - p) / 2);
-        top = std::max(0, RoundInt(height - 2 - q - bh) / 2) +
-              (gdiplus ? RoundInt(bh + 2) : RoundInt(bh + 5));
+        top = std::max(0, RoundInt(height - 2 - q - box.Height) / 2) +
+              (smooth ? RoundInt(box.Height + 2) : RoundInt(box.Height + 5));
         if (top > height - q)
           top = height - q - 2;
         break;
       case L::blGlyphLeftAdjusted:
-        left = std::max(2, RoundInt(bx - p / 2));
+        left = std::max(2, RoundInt(box.Left - p / 2));
         top = std::max(0, (height - q) / 2);
         break;
       case L::blGlyphRightAdjusted:
@@ -824,8 +849,8 @@ void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TG
         break;
       case L::blGlyphBottomAdjusted:
         left = std::max(0, (width - p) / 2);
-        if (gdiplus) {
-          top = height / 2 + RoundInt(bh + 2);
+        if (smooth) {
+          top = height / 2 + RoundInt(box.Height + 2);
           if (top > height - q)
             top = height - q - 2;
         } else {
@@ -834,7 +859,7 @@ void TStyCustomGlassButton::DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TG
         break;
     }
   }
-  picture->Draw(canvas, Bounds(left, top, picture->Width(), picture->Height()));
+  return TPoint{left, top};
 }
 
 void RegisterGlassButtonClass() {

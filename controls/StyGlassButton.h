@@ -195,7 +195,27 @@ class TStyCustomGlassButton : public TCustomControl {
   bool Inside(int x, int y) const;
   void DrawGlassBackground(TGPGraphics& g);
   void DrawSymbol(TGPGraphics& g);
+  // The focus outline, the caption and the picture over the background.
   void DrawGlassContent(TCanvas* canvas, TGPGraphics& g, TGDIPPicture* picture, bool focused);
+  // Its steps. `p` is the picture's width (two pixels more beside a
+  // caption), `q` its height; both 0 without a picture. A caption step
+  // returns the caption's left edge and size as drawn.
+  struct TCaptionBox {
+    double Left = 0;
+    double Width = 0;
+    double Height = 0;
+  };
+  void DrawFocusOutline(TGPGraphics& g);
+  // The caption (empty when hidden) with its "\n" pairs as line breaks.
+  std::string GlassCaption();
+  // Through the anti-aliased layer, placed by the layout.
+  TCaptionBox DrawSmoothCaption(TGPGraphics& g, const std::string& caption, int p, int q);
+  // As plain text with a transparent brush.
+  TCaptionBox DrawPlainCaption(TCanvas* canvas, const std::string& caption, int p);
+  // The picture's top-left for the layout, beside the caption drawn into
+  // `box` when `captioned`; `smooth` when it went through the anti-aliased
+  // layer.
+  TPoint PicturePosition(bool captioned, bool smooth, int p, int q, const TCaptionBox& box);
 
   bool allow_all_up_ = false;
   TAntiAlias anti_alias_ = TAntiAlias::aaClearType;

@@ -1302,13 +1302,21 @@ TImageList* ItemImages(IStyMenu* menu, TMenuItem* item, TOwnerDrawState state) {
   return owner != nullptr ? owner->Images() : nullptr;
 }
 
-void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& itemRect,
-                     TOwnerDrawState state) {
-  if (IsStyRootItem(item)) {
-    DrawRootItem(menu, item, canvas, itemRect, state);
-    return;
-  }
-  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+// Where a drop-down item's parts lie: `rect` is the item without the
+// submenu arrow's 17-pixel column, `left` its left edge past the side bar,
+// `size` the icon bar's width; `window` is the drop-down the canvas draws
+// (null when it draws none) and `windowRect` its client area without the
+// arrow column (the item's rect without a window).
+struct TItemPlace {
+  TRect rect;
+  int left = 0;
+  int size = 0;
+  TMenuDropDown* window = nullptr;
+  TRect windowRect;
+};
+
+TItemPlace PlaceItem(TCustomStyMenuStyler* styler, TMenuItem* item, TCanvas* canvas,
+                     const TRect& itemRect) {
   TRect rect = itemRect;
   rect.Right -= 17;
   int left = rect.Left;
@@ -1318,11 +1326,22 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
   const TRect windowRect = window != nullptr ? TRect{0, 0, window->BoundsRect().Width() - 17,
                                                      window->BoundsRect().Height()}
                                              : rect;
+  return TItemPlace{rect, left, styler->IconBar()->Size(), window, windowRect};
+}
+
+// What lies behind the item: the side bar (with the first visible item),
+// the icon bar and the background, in the item's rectangle.
+void DrawItemBackground(TCustomStyMenuStyler* styler, TMenuItem* item, TCanvas* canvas,
+                        const TItemPlace& at) {
+  const TRect& rect = at.rect;
+  const TRect& windowRect = at.windowRect;
+  const int left = at.left;
+  const int size = at.size;
+  TMenuDropDown* window = at.window;
   if (left != rect.Left && window != nullptr && !window->VisibleItems().empty() &&
       window->VisibleItems().front() == item)
     DrawSideBar(styler, canvas, {rect.Left, windowRect.Top, left, windowRect.Bottom});
   TIconBar* icons = styler->IconBar();
-  const int size = icons->Size();
   const TRect iconBar{left, windowRect.Top, left + size, windowRect.Bottom};
   GradientFill(canvas, iconBar, rect, icons->Color(), icons->ColorTo(), icons->GradientDirection());
   if (icons->SeparatorColor() != clNone)
@@ -1352,25 +1371,31 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
     if (!part.IsEmpty())
       canvas->CopyRect(part, cache->Canvas(), part);
   }
+}
 
-  if (item->IsLine()) {
-    TSeparator* separator = styler->Separator();
-    const int mid = rect.Top + rect.Height() / 2;
-    const TRect line{left + size, mid - separator->Width() / 2, rect.Right,
-                     mid + (separator->Width() + 1) / 2};
-    GradientLine(canvas, line, separator->Color(), separator->ColorTo(), separator->Margin(),
-                 separator->GradientWidth(), separator->GradientType());
-    HookMenuWindow(menu, item, canvas);
-    return;
-  }
+// A separator item's line, right of the icon bar.
+void DrawSeparatorItem(TCustomStyMenuStyler* styler, TCanvas* canvas, const TItemPlace& at) {
+  const TRect& rect = at.rect;
+  const int left = at.left;
+  const int size = at.size;
+  TSeparator* separator = styler->Separator();
+  const int mid = rect.Top + rect.Height() / 2;
+  const TRect line{left + size, mid - separator->Width() / 2, rect.Right,
+                   mid + (separator->Width() + 1) / 2};
+  GradientLine(canvas, line, separator->Color(), separator->ColorTo(), separator->Margin(),
+               separator->GradientWidth(), separator->GradientType());
+}
 
+// The item's image on the icon bar: the check or radio mark, the image of
+// the menu's (or the disabled) list, or the item's own bitmap.
+void DrawItemImage(IStyMenu* menu, TCustomStyMenuStyler* styler, TMenuItem* item, TCanvas* canvas,
+                   const TItemPlace& at, TOwnerDrawState state) {
+  const TRect& rect = at.rect;
+  const int left = at.left;
+  const int size = at.size;
   const bool selected = (state & odSelected) != 0;
   TSelectedItem* sel = styler->SelectedItem();
-  if (selected)
-    GradientBox(canvas, {left, rect.Top, rect.Right, rect.Bottom}, sel->Color(), sel->ColorTo(),
-                sel->ColorMirror(), sel->ColorMirrorTo(), sel->BorderColor(),
-                sel->GradientDirection());
-
+  TIconBar* icons = styler->IconBar();
   // The image square: the icon bar's width, one pixel in, made square.
   const TRect square = CenterRect({left, rect.Top + 1, left + size, rect.Bottom - 1},
                                   IMin(size, rect.Height() - 2), IMin(size, rect.Height() - 2));
@@ -1404,7 +1429,17 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
     const TRect box = CenterRect(square, 16, 16);
     canvas->StretchDraw(box, item->Bitmap());
   }
+}
 
+// The item's texts in the styler's font: the caption (with its notes lines
+// when the menu shows notes) and the shortcut.
+void DrawItemTexts(IStyMenu* menu, TCustomStyMenuStyler* styler, TMenuItem* item, TCanvas* canvas,
+                   const TItemPlace& at, TOwnerDrawState state) {
+  const TRect& rect = at.rect;
+  const int left = at.left;
+  const int size = at.size;
+  const bool selected = (state & odSelected) != 0;
+  TSelectedItem* sel = styler->SelectedItem();
   if (!styler->UseSystemFont())
     canvas->Font()->Assign(styler->Font());
   else if (selected && !sel->UseSystemFont())
@@ -1450,6 +1485,31 @@ void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRe
                  {rect.Right - 10 - canvas->TextWidth(shortcut), rect.Top, rect.Right, rect.Bottom},
                  shortcut, textColor);
   }
+}
+
+void StyDrawMenuItem(IStyMenu* menu, TMenuItem* item, TCanvas* canvas, const TRect& itemRect,
+                     TOwnerDrawState state) {
+  if (IsStyRootItem(item)) {
+    DrawRootItem(menu, item, canvas, itemRect, state);
+    return;
+  }
+  TCustomStyMenuStyler* styler = menu->MenuStylerInUse();
+  const TItemPlace at = PlaceItem(styler, item, canvas, itemRect);
+  DrawItemBackground(styler, item, canvas, at);
+  if (item->IsLine()) {
+    DrawSeparatorItem(styler, canvas, at);
+    HookMenuWindow(menu, item, canvas);
+    return;
+  }
+  const TRect& rect = at.rect;
+  if ((state & odSelected) != 0) {
+    TSelectedItem* sel = styler->SelectedItem();
+    GradientBox(canvas, {at.left, rect.Top, rect.Right, rect.Bottom}, sel->Color(), sel->ColorTo(),
+                sel->ColorMirror(), sel->ColorMirrorTo(), sel->BorderColor(),
+                sel->GradientDirection());
+  }
+  DrawItemImage(menu, styler, item, canvas, at, state);
+  DrawItemTexts(menu, styler, item, canvas, at, state);
   if (item->Count() > 0) {
     TBitmap* arrow = styler->Glyphs()->SubMenu();
     const int y = (rect.Top + rect.Bottom - 5) / 2;

@@ -554,9 +554,11 @@ void TTrelScope::RedrawAll() {
 bool TTrelScope::UpdateData() {
   // What the producers' starts and stops mean for the display is applied
   // here, on the main thread, also while the display is held.
+  bool started = false;
   for (int i = 0; i < channels_->Count(); ++i) {
     const TTrelChannelData::TPendingStream pending = channels_->GetItem(i)->ApplyPendingStream();
     if (pending.Started) {
+      started = true;
       ResetHistory();
       ResetDataCaches();
       SetFullRedraw();
@@ -564,8 +566,12 @@ bool TTrelScope::UpdateData() {
       ResetHistory();
     }
   }
-  if (IsUpdateSuspended())
+  if (IsUpdateSuspended()) {
+    // A start changes the sample rate and kind the X axis ranges over.
+    if (started)
+      AxesDataChanged();
     return false;
+  }
   bool committed = false;
   for (int i = 0; i < channels_->Count(); ++i) {
     TTrelScopeChannel* channel = channels_->GetItem(i);
@@ -576,6 +582,8 @@ bool TTrelScope::UpdateData() {
     }
   }
   UpdateXSampleCount();
+  if (committed || started)
+    AxesDataChanged();
   if (committed) {
     x_axis_->RangeMin();
     x_axis_->RangeMax();

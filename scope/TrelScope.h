@@ -287,6 +287,13 @@ class TTrelDataChart : public TTrelDataDisplay {
     frequency_valid_ = false;
   }
   virtual void ResetDataCaches() { ResetDataCachesOfRanges(); }
+  // The data the axes range over changed: both axes' caches are cleared.
+  // The update cycle does this once after its commits and starts; a channel
+  // whose data is replaced outside it (Assign) calls it.
+  void AxesDataChanged() {
+    x_axis_->ClearCache();
+    y_axis_->ClearCache();
+  }
   virtual void ResetHistory() { Invalidate(); }
 
   // The hit-point label of the plot area's hit values.

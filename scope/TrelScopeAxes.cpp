@@ -957,6 +957,10 @@ void TTrelScopeXAxis::ClearCache() {
   const std::optional<double> oldTickMin = cache_[static_cast<int>(TTrelAxisQuantity::TickMin)];
   inherited::ClearCache();
   chart_->ResetDataCachesOfRanges();
+  // The Y axis's auto-scaled extent is taken over this axis's sample
+  // window: it is computed anew too.
+  if (TTrelScopeYAxis* y = chart_->GetYAxis())
+    y->ClearCache();
   if (oldTickMin) {
     const double now = TickMin();
     if (now != *oldTickMin && std::isfinite(now - *oldTickMin))

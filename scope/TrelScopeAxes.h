@@ -7,10 +7,11 @@
 // Ranges are cached: ten quantities per axis (DataMin/Max, RangeMin/Max,
 // TickMin/Max, TraceMin/Max, LabelMin/Max), each computed on first use after
 // ClearCache. The chart clears both caches on every update that brought
-// data; setters clear them and ask for a full redraw. The Y axis also keeps
-// the vertical auto-scaling: the extent of the visible channels remembered
-// over the last MaxHistory updates, widened by margins and held by a
-// hysteresis threshold.
+// data or a start; setters clear them and ask for a full redraw. Clearing
+// the X axis's cache clears the Y axis's too: the Y extent is taken over
+// the X axis's sample window. The Y axis also keeps the vertical
+// auto-scaling: the extent of the visible channels remembered over the last
+// MaxHistory updates, widened by margins and held by a hysteresis threshold.
 //
 // When the scope's Vertical is set the chart turns by a quarter: the X axis
 // runs vertically, the Y axis horizontally.

@@ -209,8 +209,7 @@ TTrelScopeChannel::~TTrelScopeChannel() {
 void TTrelScopeChannel::Assign(TPersistent* source) {
   if (auto* s = dynamic_cast<TTrelScopeChannel*>(source)) {
     data_->ShareFrom(*s->data_);
-    scope_->GetXAxis()->ClearCache();
-    scope_->GetYAxis()->ClearCache();
+    scope_->AxesDataChanged();
     scaled_x_ = TTrelRealBuffer::CreateShared(s->scaled_x_.get());
     SetColor(s->color_);
     return;
@@ -288,8 +287,6 @@ TTrelChannelData::TPendingStream TTrelScopeChannel::ApplyPendingStream() {
 
 void TTrelScopeChannel::CommitData() {
   data_->Commit();
-  scope_->GetXAxis()->ClearCache();
-  scope_->GetYAxis()->ClearCache();
   if (DisplayedY()->GetCount() == 0) {
     pixel_x_ = TTrelIntegerBuffer::CreateEmpty();
     pixel_y_ = TTrelIntegerBuffer::CreateEmpty();
@@ -325,23 +322,41 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
   const bool vertical = scope_->IsVertical();
   const std::int32_t span = vertical ? plot.Bottom - plot.Top : plot.Right - plot.Left;
   const std::int32_t edge = vertical ? plot.Top : plot.Left;
+  if (OnChannelDraw)
+    CallChannelDraw(displayedY.get(), n);
+  MapX(displayedX.get(), n, span, edge, xMin, xMax);
+  MapY(displayedY.get(), work.get(), n, plot, scale, offset, logarithmic);
+  RecordDrawnExtents(plot, offset, n);
 
-  if (OnChannelDraw) {
-    // Cleared before the call: a commit from inside the handler marks the
-    // next drawing's data as changed.
-    const bool changed = was_changed_;
-    was_changed_ = false;
-    scope_->SetChannelDrawFlag(true);
-    try {
-      OnChannelDraw(scope_, Index(), displayedY->GetData(), n, changed);
-    } catch (...) {
-      scope_->SetChannelDrawFlag(false);
-      throw;
-    }
+  const TDrawnBuffers drawn{displayedX, displayedY, pixel_x_, pixel_y_};
+  TTrelScopeDataView* view = scope_->GetDataView();
+  TTrelChannelItemHighlighting* hl = scope_->GetHighlighting()->GetChannels();
+  if ((view->LegendHighlightedItem() == this && hl->GetHiglightFromLegend()) ||
+      (view->HighlightedItem() == this && hl->GetHiglightFromMouse()))
+    DrawTrace(canvas, true, plot, offset, drawn);
+  DrawTrace(canvas, false, plot, offset, drawn);
+  // The markers read the buffers this drawing holds, whatever a handler committed meanwhile.
+  markers_->Draw(canvas, drawn.PixelX->GetData(), drawn.PixelY->GetData(), drawn.Y->GetData(), n);
+  canvas->Pen()->SetWidth(1);
+}
+
+void TTrelScopeChannel::CallChannelDraw(ITrelRealBuffer* displayedY, std::int32_t n) {
+  // Cleared before the call: a commit from inside the handler marks the
+  // next drawing's data as changed.
+  const bool changed = was_changed_;
+  was_changed_ = false;
+  scope_->SetChannelDrawFlag(true);
+  try {
+    OnChannelDraw(scope_, Index(), displayedY->GetData(), n, changed);
+  } catch (...) {
     scope_->SetChannelDrawFlag(false);
+    throw;
   }
+  scope_->SetChannelDrawFlag(false);
+}
 
-  // X mapping, kept while its inputs stay the same.
+void TTrelScopeChannel::MapX(ITrelRealBuffer* displayedX, std::int32_t n, std::int32_t span,
+                             std::int32_t edge, double xMin, double xMax) {
   const std::int32_t xCount = std::min(n, displayedX->GetCount());
   const double dataXMin = xCount > 0 ? displayedX->Min() : 0.0;
   const double dataXMax = xCount > 0 ? displayedX->Max() : 0.0;
@@ -357,8 +372,6 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
   if (!cache_.Valid || cache_.Count != n || cache_.Span != span || cache_.Edge != edge ||
       cache_.XMin != dataXMin || cache_.XMax != dataXMax || cache_.ViewMin != xMin ||
       cache_.ViewMax != xMax || cache_.Ratio != ratio || pixel_x_->GetCount() != n) {
-    xAxis->ClearCache();
-    scope_->GetYAxis()->ClearCache();
     double minimum = xMin, maximum = xMax;
     if (maximum == minimum) {
       maximum += 1.0;
@@ -394,8 +407,12 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
     cache_ =
         TDrawCache{true, n, span, edge, dataXMin, dataXMax, xMin, xMax, ratio, 0, 0, 0, 0, {}, 0};
   }
+}
 
-  // Y mapping, every time, in the committed-Y buffer.
+void TTrelScopeChannel::MapY(ITrelRealBuffer* displayedY, ITrelRealBuffer* work, std::int32_t n,
+                             const TRect& plot, double scale, std::int32_t offset,
+                             bool logarithmic) {
+  const bool vertical = scope_->IsVertical();
   if (pixel_y_->GetCount() != n)
     pixel_y_ = TTrelIntegerBuffer::CreateCount(n);
   if (work->GetCount() != n)
@@ -420,8 +437,11 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
                                      : Add32(plot.Bottom, -static_cast<std::int64_t>(offset));
   VectorSubFromConstantInt32InPlaceScaled(base, py, n, 0);
   VectorClampAboveInt32InPlace(py, n, 10000000);
+}
 
+void TTrelScopeChannel::RecordDrawnExtents(const TRect& plot, std::int32_t offset, std::int32_t n) {
   const std::int32_t* px = pixel_x_->GetData();
+  const std::int32_t* py = pixel_y_->GetData();
   const auto [pxMin, pxMax] = std::minmax_element(px, px + n);
   const auto [pyMin, pyMax] = std::minmax_element(py, py + n);
   cache_.PixelXMin = *pxMin;
@@ -430,17 +450,6 @@ void TTrelScopeChannel::DrawChannel(TCanvas* canvas, const TRect& plot, double s
   cache_.PixelYMax = *pyMax;
   cache_.Plot = plot;
   cache_.Offset = offset;
-
-  const TDrawnBuffers drawn{displayedX, displayedY, pixel_x_, pixel_y_};
-  TTrelScopeDataView* view = scope_->GetDataView();
-  TTrelChannelItemHighlighting* hl = scope_->GetHighlighting()->GetChannels();
-  if ((view->LegendHighlightedItem() == this && hl->GetHiglightFromLegend()) ||
-      (view->HighlightedItem() == this && hl->GetHiglightFromMouse()))
-    DrawTrace(canvas, true, plot, offset, drawn);
-  DrawTrace(canvas, false, plot, offset, drawn);
-  // The markers read the buffers this drawing holds, whatever a handler committed meanwhile.
-  markers_->Draw(canvas, drawn.PixelX->GetData(), drawn.PixelY->GetData(), drawn.Y->GetData(), n);
-  canvas->Pen()->SetWidth(1);
 }
 
 TRect TTrelScopeChannel::BarRect(std::int32_t x, std::int32_t y, int width, bool highlighted,
@@ -528,75 +537,79 @@ void TTrelScopeChannel::DrawTrace(TCanvas* canvas, bool highlighted, const TRect
       break;
     }
   }
-  if (points_->GetVisible()) {
-    canvas->Pen()->SetWidth(1);
-    const TColor savedPen = canvas->Pen()->Color();
-    const TColor savedBrush = canvas->Brush()->Color();
-    const TPenStyle savedStyle = canvas->Pen()->Style();
-    const TBrushStyle savedBrushStyle = canvas->Brush()->Style();
-    const TTrelScopePointsShape shape = points_->GetShape();
-    int inset = 0;
-    if (highlighted) {
-      if (shape == psPlus || shape == psCross || shape == psStar)
-        canvas->Pen()->SetWidth(3);
-      inset = 1;
-    } else if (points_->GetUseChannelColor()) {
-      canvas->Pen()->SetColor(color_);
-      canvas->Brush()->SetColor(color_);
-    } else {
-      canvas->SetPen(points_->GetPen());
-      canvas->SetBrush(points_->GetBrush());
-    }
-    const std::int64_t r = points_->GetSize();
-    for (std::int32_t i = 0; i < n; ++i) {
-      const TPoint c = ScreenPoint(px[i], py[i]);
-      const std::int64_t grow = highlighted ? 1 : 0;
-      const TRect box{Add32(c.X, -r - grow), Add32(c.Y, -r - grow), Add32(c.X, r + 1 + grow),
-                      Add32(c.Y, r + 1 + grow)};
-      auto plus = [&] {
-        canvas->MoveTo(c.X, box.Top);
-        canvas->LineTo(c.X, Add32(box.Bottom, -inset));
-        canvas->MoveTo(box.Left, c.Y);
-        canvas->LineTo(Add32(box.Right, -inset), c.Y);
-      };
-      auto cross = [&] {
-        canvas->MoveTo(box.Left, box.Top);
-        canvas->LineTo(Add32(box.Right, -inset), Add32(box.Bottom, -inset));
-        canvas->MoveTo(Add32(box.Right, -1), box.Top);
-        canvas->LineTo(Add32(box.Left, -1 + inset), Add32(box.Bottom, -inset));
-      };
-      switch (shape) {
-        case psCircle:
-          canvas->Ellipse(box);
-          break;
-        case psSquare:
-          canvas->Rectangle(box);
-          break;
-        case psDiamond: {
-          const TPoint poly[4] = {{c.X, box.Top},
-                                  {box.Left, c.Y},
-                                  {c.X, Add32(box.Bottom, -1)},
-                                  {Add32(box.Right, -1), c.Y}};
-          canvas->Polygon(poly, 4);
-          break;
-        }
-        case psPlus:
-          plus();
-          break;
-        case psCross:
-          cross();
-          break;
-        case psStar:
-          plus();
-          cross();
-          break;
-      }
-    }
-    canvas->Pen()->SetColor(savedPen);
-    canvas->Brush()->SetColor(savedBrush);
-    canvas->Pen()->SetStyle(savedStyle);
-    canvas->Brush()->SetStyle(savedBrushStyle);
+  if (points_->GetVisible())
+    DrawPointMarkers(canvas, highlighted, px, py, n);
+}
+
+void TTrelScopeChannel::DrawPointMarkers(TCanvas* canvas, bool highlighted, const std::int32_t* px,
+                                         const std::int32_t* py, std::int32_t n) {
+  canvas->Pen()->SetWidth(1);
+  const TColor savedPen = canvas->Pen()->Color();
+  const TColor savedBrush = canvas->Brush()->Color();
+  const TPenStyle savedStyle = canvas->Pen()->Style();
+  const TBrushStyle savedBrushStyle = canvas->Brush()->Style();
+  const TTrelScopePointsShape shape = points_->GetShape();
+  int inset = 0;
+  if (highlighted) {
+    if (shape == psPlus || shape == psCross || shape == psStar)
+      canvas->Pen()->SetWidth(3);
+    inset = 1;
+  } else if (points_->GetUseChannelColor()) {
+    canvas->Pen()->SetColor(color_);
+    canvas->Brush()->SetColor(color_);
+  } else {
+    canvas->SetPen(points_->GetPen());
+    canvas->SetBrush(points_->GetBrush());
   }
+  const std::int64_t r = points_->GetSize();
+  for (std::int32_t i = 0; i < n; ++i) {
+    const TPoint c = ScreenPoint(px[i], py[i]);
+    const std::int64_t grow = highlighted ? 1 : 0;
+    const TRect box{Add32(c.X, -r - grow), Add32(c.Y, -r - grow), Add32(c.X, r + 1 + grow),
+                    Add32(c.Y, r + 1 + grow)};
+    auto plus = [&] {
+      canvas->MoveTo(c.X, box.Top);
+      canvas->LineTo(c.X, Add32(box.Bottom, -inset));
+      canvas->MoveTo(box.Left, c.Y);
+      canvas->LineTo(Add32(box.Right, -inset), c.Y);
+    };
+    auto cross = [&] {
+      canvas->MoveTo(box.Left, box.Top);
+      canvas->LineTo(Add32(box.Right, -inset), Add32(box.Bottom, -inset));
+      canvas->MoveTo(Add32(box.Right, -1), box.Top);
+      canvas->LineTo(Add32(box.Left, -1 + inset), Add32(box.Bottom, -inset));
+    };
+    switch (shape) {
+      case psCircle:
+        canvas->Ellipse(box);
+        break;
+      case psSquare:
+        canvas->Rectangle(box);
+        break;
+      case psDiamond: {
+        const TPoint poly[4] = {{c.X, box.Top},
+                                {box.Left, c.Y},
+                                {c.X, Add32(box.Bottom, -1)},
+                                {Add32(box.Right, -1), c.Y}};
+        canvas->Polygon(poly, 4);
+        break;
+      }
+      case psPlus:
+        plus();
+        break;
+      case psCross:
+        cross();
+        break;
+      case psStar:
+        plus();
+        cross();
+        break;
+    }
+  }
+  canvas->Pen()->SetColor(savedPen);
+  canvas->Brush()->SetColor(savedBrush);
+  canvas->Pen()->SetStyle(savedStyle);
+  canvas->Brush()->SetStyle(savedBrushStyle);
 }
 
 void TTrelScopeChannel::DrawMouseHitPoint(TCanvas* canvas) {

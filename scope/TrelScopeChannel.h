@@ -216,8 +216,28 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
     IPtr<ITrelRealBuffer> X, Y;
     IPtr<ITrelIntegerBuffer> PixelX, PixelY;
   };
+  // The steps of DrawChannel, on its n >= 1 displayed samples. The
+  // channel-draw handler, the chart's channel-draw flag set while it runs.
+  void CallChannelDraw(ITrelRealBuffer* displayedY, std::int32_t n);
+  // The X pixels (pixel_x_) along `span` pixels from `edge` for the visible
+  // range xMin..xMax, kept while the mapping's inputs stay the same.
+  void MapX(ITrelRealBuffer* displayedX, std::int32_t n, std::int32_t span, std::int32_t edge,
+            double xMin, double xMax);
+  // The Y pixels (pixel_y_), every time, computed in `work` (the
+  // committed-Y buffer).
+  void MapY(ITrelRealBuffer* displayedY, ITrelRealBuffer* work, std::int32_t n, const TRect& plot,
+            double scale, std::int32_t offset, bool logarithmic);
+  // The drawn pixels' extents, the plot rectangle and the offset, for the
+  // hit tests.
+  void RecordDrawnExtents(const TRect& plot, std::int32_t offset, std::int32_t n);
+  // The trace in the channel mode (highlighted: the highlight colour, two
+  // pixels wider), then the point markers when they show.
   void DrawTrace(TCanvas* canvas, bool highlighted, const TRect& plot, std::int32_t offset,
                  const TDrawnBuffers& drawn);
+  // The points' shape at each of the n pixels, in the points' pen and brush
+  // or the channel colour; the canvas's colours and styles are restored.
+  void DrawPointMarkers(TCanvas* canvas, bool highlighted, const std::int32_t* px,
+                        const std::int32_t* py, std::int32_t n);
   TPoint ScreenPoint(std::int32_t px, std::int32_t py) const;
   // The bar of sample i (corners in any order), for drawing and hits.
   TRect BarRect(std::int32_t x, std::int32_t y, int width, bool highlighted, const TRect& plot,

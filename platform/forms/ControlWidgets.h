@@ -1,4 +1,5 @@
-// The Qt side of windowed controls (private to the forms library).
+// The Qt side of windowed controls (private to the forms library; implemented
+// in ControlWidgets.cpp).
 //
 // WinWidget is the QWidget of one TWinControl: no Qt layout, geometry from
 // the control's bounds, its paint event copies the control's back buffer

@@ -254,6 +254,23 @@ TEST_F(TrelScopeAutoScalingTest, HistoryEdgeCases) {
   EXPECT_TRUE(std::isfinite(Y()->RangeMax()));
 }
 
+TEST_F(TrelScopeAutoScalingTest, TheExtentFollowsAZoomOfTheXAxisAtTheNextPaint) {
+  // Samples 0..31 at 1.0, 32..63 at 5.0: the extent over all is 1 .. 5.
+  std::vector<double> block = Constant(1.0, 64);
+  std::fill(block.begin() + 32, block.end(), 5.0);
+  Cycle(block);
+  scope_->SetBounds(0, 0, 400, 300);
+  scope_->PaintTo();
+  EXPECT_DOUBLE_EQ(Y()->DataMin(), 1.0);
+  EXPECT_DOUBLE_EQ(Y()->DataMax(), 5.0);
+  // The X window over the second half only (no update brings data): the
+  // extent there is the constant 5.0, widened by 0.5 each way.
+  scope_->GetXAxis()->SetZoomWindow(false, 40.0, 63.0);
+  scope_->PaintTo();
+  EXPECT_DOUBLE_EQ(Y()->DataMin(), 4.5);
+  EXPECT_DOUBLE_EQ(Y()->DataMax(), 5.5);
+}
+
 TEST_F(TrelScopeAutoScalingTest, AStoredRangeWithMinEqualToMaxLoadsSymmetric) {
   struct Case {
     double stored, min, max;
