@@ -12,6 +12,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace kestrune {
 
@@ -67,29 +68,19 @@ void ControlDispatch::PaintCycle(TWinControl& control) {
   // Valid first: a paint that invalidates again asks for another cycle.
   buffer.valid = true;
   const int level = buffer.canvas.SaveState();
-  try {
-    PaintWindow(control, buffer.canvas, nullptr);
-  } catch (...) {
-    buffer.canvas.RestoreState(level);
-    throw;
-  }
-  buffer.canvas.RestoreState(level);
+  kestrune::ScopeExit restore([&] { buffer.canvas.RestoreState(level); });
+  PaintWindow(control, buffer.canvas, nullptr);
 }
 
 void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const TControl* stopAt) {
   if (auto* custom = dynamic_cast<TCustomControl*>(&control)) {
     TCanvas* saved = custom->painting_;
     custom->painting_ = &canvas;
-    try {
-      PrepareCanvas(canvas, control);
-      custom->EraseBackground(&canvas);
-      PrepareCanvas(canvas, control);
-      custom->Paint();
-    } catch (...) {
-      custom->painting_ = saved;
-      throw;
-    }
-    custom->painting_ = saved;
+    kestrune::ScopeExit restore([&] { custom->painting_ = saved; });
+    PrepareCanvas(canvas, control);
+    custom->EraseBackground(&canvas);
+    PrepareCanvas(canvas, control);
+    custom->Paint();
   } else {
     FillWithColor(canvas, control.Color(), control.ClientRect());
   }
@@ -105,27 +96,17 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
     const TPoint origin = canvas.WindowOrg();
     canvas.IntersectClipRect(graphic->BoundsRect());
     canvas.SetWindowOrg(Point(origin.X - graphic->Left(), origin.Y - graphic->Top()));
-    try {
-      PaintGraphic(*graphic, canvas);
-    } catch (...) {
-      canvas.RestoreState(level);
-      throw;
-    }
-    canvas.RestoreState(level);
+    kestrune::ScopeExit restore([&] { canvas.RestoreState(level); });
+    PaintGraphic(*graphic, canvas);
   }
 }
 
 void ControlDispatch::PaintGraphic(TGraphicControl& control, TCanvas& canvas) {
   TCanvas* saved = control.painting_;
   control.painting_ = &canvas;
-  try {
-    PrepareCanvas(canvas, control);
-    control.Paint();
-  } catch (...) {
-    control.painting_ = saved;
-    throw;
-  }
-  control.painting_ = saved;
+  kestrune::ScopeExit restore([&] { control.painting_ = saved; });
+  PrepareCanvas(canvas, control);
+  control.Paint();
 }
 
 TControl* ControlDispatch::Target(TWinControl& control, TPoint pos, TPoint& local) {
@@ -678,13 +659,8 @@ void PaintControlTo(TWinControl* control, TCanvas* canvas) {
   if (control == nullptr || canvas == nullptr)
     return;
   const int level = canvas->SaveState();
-  try {
-    ControlDispatch::PaintWindow(*control, *canvas, nullptr);
-  } catch (...) {
-    canvas->RestoreState(level);
-    throw;
-  }
-  canvas->RestoreState(level);
+  kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
+  ControlDispatch::PaintWindow(*control, *canvas, nullptr);
 }
 
 void PaintParentBackground(TControl* control, TCanvas* canvas) {
@@ -694,13 +670,8 @@ void PaintParentBackground(TControl* control, TCanvas* canvas) {
   const int level = canvas->SaveState();
   const TPoint origin = canvas->WindowOrg();
   canvas->SetWindowOrg(Point(origin.X + control->Left(), origin.Y + control->Top()));
-  try {
-    ControlDispatch::PaintWindow(*parent, *canvas, control);
-  } catch (...) {
-    canvas->RestoreState(level);
-    throw;
-  }
-  canvas->RestoreState(level);
+  kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
+  ControlDispatch::PaintWindow(*parent, *canvas, control);
 }
 
 // ---------------------------------------------------------------------------
