@@ -86,12 +86,24 @@ TMoskAudioCaptureDevice::~TMoskAudioCaptureDevice() {
   FreeAndNil(alternatives_);
 }
 
+std::string TMoskAudioCaptureDevice::GetDeviceName() const {
+  std::lock_guard lock(name_mutex_);
+  return device_name_;
+}
+
+void TMoskAudioCaptureDevice::SetDeviceName(const std::string& value) {
+  std::lock_guard lock(name_mutex_);
+  device_name_ = value;
+}
+
 int TMoskAudioCaptureDevice::GetDeviceIndex() const {
-  if (IsDefaultName(device_name_)) {
+  // One copy: a rename meanwhile takes effect at the next start.
+  const std::string deviceName = GetDeviceName();
+  if (IsDefaultName(deviceName)) {
     return -1;
   }
   const std::vector<std::string> names = ListCaptureDeviceNames();
-  const int index = IndexOfName(names, device_name_);
+  const int index = IndexOfName(names, deviceName);
   if (index >= 0) {
     return index;
   }

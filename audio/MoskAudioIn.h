@@ -140,9 +140,10 @@ class TMoskAudioCaptureDevice : public TPersistent {
   ~TMoskAudioCaptureDevice() override;
 
   // "Default" at first. Storing a name does nothing else: it is used at the
-  // next start.
-  const std::string& GetDeviceName() const { return device_name_; }
-  void SetDeviceName(const std::string& value) { device_name_ = value; }
+  // next start. Any thread: the name is read and written under the name
+  // lock, so a start on another thread reads the old name or the new one.
+  std::string GetDeviceName() const;
+  void SetDeviceName(const std::string& value);
   TMoskAudioCaptureDeviceItems* GetAlternativeDevices() const { return alternatives_; }
 
   // The index of the device to open, or -1 for the wave mapper: -1 for a
@@ -156,6 +157,9 @@ class TMoskAudioCaptureDevice : public TPersistent {
 
  private:
   TPersistent* owner_;
+  // Guards device_name_ alone; taken for a copy or a store, never while
+  // another lock is taken.
+  mutable std::mutex name_mutex_;
   std::string device_name_ = MoskDefaultCaptureDeviceName;
   TMoskAudioCaptureDeviceItems* alternatives_;
 };

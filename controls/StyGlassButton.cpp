@@ -425,6 +425,18 @@ void TStyCustomGlassButton::CMFocusChanged(TWinControl* focused) {
 // ---------------------------------------------------------------------------
 // Painting
 
+namespace {
+
+// A part of `control`'s bounds (parent coordinates) in its client
+// coordinates; the part lies inside the bounds, so nothing overflows
+// wherever the control is.
+TRect InClientOf(const TRect& part, const TControl& control) {
+  return {part.Left - control.Left(), part.Top - control.Top(), part.Right - control.Left(),
+          part.Bottom - control.Top()};
+}
+
+}  // namespace
+
 void TStyCustomGlassButton::Paint() {
   if (!Enabled()) {
     state_ = TGlassButtonState::bsDisabled;
@@ -448,8 +460,8 @@ void TStyCustomGlassButton::Paint() {
         continue;
       TBitmap* bitmap = Create<TBitmap>();
       bitmap->SetSize(sibling->Width(), sibling->Height());
-      const TRect mine = OffsetRect(common, -Left(), -Top());
-      const TRect theirs = OffsetRect(common, -sibling->Left(), -sibling->Top());
+      const TRect mine = InClientOf(common, *this);
+      const TRect theirs = InClientOf(common, *sibling);
       bitmap->Canvas()->CopyRect(theirs, canvas, mine);
       sibling->DrawButton(bitmap->Canvas());
       canvas->CopyRect(mine, bitmap->Canvas(), theirs);

@@ -372,6 +372,11 @@ class TTrelScope : public TTrelDataChart {
   void RefreshCursorPositions() override;
   void DrawCursorLinks(TCanvas* canvas, int pass) override;
   void DrawCursors(TCanvas* canvas) override;
+  // Leaves the mouse-over state, releases the toolbar's buttons and shows
+  // the property dialog (TrelScopeProperties.h) modally, its left edge 20
+  // pixels in from the scope's right edge and its top 20 pixels below the
+  // scope's top; the dialog is freed on every exit.
+  void ShowProperties(int pageIndex, int itemIndex) override;
 
  private:
   TTrelScopeChannels* channels_ = nullptr;

@@ -210,8 +210,14 @@ class TTrelDisplayCursor : public TTrelOptionalDisplayCollectionItem {
   const std::vector<TTrelDisplayCursorLink*>& Links() const { return links_; }
   TTrelScope* Scope() const { return scope_; }
 
+  // The property dialog removes only the cursors it added itself, which it
+  // marks; False on creation, never stored.
+  bool GetRemovable() const { return removable_; }
+  void SetRemovable(bool v) { removable_ = v; }
+
  private:
   friend class TTrelDisplayCursorPosition;
+  bool removable_ = false;
   TTrelScope* scope_;
   TTrelDisplayCursorPosition* position_;
   TColor color_ = 0;
@@ -316,6 +322,10 @@ class TTrelDisplayCursorLink : public TTrelDisplayCollectionItem {
   void SetMeasurementLine(TTrelScopeMeasurementLine* v) { line_->Assign(v); }
   TTrelScopeSelection* GetSelection() const { return selection_; }
   void SetSelection(TTrelScopeSelection* v) { selection_->Assign(v); }
+  // The property dialog removes only the links it added itself, which it
+  // marks; False on creation, never stored.
+  bool GetRemovable() const { return removable_; }
+  void SetRemovable(bool v) { removable_ = v; }
 
   // The stored pair: an index naming a cursor is taken at once (and the
   // links of that cursor then take what they hold pending, where it exists
@@ -336,6 +346,7 @@ class TTrelDisplayCursorLink : public TTrelDisplayCollectionItem {
   void MoveToMouse(bool moveX, bool moveY, const TTrelPlotFrame& frame, int mouseX, int mouseY);
 
  private:
+  bool removable_ = false;
   void TakeBegin(TTrelDisplayCursor* cursor);
   void TakeEnd(TTrelDisplayCursor* cursor);
   void Take(TTrelDisplayCursor*& end, TTrelDisplayCursor* cursor);

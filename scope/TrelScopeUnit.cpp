@@ -1,5 +1,15 @@
 #include "scope/TrelScopeUnit.h"
 
 #include "scope/TrelScope.h"
+#include "scope/TrelScopeProperties.h"
 
-TUnit TrelScopeUnit("TrelScope", &RegisterTrelScopeClasses, nullptr);
+namespace {
+
+void StartTrelScope() {
+  RegisterTrelScopeClasses();
+  RegisterTrelScopePropertiesClasses();
+}
+
+}  // namespace
+
+TUnit TrelScopeUnit("TrelScope", &StartTrelScope, nullptr);

@@ -4,6 +4,7 @@
 
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/ControlWidgets.h"
+#include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
 
 using kestrune::CallFromQt;
@@ -31,6 +32,17 @@ void TButton::SetDefault(bool value) {
 }
 
 void TButton::Click() {
+  // The result goes to the outermost form (a page form's button ends its
+  // dialog), before the handler runs.
+  if (modal_result_ != mrNone) {
+    TForm* outer = nullptr;
+    for (TWinControl* c = Parent(); c != nullptr; c = c->Parent()) {
+      if (auto* form = dynamic_cast<TForm*>(c))
+        outer = form;
+    }
+    if (outer != nullptr)
+      outer->SetModalResult(modal_result_);
+  }
   inherited::Click();
 }
 

@@ -24,11 +24,16 @@
 
 namespace kestrune {
 
-// A windowed control's back buffer and the canvas on it.
+// A windowed control's back buffer and the canvas on it. The buffer holds
+// the part of the client area that can show on the screen (inside every
+// ancestor's client area, at most the largest window a side): `origin` is
+// that part's top-left in client coordinates, and the canvas's window
+// origin, so that the control draws in its client coordinates.
 class BackBuffer final : public ControlSurface {
  public:
   BackBuffer();
   QImage image;
+  TPoint origin;
   TCanvas canvas;
   bool valid = false;
   // Counts the images made (a new size makes a new one).
@@ -37,8 +42,8 @@ class BackBuffer final : public ControlSurface {
 
 class ControlDispatch {
  public:
-  // The control's back buffer, sized to its client area (a new size
-  // invalidates it).
+  // The control's back buffer, sized to the visible part of its client
+  // area (a new size or place invalidates it).
   static BackBuffer& Buffer(TWinControl& control);
   // The buffer when it exists, or null.
   static BackBuffer* ExistingBuffer(TWinControl& control);
@@ -138,6 +143,9 @@ class HostWidget : public WinWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // A key the hosted widget left: our handlers had it already (the filter
+  // below), so it goes no further.
+  void keyPressEvent(QKeyEvent* event) override;
   // The hosted widget got the keyboard focus: it becomes its form's active
   // control.
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -42,20 +42,54 @@ BackBuffer* ControlDispatch::ExistingBuffer(TWinControl& control) {
   return static_cast<BackBuffer*>(control.surface_.get());
 }
 
+namespace {
+
+// The largest top-level window the window system shows: its window sizes
+// and positions are 16-bit.
+constexpr int64_t kMaxWindow = 32767;
+
+// The part of `control`'s client area that can show on the screen, in its
+// client coordinates: what of it the toolkit draws (a widget is at most
+// QWIDGETSIZE_MAX a side, a top-level window at most kMaxWindow), inside
+// every ancestor's visible part.
+TRect VisiblePart(const TWinControl& control) {
+  const int64_t largest = control.Parent() != nullptr ? QWIDGETSIZE_MAX : kMaxWindow;
+  int64_t left = 0, top = 0;
+  int64_t right = std::min<int64_t>(std::max(control.ClientWidth(), 0), largest);
+  int64_t bottom = std::min<int64_t>(std::max(control.ClientHeight(), 0), largest);
+  if (const TWinControl* parent = control.Parent()) {
+    // The parent's visible part, moved to this control's client origin.
+    const TRect outer = VisiblePart(*parent);
+    left = std::max<int64_t>(left, outer.Left - int64_t{control.Left()});
+    top = std::max<int64_t>(top, outer.Top - int64_t{control.Top()});
+    right = std::min<int64_t>(right, outer.Right - int64_t{control.Left()});
+    bottom = std::min<int64_t>(bottom, outer.Bottom - int64_t{control.Top()});
+  }
+  if (right <= left || bottom <= top)
+    return TRect{};
+  return Rect(static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
+              static_cast<int32_t>(bottom));
+}
+
+}  // namespace
+
 BackBuffer& ControlDispatch::Buffer(TWinControl& control) {
   if (control.surface_ == nullptr)
     control.surface_ = std::make_unique<BackBuffer>();
   auto& buffer = static_cast<BackBuffer&>(*control.surface_);
-  const int w = std::max(control.ClientWidth(), 0);
-  const int h = std::max(control.ClientHeight(), 0);
-  if (buffer.image.width() != w || buffer.image.height() != h) {
+  const TRect part = VisiblePart(control);
+  const int w = part.Width();
+  const int h = part.Height();
+  if (buffer.image.width() != w || buffer.image.height() != h || buffer.origin != part.TopLeft()) {
     QImage fresh(w, h, QImage::Format_RGB32);
     fresh.fill(QColor::fromRgb(ColorToRGB(control.Color()) & 0xFF,
                                (ColorToRGB(control.Color()) >> 8) & 0xFF,
                                (ColorToRGB(control.Color()) >> 16) & 0xFF));
     buffer.image = std::move(fresh);
+    buffer.origin = part.TopLeft();
     ++buffer.generation;
     buffer.canvas.SetTarget(&buffer.image);
+    buffer.canvas.SetWindowOrg(buffer.origin);
     buffer.valid = false;
   }
   return buffer;
@@ -95,7 +129,8 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
     const int level = canvas.SaveState();
     const TPoint origin = canvas.WindowOrg();
     canvas.IntersectClipRect(graphic->BoundsRect());
-    canvas.SetWindowOrg(Point(origin.X - graphic->Left(), origin.Y - graphic->Top()));
+    canvas.SetWindowOrg(Point(SaturatingAdd(origin.X, -int64_t{graphic->Left()}),
+                              SaturatingAdd(origin.Y, -int64_t{graphic->Top()})));
     kestrune::ScopeExit restore([&] { canvas.RestoreState(level); });
     PaintGraphic(*graphic, canvas);
   }
@@ -203,6 +238,24 @@ void ControlDispatch::Wheel(TWinControl& control, TShiftState shift, int delta, 
   }
 }
 
+namespace {
+
+// Enter and Esc that the control's own key handlers left go to the
+// outermost form holding it (a page form's keys to its dialog): true when
+// the form used the key.
+bool FormTookDialogKey(TWinControl& control, uint16_t key, TShiftState shift) {
+  if (key != VK_RETURN && key != VK_ESCAPE)
+    return false;
+  TForm* outer = nullptr;
+  for (TWinControl* c = &control; c != nullptr; c = c->Parent()) {
+    if (auto* form = dynamic_cast<TForm*>(c))
+      outer = form;
+  }
+  return outer != nullptr && outer->DialogKey(key, shift, &control);
+}
+
+}  // namespace
+
 void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState shift,
                                  const std::string& text) {
   TWinControl* target = &control;
@@ -212,6 +265,8 @@ void ControlDispatch::KeyPressed(TWinControl& control, uint16_t key, TShiftState
     return;
   if (key != 0)
     target->KeyDown(key, shift);
+  if (key != 0 && FormTookDialogKey(*target, key, shift))
+    return;
   if (text.size() == 1) {
     char c = text[0];
     target->KeyPress(c);
@@ -224,7 +279,7 @@ bool ControlDispatch::HostedKey(TWinControl& control, uint16_t key, TShiftState 
     return false;
   if (key != 0) {
     control.KeyDown(key, shift);
-    if (key == 0)
+    if (key == 0 || FormTookDialogKey(control, key, shift))
       return true;
   }
   if (text.size() == 1) {
@@ -333,10 +388,14 @@ void WinWidget::AppearanceChanged() {
 void WinWidget::Invalidate(const TRect* rect) {
   if (BackBuffer* buffer = ControlDispatch::ExistingBuffer(control_))
     buffer->valid = false;
-  if (rect != nullptr)
-    update(QRect(rect->Left, rect->Top, rect->Width(), rect->Height()));
-  else
+  if (rect == nullptr) {
     update();
+    return;
+  }
+  // Only the widget's own rectangle is ever painted.
+  TRect shown;
+  if (IntersectRect(shown, *rect, Rect(0, 0, width(), height())))
+    update(QRect(shown.Left, shown.Top, shown.Width(), shown.Height()));
 }
 
 void WinWidget::Update() {
@@ -362,7 +421,7 @@ void WinWidget::paintEvent(QPaintEvent* event) {
   CallFromQt([this] { ControlDispatch::PaintCycle(control_); });
   QPainter painter(this);
   if (BackBuffer* buffer = ControlDispatch::ExistingBuffer(control_))
-    painter.drawImage(0, 0, buffer->image);
+    painter.drawImage(buffer->origin.X, buffer->origin.Y, buffer->image);
 }
 
 namespace {
@@ -614,14 +673,19 @@ TCanvas* TGraphicControl::Canvas() {
   if (canvas_->Target() != &buffer.image || canvas_bounds_ != BoundsRect() ||
       canvas_image_key_ != buffer.generation) {
     canvas_->SetTarget(&buffer.image);
+    canvas_->SetWindowOrg(buffer.origin);
     canvas_->IntersectClipRect(BoundsRect());
-    canvas_->SetWindowOrg(Point(-Left(), -Top()));
+    canvas_->SetWindowOrg(Point(SaturatingAdd(buffer.origin.X, -int64_t{Left()}),
+                                SaturatingAdd(buffer.origin.Y, -int64_t{Top()})));
     canvas_bounds_ = BoundsRect();
     canvas_image_key_ = buffer.generation;
   }
   // What is drawn now reaches the screen with the parent's next paint.
-  if (auto* widget = WinWidget::Of(parent))
-    widget->update(QRect(Left(), Top(), Width(), Height()));
+  if (auto* widget = WinWidget::Of(parent)) {
+    TRect shown;
+    if (IntersectRect(shown, BoundsRect(), parent->ClientRect()))
+      widget->update(QRect(shown.Left, shown.Top, shown.Width(), shown.Height()));
+  }
   return canvas_.get();
 }
 
@@ -667,11 +731,16 @@ void PaintParentBackground(TControl* control, TCanvas* canvas) {
   if (control == nullptr || canvas == nullptr || control->Parent() == nullptr)
     return;
   TWinControl* parent = control->Parent();
+  // On the screen every non-windowed control lies below every windowed
+  // one: a windowed control sees all of them, a non-windowed one those
+  // before it.
+  const TControl* stopAt = dynamic_cast<TWinControl*>(control) != nullptr ? nullptr : control;
   const int level = canvas->SaveState();
   const TPoint origin = canvas->WindowOrg();
-  canvas->SetWindowOrg(Point(origin.X + control->Left(), origin.Y + control->Top()));
+  canvas->SetWindowOrg(
+      Point(SaturatingAdd(origin.X, control->Left()), SaturatingAdd(origin.Y, control->Top())));
   kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
-  ControlDispatch::PaintWindow(*parent, *canvas, control);
+  ControlDispatch::PaintWindow(*parent, *canvas, stopAt);
 }
 
 // ---------------------------------------------------------------------------
@@ -717,6 +786,14 @@ void HostWidget::AppearanceChanged() {
     palette.setColor(QPalette::WindowText, QtColorFor(font->Color()));
     palette.setColor(QPalette::ButtonText, QtColorFor(font->Color()));
   }
+  // A disabled control shows in the standard scheme's disabled colours, as
+  // the custom-drawn ones do: grey text on the button face, the etch in the
+  // button highlight.
+  palette.setColor(QPalette::Disabled, QPalette::Base, QtColorFor(clBtnFace));
+  palette.setColor(QPalette::Disabled, QPalette::Text, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::WindowText, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::ButtonText, QtColorFor(clGrayText));
+  palette.setColor(QPalette::Disabled, QPalette::Light, QtColorFor(clBtnHighlight));
   hosted_->setPalette(palette);
 }
 
@@ -766,6 +843,10 @@ void HostWidget::resizeEvent(QResizeEvent* event) {
     hosted_->setGeometry(0, 0, width(), height());
   if (overlay_ != nullptr)
     overlay_->setGeometry(0, 0, width(), height());
+}
+
+void HostWidget::keyPressEvent(QKeyEvent* event) {
+  event->accept();
 }
 
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {

@@ -2,7 +2,11 @@
 // control, on the Qt-free control state (platform/classes/Controls.h).
 //
 // Every windowed control of the forms library has a back buffer (a QImage,
-// RGB32, of its client size) with a canvas on it. Its paint cycle runs when
+// RGB32) with a canvas on it. The buffer holds the part of the client area
+// that can show: inside every ancestor's, and no larger than the toolkit
+// draws a widget or a top-level window, so a huge control costs only what
+// shows of it; the canvas draws in client coordinates all the same (what
+// falls outside the part is dropped). Its paint cycle runs when
 // the buffer is invalid and the widget is shown or rendered: erase
 // (EraseBackground: fill with Color), the control's own Paint, then Paint of
 // each visible non-windowed child, in order, on the same buffer with the
@@ -19,8 +23,11 @@
 // buffer at the control's place, and reads what lies there.
 //
 // Faked transparency: PaintParentBackground lets a control's parent erase
-// and paint itself and its non-windowed children (those below the control)
-// into a canvas, offset to the control's origin.
+// and paint itself and its non-windowed children that lie below the control
+// into a canvas, offset to the control's origin. On the screen every
+// non-windowed control lies below every windowed one, so a windowed control
+// sees all of them; a non-windowed one sees those before it in the parent's
+// list.
 //
 // Threads: main thread, but Invalidate (see TControl).
 #pragma once
@@ -83,6 +90,7 @@ void PaintControlTo(TWinControl* control, TCanvas* canvas);
 
 // Faked transparency: paints what lies under `control` in its parent (the
 // parent erased and painted, and the parent's non-windowed children that lie
-// below `control`) into `canvas`, whose origin is the control's top-left.
-// Does nothing without a parent.
+// below `control`: all of them under a windowed control, those before it
+// under a non-windowed one) into `canvas`, whose origin is the control's
+// top-left. Does nothing without a parent.
 void PaintParentBackground(TControl* control, TCanvas* canvas);

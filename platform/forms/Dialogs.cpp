@@ -1,10 +1,14 @@
 #include "platform/forms/Dialogs.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStringList>
 
+#include "platform/forms/ColorDialogs.h"
+#include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FormsTesting.h"
 #include "platform/forms/Printers.h"
 #include "platform/rtl/SysUtils.h"
@@ -51,6 +55,21 @@ void SetDialogAnswerer(DialogAnswerer answerer) {
   Answerer() = std::move(answerer);
 }
 
+namespace {
+ModalFormAnswerer& FormAnswerer() {
+  static ModalFormAnswerer answerer;
+  return answerer;
+}
+}  // namespace
+
+void SetModalFormAnswerer(ModalFormAnswerer answerer) {
+  FormAnswerer() = std::move(answerer);
+}
+
+const ModalFormAnswerer& CurrentModalFormAnswerer() {
+  return FormAnswerer();
+}
+
 }  // namespace kestrune::testing
 
 void TSaveDialog::TakeName(const std::string& chosen) {
@@ -93,4 +112,47 @@ bool TPrintDialog::Execute() {
   }
   QPrintDialog dialog(&printer);
   return dialog.exec() == QDialog::Accepted;
+}
+
+bool TColorDialog::Execute() {
+  if (Answerer())
+    return Answerer()(kestrune::testing::DialogKind::Color, this).Confirmed;
+  const QColor chosen = QColorDialog::getColor(kestrune::QtColorFor(color_), nullptr, QString(),
+                                               QColorDialog::DontUseNativeDialog);
+  if (!chosen.isValid())
+    return false;
+  color_ = static_cast<TColor>(RGB(static_cast<uint8_t>(chosen.red()),
+                                   static_cast<uint8_t>(chosen.green()),
+                                   static_cast<uint8_t>(chosen.blue())));
+  return true;
+}
+
+TFontDialog::TFontDialog(TComponent* owner) : TCommonDialog(owner), font_(Create<TFont>()) {}
+
+TFontDialog::~TFontDialog() {
+  font_->Free();
+}
+
+bool TFontDialog::Execute() {
+  if (Answerer())
+    return Answerer()(kestrune::testing::DialogKind::Font, this).Confirmed;
+  bool ok = false;
+  const QFont chosen = QFontDialog::getFont(&ok, kestrune::QtFontFor(*font_), nullptr, QString(),
+                                            QFontDialog::DontUseNativeDialog);
+  if (!ok)
+    return false;
+  font_->SetName(chosen.family().toStdString());
+  if (chosen.pointSize() > 0)
+    font_->SetSize(chosen.pointSize());
+  TFontStyles style = 0;
+  if (chosen.bold())
+    style |= FontStyleBit(fsBold);
+  if (chosen.italic())
+    style |= FontStyleBit(fsItalic);
+  if (chosen.underline())
+    style |= FontStyleBit(fsUnderline);
+  if (chosen.strikeOut())
+    style |= FontStyleBit(fsStrikeOut);
+  font_->SetStyle(style);
+  return true;
 }

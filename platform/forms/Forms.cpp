@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -18,8 +19,10 @@
 
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
+#include "platform/forms/Buttons.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FontAliases.h"
+#include "platform/forms/FormsTesting.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"
@@ -115,7 +118,8 @@ class FrameWindow final : public kestrune::WinWidget {
   }
 
   // What the tracker shows changed: the bar is painted again, the sub-menu
-  // delay starts or stops.
+  // delay starts or stops. A tracking that ended (a choice, a press
+  // elsewhere) lights only the root item under the pointer, if any.
   void TrackerChanged() {
     TMenuTracker* tracker = form_ != nullptr ? form_->MenuTracker() : nullptr;
     if (tracker != nullptr && tracker->SubMenuPending()) {
@@ -124,6 +128,11 @@ class FrameWindow final : public kestrune::WinWidget {
     } else {
       timer_.stop();
     }
+    TPoint pointer;
+    if (tracker != nullptr && GetCursorPos(&pointer))
+      HotAt(tracker, pointer);
+    else
+      hot_ = -1;
     update(0, 0, width(), form_ != nullptr ? form_->MenuBarHeight() : 0);
   }
 
@@ -183,15 +192,24 @@ class FrameWindow final : public kestrune::WinWidget {
   }
 
   // Keys of the form's widgets, and presses in its client area while a
-  // menu is open, reach the tracker first.
+  // menu is open, reach the tracker first. The pointer over the client area
+  // is off the bar: no root item is lit.
   bool eventFilter(QObject* watched, QEvent* event) override {
     const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+    const bool pointer = type == QEvent::MouseMove || type == QEvent::Enter;
+    if (!pointer && type != QEvent::KeyPress && type != QEvent::KeyRelease &&
         type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
       return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget == this || widget->window() != this)
       return false;
+    if (pointer) {
+      if (hot_ >= 0 && form_ != nullptr) {
+        hot_ = -1;
+        update(0, 0, width(), form_->MenuBarHeight());
+      }
+      return false;
+    }
     if (Tracker() == nullptr)
       return false;
     bool taken = false;
@@ -393,6 +411,9 @@ TForm::~TForm() {
 std::unique_ptr<kestrune::ControlWidget> TForm::CreateWidget() {
   if (QtWidgetApplication() == nullptr)
     return nullptr;
+  // A form inside another control is a plain child window.
+  if (Parent() != nullptr)
+    return inherited::CreateWidget();
   return std::make_unique<FormWindow>(*this, FlagsFor(border_style_, border_icons_));
 }
 
@@ -438,6 +459,63 @@ void TForm::SetVisible(bool visible) {
     return;
   }
   inherited::SetVisible(visible);
+}
+
+int TForm::ShowModal() {
+  modal_result_ = 0;
+  if (const auto& answerer = kestrune::testing::CurrentModalFormAnswerer()) {
+    modal_result_ = answerer(this);
+    const int result = modal_result_;
+    modal_result_ = 0;
+    return result;
+  }
+  if (QtWidgetApplication() == nullptr)
+    throw EInvalidOperation("A window cannot be made before the application is initialised");
+  if (Visible())
+    throw EInvalidOperation("Cannot make a visible window modal");
+  WidgetNeeded();
+  if (FrameWindow* frame = FrameOf(this))
+    frame->setWindowModality(Qt::ApplicationModal);
+  Show();
+  QEventLoop loop;
+  while (modal_result_ == 0 && Visible() && (Application == nullptr || !Application->Terminated()))
+    loop.processEvents(QEventLoop::WaitForMoreEvents);
+  const int result = modal_result_ != 0 ? modal_result_ : mrCancel;
+  modal_result_ = 0;
+  Hide();
+  if (FrameWindow* frame = FrameOf(this))
+    frame->setWindowModality(Qt::NonModal);
+  return result;
+}
+
+namespace {
+
+TButton* FindDialogButton(TWinControl* parent, bool wantDefault) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* child = parent->Controls(i);
+    if (!child->Visible() || !child->Enabled())
+      continue;
+    if (auto* button = dynamic_cast<TButton*>(child)) {
+      if (wantDefault ? button->Default() : button->Cancel())
+        return button;
+    } else if (auto* win = dynamic_cast<TWinControl*>(child)) {
+      if (TButton* found = FindDialogButton(win, wantDefault))
+        return found;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool TForm::DialogKey(uint16_t key, TShiftState, TWinControl*) {
+  if (key != VK_RETURN && key != VK_ESCAPE)
+    return false;
+  TButton* button = FindDialogButton(this, key == VK_RETURN);
+  if (button == nullptr)
+    return false;
+  button->Click();
+  return true;
 }
 
 void TForm::DoCreate() {

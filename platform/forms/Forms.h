@@ -30,6 +30,10 @@
 // to this module: no Qt type appears here; the bounds, caption and borders
 // are plain state that the window mirrors.
 //
+// A form with a parent (SetParent before it is first shown) is placed
+// inside that control as a plain child window, without a frame: a page form
+// filling its tab sheet.
+//
 // A form may show a main menu (Menu): its bar lies above the client area,
 // as high as the tallest root item (0 without visible root items), so the
 // window grows by the bar's height while ClientWidth, ClientHeight and the
@@ -137,6 +141,23 @@ class TForm : public TCustomForm {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
 
+  // Shows the form as a modal window and runs a nested loop (which may
+  // start inside any handler, a mouse press included) until ModalResult
+  // turns non-zero or the form is closed (mrCancel); then hides the form
+  // and returns the result. The test hook (FormsTesting.h,
+  // SetModalFormAnswerer) answers instead of the loop while it is set.
+  int ShowModal();
+  // A button with a ModalResult sets it on its form when clicked; any
+  // non-zero value ends ShowModal's loop.
+  int ModalResult() const { return modal_result_; }
+  void SetModalResult(int value) { modal_result_ = value; }
+  // A dialog key (Enter, Esc) that reached `control` of this form (or of a
+  // form placed inside it) and that its key handlers left alone, before it
+  // types anything: Enter clicks the form's visible, enabled default button,
+  // Esc its cancel button. True when the key was used (nothing types it
+  // then).
+  virtual bool DialogKey(uint16_t key, TShiftState shift, TWinControl* control);
+
   // The main menu the form shows as its bar; null for none. The form
   // measures it again when it is set (and after loading).
   TMainMenu* Menu() const { return menu_; }
@@ -173,6 +194,7 @@ class TForm : public TCustomForm {
       BorderIconBit(biSystemMenu) | BorderIconBit(biMinimize) | BorderIconBit(biMaximize);
   TPosition position_ = poDesigned;
   bool positioned_ = false;  // the first show placed the window
+  int modal_result_ = 0;
 };
 
 class TApplication : public TComponent {

@@ -52,14 +52,16 @@ QImage RenderWindow(TForm* form);
 // null.
 QWidget* HostedWidget(TWinControl* control);
 
-// The common dialogs (Dialogs.h) answered without showing them: while an
-// answerer is set, every dialog's Execute asks it instead of running its Qt
-// dialog, with the dialog's kind and the dialog itself (its settings can be
-// read). The answer cancels, or confirms with the value a user would give:
-// for the save dialog the file name as typed (the dialog then adds its
-// default extension), for the print dialog a PDF file to print into (empty:
-// the printer as it is set up).
-enum class DialogKind { Save, Print };
+// The common dialogs (Dialogs.h, ColorDialogs.h) answered without showing
+// them: while an answerer is set, every dialog's Execute asks it instead of
+// running its Qt dialog, with the dialog's kind and the dialog itself (its
+// settings can be read). The answer cancels, or confirms with the value a
+// user would give: for the save dialog the file name as typed (the dialog
+// then adds its default extension), for the print dialog a PDF file to
+// print into (empty: the printer as it is set up); the colour and font
+// dialogs take no Value: the answerer sets the choice on the dialog itself
+// (SetColor, Font()) before it confirms.
+enum class DialogKind { Save, Print, Color, Font };
 struct DialogAnswer {
   bool Confirmed = false;
   std::string Value;
@@ -67,5 +69,15 @@ struct DialogAnswer {
 using DialogAnswerer = std::function<DialogAnswer(DialogKind kind, TCommonDialog* dialog)>;
 // An empty answerer brings the real dialogs back.
 void SetDialogAnswerer(DialogAnswerer answerer);
+
+// Our modal forms (TForm::ShowModal) answered without running their loop:
+// while an answerer is set, ShowModal hands it the form, made and placed
+// but not shown, and returns its answer as the modal result (mrOk, or
+// mrCancel). The answerer may work the form's controls meanwhile, as a user
+// would before closing it. An empty answerer runs the real loop again.
+using ModalFormAnswerer = std::function<int(TForm* form)>;
+void SetModalFormAnswerer(ModalFormAnswerer answerer);
+// The answerer set now (empty when none); ShowModal asks it.
+const ModalFormAnswerer& CurrentModalFormAnswerer();
 
 }  // namespace kestrune::testing

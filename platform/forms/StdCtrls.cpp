@@ -13,8 +13,10 @@
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/Buttons.h"
+#include "platform/forms/ComCtrls.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/ExtCtrls.h"
+#include "platform/forms/ExtStdCtrls.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/rtl/SysUtils.h"
@@ -598,5 +600,7 @@ void RegisterStandardControls() {
   RegisterClass<TCustomGroupBox>();
   RegisterButtonClasses();
   RegisterExtControlClasses();
+  RegisterExtStdControlClasses();
+  RegisterComCtrlsClasses();
   RegisterActionClasses();
 }

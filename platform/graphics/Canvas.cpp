@@ -1007,7 +1007,9 @@ QFont QtFontOf(const TFont& font) {
   if (height == 0)
     height = -11;
   if (height < 0) {
-    f.setPixelSize(std::min(-height, 1 << 14));
+    // Bounded before the negation: the most negative height has no
+    // positive counterpart.
+    f.setPixelSize(-std::max(height, -(1 << 14)));
   } else {
     // A cell height: the em that gives ascent + descent closest to it.
     QFont probe = f;

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 namespace kestrune {
@@ -12,6 +14,14 @@ namespace kestrune {
 struct detail::ScriptedBackendState {
   std::vector<ScriptedDeviceScript> devices;
   std::optional<ScriptedDeviceScript> mapper;
+  std::atomic<int64_t> reopenIntervalMs{kWaveInReopenInterval.count()};
+
+  std::mutex mutex;
+  // --- guarded by mutex, keyed by the script
+  std::map<const ScriptedDeviceScript*, size_t> opensAsked;
+  std::set<const ScriptedDeviceScript*> disappeared;
+  std::vector<std::chrono::steady_clock::time_point> attemptTimes;
+
   std::atomic<int> successfulOpens{0};
   std::atomic<int> openStreams{0};
   std::atomic<uint64_t> framesRead{0};
@@ -22,9 +32,15 @@ namespace {
 
 class ScriptedStream final : public WaveInStream {
  public:
-  ScriptedStream(ScriptedDeviceScript script, const WaveInFormat& format,
+  // `origin` is the script in the backend's state (the key of what it keeps
+  // per device); `cameBack`: the device disappeared before, this stream runs
+  // without end.
+  ScriptedStream(const ScriptedDeviceScript* origin, bool cameBack, const WaveInFormat& format,
                  std::shared_ptr<detail::ScriptedBackendState> state)
-      : script_(std::move(script)), format_(format), state_(std::move(state)) {
+      : script_(Continued(*origin, cameBack)),
+        origin_(origin),
+        format_(format),
+        state_(std::move(state)) {
     ++state_->openStreams;
   }
   ~ScriptedStream() override { --state_->openStreams; }
@@ -50,6 +66,8 @@ class ScriptedStream final : public WaveInStream {
     if (position_ >= script_.endAfterFrames) {
       if (script_.disappearAtEnd) {
         lost_ = true;
+        std::lock_guard stateLock(state_->mutex);
+        state_->disappeared.insert(origin_);
         return {WaveReadStatus::Gone, 0};
       }
       wake_.wait(lock, [&] { return woken_; });
@@ -80,7 +98,17 @@ class ScriptedStream final : public WaveInStream {
   bool Paced() const override { return false; }
 
  private:
+  static ScriptedDeviceScript Continued(const ScriptedDeviceScript& script, bool cameBack) {
+    ScriptedDeviceScript copy = script;
+    if (cameBack) {
+      copy.endAfterFrames = UINT64_MAX;
+      copy.disappearAtEnd = false;
+    }
+    return copy;
+  }
+
   const ScriptedDeviceScript script_;
+  const ScriptedDeviceScript* const origin_;
   const WaveInFormat format_;
   const std::shared_ptr<detail::ScriptedBackendState> state_;
 
@@ -149,11 +177,20 @@ MMRESULT ScriptedWaveInBackend::Open(const CaptureDeviceEntry* entry, const Wave
   } else if (entry->device >= 0 && static_cast<size_t>(entry->device) < state_->devices.size()) {
     script = &state_->devices[static_cast<size_t>(entry->device)];
   }
-  if (script == nullptr)
-    return MMSYSERR_NODRIVER;
-  if (script->openResult != MMSYSERR_NOERROR)
-    return script->openResult;
-  stream = std::make_unique<ScriptedStream>(*script, format, state_);
+  bool cameBack = false;
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->attemptTimes.push_back(std::chrono::steady_clock::now());
+    if (script == nullptr)
+      return MMSYSERR_NODRIVER;
+    const size_t asked = state_->opensAsked[script]++;
+    const MMRESULT result =
+        asked < script->openResults.size() ? script->openResults[asked] : script->openResult;
+    if (result != MMSYSERR_NOERROR)
+      return result;
+    cameBack = state_->disappeared.count(script) != 0;
+  }
+  stream = std::make_unique<ScriptedStream>(script, cameBack, format, state_);
   ++state_->successfulOpens;
   state_->lastOpenMayConvert = mayConvert;
   return MMSYSERR_NOERROR;
@@ -161,6 +198,20 @@ MMRESULT ScriptedWaveInBackend::Open(const CaptureDeviceEntry* entry, const Wave
 
 int ScriptedWaveInBackend::SuccessfulOpens() const {
   return state_->successfulOpens;
+}
+int ScriptedWaveInBackend::OpenAttempts() const {
+  std::lock_guard lock(state_->mutex);
+  return static_cast<int>(state_->attemptTimes.size());
+}
+std::vector<std::chrono::steady_clock::time_point> ScriptedWaveInBackend::OpenAttemptTimes() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->attemptTimes;
+}
+std::chrono::milliseconds ScriptedWaveInBackend::ReopenInterval() const {
+  return std::chrono::milliseconds(state_->reopenIntervalMs.load());
+}
+void ScriptedWaveInBackend::SetReopenInterval(std::chrono::milliseconds interval) {
+  state_->reopenIntervalMs = interval.count();
 }
 int ScriptedWaveInBackend::OpenStreams() const {
   return state_->openStreams;

@@ -7,12 +7,15 @@
 // input with short pauses in between), in reads of at most `framesPerRead`
 // frames, reports overruns where the script says (skipping one read's worth
 // of input), and at the end of its frames either goes quiet or disappears.
-// Opening can be made to fail.
+// Opening can be made to fail, also open by open (a device that disappeared
+// and refuses the first reopens). A device that disappeared and is opened
+// again has come back: its new stream counts from 0 and runs without end.
 //
 // Threads: like every backend, any member from any thread. The counters are
 // exact once the devices are closed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,7 +32,7 @@ struct ScriptedBackendState;
 }
 
 // Writes `numFrames` frames of a signal, from frame `firstFrame` on (counted
-// from the device's open, lost input included), in `format`, into `dest`.
+// from the stream's open, lost input included), in `format`, into `dest`.
 // Runs on the device's reading thread.
 using ScriptedSignal = std::function<void(const WaveInFormat& format, uint64_t firstFrame,
                                           uint32_t numFrames, uint8_t* dest)>;
@@ -37,11 +40,14 @@ using ScriptedSignal = std::function<void(const WaveInFormat& format, uint64_t f
 struct ScriptedDeviceScript {
   std::string name = "Scripted capture";
   MMRESULT openResult = MMSYSERR_NOERROR;  // anything else: waveInOpen fails with it
-  ScriptedSignal signal;                   // empty: all bytes 0
-  uint32_t framesPerRead = 256;            // the most frames one read delivers (>= 1)
-  uint64_t endAfterFrames = UINT64_MAX;    // position at which the script ends
-  bool disappearAtEnd = false;             // at the end the device disappears, else goes quiet
-  std::vector<uint64_t> overrunsAt;        // ascending positions where an overrun is reported
+  // The results of the device's first opens, one per open in order (the
+  // opens after them answer openResult).
+  std::vector<MMRESULT> openResults;
+  ScriptedSignal signal;                 // empty: all bytes 0
+  uint32_t framesPerRead = 256;          // the most frames one read delivers (>= 1)
+  uint64_t endAfterFrames = UINT64_MAX;  // position at which the script ends
+  bool disappearAtEnd = false;           // at the end the device disappears, else goes quiet
+  std::vector<uint64_t> overrunsAt;      // ascending positions where an overrun is reported
 };
 
 class ScriptedWaveInBackend final : public WaveInBackend {
@@ -59,9 +65,17 @@ class ScriptedWaveInBackend final : public WaveInBackend {
                 std::unique_ptr<WaveInStream>& stream) override;
 
   int SuccessfulOpens() const;      // opens that succeeded so far
+  int OpenAttempts() const;         // opens asked for so far, failed ones included
   int OpenStreams() const;          // streams open now
   uint64_t FramesRead() const;      // frames all streams delivered so far
   bool LastOpenMayConvert() const;  // the `mayConvert` of the last successful open
+  // When each open was asked for, in order, failed ones included.
+  std::vector<std::chrono::steady_clock::time_point> OpenAttemptTimes() const;
+
+  // The wait between the opens of a lost device (kWaveInReopenInterval
+  // unless set); a change holds from the next wait on.
+  std::chrono::milliseconds ReopenInterval() const override;
+  void SetReopenInterval(std::chrono::milliseconds interval);
 
  private:
   std::shared_ptr<detail::ScriptedBackendState> state_;

@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -103,18 +104,29 @@ struct QueuedBuffer {
 // the buffers in `queue` (their data too) belong to the layer until the
 // reading thread returns them.
 struct Device {
-  Device(HWAVEIN deviceHandle, std::unique_ptr<WaveInStream> openStream, uint32_t frameBytes,
-         WaveInProc proc, DWORD_PTR procInstance)
+  Device(HWAVEIN deviceHandle, std::unique_ptr<WaveInStream> openStream,
+         std::shared_ptr<WaveInBackend> openedBy, std::optional<CaptureDeviceEntry> openedEntry,
+         const WaveInFormat& openFormat, bool openMayConvert, WaveInProc proc,
+         DWORD_PTR procInstance)
       : handle(deviceHandle),
-        bytesPerFrame(frameBytes),
+        bytesPerFrame(openFormat.BytesPerFrame()),
         callback(proc),
         instance(procInstance),
+        backend(std::move(openedBy)),
+        entry(std::move(openedEntry)),
+        format(openFormat),
+        mayConvert(openMayConvert),
         stream(std::move(openStream)) {}
 
   const HWAVEIN handle;
   const uint32_t bytesPerFrame;
   const WaveInProc callback;  // may be null (CALLBACK_NULL)
   const DWORD_PTR instance;
+  // What the device was opened with, to open it again after it disappeared.
+  const std::shared_ptr<WaveInBackend> backend;
+  const std::optional<CaptureDeviceEntry> entry;  // empty: the wave mapper
+  const WaveInFormat format;
+  const bool mayConvert;
 
   std::mutex mutex;
   std::condition_variable changed;
@@ -125,7 +137,8 @@ struct Device {
   std::atomic<bool> attention{false};
 
   // --- guarded by mutex
-  std::unique_ptr<WaveInStream> stream;  // null once closed
+  // Null once closed, and while the device is lost (statistics.deviceLost).
+  std::unique_ptr<WaveInStream> stream;
   // Added, not yet returned, in order. A vector, which keeps its capacity,
   // so that adding blocks at the capture rate allocates nothing.
   std::vector<QueuedBuffer> queue;
@@ -137,6 +150,8 @@ struct Device {
   bool handedOut = false;      // waveInOpen has returned the handle
   uint64_t resetsAsked = 0;    // waveInReset calls so far
   uint64_t resetsDone = 0;     // of those, the ones the reader has served
+  // While the device is lost and capture runs: when the reader opens it next.
+  std::chrono::steady_clock::time_point reopenAt;
   WaveInStatistics statistics;
   TThread* reader = nullptr;    // owned; freed by waveInClose
   uint32_t readerThreadId = 0;  // GetCurrentThreadId of the reading thread
@@ -163,6 +178,9 @@ struct Device {
 
   void RunReader();
   void ResetOnReader(std::unique_lock<std::mutex>& lock);
+  void LoseStream(std::unique_lock<std::mutex>& lock);
+  void ReopenOnReader(std::unique_lock<std::mutex>& lock);
+  MMRESULT OpenStream(std::unique_ptr<WaveInStream>& fresh) const;
   void Notify(UINT msg, DWORD_PTR param1);
 };
 
@@ -199,10 +217,11 @@ void Device::Notify(UINT msg, DWORD_PTR param1) {
 }
 
 // Reading thread: fills the queued buffers in order, returns each when full,
-// serves resets, and ends once the device is closing. While capture runs it
-// reads all the time, into the head buffer or, with none queued, into a
-// scratch area whose input is dropped; from a device that is not paced (the
-// scripted one) it drops one read after each short pause instead.
+// serves resets, opens a lost device again while capture runs, and ends once
+// the device is closing. While capture runs it reads all the time, into the
+// head buffer or, with none queued, into a scratch area whose input is
+// dropped; from a device that is not paced (the scripted one) it drops one
+// read after each short pause instead.
 void Device::RunReader() {
   std::unique_lock lock(mutex);
   // The open registers the handle first, so that calls made from the
@@ -217,7 +236,6 @@ void Device::RunReader() {
   changed.notify_all();
 
   std::vector<uint8_t> scratch(static_cast<size_t>(kDropFrames) * bytesPerFrame);
-  const bool paced = stream->Paced();
   bool pauseDue = true;  // an unpaced device waits before its next dropped read
   for (;;) {
     attention.store(false, std::memory_order_relaxed);
@@ -228,10 +246,22 @@ void Device::RunReader() {
     }
     if (closing)
       break;
-    if (!started || statistics.deviceLost) {
+    if (!started) {
       changed.wait(lock);
       continue;
     }
+    if (!stream) {
+      // Lost while capture runs: opened again at the steady interval. The
+      // wait ends early for every call that wants this thread (a reset or
+      // the close, served above, ends the retries).
+      if (std::chrono::steady_clock::now() < reopenAt) {
+        changed.wait_until(lock, reopenAt);
+        continue;
+      }
+      ReopenOnReader(lock);
+      continue;
+    }
+    const bool paced = stream->Paced();
 
     // The area and length come from the queue, never from the header: a
     // program that changes a queued header cannot make us write elsewhere or
@@ -260,8 +290,8 @@ void Device::RunReader() {
     lock.unlock();
     // Unlocked on purpose: only this thread takes buffers off the queue (a
     // reset is served here, or inline from the callback, which runs here
-    // too), and waveInClose waits for an empty queue, so `target` and
-    // `stream` stay put while we read.
+    // too), and waveInClose waits for an empty queue, so `target` stays put;
+    // while capture runs only this thread replaces `stream`.
     WaveReadResult result = source.Read(dest, maxFrames);
     // With no buffer queued the input is dropped. Dropping goes on without
     // the lock until a call wants this thread or a burst of reads has passed
@@ -305,7 +335,7 @@ void Device::RunReader() {
         ++statistics.overruns;
         break;
       case WaveReadStatus::Gone:
-        statistics.deviceLost = true;
+        LoseStream(lock);
         break;
     }
   }
@@ -321,7 +351,8 @@ void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
   assert(lock.owns_lock() && OnReader());
   const uint64_t served = resetsAsked;
   started = false;
-  stream->Stop();
+  if (stream)
+    stream->Stop();
   std::vector<QueuedBuffer> returned;
   returned.swap(queue);
   for (const QueuedBuffer& buffer : returned)
@@ -333,6 +364,67 @@ void Device::ResetOnReader(std::unique_lock<std::mutex>& lock) {
   lock.lock();
   resetsDone = std::max(resetsDone, served);
   changed.notify_all();
+}
+
+// The stream failed for good: it is closed, and the device is opened again
+// after the interval while capture runs. The input the head buffer holds is
+// dropped, so that it is never joined to input from after the gap. Runs on
+// the reading thread; the caller holds `lock` (dropped while the stream is
+// closed: no call touches a null stream).
+void Device::LoseStream(std::unique_lock<std::mutex>& lock) {
+  assert(lock.owns_lock() && OnReader());
+  statistics.deviceLost = true;
+  ++statistics.losses;
+  headFill = 0;
+  reopenAt = std::chrono::steady_clock::now() + backend->ReopenInterval();
+  std::unique_ptr<WaveInStream> gone = std::move(stream);
+  lock.unlock();
+  gone.reset();
+  lock.lock();
+}
+
+// Opens the device again, as it was opened first. Never raises.
+MMRESULT Device::OpenStream(std::unique_ptr<WaveInStream>& fresh) const {
+  MMRESULT result;
+  try {
+    result = backend->Open(entry ? &*entry : nullptr, format, mayConvert, fresh);
+  } catch (...) {
+    fresh.reset();
+    return MMSYSERR_NOMEM;
+  }
+  if (result == MMSYSERR_NOERROR && !fresh)
+    return MMSYSERR_ERROR;
+  return result;
+}
+
+// One attempt to open the lost device again, on the reading thread; the
+// caller holds `lock`, which is dropped during the open (calls go on
+// meanwhile; a reset or close that came is served after it). An opened
+// stream is started unless capture was stopped meanwhile; a failure sets the
+// next attempt one interval later.
+void Device::ReopenOnReader(std::unique_lock<std::mutex>& lock) {
+  assert(lock.owns_lock() && OnReader());
+  const auto attempt = std::chrono::steady_clock::now();
+  lock.unlock();
+  std::unique_ptr<WaveInStream> fresh;
+  const MMRESULT result = OpenStream(fresh);
+  lock.lock();
+  if (result == MMSYSERR_NOERROR) {
+    const bool startNow = started && !closing && resetsAsked == resetsDone;
+    if (!startNow || fresh->Start() == MMSYSERR_NOERROR) {
+      stream = std::move(fresh);
+      statistics.deviceLost = false;
+      ++statistics.reopens;
+      return;
+    }
+  }
+  reopenAt = std::max(attempt + backend->ReopenInterval(), std::chrono::steady_clock::now());
+  if (fresh) {
+    // Opened but refused to start: closed again outside the lock.
+    lock.unlock();
+    fresh.reset();
+    lock.lock();
+  }
 }
 
 // The open devices, the backend and the device snapshot.
@@ -537,7 +629,11 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
     std::lock_guard lock(registry.mutex);
     newHandle = HWAVEIN{registry.nextHandle++};
   }
-  auto device = std::make_shared<Device>(newHandle, std::move(stream), parsed.BytesPerFrame(),
+  std::optional<CaptureDeviceEntry> openedEntry;
+  if (entry != nullptr)
+    openedEntry = *entry;
+  auto device = std::make_shared<Device>(newHandle, std::move(stream), std::move(backend),
+                                         std::move(openedEntry), parsed, mayConvert,
                                          kind == CALLBACK_FUNCTION ? callback : nullptr, instance);
 
   // The thread is made suspended so that its id is known before any callback
@@ -620,7 +716,8 @@ MMRESULT waveInClose(HWAVEIN handle) {
       std::lock_guard bookLock(book.mutex);
       book.open.erase(static_cast<uint64_t>(handle));
     }
-    device->stream->Wake();
+    if (device->stream)
+      device->stream->Wake();
     device->CallReader();
     reader = std::exchange(device->reader, nullptr);
   }
@@ -702,15 +799,27 @@ MMRESULT waveInStart(HWAVEIN handle) {
   std::unique_lock<std::mutex> lock;
   if (const MMRESULT result = BeginDeviceCall(handle, device, lock); result != MMSYSERR_NOERROR)
     return result;
-  if (device->statistics.deviceLost)
-    return MMSYSERR_NODRIVER;
+  // While capture runs the reading thread reopens a lost device by itself.
   if (device->started)
-    return MMSYSERR_NOERROR;
+    return device->stream ? MMSYSERR_NOERROR : MMSYSERR_NODRIVER;
   // The reader does not read while `started` is false, so the stream is
-  // ours here.
-  if (const MMRESULT result = device->stream->Start(); result != MMSYSERR_NOERROR) {
-    if (result == MMSYSERR_NODRIVER)
+  // ours here. A lost one is opened again first (a stream that fails to
+  // start is closed again, under the lock like every call of a stream).
+  if (!device->stream) {
+    std::unique_ptr<WaveInStream> fresh;
+    if (const MMRESULT result = device->OpenStream(fresh); result != MMSYSERR_NOERROR)
+      return result;
+    if (const MMRESULT result = fresh->Start(); result != MMSYSERR_NOERROR)
+      return result;
+    device->stream = std::move(fresh);
+    device->statistics.deviceLost = false;
+    ++device->statistics.reopens;
+  } else if (const MMRESULT result = device->stream->Start(); result != MMSYSERR_NOERROR) {
+    if (result == MMSYSERR_NODRIVER) {
       device->statistics.deviceLost = true;
+      ++device->statistics.losses;
+      device->stream.reset();
+    }
     return result;
   }
   device->started = true;
@@ -730,7 +839,8 @@ MMRESULT waveInReset(HWAVEIN handle) {
   }
   // The reader serves resets before it looks at `closing`, and it runs until
   // it sees `closing`, which was false just now: it will serve this one.
-  device->stream->Wake();
+  if (device->stream)
+    device->stream->Wake();
   device->CallReader();
   device->changed.wait(lock, [&] { return device->resetsDone >= mine; });
   return MMSYSERR_NOERROR;

@@ -36,9 +36,18 @@
 // device, the others refuse it (WAVERR_UNPREPARED).
 //
 // Overruns (the device's buffer filled up before the reading thread read it)
-// are recovered at once and counted; a device that disappears stops
-// delivering, keeps its queued buffers until waveInReset, and can be closed.
-// GetWaveInStatistics reports both.
+// are recovered at once and counted. A device that disappears (its stream
+// fails: the sound server ended, the card was unplugged) is recovered the
+// way ALSA programs recover it: the reading thread closes the stream and,
+// while capture runs, opens the same device again every
+// kWaveInReopenInterval (the backend may say another interval), without any
+// call of the program; once an open succeeds, capture goes on into the
+// queued buffers, in order. Meanwhile the device keeps its queued buffers;
+// the input the buffer being filled held when the stream failed is dropped
+// (it is not followed by input from after the gap): that buffer is filled
+// afresh from the reopened stream, and a waveInReset meanwhile returns it
+// with 0 bytes. waveInReset and waveInClose end the retries at once.
+// GetWaveInStatistics reports overruns, losses and reopens.
 //
 // Handles: every open gets a handle value never used before, so a stale handle
 // can never reach a newer device. Every call given an unknown or closed handle
@@ -63,6 +72,7 @@
 // call waveInGetNumDevs once per listing, not in a loop condition.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/rtl/System.h"
@@ -238,21 +248,34 @@ MMRESULT waveInUnprepareHeader(HWAVEIN device, WAVEHDR* header, UINT headerSize)
 MMRESULT waveInAddBuffer(HWAVEIN device, WAVEHDR* header, UINT headerSize);
 
 // Starts capture. Starting a running device succeeds and changes nothing.
-// MMSYSERR_NODRIVER: the device has disappeared.
+// A stopped device that disappeared (and whose retries a waveInReset ended)
+// is opened again here first.
+// MMSYSERR_NODRIVER: the device has disappeared and is not back (while
+// capture runs, the reading thread goes on opening it again); or the open
+// here failed with the result it gave, and nothing changed.
 MMRESULT waveInStart(HWAVEIN device);
 
 // Stops capture and returns every queued buffer through WIM_DATA, in queue
 // order, before it returns. From the device's own callback the buffers are
-// returned from inside this call.
+// returned from inside this call. A device that disappeared is no longer
+// opened again (waveInStart opens it once more).
 MMRESULT waveInReset(HWAVEIN device);
 
 namespace kestrune {
+
+// How often, while capture runs, the reading thread tries to open a device
+// that disappeared: short enough that input resumes within half a second of
+// the device's return, long enough that a device that stays away costs
+// nothing (one failed open twice a second).
+inline constexpr std::chrono::milliseconds kWaveInReopenInterval{500};
 
 // What happened on an open device since it was opened.
 struct WaveInStatistics {
   uint64_t overruns = 0;       // device overruns recovered (input lost inside a buffer)
   uint64_t droppedFrames = 0;  // frames read while no buffer was queued
-  bool deviceLost = false;     // the device disappeared; it delivers nothing more
+  bool deviceLost = false;     // the device is away now: it delivers nothing until reopened
+  uint64_t losses = 0;         // times the device disappeared
+  uint64_t reopens = 0;        // times it was opened again after that
 };
 
 // Reads the statistics of an open device. MMSYSERR_INVALHANDLE for an

@@ -14,6 +14,7 @@
 // and names agree.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -168,6 +169,10 @@ class WaveInBackend {
   // MMSYSERR_NOMEM; `stream` stays empty.
   virtual MMRESULT Open(const CaptureDeviceEntry* entry, const WaveInFormat& format,
                         bool mayConvert, std::unique_ptr<WaveInStream>& stream) = 0;
+
+  // How long the layer waits between the opens of a device of this backend
+  // that disappeared while capture runs (platform/win/WaveIn.h).
+  virtual std::chrono::milliseconds ReopenInterval() const { return kWaveInReopenInterval; }
 };
 
 // Installs the backend the waveform-audio calls use from now on (null: back to

@@ -21,8 +21,8 @@ namespace {
 
 using namespace audiointest;
 
-const std::filesystem::path kConfig = std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                      "platform" / "win" / "data" / "wavein_file_capture.conf";
+const std::filesystem::path kConfig = std::filesystem::path(KESTRUNE_TESTS_DIR) / "platform" /
+                                      "win" / "data" / "wavein_file_capture.conf";
 
 class MoskAudioInAlsa : public AudioInTest {
  public:

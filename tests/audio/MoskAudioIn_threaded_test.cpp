@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -287,6 +288,110 @@ TEST_F(MoskAudioInThreaded, StartAndStopFromTwoThreadsLeaveNoDeviceOpen) {
     EXPECT_LE(std::count(s.begin(), s.end(), "TVekTrelResumeOperation"), 1);
   }
   peer->Free();
+}
+
+// The device disappears 40 frames into the sixth block, refuses three
+// reopens and opens again: capture goes on by itself in the same stream (no
+// second start-wave, no second resume, no end stop until the stop), every
+// pushed buffer is whole input of one stream, and the sixth holds the
+// reopened stream's input from its start.
+TEST_F(MoskAudioInThreaded, CaptureGoesOnAfterTheDeviceComesBack) {
+  constexpr int32_t kFrames = 64;
+  kestrune::ScriptedDeviceScript script;
+  script.name = "Counting";
+  script.signal = kestrune::CountingSignal();
+  script.framesPerRead = 16;
+  script.endAfterFrames = 5 * kFrames + 40;
+  script.disappearAtEnd = true;
+  script.openResults = {MMSYSERR_NOERROR, MMSYSERR_NODRIVER, MMSYSERR_NODRIVER, MMSYSERR_NODRIVER};
+  Install({script});
+  backend_->SetReopenInterval(std::chrono::milliseconds(20));
+  TMoskAudioIn* in = Make(kFrames);
+  in->GetDevice()->SetDeviceName("Counting");
+  in->Loaded();
+  ASSERT_TRUE(sink_.WaitForBuffers(12));
+  in->SetEnabled(false);
+  EXPECT_EQ(backend_->OpenAttempts(), 5);
+
+  // Frame f, left channel, carries 2 f. The first twelve buffers: the
+  // device keeps 40 blocks, so their input has no gap but the loss.
+  std::vector<IPtr<IMoskAudioBuffer>> buffers = sink_.Buffers();
+  buffers.resize(12);
+  std::vector<int32_t> firstFrames;
+  for (const IPtr<IMoskAudioBuffer>& b : buffers) {
+    ASSERT_EQ(b->GetCount(), kFrames);
+    const int32_t first = b->GetSample(0, 0) / 2;
+    for (int32_t f = 0; f < kFrames; ++f) {
+      ASSERT_EQ(b->GetSample(f, 0), 2 * (first + f)) << "an unbroken stretch";
+      ASSERT_EQ(b->GetSample(f, 1), 2 * (first + f) + 1);
+    }
+    firstFrames.push_back(first);
+  }
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(firstFrames[i], i * kFrames);
+  }
+  EXPECT_EQ(firstFrames[5], 0) << "the reopened stream from its start";
+  for (std::size_t i = 6; i < firstFrames.size(); ++i) {
+    EXPECT_EQ(firstFrames[i], firstFrames[i - 1] + kFrames);
+  }
+  const std::vector<std::vector<std::string>> streams = Streams(sink_.Log());
+  ASSERT_EQ(streams.size(), 1u);
+  EXPECT_EQ(std::count(streams[0].begin(), streams[0].end(), "TVekTrelResumeOperation"), 1);
+  EXPECT_EQ(std::count(streams[0].begin(), streams[0].end(), "TVekEndStopOperation"), 1);
+  EXPECT_EQ(streams[0].back(), "TVekEndStopOperation");
+  EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+// The device name changes on one thread while another starts and stops
+// capture, as the window renames while a start arrives through EnablePin or
+// from upstream: each start opens the device named before it or after it,
+// and a name stored while capture runs is the one the next start opens.
+TEST_F(MoskAudioInThreaded, RenamingWhileAnotherThreadStartsOpensANamedDevice) {
+  Install({ConstantDevice("Left", 11), ConstantDevice("Right", 22)});
+  TMoskAudioIn* in = Make(16);
+  in->SetEnabled(false);
+  // Every buffer holds the constant of one named device only.
+  std::atomic<int> foreign{0};
+  sink_.onBuffer = [&](IMoskAudioBuffer* b) {
+    const int32_t value = b->GetSample(0, 0);
+    if (value != 11 && value != 22) {
+      ++foreign;
+    }
+  };
+
+  constexpr int kCycles = 200;
+  std::atomic<bool> switching{true};
+  std::thread starter([&] {
+    for (int i = 0; i < kCycles; ++i) {
+      in->SetEnabled(true);
+      in->SetEnabled(false);
+    }
+    switching = false;
+  });
+  for (int i = 0; switching; ++i) {
+    in->GetDevice()->SetDeviceName(i % 2 == 0 ? "Left" : "Right");
+    EXPECT_FALSE(in->GetDevice()->GetDeviceName().empty());
+  }
+  starter.join();
+  EXPECT_EQ(foreign.load(), 0);
+  EXPECT_EQ(in->OpenDevice(), HWAVEIN{});
+
+  // Renamed while running: the running capture stays, the next start opens
+  // the new name.
+  in->GetDevice()->SetDeviceName("Left");
+  sink_.Clear();
+  in->SetEnabled(true);
+  in->GetDevice()->SetDeviceName("Right");
+  ASSERT_TRUE(sink_.WaitForBuffers(3));
+  in->SetEnabled(false);
+  for (const IPtr<IMoskAudioBuffer>& b : sink_.Buffers()) {
+    EXPECT_EQ(b->GetSample(0, 0), 11);
+  }
+  sink_.Clear();
+  in->SetEnabled(true);
+  ASSERT_TRUE(sink_.WaitForBuffers(1));
+  EXPECT_EQ(sink_.Buffers().front()->GetSample(0, 0), 22);
+  in->SetEnabled(false);
 }
 
 // Components destroyed under the global write lock while their wave thread

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/graphics/Bitmap.h"
 #include "tests/controls/ControlsTestSupport.h"
 
@@ -116,6 +118,23 @@ TEST_F(GlassButtonTest, GlowOnlyWhilePressedDownOrLatchedAndNoSymbolInClNone) {
   const int without = blue_at(50, 16);
   EXPECT_GT(with_symbol, without + 60);
   button->Free();
+}
+
+TEST_F(GlassButtonTest, ForcedTransparencyAtTheMostNegativePlacePaintsAsOneBeside) {
+  // Two overlapping buttons that paint each other into their backgrounds,
+  // at the most negative place and one pixel further: both show the same.
+  TestGlassButton* button = Make(0, 0);
+  TestGlassButton* sibling = Make(0, 0);
+  button->SetForceTransparent(true);
+  sibling->SetForceTransparent(true);
+  auto renderAt = [&](int left, int top) {
+    button->SetBounds(left, top, 100, 32);
+    sibling->SetBounds(left + 50, top + 10, 100, 32);
+    return Render(button);
+  };
+  EXPECT_EQ(renderAt(INT_MIN, INT_MIN), renderAt(INT_MIN + 1, INT_MIN + 1));
+  button->Free();
+  sibling->Free();
 }
 
 TEST_F(GlassButtonTest, ShortCutHintStandsBesideTheButton) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "platform/forms/StdCtrls.h"
 #include "platform/graphics/Bitmap.h"
 #include "tests/controls/ControlsTestSupport.h"
 
@@ -94,6 +95,37 @@ TEST_F(GroupBoxTest, FrameOpensUnderTheCaptionAndClosesWithout) {
   EXPECT_EQ(box->FrameRect().Top, 1);  // block height 2, halved
   EXPECT_EQ(image.pixel(caption.Left + 3, 1) & 0xFFFFFF, silver);
   box->Free();
+}
+
+TEST_F(GroupBoxTest, TransparentBoxShowsEveryNonWindowedControlBeneathIt) {
+  // Captions of the parent beneath the box, one made before the box and one
+  // after it: on the screen both lie below the windowed box.
+  auto caption = [&](int left, TColor color) {
+    TLabel* label = Create<TLabel>(Form());
+    label->SetAutoSize(false);
+    label->SetCaption("");
+    label->SetColor(color);
+    label->SetBounds(left, 40, 20, 20);
+    label->SetParent(Form());
+    return label;
+  };
+  Form()->SetColor(clWhite);
+  TLabel* before = caption(30, clLime);
+  TStyGroupBox* box = Create<TStyGroupBox>(Form());
+  box->SetParent(Form());
+  box->SetBounds(10, 10, 200, 100);
+  TLabel* after = caption(120, clYellow);
+  const QImage image = Render(box);
+  auto at = [&](int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
+  const QRgb lime = qRgb(0, 255, 0) & 0xFFFFFF, yellow = qRgb(255, 255, 0) & 0xFFFFFF;
+  // Box coordinates: the captions sit at (20, 30) and (110, 30).
+  EXPECT_EQ(at(25, 35), lime);
+  EXPECT_EQ(at(115, 35), yellow);
+  EXPECT_EQ(at(129, 49), yellow);
+  EXPECT_EQ(at(80, 35), qRgb(255, 255, 255) & 0xFFFFFF);  // the parent's own colour
+  box->Free();
+  before->Free();
+  after->Free();
 }
 
 TEST_F(GroupBoxTest, RemovedImageListClearsImagesAndIndex) {

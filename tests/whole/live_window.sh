@@ -23,6 +23,11 @@
 # apart must show, in the scope's rectangle, a red and a lime trace that each
 # span many rows, and must differ there.
 #
+# On the private server the test then kills the server and starts it again,
+# as a desktop's sound service restarts: capture must come back by itself,
+# the traces moving again within RECOVERY_TIMEOUT_MS of the new start. The
+# script says what the scope showed while the server was away.
+#
 # Needs Xvfb, xdotool, a C compiler with the X11 headers (for the small
 # helpers beside this script), pulseaudio, pulseaudio-utils, alsa-utils and
 # libasound2-plugins; scripts/install-deps.sh installs them all.
@@ -31,6 +36,10 @@ set -euo pipefail
 readonly WINDOW_TIMEOUT_S=20
 readonly EXIT_TIMEOUT_S=20
 readonly TRACES_TIMEOUT_S=15
+# How long the server stays away, and by when after its new start the
+# traces must move again.
+readonly SERVER_AWAY_S=2
+readonly RECOVERY_TIMEOUT_MS=3000
 # The window's client area and, in it, the scope and the two lists (the
 # stored description's places).
 readonly CLIENT_W=665 CLIENT_H=385
@@ -235,6 +244,49 @@ if [ "$input" = server ]; then
 else
   [ "$device_marks" -eq 0 ] || fail "the device list is not empty ($device_marks marks)"
   [ "$line_marks" -eq 0 ] || fail "the line list is not empty ($line_marks marks)"
+fi
+
+# --- The sound server restarts ------------------------------------------------
+
+if [ "$input" = server ]; then
+  cp "$work/b.ppm" "$work/before_restart.ppm"
+  sound_server_kill
+  say "sound server killed"
+  sleep "$SERVER_AWAY_S"
+  take_pair && fail "the traces moved while the sound server was away"
+  running "$app_pid" || fail "kestrune ended while the sound server was away"
+  cp "$work/a.ppm" "$work/server_away_a.ppm"
+  cp "$work/b.ppm" "$work/server_away_b.ppm"
+  say "while the server was away: $measured (the last picture stays)"
+  sound_server_restart || fail "the sound server did not start again"
+  restarted_ns=$(date +%s%N)
+  since_restart_ms() {
+    echo $(( ($(date +%s%N) - restarted_ns) / 1000000 ))
+  }
+  say "sound server started again"
+  # Each picture is held against the last one taken while the server was
+  # away; the first that shows both traces, changed, counts when it was
+  # taken within the time allowed.
+  moving=""
+  while [ "$(since_restart_ms)" -lt "$RECOVERY_TIMEOUT_MS" ]; do
+    "$work/window_image" grab "$window" "$CLIENT_W" "$CLIENT_H" "$work/c.ppm" \
+      || fail "cannot take the window's picture"
+    taken_ms=$(since_restart_ms)
+    # shellcheck disable=SC2086 # the rectangle is four numbers
+    measured=$("$work/window_image" traces "$work/c.ppm" "$work/server_away_b.ppm" $SCOPE_RECT) \
+      || fail "cannot measure the pictures"
+    read -r red_rows lime_rows changed < <(echo "$measured" | sed 's/[a-z_]*=//g')
+    if [ "$red_rows" -ge "$MIN_TRACE_ROWS" ] && [ "$lime_rows" -ge "$MIN_TRACE_ROWS" ] \
+      && [ "$changed" -ge "$MIN_CHANGED_PIXELS" ] && [ "$taken_ms" -le "$RECOVERY_TIMEOUT_MS" ]; then
+      moving=yes
+      break
+    fi
+    sleep 0.1
+  done
+  [ -n "$moving" ] || fail "the traces did not move again within ${RECOVERY_TIMEOUT_MS} ms of the server's new start ($measured)"
+  say "traces changed again ${taken_ms} ms after the server's new start: $measured"
+  take_pair || fail "the traces stopped again after the server's new start ($measured)"
+  say "traces moving after the server's new start: $measured"
 fi
 
 # --- Closing ------------------------------------------------------------------

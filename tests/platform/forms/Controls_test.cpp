@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -175,22 +176,137 @@ TEST_F(ControlsTest, DrawingOutsideThePaintCycleShowsInTheFormsImage) {
   EXPECT_EQ(PixelAt(after, 100, 39), clBlue);
 }
 
-TEST_F(ControlsTest, TransparentChildShowsItsParentsBackgroundAndSiblingsBelowIt) {
-  // A sibling below the child, overlapping its left half.
-  auto* sibling = Add<TGraphicProbe>(form, "sibling", 0, 0, 70, 80);
-  sibling->fill = clLime;
+TEST_F(ControlsTest, TransparentChildShowsItsParentsBackgroundAndEveryNonWindowedSibling) {
+  // Non-windowed siblings overlapping the child's left half and its bottom
+  // right corner, one made before the child and one after it: on the
+  // screen both lie below it.
+  auto* before = Add<TGraphicProbe>(form, "before", 0, 0, 70, 80);
+  before->fill = clLime;
   auto* child = Create<TTransparentProbe>(form);
   child->SetBounds(50, 40, 40, 20);
   child->SetParent(form);
+  auto* after = Add<TGraphicProbe>(form, "after", 80, 55, 30, 30);
+  after->fill = clYellow;
   form->Show();
   const QImage image = RenderForm(form);
-  EXPECT_EQ(PixelAt(image, 55, 45), clLime);  // the sibling through the child
+  EXPECT_EQ(PixelAt(image, 55, 45), clLime);  // the first sibling through the child
   EXPECT_EQ(PixelAt(image, 85, 45), clBlue);  // the form's background
   EXPECT_EQ(PixelAt(image, 70, 50), clRed);   // the child's own drawing
   EXPECT_EQ(PixelAt(image, 67, 50), clLime);
   EXPECT_EQ(PixelAt(image, 72, 50), clBlue);
-  EXPECT_EQ(PixelAt(image, 69, 45), clLime);  // the sibling's last column
+  EXPECT_EQ(PixelAt(image, 69, 45), clLime);  // the first sibling's last column
   EXPECT_EQ(PixelAt(image, 70, 45), clBlue);
+  EXPECT_EQ(PixelAt(image, 80, 55), clYellow);  // the later sibling through the child
+  EXPECT_EQ(PixelAt(image, 89, 59), clYellow);
+  EXPECT_EQ(PixelAt(image, 79, 55), clBlue);
+  EXPECT_EQ(PixelAt(image, 80, 54), clBlue);
+}
+
+// A non-windowed control that fakes transparency (as a transparent caption
+// may): its parent's background and the non-windowed siblings before it,
+// then a small red square in its middle.
+class TTransparentGraphic : public TGraphicControl {
+  KESTRUNE_CLASS(TTransparentGraphic, TGraphicControl)
+  using TGraphicControl::TGraphicControl;
+
+ protected:
+  void Paint() override {
+    PaintParentBackground(this, Canvas());
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(Rect(18, 8, 22, 12));
+  }
+};
+
+TEST_F(ControlsTest, TransparentNonWindowedChildShowsOnlyTheSiblingsBeforeIt) {
+  auto* before = Add<TGraphicProbe>(form, "before", 0, 0, 70, 80);
+  before->fill = clLime;
+  auto* child = Create<TTransparentGraphic>(form);
+  child->SetBounds(50, 40, 40, 20);
+  child->SetParent(form);
+  // Above the child: it paints over it.
+  auto* after = Add<TGraphicProbe>(form, "after", 80, 55, 30, 30);
+  after->fill = clYellow;
+  form->Show();
+  const QImage image = RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 55, 45), clLime);
+  EXPECT_EQ(PixelAt(image, 85, 45), clBlue);
+  EXPECT_EQ(PixelAt(image, 70, 50), clRed);
+  EXPECT_EQ(PixelAt(image, 80, 55), clYellow);
+}
+
+TEST_F(ControlsTest, NonWindowedControlsAtTheMostNegativePlaceDrawNothingAndHarmNothing) {
+  const struct { int left, top; } places[] = {{INT_MIN, 10}, {10, INT_MIN}, {INT_MIN, INT_MIN}};
+  auto* near = Add<TGraphicProbe>(form, "near", 100, 60, 20, 20);
+  near->fill = clLime;
+  std::vector<TGraphicProbe*> far;
+  for (const auto& p : places) {
+    far.push_back(Add<TGraphicProbe>(form, "far", p.left, p.top, 30, 30));
+    far.back()->fill = clRed;
+  }
+  form->Show();
+  QImage image = RenderForm(form);
+  // Drawn later, outside the paint cycle, too.
+  for (TGraphicProbe* probe : far)
+    probe->DrawNow(clYellow);
+  near->DrawNow(clLime);
+  image = RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 0, 0), clBlue);
+  EXPECT_EQ(PixelAt(image, 10, 10), clBlue);
+  EXPECT_EQ(PixelAt(image, 199, 119), clBlue);
+  EXPECT_EQ(PixelAt(image, 110, 70), clLime);
+}
+
+// Fills its client area with lime and draws a red mark at `mark` (client
+// coordinates).
+class TMarkedProbe : public TCustomControl {
+  KESTRUNE_CLASS(TMarkedProbe, TCustomControl)
+  using TCustomControl::TCustomControl;
+  TRect mark;
+
+ protected:
+  void Paint() override {
+    Canvas()->Brush()->SetColor(clLime);
+    Canvas()->FillRect(ClientRect());
+    Canvas()->Brush()->SetColor(clRed);
+    Canvas()->FillRect(mark);
+  }
+};
+
+TEST_F(ControlsTest, ControlsLargerThanTheLargestWindowPaintTheirVisiblePart) {
+  // As high as a control may be, from the top of the form down.
+  auto* tall = Create<TMarkedProbe>(form);
+  tall->SetBounds(10, 0, 40, INT_MAX);
+  tall->mark = Rect(5, 100, 15, 110);
+  tall->SetParent(form);
+  // Wide and high, its top-left far above and left of the form: its
+  // visible part lies at its bottom right, with a non-windowed child in it.
+  auto* wide = Create<TMarkedProbe>(form);
+  constexpr int kFar = 1 << 23;
+  wide->SetBounds(-kFar, -kFar + 20, kFar + 200, kFar + 20);
+  wide->mark = Rect(kFar + 60, kFar + 5, kFar + 70, kFar + 15);
+  wide->SetParent(form);
+  auto* inner = Add<TGraphicProbe>(wide, "inner", kFar + 80, kFar + 5, 10, 10);
+  inner->fill = clYellow;
+  form->Show();
+  const QImage image = RenderForm(form);
+  EXPECT_EQ(PixelAt(image, 10, 40), clLime);
+  EXPECT_EQ(PixelAt(image, 49, 119), clLime);
+  EXPECT_EQ(PixelAt(image, 15, 100), clRed);
+  EXPECT_EQ(PixelAt(image, 24, 109), clRed);
+  EXPECT_EQ(PixelAt(image, 25, 109), clLime);
+  EXPECT_EQ(PixelAt(image, 50, 60), clBlue);
+  // The wide control covers the form's top 40 rows.
+  EXPECT_EQ(PixelAt(image, 199, 0), clLime);
+  EXPECT_EQ(PixelAt(image, 199, 39), clLime);
+  EXPECT_EQ(PixelAt(image, 199, 40), clBlue);
+  EXPECT_EQ(PixelAt(image, 60, 25), clRed);
+  EXPECT_EQ(PixelAt(image, 69, 34), clRed);
+  EXPECT_EQ(PixelAt(image, 80, 25), clYellow);
+  EXPECT_EQ(PixelAt(image, 89, 34), clYellow);
+  EXPECT_EQ(PixelAt(image, 90, 34), clLime);
+  // Drawn outside the paint cycle, the visible part shows as well.
+  inner->DrawNow(clFuchsia);
+  EXPECT_EQ(PixelAt(RenderForm(form), 85, 30), clFuchsia);
 }
 
 struct InputCase {

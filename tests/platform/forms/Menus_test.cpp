@@ -561,6 +561,73 @@ TEST_F(MenuForm, TheMouseOpensSwitchesAndRuns) {
   EXPECT_EQ(ShownDropDowns(), 0);
 }
 
+// Paints root items by their owner-draw state: selected red, hot lime,
+// else the menu colour.
+struct BarPainter : TObject {
+  void Draw(TObject*, TCanvas* canvas, TRect rect, TOwnerDrawState state) {
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor((state & odSelected) != 0   ? clRed
+                              : (state & odHotLight) != 0 ? clLime
+                                                          : clMenu);
+    canvas->FillRect(rect);
+  }
+};
+
+TEST_F(MenuForm, ARootItemIsHotOnlyWhileThePointerIsOverIt) {
+  BarPainter painter;
+  menu->SetOwnerDraw(true);
+  file->OnAdvancedDrawItem = TAdvancedMenuDrawItemEvent(&painter, &BarPainter::Draw);
+  help->OnAdvancedDrawItem = TAdvancedMenuDrawItemEvent(&painter, &BarPainter::Draw);
+  TMenuTracker* tracker = form->MenuTracker();
+  const TColor menuColour = static_cast<TColor>(GetSysColor(4));
+  // The colour the bar shows at the middle of root item `index`.
+  auto rootColour = [&](int index) {
+    const QImage image = kestrune::testing::RenderWindow(form);
+    const QPoint origin = Frame()->mapToGlobal(QPoint(0, 0));
+    const TPoint p = Root(index);
+    const QRgb c = image.pixel(p.X - origin.x(), p.Y - origin.y());
+    return static_cast<TColor>(qRed(c) | (qGreen(c) << 8) | (qBlue(c) << 16));
+  };
+  const TPoint client = At(form, 150, 60);
+
+  SendMouse(MouseAction::Move, Root(1));
+  EXPECT_EQ(rootColour(1), clLime);
+  // Off the bar onto the client area: no longer hot.
+  SendMouse(MouseAction::Move, client);
+  EXPECT_EQ(rootColour(1), menuColour);
+
+  // A choice ends the tracking: the item is not hot once the pointer has
+  // left it, neither where the choice was made nor over the client area.
+  SendMouse(MouseAction::Move, Root(1));
+  ASSERT_TRUE(Click(Root(1)));
+  EXPECT_EQ(rootColour(1), clRed);
+  SendMouse(MouseAction::Move, ItemAt(1, 0));
+  ASSERT_TRUE(Click(ItemAt(1, 0)));
+  ASSERT_FALSE(tracker->Active());
+  EXPECT_EQ(rootColour(1), menuColour);
+  SendMouse(MouseAction::Move, client);
+  EXPECT_EQ(rootColour(1), menuColour);
+  EXPECT_EQ(rootColour(0), menuColour);
+
+  // A drop-down closed by a second click on its root item leaves the item
+  // under the pointer hot.
+  ASSERT_TRUE(Click(Root(0)));
+  ASSERT_TRUE(Click(Root(0)));
+  ASSERT_FALSE(tracker->Active());
+  EXPECT_EQ(rootColour(0), clLime);
+
+  // Esc closes the drop-down and leaves the bar selected for the keyboard:
+  // the item stays lit wherever the pointer is.
+  ASSERT_TRUE(Click(Root(1)));
+  SendMouse(MouseAction::Move, ItemAt(1, 0));
+  SendKey(form, Qt::Key_Escape, "\x1b");
+  ASSERT_TRUE(tracker->Active());
+  EXPECT_EQ(tracker->WindowCount(), 0);
+  SendMouse(MouseAction::Move, client);
+  EXPECT_EQ(rootColour(1), clLime);
+  EXPECT_EQ(rootColour(0), menuColour);
+}
+
 TEST_F(MenuForm, TheFormsKeysReachTheMenu) {
   TMenuTracker* tracker = form->MenuTracker();
   // F10 selects the bar; Down opens on the first item after the separator;

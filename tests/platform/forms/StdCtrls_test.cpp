@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,51 @@ TEST_F(StdCtrlsTest, ComboDrawingLandsOnTopOfTheHostedBox) {
   combo->Invalidate();
   image = kestrune::testing::RenderForm(form);
   EXPECT_EQ(PixelAt(image, 70, 40), clLime);
+}
+
+// A disabled check box shows in the standard scheme's disabled colours:
+// its caption in the grey text colour instead of the window text, its box
+// on the button face instead of the window colour, its mark not in the
+// window text. Both boxes are checked; the main window's "Auto" of the
+// second channel is disabled so.
+TEST_F(StdCtrlsTest, DisabledCheckBoxShowsInTheDisabledColours) {
+  form->SetColor(clBtnFace);
+  auto make = [&](int top, bool enabled) {
+    TCheckBox* box = MakeCheckBox();
+    box->SetTop(top);
+    box->SetChecked(true);
+    box->SetEnabled(enabled);
+    return box;
+  };
+  TCheckBox* enabled = make(10, true);
+  TCheckBox* disabled = make(40, false);
+  form->Show();
+  const QImage image = kestrune::testing::RenderForm(form);
+  const TColor window = static_cast<TColor>(GetSysColor(5));
+  const TColor windowText = static_cast<TColor>(GetSysColor(8));
+  const TColor face = static_cast<TColor>(GetSysColor(15));
+  const TColor grayText = static_cast<TColor>(GetSysColor(17));
+  // The colours of a part of the box's client area.
+  auto colours = [&](TCheckBox* box, TRect part) {
+    std::set<TColor> seen;
+    for (int y = part.Top; y < part.Bottom; ++y) {
+      for (int x = part.Left; x < part.Right; ++x)
+        seen.insert(PixelAt(image, box->Left() + x, box->Top() + y));
+    }
+    return seen;
+  };
+  const TRect caption{20, 0, 80, 20};
+  const TRect square{0, 0, 16, 20};
+  EXPECT_TRUE(colours(enabled, caption).count(windowText));
+  EXPECT_TRUE(colours(enabled, square).count(windowText));  // the mark
+  EXPECT_TRUE(colours(enabled, square).count(window));
+  const std::set<TColor> text = colours(disabled, caption);
+  EXPECT_TRUE(text.count(grayText));
+  EXPECT_FALSE(text.count(windowText));
+  const std::set<TColor> box = colours(disabled, square);
+  EXPECT_FALSE(box.count(windowText));
+  EXPECT_FALSE(box.count(window));
+  EXPECT_TRUE(box.count(face));
 }
 
 }  // namespace

@@ -451,4 +451,22 @@ TEST(CanvasState, RestoreBringsBackClipOriginAndPen) {
   EXPECT_TRUE(c->RectVisible(Rect(11, 0, 20, 5)));
 }
 
+TEST(CanvasText, FontHeightsBeyondTheLargestFontAreBounded) {
+  // Character heights (negative) of any size are accepted, the most
+  // negative one too: beyond the largest font the canvas draws, all
+  // measure alike, and no smaller than a large font.
+  EnsureGuiApplication();
+  Fixture f;
+  auto extent = [&](int height) {
+    f.C()->Font()->SetHeight(height);
+    return f.C()->TextExtent("Wg");
+  };
+  const TSize large = extent(-1000);
+  const TSize most = extent(INT_MIN);
+  EXPECT_EQ(most, extent(INT_MIN + 1));
+  EXPECT_GT(most.cx, large.cx);
+  EXPECT_GT(most.cy, large.cy);
+  f.C()->TextOut(0, 0, "W");
+}
+
 }  // namespace

@@ -27,8 +27,8 @@ using wavein_test::Recorder;
 
 constexpr UINT kHeaderSize = sizeof(WAVEHDR);
 
-const std::filesystem::path kConfig =
-    std::filesystem::path(__FILE__).parent_path() / "data" / "wavein_file_capture.conf";
+const std::filesystem::path kConfig = std::filesystem::path(KESTRUNE_TESTS_DIR) / "platform" /
+                                      "win" / "data" / "wavein_file_capture.conf";
 
 // Runs every test on the ALSA backend with the test configuration, whose
 // default capture device reads the file `infile_`.

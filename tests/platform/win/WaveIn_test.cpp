@@ -604,10 +604,15 @@ TEST_F(WaveInTest, OverrunsAreRecoveredAndCounted) {
   Finish(handle, buffers);
 }
 
-TEST_F(WaveInTest, DisappearedDeviceStopsDeliveringAndCanBeClosed) {
+// A device that disappears and does not come back: it keeps its queued
+// buffers, the reset returns them without the input the third held when the
+// stream failed, and a start after the reset tries the device once more.
+TEST_F(WaveInTest, LostDeviceThatStaysAwayKeepsItsBuffersUntilTheReset) {
   ScriptedDeviceScript vanishing = Counting("Vanishing", 50);
   vanishing.endAfterFrames = 2 * 300 + 120;
   vanishing.disappearAtEnd = true;
+  vanishing.openResults = {MMSYSERR_NOERROR};
+  vanishing.openResult = MMSYSERR_NODRIVER;  // every reopen is refused
   Install({vanishing, Counting("Other")});
   ASSERT_EQ(waveInGetNumDevs(), 2u);
   const WAVEFORMATEX header = PcmFormat(2, 11025, 16);
@@ -620,15 +625,21 @@ TEST_F(WaveInTest, DisappearedDeviceStopsDeliveringAndCanBeClosed) {
   while (!Statistics(handle).deviceLost)
     std::this_thread::yield();
   EXPECT_EQ(recorder_.DataCount(), 2u);
+  EXPECT_EQ(Statistics(handle).losses, 1u);
+  EXPECT_EQ(backend_->OpenStreams(), 0) << "the failed stream is closed";
   EXPECT_EQ(waveInStart(handle), MMSYSERR_NODRIVER);
 
-  // The rest comes back with the reset: 120 frames in the third, none in the
-  // fourth.
+  // The rest comes back with the reset, all empty: the 120 frames of the
+  // third are not handed back.
   ASSERT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
   const auto returned = recorder_.Returned();
   ASSERT_EQ(returned.size(), 4u);
-  EXPECT_EQ(returned[2].bytesRecorded, 4u * 120);
+  EXPECT_EQ(returned[2].bytesRecorded, 0u);
   EXPECT_EQ(returned[3].bytesRecorded, 0u);
+  const int attempts = backend_->OpenAttempts();
+  EXPECT_EQ(waveInStart(handle), MMSYSERR_NODRIVER);
+  EXPECT_EQ(backend_->OpenAttempts(), attempts + 1);
+  EXPECT_EQ(Statistics(handle).reopens, 0u);
   Finish(handle, buffers);
 
   // Another device opens and runs.

@@ -1,6 +1,7 @@
 // Waveform-audio input under contention: buffers added from several threads
-// while the reading thread fills them, resets racing the reader, and calls
-// racing a close. Also run under ThreadSanitizer.
+// while the reading thread fills them, resets racing the reader, calls
+// racing a close, and a device that disappears and is opened again on the
+// reading thread. Also run under ThreadSanitizer.
 #include "platform/win/WaveIn.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -328,6 +330,176 @@ TEST_F(WaveInThreadedTest, ClosingTheHandleAnOpenIsAboutToReturn) {
     EXPECT_EQ(recorder.Messages(), (std::vector<UINT>{WIM_OPEN, WIM_CLOSE}));
   }
   EXPECT_EQ(backend_->OpenStreams(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// A device that disappears while capture runs.
+
+// Polls `done` for up to 10 s.
+bool Eventually(const std::function<bool()>& done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+kestrune::WaveInStatistics Statistics(HWAVEIN handle) {
+  kestrune::WaveInStatistics statistics;
+  EXPECT_EQ(kestrune::GetWaveInStatistics(handle, statistics), MMSYSERR_NOERROR);
+  return statistics;
+}
+
+class LostDeviceTest : public ::testing::Test {
+ protected:
+  // Buffers of 300 frames; the device disappears 120 frames into the third
+  // and answers its opens with `opens` (the first must succeed), then with
+  // `later`.
+  void Install(std::vector<MMRESULT> opens, MMRESULT later) {
+    ASSERT_TRUE(kestrune::ParseWaveFormat(kFormat, format_));
+    ScriptedDeviceScript script;
+    script.signal = kestrune::CountingSignal();
+    script.framesPerRead = 50;
+    script.endAfterFrames = 2 * kFrames + 120;
+    script.disappearAtEnd = true;
+    script.openResults = std::move(opens);
+    script.openResult = later;
+    backend_ = std::make_shared<ScriptedWaveInBackend>(std::vector<ScriptedDeviceScript>{script});
+    kestrune::SetWaveInBackend(backend_);
+  }
+  void TearDown() override { kestrune::SetWaveInBackend(nullptr); }
+
+  // Opens the device, queues `count` buffers and starts.
+  HWAVEIN OpenAndStart(size_t count) {
+    HWAVEIN handle{};
+    EXPECT_EQ(waveInOpen(&handle, 0, &kFormat, &Recorder::Callback, recorder_->Instance(),
+                         CALLBACK_FUNCTION),
+              MMSYSERR_NOERROR);
+    buffers_ = MakeBuffers(count, 4 * kFrames);
+    for (auto& buffer : buffers_) {
+      EXPECT_EQ(waveInPrepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+      EXPECT_EQ(waveInAddBuffer(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveInStart(handle), MMSYSERR_NOERROR);
+    return handle;
+  }
+
+  void Finish(HWAVEIN handle) {
+    EXPECT_EQ(waveInReset(handle), MMSYSERR_NOERROR);
+    for (auto& buffer : buffers_)
+      EXPECT_EQ(waveInUnprepareHeader(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR);
+    EXPECT_EQ(backend_->OpenStreams(), 0);
+  }
+
+  // Runs `call` on another thread and answers whether it returned within
+  // 10 s (it is joined either way).
+  static bool ReturnsSoon(const std::function<void()>& call) {
+    std::atomic<bool> returned{false};
+    std::thread caller([&] {
+      call();
+      returned = true;
+    });
+    const bool soon = Eventually([&] { return returned.load(); });
+    caller.join();
+    return soon;
+  }
+
+  static constexpr uint32_t kFrames = 300;
+  WaveInFormat format_;
+  std::shared_ptr<ScriptedWaveInBackend> backend_;
+  std::unique_ptr<Recorder> recorder_ = std::make_unique<Recorder>();
+  std::vector<std::unique_ptr<TestBuffer>> buffers_;
+};
+
+// The stream fails 120 frames into the third buffer; the device refuses
+// three reopens, then opens: the four buffers come back full and in queue
+// order, the first two with the first stream's input, the third and fourth
+// with the reopened stream's from its start (none of the 120 frames before
+// the gap), and the opens were tried one interval apart.
+TEST_F(LostDeviceTest, ReopenedAfterThreeRefusalsAndBuffersResumeInOrder) {
+  Install({MMSYSERR_NOERROR, MMSYSERR_NODRIVER, MMSYSERR_NODRIVER, MMSYSERR_NODRIVER},
+          MMSYSERR_NOERROR);
+  constexpr std::chrono::milliseconds kInterval{40};
+  backend_->SetReopenInterval(kInterval);
+  const HWAVEIN handle = OpenAndStart(4);
+  ASSERT_TRUE(recorder_->WaitForData(4));
+
+  const auto returned = recorder_->Returned();
+  ASSERT_EQ(returned.size(), 4u);
+  const uint64_t firstFrames[] = {0, kFrames, 0, kFrames};
+  for (size_t i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(returned[i].header, &buffers_[i]->header);
+    EXPECT_EQ(returned[i].bytesRecorded, 4 * kFrames);
+    EXPECT_TRUE(
+        HoldsCountingSignal(format_, buffers_[i]->data.data(), 4 * kFrames, firstFrames[i]));
+  }
+  const kestrune::WaveInStatistics statistics = Statistics(handle);
+  EXPECT_FALSE(statistics.deviceLost);
+  EXPECT_EQ(statistics.losses, 1u);
+  EXPECT_EQ(statistics.reopens, 1u);
+  EXPECT_EQ(backend_->OpenAttempts(), 5);
+  EXPECT_EQ(backend_->SuccessfulOpens(), 2);
+  const auto times = backend_->OpenAttemptTimes();
+  ASSERT_EQ(times.size(), 5u);
+  for (size_t i = 2; i < times.size(); ++i)
+    EXPECT_GE(times[i] - times[i - 1], kInterval) << "attempt " << i;
+
+  // Capture goes on into buffers added again: each holds one unbroken
+  // stretch, later than the one before (input is dropped between the rounds).
+  for (auto& buffer : buffers_)
+    ASSERT_EQ(waveInAddBuffer(handle, &buffer->header, kHeaderSize), MMSYSERR_NOERROR);
+  ASSERT_TRUE(recorder_->WaitForData(8));
+  uint32_t previous = kFrames;
+  for (auto& buffer : buffers_) {
+    const uint32_t first = RawSample(format_, buffer->data.data(), 0);
+    EXPECT_GE(first, previous + kFrames);
+    EXPECT_TRUE(HoldsCountingSignal(format_, buffer->data.data(), 4 * kFrames, first));
+    previous = first;
+  }
+  EXPECT_EQ(backend_->OpenStreams(), 1);
+  Finish(handle);
+}
+
+// A reset or a close while the device is away ends the retries at once,
+// also when the next one is an hour off: the reset returns the buffers
+// (empty), no open is tried after it, and the device closes.
+TEST_F(LostDeviceTest, ResetOrCloseDuringTheRetriesEndsThemAtOnce) {
+  for (const bool closeOnly : {false, true}) {
+    SCOPED_TRACE(closeOnly ? "close" : "reset");
+    Install({MMSYSERR_NOERROR}, MMSYSERR_NODRIVER);
+    backend_->SetReopenInterval(std::chrono::milliseconds(5));
+    // Without buffers the input is dropped, and the device disappears all
+    // the same.
+    const HWAVEIN handle = OpenAndStart(closeOnly ? 0 : 4);
+    ASSERT_TRUE(Eventually([&] { return backend_->OpenAttempts() >= 4; }));
+    backend_->SetReopenInterval(std::chrono::hours(1));
+    // One more refused reopen: the reader now waits for the next.
+    const int seen = backend_->OpenAttempts();
+    ASSERT_TRUE(Eventually([&] { return backend_->OpenAttempts() > seen; }));
+    EXPECT_TRUE(Statistics(handle).deviceLost);
+
+    if (closeOnly) {
+      EXPECT_TRUE(ReturnsSoon([&] { EXPECT_EQ(waveInClose(handle), MMSYSERR_NOERROR); }));
+      EXPECT_EQ(recorder_->Messages().back(), WIM_CLOSE);
+    } else {
+      EXPECT_TRUE(ReturnsSoon([&] { EXPECT_EQ(waveInReset(handle), MMSYSERR_NOERROR); }));
+      const auto returned = recorder_->Returned();
+      ASSERT_EQ(returned.size(), 4u);
+      EXPECT_EQ(returned[2].bytesRecorded, 0u);
+      EXPECT_EQ(returned[3].bytesRecorded, 0u);
+      backend_->SetReopenInterval(std::chrono::milliseconds(5));
+      const int after = backend_->OpenAttempts();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      EXPECT_EQ(backend_->OpenAttempts(), after) << "no open after the reset";
+      Finish(handle);
+    }
+    EXPECT_EQ(backend_->OpenStreams(), 0);
+    recorder_ = std::make_unique<Recorder>();
+  }
 }
 
 }  // namespace

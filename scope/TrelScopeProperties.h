@@ -1,0 +1,499 @@
+// The scope's property dialog, its pages and its small editors.
+//
+// TFentCommonPropertiesForm ("Settings") is the generic dialog: a page
+// control filling the window above a bottom panel with OkButton (default
+// and cancel button at once; it closes with the OK result), AddButton and
+// RemoveButton. AddPage puts a page form (TTrelPropertyPageForm) on a new
+// tab sheet, growing the client area so that the page fits its sheet.
+// Changing the tab activates the new page; Add and Remove call the active
+// page's AddItem and RemoveItem. Esc while OkButton is not the default goes
+// to the focused edit's key handler (it cancels the edit) instead of
+// closing the dialog.
+//
+// TTrelScopePropertiesForm fills it with the scope's four pages, in this
+// order: channels, marker groups, cursors, cursor links. The page named by
+// the page index selects the item of the item index, the others their item
+// 0; that page's tab is active.
+//
+// The pages share one editing protocol (TTrelPropertyPageForm): name edits
+// rename on leaving or Enter and restore on Esc; label edits write their
+// text at every change; number edits keep digits only and read 1 when
+// empty; typing makes OkButton not the default, ending the edit makes it
+// the default again. Pen and brush editors (TTrelPenForm, TTrelBrushForm)
+// are modal dialogs on a TPen or TBrush; TTrelScopeChannelLinkForm edits
+// one channel link, docked at the bottom of the cursors page.
+//
+// Every form is read from its stored description
+// (TrelScopePropertiesDescription.cpp); the scope unit's start-up registers
+// them with their published handlers.
+//
+// Threads: main thread.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/classes/TypInfo.h"
+#include "platform/forms/Forms.h"
+
+class TButton;
+class TCheckBox;
+class TCheckListBox;
+class TComboBox;
+class TComboBoxStrings;
+class TEdit;
+class TGroupBox;
+class TLabel;
+class TListBox;
+class TMenuItem;
+class TPageControl;
+class TPaintBox;
+class TPanel;
+class TPopupMenu;
+class TTabSheet;
+class TUpDown;
+class TTrelScope;
+class TTrelDisplayChannelLink;
+class TTrelDisplayCollectionItem;
+class TTrelOptionalLabel;
+class TTrelPropertyPageForm;
+class TPen;
+class TBrush;
+class TFont;
+
+// Clears `list` and adds the names of `names` in value order. dropPrefix
+// removes leading lower-case letters while at least two characters remain;
+// splitWords puts a blank before every upper-case letter but the first.
+void FillEnumNames(const TNameTable& names, TComboBoxStrings* list, bool dropPrefix,
+                   bool splitWords);
+// One name as FillEnumNames lists it.
+std::string EnumDisplayName(const std::string& name, bool dropPrefix, bool splitWords);
+// The number a number edit holds: `fallback` when it is empty or does not
+// fit.
+int EditNumber(const std::string& text, int fallback);
+
+class TFentCommonPropertiesForm : public TForm {
+  KESTRUNE_CLASS(TFentCommonPropertiesForm, TForm)
+  explicit TFentCommonPropertiesForm(TComponent* owner);
+
+  TPageControl* PageControl = nullptr;
+  TPanel* ButtonPanel = nullptr;
+  TButton* OkButton = nullptr;
+  TButton* AddButton = nullptr;
+  TButton* RemoveButton = nullptr;
+
+  // Places `page` on a new tab sheet with its caption, growing the client
+  // area to fit it, and shows it.
+  void AddPage(TTrelPropertyPageForm* page);
+  // Makes `index`'s tab the active one and activates its page.
+  void ActivatePage(int index);
+  TTrelPropertyPageForm* ActivePageForm() const;
+  const std::vector<TTrelPropertyPageForm*>& PageForms() const { return pages_; }
+  TTabSheet* SheetOf(TTrelPropertyPageForm* page) const;
+
+  bool DialogKey(uint16_t key, TShiftState shift, TWinControl* control) override;
+
+  // Published handlers.
+  void PageControlChange(TObject* Sender);
+  void AddButtonClick(TObject* Sender);
+  void RemoveButtonClick(TObject* Sender);
+  void FormResize(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+
+ private:
+  std::vector<TTrelPropertyPageForm*> pages_;
+  std::vector<TTabSheet*> sheets_;
+};
+
+class TTrelPropertyPageForm : public TForm {
+  KESTRUNE_CLASS(TTrelPropertyPageForm, TForm)
+  explicit TTrelPropertyPageForm(TComponent* owner);
+
+  TTrelScope* Scope() const { return scope_; }
+  void SetScope(TTrelScope* scope) { scope_ = scope; }
+  TFentCommonPropertiesForm* Dialog() const { return dialog_; }
+  void SetDialog(TFentCommonPropertiesForm* dialog) { dialog_ = dialog; }
+
+  // Disables the dialog's Add and Remove buttons.
+  virtual void Activate();
+  virtual void AddItem() {}
+  virtual void RemoveItem() {}
+  // Fills the controls for the item at `index` of the page's list.
+  virtual void SelectItem(int index) { (void)index; }
+
+  // Published handlers of the shared editing protocol.
+  void NameEditChange(TObject* Sender);
+  void NameEditExit(TObject* Sender);
+  void NameEditKeyPress(TObject* Sender, char& Key);
+  void LabelEditChange(TObject* Sender);
+  void LabelEditExit(TObject* Sender);
+  void LabelEditKeyPress(TObject* Sender, char& Key);
+  // Keeps digits only, then lets the page write its numbers.
+  void NumberEditChange(TObject* Sender);
+  void NumberEditKeyPress(TObject* Sender, char& Key);
+  void EditExit(TObject* Sender);
+  void SwatchPaint(TObject* Sender);
+
+ protected:
+  // OkButton of the dialog is the default button, or not.
+  void SetOkDefault(bool value);
+  // The item the page edits now; null when none is selected.
+  virtual TTrelDisplayCollectionItem* SelectedItem() { return nullptr; }
+  // The selected item's name edit and its entry in the list.
+  virtual TEdit* ItemNameEdit() { return nullptr; }
+  virtual void NameWritten() {}
+  // The label a label edit writes; null when none.
+  virtual TTrelOptionalLabel* LabelFor(TEdit* edit) {
+    (void)edit;
+    return nullptr;
+  }
+  // A number edit after its non-digits went: the page writes its values.
+  virtual void NumberChanged(TEdit* edit) { (void)edit; }
+  // Writes the name edit into the selected item and its list entry.
+  void CommitName();
+  // A colour dialog preset with `color`; true when the user chose one.
+  bool ChooseColor(TColor& color);
+  // A font dialog preset with `font`; on OK the choice is copied back.
+  bool ChooseFont(TFont* font);
+  // The pen or brush editor on `pen`/`brush`: `refresh` after each change
+  // and once more when it closes with OK.
+  void EditPen(TPen* pen, TNotifyEvent refresh);
+  void EditBrush(TBrush* brush, TNotifyEvent refresh);
+  // The menu under `edit` whose entries insert macros at its caret.
+  void PopupMacroMenu(TPopupMenu* menu, TEdit* edit);
+  // The swatch's colour (SwatchPaint fills the sender with it).
+  virtual TColor SwatchColor(TPaintBox* swatch) {
+    (void)swatch;
+    return clBtnFace;
+  }
+
+  bool loading_ = false;
+
+ private:
+  TTrelScope* scope_ = nullptr;
+  TFentCommonPropertiesForm* dialog_ = nullptr;
+};
+
+// Runs the page's change handlers off while it fills its controls.
+class TTrelPageLoading {
+ public:
+  explicit TTrelPageLoading(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+  ~TTrelPageLoading() { flag_ = before_; }
+  TTrelPageLoading(const TTrelPageLoading&) = delete;
+  TTrelPageLoading& operator=(const TTrelPageLoading&) = delete;
+
+ private:
+  bool& flag_;
+  bool before_;
+};
+
+class TTrelScopeChannelForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelScopeChannelForm, TTrelPropertyPageForm)
+  explicit TTrelScopeChannelForm(TComponent* owner);
+
+  TCheckListBox* ChannelsListBox = nullptr;
+  TEdit* NameEdit = nullptr;
+  TComboBox* ModeComboBox = nullptr;
+  TComboBox* ShadeComboBox = nullptr;
+  TCheckBox* VisibleCheckBox = nullptr;
+  TButton* ColorButton = nullptr;
+  TPaintBox* ColorPaintBox = nullptr;
+  TEdit* WidthEdit = nullptr;
+  TUpDown* WidthUpDown = nullptr;
+  TCheckBox* PointsVisibleCheckBox = nullptr;
+  TComboBox* PointsShapeComboBox = nullptr;
+  TCheckBox* PointsUseChannelColorCheckBox = nullptr;
+  TEdit* PointsSizeEdit = nullptr;
+  TUpDown* PointsSizeUpDown = nullptr;
+  TButton* PointPenButton = nullptr;
+  TButton* PointBrushButton = nullptr;
+
+  void Fill(int index);
+  void SelectItem(int index) override;
+
+  void ChannelsListBoxClick(TObject* Sender);
+  void ChannelsListBoxClickCheck(TObject* Sender);
+  void ModeComboBoxChange(TObject* Sender);
+  void ShadeComboBoxChange(TObject* Sender);
+  void VisibleCheckBoxClick(TObject* Sender);
+  void ColorButtonClick(TObject* Sender);
+  void PointsCheckBoxClick(TObject* Sender);
+  void PointsShapeComboBoxChange(TObject* Sender);
+  void PointPenButtonClick(TObject* Sender);
+  void PointBrushButtonClick(TObject* Sender);
+  void Refresh(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+  TTrelDisplayCollectionItem* SelectedItem() override;
+  TEdit* ItemNameEdit() override { return NameEdit; }
+  void NameWritten() override;
+  void NumberChanged(TEdit* edit) override;
+  TColor SwatchColor(TPaintBox* swatch) override;
+};
+
+class TTrelScopeMerkerGroupsForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelScopeMerkerGroupsForm, TTrelPropertyPageForm)
+  explicit TTrelScopeMerkerGroupsForm(TComponent* owner);
+
+  TCheckListBox* GroupListBox = nullptr;
+  TEdit* NameEdit = nullptr;
+  TComboBox* ShapeComboBox = nullptr;
+  TEdit* SizeEdit = nullptr;
+  TUpDown* SizeUpDown = nullptr;
+  TCheckBox* VisibleCheckBox = nullptr;
+  TButton* PenButton = nullptr;
+  TButton* BrushButton = nullptr;
+  TCheckBox* LabelVisibleCheckBox = nullptr;
+  TEdit* LabelEdit = nullptr;
+  TButton* LabelMenuButton = nullptr;
+  TPopupMenu* LabelPopupMenu = nullptr;
+
+  void Fill(int index);
+  void SelectItem(int index) override;
+
+  void GroupListBoxClick(TObject* Sender);
+  void GroupListBoxClickCheck(TObject* Sender);
+  void ShapeComboBoxChange(TObject* Sender);
+  void VisibleCheckBoxClick(TObject* Sender);
+  void LabelVisibleCheckBoxClick(TObject* Sender);
+  void PenButtonClick(TObject* Sender);
+  void BrushButtonClick(TObject* Sender);
+  void LabelMenuButtonClick(TObject* Sender);
+  void MacroXClick(TObject* Sender);
+  void MacroYClick(TObject* Sender);
+  void MacroPercentClick(TObject* Sender);
+  void Refresh(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+  TTrelDisplayCollectionItem* SelectedItem() override;
+  TEdit* ItemNameEdit() override { return NameEdit; }
+  void NameWritten() override;
+  TTrelOptionalLabel* LabelFor(TEdit* edit) override;
+  void NumberChanged(TEdit* edit) override;
+};
+
+class TTrelScopeChannelLinkForm;
+
+class TTrelScopeCursorsForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelScopeCursorsForm, TTrelPropertyPageForm)
+  explicit TTrelScopeCursorsForm(TComponent* owner);
+
+  TCheckListBox* CursorListBox = nullptr;
+  TEdit* NameEdit = nullptr;
+  TComboBox* KindComboBox = nullptr;
+  TCheckBox* VisibleCheckBox = nullptr;
+  TButton* PointColorButton = nullptr;
+  TPaintBox* ColorPaintBox = nullptr;
+  TGroupBox* ChannelsGroupBox = nullptr;
+  TCheckListBox* ChannelsListBox = nullptr;
+  // The docked editor of the chosen channel's link; null while none shows.
+  TTrelScopeChannelLinkForm* LinkEditor() const { return link_editor_; }
+
+  void Activate() override;
+  void AddItem() override;
+  void RemoveItem() override;
+  void Fill(int index);
+  void SelectItem(int index) override;
+
+  void CursorListBoxClick(TObject* Sender);
+  void CursorListBoxClickCheck(TObject* Sender);
+  void KindComboBoxChange(TObject* Sender);
+  void VisibleCheckBoxClick(TObject* Sender);
+  void PointColorButtonClick(TObject* Sender);
+  void ChannelsListBoxClickCheck(TObject* Sender);
+  void ChannelsListBoxClick(TObject* Sender);
+  void ChannelsListBoxMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                              int Y);
+
+ protected:
+  void Loaded() override;
+  TTrelDisplayCollectionItem* SelectedItem() override;
+  TEdit* ItemNameEdit() override { return NameEdit; }
+  void NameWritten() override;
+  TColor SwatchColor(TPaintBox* swatch) override;
+
+ private:
+  void ShowLinkEditor(int channelIndex);
+  void EnableEdits(bool on);
+  TTrelScopeChannelLinkForm* link_editor_ = nullptr;
+};
+
+class TTrelScopeCursorLinksForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelScopeCursorLinksForm, TTrelPropertyPageForm)
+  explicit TTrelScopeCursorLinksForm(TComponent* owner);
+
+  TListBox* CursorLinksListBox = nullptr;
+  TEdit* NameEdit = nullptr;
+  TComboBox* BeginCursorComboBox = nullptr;
+  TComboBox* EndCursorComboBox = nullptr;
+  TCheckBox* MeasurementVisibleCheckBox = nullptr;
+  TComboBox* MeasurementStyleComboBox = nullptr;
+  TComboBox* MeasurementModeComboBox = nullptr;
+  TButton* MeasurementColorButton = nullptr;
+  TCheckBox* LabelVisibleCheckBox = nullptr;
+  TEdit* LabelEdit = nullptr;
+  TButton* LabelFontButton = nullptr;
+  TButton* LabelMenuButton = nullptr;
+  TPopupMenu* LabelPopupMenu = nullptr;
+  TCheckBox* SelectionVisibleCheckBox = nullptr;
+  TButton* SelectionBrushButton = nullptr;
+
+  void Activate() override;
+  void AddItem() override;
+  void RemoveItem() override;
+  void Fill(int index);
+  void SelectItem(int index) override;
+
+  void CursorLinksListBoxClick(TObject* Sender);
+  void CursorComboBoxChange(TObject* Sender);
+  void MeasurementChange(TObject* Sender);
+  void MeasurementColorButtonClick(TObject* Sender);
+  void LabelVisibleCheckBoxClick(TObject* Sender);
+  void LabelFontButtonClick(TObject* Sender);
+  void LabelMenuButtonClick(TObject* Sender);
+  void MacroValueClick(TObject* Sender);
+  void MacroPercentClick(TObject* Sender);
+  void SelectionVisibleCheckBoxClick(TObject* Sender);
+  void SelectionBrushButtonClick(TObject* Sender);
+  void Refresh(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+  TTrelDisplayCollectionItem* SelectedItem() override;
+  TEdit* ItemNameEdit() override { return NameEdit; }
+  void NameWritten() override;
+  TTrelOptionalLabel* LabelFor(TEdit* edit) override;
+
+ private:
+  void EnableEdits(bool on);
+};
+
+// The editor of one channel link, placed inside the cursors page.
+class TTrelScopeChannelLinkForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelScopeChannelLinkForm, TTrelPropertyPageForm)
+  explicit TTrelScopeChannelLinkForm(TComponent* owner);
+
+  TGroupBox* LinkGroupBox = nullptr;
+  TPageControl* LinkPageControl = nullptr;
+  TCheckBox* UseChannelCheckBox = nullptr;
+  TEdit* PointsSizeEdit = nullptr;
+  TUpDown* PointsSizeUpDown = nullptr;
+  TComboBox* ShapeComboBox = nullptr;
+  TButton* PenButton = nullptr;
+  TButton* BrushButton = nullptr;
+  TCheckBox* LabelVisibleCheckBox = nullptr;
+  TEdit* LabelEdit = nullptr;
+  TButton* LabelFontButton = nullptr;
+  TButton* LabelMenuButton = nullptr;
+  TPopupMenu* LabelPopupMenu = nullptr;
+
+  TTrelDisplayChannelLink* Link() const { return link_; }
+  // Shows `link`'s values; the editor edits it from now on.
+  void SetLink(TTrelDisplayChannelLink* link);
+
+  // Any change writes all the editor's values at once.
+  void ValuesChange(TObject* Sender);
+  void PenButtonClick(TObject* Sender);
+  void BrushButtonClick(TObject* Sender);
+  void LabelFontButtonClick(TObject* Sender);
+  void LabelMenuButtonClick(TObject* Sender);
+  void MacroXClick(TObject* Sender);
+  void MacroYClick(TObject* Sender);
+  void MacroDefaultClick(TObject* Sender);
+  void MacroPercentClick(TObject* Sender);
+  void Refresh(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+  void NumberChanged(TEdit* edit) override;
+
+ private:
+  void WriteValues();
+  TTrelDisplayChannelLink* link_ = nullptr;
+};
+
+// The pen and brush editors: modal dialogs that change their object at
+// once and call OnChange after each change.
+class TTrelPenForm : public TForm {
+  KESTRUNE_CLASS(TTrelPenForm, TForm)
+  TTrelPenForm(TComponent* owner, TPen* pen);
+
+  TComboBox* PenStyleComboBox = nullptr;
+  TComboBox* PenModeComboBox = nullptr;
+  TEdit* WidthEdit = nullptr;
+  TUpDown* WidthUpDown = nullptr;
+  TButton* ColorButton = nullptr;
+  TPaintBox* ColorPaintBox = nullptr;
+  TButton* OkButton = nullptr;
+  TButton* CancelButton = nullptr;
+  TNotifyEvent OnChange;
+  TPen* Pen() const { return pen_; }
+
+  void StyleChange(TObject* Sender);
+  void WidthEditChange(TObject* Sender);
+  void WidthEditKeyPress(TObject* Sender, char& Key);
+  void ColorButtonClick(TObject* Sender);
+  void ColorPaintBoxPaint(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+
+ private:
+  void Changed();
+  TPen* pen_;
+  bool loading_ = false;
+};
+
+class TTrelBrushForm : public TForm {
+  KESTRUNE_CLASS(TTrelBrushForm, TForm)
+  TTrelBrushForm(TComponent* owner, TBrush* brush);
+
+  TComboBox* BrushStyleComboBox = nullptr;
+  TButton* ColorButton = nullptr;
+  TPaintBox* ColorPaintBox = nullptr;
+  TButton* OkButton = nullptr;
+  TButton* CancelButton = nullptr;
+  TNotifyEvent OnChange;
+  TBrush* Brush() const { return brush_; }
+
+  void StyleChange(TObject* Sender);
+  void ColorButtonClick(TObject* Sender);
+  void ColorPaintBoxPaint(TObject* Sender);
+
+ protected:
+  void Loaded() override;
+
+ private:
+  void Changed();
+  TBrush* brush_;
+  TColor swatch_color_;
+  bool loading_ = false;
+};
+
+// The scope's dialog: the four pages, opened at `pageIndex` (0 channels, 1
+// marker groups, 2 cursors, 3 cursor links) with `itemIndex` selected.
+class TTrelScopePropertiesForm : public TFentCommonPropertiesForm {
+  KESTRUNE_CLASS(TTrelScopePropertiesForm, TFentCommonPropertiesForm)
+  TTrelScopePropertiesForm(TComponent* owner, TTrelScope* scope, int pageIndex, int itemIndex);
+
+  TTrelScopeChannelForm* ChannelPage = nullptr;
+  TTrelScopeMerkerGroupsForm* MarkerGroupsPage = nullptr;
+  TTrelScopeCursorsForm* CursorsPage = nullptr;
+  TTrelScopeCursorLinksForm* CursorLinksPage = nullptr;
+
+ protected:
+  void DoCreate() override;
+
+ private:
+  TTrelScope* scope_;
+  int page_index_;
+  int item_index_;
+};
+
+// Registers the forms' published handlers and stored descriptions (the
+// scope unit's start-up).
+void RegisterTrelScopePropertiesClasses();
