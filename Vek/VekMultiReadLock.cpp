@@ -89,13 +89,12 @@ int TVekThreadLocalCounter::ChainLength(int bucket) const {
 // TVekMultiReadExclusiveWriteSynchronizer
 
 TVekMultiReadExclusiveWriteSynchronizer::TVekMultiReadExclusiveWriteSynchronizer()
-    : thread_counter_(new TVekThreadLocalCounter) {}
+    : thread_counter_(std::make_unique<TVekThreadLocalCounter>()) {}
 
 TVekMultiReadExclusiveWriteSynchronizer::~TVekMultiReadExclusiveWriteSynchronizer() {
   BeginWrite();
   while (releasing_.load() != 0)
     Sleep(0);
-  FreeObject(thread_counter_);
 }
 
 uint32_t TVekMultiReadExclusiveWriteSynchronizer::ReadDepth() {

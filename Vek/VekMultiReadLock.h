@@ -36,6 +36,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "platform/classes/SyncObjs.h"
 #include "platform/rtl/System.h"
@@ -137,7 +138,9 @@ class TVekMultiReadExclusiveWriteSynchronizer : public TInterfacedObject {
   // count in `Sentinel`, the reads above it do not. Touched only by the
   // writer.
   uint32_t writer_read_base_ = 0;
-  TVekThreadLocalCounter* thread_counter_;
+  // Freed after the destructor has taken the write lock and seen the last
+  // release end.
+  std::unique_ptr<TVekThreadLocalCounter> thread_counter_;
   // Written only by the writer; read by every thread to learn whether it is
   // the writer (a thread sees its own id only if it wrote it).
   std::atomic<uint32_t> writer_id_{0};

@@ -20,6 +20,7 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/win/Libraries.h"
 
 namespace {
@@ -95,14 +96,9 @@ void RequireDesktop() {
 // program when it cannot open the display.
 void StartUnitsOnTheDesktop() {
   g_previous = qInstallMessageHandler(&HoldMessage);
-  try {
-    kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
-    StartProgramUnits();
-  } catch (...) {
-    PassHeldMessages();
-    throw;
-  }
-  PassHeldMessages();
+  kestrune::ScopeExit passHeld([&] { PassHeldMessages(); });
+  kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
+  StartProgramUnits();
 }
 
 }  // namespace

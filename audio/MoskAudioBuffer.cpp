@@ -5,6 +5,7 @@
 
 #include "audio/MoskAudioFormat.h"
 #include "audio/MoskSampleConversion.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -152,6 +153,7 @@ IPtr<IMoskAudioBuffer> TMoskAudioBuffer::Create(std::uint32_t sampleRate, std::u
   // A reading reference of our own while the buffer is made: if making it
   // fails, dropping this reference frees the block.
   block->AddRef(false);
+  kestrune::ScopeExit release([&] { block->Release(false); });
   WAVEFORMATEXTENSIBLE& header = *block->Header();
   header = WAVEFORMATEXTENSIBLE{};
   header.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
@@ -164,15 +166,8 @@ IPtr<IMoskAudioBuffer> TMoskAudioBuffer::Create(std::uint32_t sampleRate, std::u
   header.wValidBitsPerSample = static_cast<WORD>(validBits);
   header.dwChannelMask = channelMask;
   header.SubFormat = WAVE_SUBFORMAT_PCM;
-  TMoskAudioBuffer* buffer = nullptr;
-  try {
-    buffer = ::Create<TMoskAudioBuffer>(block, static_cast<std::int32_t>(blockBytes));
-  } catch (...) {
-    block->Release(false);
-    throw;
-  }
-  block->Release(false);
-  return IPtr<IMoskAudioBuffer>(buffer);
+  return IPtr<IMoskAudioBuffer>(
+      ::Create<TMoskAudioBuffer>(block, static_cast<std::int32_t>(blockBytes)));
 }
 
 IPtr<IMoskAudioBuffer> TMoskAudioBuffer::CreateShared(ITrelDataBuffer* source) {

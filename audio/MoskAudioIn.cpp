@@ -14,6 +14,7 @@
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 #include "signal/core/TrelSmartBufferManager.h"
 
 namespace {
@@ -384,15 +385,11 @@ void TMoskAudioIn::SetEnabled(bool value) {
   }
   // Stopped even when a receiver fails on the end stop (its exception passes
   // on): the device is closed by then.
-  try {
-    StopCapture();
-  } catch (...) {
+  kestrune::ScopeExit disable([&] {
     enabled_ = false;
     enable_pin_->SetValue(false);
-    throw;
-  }
-  enabled_ = false;
-  enable_pin_->SetValue(false);
+  });
+  StopCapture();
 }
 
 void TMoskAudioIn::Start() {

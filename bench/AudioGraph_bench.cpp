@@ -15,8 +15,8 @@
 //                 (the target is 1000)
 //   heap_news     allocations from the general heap (the target is 0)
 //   store_blocks  blocks the smart block store had to take from the heap
-// The count comes from the counting operator new that Buffers_bench.cpp
-// installs for the whole benchmark program.
+// The count comes from the counting operator new of tests/harness/CountingHeap.cpp,
+// linked into the whole benchmark program.
 //
 // The ScriptedDevice benchmarks run the same graph behind the capture
 // component itself, fed by a scripted device that delivers as fast as it is
@@ -158,7 +158,7 @@ class TArrivalClock {
     const std::int64_t n = received_.load(std::memory_order_relaxed) + 1;
     if (n == 1 || n == last_counted_) {
       Mark& mark = n == 1 ? first_ : last_;
-      mark.news = BenchHeapAllocationCount();
+      mark.news = kestrune::test_support::HeapAllocationCount();
       mark.cpu = ThreadCpuSeconds();
       mark.at = Clock::now();
     }

@@ -14,9 +14,7 @@
 #include "signal/core/TrelSmartBufferManager.h"
 #include "signal/core/TrelStreamTypes.h"
 
-// Every allocation through operator new since the program started (counted by
-// the replacement in Buffers_bench.cpp).
-std::uint64_t BenchHeapAllocationCount();
+#include "tests/harness/CountingHeap.h"
 
 namespace bench_support {
 
@@ -47,12 +45,12 @@ class StoreSession {
 class AllocationMeter {
  public:
   AllocationMeter()
-      : news_(BenchHeapAllocationCount()),
+      : news_(kestrune::test_support::HeapAllocationCount()),
         blocks_(SmartBufferManager() ? SmartBufferManager()->HeapAllocationCount() : 0) {}
   void Report(benchmark::State& state) const {
     const double iterations = static_cast<double>(state.iterations());
     state.counters["heap_news"] =
-        static_cast<double>(BenchHeapAllocationCount() - news_) / iterations;
+        static_cast<double>(kestrune::test_support::HeapAllocationCount() - news_) / iterations;
     if (SmartBufferManager() != nullptr) {
       state.counters["store_blocks"] =
           static_cast<double>(SmartBufferManager()->HeapAllocationCount() - blocks_) / iterations;

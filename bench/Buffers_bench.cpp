@@ -8,76 +8,16 @@
 //   heap_news     allocations from the general heap (operator new); the
 //                 buffer objects come from their free lists, so 0 too
 //
-// This file replaces the global operator new/delete with counting versions
-// for the whole kestrune_bench program; other benchmark files read the count
-// through BenchHeapAllocationCount() (declare it where needed) rather than
-// replacing them again.
+// The count comes from the counting operator new of tests/harness/CountingHeap.cpp,
+// linked into the whole benchmark program.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "bench/BenchSupport.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
-
-// Our operator new takes its memory from malloc, so free is the matching
-// release; the compiler cannot see that pairing where it inlines the two.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<std::uint64_t> g_heap_news{0};
-
-void* CountedAllocation(std::size_t size) noexcept {
-  g_heap_news.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-// Allocations made through operator new since the program started.
-std::uint64_t BenchHeapAllocationCount() {
-  return g_heap_news.load(std::memory_order_relaxed);
-}
-
-void* operator new(std::size_t size) {
-  if (void* block = CountedAllocation(size)) {
-    return block;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* block = CountedAllocation(size)) {
-    return block;
-  }
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return CountedAllocation(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return CountedAllocation(size);
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
 
 namespace {
 

@@ -9,8 +9,8 @@
 //   x_realtime     seconds of 44.1 kHz stereo audio processed per second
 //   heap_news      allocations from the general heap
 //   store_blocks   blocks the smart block store had to take from the heap
-// The count comes from the counting operator new that Buffers_bench.cpp
-// installs for the whole benchmark program.
+// The count comes from the counting operator new of tests/harness/CountingHeap.cpp,
+// linked into the whole benchmark program.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"

@@ -10,8 +10,8 @@
 //                  buffer objects)
 //   store_blocks   blocks the smart block store had to take from the heap;
 //                  the target is 0
-// The count comes from the counting operator new that Buffers_bench.cpp
-// installs for the whole benchmark program.
+// The count comes from the counting operator new of tests/harness/CountingHeap.cpp,
+// linked into the whole benchmark program.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"

@@ -87,15 +87,15 @@ void BM_ScopeRefresh(benchmark::State& state) {
   // Heap allocations per part of the refresh, summed over the iterations.
   std::uint64_t partNews[3] = {};
   auto refresh = [&] {
-    std::uint64_t before = BenchHeapAllocationCount();
+    std::uint64_t before = kestrune::test_support::HeapAllocationCount();
     scope->UpdateAndRepaint();
-    std::uint64_t after = BenchHeapAllocationCount();
+    std::uint64_t after = kestrune::test_support::HeapAllocationCount();
     partNews[0] += after - before;
     scope->PaintTo();
-    before = BenchHeapAllocationCount();
+    before = kestrune::test_support::HeapAllocationCount();
     partNews[1] += before - after;
     window->Canvas()->CopyRect(whole, scope->Picture()->Canvas(), whole);
-    partNews[2] += BenchHeapAllocationCount() - before;
+    partNews[2] += kestrune::test_support::HeapAllocationCount() - before;
   };
   // Warm-up: the first refreshes lay the views out and size the buffers.
   for (int k = 0; k < 4; ++k) {
@@ -112,12 +112,12 @@ void BM_ScopeRefresh(benchmark::State& state) {
     phase ^= 1;
     for (int c = 0; c < 2; ++c)
       producer->pins_[c]->SendData(blocks[c][phase].get());
-    const std::uint64_t newsBefore = BenchHeapAllocationCount();
+    const std::uint64_t newsBefore = kestrune::test_support::HeapAllocationCount();
     const std::uint64_t blocksBefore = SmartBufferManager()->HeapAllocationCount();
     state.ResumeTiming();
     refresh();
     state.PauseTiming();
-    news += BenchHeapAllocationCount() - newsBefore;
+    news += kestrune::test_support::HeapAllocationCount() - newsBefore;
     storeBlocks += SmartBufferManager()->HeapAllocationCount() - blocksBefore;
     state.ResumeTiming();
   }

@@ -17,8 +17,8 @@
 // The ..._PushOnly variants send one buffer made before the loop: the
 // push's own share.
 //
-// The count comes from the counting operator new that Buffers_bench.cpp
-// installs for the whole benchmark program.
+// The count comes from the counting operator new of tests/harness/CountingHeap.cpp,
+// linked into the whole benchmark program.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"

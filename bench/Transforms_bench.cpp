@@ -97,13 +97,15 @@ double NanosecondsPerCall(Run run) {
 
 // Our forward transform of one order and scaling on fixed random samples,
 // with a caller-supplied work buffer; Made() is false when the spec could
-// not be created.
+// not be created, and Failure() then says why.
 class ForwardTransform {
  public:
   ForwardTransform(std::int32_t order, std::int32_t scaling)
       : x_(RandomSamples(std::int64_t{1} << order)), out_(x_.size() + 2) {
-    if (RealFftCreateSpec(&spec_, order, scaling, 2) != StatusOk) {
+    if (const PrimitiveStatus status = RealFftCreateSpec(&spec_, order, scaling, 2);
+        status != StatusOk) {
       spec_ = nullptr;
+      failure_ = std::string("RealFftCreateSpec failed: ") + PrimitiveStatusName(status);
       return;
     }
     work_.resize(static_cast<std::size_t>(spec_->workBytes) + 16);
@@ -117,6 +119,7 @@ class ForwardTransform {
   ForwardTransform& operator=(const ForwardTransform&) = delete;
 
   bool Made() const { return spec_ != nullptr; }
+  const std::string& Failure() const { return failure_; }
   const std::vector<double>& Input() const { return x_; }
   void operator()() {
     RealFftForward(x_.data(), out_.data(), spec_, work_.data());
@@ -129,6 +132,7 @@ class ForwardTransform {
   std::vector<double> x_;
   std::vector<double> out_;
   std::vector<std::uint8_t> work_;
+  std::string failure_;
 };
 
 void BM_RealFftForward(benchmark::State& state) {
@@ -136,7 +140,7 @@ void BM_RealFftForward(benchmark::State& state) {
   const std::int64_t n = std::int64_t{1} << order;
   ForwardTransform ours(order, kFftNoScale);
   if (!ours.Made()) {
-    state.SkipWithError("RealFftCreateSpec failed");
+    state.SkipWithError(ours.Failure().c_str());
     return;
   }
 
@@ -171,7 +175,7 @@ BENCHMARK(BM_RealFftForward)->DenseRange(6, 16)->Unit(benchmark::kNanosecond);
 void BM_RealFftForwardScaledBySqrtN(benchmark::State& state) {
   ForwardTransform ours(static_cast<std::int32_t>(state.range(0)), kFftScaleBySqrtN);
   if (!ours.Made()) {
-    state.SkipWithError("RealFftCreateSpec failed");
+    state.SkipWithError(ours.Failure().c_str());
     return;
   }
   state.counters["ours_ns"] = NanosecondsPerCall([&] { ours(); });
@@ -209,8 +213,9 @@ void BM_IirFilterOrder2(benchmark::State& state) {
   const float r = static_cast<float>(1.0L - 40.0L * 3.14159265358979323846L / 44100.0L);
   const float taps[6] = {0.0f, -1.0f, 1.0f, -1.0f, r, 0.0f};
   IirState* iir = nullptr;
-  if (IirCreateState(&iir, taps, 2, nullptr) != StatusOk) {
-    state.SkipWithError("IirCreateState failed");
+  if (const PrimitiveStatus status = IirCreateState(&iir, taps, 2, nullptr); status != StatusOk) {
+    state.SkipWithError(
+        (std::string("IirCreateState failed: ") + PrimitiveStatusName(status)).c_str());
     return;
   }
   std::vector<float> block(static_cast<std::size_t>(frames));
@@ -447,9 +452,12 @@ void BM_IirFilterVariant(benchmark::State& state) {
   }
   IirState* portableState = nullptr;
   IirState* variantState = nullptr;
-  if (IirCreateStatePortable(&portableState, taps.data(), order, nullptr) != StatusOk ||
-      create(&variantState, taps.data(), order, nullptr) != StatusOk) {
-    state.SkipWithError("IirCreateState failed");
+  PrimitiveStatus status = IirCreateStatePortable(&portableState, taps.data(), order, nullptr);
+  if (status == StatusOk)
+    status = create(&variantState, taps.data(), order, nullptr);
+  if (status != StatusOk) {
+    state.SkipWithError(
+        (std::string("IirCreateState failed: ") + PrimitiveStatusName(status)).c_str());
     return;
   }
   const std::vector<float> input = RandomFloats(n, 30000.0f);
@@ -492,9 +500,13 @@ class LetterTransform {
     auto* create = RealFftCreateSpec.Variant(letter);
     forward_ = RealFftForward.Variant(letter);
     free_ = RealFftFreeSpec.Variant(letter);
-    if (create == nullptr || forward_ == nullptr || free_ == nullptr ||
-        create(&spec_, order, kFftNoScale, 2) != StatusOk) {
+    if (create == nullptr || forward_ == nullptr || free_ == nullptr) {
+      failure_ = "RealFftCreateSpec failed: the letter has no transform";
+      return;
+    }
+    if (const PrimitiveStatus status = create(&spec_, order, kFftNoScale, 2); status != StatusOk) {
       spec_ = nullptr;
+      failure_ = std::string("RealFftCreateSpec failed: ") + PrimitiveStatusName(status);
       return;
     }
     work_.resize(static_cast<std::size_t>(spec_->workBytes) + 16);
@@ -508,6 +520,7 @@ class LetterTransform {
   LetterTransform& operator=(const LetterTransform&) = delete;
 
   bool Made() const { return spec_ != nullptr; }
+  const std::string& Failure() const { return failure_; }
   void operator()() {
     forward_(x_.data(), out_.data(), spec_, work_.data());
     benchmark::DoNotOptimize(out_.data());
@@ -518,6 +531,7 @@ class LetterTransform {
   const std::vector<double>& x_;
   std::vector<double> out_;
   std::vector<std::uint8_t> work_;
+  std::string failure_;
   RealFftSpec* spec_ = nullptr;
   decltype(&RealFftForwardPortable) forward_ = nullptr;
   decltype(&RealFftFreeSpecPortable) free_ = nullptr;
@@ -559,7 +573,7 @@ void BM_RealFftForwardVariants(benchmark::State& state) {
     }
     auto transform = std::make_unique<LetterTransform>(letter, order, x);
     if (!transform->Made()) {
-      state.SkipWithError("RealFftCreateSpec failed");
+      state.SkipWithError(transform->Failure().c_str());
       return;
     }
     LetterTransform* run = transform.get();

@@ -4,6 +4,7 @@
 
 #include "controls/GdipObjects.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -130,35 +131,24 @@ void TGDIPPicture::Draw(TCanvas* canvas, const TRect& rect) {
   TMemoryStream* copy = DecodingCopy(data_);
   TGPImage* image = Create<TGPImage>(copy);
   TGPGraphics* graphics = Create<TGPGraphics>(canvas);
-  try {
-    if (image->GetImageFormat() != 2) {
-      width_ = static_cast<int>(image->GetWidth());
-      height_ = static_cast<int>(image->GetHeight());
-      graphics->DrawImage(image, rect.Left, rect.Top, rect.Right - rect.Left,
-                          rect.Bottom - rect.Top);
-    } else {
-      data_->SetPosition(0);
-      TBitmap* bitmap = Create<TBitmap>();
-      try {
-        bitmap->LoadFromStream(data_);
-        bitmap->SetTransparentMode(tmAuto);
-        bitmap->SetTransparent(true);
-        canvas->Draw(rect.Left, rect.Top, bitmap);
-      } catch (...) {
-        bitmap->Free();
-        throw;
-      }
-      bitmap->Free();
-    }
-  } catch (...) {
+  kestrune::ScopeExit freeAll([&] {
     graphics->Free();
     image->Free();
     copy->Free();
-    throw;
+  });
+  if (image->GetImageFormat() != 2) {
+    width_ = static_cast<int>(image->GetWidth());
+    height_ = static_cast<int>(image->GetHeight());
+    graphics->DrawImage(image, rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top);
+  } else {
+    data_->SetPosition(0);
+    TBitmap* bitmap = Create<TBitmap>();
+    kestrune::ScopeExit freeBitmap([&] { bitmap->Free(); });
+    bitmap->LoadFromStream(data_);
+    bitmap->SetTransparentMode(tmAuto);
+    bitmap->SetTransparent(true);
+    canvas->Draw(rect.Left, rect.Top, bitmap);
   }
-  graphics->Free();
-  image->Free();
-  copy->Free();
 }
 
 // ---------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "controls/LuUtils.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 
 // ---------------------------------------------------------------------------
 // Shared components and change links
@@ -254,26 +255,17 @@ void TLuBitmaps::SaveToStream(TStream* stream) const {
 void TLuBitmaps::LoadFromFile(const std::string& fileName) {
   TFileStream* file = Create<TFileStream>(fileName, fmOpenRead);
   BeginUpdate();
-  try {
-    LoadFromStream(file);
-  } catch (...) {
+  kestrune::ScopeExit cleanup([&] {
     file->Free();
     EndUpdate();
-    throw;
-  }
-  file->Free();
-  EndUpdate();
+  });
+  LoadFromStream(file);
 }
 
 void TLuBitmaps::SaveToFile(const std::string& fileName) const {
   TFileStream* file = Create<TFileStream>(fileName, fmCreate);
-  try {
-    SaveToStream(file);
-  } catch (...) {
-    file->Free();
-    throw;
-  }
-  file->Free();
+  kestrune::ScopeExit freeFile([&] { file->Free(); });
+  SaveToStream(file);
 }
 
 void TLuBitmaps::Assign(TPersistent* source) {
@@ -301,28 +293,18 @@ void TLuBitmaps::DefineProperties(TFiler* filer) {
 
 void TLuBitmaps::ReadData(TReader* reader) {
   TMemoryStream* stream = Create<TMemoryStream>();
-  try {
-    if (!ReadHexText(reader->ReadString(), *stream))
-      reader->ReadError(kInvalidFileFormat);
-    Clear();
-    LoadFromStream(stream);
-  } catch (...) {
-    stream->Free();
-    throw;
-  }
-  stream->Free();
+  kestrune::ScopeExit freeStream([&] { stream->Free(); });
+  if (!ReadHexText(reader->ReadString(), *stream))
+    reader->ReadError(kInvalidFileFormat);
+  Clear();
+  LoadFromStream(stream);
 }
 
 void TLuBitmaps::WriteData(TWriter* writer) {
   TMemoryStream* stream = Create<TMemoryStream>();
-  try {
-    SaveToStream(stream);
-    writer->WriteString(HexTextOf(*stream));
-  } catch (...) {
-    stream->Free();
-    throw;
-  }
-  stream->Free();
+  kestrune::ScopeExit freeStream([&] { stream->Free(); });
+  SaveToStream(stream);
+  writer->WriteString(HexTextOf(*stream));
 }
 
 TLuBitmapList::TLuBitmapList(TComponent* owner) : TLuSharedComponent(owner) {

@@ -6,6 +6,7 @@
 #include "Vek/VekPinList.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopePalette.h"
 #include "scope/TrelScopeRoutines.h"
@@ -346,13 +347,8 @@ void TTrelScopeChannel::CallChannelDraw(ITrelRealBuffer* displayedY, std::int32_
   const bool changed = was_changed_;
   was_changed_ = false;
   scope_->SetChannelDrawFlag(true);
-  try {
-    OnChannelDraw(scope_, Index(), displayedY->GetData(), n, changed);
-  } catch (...) {
-    scope_->SetChannelDrawFlag(false);
-    throw;
-  }
-  scope_->SetChannelDrawFlag(false);
+  kestrune::ScopeExit clearFlag([&] { scope_->SetChannelDrawFlag(false); });
+  OnChannelDraw(scope_, Index(), displayedY->GetData(), n, changed);
 }
 
 void TTrelScopeChannel::MapX(ITrelRealBuffer* displayedX, std::int32_t n, std::int32_t span,

@@ -8,6 +8,7 @@
 #include "platform/forms/Printers.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/graphics/JpegPicture.h"
+#include "platform/rtl/ScopeExit.h"
 #include "scope/TrelScope.h"
 
 namespace {
@@ -113,11 +114,6 @@ void TTrelScope::DrawToCanvas(TCanvas* canvas) {
 void TTrelScope::Print() {
   const bool held = IsHeld();
   SetHold(true);
-  try {
-    inherited::Print();
-  } catch (...) {
-    SetHold(held);
-    throw;
-  }
-  SetHold(held);
+  kestrune::ScopeExit restoreHold([&] { SetHold(held); });
+  inherited::Print();
 }

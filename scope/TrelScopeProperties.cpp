@@ -11,6 +11,7 @@
 #include "platform/forms/Menus.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/graphics/GraphicsObjects.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopePropertiesDescription.h"
@@ -1308,15 +1309,10 @@ void TTrelScope::ShowProperties(int pageIndex, int itemIndex) {
   MouseLeave();
   GetToolBar()->ClearDownStates();
   auto* dialog = Create<TTrelScopePropertiesForm>(nullptr, this, pageIndex, itemIndex);
-  try {
-    const TPoint at = ClientToScreen(TPoint{Width() - dialog->Width() - 20, 20});
-    dialog->SetBounds(at.X, at.Y, dialog->Width(), dialog->Height());
-    dialog->ShowModal();
-  } catch (...) {
-    dialog->Free();
-    throw;
-  }
-  dialog->Free();
+  kestrune::ScopeExit freeDialog([&] { dialog->Free(); });
+  const TPoint at = ClientToScreen(TPoint{Width() - dialog->Width() - 20, 20});
+  dialog->SetBounds(at.X, at.Y, dialog->Width(), dialog->Height());
+  dialog->ShowModal();
 }
 
 // ---------------------------------------------------------------------------

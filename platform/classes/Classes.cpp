@@ -1,4 +1,5 @@
 #include "platform/classes/Classes.h"
+#include "platform/rtl/ScopeExit.h"
 
 #include <algorithm>
 #include <cctype>
@@ -382,15 +383,10 @@ void TCollection::Assign(TPersistent* source) {
     return;
   }
   BeginUpdate();
-  try {
-    Clear();
-    for (TCollectionItem* item : other->items_)
-      Add()->Assign(item);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  kestrune::ScopeExit endUpdate([&] { EndUpdate(); });
+  Clear();
+  for (TCollectionItem* item : other->items_)
+    Add()->Assign(item);
 }
 
 std::string TCollection::GetNamePath() {

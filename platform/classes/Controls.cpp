@@ -5,6 +5,7 @@
 #include "platform/classes/ActnList.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/MainLoop.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace kestrune {
 
@@ -433,13 +434,8 @@ void TControl::CMParentFontChanged() {
   if (!parent_font_ || parent_ == nullptr)
     return;
   copying_parent_font_ = true;
-  try {
-    font_->Assign(parent_->font_);
-  } catch (...) {
-    copying_parent_font_ = false;
-    throw;
-  }
-  copying_parent_font_ = false;
+  kestrune::ScopeExit reset([&] { copying_parent_font_ = false; });
+  font_->Assign(parent_->font_);
 }
 
 void TControl::CMMouseEnter(TControl* control) {
@@ -560,15 +556,10 @@ void TWinControl::Realign() {
   if (align_disabled_ > 0 || aligning_ || ComponentState().Contains(csLoading))
     return;
   aligning_ = true;
-  try {
-    TRect rect = GetClientRect();
-    AdjustClientRect(rect);
-    AlignControls(nullptr, rect);
-  } catch (...) {
-    aligning_ = false;
-    throw;
-  }
-  aligning_ = false;
+  kestrune::ScopeExit reset([&] { aligning_ = false; });
+  TRect rect = GetClientRect();
+  AdjustClientRect(rect);
+  AlignControls(nullptr, rect);
 }
 
 void TWinControl::AdjustClientRect(TRect& rect) {

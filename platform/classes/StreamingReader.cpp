@@ -9,6 +9,7 @@
 #include "platform/classes/Streaming.h"
 #include "platform/classes/StreamingText.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace kestrune::detail {
 
@@ -308,13 +309,10 @@ class DescriptionReader {
     looking_for_ = &name;
     found_ = false;
     handler_ = nullptr;
-    try {
+    {
+      kestrune::ScopeExit reset([&] { looking_for_ = nullptr; });
       Guarded(nameTok, path, [&] { persistent->DefineProperties(&reader_); });
-    } catch (...) {
-      looking_for_ = nullptr;
-      throw;
     }
-    looking_for_ = nullptr;
     if (!found_)
       unknown();
     if (p.isCollection)

@@ -11,6 +11,7 @@
 #include "platform/classes/Streaming.h"
 #include "platform/classes/StreamingText.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace kestrune::detail {
 
@@ -125,13 +126,10 @@ class DescriptionWriter {
     in_handler_ = true;
     value_written_ = false;
     lists_.clear();
-    try {
+    {
+      kestrune::ScopeExit reset([&] { in_handler_ = false; });
       writeData(&writer_);
-    } catch (...) {
-      in_handler_ = false;
-      throw;
     }
-    in_handler_ = false;
     if (!value_written_ || !lists_.empty())
       throw EWriteError("La propriété " + full + " n'a pas reçu exactement une valeur");
     out_ += '\n';

@@ -99,13 +99,12 @@ TPageControl::TPageControl(TComponent* owner) : TWinControl(owner) {
   SetTabStop(true);
   ControlStyle.Exclude(csClickEvents);
   ControlStyle.Exclude(csCaptureMouse);
-  host_ = new Host();
+  host_ = std::make_unique<Host>();
 }
 
 TPageControl::~TPageControl() {
   for (TTabSheet* page : pages_)
     page->page_control_ = nullptr;
-  delete host_;
 }
 
 TTabSheet* TPageControl::Pages(int index) const {

@@ -80,7 +80,8 @@ class TPageControl : public TWinControl {
 
   std::vector<TTabSheet*> pages_;
   int active_ = -1;
-  Host* host_ = nullptr;  // owned by the widget
+  // Owned by this control; its widget pointers are cleared when Qt destroys them.
+  std::unique_ptr<Host> host_;
 };
 
 class TUpDown : public TWinControl {

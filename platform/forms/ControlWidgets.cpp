@@ -15,6 +15,7 @@
 #include "platform/classes/CustomForm.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace kestrune {
 
@@ -104,29 +105,19 @@ void ControlDispatch::PaintCycle(TWinControl& control) {
   // Valid first: a paint that invalidates again asks for another cycle.
   buffer.valid = true;
   const int level = buffer.canvas.SaveState();
-  try {
-    PaintWindow(control, buffer.canvas, nullptr);
-  } catch (...) {
-    buffer.canvas.RestoreState(level);
-    throw;
-  }
-  buffer.canvas.RestoreState(level);
+  kestrune::ScopeExit restore([&] { buffer.canvas.RestoreState(level); });
+  PaintWindow(control, buffer.canvas, nullptr);
 }
 
 void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const TControl* stopAt) {
   if (auto* custom = dynamic_cast<TCustomControl*>(&control)) {
     TCanvas* saved = custom->painting_;
     custom->painting_ = &canvas;
-    try {
-      PrepareCanvas(canvas, control);
-      custom->EraseBackground(&canvas);
-      PrepareCanvas(canvas, control);
-      custom->Paint();
-    } catch (...) {
-      custom->painting_ = saved;
-      throw;
-    }
-    custom->painting_ = saved;
+    kestrune::ScopeExit restore([&] { custom->painting_ = saved; });
+    PrepareCanvas(canvas, control);
+    custom->EraseBackground(&canvas);
+    PrepareCanvas(canvas, control);
+    custom->Paint();
   } else {
     FillWithColor(canvas, control.Color(), control.ClientRect());
   }
@@ -143,27 +134,17 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
     canvas.IntersectClipRect(graphic->BoundsRect());
     canvas.SetWindowOrg(Point(SaturatingAdd(origin.X, -int64_t{graphic->Left()}),
                               SaturatingAdd(origin.Y, -int64_t{graphic->Top()})));
-    try {
-      PaintGraphic(*graphic, canvas);
-    } catch (...) {
-      canvas.RestoreState(level);
-      throw;
-    }
-    canvas.RestoreState(level);
+    kestrune::ScopeExit restore([&] { canvas.RestoreState(level); });
+    PaintGraphic(*graphic, canvas);
   }
 }
 
 void ControlDispatch::PaintGraphic(TGraphicControl& control, TCanvas& canvas) {
   TCanvas* saved = control.painting_;
   control.painting_ = &canvas;
-  try {
-    PrepareCanvas(canvas, control);
-    control.Paint();
-  } catch (...) {
-    control.painting_ = saved;
-    throw;
-  }
-  control.painting_ = saved;
+  kestrune::ScopeExit restore([&] { control.painting_ = saved; });
+  PrepareCanvas(canvas, control);
+  control.Paint();
 }
 
 TControl* ControlDispatch::Target(TWinControl& control, TPoint pos, TPoint& local) {

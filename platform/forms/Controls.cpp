@@ -4,6 +4,7 @@
 #include "platform/forms/Controls.h"
 
 #include "platform/forms/ControlWidgets.h"
+#include "platform/rtl/ScopeExit.h"
 
 using kestrune::BackBuffer;
 using kestrune::ControlDispatch;
@@ -86,13 +87,8 @@ void PaintControlTo(TWinControl* control, TCanvas* canvas) {
   if (control == nullptr || canvas == nullptr)
     return;
   const int level = canvas->SaveState();
-  try {
-    ControlDispatch::PaintWindow(*control, *canvas, nullptr);
-  } catch (...) {
-    canvas->RestoreState(level);
-    throw;
-  }
-  canvas->RestoreState(level);
+  kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
+  ControlDispatch::PaintWindow(*control, *canvas, nullptr);
 }
 
 void PaintParentBackground(TControl* control, TCanvas* canvas) {
@@ -107,11 +103,6 @@ void PaintParentBackground(TControl* control, TCanvas* canvas) {
   const TPoint origin = canvas->WindowOrg();
   canvas->SetWindowOrg(
       Point(SaturatingAdd(origin.X, control->Left()), SaturatingAdd(origin.Y, control->Top())));
-  try {
-    ControlDispatch::PaintWindow(*parent, *canvas, stopAt);
-  } catch (...) {
-    canvas->RestoreState(level);
-    throw;
-  }
-  canvas->RestoreState(level);
+  kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
+  ControlDispatch::PaintWindow(*parent, *canvas, stopAt);
 }

@@ -70,12 +70,10 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner) {
   SetColor(clWindow);
   ControlStyle.Exclude(csClickEvents);
   ControlStyle.Exclude(csCaptureMouse);
-  host_ = new Host();
+  host_ = std::make_unique<Host>();
 }
 
-TEdit::~TEdit() {
-  delete host_;
-}
+TEdit::~TEdit() = default;
 
 std::unique_ptr<kestrune::ControlWidget> TEdit::CreateWidget() {
   QWidget* parent = HostWidget::ParentWidgetOf(*this);
@@ -224,13 +222,12 @@ TCustomListBox::TCustomListBox(TComponent* owner) : TWinControl(owner) {
   ControlStyle.Exclude(csCaptureMouse);
   items_ = Create<TListBoxStrings>();
   items_->owner_ = this;
-  host_ = new Host();
+  host_ = std::make_unique<Host>();
 }
 
 TCustomListBox::~TCustomListBox() {
   items_->owner_ = nullptr;
   items_->Free();
-  delete host_;
 }
 
 std::unique_ptr<kestrune::ControlWidget> TCustomListBox::CreateWidget() {

@@ -66,7 +66,8 @@ class TEdit : public TWinControl {
   std::string text_;
   int sel_start_ = 0;
   int sel_length_ = 0;
-  Host* host_ = nullptr;  // owned by the widget
+  // Owned by this control; its widget pointers are cleared when Qt destroys them.
+  std::unique_ptr<Host> host_;
 };
 
 class TCustomListBox;
@@ -122,7 +123,8 @@ class TCustomListBox : public TWinControl {
   std::vector<bool> ticks_;  // one per item
   int item_index_ = -1;
   bool checkable_ = false;
-  Host* host_ = nullptr;  // owned by the widget
+  // Owned by this control; its widget pointers are cleared when Qt destroys them.
+  std::unique_ptr<Host> host_;
 };
 
 class TListBox : public TCustomListBox {

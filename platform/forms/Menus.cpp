@@ -442,7 +442,7 @@ void TPopupMenu::Popup(int X, int Y) {
   window_->Show();
   if (window_->ScreenWindow() != nullptr) {
     if (closer_ == nullptr)
-      closer_ = new Closer(this);
+      closer_ = std::make_unique<Closer>(this);
     closer_->Watch(true);
   }
 }
@@ -472,9 +472,10 @@ void TPopupMenu::PopupInput(TMenuInput input, TPoint screen) {
   item->Click();
 }
 
+TPopupMenu::TPopupMenu(TComponent* owner) : TMenu(owner) {}
+
 TPopupMenu::~TPopupMenu() {
   CloseUp();
-  delete closer_;
 }
 
 void TPopupMenu::CloseUp() {

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -250,7 +251,7 @@ enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
 
 class TPopupMenu : public TMenu {
   KESTRUNE_CLASS(TPopupMenu, TMenu)
-  explicit TPopupMenu(TComponent* owner) : TMenu(owner) {}
+  explicit TPopupMenu(TComponent* owner);
   bool IsPopup() const override { return true; }
   TPopupAlignment Alignment() const { return alignment_; }
   void SetAlignment(TPopupAlignment value) { alignment_ = value; }
@@ -278,7 +279,7 @@ class TPopupMenu : public TMenu {
   TPoint popup_point_{};
   TMenuDropDown* window_ = nullptr;
   int selected_ = -1;
-  Closer* closer_ = nullptr;  // owned
+  std::unique_ptr<Closer> closer_;
 };
 
 // A drop-down window: the visible sub-items of `parent` in a column, drawn

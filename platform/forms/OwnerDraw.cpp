@@ -4,6 +4,7 @@
 
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -21,13 +22,8 @@ class OwnerDrawWidget final : public kestrune::WinWidget {
         return;
       buffer.valid = true;  // a draw that invalidates again asks for another paint
       const int level = buffer.canvas.SaveState();
-      try {
-        draw_item_(TDrawItemStruct{&buffer.canvas, Control().ClientRect()});
-      } catch (...) {
-        buffer.canvas.RestoreState(level);
-        throw;
-      }
-      buffer.canvas.RestoreState(level);
+      kestrune::ScopeExit restore([&] { buffer.canvas.RestoreState(level); });
+      draw_item_(TDrawItemStruct{&buffer.canvas, Control().ClientRect()});
     });
     QPainter painter(this);
     if (kestrune::BackBuffer* buffer = kestrune::ControlDispatch::ExistingBuffer(Control()))

@@ -161,12 +161,10 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
   SetTabStop(true);
   ControlStyle.Exclude(csClickEvents);  // the hosted box says when it is clicked
   ControlStyle.Exclude(csCaptureMouse);
-  host_ = new Host();
+  host_ = std::make_unique<Host>();
 }
 
-TCheckBox::~TCheckBox() {
-  delete host_;
-}
+TCheckBox::~TCheckBox() = default;
 
 std::unique_ptr<kestrune::ControlWidget> TCheckBox::CreateWidget() {
   QWidget* parent = HostWidget::ParentWidgetOf(*this);
@@ -317,13 +315,12 @@ TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
   ControlStyle.Exclude(csCaptureMouse);
   items_ = Create<TComboBoxStrings>();
   items_->owner_ = this;
-  host_ = new Host();
+  host_ = std::make_unique<Host>();
 }
 
 TCustomComboBox::~TCustomComboBox() {
   items_->owner_ = nullptr;
   items_->Free();
-  delete host_;
 }
 
 std::unique_ptr<kestrune::ControlWidget> TCustomComboBox::CreateWidget() {

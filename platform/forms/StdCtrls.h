@@ -94,7 +94,8 @@ class TCheckBox : public TWinControl {
   void UserToggled(bool checked);
 
   TCheckBoxState state_ = cbUnchecked;
-  Host* host_ = nullptr;  // owned by the widget
+  // Owned by this control; its box pointer is cleared when Qt destroys the box.
+  std::unique_ptr<Host> host_;
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
@@ -170,7 +171,8 @@ class TCustomComboBox : public TWinControl {
   int drop_down_count_ = 8;
   int dropped_width_ = 0;
   bool dropped_down_ = false;
-  Host* host_ = nullptr;  // owned by the widget
+  // Owned by this control; its box pointer is cleared when Qt destroys the box.
+  std::unique_ptr<Host> host_;
 };
 
 class TCustomGroupBox : public TCustomControl {

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/System.h"
 #include "signal/core/TrelBufferInterfaces.h"
 #include "signal/core/TrelSmartBufferManager.h"
@@ -175,13 +176,6 @@ T* TTrelMemoryBuffer::NewOnFreshBlock(std::int32_t count, std::int32_t elementSi
   // fails, dropping this reference frees the block whatever the buffer's
   // constructor had done with it.
   block->AddRef(false);
-  T* buffer = nullptr;
-  try {
-    buffer = Create<T>(block, byteSize);
-  } catch (...) {
-    block->Release(false);
-    throw;
-  }
-  block->Release(false);
-  return buffer;
+  kestrune::ScopeExit release([&] { block->Release(false); });
+  return Create<T>(block, byteSize);
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "Vek/VekValuePins.h"
+#include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "signal/core/TrelTypedBuffers.h"
 
@@ -164,17 +165,10 @@ bool TTrelVekSourcePin::ConnectTo(TVekBasicPin* pin, TVekBasicPin* dependsOn) {
 
 bool TTrelVekSourcePin::Notify(IVekNotifyOperation* operation) {
   TVekWriteLockSection own(this);
-  bool result;
-  try {
-    result = TVekSourcePin::Notify(operation);
-  } catch (...) {
-    // The sender did send it: the stream's state follows the sender, not
-    // whether every receiver coped.
-    RememberStreamStateLocked(operation);
-    throw;
-  }
-  RememberStreamStateLocked(operation);
-  return result;
+  // The sender did send it: the stream's state follows the sender, not
+  // whether every receiver coped.
+  kestrune::ScopeExit remember([&] { RememberStreamStateLocked(operation); });
+  return TVekSourcePin::Notify(operation);
 }
 
 void TTrelVekSourcePin::RememberStreamStateLocked(IVekNotifyOperation* operation) {

@@ -1,5 +1,35 @@
 #include "signal/primitives/PrimitiveDispatch.h"
 
+const char* PrimitiveStatusName(PrimitiveStatus status) {
+  switch (status) {
+    case StatusOk:
+      return "StatusOk";
+    case StatusNullPointer:
+      return "StatusNullPointer";
+    case StatusBadLength:
+      return "StatusBadLength";
+    case StatusBadStep:
+      return "StatusBadStep";
+    case StatusNegativeMagnitude:
+      return "StatusNegativeMagnitude";
+    case StatusZeroDivisor:
+      return "StatusZeroDivisor";
+    case StatusNoMemory:
+      return "StatusNoMemory";
+    case StatusZeroFeedbackTap:
+      return "StatusZeroFeedbackTap";
+    case StatusBadFftOrder:
+      return "StatusBadFftOrder";
+    case StatusBadFftFlag:
+      return "StatusBadFftFlag";
+    case StatusBadObjectId:
+      return "StatusBadObjectId";
+    case StatusNegativeIirOrder:
+      return "StatusNegativeIirOrder";
+  }
+  return "unknown status";
+}
+
 namespace {
 
 // Nothing in the program writes it; only tests do, through

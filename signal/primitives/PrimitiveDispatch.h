@@ -62,6 +62,26 @@ inline constexpr PrimitiveStatus StatusNegativeMagnitude = -38;
 // Warning: at least one divisor was zero; every output element was written.
 inline constexpr PrimitiveStatus StatusZeroDivisor = 6;
 
+// The transforms' codes (signal/transforms/MoskDispatcher.h), kept here so
+// that one list holds every status and its name.
+// The heap did not supply a block, or the block's size does not fit 31 bits.
+inline constexpr PrimitiveStatus StatusNoMemory = -9;
+// The IIR feedback tap a0 is 0.0 or not a number.
+inline constexpr PrimitiveStatus StatusZeroFeedbackTap = -10;
+// An FFT order below 0 or above 30.
+inline constexpr PrimitiveStatus StatusBadFftOrder = -15;
+// An FFT scaling flag other than 1, 2, 4 or 8.
+inline constexpr PrimitiveStatus StatusBadFftFlag = -16;
+// The object's id is not that of the object the primitive expects.
+inline constexpr PrimitiveStatus StatusBadObjectId = -17;
+// A negative IIR order.
+inline constexpr PrimitiveStatus StatusNegativeIirOrder = -25;
+
+// The name of a status for logs and messages: the constant's name above
+// ("StatusBadLength"), or "unknown status" for any other value. The text is
+// static; any thread may call it.
+const char* PrimitiveStatusName(PrimitiveStatus status);
+
 // The process-wide processor-type code. It starts at 0 and the program never
 // changes it. Any thread may call it.
 std::int32_t GetCpuTypeCode();

@@ -28,20 +28,8 @@
 
 #include "signal/primitives/PrimitiveDispatch.h"
 
-// Status codes of this unit besides StatusOk (0), StatusBadLength (-6),
-// StatusNullPointer (-8) and StatusBadStep (-14).
-// The heap did not supply a block, or the block's size does not fit 31 bits.
-inline constexpr PrimitiveStatus StatusNoMemory = -9;
-// The IIR feedback tap a0 is 0.0 or not a number.
-inline constexpr PrimitiveStatus StatusZeroFeedbackTap = -10;
-// An FFT order below 0 or above 30.
-inline constexpr PrimitiveStatus StatusBadFftOrder = -15;
-// An FFT scaling flag other than 1, 2, 4 or 8.
-inline constexpr PrimitiveStatus StatusBadFftFlag = -16;
-// The object's id is not that of the object the primitive expects.
-inline constexpr PrimitiveStatus StatusBadObjectId = -17;
-// A negative IIR order.
-inline constexpr PrimitiveStatus StatusNegativeIirOrder = -25;
+// This unit's primitives answer StatusOk, StatusBadLength, StatusNullPointer,
+// StatusBadStep and the transform codes, all in signal/primitives/PrimitiveDispatch.h.
 
 // Tables of a forward real FFT of one order (fft/RealFftSpec.h).
 struct RealFftSpec;

@@ -4,6 +4,7 @@
 
 #include "platform/classes/Streams.h"
 #include "platform/classes/TypInfo.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -62,33 +63,26 @@ void TRTFLabel::Paint() {
   painting_ = true;
   TWinControl* parent = Parent();
   rich_edit_->SetParent(parent);
-  try {
-    if (parent != nullptr && parent->Widget() != nullptr) {
-      rich_edit_->TransparentStyle = true;
-      rich_edit_->SetHeight(0);
-      Canvas()->Brush()->SetStyle(bsClear);
-      RenderRichText(Canvas(), Rect(0, 0, Width(), Height()));
-    }
-  } catch (...) {
+  kestrune::ScopeExit cleanup([&] {
     rich_edit_->SetParent(nullptr);
     painting_ = false;
-    throw;
+  });
+  if (parent != nullptr && parent->Widget() != nullptr) {
+    rich_edit_->TransparentStyle = true;
+    rich_edit_->SetHeight(0);
+    Canvas()->Brush()->SetStyle(bsClear);
+    RenderRichText(Canvas(), Rect(0, 0, Width(), Height()));
   }
-  rich_edit_->SetParent(nullptr);
-  painting_ = false;
 }
 
 void TRTFLabel::RenderRichText(TCanvas* canvas, const TRect& rect) {
   TMemoryStream* stream = Create<TMemoryStream>();
-  try {
+  {
+    kestrune::ScopeExit freeStream([&] { stream->Free(); });
     stream->Write(rich_text_.data(), static_cast<int64_t>(rich_text_.size()));
     stream->SetPosition(0);
     rich_edit_->Lines()->LoadFromStream(stream);
-  } catch (...) {
-    stream->Free();
-    throw;
   }
-  stream->Free();
   const int dpi_x = TCanvas::PixelsPerInch > 0 ? TCanvas::PixelsPerInch : 96;
   const int dpi_y = dpi_x;
   const TColor background = Transparent() && Parent() != nullptr ? Parent()->Color() : Color();

@@ -7,19 +7,17 @@
 // cost no operator new once the free lists are warm; neither does the
 // capture component fed by a scripted device (device reading thread, wave
 // thread hand-over, the graph, the meter's main-thread delivery through the
-// main loop). This file replaces the global operator new of its test program
-// with a counting one.
+// main loop). Its test program links the counting operator new of
+// tests/harness/CountingHeap.cpp.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <thread>
 #include <vector>
 
@@ -37,55 +35,10 @@
 #include "platform/win/ScriptedWaveIn.h"
 #include "signal/core/TrelMainThreadNotify.h"
 #include "signal/core/TrelSmartBufferManager.h"
+#include "tests/harness/CountingHeap.h"
 #include "tests/signal/core/StreamPinFixtures.h"
 
-// Our operator new takes its memory from malloc, so free is the matching
-// release; the compiler cannot see that pairing where it inlines the two.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<std::uint64_t> g_news{0};
-
-void* Counted(std::size_t size) noexcept {
-  g_news.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* block = Counted(size))
-    return block;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* block = Counted(size))
-    return block;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return Counted(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return Counted(size);
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
+using kestrune::test_support::HeapAllocationCount;
 
 namespace {
 
@@ -165,10 +118,10 @@ TEST(AudioGraphHeap, WarmGraphPushesBlocksWithoutTheGeneralHeap) {
   constexpr std::int32_t kBlocks = 300;
   const std::int64_t spectraBefore = spectra.Received;
   const std::int64_t channelsBefore = channels.Received;
-  const std::uint64_t newsBefore = g_news.load();
+  const std::uint64_t newsBefore = HeapAllocationCount();
   for (std::int32_t i = 0; i < kBlocks; ++i)
     push(kWarmUp + i);
-  const std::uint64_t news = g_news.load() - newsBefore;
+  const std::uint64_t news = HeapAllocationCount() - newsBefore;
 
   // 1024 frames make four spectra of 256 per channel; one buffer per channel
   // from the converter.
@@ -210,10 +163,10 @@ TEST(AudioGraphHeap, APushToTwelveSinksTakesNothingFromTheHeapOnceWarm) {
   };
   for (int i = 0; i < kWarmUp; ++i)
     push();
-  const std::uint64_t newsBefore = g_news.load();
+  const std::uint64_t newsBefore = HeapAllocationCount();
   for (int i = 0; i < 300; ++i)
     push();
-  EXPECT_EQ(g_news.load() - newsBefore, 0u);
+  EXPECT_EQ(HeapAllocationCount() - newsBefore, 0u);
   EXPECT_EQ(counter.Received, std::int64_t{kSinks} * (kWarmUp + 300));
   for (TTrelVekRealSinkPin* pin : sinks)
     pin->Free();
@@ -352,12 +305,12 @@ TEST(AudioGraphHeap, ScriptedCaptureTakesNothingFromTheHeapOnceWarm) {
   // main thread's deliveries waiting, then those deliveries alone, the wave
   // thread held meanwhile.
   const std::int64_t changesBefore = levels.Changes;
-  const std::uint64_t captureBefore = g_news.load();
+  const std::uint64_t captureBefore = HeapAllocationCount();
   const std::int64_t reached = channels.RunTo(held + kCounted);
-  const std::uint64_t captureNews = g_news.load() - captureBefore;
-  const std::uint64_t deliveryBefore = g_news.load();
+  const std::uint64_t captureNews = HeapAllocationCount() - captureBefore;
+  const std::uint64_t deliveryBefore = HeapAllocationCount();
   loop.ProcessMessages();
-  const std::uint64_t deliveryNews = g_news.load() - deliveryBefore;
+  const std::uint64_t deliveryNews = HeapAllocationCount() - deliveryBefore;
   channels.HoldAt(INT64_MAX);
   audioIn->SetEnabled(false);
 

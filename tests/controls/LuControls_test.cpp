@@ -11,6 +11,7 @@
 
 #include "controls/LuUtils.h"
 #include "platform/classes/Streaming.h"
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -166,13 +167,8 @@ class LuBitmapsStream : public ::testing::Test {
     TMemoryStream* s = Create<TMemoryStream>();
     s->Write(bytes.data(), static_cast<int64_t>(bytes.size()));
     s->SetPosition(0);
-    try {
-      target_->LoadFromStream(s);
-    } catch (...) {
-      s->Free();
-      throw;
-    }
-    s->Free();
+    kestrune::ScopeExit freeStream([&] { s->Free(); });
+    target_->LoadFromStream(s);
   }
 
   TLuBitmaps* source_ = nullptr;

@@ -315,3 +315,24 @@ TEST(PointerTableTest, EveryPrimitiveHasItsFamilySlotsAndSelection) {
 #undef POINTER_ROW
 
 }  // namespace
+
+namespace {
+
+// Every status a primitive answers has its own name in logs; any other value
+// is said to be unknown rather than named after a neighbour.
+TEST(PrimitiveStatusName, NamesEveryStatusAndNoOther) {
+  const struct {
+    PrimitiveStatus status;
+    std::string name;
+  } rows[] = {
+      {0, "StatusOk"},           {-8, "StatusNullPointer"},        {-6, "StatusBadLength"},
+      {-14, "StatusBadStep"},    {-38, "StatusNegativeMagnitude"}, {6, "StatusZeroDivisor"},
+      {-9, "StatusNoMemory"},    {-10, "StatusZeroFeedbackTap"},   {-15, "StatusBadFftOrder"},
+      {-16, "StatusBadFftFlag"}, {-17, "StatusBadObjectId"},       {-25, "StatusNegativeIirOrder"},
+      {1, "unknown status"},     {-7, "unknown status"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(PrimitiveStatusName(row.status), row.name) << row.status;
+}
+
+}  // namespace

@@ -16,7 +16,7 @@
 
 #include "signal/transforms/MoskDispatcher.h"
 #include "signal/transforms/fft/FftVariants.h"
-#include "tests/signal/transforms/FftVariantHarness.h"
+#include "tests/signal/transforms/fft/FftVariantHarness.h"
 
 namespace {
 

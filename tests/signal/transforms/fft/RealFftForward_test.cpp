@@ -20,7 +20,7 @@
 
 #include "signal/transforms/MoskDispatcher.h"
 #include "signal/transforms/fft/RealFftSpec.h"
-#include "tests/signal/transforms/FftVariantHarness.h"
+#include "tests/signal/transforms/fft/FftVariantHarness.h"
 
 namespace {
 
