@@ -1,6 +1,7 @@
 #include "controls/StyMenuStyler.h"
 
-#include <QImage>
+#include <string>
+#include <vector>
 
 #include "controls/GdipObjects.h"
 #include "platform/forms/Forms.h"
@@ -236,26 +237,20 @@ constexpr const char* kGlyphNames[3] = {"STYSUBMENUITEM", "STYCHECKITEM", "STYRA
 
 // Our glyphs as rows of letters: 'K' black, anything else the transparent
 // key (white, the bottom-left pixel of each).
-QImage Glyph(const char* const* rows, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x)
-      image.setPixel(x, y, rows[y][x] == 'K' ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-  }
-  return image;
-}
+const std::vector<TLetterColor> kGlyphPalette = {{'K', clBlack}};
 
 // The sub-menu arrow: 3 x 5, pointing right; it fits the 3 x 6 box the
 // items centre it in.
-constexpr const char* kSubMenuGlyph[5] = {"K..", "KK.", "KKK", "KK.", "K.."};
+const std::vector<std::string> kSubMenuGlyph = {"K..", "KK.", "KKK", "KK.", "K.."};
 // The check mark: 8 x 7.
-constexpr const char* kCheckGlyph[7] = {".......K", "......KK", "K....KKK", "KK..KKK.",
-                                        "KKKKKK..", ".KKKK...", "..KK...."};
+const std::vector<std::string> kCheckGlyph = {".......K", "......KK", "K....KKK", "KK..KKK.",
+                                              "KKKKKK..", ".KKKK...", "..KK...."};
 // The radio dot: 6 x 6.
-constexpr const char* kRadioGlyph[6] = {"..KK..", ".KKKK.", "KKKKKK", "KKKKKK", ".KKKK.", "..KK.."};
+const std::vector<std::string> kRadioGlyph = {"..KK..", ".KKKK.", "KKKKKK",
+                                              "KKKKKK", ".KKKK.", "..KK.."};
 
-void RegisterGlyph(const char* name, const QImage& image) {
-  RegisterResource(TResourceKind::Bitmap, name, EncodeBmp(image, pf24bit));
+void RegisterGlyph(const char* name, const std::vector<std::string>& rows) {
+  RegisterLetterBitmap(TResourceKind::Bitmap, name, rows, kGlyphPalette, clWhite);
 }
 
 }  // namespace
@@ -484,9 +479,9 @@ TClassRegistration<T> MarkColors(TClassRegistration<T> r, TColor fill) {
 }  // namespace
 
 void RegisterStyMenuStylerClasses() {
-  RegisterGlyph(kGlyphNames[0], Glyph(kSubMenuGlyph, 3, 5));
-  RegisterGlyph(kGlyphNames[1], Glyph(kCheckGlyph, 8, 7));
-  RegisterGlyph(kGlyphNames[2], Glyph(kRadioGlyph, 6, 6));
+  RegisterGlyph(kGlyphNames[0], kSubMenuGlyph);
+  RegisterGlyph(kGlyphNames[1], kCheckGlyph);
+  RegisterGlyph(kGlyphNames[2], kRadioGlyph);
 
   GradientBar<TGradientBar>(0xD8BDAF, clNone, gdVertical);
   MarkColors(GradientBar<TIconBar>(0xFFF9F9, 0xBBA0A1, gdHorizontal), 0x6FC0FF)

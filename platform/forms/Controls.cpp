@@ -12,6 +12,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 
 namespace kestrune {
 
@@ -345,7 +346,7 @@ void WinWidget::EnabledChanged() {
 void WinWidget::AppearanceChanged() {
   setCursor(CursorFor(control_.Cursor()));
   if (isWindow())
-    setWindowTitle(QString::fromStdString(control_.Caption()));
+    setWindowTitle(ToQString(control_.Caption()));
   Invalidate(nullptr);
 }
 
