@@ -27,8 +27,8 @@
 #include "platform/classes/TypInfo.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/StdCtrls.h"  // TAlignment
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/graphics/GraphicsObjects.h"
 #include "platform/rtl/SysUtils.h"
 
 class TCustomStyMenuStyler;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/classes/Types.h"
-#include "platform/graphics/Colors.h"
+#include "platform/gdiobj/Colors.h"
 #include "platform/rtl/SysUtils.h"
 
 KESTRUNE_EXCEPTION(EResNotFound, Exception)
