@@ -9,7 +9,7 @@
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "scope/TrelScopeUnit.h"
 #include "signal/core/MoskStreamTypes.h"
 #include "signal/core/TrelMainThreadNotify.h"

@@ -5,13 +5,10 @@
 // The program shows a window, so it needs a graphical desktop. Without one
 // (no display variable, or a display that cannot be opened) it says so in
 // one line and ends with status 1, instead of the toolkit's own abort.
-#include <QString>
-#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string>
-#include <vector>
 
 #include "app/AboutForm.h"
 #include "app/MainForm.h"
@@ -20,7 +17,7 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Units.h"
 #include "platform/forms/Forms.h"
-#include "platform/rtl/ScopeExit.h"
+#include "platform/forms/ToolkitMessages.h"
 #include "platform/win/Libraries.h"
 
 namespace {
@@ -51,39 +48,6 @@ std::string DisplayNotOpened() {
   return "aucun affichage ne peut être ouvert";
 }
 
-// The toolkit's messages while the windowing layer starts: kept back, and
-// passed on once it has started; a fatal one means that no display could be
-// opened.
-struct HeldMessage {
-  QtMsgType type;
-  std::string file, function, category;
-  int line;
-  QString text;
-};
-std::vector<HeldMessage> g_held;
-QtMessageHandler g_previous = nullptr;
-
-void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  if (type == QtFatalMsg)
-    NoDesktop(DisplayNotOpened());
-  g_held.push_back({type, context.file != nullptr ? context.file : "",
-                    context.function != nullptr ? context.function : "",
-                    context.category != nullptr ? context.category : "", context.line, text});
-}
-
-void PassHeldMessages() {
-  qInstallMessageHandler(g_previous);
-  for (const HeldMessage& m : g_held) {
-    const QMessageLogContext context(m.file.c_str(), m.line, m.function.c_str(),
-                                     m.category.c_str());
-    if (g_previous != nullptr)
-      g_previous(m.type, context, m.text);
-    else
-      std::fprintf(stderr, "%s\n", qFormatLogMessage(m.type, context, m.text).toLocal8Bit().data());
-  }
-  g_held.clear();
-}
-
 // Ends the program when the environment names no display (and no other
 // platform for the toolkit).
 void RequireDesktop() {
@@ -95,10 +59,12 @@ void RequireDesktop() {
 // Starts the program's units, the windowing layer among them; ends the
 // program when it cannot open the display.
 void StartUnitsOnTheDesktop() {
-  g_previous = qInstallMessageHandler(&HoldMessage);
-  kestrune::ScopeExit passHeld([&] { PassHeldMessages(); });
-  kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
-  StartProgramUnits();
+  kestrune::RunHoldingToolkitMessages(
+      [] {
+        kestrune::InstallExecutableVersionInfo(&ProgramVersionInfo());
+        StartProgramUnits();
+      },
+      [] { NoDesktop(DisplayNotOpened()); });
 }
 
 }  // namespace

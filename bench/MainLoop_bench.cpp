@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "platform/classes/MainLoop.h"
+#include "platform/classes/Messages.h"
 #include "platform/classes/SyncObjs.h"
 #include "platform/forms/QtLoopBackend.h"
-#include "platform/win/Messages.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "bench/BenchSupport.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeUnit.h"
 

@@ -14,7 +14,7 @@
 #include "controls/StyMenuStylers.h"
 #include "controls/acxpvs.h"
 #include "platform/forms/Forms.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 namespace {
 

@@ -1,17 +1,21 @@
 #include "controls/GdipObjects.h"
 
-#include <QString>
+#include <string>
+
+#include "platform/rtl/Utf8.h"
 
 namespace {
 
 uintptr_t g_token = 0;
 bool g_started = false;
 
+// The text in UTF-16, cut after `length` code units (all of it when
+// `length` is negative).
 std::u16string Wide(const std::string& text, int length) {
-  QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  if (length >= 0 && length < s.size())
-    s.truncate(length);
-  return s.toStdU16String();
+  std::u16string wide = Utf8ToUtf16(text);
+  if (length >= 0 && static_cast<size_t>(length) < wide.size())
+    wide.resize(static_cast<size_t>(length));
+  return wide;
 }
 
 }  // namespace

@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/graphics/GdiPlus.h"
 #include "platform/rtl/System.h"

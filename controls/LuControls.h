@@ -19,10 +19,10 @@
 
 #include "controls/StoredProperty.h"
 #include "platform/classes/Classes.h"
+#include "platform/gdiobj/Colors.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
-#include "platform/graphics/GraphicsObjects.h"
 
 class TLuChangeLink;
 

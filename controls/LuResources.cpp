@@ -1,46 +1,22 @@
 #include "controls/LuResources.h"
 
-#include <QImage>
 #include <string>
+#include <vector>
 
-#include "platform/graphics/Bitmap.h"
 #include "platform/graphics/GraphicsResources.h"
 
 namespace {
 
 // Our pictures as rows of letters: '.' the transparent key (fuchsia),
 // 'K' black, 'D' dark grey, 'G' button face, 'W' white.
-QImage Picture(const char* const* rows, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      QRgb c = qRgb(255, 0, 255);
-      switch (rows[y][x]) {
-        case 'K':
-          c = qRgb(0, 0, 0);
-          break;
-        case 'D':
-          c = qRgb(128, 128, 128);
-          break;
-        case 'G':
-          c = qRgb(212, 208, 200);
-          break;
-        case 'W':
-          c = qRgb(255, 255, 255);
-          break;
-        default:
-          break;
-      }
-      image.setPixel(x, y, c);
-    }
-  }
-  return image;
-}
+const std::vector<TLetterColor> kPalette = {
+    {'K', 0x000000}, {'D', 0x808080}, {'G', 0xC8D0D4}, {'W', 0xFFFFFF}};
+constexpr TColor kKey = 0xFF00FF;
 
 // The horizontal thumb: 11 x 19, a raised button face ending in a point
 // downwards; its bottom-left pixel is the key, so the corners beside the
 // point stay transparent.
-constexpr const char* kThumbHorizontal[19] = {
+const std::vector<std::string> kThumbHorizontal = {
     "WWWWWWWWWWK", "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK",
     "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK",
     "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK", "WGGGGGGGGDK", ".WGGGGGGDK.",
@@ -49,7 +25,7 @@ constexpr const char* kThumbHorizontal[19] = {
 
 // The hand cursor: 32 x 32, a pointing hand (black outline, white inside),
 // hot spot at the finger tip (6, 0).
-constexpr const char* kHandCursor[32] = {
+const std::vector<std::string> kHandCursor = {
     ".....KK.........................", "....KWWK........................",
     "....KWWK........................", "....KWWK........................",
     "....KWWK........................", "....KWWKKK......................",
@@ -71,16 +47,18 @@ constexpr const char* kHandCursor[32] = {
 }  // namespace
 
 void RegisterLuResources() {
-  const QImage horizontal = Picture(kThumbHorizontal, 11, 19);
   // The vertical thumb is the horizontal one turned to point left (its
-  // bottom-left pixel is again beside the point).
-  QImage vertical(19, 11, QImage::Format_RGB32);
-  for (int y = 0; y < 19; ++y) {
-    for (int x = 0; x < 11; ++x)
-      vertical.setPixel(18 - y, x, horizontal.pixel(x, y));
+  // bottom-left pixel is again beside the point): its pixel (x, y) is the
+  // horizontal one's (y, 18 - x).
+  const size_t long_side = kThumbHorizontal.size();
+  const size_t short_side = kThumbHorizontal.front().size();
+  std::vector<std::string> vertical(short_side, std::string(long_side, '.'));
+  for (size_t y = 0; y < short_side; ++y) {
+    for (size_t x = 0; x < long_side; ++x)
+      vertical[y][x] = kThumbHorizontal[long_side - 1 - x][y];
   }
-  RegisterResource(TResourceKind::Bitmap, "LUTB_HORI", EncodeBmp(horizontal, pf24bit));
-  RegisterResource(TResourceKind::Bitmap, "LUTB_VERT", EncodeBmp(vertical, pf24bit));
-  RegisterResource(TResourceKind::Cursor, "LUCURSORHANDPOINT",
-                   EncodeBmp(Picture(kHandCursor, 32, 32), pf24bit), TPoint{6, 0});
+  RegisterLetterBitmap(TResourceKind::Bitmap, "LUTB_HORI", kThumbHorizontal, kPalette, kKey);
+  RegisterLetterBitmap(TResourceKind::Bitmap, "LUTB_VERT", vertical, kPalette, kKey);
+  RegisterLetterBitmap(TResourceKind::Cursor, "LUCURSORHANDPOINT", kHandCursor, kPalette, kKey,
+                       TPoint{6, 0});
 }

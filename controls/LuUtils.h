@@ -8,9 +8,9 @@
 #include <string>
 
 #include "platform/classes/Types.h"
+#include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
 #include "platform/graphics/Gdi.h"
 
 namespace LuUtils {

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "platform/forms/StdCtrls.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 enum TLabelPosition {
   lpLeftTop,

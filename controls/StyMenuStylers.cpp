@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "controls/StyMenus.h"
 #include "platform/win/Libraries.h"
 
 namespace {

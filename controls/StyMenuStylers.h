@@ -14,7 +14,7 @@
 // Threads: main thread.
 #pragma once
 
-#include "controls/StyMenus.h"
+#include "controls/StyMenuStyler.h"
 #include "platform/classes/Controls.h"
 
 enum TOfficeStyle : uint8_t {

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "platform/classes/Types.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 class TGraphic;
 

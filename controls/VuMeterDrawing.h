@@ -13,8 +13,8 @@
 
 #include <cstdint>
 
+#include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
 
 enum class TVuMeterType { vtStereo, vtMonoL, vtMonoR, vtMonoLR };
 enum class TOrientation { voVertical, voHorizontal };

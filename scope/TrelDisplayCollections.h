@@ -10,7 +10,7 @@
 #include <string>
 
 #include "Vek/VekExtCollection.h"
-#include "platform/graphics/Colors.h"
+#include "platform/gdiobj/Colors.h"
 
 class TTrelDataDisplay;
 

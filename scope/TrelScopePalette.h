@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "platform/graphics/Colors.h"
+#include "platform/gdiobj/Colors.h"
 
 // clRed, clLime, clBlue, clYellow, clAqua, clCream, clOlive, clWhite,
 // clSilver, clPurple, clFuchsia, clTeal, clNavy.

@@ -10,7 +10,7 @@
 #include "platform/forms/ExtStdCtrls.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/StdCtrls.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/rtl/ScopeExit.h"
 #include "platform/rtl/SysUtils.h"
 #include "scope/TrelScope.h"

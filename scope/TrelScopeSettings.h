@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/classes/Classes.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/GraphicsObjects.h"
 #include "signal/core/TrelTypedBuffers.h"
 
 // The base: OnChange and the store-if-different helper.

@@ -6,7 +6,7 @@
 // through Perform and WndProc.
 #pragma once
 
-#include "platform/win/Messages.h"
+#include "platform/classes/Messages.h"
 
 inline constexpr UINT WM_SETFOCUS = 0x0007;
 inline constexpr UINT WM_KILLFOCUS = 0x0008;

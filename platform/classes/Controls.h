@@ -42,10 +42,10 @@
 #include <vector>
 
 #include "platform/classes/Classes.h"
+#include "platform/classes/Messages.h"
 #include "platform/classes/Types.h"
-#include "platform/graphics/Colors.h"
-#include "platform/graphics/GraphicsObjects.h"
-#include "platform/win/Messages.h"
+#include "platform/gdiobj/Colors.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 class TControl;
 class TWinControl;

@@ -22,7 +22,7 @@
 
 #include "platform/classes/Classes.h"
 #include "platform/classes/Controls.h"
-#include "platform/win/Messages.h"
+#include "platform/classes/Messages.h"
 
 class TCustomForm : public TWinControl {
   KESTRUNE_CLASS(TCustomForm, TWinControl)

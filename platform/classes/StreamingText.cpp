@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/rtl/SysUtils.h"
+#include "platform/rtl/Utf8.h"
 
 EDescriptionError::EDescriptionError(const std::string& message, int line, std::string text)
     : EReadError(message + " (ligne " + std::to_string(line) + " : « " + text + " »)"),
@@ -60,50 +61,6 @@ bool IsWritableIdent(std::string_view s, bool allowDots) {
 bool ReadsAsKeyword(std::string_view name) {
   return SameText(name, "True") || SameText(name, "False") || SameText(name, "nil");
 }
-
-namespace {
-
-// The well-formed UTF-8 sequences, by their first byte: the length and the
-// range of the second byte (the others are all 0x80..0xBF). This leaves out
-// overlong forms, surrogates and values beyond U+10FFFF.
-struct Utf8Lead {
-  unsigned first;
-  unsigned last;
-  size_t length;
-  unsigned low;
-  unsigned high;
-};
-constexpr Utf8Lead kUtf8Leads[] = {
-    {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
-    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
-    {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
-};
-
-// The length of the well-formed UTF-8 character at text[at], or 0 when the
-// byte there starts none (a stray continuation byte, an overlong form, a
-// surrogate, a value beyond U+10FFFF, a cut sequence).
-size_t Utf8CharLength(std::string_view text, size_t at) {
-  const auto byte = [&](size_t k) {
-    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0u;
-  };
-  const unsigned lead = byte(0);
-  if (lead < 0x80)
-    return 1;
-  for (const Utf8Lead& form : kUtf8Leads) {
-    if (lead < form.first || lead > form.last)
-      continue;
-    if (byte(1) < form.low || byte(1) > form.high)
-      return 0;
-    for (size_t k = 2; k < form.length; ++k) {
-      if (byte(k) < 0x80 || byte(k) > 0xBF)
-        return 0;
-    }
-    return form.length;
-  }
-  return 0;
-}
-
-}  // namespace
 
 // Input text as a message shows it: cut after kMaxQuotedText bytes at most,
 // on a character boundary ("..." marks the cut); control characters and

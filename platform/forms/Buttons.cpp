@@ -6,6 +6,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 
 using kestrune::CallFromQt;
 using kestrune::HostWidget;
@@ -51,7 +52,7 @@ std::unique_ptr<kestrune::ControlWidget> TButton::CreateWidget() {
   if (parent == nullptr)
     return nullptr;
   auto widget = std::make_unique<HostWidget>(*this, parent);
-  auto* button = new QPushButton(QString::fromStdString(Caption()), widget.get());
+  auto* button = new QPushButton(ToQString(Caption()), widget.get());
   button->setDefault(default_);
   QObject::connect(button, &QPushButton::clicked, [this] { CallFromQt([this] { Click(); }); });
   QObject::connect(button, &QObject::destroyed, [this] { host_->button = nullptr; });
@@ -65,7 +66,7 @@ std::unique_ptr<kestrune::ControlWidget> TButton::CreateWidget() {
 void TButton::CMTextChanged() {
   inherited::CMTextChanged();
   if (host_->button != nullptr)
-    host_->button->setText(QString::fromStdString(Caption()));
+    host_->button->setText(ToQString(Caption()));
 }
 
 void RegisterButtonClasses() {

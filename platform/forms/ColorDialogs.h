@@ -10,7 +10,7 @@
 #pragma once
 
 #include "platform/forms/Dialogs.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 class TColorDialog : public TCommonDialog {
   KESTRUNE_CLASS(TColorDialog, TCommonDialog)

@@ -12,6 +12,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/ExtStdCtrls.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 #include "platform/rtl/SysUtils.h"
 
 using kestrune::CallFromQt;
@@ -182,7 +183,7 @@ void TPageControl::TabsChanged() {
   while (host_->tabs->count() > PageCount())
     host_->tabs->removeTab(host_->tabs->count() - 1);
   for (int i = 0; i < PageCount(); ++i) {
-    const QString text = QString::fromStdString(Pages(i)->Caption());
+    const QString text = ToQString(Pages(i)->Caption());
     if (i < host_->tabs->count())
       host_->tabs->setTabText(i, text);
     else

@@ -12,6 +12,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "platform/forms/QtText.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
@@ -384,7 +385,7 @@ void WinWidget::EnabledChanged() {
 void WinWidget::AppearanceChanged() {
   setCursor(CursorFor(control_.Cursor()));
   if (isWindow())
-    setWindowTitle(QString::fromStdString(control_.Caption()));
+    setWindowTitle(ToQString(control_.Caption()));
   Invalidate(nullptr);
 }
 

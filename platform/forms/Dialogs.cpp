@@ -11,6 +11,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FormsTesting.h"
 #include "platform/forms/Printers.h"
+#include "platform/forms/QtText.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -39,8 +40,8 @@ QStringList QtNameFilters(const std::string& filter) {
     return out;
   const std::vector<std::string> parts = SplitBars(filter);
   for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
-    const QString text = QString::fromStdString(parts[i]);
-    QString mask = QString::fromStdString(parts[i + 1]);
+    const QString text = ToQString(parts[i]);
+    QString mask = ToQString(parts[i + 1]);
     mask.replace(';', ' ');
     out << (text.contains("(" + mask + ")") ? text : text + " (" + mask + ")");
   }
@@ -92,7 +93,7 @@ bool TSaveDialog::Execute() {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(QtNameFilters(filter_));
   if (!file_name_.empty())
-    dialog.selectFile(QString::fromStdString(file_name_));
+    dialog.selectFile(ToQString(file_name_));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return false;
   TakeName(dialog.selectedFiles().first().toStdString());
@@ -106,7 +107,7 @@ bool TPrintDialog::Execute() {
         Answerer()(kestrune::testing::DialogKind::Print, this);
     if (answer.Confirmed && !answer.Value.empty()) {
       printer.setOutputFormat(QPrinter::PdfFormat);
-      printer.setOutputFileName(QString::fromStdString(answer.Value));
+      printer.setOutputFileName(ToQString(answer.Value));
     }
     return answer.Confirmed;
   }

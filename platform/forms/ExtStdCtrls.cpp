@@ -10,16 +10,13 @@
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 #include "platform/rtl/SysUtils.h"
 
 using kestrune::CallFromQt;
 using kestrune::HostWidget;
 
 namespace {
-
-QString ToQ(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 std::string FromQ(const QString& s) {
   const QByteArray bytes = s.toUtf8();
@@ -80,7 +77,7 @@ std::unique_ptr<kestrune::ControlWidget> TEdit::CreateWidget() {
   if (parent == nullptr)
     return nullptr;
   auto widget = std::make_unique<HostWidget>(*this, parent);
-  auto* edit = new QLineEdit(ToQ(text_), widget.get());
+  auto* edit = new QLineEdit(ToQString(text_), widget.get());
   edit->setCursorPosition(sel_start_);
   if (sel_length_ > 0)
     edit->setSelection(sel_start_, sel_length_);
@@ -112,7 +109,7 @@ void TEdit::SetText(const std::string& value) {
   sel_length_ = 0;
   if (host_->edit != nullptr) {
     const QSignalBlocker block(host_->edit);
-    host_->edit->setText(ToQ(value));
+    host_->edit->setText(ToQString(value));
   }
   Change();
 }
@@ -286,7 +283,7 @@ void TCustomListBox::ItemsChanged() {
   host_->filling = true;
   host_->list->clear();
   for (int i = 0; i < items_->Count(); ++i) {
-    auto* item = new QListWidgetItem(ToQ(items_->Strings(i)), host_->list);
+    auto* item = new QListWidgetItem(ToQString(items_->Strings(i)), host_->list);
     if (checkable_) {
       item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
       item->setCheckState(ticks_[static_cast<std::size_t>(i)] ? Qt::Checked : Qt::Unchecked);

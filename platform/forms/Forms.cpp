@@ -26,6 +26,7 @@
 #include "platform/forms/Menus.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"
+#include "platform/forms/QtText.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -33,10 +34,6 @@ using kestrune::CallFromQt;
 using kestrune::MainLoop;
 
 namespace {
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string RunningExecutablePath() {
   std::vector<char> buffer(4096);

@@ -10,6 +10,7 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/Menus.h"
+#include "platform/forms/QtText.h"
 
 namespace kestrune::testing {
 
@@ -139,10 +140,9 @@ void SendKey(TForm* form, int qtKey, const std::string& text, TShiftState modifi
   QWidget* window = WinWidget::Of(form);
   if (window == nullptr)
     return;
-  QKeyEvent press(QEvent::KeyPress, qtKey, QtModifiers(modifiers), QString::fromStdString(text));
+  QKeyEvent press(QEvent::KeyPress, qtKey, QtModifiers(modifiers), ToQString(text));
   QCoreApplication::sendEvent(window, &press);
-  QKeyEvent release(QEvent::KeyRelease, qtKey, QtModifiers(modifiers),
-                    QString::fromStdString(text));
+  QKeyEvent release(QEvent::KeyRelease, qtKey, QtModifiers(modifiers), ToQString(text));
   QCoreApplication::sendEvent(window, &release);
 }
 

@@ -548,7 +548,8 @@ class TMenuDropDown::Window final : public QWidget {
   int busy_ = 0;
 };
 
-TMenuDropDown::TMenuDropDown(TMenuItem* parent, int level) : parent_(parent), level_(level) {
+TMenuDropDown::TMenuDropDown(TMenuItem* parent, int level)
+    : parent_(parent), level_(level), image_(std::make_unique<QImage>()) {
   OpenWindows().push_back(this);
   Layout();
 }
@@ -667,9 +668,9 @@ void TMenuDropDown::Layout(TMenuItem* leaving) {
   bounds_ = {bounds_.Left, bounds_.Top, bounds_.Left + w, bounds_.Top + h};
   if (canvas_ != nullptr)
     canvas_->Free();
-  image_ = QImage(w, h, QImage::Format_RGB32);
-  image_.fill(Qt::white);
-  canvas_ = Create<TCanvas>(&image_);
+  *image_ = QImage(w, h, QImage::Format_RGB32);
+  image_->fill(Qt::white);
+  canvas_ = Create<TCanvas>(image_.get());
   SyncWindow();
 }
 

@@ -38,8 +38,6 @@
 #include <string_view>
 #include <vector>
 
-#include <QImage>
-
 #include "platform/classes/ActnList.h"
 #include "platform/classes/Classes.h"
 #include "platform/classes/Types.h"
@@ -48,6 +46,7 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/ImgList.h"
 
+class QImage;
 class QWidget;
 class TMenu;
 class TMenuDropDown;
@@ -349,7 +348,7 @@ class TMenuDropDown : public TObject {
   // again; a window of its sub-items is left empty (ParentItem null).
   static void ItemGone(TMenuItem* item);
   // The back buffer (RGB32, the window's size) and a canvas on all of it.
-  const QImage& Image() const { return image_; }
+  const QImage& Image() const { return *image_; }
   TCanvas* Canvas() const { return canvas_; }
 
   // The window on the screen; null before Show, or without Qt's widget
@@ -374,7 +373,7 @@ class TMenuDropDown : public TObject {
   std::vector<int> tops_;
   std::vector<int> columns_;       // the column of each item
   std::vector<int> column_lefts_;  // each column's left edge, then the last's right
-  QImage image_;
+  std::unique_ptr<QImage> image_;  // never null
   TCanvas* canvas_ = nullptr;
   Window* window_ = nullptr;  // owned
 };

@@ -1,4 +1,5 @@
 #include "platform/forms/Printers.h"
+#include "platform/forms/QtText.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -20,7 +21,7 @@ class TQtPrinterBackend : public TPrinterBackend {
       throw EPrinter("Aucune imprimante n'est disponible pour l'impression");
     if (toFile)
       printer_.setResolution(300);
-    printer_.setDocName(QString::fromStdString(title));
+    printer_.setDocName(ToQString(title));
     if (!painter_.begin(&printer_))
       throw EPrinter("Impossible de commencer l'impression sur \"" +
                      (toFile ? printer_.outputFileName() : printer_.printerName()).toStdString() +

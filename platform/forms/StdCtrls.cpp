@@ -18,6 +18,7 @@
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/ExtStdCtrls.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/rtl/SysUtils.h"
 
@@ -25,10 +26,6 @@ using kestrune::CallFromQt;
 using kestrune::HostWidget;
 
 namespace {
-
-QString ToQ(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Text can be measured once Qt's application object exists; before, a
 // font's height stands for its text's.
@@ -171,7 +168,7 @@ std::unique_ptr<kestrune::ControlWidget> TCheckBox::CreateWidget() {
   if (parent == nullptr)
     return nullptr;
   auto widget = std::make_unique<HostWidget>(*this, parent);
-  auto* box = new QCheckBox(ToQ(Caption()), widget.get());
+  auto* box = new QCheckBox(ToQString(Caption()), widget.get());
   box->setChecked(state_ == cbChecked);
   QObject::connect(box, &QCheckBox::clicked,
                    [this](bool checked) { CallFromQt([this, checked] { UserToggled(checked); }); });
@@ -210,7 +207,7 @@ void TCheckBox::UserToggled(bool checked) {
 void TCheckBox::CMTextChanged() {
   inherited::CMTextChanged();
   if (host_->box != nullptr)
-    host_->box->setText(ToQ(Caption()));
+    host_->box->setText(ToQString(Caption()));
 }
 
 // ---------------------------------------------------------------------------
@@ -375,7 +372,7 @@ void TCustomComboBox::ItemsChanged() {
   const QSignalBlocker block(host_->box);
   host_->box->clear();
   for (int i = 0; i < items_->Count(); ++i)
-    host_->box->addItem(ToQ(items_->Strings(i)));
+    host_->box->addItem(ToQString(items_->Strings(i)));
   host_->box->setCurrentIndex(item_index_);
 }
 
@@ -387,7 +384,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle value) {
   const bool editable = value != csDropDownList;
   host_->box->setEditable(editable);
   if (editable && host_->box->lineEdit() != nullptr) {
-    host_->box->lineEdit()->setText(ToQ(edit_text_));
+    host_->box->lineEdit()->setText(ToQString(edit_text_));
     QObject::connect(host_->box->lineEdit(), &QLineEdit::textEdited, [this](const QString& t) {
       CallFromQt([this, t] {
         edit_text_ = t.toStdString();
@@ -423,7 +420,7 @@ void TCustomComboBox::SetText(const std::string& value) {
     SetItemIndex(index);
   if (host_->box != nullptr && host_->box->lineEdit() != nullptr) {
     const QSignalBlocker block(host_->box->lineEdit());
-    host_->box->lineEdit()->setText(ToQ(value));
+    host_->box->lineEdit()->setText(ToQString(value));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/classes/Streaming.h"
+#include "platform/graphics/BitmapPrivate.h"
 #include "platform/graphics/CanvasRaster.h"
 #include "platform/graphics/GraphicsResources.h"
 #include "platform/graphics/JpegPicture.h"

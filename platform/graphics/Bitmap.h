@@ -147,14 +147,6 @@ class TBitmap : public TGraphic {
   TColor transparent_color_ = clDefault;
 };
 
-// BMP encoding shared by bitmaps, pictures and resources. Decode raises
-// EInvalidGraphic (see the file comment); `consumed` receives the file's
-// length in bytes.
-void DecodeBmp(const uint8_t* data, size_t size, QImage& image, TPixelFormat& format,
-               size_t& consumed);
-// A complete BMP file of the image in the given format (pfDevice: 32-bit).
-std::string EncodeBmp(const QImage& image, TPixelFormat format);
-
 // Holds one graphic of any class; what properties of type "picture" store.
 class TPicture : public TPersistent {
   KESTRUNE_CLASS(TPicture, TPersistent)

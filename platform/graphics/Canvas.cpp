@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 
+#include "platform/forms/QtText.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/CanvasRaster.h"
 
@@ -389,18 +390,10 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 // ---------------------------------------------------------------------------
 // Text
 
-namespace {
-
-QString ToQString(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
-
 QFont QtFontOf(const TFont& font);
 
 QFont QtFontOf(const TFont& font) {
-  QFont f(QString::fromStdString(font.Name()));
+  QFont f(ToQString(font.Name()));
   f.setStyleStrategy(QFont::NoAntialias);
   // Aliased glyphs on fractional advances land a pixel early or late one by
   // one ("Lisez-m oi"): the fully hinted font has whole-pixel advances, and

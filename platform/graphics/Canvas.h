@@ -52,7 +52,7 @@
 
 #include "platform/classes/Classes.h"
 #include "platform/classes/Types.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 class QImage;
 class QRegion;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "platform/forms/QtText.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {
@@ -31,7 +32,7 @@ std::vector<std::string> ScreenFontNames() {
 }
 
 bool IsOutlineFont(const std::string& name) {
-  QString family = QString::fromStdString(name);
+  QString family = ToQString(name);
   if (!QFontDatabase::hasFamily(family)) {
     const QStringList subs = QFont::substitutes(family);
     auto it = std::find_if(subs.begin(), subs.end(),

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/forms/QtText.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/CanvasRaster.h"
 
@@ -336,8 +337,7 @@ std::vector<TextLine> LayoutLines(const std::string& text, UINT format, const QF
         if (r[i] == '&' && i + 1 < r.size()) {
           ++i;
           if (r[i] != '&' && line.underline < 0)
-            line.underline =
-                QString::fromUtf8(out.data(), static_cast<qsizetype>(out.size())).size();
+            line.underline = ToQString(out).size();
         }
         out += r[i];
       }
@@ -357,7 +357,7 @@ std::vector<TextLine> LayoutLines(const std::string& text, UINT format, const QF
       std::string rest = line.text;
       int underline = line.underline;
       while (!rest.empty()) {
-        const QString q = QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+        const QString q = ToQString(rest);
         if (m.horizontalAdvance(q) <= width) {
           lines.push_back({rest, underline});
           break;
@@ -366,8 +366,7 @@ std::vector<TextLine> LayoutLines(const std::string& text, UINT format, const QF
         for (size_t i = rest.size(); i-- > 0;) {
           if (rest[i] == ' ') {
             const std::string head = rest.substr(0, i);
-            if (m.horizontalAdvance(
-                    QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size()))) <= width) {
+            if (m.horizontalAdvance(ToQString(head)) <= width) {
               cut = i;
               break;
             }
@@ -381,8 +380,7 @@ std::vector<TextLine> LayoutLines(const std::string& text, UINT format, const QF
           }
         }
         const std::string head = rest.substr(0, cut);
-        const int headLen =
-            QString::fromUtf8(head.data(), static_cast<qsizetype>(head.size())).size();
+        const int headLen = ToQString(head).size();
         lines.push_back({head, underline < headLen ? underline : -1});
         underline = underline > headLen ? underline - headLen - 1 : -1;
         rest = rest.substr(cut + 1);
@@ -405,8 +403,7 @@ int DrawText(HDC dc, const std::string& text, TRect* rect, UINT format) {
   int maxWidth = 0;
   std::vector<int> widths;
   for (const TextLine& l : lines) {
-    const int w = static_cast<int>(std::lround(m.horizontalAdvance(
-        QString::fromUtf8(l.text.data(), static_cast<qsizetype>(l.text.size())))));
+    const int w = static_cast<int>(std::lround(m.horizontalAdvance(ToQString(l.text))));
     widths.push_back(w);
     maxWidth = std::max(maxWidth, w);
   }

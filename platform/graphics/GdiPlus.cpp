@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/forms/QtText.h"
 #include "platform/graphics/GdiPlusPrivate.h"
 
 namespace {
@@ -116,17 +117,6 @@ void ConnectTo(GpPath* p, const QPointF& point) {
     p->path.moveTo(point);
     p->figureOpen = true;
   }
-}
-
-QString ToQString(const WCHAR* text, INT length) {
-  if (text == nullptr)
-    return QString();
-  if (length < 0) {
-    length = 0;
-    while (text[length] != 0)
-      ++length;
-  }
-  return QString::fromUtf16(text, length);
 }
 
 QFont ToQFont(const GpFont* font, GpTextRenderingHint hint) {

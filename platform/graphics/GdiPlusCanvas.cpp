@@ -5,10 +5,12 @@
 
 #include "platform/classes/Streams.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/BitmapPrivate.h"
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/GdiPlus.h"
 #include "platform/graphics/GdiPlusPrivate.h"
 #include "platform/graphics/JpegPicture.h"
+#include "platform/graphics/JpegPicturePrivate.h"
 
 GpStatus GdipCreateFromHDC(TCanvas* dc, GpGraphics** graphics) {
   if (dc == nullptr || graphics == nullptr)

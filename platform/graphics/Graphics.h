@@ -7,12 +7,12 @@
 // description that holds colours or fonts is read).
 #pragma once
 
+#include "platform/gdiobj/Colors.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/graphics/Bitmap.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
 #include "platform/graphics/FontList.h"
 #include "platform/graphics/Gdi.h"
-#include "platform/graphics/GraphicsObjects.h"
 #include "platform/graphics/GraphicsResources.h"
 #include "platform/graphics/ImgList.h"
 #include "platform/graphics/JpegPicture.h"

@@ -1,5 +1,9 @@
 #include "platform/graphics/GraphicsResources.h"
 
+#include "platform/graphics/BitmapPrivate.h"
+#include "platform/graphics/CanvasRaster.h"
+
+#include <QImage>
 #include <memory>
 #include <vector>
 
@@ -38,4 +42,28 @@ const TResource& ResourceByName(TResourceKind kind, std::string_view name) {
   if (r == nullptr)
     throw EResNotFound("Ressource " + std::string(name) + " introuvable");
   return *r;
+}
+
+void RegisterLetterBitmap(TResourceKind kind, std::string_view name,
+                          const std::vector<std::string>& rows,
+                          const std::vector<TLetterColor>& palette, TColor otherColor,
+                          TPoint hotSpot) {
+  KESTRUNE_ASSERT(!rows.empty() && !rows.front().empty(), "a letter picture needs its rows");
+  const size_t width = rows.front().size();
+  for (const std::string& row : rows)
+    KESTRUNE_ASSERT(row.size() == width, "the rows of a letter picture differ in length");
+  const auto colorOf = [&](char letter) {
+    for (const TLetterColor& entry : palette) {
+      if (entry.letter == letter)
+        return entry.color;
+    }
+    return otherColor;
+  };
+  QImage image(static_cast<int>(width), static_cast<int>(rows.size()), QImage::Format_RGB32);
+  for (size_t y = 0; y < rows.size(); ++y) {
+    for (size_t x = 0; x < width; ++x)
+      image.setPixel(static_cast<int>(x), static_cast<int>(y),
+                     RgbToDevice(static_cast<COLORREF>(colorOf(rows[y][x]))));
+  }
+  RegisterResource(kind, name, EncodeBmp(image, pf24bit), hotSpot);
 }

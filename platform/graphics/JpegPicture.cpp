@@ -18,6 +18,7 @@ extern "C" {
 }
 
 #include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/JpegPicturePrivate.h"
 
 namespace {
 

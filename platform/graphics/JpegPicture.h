@@ -51,10 +51,6 @@ class TJpegPicture : public TGraphic {
   TBitmap* decoded_ = nullptr;
 };
 
-// The codec entry points (JpegPicture.cpp). Compress: RGB32 pixels to a JPEG
-// file with default settings. Decompress: a JPEG file to RGB32 pixels.
-// Both raise EJpegError.
-std::string CompressJpeg(const QImage& image);
-void DecompressJpeg(const std::string& data, QImage& image);
+// The codec's entry points on Qt images are in JpegPicturePrivate.h.
 // Reads the header only: the picture's size. Raises EJpegError.
 void ReadJpegSize(const std::string& data, int& width, int& height);

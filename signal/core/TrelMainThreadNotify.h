@@ -43,9 +43,9 @@
 #include <cstdint>
 
 #include "platform/classes/CustomForm.h"
+#include "platform/classes/Messages.h"
 #include "platform/classes/Units.h"
 #include "platform/rtl/Lists.h"
-#include "platform/win/Messages.h"
 
 class TTrelMainWindowNode;
 

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/forms/Forms.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/Gdi.h"
-#include "platform/graphics/GraphicsObjects.h"
 
 // How the hot-track font follows the control's font: a set, bit i for the
 // i-th value.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "controls/GdipObjects.h"
+#include "platform/graphics/BitmapPrivate.h"
 
 namespace {
 

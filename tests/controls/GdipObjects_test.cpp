@@ -12,11 +12,13 @@
 #include <string>
 
 #include "platform/classes/Streams.h"
+#include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Bitmap.h"
+#include "platform/graphics/BitmapPrivate.h"
 #include "platform/graphics/Canvas.h"
-#include "platform/graphics/Colors.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/graphics/JpegPicture.h"
+#include "platform/graphics/JpegPicturePrivate.h"
 
 namespace {
 

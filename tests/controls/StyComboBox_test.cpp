@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/forms/FormsTesting.h"
+#include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/graphics/Colors.h"
 #include "tests/controls/ControlsTestSupport.h"
 
 namespace {

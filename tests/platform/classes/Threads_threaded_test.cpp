@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
+#include "platform/classes/Messages.h"
 #include "platform/rtl/SysUtils.h"
-#include "platform/win/Messages.h"
 
 namespace {
 

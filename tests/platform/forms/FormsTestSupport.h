@@ -13,7 +13,7 @@
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 namespace forms_test {
 

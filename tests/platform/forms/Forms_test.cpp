@@ -26,7 +26,7 @@
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/StdCtrls.h"
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/graphics/Colors.h"
+#include "platform/gdiobj/Colors.h"
 
 #include <string>
 #include <vector>

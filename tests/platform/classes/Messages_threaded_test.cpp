@@ -1,6 +1,6 @@
 // Message windows: posting from several threads, destroyed targets, raising
 // handlers, handles, SendMessage and handler replacement.
-#include "platform/win/Messages.h"
+#include "platform/classes/Messages.h"
 
 #include <gtest/gtest.h>
 

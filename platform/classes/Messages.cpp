@@ -1,4 +1,4 @@
-#include "platform/win/Messages.h"
+#include "platform/classes/Messages.h"
 
 #include <memory>
 #include <mutex>

@@ -16,7 +16,7 @@
 #include "platform/classes/Classes.h"
 #include "platform/classes/TypInfo.h"
 #include "platform/classes/Units.h"
-#include "platform/graphics/Colors.h"
+#include "platform/gdiobj/Colors.h"
 
 using TNotifyEvent = TMethod<void(TObject*)>;
 

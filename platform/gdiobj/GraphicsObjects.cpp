@@ -1,4 +1,4 @@
-#include "platform/graphics/GraphicsObjects.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 #include <cmath>
 

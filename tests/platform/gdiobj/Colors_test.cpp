@@ -4,7 +4,8 @@
 
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/Streaming.h"
-#include "platform/graphics/Graphics.h"
+#include "platform/gdiobj/Colors.h"
+#include "platform/gdiobj/GraphicsObjects.h"
 
 namespace {
 
