@@ -185,6 +185,9 @@ class TTrelScopeDataView : public TTrelDisplayView {
   TTrelDisplayCollectionItem* HighlightedItem() const { return highlighted_; }
   TTrelDisplayCollectionItem* LegendHighlightedItem() const { return legend_highlighted_; }
   void SetLegendHighlightedItem(TTrelDisplayCollectionItem* item) { legend_highlighted_ = item; }
+  // A legend entry's hover: on, `item` becomes the legend-highlighted item
+  // when `fromLegend` allows it; off, the highlight goes. Repaints on a change.
+  void ShowLegendHighlight(TTrelDisplayCollectionItem* item, bool on, bool fromLegend);
   TTrelDisplayCollectionItem* HighlightedMarker() const { return highlighted_marker_; }
   TPoint HitPoint() const { return hit_point_; }
   double HitX() const { return hit_x_; }

@@ -128,16 +128,8 @@ void TTrelDisplayChannel::SetLegendHighlight(bool on) {
   if (chart == nullptr)
     return;
   TTrelScopeDataView* view = chart->GetDataView();
-  if (on) {
-    if (chart->GetHighlighting()->GetChannels()->GetHiglightFromLegend() &&
-        view->LegendHighlightedItem() != this) {
-      view->SetLegendHighlightedItem(this);
-      view->Invalidate();
-    }
-  } else if (view->LegendHighlightedItem() != nullptr) {
-    view->SetLegendHighlightedItem(nullptr);
-    view->Invalidate();
-  }
+  view->ShowLegendHighlight(this, on,
+                            chart->GetHighlighting()->GetChannels()->GetHiglightFromLegend());
 }
 
 void TTrelDisplayChannel::BeforeDestruction() {

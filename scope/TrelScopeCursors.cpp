@@ -450,16 +450,8 @@ bool TTrelDisplayCursor::IsLegendHighlighted() {
 
 void TTrelDisplayCursor::SetLegendHighlight(bool on) {
   TTrelScopeDataView* view = scope_->GetDataView();
-  if (on) {
-    if (scope_->GetHighlighting()->GetCursors()->GetHiglightFromLegend() &&
-        view->LegendHighlightedItem() != this) {
-      view->SetLegendHighlightedItem(this);
-      view->Invalidate();
-    }
-  } else if (view->LegendHighlightedItem() != nullptr) {
-    view->SetLegendHighlightedItem(nullptr);
-    view->Invalidate();
-  }
+  view->ShowLegendHighlight(this, on,
+                            scope_->GetHighlighting()->GetCursors()->GetHiglightFromLegend());
 }
 
 bool TTrelDisplayCursor::IsUnderMouse() {
@@ -768,16 +760,8 @@ bool TTrelDisplayCursorLink::IsLegendHighlighted() {
 
 void TTrelDisplayCursorLink::SetLegendHighlight(bool on) {
   TTrelScopeDataView* view = scope_->GetDataView();
-  if (on) {
-    if (scope_->GetHighlighting()->GetCursorLinks()->GetHiglightFromLegend() &&
-        view->LegendHighlightedItem() != this) {
-      view->SetLegendHighlightedItem(this);
-      view->Invalidate();
-    }
-  } else if (view->LegendHighlightedItem() != nullptr) {
-    view->SetLegendHighlightedItem(nullptr);
-    view->Invalidate();
-  }
+  view->ShowLegendHighlight(this, on,
+                            scope_->GetHighlighting()->GetCursorLinks()->GetHiglightFromLegend());
 }
 
 bool TTrelDisplayCursorLink::IsUnderMouse() {

@@ -118,3 +118,16 @@ bool TTrelScopeDataView::DetectItemHover() {
   }
   return false;
 }
+
+void TTrelScopeDataView::ShowLegendHighlight(TTrelDisplayCollectionItem* item, bool on,
+                                             bool fromLegend) {
+  if (on) {
+    if (fromLegend && legend_highlighted_ != item) {
+      legend_highlighted_ = item;
+      Invalidate();
+    }
+  } else if (legend_highlighted_ != nullptr) {
+    legend_highlighted_ = nullptr;
+    Invalidate();
+  }
+}

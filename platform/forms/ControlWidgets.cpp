@@ -12,10 +12,10 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "platform/forms/QtText.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
+#include "platform/forms/QtText.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace kestrune {
