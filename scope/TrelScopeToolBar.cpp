@@ -1,6 +1,5 @@
 #include "scope/TrelScopeToolBar.h"
 
-#include <QImage>
 #include <exception>
 #include <string>
 
@@ -122,10 +121,9 @@ void TTrelDisplayToolBar::Recolour(TImageList* list, TColor glyph, TColor button
     bitmap->SetSize(0, 0);
     bitmap->SetSize(list->Width(), list->Height());  // cleared to black
     list->Draw(bitmap->Canvas(), 0, 0, i);
-    QImage& image = bitmap->Image();
-    for (int y = 0; y < image.height(); ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-      for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < bitmap->Height(); ++y) {
+      auto* row = static_cast<std::uint32_t*>(bitmap->ScanLine(y));
+      for (int x = 0; x < bitmap->Width(); ++x) {
         std::uint32_t v = p.Transparent;
         switch (row[x] & 0xFFFFFF) {
           case 0xFFFFFF:
