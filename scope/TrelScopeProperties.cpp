@@ -308,14 +308,24 @@ void TTrelPropertyPageForm::SwatchPaint(TObject* Sender) {
     PaintSwatch(swatch, SwatchColor(swatch));
 }
 
-bool TTrelPropertyPageForm::ChooseColor(TColor& color) {
-  auto* dialog = Create<TColorDialog>(this);
+namespace {
+
+// Runs a colour dialog owned by `owner`, preset with `color`: true, with
+// `color` the choice, when the user confirmed. The dialog goes on every exit.
+bool RunColorDialog(TComponent* owner, TColor& color) {
+  auto* dialog = Create<TColorDialog>(owner);
+  kestrune::ScopeExit freeDialog([&] { dialog->Free(); });
   dialog->SetColor(color);
   const bool chosen = dialog->Execute();
   if (chosen)
     color = dialog->Color();
-  dialog->Free();
   return chosen;
+}
+
+}  // namespace
+
+bool TTrelPropertyPageForm::ChooseColor(TColor& color) {
+  return RunColorDialog(this, color);
 }
 
 bool TTrelPropertyPageForm::ChooseFont(TFont* font) {
@@ -1216,13 +1226,11 @@ void TTrelPenForm::WidthEditKeyPress(TObject*, char& Key) {
 }
 
 void TTrelPenForm::ColorButtonClick(TObject*) {
-  auto* dialog = Create<TColorDialog>(this);
-  dialog->SetColor(pen_->Color());
-  if (dialog->Execute()) {
-    pen_->SetColor(dialog->Color());
+  TColor color = pen_->Color();
+  if (RunColorDialog(this, color)) {
+    pen_->SetColor(color);
     Changed();
   }
-  dialog->Free();
 }
 
 void TTrelPenForm::ColorPaintBoxPaint(TObject*) {
@@ -1260,14 +1268,10 @@ void TTrelBrushForm::StyleChange(TObject*) {
 }
 
 void TTrelBrushForm::ColorButtonClick(TObject*) {
-  auto* dialog = Create<TColorDialog>(this);
-  dialog->SetColor(swatch_color_);
-  if (dialog->Execute()) {
-    swatch_color_ = dialog->Color();
+  if (RunColorDialog(this, swatch_color_)) {
     brush_->SetColor(swatch_color_);
     Changed();
   }
-  dialog->Free();
 }
 
 void TTrelBrushForm::ColorPaintBoxPaint(TObject*) {
