@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/classes/ClassesUnit.h"
+#include "platform/classes/Streaming.h"
 #include "platform/forms/Forms.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeUnit.h"
@@ -101,6 +102,27 @@ class ScopeFixture : public ::testing::Test {
   vektest::TTestForm* form_ = nullptr;
   TProducer* producer_ = nullptr;
   TTrelScope* scope_ = nullptr;
+};
+
+// A scope named "Scope" with one channel on a form of its own, which a test
+// writes to text and reads back (`ReadBack` replaces the form).
+class StoredScopeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scopetest::StartUnits();
+    form_ = Create<vektest::TTestForm>(nullptr);
+    form_->SetName("fmStore");
+    TTrelScope* scope = Create<TTrelScope>(form_);
+    scope->SetName("Scope");
+    scope->GetChannels()->Add();
+  }
+  void TearDown() override { FreeAndNil(form_); }
+  TTrelScope* Scope() const { return static_cast<TTrelScope*>(form_->FindComponent("Scope")); }
+  void ReadBack(const std::string& text) {
+    FreeAndNil(form_);
+    form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
+  }
+  vektest::TTestForm* form_ = nullptr;
 };
 
 }  // namespace scopetest

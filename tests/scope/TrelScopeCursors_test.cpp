@@ -564,22 +564,8 @@ TEST_F(TrelScopeCursorTest, AFreedChannelFreesItsLinks) {
 // --------------------------------------------------------------------------
 // Stored references
 
-class TrelScopeCursorStoreTest : public ::testing::Test {
+class TrelScopeCursorStoreTest : public scopetest::StoredScopeTest {
  protected:
-  void SetUp() override {
-    scopetest::StartUnits();
-    form_ = Create<vektest::TTestForm>(nullptr);
-    form_->SetName("fmStore");
-    TTrelScope* scope = Create<TTrelScope>(form_);
-    scope->SetName("Scope");
-    scope->GetChannels()->Add();
-  }
-  void TearDown() override { FreeAndNil(form_); }
-  TTrelScope* Scope() const { return static_cast<TTrelScope*>(form_->FindComponent("Scope")); }
-  void ReadBack(const std::string& text) {
-    FreeAndNil(form_);
-    form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
-  }
   static std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << from;
@@ -587,7 +573,6 @@ class TrelScopeCursorStoreTest : public ::testing::Test {
       text.replace(at, from.size(), to);
     return text;
   }
-  vektest::TTestForm* form_ = nullptr;
 };
 
 TEST_F(TrelScopeCursorStoreTest, CursorIndicesRoundTripThroughTheTextForm) {

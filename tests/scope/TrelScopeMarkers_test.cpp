@@ -223,24 +223,7 @@ TEST_F(TrelScopeMarkerTest, AValueLabelStandsRightOfTheMarkerAndOneTextHeightUp)
 }
 
 // A scope on a form of its own, written to text and read back.
-class TrelScopeMarkerStoreTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    scopetest::StartUnits();
-    form_ = Create<vektest::TTestForm>(nullptr);
-    form_->SetName("fmStore");
-    TTrelScope* scope = Create<TTrelScope>(form_);
-    scope->SetName("Scope");
-    scope->GetChannels()->Add();
-  }
-  void TearDown() override { FreeAndNil(form_); }
-  TTrelScope* Scope() const { return static_cast<TTrelScope*>(form_->FindComponent("Scope")); }
-  void ReadBack(const std::string& text) {
-    FreeAndNil(form_);
-    form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
-  }
-  vektest::TTestForm* form_ = nullptr;
-};
+using TrelScopeMarkerStoreTest = scopetest::StoredScopeTest;
 
 TEST_F(TrelScopeMarkerStoreTest, MarkersKeepTheirGroupsAndPositionsThroughTheTextForm) {
   TTrelScope* scope = Scope();
