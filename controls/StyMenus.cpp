@@ -4,6 +4,7 @@
 #include "controls/StyMenuUtil.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/graphics/GraphicsResources.h"

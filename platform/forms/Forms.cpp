@@ -23,6 +23,8 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/FontAliases.h"
 #include "platform/forms/FormsTesting.h"
+#include "platform/forms/MenuTracker.h"
+#include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/forms/QtLoopBackend.h"

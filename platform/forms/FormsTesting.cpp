@@ -9,6 +9,7 @@
 
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
 #include "platform/forms/QtText.h"
 

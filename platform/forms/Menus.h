@@ -28,6 +28,9 @@
 // frees). A menu frees its root item. Stored descriptions nest an item's
 // block in its parent item's, the top-level items in the menu's.
 //
+// The drop-down windows and the bar's painting are in MenuWindows.h, what a
+// user does with a main menu (mouse and keys) in MenuTracker.h.
+//
 // Threads: main thread.
 #pragma once
 
@@ -46,10 +49,10 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/graphics/ImgList.h"
 
-class QImage;
-class QWidget;
 class TMenu;
 class TMenuDropDown;
+// What the pointer does over a drop-down window (MenuWindows.h).
+enum class TMenuInput;
 
 using TShortCut = uint16_t;
 inline constexpr TShortCut scShift = 0x2000;
@@ -243,9 +246,6 @@ class TMainMenu : public TMenu {
   std::function<void()> change_listener_;
 };
 
-// What the pointer does over a drop-down window.
-enum class TMenuInput { Press, Move, Release };
-
 enum TPopupAlignment : uint8_t { paLeft, paRight, paCenter };
 
 class TPopupMenu : public TMenu {
@@ -281,227 +281,8 @@ class TPopupMenu : public TMenu {
   std::unique_ptr<Closer> closer_;
 };
 
-// A drop-down window: the visible sub-items of `parent` in a column, drawn
-// into a back buffer. Its size is the widest measured item and the sum of
-// the measured heights, inside a border of MenuBorderWidth pixels on every
-// side (an item with a column break starts a new column to the right, at
-// the top: each column as wide as its widest item, the window as high as
-// its highest column); it holds its screen rectangle, an optional window region (what of
-// the window shows; empty: all of it) and its level (1 under a root item or
-// for a popup menu's items, one more per sub-menu). Paint draws every item
-// through its menu's DrawItem at its place, the selected one with
-// odSelected; the canvas an item is drawn on leads back to the window
-// (MenuWindowOfCanvas) for drawing code that frames or reshapes it. The
-// region goes when the window hides or is destroyed.
-//
-// On the screen (once Qt's widget application exists) the drop-down is a
-// frameless top-level window of ours that stays above the others, takes no
-// focus and does not animate: it shows the back buffer as it is (nothing is
-// erased first), only the region's part of it, at BoundsRect. Its mouse
-// input goes to OnInput in screen coordinates.
-//
-// Threads: main thread.
-class TMenuDropDown : public TObject {
-  KESTRUNE_CLASS(TMenuDropDown, TObject)
-  static constexpr int MenuBorderWidth = 3;
-  // `parent` must stay alive while the window exists.
-  TMenuDropDown(TMenuItem* parent, int level);
-  ~TMenuDropDown() override;
-
-  TMenuItem* ParentItem() const { return parent_; }
-  int Level() const { return level_; }
-  // The screen rectangle; the window's client rectangle is {0, 0, width,
-  // height}.
-  const TRect& BoundsRect() const { return bounds_; }
-  void MoveTo(int left, int top);
-  void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
-  // The region in window coordinates; empty when the whole window shows.
-  const TRect& Region() const { return region_; }
-  void SetRegion(const TRect& region);
-  bool Visible() const { return visible_; }
-  void Show();
-  // Hides: the region goes.
-  void Hide();
-  // The screen rectangle of the item the window opened from (a root item
-  // in the bar, or the parent item); empty when unknown.
-  const TRect& OwnerRect() const { return owner_rect_; }
-  void SetOwnerRect(const TRect& rect) { owner_rect_ = rect; }
-  // Whether the window opened on the left of its parent item (sub-menus
-  // where the screen ends).
-  bool OpensLeft() const { return opens_left_; }
-  void SetOpensLeft(bool value) { opens_left_ = value; }
-  // Whether drawing code has set the window up already (for work done once).
-  bool Prepared() const { return prepared_; }
-  void SetPrepared(bool value) { prepared_ = value; }
-
-  // The visible items in order, and the rectangle of each (window
-  // coordinates). Null parent: none.
-  const std::vector<TMenuItem*>& VisibleItems() const { return items_; }
-  TRect ItemRect(int index) const;
-  // Lays the items out again from their measured sizes (call after the
-  // menu rebuilt).
-  void Layout();
-  // Draws every item; `selected` is the index of the selected one or -1.
-  // A window whose parent item was freed draws its empty frame only.
-  void Paint(int selected);
-  // An item is being freed: a window that shows it lays its items out
-  // again; a window of its sub-items is left empty (ParentItem null).
-  static void ItemGone(TMenuItem* item);
-  // The back buffer (RGB32, the window's size) and a canvas on all of it.
-  const QImage& Image() const { return *image_; }
-  TCanvas* Canvas() const { return canvas_; }
-
-  // The window on the screen; null before Show, or without Qt's widget
-  // application.
-  QWidget* ScreenWindow() const;
-  std::function<void(TMenuInput, TPoint)> OnInput;
-
- private:
-  class Window;
-  void Layout(TMenuItem* leaving);
-  // Gives the screen window the bounds, region and back buffer.
-  void SyncWindow();
-  TMenuItem* parent_;
-  int level_;
-  TRect bounds_;
-  TRect region_;
-  TRect owner_rect_;
-  bool opens_left_ = false;
-  bool visible_ = false;
-  bool prepared_ = false;
-  std::vector<TMenuItem*> items_;
-  std::vector<int> tops_;
-  std::vector<int> columns_;       // the column of each item
-  std::vector<int> column_lefts_;  // each column's left edge, then the last's right
-  std::unique_ptr<QImage> image_;  // never null
-  TCanvas* canvas_ = nullptr;
-  Window* window_ = nullptr;  // owned
-};
-
-// The drop-down window whose canvas (or the canvas of an item it is
-// drawing) is `canvas`; null for any other canvas.
-TMenuDropDown* MenuWindowOfCanvas(TCanvas* canvas);
-// The visible drop-down window that shows at the screen point (inside its
-// region when it has one), the last opened first; null when none.
-TMenuDropDown* MenuWindowAt(TPoint screen);
-
-// What a user does with a main menu, as a desktop menu behaves: the bar's
-// root items lie side by side from BarOrigin (screen coordinates), each in
-// its slot (MenuBarSlotWidth), the bar as high as its tallest root item.
-//  - A click on a root item opens its drop-down (a second click closes it);
-//    while one is open, hovering another root item switches to it.
-//  - Hovering an item selects it; a sub-menu opens SubMenuDelayMs after the
-//    hover (OpenPendingSubMenu, which the caller's timer runs) or at once on
-//    a click or the Right key.
-//  - A click on an enabled item without sub-items closes every level and
-//    runs it (Click); a disabled item or a separator does nothing.
-//  - Esc closes one level; a click outside the bar and the windows closes
-//    all.
-//  - Alt or F10 selects the bar; Left and Right move along it, Down or
-//    Enter opens; in a drop-down Up and Down move (skipping separators;
-//    hidden items are not in the window), Right opens a sub-menu, Left
-//    closes one, Enter runs the selected item. A mnemonic letter picks its
-//    item (with Alt from the form, the root item's).
-//  - A key with modifiers that is an item's shortcut runs it.
-//  - Pressing on a root item and releasing over an item runs it too.
-// Level-1 drop-downs open under their root item, sub-menus beside their
-// parent item, on its left where the screen ends. The windows' own mouse
-// input comes back here.
-//
-// OnChange runs after every change of what the bar or the windows show.
-// An item is run last, after everything has closed and OnChange ran, so
-// that its handler may free the form, the menu and the tracker.
-//
-// Threads: main thread.
-class TMenuTracker : public TObject {
-  KESTRUNE_CLASS(TMenuTracker, TObject)
-  static constexpr int SubMenuDelayMs = 400;
-  TMenuTracker(TMainMenu* menu, TPoint barOrigin);
-  ~TMenuTracker() override;
-
-  // The screen rectangle of the root item `index` (among the visible ones).
-  TRect RootRect(int index) const;
-  int BarHeight() const;
-
-  // The bar moved (its window did).
-  void SetBarOrigin(TPoint barOrigin) { origin_ = barOrigin; }
-  TPoint BarOrigin() const { return origin_; }
-
-  void MouseDown(TPoint screen);
-  void MouseMove(TPoint screen);
-  void MouseUp(TPoint screen);
-  // Returns whether the menu took the key.
-  bool KeyDown(uint16_t key, TShiftState shift);
-  void OpenPendingSubMenu();
-  // A hovered item waits for its sub-menu (the caller's timer then runs
-  // OpenPendingSubMenu).
-  bool SubMenuPending() const { return pending_sub_menu_; }
-  // The bar is selected (by the mouse or the keyboard) or a window is open.
-  bool Active() const { return bar_selected_ >= 0; }
-  // Closes every window and leaves the bar.
-  void Cancel();
-
-  std::function<void()> OnChange;
-
-  // The open windows, level 1 first.
-  int WindowCount() const { return static_cast<int>(windows_.size()); }
-  TMenuDropDown* Window(int level) const { return windows_[static_cast<size_t>(level - 1)]; }
-  // The selected root item (-1: the bar is not active) and the selected item
-  // of each window.
-  int BarSelection() const { return bar_selected_; }
-  int Selection(int level) const { return selected_[static_cast<size_t>(level - 1)]; }
-
- private:
-  std::vector<TMenuItem*> Roots() const;
-  void OpenRoot(int index);
-  // The selected item of the deepest window; null when none (or when the
-  // index no longer names one).
-  TMenuItem* SelectedItem() const;
-  // Opens the root item whose mnemonic is `key`; false when none has it.
-  bool OpenRootByMnemonic(uint16_t key);
-  void OpenSubMenu();
-  void CloseLevel();
-  void CloseAll();
-  void Select(int level, int index);
-  void Move(int step);
-  // Runs `item`: a sub-menu opens, anything else closes all and runs. True
-  // when the item ran: the caller returns at once.
-  bool Run(TMenuItem* item);
-  // A press or release at `screen` over an open drop-down: selects and runs
-  // the item under it (nothing on the window's border). False when no
-  // drop-down lies there; true otherwise, and the caller returns at once.
-  bool PressOnDropDown(TPoint screen);
-  void Repaint();
-  void Changed();
-  // The window `window` at `level` sends its input here.
-  void Listen(TMenuDropDown* window);
-  TMainMenu* menu_;
-  TPoint origin_;
-  int bar_selected_ = -1;
-  std::vector<TMenuDropDown*> windows_;
-  std::vector<int> selected_;
-  bool pending_sub_menu_ = false;
-  // A press opened a root item: a release over an item runs it.
-  bool dragging_ = false;
-};
-
-// Paints a main menu's bar into `canvas` over {0, 0, width, BarHeight}: the
-// visible root items side by side from the left, each in its slot
-// (MenuBarSlotWidth), each through the menu's
-// DrawItem (`selected` with odSelected, `hot` with odHotLight; -1 for
-// none), and right of the last one the menu colour of the system-colour
-// table. While the items are drawn, MenuBarOfCanvas(canvas) answers the
-// bar's rectangle. Returns the bar's height (the tallest root item's).
-int PaintMenuBar(TMainMenu* menu, TCanvas* canvas, int width, int selected, int hot);
-// The bar being painted on `canvas`, or an empty rectangle.
-TRect MenuBarOfCanvas(TCanvas* canvas);
-
 // The size of a menu-bar item (19 x 19).
 TSize MenuBarItemSize();
-// The room a root item takes in the bar: its measured width and
-// MenuBarItemPad more, so that captions do not touch.
-inline constexpr int MenuBarItemPad = 8;
-int MenuBarSlotWidth(const TMenuItem* root);
 // The plain look's size of `item` measured with `canvas`: a separator is 9
 // high; a root item is its caption's width + 12 wide and 19 high; a
 // drop-down item is the menu font's text height + 6 high and its caption's

@@ -26,6 +26,8 @@
 #include "platform/forms/ControlWidgets.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/FormsTesting.h"
+#include "platform/forms/MenuTracker.h"
+#include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"

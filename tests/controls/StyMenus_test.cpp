@@ -12,6 +12,8 @@
 #include "controls/StyMenuUtil.h"
 #include "platform/classes/Streaming.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/MenuTracker.h"
+#include "platform/forms/MenuWindows.h"
 
 namespace {
 

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/Streaming.h"
 #include "platform/forms/Forms.h"
+#include "platform/forms/MenuTracker.h"
+#include "platform/forms/MenuWindows.h"
 
 namespace {
 
@@ -379,6 +382,132 @@ TEST_F(Menus, SubMenusOpenBesideTheirParentAfterTheHover) {
     sub->Free();
     EXPECT_TRUE(tracker.KeyDown(VK_RETURN, {}));
     EXPECT_EQ(tracker.WindowCount(), 1);
+  }
+  owner->Free();
+}
+
+// The keys from a fresh tracker: each row presses its keys in turn, then
+// the bar's selection, the open windows and the deepest one's selection
+// are as a desktop menu leaves them.
+TEST_F(Menus, TheKeysWalkTheBarAndItsDropDowns) {
+  auto* owner = Create<TComponent>(nullptr);
+  auto* menu = Create<TMainMenu>(owner);
+  Counter counter;
+  auto add = [&](TMenuItem* parent, const char* caption) {
+    auto* item = Create<TMenuItem>(owner);
+    item->SetCaption(caption);
+    item->OnClick = TNotifyEvent(&counter, &Counter::Click);
+    parent->Add(item);
+    return item;
+  };
+  TMenuItem* file = add(menu->Items(), "&File");
+  add(file, "&Open");
+  add(file, "-");
+  add(add(file, "&Recent"), "&Leaf");
+  TMenuItem* edit = add(menu->Items(), "&Edit");
+  add(edit, "&Copy");
+  add(edit, "&Paste");
+  add(add(menu->Items(), "&View"), "&Zoom");
+  menu->Rebuild();
+  constexpr uint16_t kF10 = 0x79;
+  struct Key {
+    uint16_t key;
+    TShiftState shift;
+  };
+  const struct {
+    const char* what;
+    std::vector<Key> keys;
+    bool taken;     // what the last key returned
+    int bar;        // the bar's selection
+    int windows;    // how many drop-downs are open
+    int selection;  // the deepest drop-down's selection (when one is open)
+    int clicks;
+  } rows[] = {
+      {"F10 selects the bar", {{kF10, {}}}, true, 0, 0, 0, 0},
+      {"F10 again leaves it", {{kF10, {}}, {kF10, {}}}, true, -1, 0, 0, 0},
+      {"Alt again leaves it", {{VK_MENU, {}}, {VK_MENU, {}}}, true, -1, 0, 0, 0},
+      {"Left wraps to the last root", {{kF10, {}}, {VK_LEFT, {}}}, true, 2, 0, 0, 0},
+      {"Right wraps to the first root",
+       {{kF10, {}}, {VK_RIGHT, {}}, {VK_RIGHT, {}}, {VK_RIGHT, {}}},
+       true,
+       0,
+       0,
+       0,
+       0},
+      {"Enter opens on the first item", {{kF10, {}}, {VK_RETURN, {}}}, true, 0, 1, 0, 0},
+      {"Up opens on the first item", {{kF10, {}}, {VK_UP, {}}}, true, 0, 1, 0, 0},
+      {"a letter on the bar opens its root", {{kF10, {}}, {'E', {}}}, true, 1, 1, 0, 0},
+      {"Esc closes the drop-down, the bar stays",
+       {{kF10, {}}, {VK_DOWN, {}}, {VK_ESCAPE, {}}},
+       true,
+       0,
+       0,
+       0,
+       0},
+      {"Esc on the bar leaves it", {{kF10, {}}, {VK_ESCAPE, {}}}, true, -1, 0, 0, 0},
+      {"Down skips the separator", {{'F', ssAlt}, {VK_DOWN, {}}}, true, 0, 1, 2, 0},
+      {"Up wraps to the last item", {{'F', ssAlt}, {VK_UP, {}}}, true, 0, 1, 2, 0},
+      {"Right on a plain item opens the next root",
+       {{'F', ssAlt}, {VK_RIGHT, {}}},
+       true,
+       1,
+       1,
+       0,
+       0},
+      {"Left in a first drop-down opens the previous root",
+       {{'F', ssAlt}, {VK_LEFT, {}}},
+       true,
+       2,
+       1,
+       0,
+       0},
+      {"Right opens the sub-menu on its first item",
+       {{'F', ssAlt}, {VK_UP, {}}, {VK_RIGHT, {}}},
+       true,
+       0,
+       2,
+       0,
+       0},
+      {"Enter opens the sub-menu on its first item",
+       {{'F', ssAlt}, {VK_UP, {}}, {VK_RETURN, {}}},
+       true,
+       0,
+       2,
+       0,
+       0},
+      {"Left closes the sub-menu",
+       {{'F', ssAlt}, {VK_UP, {}}, {VK_RIGHT, {}}, {VK_LEFT, {}}},
+       true,
+       0,
+       1,
+       2,
+       0},
+      {"Enter runs the sub-menu's item and closes all",
+       {{'F', ssAlt}, {VK_UP, {}}, {VK_RIGHT, {}}, {VK_RETURN, {}}},
+       true,
+       -1,
+       0,
+       0,
+       1},
+      {"an item's letter runs it", {{'F', ssAlt}, {'O', {}}}, true, -1, 0, 0, 1},
+      {"a letter no item has does nothing", {{'F', ssAlt}, {'X', {}}}, true, 0, 1, 0, 0},
+      {"a letter without Alt passes on", {{'F', {}}}, false, -1, 0, 0, 0},
+      {"Alt and a letter no root has passes on", {{'X', ssAlt}}, false, -1, 0, 0, 0},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    counter.clicks = 0;
+    TMenuTracker tracker(menu, {0, 0});
+    bool taken = false;
+    for (const Key& k : r.keys)
+      taken = tracker.KeyDown(k.key, k.shift);
+    EXPECT_EQ(taken, r.taken);
+    EXPECT_EQ(tracker.BarSelection(), r.bar);
+    ASSERT_EQ(tracker.WindowCount(), r.windows);
+    if (r.windows > 0) {
+      EXPECT_EQ(tracker.Selection(r.windows), r.selection);
+    }
+    EXPECT_EQ(counter.clicks, r.clicks);
   }
   owner->Free();
 }
