@@ -94,6 +94,17 @@ struct MeterTraits {
   }
 };
 
+// The main-thread notifier the meter posts through, and the level displays'
+// class, once per process.
+void StartLevelDisplays() {
+  static bool started = false;
+  if (started)
+    return;
+  started = true;
+  TrelMainThreadNotifyUnit.Initialize();
+  RegisterClass<TLevelDisplay>().Object("InputPin", &TLevelDisplay::GetInputPin);
+}
+
 // The splitter tests' form ("fmMain" with "Capture" and "Scope") and three
 // level displays, under a main loop.
 template <class Traits>
@@ -102,12 +113,7 @@ class StoredLinksTest : public SplitterTest {
   void SetUp() override {
     loop_ = std::make_unique<kestrune::MainLoop>();
     SplitterTest::SetUp();
-    static bool started = false;
-    if (!started) {
-      started = true;
-      TrelMainThreadNotifyUnit.Initialize();
-      RegisterClass<TLevelDisplay>().Object("InputPin", &TLevelDisplay::GetInputPin);
-    }
+    StartLevelDisplays();
     for (int i = 0; i < 3; ++i)
       Create<TLevelDisplay>(form_)->SetName("Led" + std::to_string(i));
   }
