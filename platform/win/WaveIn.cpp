@@ -556,6 +556,151 @@ MMRESULT BeginDeviceCall(HWAVEIN handle, std::shared_ptr<Device>& device,
   return MMSYSERR_NOERROR;
 }
 
+// The steps of waveInOpen, in their order.
+
+// Checks the open's flags (the callback kind and the other flags offered),
+// that a function callback comes with its function, and the format, which
+// lands in `parsed`.
+MMRESULT CheckOpenRequest(const WAVEFORMATEX& format, WaveInProc callback, DWORD flags,
+                          WaveInFormat& parsed) {
+  const DWORD kind = flags & kCallbackKindMask;
+  if ((kind != CALLBACK_NULL && kind != CALLBACK_FUNCTION) ||
+      (flags & ~(kCallbackKindMask | WAVE_ALLOWSYNC | WAVE_MAPPED)) != 0)
+    return MMSYSERR_INVALFLAG;
+  if (kind == CALLBACK_FUNCTION && callback == nullptr)
+    return MMSYSERR_INVALPARAM;
+  if (!kestrune::ParseWaveFormat(format, parsed))
+    return WAVERR_BADFORMAT;
+  return MMSYSERR_NOERROR;
+}
+
+// The device an open names and the backend that opens it.
+struct OpenTarget {
+  std::shared_ptr<WaveInBackend> backend;
+  std::shared_ptr<const std::vector<CaptureDeviceEntry>> snapshot;  // keeps `entry` alive
+  const CaptureDeviceEntry* entry = nullptr;                        // null: the wave mapper
+};
+
+// Chooses the device: the entry of the latest snapshot that `deviceId`
+// names (MMSYSERR_BADDEVICEID beyond it), none for the wave mapper, and the
+// current backend.
+MMRESULT ChooseDevice(UINT deviceId, OpenTarget& target) {
+  if (deviceId != WAVE_MAPPER) {
+    target.snapshot = LatestSnapshot();
+    if (deviceId >= target.snapshot->size())
+      return MMSYSERR_BADDEVICEID;
+    target.entry = &(*target.snapshot)[deviceId];
+  }
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  target.backend = CurrentBackendLocked(registry);
+  return MMSYSERR_NOERROR;
+}
+
+// Opens the chosen device's stream; a backend that reports success without
+// a stream gives MMSYSERR_ERROR.
+MMRESULT OpenFirstStream(const OpenTarget& target, const WaveInFormat& format, bool mayConvert,
+                         std::unique_ptr<WaveInStream>& stream) {
+  if (const MMRESULT result = target.backend->Open(target.entry, format, mayConvert, stream);
+      result != MMSYSERR_NOERROR)
+    return result;
+  if (!stream)
+    return MMSYSERR_ERROR;
+  return MMSYSERR_NOERROR;
+}
+
+// Makes the device on the opened stream, under a new handle, keeping what it
+// was opened with.
+std::shared_ptr<Device> MakeDevice(std::unique_ptr<WaveInStream> stream, OpenTarget target,
+                                   const WaveInFormat& format, bool mayConvert, WaveInProc callback,
+                                   DWORD_PTR instance) {
+  Registry& registry = TheRegistry();
+  HWAVEIN newHandle;
+  {
+    std::lock_guard lock(registry.mutex);
+    newHandle = HWAVEIN{registry.nextHandle++};
+  }
+  std::optional<CaptureDeviceEntry> openedEntry;
+  if (target.entry != nullptr)
+    openedEntry = *target.entry;
+  return std::make_shared<Device>(newHandle, std::move(stream), std::move(target.backend),
+                                  std::move(openedEntry), format, mayConvert, callback, instance);
+}
+
+// Starts the device's reading thread. The thread is made suspended so that
+// its id is known before any callback can ask whether it runs on it. It
+// waits for the registration before it delivers WIM_OPEN. Nothing is
+// registered until it runs, so a failure here leaves nothing another thread
+// could have reached: the device is closed and MMSYSERR_NOMEM returned.
+MMRESULT StartReader(const std::shared_ptr<Device>& device, WaveInReader*& reader) {
+  try {
+    reader = Create<WaveInReader>(device);
+    reader->SetPriority(kestrune::ThreadPriority::Highest);  // best effort
+    {
+      std::lock_guard lock(device->mutex);
+      device->reader = reader;
+      device->readerThreadId = reader->ThreadID();
+    }
+    reader->Start();
+  } catch (...) {
+    std::lock_guard lock(device->mutex);
+    device->closing = true;
+    device->reader = nullptr;
+    FreeObject(reader);
+    device->stream.reset();
+    return MMSYSERR_NOMEM;
+  }
+  return MMSYSERR_NOERROR;
+}
+
+// Registers the handle with the header book and the registry. From here on
+// the handle is known to every call but waveInClose, which refuses it until
+// waveInOpen has returned it: a close cannot end the device while its open
+// waits for WIM_OPEN. A failure undoes the registration, ends the reading
+// thread (which makes no callback) and closes the device: MMSYSERR_NOMEM.
+MMRESULT RegisterDevice(const std::shared_ptr<Device>& device, WaveInReader* reader) {
+  const HWAVEIN newHandle = device->handle;
+  Registry& registry = TheRegistry();
+  bool registered = false;
+  try {
+    {
+      HeaderBook& book = TheBook();
+      std::lock_guard lock(book.mutex);
+      book.open.insert(static_cast<uint64_t>(newHandle));
+    }
+    std::lock_guard lock(registry.mutex);
+    registry.devices.emplace(static_cast<uint64_t>(newHandle), device);
+    registered = true;
+  } catch (...) {
+  }
+  if (registered)
+    return MMSYSERR_NOERROR;
+  std::unique_lock lock(device->mutex);
+  device->closing = true;
+  device->changed.notify_all();
+  lock.unlock();
+  ForgetDevice(newHandle);
+  {
+    HeaderBook& book = TheBook();
+    std::lock_guard bookLock(book.mutex);
+    book.open.erase(static_cast<uint64_t>(newHandle));
+  }
+  reader->Free();
+  device->stream.reset();
+  return MMSYSERR_NOMEM;
+}
+
+// Lets the reading thread deliver WIM_OPEN, waits until it has, and hands
+// the handle out (waveInClose takes it from then on).
+HWAVEIN HandOutWhenOpenDelivered(Device& device) {
+  std::unique_lock lock(device.mutex);
+  device.registered = true;
+  device.changed.notify_all();
+  device.changed.wait(lock, [&] { return device.openDelivered; });
+  device.handedOut = true;
+  return device.handle;
+}
+
 }  // namespace
 
 std::shared_ptr<WaveInBackend> kestrune::SetWaveInBackend(std::shared_ptr<WaveInBackend> backend) {
@@ -590,110 +735,28 @@ MMRESULT waveInOpen(HWAVEIN* handle, UINT deviceId, const WAVEFORMATEX* format, 
   if (handle == nullptr || format == nullptr)
     return MMSYSERR_INVALPARAM;
   *handle = HWAVEIN{};
-  const DWORD kind = flags & kCallbackKindMask;
-  if ((kind != CALLBACK_NULL && kind != CALLBACK_FUNCTION) ||
-      (flags & ~(kCallbackKindMask | WAVE_ALLOWSYNC | WAVE_MAPPED)) != 0)
-    return MMSYSERR_INVALFLAG;
-  if (kind == CALLBACK_FUNCTION && callback == nullptr)
-    return MMSYSERR_INVALPARAM;
   WaveInFormat parsed;
-  if (!kestrune::ParseWaveFormat(*format, parsed))
-    return WAVERR_BADFORMAT;
-
-  std::shared_ptr<WaveInBackend> backend;
-  std::shared_ptr<const std::vector<CaptureDeviceEntry>> snapshot;
-  const CaptureDeviceEntry* entry = nullptr;
-  if (deviceId != WAVE_MAPPER) {
-    snapshot = LatestSnapshot();
-    if (deviceId >= snapshot->size())
-      return MMSYSERR_BADDEVICEID;
-    entry = &(*snapshot)[deviceId];
-  }
-  {
-    Registry& registry = TheRegistry();
-    std::lock_guard lock(registry.mutex);
-    backend = CurrentBackendLocked(registry);
-  }
-
-  std::unique_ptr<WaveInStream> stream;
-  const bool mayConvert = entry == nullptr || (flags & WAVE_MAPPED) != 0;
-  if (const MMRESULT result = backend->Open(entry, parsed, mayConvert, stream);
+  if (const MMRESULT result = CheckOpenRequest(*format, callback, flags, parsed);
       result != MMSYSERR_NOERROR)
     return result;
-  if (!stream)
-    return MMSYSERR_ERROR;
-
-  Registry& registry = TheRegistry();
-  HWAVEIN newHandle;
-  {
-    std::lock_guard lock(registry.mutex);
-    newHandle = HWAVEIN{registry.nextHandle++};
-  }
-  std::optional<CaptureDeviceEntry> openedEntry;
-  if (entry != nullptr)
-    openedEntry = *entry;
-  auto device = std::make_shared<Device>(newHandle, std::move(stream), std::move(backend),
-                                         std::move(openedEntry), parsed, mayConvert,
-                                         kind == CALLBACK_FUNCTION ? callback : nullptr, instance);
-
-  // The thread is made suspended so that its id is known before any callback
-  // can ask whether it runs on it. It waits for the registration before it
-  // delivers WIM_OPEN. Nothing is registered until it runs, so a failure
-  // here leaves nothing another thread could have reached.
+  OpenTarget target;
+  if (const MMRESULT result = ChooseDevice(deviceId, target); result != MMSYSERR_NOERROR)
+    return result;
+  const bool mayConvert = target.entry == nullptr || (flags & WAVE_MAPPED) != 0;
+  std::unique_ptr<WaveInStream> stream;
+  if (const MMRESULT result = OpenFirstStream(target, parsed, mayConvert, stream);
+      result != MMSYSERR_NOERROR)
+    return result;
+  const bool toCallback = (flags & kCallbackKindMask) == CALLBACK_FUNCTION;
+  std::shared_ptr<Device> device =
+      MakeDevice(std::move(stream), std::move(target), parsed, mayConvert,
+                 toCallback ? callback : nullptr, instance);
   WaveInReader* reader = nullptr;
-  try {
-    reader = Create<WaveInReader>(device);
-    reader->SetPriority(kestrune::ThreadPriority::Highest);  // best effort
-    {
-      std::lock_guard lock(device->mutex);
-      device->reader = reader;
-      device->readerThreadId = reader->ThreadID();
-    }
-    reader->Start();
-  } catch (...) {
-    std::lock_guard lock(device->mutex);
-    device->closing = true;
-    device->reader = nullptr;
-    FreeObject(reader);
-    device->stream.reset();
-    return MMSYSERR_NOMEM;
-  }
-
-  // From here on the handle is known to every call but waveInClose, which
-  // refuses it until this function has returned it: a close cannot end the
-  // device while its open waits for WIM_OPEN.
-  bool registered = false;
-  try {
-    {
-      HeaderBook& book = TheBook();
-      std::lock_guard lock(book.mutex);
-      book.open.insert(static_cast<uint64_t>(newHandle));
-    }
-    std::lock_guard lock(registry.mutex);
-    registry.devices.emplace(static_cast<uint64_t>(newHandle), device);
-    registered = true;
-  } catch (...) {
-  }
-  std::unique_lock lock(device->mutex);
-  if (!registered) {
-    device->closing = true;
-    device->changed.notify_all();
-    lock.unlock();
-    ForgetDevice(newHandle);
-    {
-      HeaderBook& book = TheBook();
-      std::lock_guard bookLock(book.mutex);
-      book.open.erase(static_cast<uint64_t>(newHandle));
-    }
-    reader->Free();
-    device->stream.reset();
-    return MMSYSERR_NOMEM;
-  }
-  device->registered = true;
-  device->changed.notify_all();
-  device->changed.wait(lock, [&] { return device->openDelivered; });
-  device->handedOut = true;
-  *handle = newHandle;
+  if (const MMRESULT result = StartReader(device, reader); result != MMSYSERR_NOERROR)
+    return result;
+  if (const MMRESULT result = RegisterDevice(device, reader); result != MMSYSERR_NOERROR)
+    return result;
+  *handle = HandOutWhenOpenDelivered(*device);
   return MMSYSERR_NOERROR;
 }
 

@@ -1,8 +1,7 @@
 // The audio-to-real converter: a known two-channel signal pushed by an audio
 // source arrives as the right real-valued buffer per channel at real sinks,
 // for every container width; only linked channels are produced; the stream's
-// start, stop and resume are passed on; the channel count is clamped; stored
-// links to pins that are never made are dropped when loading ends.
+// start, stop and resume are passed on; the channel count is clamped.
 #include "audio/MoskChannelSplitter.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/classes/Streaming.h"
 #include "tests/audio/MoskSplitterTestSupport.h"
 
 namespace {
@@ -250,32 +248,6 @@ TEST_F(AudioToRealTest, ChannelCountIsClampedAndLoweringFreesTheHighestPins) {
   source_->SendData(buffer.get());
   ASSERT_EQ(scope_->Got[2].Buffers.size(), 1u);
   EXPECT_EQ(scope_->Got[2].Buffers[0], (Values{2.0, 2.0}));
-}
-
-TEST_F(AudioToRealTest, StoredLinksOfPinsNeverMadeAreDroppedWhenLoadingEnds) {
-  conv_->GetInputPin()->DisconnectAll();
-  conv_->SetCountChannels(3);
-  for (int i = 0; i < 3; ++i)
-    LinkScope(i);
-  std::string text = WriteComponentToText(form_);
-  // Conv will make two pins only: the third stored link names no pin.
-  const std::string countLine = "    CountChannels = 3\n";
-  const std::size_t at = text.find(countLine);
-  ASSERT_NE(at, std::string::npos) << text;
-  text.erase(at, countLine.size());
-
-  FreeAndNil(source_);
-  FreeAndNil(form_);
-  form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
-  auto* conv = static_cast<TMoskAudioToReal*>(form_->FindComponent("Conv"));
-  auto* scope = static_cast<TRealSinks*>(form_->FindComponent("Scope"));
-  ASSERT_TRUE(conv != nullptr && scope != nullptr);
-  EXPECT_EQ(conv->GetCountChannels(), 2);
-  EXPECT_EQ(conv->GetOutputPins()->PendingCount(), 0);
-  EXPECT_EQ(UnloadedPins()->Count(), 0) << "a placeholder was left behind";
-  EXPECT_EQ(scope->Channel(0)->GetSourcePin(), conv->GetOutputPins()->GetPin(0));
-  EXPECT_EQ(scope->Channel(1)->GetSourcePin(), conv->GetOutputPins()->GetPin(1));
-  EXPECT_EQ(scope->Channel(2)->GetSourcePin(), nullptr);
 }
 
 }  // namespace

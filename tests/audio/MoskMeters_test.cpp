@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
-#include "platform/classes/Streaming.h"
 #include "tests/audio/AudioPushFixtures.h"
 
 namespace {
@@ -473,52 +472,6 @@ TEST(MoskFollowPeak, MatchesTheRuleSampleBySample) {
         }
       }
     }
-  }
-}
-
-// A level display with one real-value input, for the stored links.
-class TLevelDisplay : public TComponent {
-  KESTRUNE_CLASS(TLevelDisplay, TComponent)
-  explicit TLevelDisplay(TComponent* owner) : TComponent(owner) {
-    InputPin = Create<vektest::TTestSinkPin>(this, std::vector<TGUID>{VekRealSingleType});
-  }
-  ~TLevelDisplay() override { FreeAndNil(InputPin); }
-  vektest::TTestSinkPin* GetInputPin() const { return InputPin; }
-  vektest::TTestSinkPin* InputPin;
-};
-
-TEST_F(MoskMeterTest, StoredLinksOfPinsNeverMadeAreDroppedWhenLoadingEnds) {
-  RegisterMoskMeterClasses();
-  RegisterClass<TLevelDisplay>().Object("InputPin", &TLevelDisplay::GetInputPin);
-  auto* meter = Create<TMoskPPMMeter>(form_);
-  meter->SetName("PPM");
-  meter->SetCountChannels(3);
-  std::vector<TLevelDisplay*> leds;
-  for (int i = 0; i < 3; ++i) {
-    leds.push_back(Create<TLevelDisplay>(form_));
-    leds[i]->SetName("Led" + std::to_string(i));
-    ASSERT_TRUE(leds[i]->InputPin->Connect(meter->GetOutputPins()->GetPin(i)));
-  }
-  std::string text = WriteComponentToText(form_);
-  // The meter will make two pins only: the third stored link names no pin.
-  const std::string countLine = "    CountChannels = 3\n";
-  const std::size_t at = text.find(countLine);
-  ASSERT_NE(at, std::string::npos) << text;
-  text.erase(at, countLine.size());
-
-  FreeAndNil(source_);
-  FreeAndNil(form_);
-  form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
-  auto* loaded = static_cast<TMoskPPMMeter*>(form_->FindComponent("PPM"));
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(loaded->GetCountChannels(), 2);
-  EXPECT_EQ(loaded->GetOutputPins()->PendingCount(), 0);
-  EXPECT_EQ(UnloadedPins()->Count(), 0) << "a placeholder was left behind";
-  for (int i = 0; i < 3; ++i) {
-    auto* led =
-        static_cast<vektest::TTestComponent*>(form_->FindComponent("Led" + std::to_string(i)));
-    ASSERT_NE(led, nullptr);
-    EXPECT_EQ(led->InputPin->GetSourcePin(), i < 2 ? loaded->GetOutputPins()->GetPin(i) : nullptr);
   }
 }
 

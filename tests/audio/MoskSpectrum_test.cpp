@@ -3,8 +3,7 @@
 // the main thread through the hidden form (event and frequency pin); windows
 // start every SamplingWindowStep samples in every mode, whatever the buffer
 // lengths; Order takes effect at the next start and is refused beyond the
-// block store's limit; the pin lists follow the channel count and drop stored
-// links of pins never made.
+// block store's limit; the frequency pins follow the channel count.
 #include "audio/MoskSpectrum.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +18,6 @@
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
-#include "platform/classes/Streaming.h"
 #include "signal/transforms/MoskDispatcher.h"
 #include "tests/audio/MoskSplitterTestSupport.h"
 
@@ -413,31 +411,6 @@ TEST_F(SpectrumTest, FrequencyPinsFollowTheChannelCount) {
   spectrum_->SetCountChannels(1);
   EXPECT_EQ(spectrum_->GetFrequencyOutputPins()->GetCount(), 1);
   EXPECT_EQ(FrequencyPin(0), first);
-}
-
-TEST_F(SpectrumTest, StoredLinksOfPinsNeverMadeAreDroppedWhenLoadingEnds) {
-  spectrum_->GetInputPin()->DisconnectAll();
-  spectrum_->SetCountChannels(3);
-  ASSERT_TRUE(scope_->Channel(0)->Connect(Output(2)));
-  ASSERT_TRUE(scope_->ValuePin->Connect(FrequencyPin(2)));
-  std::string text = WriteComponentToText(form_);
-  const std::string countLine = "    CountChannels = 3\n";
-  const std::size_t at = text.find(countLine);
-  ASSERT_NE(at, std::string::npos) << text;
-  text.erase(at, countLine.size());
-
-  FreeAndNil(source_);
-  FreeAndNil(form_);
-  form_ = static_cast<vektest::TTestForm*>(CreateComponentFromText(text, nullptr));
-  auto* spectrum = static_cast<TMoskSpectrum*>(form_->FindComponent("Spectrum"));
-  auto* scope = static_cast<TRealSinks*>(form_->FindComponent("Scope"));
-  ASSERT_TRUE(spectrum != nullptr && scope != nullptr);
-  EXPECT_EQ(spectrum->GetCountChannels(), 2);
-  EXPECT_EQ(spectrum->GetOutputPins()->PendingCount(), 0);
-  EXPECT_EQ(spectrum->GetFrequencyOutputPins()->PendingCount(), 0);
-  EXPECT_EQ(UnloadedPins()->Count(), 0) << "a placeholder was left behind";
-  EXPECT_EQ(scope->Channel(0)->GetSourcePin(), nullptr);
-  EXPECT_EQ(scope->ValuePin->GetSourcePin(), nullptr);
 }
 
 }  // namespace
