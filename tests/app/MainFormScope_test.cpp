@@ -10,7 +10,6 @@
 #include <cmath>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -42,10 +41,11 @@ std::string MainWindowText(const std::string& extraPinLink) {
   std::string text(MainFormDescription());
   const std::size_t scope = text.find("  object TrelScope1: TTrelScope\n");
   const std::size_t pins = text.find("    InputPins.Pins = (", scope);
-  const std::size_t close = text.find(")\n", pins);
-  EXPECT_NE(scope, std::string::npos);
-  EXPECT_NE(pins, std::string::npos);
-  EXPECT_NE(close, std::string::npos);
+  const std::size_t close = text.find(")\n", pins);  // the list's own bracket
+  if (scope == std::string::npos || pins == std::string::npos || close == std::string::npos) {
+    ADD_FAILURE() << "the description stores no links on the scope's input pins";
+    return text;
+  }
   text.insert(close, extraPinLink);
   return text;
 }
@@ -82,22 +82,6 @@ class TrelScopeMainWindowTest : public ::testing::Test {
   TfmMain* form_ = nullptr;
 };
 
-// The main window's start-up scales: oscilloscope, time base 1024 samples,
-// vertical auto off with the channel-1 sensitivity 10000.
-void ApplyStartUpScales(TTrelScope* scope) {
-  TTrelScopeXAxis* x = scope->GetXAxis();
-  x->GetMaxSample()->SetAutosize(false);
-  x->GetMax()->SetAutoScale(false);
-  x->GetMin()->SetAutoScale(false);
-  x->GetMaxSample()->SetValue(1024);
-  x->GetMin()->SetValue(0.0);
-  x->GetMax()->SetValue(1024.0);
-  TTrelScopeYAxis* y = scope->GetYAxis();
-  y->GetAutoScaling()->SetEnabled(false);
-  y->SetMax(10000.0);
-  y->SetMin(-10000.0);
-}
-
 TEST_F(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScales) {
   form_ = Create<TStoredMainWindow>(nullptr);
   TComponent* root = form_;
@@ -122,7 +106,9 @@ TEST_F(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScale
   // The hover is on by default.
   EXPECT_TRUE(scope->GetHighlighting()->GetMouseHitPoint()->GetEnabled());
 
-  ApplyStartUpScales(scope);
+  // The window's start-up scales: oscilloscope, time base 1024 samples,
+  // vertical auto off with the channel-1 sensitivity 10000.
+  form_->InitScope();
   scope->UpdateAndRepaint();
   scope->PaintTo();
   EXPECT_DOUBLE_EQ(scope->GetXAxis()->RangeMin(), 0.0);
@@ -185,7 +171,7 @@ class TrelScopeEndToEndTest : public TrelScopeMainWindowTest {
     spectrum_ = form_->MoskSpectrum1;
     to_real_ = form_->MoskAudioToReal1;
     scope_ = form_->TrelScope1;
-    ApplyStartUpScales(scope_);
+    form_->InitScope();  // the start-up scales, as in the first test
   }
   void LinkScopeTo(TVekPinList* outputs) {
     for (int c = 0; c < 2; ++c) {
