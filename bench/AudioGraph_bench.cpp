@@ -34,27 +34,24 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 #include <memory>
-#include <numbers>
 #include <thread>
+#include <vector>
 
 #include "audio/MoskAudioBuffer.h"
 #include "audio/MoskAudioIn.h"
 #include "audio/MoskAudioUnit.h"
 #include "audio/MoskChannelSplitter.h"
-#include "audio/MoskFilters.h"
-#include "audio/MoskMeters.h"
-#include "audio/MoskSpectrum.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "signal/core/TrelMainThreadNotify.h"
 #include "signal/core/TrelSimpleDataBuffer.h"
 #include "signal/core/TrelSmartBufferManager.h"
+#include "tests/fixtures/MainWindowGraph.h"
+#include "tests/fixtures/TwoTones.h"
 
 namespace {
 
@@ -67,15 +64,12 @@ using bench_support::StoreSession;
 using TSinks = bench_support::TRealReceiver;
 
 // A 1 kHz tone on channel 0, a 3 kHz tone on a DC offset on channel 1.
+const fixtures::TwoTones kTones{{1000.0, 3000.0}, kRate};
+
+// One block of the tones, from frame 0.
 IPtr<IMoskAudioBuffer> TwoTones() {
   IPtr<IMoskAudioBuffer> buffer = TMoskAudioBuffer::Create(44100, 3, kFrames, 2, 16);
-  auto* samples = reinterpret_cast<std::int16_t*>(buffer->GetReadData());
-  for (std::int32_t f = 0; f < kFrames; ++f) {
-    const double t = 2.0 * std::numbers::pi * f / kRate;
-    samples[2 * f] = static_cast<std::int16_t>(std::lround(8000.0 * std::sin(1000.0 * t)));
-    samples[2 * f + 1] =
-        static_cast<std::int16_t>(std::lround(2000.0 + 6000.0 * std::sin(3000.0 * t)));
-  }
+  kTones.Fill(0, kFrames, 2, reinterpret_cast<std::int16_t*>(buffer->GetReadData()));
   return buffer;
 }
 
@@ -87,24 +81,16 @@ void PushThrough(benchmark::State& state, Scope scope) {
   TSinks sinks;
   auto* root = Create<TComponent>(nullptr);
   auto* source = Create<TMoskVekAudioSourcePin>(root);
-  auto* to_real = Create<TMoskAudioToReal>(root);
-  TMoskCommonSplitter* linked = to_real;
+  TMoskCommonSplitter* linked = nullptr;
   if (scope == Scope::ConverterAlone) {
+    auto* to_real = Create<TMoskAudioToReal>(root);
     to_real->GetInputPin()->Connect(source);
+    linked = to_real;
   } else {
-    auto* meter = Create<TMoskPPMMeter>(root);
-    meter->SetSynchronizeType(stNone);
-    auto* remove_dc = Create<TMoskRemoveDC>(root);
-    auto* amplifier = Create<TMoskAmplifier>(root);
-    amplifier->SetCoefficient(1.0);
-    auto* spectrum = Create<TMoskSpectrum>(root);
-    meter->GetInputPin()->Connect(source);
-    remove_dc->GetInputPin()->Connect(source);
-    amplifier->GetInputPin()->Connect(remove_dc->GetOutputPin());
-    spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
-    to_real->GetInputPin()->Connect(amplifier->GetOutputPin());
-    if (scope == Scope::Spectrum)
-      linked = spectrum;
+    const fixtures::MainWindowGraph graph = fixtures::BuildMainWindowGraph(root, source);
+    graph.ppm->SetSynchronizeType(stNone);
+    linked = scope == Scope::Spectrum ? static_cast<TMoskCommonSplitter*>(graph.spectrum)
+                                      : static_cast<TMoskCommonSplitter*>(graph.toReal);
   }
   TTrelVekRealSinkPin* pins[2];
   for (int c = 0; c < 2; ++c) {
@@ -204,42 +190,22 @@ void CaptureThrough(benchmark::State& state, Scope scope) {
   }
   kestrune::MainLoop loop;
   StoreSession store;
-  kestrune::ScriptedDeviceScript device;
-  device.name = "Two tones";
-  std::vector<std::uint8_t> frames(kFrames * 4);
-  {
-    IPtr<IMoskAudioBuffer> tones = TwoTones();
-    std::memcpy(frames.data(), tones->GetData(), frames.size());
-  }
-  device.signal = kestrune::LoopedFrames(frames);
-  device.framesPerRead = kFrames;
+  const kestrune::ScriptedDeviceScript device = fixtures::TwoTonesDevice(
+      kTones, {.paced = false, .loopedFrames = kFrames, .framesPerRead = kFrames});
   auto backend = std::make_shared<kestrune::ScriptedWaveInBackend>(
       std::vector<kestrune::ScriptedDeviceScript>{device});
   kestrune::SetWaveInBackend(backend);
 
   TArrivalClock clock;
   auto* root = Create<TComponent>(nullptr);
-  auto* audio_in = Create<TMoskAudioIn>(root);
-  audio_in->SetEnabled(false);
-  audio_in->GetDevice()->SetDeviceName("Two tones");
-  audio_in->GetAudioFormat()->SetSampleRate(static_cast<std::uint32_t>(kRate));
-  audio_in->GetAudioFormat()->SetBufferSize(kFrames);
-  auto* meter = Create<TMoskPPMMeter>(root);
-  meter->SetSynchronizeType(stNone);
-  auto* remove_dc = Create<TMoskRemoveDC>(root);
-  auto* amplifier = Create<TMoskAmplifier>(root);
-  amplifier->SetCoefficient(1.0);
-  auto* spectrum = Create<TMoskSpectrum>(root);
-  auto* to_real = Create<TMoskAudioToReal>(root);
-  TVekSourcePin* output = audio_in->GetOutputPin();
-  meter->GetInputPin()->Connect(output);
-  remove_dc->GetInputPin()->Connect(output);
-  amplifier->GetInputPin()->Connect(remove_dc->GetOutputPin());
-  spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
-  to_real->GetInputPin()->Connect(amplifier->GetOutputPin());
+  auto* audio_in = fixtures::MakeMainWindowCapture(root, "Two tones",
+                                                   static_cast<std::uint32_t>(kRate), kFrames);
+  const fixtures::MainWindowGraph graph =
+      fixtures::BuildMainWindowGraph(root, audio_in->GetOutputPin());
+  graph.ppm->SetSynchronizeType(stNone);
   TMoskCommonSplitter* linked = scope == Scope::Spectrum
-                                    ? static_cast<TMoskCommonSplitter*>(spectrum)
-                                    : static_cast<TMoskCommonSplitter*>(to_real);
+                                    ? static_cast<TMoskCommonSplitter*>(graph.spectrum)
+                                    : static_cast<TMoskCommonSplitter*>(graph.toReal);
   // A spectrum block of 1024 frames makes four windows of 256.
   const std::int64_t perBlock = scope == Scope::Spectrum ? 4 : 1;
   TTrelVekRealSinkPin* pins[2];

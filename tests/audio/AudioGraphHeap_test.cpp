@@ -1,6 +1,6 @@
-// The main window's processing graph takes nothing from the general heap at
-// steady state: audio buffers made per block and pushed, under the global
-// read lock as the capture thread does, through
+// The main window's processing graph (the shared fixture's) takes nothing
+// from the general heap at steady state: audio buffers made per block and
+// pushed, under the global read lock as the capture thread does, through
 //   source -> PPM meter (levels delivered on the pushing thread)
 //   source -> DC remover -> amplifier -> spectrum component -> two real sinks
 //                                     -> audio-to-real converter -> two sinks
@@ -23,18 +23,14 @@
 
 #include "Vek/VekFreeLists.h"
 #include "audio/MoskAudioBuffer.h"
-#include "audio/MoskAudioIn.h"
 #include "audio/MoskAudioParams.h"
 #include "audio/MoskAudioUnit.h"
-#include "audio/MoskChannelSplitter.h"
-#include "audio/MoskFilters.h"
-#include "audio/MoskMeters.h"
-#include "audio/MoskSpectrum.h"
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "signal/core/TrelMainThreadNotify.h"
 #include "signal/core/TrelSmartBufferManager.h"
+#include "tests/fixtures/MainWindowGraph.h"
 #include "tests/harness/CountingHeap.h"
 #include "tests/signal/core/StreamPinFixtures.h"
 
@@ -74,26 +70,18 @@ TEST(AudioGraphHeap, WarmGraphPushesBlocksWithoutTheGeneralHeap) {
   TRealCounter channels;
   auto* root = Create<TComponent>(nullptr);
   auto* source = Create<TMoskVekAudioSourcePin>(root);
-  auto* meter = Create<TMoskPPMMeter>(root);
-  meter->SetSynchronizeType(stNone);
-  auto* removeDc = Create<TMoskRemoveDC>(root);
-  auto* amplifier = Create<TMoskAmplifier>(root);
-  amplifier->SetCoefficient(0.5);
-  auto* spectrum = Create<TMoskSpectrum>(root);
-  auto* toReal = Create<TMoskAudioToReal>(root);
-  meter->GetInputPin()->Connect(source);
-  removeDc->GetInputPin()->Connect(source);
-  amplifier->GetInputPin()->Connect(removeDc->GetOutputPin());
-  spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
-  toReal->GetInputPin()->Connect(amplifier->GetOutputPin());
+  const fixtures::MainWindowGraph graph = fixtures::BuildMainWindowGraph(root, source);
+  ASSERT_TRUE(graph.linked);
+  graph.ppm->SetSynchronizeType(stNone);
+  graph.amplifier->SetCoefficient(0.5);
   TTrelVekRealSinkPin* sinks[4];
   for (int c = 0; c < 2; ++c) {
     sinks[c] =
         Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&spectra, &TRealCounter::OnReal));
-    sinks[c]->Connect(spectrum->GetOutputPins()->GetPin(c));
+    sinks[c]->Connect(graph.spectrum->GetOutputPins()->GetPin(c));
     sinks[2 + c] =
         Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&channels, &TRealCounter::OnReal));
-    sinks[2 + c]->Connect(toReal->GetOutputPins()->GetPin(c));
+    sinks[2 + c]->Connect(graph.toReal->GetOutputPins()->GetPin(c));
   }
 
   IPtr<IMoskAudioBuffer> first = Block(0);
@@ -248,31 +236,20 @@ TEST(AudioGraphHeap, ScriptedCaptureTakesNothingFromTheHeapOnceWarm) {
   TAtomicRealCounter channels;
   TLevelCounter levels;
   auto* root = Create<TComponent>(nullptr);
-  auto* audioIn = Create<TMoskAudioIn>(root);
-  audioIn->SetEnabled(false);
-  audioIn->GetDevice()->SetDeviceName("Busy pattern");
-  audioIn->GetAudioFormat()->SetSampleRate(44100);
-  audioIn->GetAudioFormat()->SetBufferSize(kFrames);
+  auto* audioIn = fixtures::MakeMainWindowCapture(root, "Busy pattern", 44100, kFrames);
+  const fixtures::MainWindowGraph graph =
+      fixtures::BuildMainWindowGraph(root, audioIn->GetOutputPin());
+  ASSERT_TRUE(graph.linked);
   // The meter delivers its levels on the main thread, through the loop.
-  auto* meter = Create<TMoskPPMMeter>(root);
-  meter->SetOnValueChange(TMoskMeterValueChangeEvent(&levels, &TLevelCounter::OnChange));
-  auto* removeDc = Create<TMoskRemoveDC>(root);
-  auto* amplifier = Create<TMoskAmplifier>(root);
-  auto* spectrum = Create<TMoskSpectrum>(root);
-  auto* toReal = Create<TMoskAudioToReal>(root);
-  meter->GetInputPin()->Connect(audioIn->GetOutputPin());
-  removeDc->GetInputPin()->Connect(audioIn->GetOutputPin());
-  amplifier->GetInputPin()->Connect(removeDc->GetOutputPin());
-  spectrum->GetInputPin()->Connect(amplifier->GetOutputPin());
-  toReal->GetInputPin()->Connect(amplifier->GetOutputPin());
+  graph.ppm->SetOnValueChange(TMoskMeterValueChangeEvent(&levels, &TLevelCounter::OnChange));
   TTrelVekRealSinkPin* sinks[4];
   for (int c = 0; c < 2; ++c) {
     sinks[c] =
         Create<TTrelVekRealSinkPin>(root, TVekNotifyHandler(&spectra, &TAtomicRealCounter::OnReal));
-    sinks[c]->Connect(spectrum->GetOutputPins()->GetPin(c));
+    sinks[c]->Connect(graph.spectrum->GetOutputPins()->GetPin(c));
     sinks[2 + c] = Create<TTrelVekRealSinkPin>(
         root, TVekNotifyHandler(&channels, &TAtomicRealCounter::OnReal));
-    sinks[2 + c]->Connect(toReal->GetOutputPins()->GetPin(c));
+    sinks[2 + c]->Connect(graph.toReal->GetOutputPins()->GetPin(c));
   }
 
   // Serves the main loop until channel 0 of the converter has `blocks`

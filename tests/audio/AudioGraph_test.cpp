@@ -1,20 +1,18 @@
-// The main window's processing graph, built in code on a form and fed by a
-// scripted two-channel capture device: MoskAudioIn1 -> MoskAudioIn1PPM, and
-// MoskAudioIn1 -> MoskRemoveDC1 -> MoskAmplifier1 -> MoskSpectrum1 and
-// MoskAudioToReal1, whose outputs go to two real sinks standing in for the
-// scope's channels. Checked end to end: the converter's channels carry the
-// DC-blocked samples, the meter's levels reach OnValueChange on the main
-// thread, and after a mode switch the spectrum component's outputs peak in
-// the bins of the two tones.
+// The main window's processing graph, built on a form by the shared fixture
+// and fed by the scripted two-tone capture device: MoskAudioIn1 ->
+// MoskAudioIn1PPM, and MoskAudioIn1 -> MoskRemoveDC1 -> MoskAmplifier1 ->
+// MoskSpectrum1 and MoskAudioToReal1, whose outputs go to two real sinks
+// standing in for the scope's channels. Checked end to end: the converter's
+// channels carry the DC-blocked samples, the meter's levels reach
+// OnValueChange on the main thread, and after a mode switch the spectrum
+// component's outputs peak in the bins of the two tones.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <mutex>
 #include <numbers>
-#include <thread>
 #include <vector>
 
 #include "audio/MoskChannelSplitter.h"
@@ -23,6 +21,8 @@
 #include "audio/MoskSpectrum.h"
 #include "platform/classes/MainLoop.h"
 #include "tests/audio/MoskAudioInTestSupport.h"
+#include "tests/fixtures/MainWindowGraph.h"
+#include "tests/fixtures/TwoTones.h"
 
 namespace {
 
@@ -40,30 +40,8 @@ constexpr double kOffset[2] = {0.0, 2000.0};
 // The DC blocker's time constant is about 350 samples at 44.1 kHz.
 constexpr std::size_t kSettled = 8192;
 
-// The stored sample of frame n, channel c.
-std::int16_t Sample(std::uint64_t n, int c) {
-  const double phase = 2.0 * std::numbers::pi * kBin[c] * static_cast<double>(n) / kWindow;
-  return static_cast<std::int16_t>(std::lround(kOffset[c] + kAmplitude[c] * std::sin(phase)));
-}
-
-kestrune::ScriptedDeviceScript TwoTones() {
-  kestrune::ScriptedDeviceScript script;
-  script.name = "Two tones";
-  script.endAfterFrames = kTotalFrames;  // then the device goes quiet
-  script.signal = [](const kestrune::WaveInFormat& format, std::uint64_t first,
-                     std::uint32_t frames, std::uint8_t* dest) {
-    // An unpaced device outruns the capture thread's 40 blocks and loses
-    // input, as a real one would; a short rest per read (256 frames) keeps
-    // it at a few times real time, so every frame arrives and sample n is
-    // frame n.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    auto* samples = reinterpret_cast<std::int16_t*>(dest);
-    for (std::uint32_t f = 0; f < frames; ++f)
-      for (std::uint32_t c = 0; c < format.channels; ++c)
-        samples[f * format.channels + c] = Sample(first + f, static_cast<int>(c));
-  };
-  return script;
-}
+const fixtures::TwoTones kTones{
+    {kBin[0], kBin[1]}, kWindow, {kAmplitude[0], kAmplitude[1]}, {kOffset[0], kOffset[1]}};
 
 // The scope's two input channels: real-buffer sinks that keep every buffer
 // they receive, from the capture thread, under a mutex.
@@ -141,29 +119,18 @@ class AudioGraphTest : public ::testing::Test {
     loop_.SetExceptionHandler(
         [this](std::exception_ptr e) { errors_.push_back(kestrune::ExceptionText(e)); });
     backend_ = std::make_shared<kestrune::ScriptedWaveInBackend>(
-        std::vector<kestrune::ScriptedDeviceScript>{TwoTones()});
+        std::vector<kestrune::ScriptedDeviceScript>{
+            fixtures::TwoTonesDevice(kTones, {.endAfterFrames = kTotalFrames})});
     kestrune::SetWaveInBackend(backend_);
 
     form_ = Create<vektest::TTestForm>(nullptr);
     form_->SetName("fmMain");
-    audio_in_ = Make<TMoskAudioIn>("MoskAudioIn1");
-    audio_in_->GetDevice()->SetDeviceName("Two tones");
-    audio_in_->GetAudioFormat()->SetSampleRate(kRate);
-    audio_in_->GetAudioFormat()->SetBufferSize(kFrames);
-    ppm_ = Make<TMoskPPMMeter>("MoskAudioIn1PPM");
-    ppm_->SetOnValueChange(TMoskMeterValueChangeEvent(this, &AudioGraphTest::OnValue));
-    remove_dc_ = Make<TMoskRemoveDC>("MoskRemoveDC1");
-    amplifier_ = Make<TMoskAmplifier>("MoskAmplifier1");
-    amplifier_->SetCoefficient(1.0);
-    spectrum_ = Make<TMoskSpectrum>("MoskSpectrum1");
-    to_real_ = Make<TMoskAudioToReal>("MoskAudioToReal1");
-    scope_ = Make<TScopeInputs>("TrelScope1");
-
-    ASSERT_TRUE(ppm_->GetInputPin()->Connect(audio_in_->GetOutputPin()));
-    ASSERT_TRUE(remove_dc_->GetInputPin()->Connect(audio_in_->GetOutputPin()));
-    ASSERT_TRUE(amplifier_->GetInputPin()->Connect(remove_dc_->GetOutputPin()));
-    ASSERT_TRUE(spectrum_->GetInputPin()->Connect(amplifier_->GetOutputPin()));
-    ASSERT_TRUE(to_real_->GetInputPin()->Connect(amplifier_->GetOutputPin()));
+    audio_in_ = fixtures::MakeMainWindowCapture(form_, "Two tones", kRate, kFrames);
+    graph_ = fixtures::BuildMainWindowGraph(form_, audio_in_->GetOutputPin());
+    ASSERT_TRUE(graph_.linked);
+    graph_.ppm->SetOnValueChange(TMoskMeterValueChangeEvent(this, &AudioGraphTest::OnValue));
+    scope_ = Create<TScopeInputs>(form_);
+    scope_->SetName("TrelScope1");
   }
   void TearDown() override {
     FreeAndNil(form_);  // the capture component stops its device and thread
@@ -172,12 +139,6 @@ class AudioGraphTest : public ::testing::Test {
     kestrune::SetWaveInBackend(nullptr);
   }
 
-  template <class T>
-  T* Make(const char* name) {
-    T* component = Create<T>(form_);
-    component->SetName(name);
-    return component;
-  }
   void LinkScopeTo(TVekPinList* outputs) {
     for (int c = 0; c < 2; ++c) {
       scope_->Channel(c)->DisconnectAll();
@@ -211,11 +172,7 @@ class AudioGraphTest : public ::testing::Test {
   std::shared_ptr<kestrune::ScriptedWaveInBackend> backend_;
   vektest::TTestForm* form_ = nullptr;
   TMoskAudioIn* audio_in_ = nullptr;
-  TMoskPPMMeter* ppm_ = nullptr;
-  TMoskRemoveDC* remove_dc_ = nullptr;
-  TMoskAmplifier* amplifier_ = nullptr;
-  TMoskSpectrum* spectrum_ = nullptr;
-  TMoskAudioToReal* to_real_ = nullptr;
+  fixtures::MainWindowGraph graph_;
   TScopeInputs* scope_ = nullptr;
 };
 
@@ -228,14 +185,14 @@ std::vector<double> DcBlocked(int c, std::size_t count) {
   for (std::size_t n = 0; n < count; ++n) {
     y[n] = x1 - x2 + r * y1;
     x2 = x1;
-    x1 = Sample(n, c);
+    x1 = kTones.Sample(n, c);
     y1 = y[n];
   }
   return y;
 }
 
 TEST_F(AudioGraphTest, OscilloscopeModeCarriesTheChannelsWithoutDcAndMetersOnTheMainThread) {
-  LinkScopeTo(to_real_->GetOutputPins());
+  LinkScopeTo(graph_.toReal->GetOutputPins());
   ASSERT_TRUE(Run(kTotalFrames));
   EXPECT_TRUE(errors_.empty()) << errors_.front();
 
@@ -278,13 +235,13 @@ TEST_F(AudioGraphTest, OscilloscopeModeCarriesTheChannelsWithoutDcAndMetersOnThe
 }
 
 TEST_F(AudioGraphTest, AfterTheModeSwitchTheSpectrumPeaksInTheTonesBins) {
-  LinkScopeTo(to_real_->GetOutputPins());
+  LinkScopeTo(graph_.toReal->GetOutputPins());
   ASSERT_TRUE(Run(kTotalFrames));
 
   // The switch: capture stopped, the scope moved to the spectrum component,
   // capture started again; the converter's outputs are now unlinked.
   scope_->Clear();
-  LinkScopeTo(spectrum_->GetOutputPins());
+  LinkScopeTo(graph_.spectrum->GetOutputPins());
   const std::size_t windows = kTotalFrames / kWindow;
   ASSERT_TRUE(Run(windows * (kWindow / 2)));
   EXPECT_TRUE(errors_.empty()) << errors_.front();

@@ -1,128 +1,90 @@
-// The main window's scope: read from its stored description with the
-// converter it is linked to, given the start-up scales, and fed end to end
-// by the scripted capture device through the audio graph, in oscilloscope
-// and in spectrum mode.
+// The main window's scope and processing graph as its stored description
+// holds them: the scope read with the converter it is linked to, given the
+// start-up scales, and fed end to end by the scripted capture device through
+// the window's graph, in oscilloscope and in spectrum mode; last, the graph
+// the tests' shared fixture builds in code is the one the description holds.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <numbers>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "app/MainForm.h"
+#include "app/MainFormDescription.h"
 #include "audio/MoskAudioIn.h"
-#include "audio/MoskAudioUnit.h"
 #include "audio/MoskChannelSplitter.h"
 #include "audio/MoskFilters.h"
+#include "audio/MoskMeters.h"
 #include "audio/MoskSpectrum.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
-#include "signal/core/TrelMainThreadNotify.h"
-#include "tests/scope/ScopeTestSupport.h"
+#include "scope/TrelScope.h"
+#include "tests/app/MainFormTestSupport.h"
+#include "tests/app/StoredMainWindow.h"
+#include "tests/fixtures/MainWindowGraph.h"
+#include "tests/fixtures/TwoTones.h"
+#include "tests/signal/core/StreamPinFixtures.h"
 
 namespace {
 
-// The main window's description, as far as the scope and the converter
-// feeding it go.
-std::string MainWindowText(const std::string& extraPinLink = "") {
-  return R"txt(object fmMain: TTestForm
-  object MoskAudioToReal1: TMoskAudioToReal
-    OutputPins.Count = 2
-    OutputPins.Form = fmMain
-    OutputPins.Pins = (Sinks, ((fmMain.TrelScope1.InputPins._Pin0, "fmMain.TrelScope1.InputPins.Channel0")), Sinks, ((fmMain.TrelScope1.InputPins._Pin1, "fmMain.TrelScope1.InputPins.Channel1")))
-  end
-  object TrelScope1: TTrelScope
-    Left = 16
-    Top = 40
-    Width = 377
-    Height = 329
-    ToolBar.Visible = False
-    Zooming.MouseZoom = False
-    Zooming.KeyboardZoom = False
-    Zooming.MouseWheelEnabled = False
-    Zooming.HoldOnZoom = False
-    InputPins.Count = 2
-    InputPins.Form = fmMain
-    InputPins.Pins = ((fmMain.MoskAudioToReal1.OutputPins._Pin0, "fmMain.MoskAudioToReal1.OutputPins.Pin [0]"), (fmMain.MoskAudioToReal1.OutputPins._Pin1, "fmMain.MoskAudioToReal1.OutputPins.Pin [1]"))txt" +
-         extraPinLink + R"txt()
-    XAxis.Visible = False
-    XAxis.Font.Color = clWhite
-    XAxis.Font.Name = "Arial"
-    XAxis.Max.Mode = mamValue
-    XAxis.Max.Value = 2048.0
-    XAxis.MaxSample.Value = 2048
-    XAxis.Min.Value = 0.0
-    YAxis.Visible = False
-    YAxis.Font.Color = clWhite
-    YAxis.Font.Name = "Arial"
-    YAxis.AutoScaling.Enabled = True
-    YAxis.MinMax = (-1000.0, 1000.0)
-    Legend.Visible = False
-    Legend.Font.Color = clWhite
-    Legend.Font.Name = "Arial"
-    Title.Visible = False
-    Title.Text = "Scope"
-    Title.Font.Color = clWhite
-    Title.Font.Name = "Arial"
-    Channels = <
-      item
-        Name = "Channel0"
-        Color = clRed
-        ChannelMode = cmLine
-        ShadeMode = csmZero
-        Points.Visible = False
-        Points.Shape = psCircle
-        Points.Brush.Color = clRed
-        Points.Pen.Color = clRed
-      end
-      item
-        Name = "Channel1"
-        Color = clLime
-        ChannelMode = cmLine
-        ShadeMode = csmZero
-        Points.Visible = False
-        Points.Shape = psCircle
-        Points.Brush.Color = clRed
-        Points.Pen.Color = clRed
-      end>
-  end
-end
-)txt";
+using apptest::TStoredMainWindow;
+
+// The main window's description with `extraPinLink` added to the links
+// stored on the scope's input pins.
+std::string MainWindowText(const std::string& extraPinLink) {
+  std::string text(MainFormDescription());
+  const std::size_t scope = text.find("  object TrelScope1: TTrelScope\n");
+  const std::size_t pins = text.find("    InputPins.Pins = (", scope);
+  const std::size_t close = text.find(")\n", pins);  // the list's own bracket
+  if (scope == std::string::npos || pins == std::string::npos || close == std::string::npos) {
+    ADD_FAILURE() << "the description stores no links on the scope's input pins";
+    return text;
+  }
+  text.insert(close, extraPinLink);
+  return text;
 }
 
-void StartUnits() {
-  scopetest::StartUnits();
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  MoskAudioUnit.Initialize();
-  TrelMainThreadNotifyUnit.Initialize();
-  RegisterClass<vektest::TTestForm>();
-}
+// The main window read from MainWindowText(extraPinLink), its start-up not
+// run.
+class TOverLinkedMainWindow : public TStoredMainWindow {
+  KESTRUNE_CLASS(TOverLinkedMainWindow, TStoredMainWindow)
+  explicit TOverLinkedMainWindow(TComponent* owner) : TStoredMainWindow(owner) {}
+  static inline std::string extraPinLink;
 
-// The main window's start-up scales: oscilloscope, time base 1024 samples,
-// vertical auto off with the channel-1 sensitivity 10000.
-void ApplyStartUpScales(TTrelScope* scope) {
-  TTrelScopeXAxis* x = scope->GetXAxis();
-  x->GetMaxSample()->SetAutosize(false);
-  x->GetMax()->SetAutoScale(false);
-  x->GetMin()->SetAutoScale(false);
-  x->GetMaxSample()->SetValue(1024);
-  x->GetMin()->SetValue(0.0);
-  x->GetMax()->SetValue(1024.0);
-  TTrelScopeYAxis* y = scope->GetYAxis();
-  y->GetAutoScaling()->SetEnabled(false);
-  y->SetMax(10000.0);
-  y->SetMin(-10000.0);
-}
+ protected:
+  void DoCreate() override { ReadComponentFromText(this, MainWindowText(extraPinLink)); }
+};
 
-TEST(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScales) {
-  StartUnits();
-  TComponent* root = CreateComponentFromText(MainWindowText(), nullptr);
+// The program's units, a fresh state, and a backend without devices: the
+// description starts capture on "Default" as it loads.
+class TrelScopeMainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    apptest::StartUnits();
+    apptest::ResetAppState();
+    loop_ = kestrune::MainLoop::Current();
+    kestrune::SetWaveInBackend(std::make_shared<kestrune::ScriptedWaveInBackend>(
+        std::vector<kestrune::ScriptedDeviceScript>{}));
+  }
+  void TearDown() override {
+    FreeAndNil(form_);
+    loop_->ProcessMessages();
+    kestrune::SetWaveInBackend(nullptr);
+  }
+
+  kestrune::MainLoop* loop_ = nullptr;  // the program's units make it
+  TfmMain* form_ = nullptr;
+};
+
+TEST_F(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScales) {
+  form_ = Create<TStoredMainWindow>(nullptr);
+  TComponent* root = form_;
   auto* scope = dynamic_cast<TTrelScope*>(root->FindComponent("TrelScope1"));
   auto* converter = dynamic_cast<TMoskAudioToReal*>(root->FindComponent("MoskAudioToReal1"));
   ASSERT_NE(scope, nullptr);
@@ -144,7 +106,9 @@ TEST(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScales)
   // The hover is on by default.
   EXPECT_TRUE(scope->GetHighlighting()->GetMouseHitPoint()->GetEnabled());
 
-  ApplyStartUpScales(scope);
+  // The window's start-up scales: oscilloscope, time base 1024 samples,
+  // vertical auto off with the channel-1 sensitivity 10000.
+  form_->InitScope();
   scope->UpdateAndRepaint();
   scope->PaintTo();
   EXPECT_DOUBLE_EQ(scope->GetXAxis()->RangeMin(), 0.0);
@@ -163,20 +127,18 @@ TEST(TrelScopeMainWindowTest, TheStoredScopeLoadsLinkedAndTakesTheStartUpScales)
   }
   EXPECT_GE(green, 3);
   EXPECT_EQ(whiteRows, 1);
-  root->Free();
 }
 
-TEST(TrelScopeMainWindowTest, MorePinLinksThanChannelsLeaveNoPlaceholder) {
-  StartUnits();
-  TComponent* root = CreateComponentFromText(
-      MainWindowText(", (fmMain.MoskAudioToReal1.OutputPins._Pin1, \"fmMain.MoskAudioToReal1."
-                     "OutputPins.Pin [1]\")"),
-      nullptr);
+TEST_F(TrelScopeMainWindowTest, MorePinLinksThanChannelsLeaveNoPlaceholder) {
+  TOverLinkedMainWindow::extraPinLink =
+      ", (fmMain.MoskAudioToReal1.OutputPins._Pin1, \"fmMain.MoskAudioToReal1."
+      "OutputPins.Pin [1]\")";
+  form_ = Create<TOverLinkedMainWindow>(nullptr);
+  TComponent* root = form_;
   auto* scope = dynamic_cast<TTrelScope*>(root->FindComponent("TrelScope1"));
   ASSERT_NE(scope, nullptr);
   EXPECT_EQ(scope->GetInputPins()->PendingCount(), 0);
   EXPECT_EQ(scope->GetInputPins()->GetCount(), 2);
-  root->Free();
 }
 
 // ---------------------------------------------------------------------------
@@ -188,63 +150,28 @@ constexpr int kWindow = 256;      // the spectrum component's window
 constexpr int kBin[2] = {6, 20};  // whole cycles in every window
 constexpr double kAmplitude[2] = {8000.0, 6000.0};
 
-std::int16_t Sample(std::uint64_t n, int c) {
-  const double phase = 2.0 * std::numbers::pi * kBin[c] * static_cast<double>(n) / kWindow;
-  return static_cast<std::int16_t>(std::lround(kAmplitude[c] * std::sin(phase)));
-}
+const fixtures::TwoTones kTones{
+    {kBin[0], kBin[1]}, kWindow, {kAmplitude[0], kAmplitude[1]}, {0.0, 0.0}};
 
-class TrelScopeEndToEndTest : public ::testing::Test {
+// The window's own graph and scope, capture switched over to the two tones.
+class TrelScopeEndToEndTest : public TrelScopeMainWindowTest {
  protected:
   void SetUp() override {
-    StartUnits();
-    kestrune::ScriptedDeviceScript script;
-    script.name = "Two tones";
-    script.endAfterFrames = 24 * kFrames;
-    script.signal = [](const kestrune::WaveInFormat& format, std::uint64_t first,
-                       std::uint32_t frames, std::uint8_t* dest) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      auto* samples = reinterpret_cast<std::int16_t*>(dest);
-      for (std::uint32_t f = 0; f < frames; ++f)
-        for (std::uint32_t c = 0; c < format.channels; ++c)
-          samples[f * format.channels + c] = Sample(first + f, static_cast<int>(c));
-    };
+    TrelScopeMainWindowTest::SetUp();
+    form_ = Create<TStoredMainWindow>(nullptr);
+    audio_in_ = form_->MoskAudioIn1;
+    audio_in_->SetEnabled(false);
     backend_ = std::make_shared<kestrune::ScriptedWaveInBackend>(
-        std::vector<kestrune::ScriptedDeviceScript>{script});
+        std::vector<kestrune::ScriptedDeviceScript>{
+            fixtures::TwoTonesDevice(kTones, {.endAfterFrames = 24 * kFrames})});
     kestrune::SetWaveInBackend(backend_);
-    form_ = Create<vektest::TTestForm>(nullptr);
-    form_->SetName("fmMain");
-    audio_in_ = Make<TMoskAudioIn>("MoskAudioIn1");
     audio_in_->GetDevice()->SetDeviceName("Two tones");
     audio_in_->GetAudioFormat()->SetSampleRate(kRate);
     audio_in_->GetAudioFormat()->SetBufferSize(kFrames);
-    remove_dc_ = Make<TMoskRemoveDC>("MoskRemoveDC1");
-    amplifier_ = Make<TMoskAmplifier>("MoskAmplifier1");
-    amplifier_->SetCoefficient(1.0);
-    spectrum_ = Make<TMoskSpectrum>("MoskSpectrum1");
-    to_real_ = Make<TMoskAudioToReal>("MoskAudioToReal1");
-    scope_ = Make<TTrelScope>("TrelScope1");
-    scope_->GetChannels()->Add();
-    scope_->SetBounds(16, 40, 377, 329);
-    scope_->GetTitle()->SetVisible(false);
-    scope_->GetLegend()->SetVisible(false);
-    scope_->GetXAxis()->SetVisible(false);
-    scope_->GetYAxis()->SetVisible(false);
-    ApplyStartUpScales(scope_);
-    ASSERT_TRUE(remove_dc_->GetInputPin()->Connect(audio_in_->GetOutputPin()));
-    ASSERT_TRUE(amplifier_->GetInputPin()->Connect(remove_dc_->GetOutputPin()));
-    ASSERT_TRUE(spectrum_->GetInputPin()->Connect(amplifier_->GetOutputPin()));
-    ASSERT_TRUE(to_real_->GetInputPin()->Connect(amplifier_->GetOutputPin()));
-  }
-  void TearDown() override {
-    FreeAndNil(form_);
-    loop_.ProcessMessages();
-    kestrune::SetWaveInBackend(nullptr);
-  }
-  template <class T>
-  T* Make(const char* name) {
-    T* component = Create<T>(form_);
-    component->SetName(name);
-    return component;
+    spectrum_ = form_->MoskSpectrum1;
+    to_real_ = form_->MoskAudioToReal1;
+    scope_ = form_->TrelScope1;
+    form_->InitScope();  // the start-up scales, as in the first test
   }
   void LinkScopeTo(TVekPinList* outputs) {
     for (int c = 0; c < 2; ++c) {
@@ -259,23 +186,19 @@ class TrelScopeEndToEndTest : public ::testing::Test {
     audio_in_->SetEnabled(true);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (backend_->FramesRead() < 24 * kFrames && std::chrono::steady_clock::now() < end) {
-      loop_.ProcessMessages();
+      loop_->ProcessMessages();
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     audio_in_->SetEnabled(false);
-    loop_.ProcessMessages();
+    loop_->ProcessMessages();
     scope_->UpdateAndRepaint();
     scope_->PaintTo();
   }
   TColor PixelAt(int x, int y) { return scope_->Picture()->Canvas()->Pixel(x, y); }
 
-  kestrune::MainLoop& loop_ = *kestrune::MainLoop::Current();
   std::shared_ptr<kestrune::ScriptedWaveInBackend> backend_;
-  vektest::TTestForm* form_ = nullptr;
   TMoskAudioIn* audio_in_ = nullptr;
-  TMoskRemoveDC* remove_dc_ = nullptr;
-  TMoskAmplifier* amplifier_ = nullptr;
   TMoskSpectrum* spectrum_ = nullptr;
   TMoskAudioToReal* to_real_ = nullptr;
   TTrelScope* scope_ = nullptr;
@@ -347,6 +270,60 @@ TEST_F(TrelScopeEndToEndTest, InSpectrumModeThePeakLiesInTheColumnOfTheSinesBin)
     EXPECT_NEAR(channel->PixelX()->GetValue(peak), column, 1.0);
   }
   EXPECT_EQ(scope_->GetXAxis()->GetTitle(), "kHz");
+}
+
+// ---------------------------------------------------------------------------
+// The shared fixture
+
+// The graph's pins by their stored names.
+using NamedPins = std::vector<std::pair<std::string, TVekBasicPin*>>;
+
+NamedPins PinsOf(TMoskAudioIn* audioIn, const fixtures::MainWindowGraph& g) {
+  return {{"MoskAudioIn1.OutputPin", audioIn->GetOutputPin()},
+          {"MoskAudioIn1PPM.InputPin", g.ppm->GetInputPin()},
+          {"MoskRemoveDC1.InputPin", g.removeDc->GetInputPin()},
+          {"MoskRemoveDC1.OutputPin", g.removeDc->GetOutputPin()},
+          {"MoskAmplifier1.InputPin", g.amplifier->GetInputPin()},
+          {"MoskAmplifier1.OutputPin", g.amplifier->GetOutputPin()},
+          {"MoskSpectrum1.InputPin", g.spectrum->GetInputPin()},
+          {"MoskAudioToReal1.InputPin", g.toReal->GetInputPin()}};
+}
+
+// Every link between two of `pins`, as "a -> b".
+std::vector<std::string> LinksOf(const NamedPins& pins) {
+  std::vector<std::string> links;
+  for (const auto& [from, a] : pins)
+    for (const auto& [to, b] : pins)
+      if (a->IsConnectedTo(b))
+        links.push_back(from + " -> " + to);
+  return links;
+}
+
+std::vector<std::string> NamesOf(TMoskAudioIn* audioIn, const fixtures::MainWindowGraph& g) {
+  return {audioIn->Name(),     g.ppm->Name(),      g.removeDc->Name(),
+          g.amplifier->Name(), g.spectrum->Name(), g.toReal->Name()};
+}
+
+// The graph the tests and benchmarks build in code holds the components the
+// description names, linked as it links them, with its stored settings.
+TEST_F(TrelScopeMainWindowTest, TheSharedGraphFixtureIsTheStoredGraph) {
+  form_ = Create<TStoredMainWindow>(nullptr);
+  TfmMain& f = *form_;
+  const fixtures::MainWindowGraph stored{f.MoskAudioIn1PPM, f.MoskRemoveDC1,    f.MoskAmplifier1,
+                                         f.MoskSpectrum1,   f.MoskAudioToReal1, true};
+  auto* owner = Create<vektest::TTestForm>(nullptr);
+  TMoskAudioIn* audioIn = fixtures::MakeMainWindowCapture(
+      owner, "Default", f.MoskAudioIn1->GetAudioFormat()->GetSampleRate(), 1024);
+  const fixtures::MainWindowGraph built =
+      fixtures::BuildMainWindowGraph(owner, audioIn->GetOutputPin());
+  EXPECT_TRUE(built.linked);
+  EXPECT_EQ(NamesOf(audioIn, built), NamesOf(f.MoskAudioIn1, stored));
+  const std::vector<std::string> links = LinksOf(PinsOf(audioIn, built));
+  EXPECT_EQ(links, LinksOf(PinsOf(f.MoskAudioIn1, stored)));
+  EXPECT_EQ(links.size(), 10u);  // five links, each seen from both ends
+  EXPECT_EQ(built.amplifier->GetCoefficient(), stored.amplifier->GetCoefficient());
+  EXPECT_EQ(audioIn->GetDevice()->GetDeviceName(), f.MoskAudioIn1->GetDevice()->GetDeviceName());
+  owner->Free();
 }
 
 }  // namespace
