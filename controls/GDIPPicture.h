@@ -5,7 +5,10 @@
 // transparency and scaling; a BMP file draws unstretched through a
 // transparent bitmap (its bottom-left pixel's colour left out). Width and
 // Height are those of the last decoded image (0 for a new picture); a
-// picture whose bytes do not decode draws nothing.
+// picture whose bytes do not decode draws nothing. Decoding works on a copy
+// of the bytes: when that copy cannot be allocated, Assign, LoadFromStream
+// and Draw raise EGDIPPictureError (Assign and LoadFromStream have taken
+// the new bytes in by then).
 //
 // TStyHintInfo is the data of a rich hint (title, notes, picture).
 //
@@ -29,8 +32,8 @@ class TGDIPPicture : public TGraphic {
 
   // From another TGDIPPicture (its bytes), a bitmap or a TPicture (saved in
   // BMP form): not empty, OnChange, then the size is decoded. nullptr
-  // clears: empty, OnChange, then OnClear. Any other source only sets the
-  // empty flag.
+  // clears: empty, OnChange, then OnClear. Any other source, and the
+  // picture itself, only sets the empty flag (the bytes stay, no event).
   void Assign(TPersistent* source) override;
   // Decodes and draws into `rect`: stretched, or for BMP unstretched at its
   // top-left. Nothing when empty or undecodable.
@@ -51,7 +54,8 @@ class TGDIPPicture : public TGraphic {
   // reports nothing.
   void LoadFromFile(const std::string& fileName) override;
 
-  // The held bytes.
+  // The held bytes, owned by the picture. LoadFromFile replaces the stream
+  // object: a pointer taken before it is left dangling.
   TMemoryStream* Data() const { return data_; }
 
   TNotifyEvent OnClear;

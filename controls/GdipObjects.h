@@ -58,8 +58,8 @@ class TGPGraphics : public TGdiplusBase {
   GpStatus DrawPath(TGPPen* pen, TGPGraphicsPath* path);
   GpStatus FillPath(TGPBrush* brush, TGPGraphicsPath* path);
   GpStatus FillRectangle(TGPBrush* brush, REAL x, REAL y, REAL width, REAL height);
-  // `text` is a narrow (UTF-8) string; `length` counts its characters (-1:
-  // all).
+  // `text` is a narrow (UTF-8) string; `length` counts the UTF-16 code
+  // units of it to draw (negative: all).
   GpStatus DrawString(const std::string& text, int length, TGPFont* font, const GpRectF& layout,
                       TGPStringFormat* format, TGPBrush* brush);
   GpStatus MeasureString(const std::string& text, int length, TGPFont* font, const GpRectF& layout,
@@ -183,8 +183,9 @@ class TGPFont : public TGdiplusBase {
 
 class TGPImage : public TGdiplusBase {
   KESTRUNE_CLASS(TGPImage, TGdiplusBase)
-  // Decodes the stream from its current position (the colour-management
-  // flag picks the flat call; both decode alike here).
+  // Decodes the stream from its current position to its end, read at once
+  // and not kept (the colour-management flag picks the flat call; both
+  // decode alike here). Borrowed: the caller frees the stream.
   explicit TGPImage(TStream* stream, bool useEmbeddedColorManagement = false);
   ~TGPImage() override;
   GpImage* Native() const { return native_; }

@@ -84,6 +84,8 @@ class TlmVuMeter : public TGraphicControl {
   void SetLedWidth(int value);
   void SetLedSpacing(int value);
 
+  // With AutoSize every repaint first sizes the control to hold NumLeds
+  // LEDs and the margins (not while the description is read).
   bool AutoSize() const { return auto_size_; }
   void SetAutoSize(bool value);
   int NumLeds() const { return num_leds_; }
@@ -102,7 +104,9 @@ class TlmVuMeter : public TGraphicControl {
   int LeftPeakResetCount = 0;
   int RightPeakResetCount = 0;
 
-  // The off-screen bitmap (the control's size once bounds were set).
+  // The off-screen bitmap (the control's size once bounds were set), owned
+  // by the meter. Every SetBounds (also AutoSize's) replaces the object: a
+  // pointer taken before is left dangling.
   TBitmap* Bitmap() const { return bitmap_; }
 
  protected:

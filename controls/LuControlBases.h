@@ -32,6 +32,7 @@ class TLuCustomImageControl : public TLuCustomControl {
   KESTRUNE_CLASS(TLuCustomImageControl, TLuCustomControl)
   explicit TLuCustomImageControl(TComponent* owner);
   ~TLuCustomImageControl() override;
+  // Owned by the control and kept for its life (sized to it when it paints).
   TBitmap* Image() const { return image_; }
 
  protected:
@@ -65,6 +66,8 @@ class TLuGraphicImageControl : public TLuGraphicControl {
   KESTRUNE_CLASS(TLuGraphicImageControl, TLuGraphicControl)
   explicit TLuGraphicImageControl(TComponent* owner);
   ~TLuGraphicImageControl() override;
+  // Both owned by the control and kept for its life (sized to it when it
+  // paints).
   TBitmap* Image() const { return image_; }
   TBitmap* Background() const { return background_; }
   bool Transparent() const { return transparent_; }

@@ -39,7 +39,8 @@ class TLuSharedComponent : public TLuComponent {
   explicit TLuSharedComponent(TComponent* owner) : TLuComponent(owner) {}
   // Detaches every link (their sender becomes null).
   ~TLuSharedComponent() override;
-  // Sets the link's sender and appends it.
+  // Takes the link from its former sender, sets its sender and appends it;
+  // nullptr is ignored. The link stays owned by its listener.
   void InsertLink(TLuChangeLink* link);
   // Clears the link's sender and removes it.
   void RemoveLink(TLuChangeLink* link);
@@ -57,7 +58,7 @@ class TLuChangeLink : public TObject {
   // Removes itself from its sender.
   ~TLuChangeLink() override;
   TLuSharedComponent* Sender() const { return sender_; }
-  // Fires OnChange when assigned.
+  // Fires OnChange, with the sender as argument, when assigned.
   virtual void Change();
   TNotifyEvent OnChange;
 
@@ -76,6 +77,8 @@ class TLuBevel : public TPersistent {
   KESTRUNE_CLASS(TLuBevel, TPersistent)
   TLuBevel() = default;
 
+  // From another bevel; any other source raises EConvertError and changes
+  // nothing.
   void Assign(TPersistent* source) override;
   void BeginUpdate() { ++update_count_; }
   // Decrements the count when positive, then calls Changed.
@@ -161,8 +164,9 @@ class TLuBitmaps : public TPersistent {
   // Takes ownership of `bitmap` and appends it; calls Changed.
   int Add(TBitmap* bitmap);
   int Count() const { return static_cast<int>(items_.size()); }
-  // The bitmap at `index`; nullptr outside the list.
+  // The bitmap at `index` (owned by the list); nullptr outside the list.
   TBitmap* Items(int index) const;
+  // Frees every bitmap; Changed when there were any.
   void Clear();
 
   // Reads a whole list. A wrong magic, or a count or bitmap that runs past
@@ -176,7 +180,12 @@ class TLuBitmaps : public TPersistent {
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName) const;
 
+  // From another list: copies of its bitmaps replace these, one
+  // notification. Any other source raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
+  // Reading "Bitmaps": a text that is not hexadecimal raises the reader's
+  // error and changes nothing; bytes LoadFromStream refuses raise its error
+  // after the list was cleared.
   void DefineProperties(TFiler* filer) override;
 
   void BeginUpdate() { ++update_count_; }

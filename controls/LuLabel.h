@@ -32,6 +32,7 @@ class TLuLabel : public TLuGraphicImageControl {
   void SetStyle(TLuLabelStyle value);
   int ShadowDepth() const { return shadow_depth_; }
   void SetShadowDepth(int value);
+  // The texture, owned by the label; a change to it repaints.
   TBitmap* Bitmap() const { return bitmap_; }
   // Copies the assigned bitmap.
   void SetBitmap(TBitmap* value) { bitmap_->Assign(value); }

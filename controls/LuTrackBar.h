@@ -66,6 +66,7 @@ class TLuTrackBar : public TLuCustomImageControl {
   void SetFrequency(int value);
   int BorderWidth() const { return border_width_; }
   void SetBorderWidth(int value);
+  // Owned by the bar.
   TLuBevel* GutterBevel() const { return gutter_bevel_; }
   // Copies the assigned bevel.
   void SetGutterBevel(TLuBevel* value) { gutter_bevel_->Assign(value); }
@@ -90,6 +91,9 @@ class TLuTrackBar : public TLuCustomImageControl {
   void SetBackImageIndex(int value);
   int ThumbImageIndex() const { return thumb_image_index_; }
   void SetThumbImageIndex(int value);
+  // Borrowed: the bar listens to the list through a change link it owns and
+  // forgets the list when it is freed. The thumb is the list's bitmap at
+  // ThumbImageIndex, or the built-in strip when there is none.
   TLuBitmapList* BitmapList() const { return bitmap_list_; }
   void SetBitmapList(TLuBitmapList* value);
 

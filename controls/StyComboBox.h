@@ -55,6 +55,8 @@ class TStyCustomCombo : public TCustomComboBox {
   void SetButtonWidth(int value);
   bool DisabledBorder = true;
   int DropWidth() const { return drop_width_; }
+  // Above 0 also becomes DroppedWidth; 0 or below leaves DroppedWidth as it
+  // is.
   void SetDropWidth(int value);
   bool Etched() const { return etched_; }
   void SetEtched(bool value);
@@ -81,12 +83,16 @@ class TStyCustomCombo : public TCustomComboBox {
   void SetLabelTransparent(bool value);
   bool LabelAlwaysEnabled() const { return label_always_enabled_; }
   void SetLabelAlwaysEnabled(bool value);
+  // Owned by the box; the setter copies the given font in.
   TFont* LabelFont() const { return label_font_; }
   void SetLabelFont(TFont* value) { label_font_->Assign(value); }
+  // The attached label: nullptr until LabelCaption is first set, then owned
+  // by the box (freed with it) and placed on the box's parent.
   TLabel* Label() const { return label_; }
   void SetEnabled(bool value) override;
   void SetVisible(bool value) override;
 
+  // Fired when the list closes, after OnCloseUp.
   TNotifyEvent OnDropUp;
 
   bool MouseInControl() const { return mouse_in_control_; }

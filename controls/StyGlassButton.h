@@ -12,6 +12,12 @@
 // the background (and the parent's non-windowed children) into its canvas.
 // The hover timer (1 ms) runs only while the pointer is over the button.
 //
+// The pictures, the office hint, the hover timer and the shortcut hint
+// window are owned by the button and freed with it; the pointers the
+// getters return are borrowed, the part-valued setters copy the given part
+// in. Picture and PictureDisabled repaint the button when they change;
+// PictureDown shows at the next paint.
+//
 // Threads: main thread only.
 #pragma once
 
@@ -107,6 +113,10 @@ class TStyCustomGlassButton : public TCustomControl {
   bool Down() const {
     return down_;
   }
+  // tasCheck takes any value. A tasButton with GroupIndex 0 never stays
+  // down; in a group a down button goes up only with AllowAllUp, and one
+  // going down sends the down partner of its group up. While loading the
+  // value is also kept for Loaded to apply.
   void SetDown(bool value);
   TStyToolButtonStyle Style() const {
     return style_;

@@ -34,6 +34,7 @@ class TStyCustomGroupBox : public TCustomGroupBox {
   void SetBorderStyle(TStyBorderStyle value);
   TCaptionPosition CaptionPosition() const { return caption_position_; }
   void SetCaptionPosition(TCaptionPosition value);
+  // Borrowed: forgotten (as by SetImages(nullptr)) when the list is freed.
   TImageList* Images() const { return images_; }
   // None also sets ImageIndex to -1.
   void SetImages(TImageList* value);

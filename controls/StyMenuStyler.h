@@ -15,7 +15,12 @@
 // Life cycle: a styler is a component of its form, or the private styler a
 // menu owns ("InternalMenuStyler"). A menu that goes away unregisters, so the
 // styler never calls a freed menu. Parts are owned by their styler and
-// copied, never taken over, by the part-valued setters.
+// copied, never taken over, by the part-valued setters; a part owns its
+// fonts, pictures and glyph bitmaps likewise.
+//
+// Assign: a part takes a source of its own class, or the values of a base
+// part from a source of that base (any gradient bar gives its colours and
+// direction); any other source raises EConvertError and changes nothing.
 //
 // Threads: main thread.
 #pragma once
@@ -475,7 +480,8 @@ class TButtonAppearance : public TPersistent {
 
 // The settings every styled menu paints with. The fonts start as the
 // screen's menu font (the notes font 2 points smaller and grey): the forms
-// unit (the `Screen`) must be started before a styler is made.
+// unit (the `Screen`) must be started before a styler is made (a usage
+// check stops the program otherwise).
 class TCustomStyMenuStyler : public TComponent {
   KESTRUNE_CLASS(TCustomStyMenuStyler, TComponent)
   explicit TCustomStyMenuStyler(TComponent* owner);
@@ -522,7 +528,7 @@ class TCustomStyMenuStyler : public TComponent {
   void SetNotesFont(TFont* value);
 
   // The cached drop-down background picture (redrawn when the window size
-  // changes).
+  // changes), owned by the styler.
   TBitmap* BackgroundCache() const { return background_cache_; }
 
  protected:

@@ -64,6 +64,7 @@ class TStyMenuOfficeStyler : public TCustomStyMenuStyler, public IStyMenuStyleCo
   void SetStyle(TOfficeStyle value);
   bool AutoThemeAdapt() const { return auto_theme_adapt_; }
   void SetAutoThemeAdapt(bool value) { auto_theme_adapt_ = value; }
+  // Owned by the styler (its component owner) and freed with it.
   TNotifierWindow* NotifierWindow() const { return notifier_; }
 
   void SetStyleCode(int code) override;

@@ -5,7 +5,9 @@
 // A styled menu paints with its assigned styler, or with the private one it
 // owns ("InternalMenuStyler") while none is assigned; it registers with the
 // styler in use and unregisters when it goes away. Its measure and draw
-// handlers are put on every item that has none of its own.
+// handlers are put on every item that has none of its own. The assigned
+// styler and DisabledImages are borrowed: the menu forgets either when it
+// is freed, and a freed styler's place goes to a new private one.
 //
 // Threads: main thread.
 #pragma once
@@ -48,7 +50,12 @@ class StyMenuState {
 
   TCustomStyMenuStyler* Assigned() const { return assigned_; }
   TCustomStyMenuStyler* InUse() const { return assigned_ != nullptr ? assigned_ : private_; }
+  // Owned by the menu (its component owner); null while an assigned
+  // styler has replaced it.
   TCustomStyMenuStyler* Private() const { return private_; }
+  // Leaves the former assigned styler; an assigned one frees the private
+  // styler, nullptr makes a new private one; then registers with the one in
+  // use.
   void SetMenuStyler(TCustomStyMenuStyler* value);
   // The assigned styler goes away: a private one takes its place.
   void StylerRemoved();

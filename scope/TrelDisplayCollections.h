@@ -5,6 +5,14 @@
 //
 // A display collection knows its display; its items ask the display for a
 // repaint when they change. Main thread only.
+//
+// Ownership and failures. Items are owned by their collection and freed by
+// Delete, Clear or with it; the item pointers the typed GetItem and Add of
+// each collection return are borrowed. GetItem raises EListError for an
+// index out of range. The display is borrowed: the scope owns its four
+// collections, a channel its markers, a cursor its channel links.
+// Items have no Assign of their own unless their class states one (the
+// channel's), so assigning an item raises EConvertError.
 #pragma once
 
 #include <string>
@@ -46,7 +54,7 @@ class TTrelDisplayCollectionItem : public TVekExtCollectionItem {
   virtual void SetLegendHighlight(bool on) { (void)on; }
   // Is the item held by a press of the mouse?
   virtual bool IsUnderMouse() { return false; }
-  // The display's Invalidate.
+  // The display's Invalidate (nothing without a display).
   virtual void Changed();
   virtual void SetVisible(bool value) { (void)value; }
 

@@ -5,7 +5,8 @@
 // and shows the grid, the traces and the hover decoration.
 //
 // Views are persistent objects owned by the display's views list; main
-// thread only.
+// thread only. A view refers to its display (borrowed) and owns its parts
+// (view size, title font), which the part-valued setters copy into.
 #pragma once
 
 #include <cstdint>
@@ -195,7 +196,9 @@ class TTrelScopeDataView : public TTrelDisplayView {
   TPoint LastMouse() const { return last_mouse_; }
   // The plot rectangle: the view's rectangle with Bottom reduced by 1.
   TRect PlotRect() const { return {Left, Top, Right, Bottom - 1}; }
-  // An item going away is forgotten.
+  // An item going away is forgotten. The item pointers the view keeps
+  // (highlighted, legend, dragged) are borrowed: every scope item (channel,
+  // cursor, link, marker group, marker) calls this before it is freed.
   void ForgetItem(TTrelDisplayCollectionItem* item);
 
   // Cursors, cursor links and marker groups.

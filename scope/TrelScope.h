@@ -24,6 +24,11 @@
 // (TrelScopeChannel.h, TrelChannelData.h); they read SizeLimit and set the
 // full-redraw flag, both atomic, and request no repaint. Everything else is
 // main thread only.
+//
+// Ownership. The parts the getters return (views, toolbar, settings, axes,
+// legend, title, the input pin list, collections, the off-screen bitmap)
+// are made by the constructors, owned by the control and freed with it: the
+// pointers are borrowed and stay valid for the control's life.
 #pragma once
 
 #include <atomic>
@@ -74,6 +79,8 @@ class TTrelDataDisplay : public TCustomControl {
   virtual bool UpdateData() = 0;
   // UpdateData, then Invalidate when it returned true.
   void UpdateAndRepaint();
+  // A change runs one UpdateData (which, held, applies starts and stops
+  // only) and repaints.
   void SetHold(bool value);
   bool IsHeld() const { return hold_; }
   virtual bool IsUpdateSuspended();
@@ -87,9 +94,12 @@ class TTrelDataDisplay : public TCustomControl {
   virtual bool IsVerticalReversed() { return false; }
   bool IsDesigning() const { return ComponentState().Contains(csDesigning); }
 
-  // Zoom (the chart holds the ranges). Every operation that changes the
-  // view stores the state before it on the undo list, empties the redo list
-  // and ends with DoZoomChanged.
+  // Zoom (the chart holds the ranges). ZoomReset, the ZoomBy and ZoomToRange
+  // family and ZoomAtPoint store the state before them on the undo list and
+  // empty the redo list (with storeHistory false they store nothing), then
+  // end with DoZoomChanged. ZoomBack and ZoomForward move the state between
+  // the two lists and end with DoZoomChanged. SetZoomRange and Unzoom only
+  // set the view: no history, no notification.
   virtual double GetViewXMin() = 0;
   virtual double GetViewXMax() = 0;
   virtual double GetViewYMin() = 0;
@@ -123,7 +133,9 @@ class TTrelDataDisplay : public TCustomControl {
   // The scene onto `canvas`, GetDrawWidth x GetDrawHeight.
   virtual void DrawToCanvas(TCanvas* canvas) { (void)canvas; }
   // One page on the printer, laid out for the page's physical size at
-  // screen resolution and stretched over the printable page.
+  // screen resolution and stretched over the printable page. Raises
+  // EPrinter when the printer's resolution is unknown; the print job is
+  // ended and the screen layout restored on every exit.
   virtual void Print();
   // Width x Height with the layout of the last screen paint.
   void CopyToClipboard();
@@ -136,9 +148,11 @@ class TTrelDataDisplay : public TCustomControl {
   TTrelDisplayZoom* GetZooming() const { return zooming_; }
   TTrelZoomChangedEvent OnZoomChanged;
 
-  // The picture: draws the scene into the off-screen bitmap and returns
-  // it (the window copies it out).
+  // Draws the scene into the off-screen bitmap (Picture), first sized to
+  // the control; while printing it draws nothing. Paint calls it, then
+  // copies the bitmap to the control's canvas.
   virtual void PaintTo() = 0;
+  // Owned by the display and freed with it.
   TBitmap* Picture() const { return bitmap_; }
   // A canvas for measuring text (the off-screen bitmap's).
   TCanvas* MeasureCanvas() { return bitmap_->Canvas(); }
@@ -247,6 +261,7 @@ class TTrelDataChart : public TTrelDataDisplay {
   // Keeps the values under `point` in place; acts only with
   // Zooming.MouseWheelEnabled.
   void ZoomAtPoint(TPoint point, double factorX, double factorY) override;
+  // With Zooming.HoldOnZoom the display is held first.
   void ZoomToRangeEx(bool storeHistory, double xMin, double xMax, double yMin,
                      double yMax) override;
   void ZoomBack() override;
@@ -337,8 +352,9 @@ class TTrelScope : public TTrelDataChart {
   ~TTrelScope() override;
   void AfterConstruction() override;
   void BeforeDestruction() override;
-  // Completes the input pins' placeholders; a stored Y range with Min = Max
-  // becomes -Max .. Max; the markers read take their stored groups.
+  // A description without channels gets the one a new scope has; completes
+  // the input pins' placeholders; a stored Y range with Min = Max becomes
+  // -Max .. Max; the markers read take their stored groups.
   void Loaded() override;
 
   // Dropped while a channel's OnChannelDraw runs.
@@ -381,9 +397,10 @@ class TTrelScope : public TTrelDataChart {
   void DrawCursorLinks(TCanvas* canvas, int pass) override;
   void DrawCursors(TCanvas* canvas) override;
   // Leaves the mouse-over state, releases the toolbar's buttons and shows
-  // the property dialog (TrelScopeProperties.h) modally, its left edge 20
+  // the property dialog (TrelScopeProperties.h) modally, its right edge 20
   // pixels in from the scope's right edge and its top 20 pixels below the
-  // scope's top; the dialog is freed on every exit.
+  // scope's top; the dialog is freed on every exit. A dialog that cannot be
+  // built raises (TrelScopeProperties.h) and shows nothing.
   void ShowProperties(int pageIndex, int itemIndex) override;
 
  private:

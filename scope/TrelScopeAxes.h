@@ -17,6 +17,9 @@
 // runs vertically, the Y axis horizontally.
 //
 // Main thread only. Made by the chart's constructor, freed with its views.
+// Every part a getter returns (font, title label, tick settings, toolbar,
+// cursor settings, auto-scaling, the X axis's values) is owned by its axis
+// and freed with it; the part-valued setters copy the given part in.
 #pragma once
 
 #include <cstdint>

@@ -2,10 +2,13 @@
 //
 // A TTrelScopeChannel is an item of the scope's channel collection. Made
 // with the collection (Add, or a stored description's item), it creates its
-// input pin (a TTrelVekComboRealIntSinkPin owned by the scope) after
-// construction, names itself "Channel<n>" and adds the pin to the scope's
-// InputPins under that name; the collection gives it the palette colour the
-// fewest channels use. Freeing it unlinks and removes the pin.
+// input pin (a TTrelVekComboRealIntSinkPin with the scope as its owner)
+// after construction, names itself "Channel<n>" and adds the pin to the
+// scope's InputPins under that name; the collection gives it the palette
+// colour the fewest channels use. Freeing it unlinks the pin and removes it
+// from InputPins, which owns its pins and frees it. The channel owns its
+// data object, points and markers and frees them with itself; the pointers
+// the getters return are borrowed.
 //
 // Data: the pin's handler runs on the producer's thread and hands every
 // operation to the channel's data object (TrelChannelData.h), which keeps the
@@ -65,12 +68,16 @@ using TTrelChannelClickEvent =
     TMethod<void(TObject* Sender, int ChannelIndex, int BeginSampleIndex, int EndSampleIndex,
                  TTrelRealPoint ClickedValue, bool& Handled)>;
 
-// The sample-point symbols of a channel.
+// The sample-point symbols of a channel. `owner` (borrowed, may be null) is
+// the scope a change repaints; the pen and brush are owned and copied in by
+// their setters.
 class TTrelScopePoints : public TPersistent {
   KESTRUNE_CLASS(TTrelScopePoints, TPersistent)
   explicit TTrelScopePoints(TTrelScope* owner);
   TTrelScopePoints() : TTrelScopePoints(nullptr) {}
   ~TTrelScopePoints() override;
+  // From other points (all settings), repainting the scope; any other
+  // source raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
   // Reads the older "Color" (pen colour, brush colour); never written.
   void DefineProperties(TFiler* filer) override;
@@ -143,6 +150,10 @@ class TTrelScopeChannel : public TTrelDisplayChannel {
   // Creates and names the input pin (see the file comment).
   void AfterConstruction() override;
   void BeforeDestruction() override;
+  // From another channel: shares its samples (ShareFrom, no copy; both
+  // axes' caches cleared) and its scaled X, and takes its colour; nothing
+  // else is copied. Any other source raises EConvertError and changes
+  // nothing.
   void Assign(TPersistent* source) override;
   // Renames the pin in InputPins to the channel's name; full redraw.
   void Changed() override;

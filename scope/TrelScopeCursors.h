@@ -17,7 +17,10 @@
 // links). The scene draws the links' selections before the traces, the
 // cursors after the overlays, then the links' measurement lines; the plot
 // area hit-tests cursors and links for the hover and the press, and ends
-// their drags on release. Main thread only.
+// their drags on release. Main thread only. Every part a getter returns
+// (position, channel links, labels, pens, brushes, measurement line,
+// selection) is owned by its item and freed with it; the part-valued
+// setters copy the given part in.
 #pragma once
 
 #include <cstdint>
@@ -147,6 +150,8 @@ class TTrelDisplayCursorPosition : public TPersistent {
   KESTRUNE_CLASS(TTrelDisplayCursorPosition, TPersistent)
   explicit TTrelDisplayCursorPosition(TTrelDisplayCursor* owner) : owner_(owner) {}
   TTrelDisplayCursorPosition() : TTrelDisplayCursorPosition(nullptr) {}
+  // Through SetX and SetY (limited and snapped); any other source than a
+  // cursor position raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
   // The stored X limited to the X axis's current range.
   double GetX();
@@ -186,6 +191,10 @@ class TTrelDisplayCursor : public TTrelOptionalDisplayCollectionItem {
   TColor GetStoredColor() const { return color_; }
   void SetColor(TColor v);
   TTrelDisplayChannelLinks* GetChannels() const { return channels_; }
+  // The collection's Assign: the links are cleared, then each source link
+  // is assigned to a new one. Channel links have no Assign, so a source
+  // with links raises EConvertError, the links here already cleared and one
+  // new link added.
   void SetChannels(TTrelDisplayChannelLinks* v) { channels_->Assign(v); }
   TTrelDisplayCursorKind GetKind() const { return kind_; }
   void SetKind(TTrelDisplayCursorKind v);
@@ -242,10 +251,14 @@ class TTrelDisplayCursors : public TTrelDisplayCollection {
 // ---------------------------------------------------------------------------
 // Cursor links
 
+// A cursor link's measurement line; a setting as those of
+// TrelScopeSettings.h (OnChange, the owned label).
 class TTrelScopeMeasurementLine : public TTrelScopeSetting {
   KESTRUNE_CLASS(TTrelScopeMeasurementLine, TTrelScopeSetting)
   TTrelScopeMeasurementLine();
   ~TTrelScopeMeasurementLine() override;
+  // From another measurement line: OnChange through the label, then once
+  // more. Any other source raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
   double GetX() const { return x_; }
   // Limited to -100 .. 100; a value that is not finite is ignored.
@@ -274,10 +287,14 @@ class TTrelScopeMeasurementLine : public TTrelScopeSetting {
   bool visible_ = true;
 };
 
+// A cursor link's shaded selection; a setting as those of
+// TrelScopeSettings.h (OnChange, the owned brush).
 class TTrelScopeSelection : public TTrelScopeSetting {
   KESTRUNE_CLASS(TTrelScopeSelection, TTrelScopeSetting)
   TTrelScopeSelection();
   ~TTrelScopeSelection() override;
+  // From another selection: OnChange through the brush, then once more. Any
+  // other source raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
   bool GetVisible() const { return visible_; }
   void SetVisible(bool v) { Store(visible_, v); }

@@ -7,7 +7,8 @@
 // item (the display's ShowProperties with the group's index and the item's
 // index in its collection) unless the group's OnItemClick handles it. The
 // chart makes the legend; the scope hands it its four collections once they
-// exist. Main thread only.
+// exist. Main thread only. The scope's legend owns its four groups and its
+// font; a group owns its caption and only refers to its collection.
 #pragma once
 
 #include <functional>
@@ -26,6 +27,8 @@ class TTrelLegendGroup : public TPersistent {
   TTrelLegendGroup(TTrelLegendView* legend, std::string defaultTitle);
   TTrelLegendGroup() : TTrelLegendGroup(nullptr, "") {}
   ~TTrelLegendGroup() override;
+  // From another group: caption, visibility and cursor, then a repaint. Any
+  // other source raises EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
 
   TTrelDisplayLabel* GetCaption() const { return caption_; }

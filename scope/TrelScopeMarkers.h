@@ -14,6 +14,8 @@
 // The trace drawing draws each marker of a channel after the trace
 // (TTrelScopeChannelMarkers::Draw); the plot area hit-tests the groups for
 // the hover; the legend lists and highlights the groups. Main thread only.
+// A group owns its pen, brush and labels (the setters copy the given part
+// in); a marker's group and a group's marker list are borrowed references.
 #pragma once
 
 #include <cstdint>

@@ -27,6 +27,14 @@
 // (TrelScopePropertiesDescription.cpp); the scope unit's start-up registers
 // them with their published handlers.
 //
+// Ownership and failures. The scope's dialog owns its pages, a page the
+// pen and brush editors it opens (freed when they close). The component
+// fields are borrowed pointers to the form's own components, set by its
+// Loaded from the description; a description that lacks one of them raises
+// EComponentError there, which fails the form's construction (Create frees
+// the half-made form and passes the error on). The scope and the items,
+// pens, brushes and fonts the pages edit are borrowed.
+//
 // Threads: main thread.
 #pragma once
 

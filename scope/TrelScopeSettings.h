@@ -6,8 +6,18 @@
 // Each is a persistent object owned by the scope or one of its parts and
 // published as a sub-object. Setters store a value only when it differs and
 // then fire OnChange, which the owner wires to its repaint or redraw
-// request; Assign copies the settings in and fires OnChange once. Main
-// thread only; building one is cheap (labels and trails make a font).
+// request. Assign copies the settings in and fires OnChange once for the
+// setting's own values and once more for each part it copies into (a font,
+// a label, a space, a tick part; for the auto-scaling also a changed
+// MaxHistory), except that TTrelChannelMouseHitPoint,
+// TTrelDisplayHighlighting and TTrelDisplayTrails fire only through their
+// parts and TTrelDisplayZoom fires nothing. Assign takes a source of the
+// same class or of one of its bases below TTrelScopeSetting (copying the
+// values that class has); any other source raises EConvertError before
+// anything is copied. The parts the getters return are owned by their
+// setting and freed with it; the part-valued setters copy the given part in
+// (Assign) and keep no pointer to it. Main thread only; building one is
+// cheap (labels and trails make a font).
 #pragma once
 
 #include <cstdint>

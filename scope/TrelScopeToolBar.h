@@ -69,9 +69,12 @@ class TTrelDisplayToolBar : public TTrelScopeSetting {
   // registered it) and builds the four lists.
   explicit TTrelDisplayToolBar(TTrelDataDisplay* owner);
   ~TTrelDisplayToolBar() override;
-  // Copies the settings; the lists are rebuilt when a colour changed.
+  // Copies the settings (not the buttons); the lists are rebuilt when a
+  // colour changed; OnChange once. Any other source than a toolbar raises
+  // EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
 
+  // Borrowed: the display owns the toolbar.
   TTrelDataDisplay* Owner() const { return owner_; }
   bool GetVisible() const { return visible_; }
   void SetVisible(bool v) { Store(visible_, v); }
@@ -134,6 +137,7 @@ class TTrelDisplayToolBar : public TTrelScopeSetting {
     TRect Rect;
   };
   std::vector<TPlaced> Layout();
+  // Owned by the toolbar and kept for its life (a colour change refills it).
   TImageList* Images(TTrelToolBarLook look) const { return lists_[static_cast<int>(look)]; }
 
  protected:

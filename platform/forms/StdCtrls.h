@@ -7,12 +7,14 @@
 // it and fires OnClick once; setting Checked from code to a new state fires
 // OnClick too, except while its form's description is being read; setting
 // the state it has fires nothing.
-// TCustomComboBox: a hosted combo box in one of two styles (csDropDown: an
-// editable text; csDropDownList: a choice from the list only). Setting
-// ItemIndex from code fires nothing; a user's choice fires OnChange once.
-// Opening and closing the list fire OnDropDown and OnCloseUp; DroppedWidth
-// (when above 0) widens the opened list. What a descendant draws in
-// PaintOverlay lands on top of the hosted box's own painting.
+// TCustomComboBox: a hosted combo box whose text is editable (csDropDown, and
+// csSimple, which behaves the same) or a choice from the list only
+// (csDropDownList). Setting ItemIndex or Text from code fires nothing; a
+// user's choice from the list and each edit the user makes to the text fire
+// OnChange once. Opening and closing the list fire OnDropDown and OnCloseUp;
+// DroppedWidth (when above 0) is the opened list's least width. What a
+// descendant draws in PaintOverlay lands on top of the hosted box's own
+// painting.
 // TCustomGroupBox: a custom-drawn group box; the base draws an etched frame
 // with the caption on its top edge.
 //
@@ -45,7 +47,8 @@ class TCustomLabel : public TGraphicControl {
   void SetTransparent(bool value);
   bool WordWrap() const { return word_wrap_; }
   void SetWordWrap(bool value);
-  // The control that takes the focus for this label's accelerator.
+  // Stored only: nothing here moves the focus to it. Borrowed; cleared when
+  // that control is freed.
   TWinControl* FocusControl() const { return focus_control_; }
   void SetFocusControl(TWinControl* value);
 
@@ -100,18 +103,27 @@ class TCheckBox : public TWinControl {
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
 
-// The item texts of a combo box; changes reach the hosted list.
+// The item texts of a combo box, owned by the box. Every change reaches the
+// hosted list and fires nothing; an ItemIndex that no longer names an item
+// becomes -1.
 class TComboBoxStrings : public TPersistent {
   KESTRUNE_CLASS(TComboBoxStrings, TPersistent)
   int Count() const { return static_cast<int>(items_.size()); }
   // Raises EStringListError for an index out of range.
   const std::string& Strings(int index) const;
+  // Appends; returns the new item's index.
   int Add(const std::string& text);
+  // Raises EStringListError for an index outside 0..Count; the list stays
+  // as it was.
   void Insert(int index, const std::string& text);
+  // Raises EStringListError for an index out of range; the list stays as it
+  // was.
   void Delete(int index);
   void Clear();
   // Case-insensitive; -1 when absent.
   int IndexOf(std::string_view text) const;
+  // From another TComboBoxStrings (its texts); any other source raises
+  // EConvertError and changes nothing.
   void Assign(TPersistent* source) override;
 
  private:
@@ -127,20 +139,29 @@ class TCustomComboBox : public TWinControl {
 
   TComboBoxStyle Style() const { return style_; }
   void SetStyle(TComboBoxStyle value);
+  // Owned by the box and freed with it.
   TComboBoxStrings* Items() const { return items_; }
   // -1 when nothing is chosen. Setting it fires nothing; a value out of
   // range becomes -1.
   int ItemIndex() const { return item_index_; }
   void SetItemIndex(int value);
-  // The chosen item's text (csDropDownList) or the edit text (csDropDown).
+  // The chosen item's text (csDropDownList) or the edit text (the other
+  // styles).
   std::string Text() const;
+  // Stores the edit text and chooses the item of that text (case-
+  // insensitive); with no such item csDropDownList chooses none and the
+  // other styles keep ItemIndex.
   void SetText(const std::string& value);
   int DropDownCount() const { return drop_down_count_; }
   void SetDropDownCount(int value);
-  // Width of the opened list; 0 keeps the box's width.
+  // Above 0: the opened list is at least this wide (applied at each
+  // opening). 0 or below applies nothing, so a width applied at an earlier
+  // opening stays.
   int DroppedWidth() const { return dropped_width_; }
   void SetDroppedWidth(int value);
   bool DroppedDown() const { return dropped_down_; }
+  // Opens or closes the list as the user would (OnDropDown, OnCloseUp);
+  // nothing without a widget.
   void SetDroppedDown(bool value);
 
   TNotifyEvent OnChange;
