@@ -6,6 +6,7 @@
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/Dialogs.h"
 #include "platform/forms/Forms.h"
+#include "platform/rtl/ScopeExit.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeResources.h"
 
@@ -92,18 +93,15 @@ void TTrelDisplayToolBar::SetColorAt(int which, TColor v) {
 }
 
 void TTrelDisplayToolBar::BuildImages() {
-  TBitmap* strip = Create<TBitmap>();
-  try {
+  {
+    TBitmap* strip = Create<TBitmap>();
+    kestrune::ScopeExit freeStrip([&] { FreeObject(strip); });
     strip->LoadFromResourceName(kTrelScopeButtonsResource);
     for (TImageList* list : lists_) {
       list->Clear();
       list->Add(strip, nullptr);
     }
-  } catch (...) {
-    FreeObject(strip);
-    throw;
   }
-  FreeObject(strip);
   Recolour(Images(TTrelToolBarLook::Normal), colors_[kGlyph], colors_[kButton], colors_[kBorder]);
   Recolour(Images(TTrelToolBarLook::MouseOver), colors_[kGlyph], colors_[kOverButton],
            colors_[kOverBorder]);

@@ -22,19 +22,11 @@
 #include "platform/win/WaveInBackend.h"
 #include "scope/TrelScope.h"
 #include "tests/app/MainFormTestSupport.h"
+#include "tests/app/StoredMainWindow.h"
 
 namespace {
 
-// The main window as its description leaves it: the description is read,
-// its components are loaded, and the creation handler (the start-up, which
-// changes the scope's scales and the buttons' colours) does not run.
-class TStoredMainWindow : public TfmMain {
-  KESTRUNE_CLASS(TStoredMainWindow, TfmMain)
-  explicit TStoredMainWindow(TComponent* owner) : TfmMain(owner) {}
-
- protected:
-  void DoCreate() override { ReadComponentFromText(this, MainFormDescription()); }
-};
+using apptest::TStoredMainWindow;
 
 // The text of a published property's value, as a description writes it:
 // enumeration and colour names, True/False, sets as [a, b], component

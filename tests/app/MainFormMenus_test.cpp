@@ -29,6 +29,7 @@
 #include "platform/forms/MenuTracker.h"
 #include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
+#include "platform/graphics/Canvas.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
 
@@ -191,6 +192,35 @@ TEST_F(MainFormMenus, TheStoredMenusStylerAndActionsLoad) {
   EXPECT_EQ(form_->ClientWidth(), 665);
   EXPECT_EQ(form_->ClientHeight(), 385);
   EXPECT_EQ(kestrune::testing::RenderWindow(form_).size(), QSize(665, 385 + 19));
+}
+
+TEST_F(MainFormMenus, TheStoredMenusLoadOntoTheStyler) {
+  // The external styler replaced the private ones; both menus read it.
+  EXPECT_EQ(menu_->FindComponent("InternalMenuStyler"), nullptr);
+  EXPECT_EQ(popup_->FindComponent("InternalMenuStyler"), nullptr);
+  EXPECT_TRUE(menu_->OwnerDraw());
+  EXPECT_EQ(styler_->RootItem()->Color(), 0xF5BE9E);
+  // Loaded put the handlers on every item: the items measure styled.
+  TMenuItem* quit = file_->Items(1);
+  EXPECT_EQ(quit->Caption(), "Quitter");
+  EXPECT_TRUE(quit->OnMeasureItem.Assigned());
+  EXPECT_TRUE(quit->OnAdvancedDrawItem.Assigned());
+  menu_->Rebuild();
+  EXPECT_EQ(file_->Items(0)->ItemSize(), (TSize{-2, 3}));
+  TCanvas* canvas = Create<TCanvas>();
+  canvas->Font()->Assign(Screen->MenuFont());
+  const int quitWidth = canvas->TextExtent("Quitter").cx;
+  canvas->Free();
+  EXPECT_EQ(quit->ItemSize().cx, 24 + 15 + quitWidth + 7 + 17);
+  // The empty popup menu opens nothing.
+  popup_->Popup(10, 10);
+  EXPECT_EQ(popup_->PopupWindow(), nullptr);
+  // Written back: the version, the forced owner drawing and the menus'
+  // own stylers are not stored; the preset's colours are.
+  const std::string written = WriteComponentToText(form_);
+  for (const char* absent : {"Version", "OwnerDraw", "InternalMenuStyler", "ShowNotes"})
+    EXPECT_EQ(written.find(absent), std::string::npos) << absent << "\n" << written;
+  EXPECT_NE(written.find("RootItem.Color = 16105118"), std::string::npos) << written;
 }
 
 TEST_F(MainFormMenus, TheFileDropDownOnTheScreen) {
