@@ -61,10 +61,10 @@ void TGDIPPicture::Assign(TPersistent* source) {
     FireClear();
     return;
   }
+  if (source == this)
+    return;  // its own bytes: nothing to copy, and it stays as it is
   empty_ = true;
   if (auto* other = dynamic_cast<TGDIPPicture*>(source)) {
-    if (other == this)
-      return;
     data_->Clear();
     data_->Write(other->data_->Memory(), other->data_->Size());
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(source)) {

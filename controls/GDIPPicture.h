@@ -32,8 +32,9 @@ class TGDIPPicture : public TGraphic {
 
   // From another TGDIPPicture (its bytes), a bitmap or a TPicture (saved in
   // BMP form): not empty, OnChange, then the size is decoded. nullptr
-  // clears: empty, OnChange, then OnClear. Any other source, and the
-  // picture itself, only sets the empty flag (the bytes stay, no event).
+  // clears: empty, OnChange, then OnClear. Any other source only sets the
+  // empty flag (the bytes stay, no event); the picture itself changes
+  // nothing.
   void Assign(TPersistent* source) override;
   // Decodes and draws into `rect`: stretched, or for BMP unstretched at its
   // top-left. Nothing when empty or undecodable.

@@ -9,7 +9,7 @@
 
 namespace {
 
-// Copies the values struct of `source` into `self` when both are of class T.
+// `source` as a T, or null when it is of another class.
 template <class T>
 T* Same(TPersistent* source) {
   return dynamic_cast<T*>(source);

@@ -163,13 +163,24 @@ TCheckBox::TCheckBox(TComponent* owner) : TWinControl(owner) {
 
 TCheckBox::~TCheckBox() = default;
 
+namespace {
+
+// The hosted box's state for ours; a grayed state makes the box three-state.
+Qt::CheckState QtCheckState(TCheckBoxState state) {
+  return state == cbChecked  ? Qt::Checked
+         : state == cbGrayed ? Qt::PartiallyChecked
+                             : Qt::Unchecked;
+}
+
+}  // namespace
+
 std::unique_ptr<kestrune::ControlWidget> TCheckBox::CreateWidget() {
   QWidget* parent = HostWidget::ParentWidgetOf(*this);
   if (parent == nullptr)
     return nullptr;
   auto widget = std::make_unique<HostWidget>(*this, parent);
   auto* box = new QCheckBox(ToQString(Caption()), widget.get());
-  box->setChecked(state_ == cbChecked);
+  box->setCheckState(QtCheckState(state_));
   QObject::connect(box, &QCheckBox::clicked,
                    [this](bool checked) { CallFromQt([this, checked] { UserToggled(checked); }); });
   QObject::connect(box, &QObject::destroyed, [this] { host_->box = nullptr; });
@@ -186,9 +197,7 @@ void TCheckBox::SetState(TCheckBoxState value) {
   state_ = value;
   if (host_->box != nullptr) {
     const QSignalBlocker block(host_->box);
-    host_->box->setCheckState(value == cbChecked  ? Qt::Checked
-                              : value == cbGrayed ? Qt::PartiallyChecked
-                                                  : Qt::Unchecked);
+    host_->box->setCheckState(QtCheckState(value));
   }
   if (!IsLoading(this))
     Click();
@@ -303,6 +312,9 @@ class ComboWidget final : public QComboBox {
 
 struct TCustomComboBox::Host {
   QComboBox* box = nullptr;
+  // The edit line's text handler; the line edit outlives a second switch to
+  // an editable style, so the handler is made once per line edit.
+  QMetaObject::Connection edited;
 };
 
 TCustomComboBox::TCustomComboBox(TComponent* owner) : TWinControl(owner) {
@@ -385,13 +397,15 @@ void TCustomComboBox::SetStyle(TComboBoxStyle value) {
   host_->box->setEditable(editable);
   if (editable && host_->box->lineEdit() != nullptr) {
     host_->box->lineEdit()->setText(ToQString(edit_text_));
-    QObject::connect(host_->box->lineEdit(), &QLineEdit::textEdited, [this](const QString& t) {
-      CallFromQt([this, t] {
-        edit_text_ = t.toStdString();
-        item_index_ = items_->IndexOf(edit_text_);
-        Change();
-      });
-    });
+    QObject::disconnect(host_->edited);
+    host_->edited =
+        QObject::connect(host_->box->lineEdit(), &QLineEdit::textEdited, [this](const QString& t) {
+          CallFromQt([this, t] {
+            edit_text_ = t.toStdString();
+            item_index_ = items_->IndexOf(edit_text_);
+            Change();
+          });
+        });
   }
 }
 

@@ -122,6 +122,19 @@ TEST_F(PictureTest, OtherFormatsStretchOverTheRectangle) {
   EXPECT_EQ(At(6, 10), 0u);
 }
 
+TEST_F(PictureTest, APictureAssignedToItselfKeepsItsImageAndFiresNothing) {
+  LoadBytes(Png(3, 2, qRgb(255, 0, 0)));
+  Recorder recorder;
+  picture_->OnChange = TNotifyEvent(&recorder, &Recorder::Change);
+  picture_->OnClear = TNotifyEvent(&recorder, &Recorder::Clear);
+  picture_->Assign(picture_);
+  EXPECT_TRUE(recorder.events.empty());
+  EXPECT_FALSE(picture_->Empty());
+  EXPECT_EQ(picture_->Width(), 3);
+  picture_->Draw(canvas_bitmap_->Canvas(), TRect{0, 0, 12, 8});
+  EXPECT_EQ(At(6, 4), 0xFF0000u);
+}
+
 TEST_F(PictureTest, AnUndecodablePictureDrawsNothing) {
   LoadBytes("this is no image at all");
   EXPECT_FALSE(picture_->Empty());

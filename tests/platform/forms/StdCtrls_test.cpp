@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <set>
 #include <string>
 #include <vector>
@@ -72,6 +73,29 @@ TEST_F(StdCtrlsTest, CheckBoxLoadedCheckedFiresNothing) {
   EXPECT_TRUE(recorder.log.empty());
 }
 
+TEST_F(StdCtrlsTest, CheckBoxStateSetBeforeItsWidgetExistsShows) {
+  const struct {
+    TCheckBoxState state;
+    Qt::CheckState shown;
+  } rows[] = {
+      {cbUnchecked, Qt::Unchecked},
+      {cbChecked, Qt::Checked},
+      {cbGrayed, Qt::PartiallyChecked},
+  };
+  std::vector<TCheckBox*> boxes;
+  for (const auto& row : rows) {
+    TCheckBox* box = MakeCheckBox();
+    box->SetState(row.state);
+    boxes.push_back(box);
+  }
+  form->Show();
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    auto* shown = static_cast<QCheckBox*>(kestrune::testing::HostedWidget(boxes[i]));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->checkState(), rows[i].shown) << i;
+  }
+}
+
 TEST_F(StdCtrlsTest, CheckBoxHandlerExceptionReachesTheCentralHandler) {
   TCheckBox* box = MakeCheckBox();
   form->Show();
@@ -121,6 +145,25 @@ TEST_F(StdCtrlsTest, ComboChoiceFromCodeIsSilentAndTheUsersChoiceFiresOnce) {
   combo->SetDroppedDown(true);
   combo->SetDroppedDown(false);
   EXPECT_EQ(recorder.log, (std::vector<std::string>{"change 2", "dropdown", "closeup"}));
+}
+
+TEST_F(StdCtrlsTest, AnEditableComboMadeEditableAgainFiresOnceForAUserEdit) {
+  auto* combo = Create<TCustomComboBox>(form);
+  combo->SetBounds(10, 40, 120, 21);
+  combo->SetStyle(csDropDown);
+  combo->OnChange = TNotifyEvent(&recorder, &Recorder::Changed);
+  combo->SetParent(form);
+  combo->Items()->Add("Micro");
+  form->Show();
+  combo->SetStyle(csSimple);  // editable again: the same edit line
+  combo->SetStyle(csDropDown);
+  auto* box = static_cast<QComboBox*>(kestrune::testing::HostedWidget(combo));
+  ASSERT_NE(box, nullptr);
+  ASSERT_NE(box->lineEdit(), nullptr);
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_M, Qt::NoModifier, "M");
+  QCoreApplication::sendEvent(box->lineEdit(), &key);
+  EXPECT_EQ(combo->Text(), "M");
+  EXPECT_EQ(recorder.log, (std::vector<std::string>{"change -1"}));
 }
 
 // A combo box that frames itself, as a flat look does.
