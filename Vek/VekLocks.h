@@ -258,8 +258,8 @@ void EnterUnderGlobalLock(TryEnter&& tryEnter, Enter&& enter) {
 
 // One group lock: a re-entrant critical section. Reading and writing are not
 // told apart at this level; both are exclusive across threads. Counted; a
-// lock object goes when its group no longer refers to it.
-// Taken through EnterUnderGlobalLock.
+// lock object goes when its group no longer refers to it. Its critical
+// section is taken through EnterUnderGlobalLock.
 class TVekLockObject : public TInterfacedObject, public IVekLockObject {
   KESTRUNE_CLASS(TVekLockObject, TInterfacedObject)
   TVekLockObject() = default;
