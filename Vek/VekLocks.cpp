@@ -116,7 +116,8 @@ HRESULT TVekGlobalLockObject::QueryInterface(const TGUID& iid, void** obj) {
 }
 
 TVekLockObject::~TVekLockObject() {
-  critical_section_.Enter();
+  if (!critical_section_.TryEnter())
+    critical_section_.Enter();
   critical_section_.Leave();
 }
 

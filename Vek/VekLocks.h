@@ -49,7 +49,13 @@
 //   reading nor for writing. Hence while one thread holds GlobalLock for
 //   writing, no other thread holds or waits for any group lock, and group
 //   locks may then be taken in any order (linking takes the sink's group,
-//   then the source's; the lock-group join takes every member's).
+//   then the source's; the lock-group join takes every member's). The same
+//   holds for the capture component's device section, which is taken only
+//   after GlobalLock: a state dispatcher's synchronisation, under the write
+//   level, holds the dispatcher's group when it switches a capture
+//   component. Under the write level these locks are taken without waiting
+//   (EnterUnderGlobalLock), so ThreadSanitizer checks the orders above only
+//   where they matter, under the read level.
 // - Under the read level two group locks are nested only in the push order
 //   above: a push holds its source's group and takes each sink's in turn
 //   (and a state peer's, briefly, while asking its type).
@@ -220,6 +226,29 @@ class TVekGlobalLockObject : public TVekMultiReadExclusiveWriteSynchronizer, pub
 // nullptr before and after.
 extern TVekGlobalLockObject* GlobalLock;
 
+// True when the calling thread holds GlobalLock for writing (false before
+// the framework's start-up).
+inline bool HoldsGlobalWriteLock() {
+  return GlobalLock != nullptr && GlobalLock->IsWriter();
+}
+
+// Takes a lock that is held only together with GlobalLock: a group lock, the
+// capture component's device section. While the calling thread holds
+// GlobalLock for writing, no other thread holds or waits for such a lock (see
+// the lock order), so it is free and `tryEnter` takes it. ThreadSanitizer
+// cannot see GlobalLock (atomics and events), and its lock-order graph knows
+// no lock that keeps two others apart; a lock taken by a try adds no order to
+// that graph (a try never waits). So the locks that the global writer takes
+// in any order are not reported as inversions of the orders taken under the
+// read level, and every order taken under the read level still is. Where the
+// try fails all the same (a caller that took the lock without GlobalLock),
+// `enter` waits for it as any other thread does.
+template <class TryEnter, class Enter>
+void EnterUnderGlobalLock(TryEnter&& tryEnter, Enter&& enter) {
+  if (!(HoldsGlobalWriteLock() && tryEnter()))
+    enter();
+}
+
 [[nodiscard]] inline TVekGlobalReadLockSection EnterGlobalReadSection() {
   return {};
 }
@@ -229,16 +258,21 @@ extern TVekGlobalLockObject* GlobalLock;
 
 // One group lock: a re-entrant critical section. Reading and writing are not
 // told apart at this level; both are exclusive across threads. Counted; a
-// lock object goes when its group no longer refers to it.
+// lock object goes when its group no longer refers to it. Its critical
+// section is taken through EnterUnderGlobalLock.
 class TVekLockObject : public TInterfacedObject, public IVekLockObject {
   KESTRUNE_CLASS(TVekLockObject, TInterfacedObject)
   TVekLockObject() = default;
-  // Waits for a current holder, then goes.
+  // Waits for a current holder, then goes. Every holder keeps a reference
+  // (a section) or holds the lock through a group member whose reference is
+  // dropped only after its levels moved on (under the global write lock), so
+  // the lock is free here: a try takes it, without an order for the
+  // lock-order graph (see EnterUnderGlobalLock).
   ~TVekLockObject() override;
   HRESULT QueryInterface(const TGUID& iid, void** obj) override;
 
-  void BeginRead() override { critical_section_.Enter(); }
-  void BeginWrite() override { critical_section_.Enter(); }
+  void BeginRead() override { Enter(); }
+  void BeginWrite() override { Enter(); }
   void EndRead() override { critical_section_.Leave(); }
   void EndWrite() override { critical_section_.Leave(); }
   TVekSection ReadSection() override { return TVekStreamReadLockSection(this); }
@@ -249,6 +283,11 @@ class TVekLockObject : public TInterfacedObject, public IVekLockObject {
   bool HeldByCurrentThread() const { return critical_section_.HeldByCurrentThread(); }
 
  private:
+  void Enter() {
+    EnterUnderGlobalLock([this] { return critical_section_.TryEnter(); },
+                         [this] { critical_section_.Enter(); });
+  }
+
   TCriticalSection critical_section_;
 };
 

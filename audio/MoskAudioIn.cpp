@@ -263,7 +263,8 @@ struct TMoskAudioIn::DeviceSection {
 
 TMoskAudioIn::DeviceSection TMoskAudioIn::EnterDeviceSection() {
   DeviceSection section;  // the global read lock first
-  section.device = std::unique_lock(device_mutex_);
+  section.device = std::unique_lock(device_mutex_, std::defer_lock);
+  EnterUnderGlobalLock([&] { return section.device.try_lock(); }, [&] { section.device.lock(); });
   return section;
 }
 

@@ -208,7 +208,8 @@ class TMoskAudioIn : public TComponent, private TMoskFormatLockOwner {
   void RunInWriteSection(const std::function<void()>& change) override;
 
   // The device section: the global read lock, then the device's life-cycle
-  // lock (re-entrant). Released on every exit.
+  // lock (re-entrant; free for the global writer, EnterUnderGlobalLock).
+  // Released on every exit.
   struct DeviceSection;
   DeviceSection EnterDeviceSection();
 

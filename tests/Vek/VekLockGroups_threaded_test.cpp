@@ -9,16 +9,6 @@
 #include "Vek/VekPins.h"
 #include "tests/Vek/VekTestFixtures.h"
 
-// The framework's freedom from deadlock rests on the global lock: group locks
-// are taken in either order (source then sink in a push, sink then source
-// while linking) only while one thread holds the global lock for writing,
-// which excludes every other holder of a group lock. ThreadSanitizer's
-// lock-order graph cannot see that gate and reports every such pair, so its
-// deadlock detector is off for this program; data races are still reported.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -99,6 +89,38 @@ TEST_F(VekLockGroupsTest, WriteSectionOnOneMemberBlocksTheGroupAcrossThreads) {
   release = true;
   holder.join();
   reader.join();
+  EXPECT_TRUE(got);
+}
+
+// The thread that holds the global lock for writing takes group locks
+// without waiting, since no other thread can hold one then. A lock object
+// taken directly, without the global lock, breaks that rule: the writer still
+// waits for it instead of entering a held lock.
+TEST_F(VekLockGroupsTest, TheGlobalWriterWaitsForAGroupLockHeldWithoutTheGlobalLock) {
+  IPtr<IVekLockObject> lock = objects_[0]->LockObject();
+  std::atomic<bool> release{false};
+  std::atomic<bool> holding{false};
+  std::thread holder([&] {
+    lock->BeginWrite();
+    holding = true;
+    while (!release)
+      std::this_thread::sleep_for(1ms);
+    lock->EndWrite();
+  });
+  while (!holding)
+    std::this_thread::sleep_for(1ms);
+  std::atomic<bool> got{false};
+  std::thread writer([&] {
+    TVekGlobalWriteLockSection global;
+    lock->BeginWrite();
+    got = true;
+    lock->EndWrite();
+  });
+  std::this_thread::sleep_for(30ms);
+  EXPECT_FALSE(got) << "the global writer entered a group lock another thread held";
+  release = true;
+  holder.join();
+  writer.join();
   EXPECT_TRUE(got);
 }
 

@@ -8,16 +8,6 @@
 #include "Vek/VekPinList.h"
 #include "tests/Vek/VekTestFixtures.h"
 
-// As in the lock-group test: group locks are taken in either order only while
-// one thread holds the global lock for writing (a change of the list frees
-// pins under the list's section; a push takes the list's section under a
-// component's group lock), a gate ThreadSanitizer's lock-order graph cannot
-// see. Its deadlock detector is off; data races are still reported, and a
-// real deadlock hangs the test.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace vektest;

@@ -14,18 +14,6 @@
 #include "Vek/VekPins.h"
 #include "tests/Vek/VekTestFixtures.h"
 
-// ThreadSanitizer's deadlock detector is off for this program. What it
-// reports here are group locks taken in both orders, each pair only while one
-// thread holds the global write lock: the lock-group join of a pass-through
-// (AddLockLink) and linking (the sink's group, then the source's, against a
-// push's source then sink). The global lock is not a mutex the detector
-// knows, so it cannot see that the write lock keeps every other holder of a
-// group lock out. The deadlock this program is about is caught instead by
-// HangGuard below; data races are still reported.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace std::chrono_literals;

@@ -21,16 +21,6 @@
 #include "platform/classes/MainLoop.h"
 #include "tests/audio/MoskAudioInTestSupport.h"
 
-// The pin framework takes group locks in either order while one thread
-// holds the global lock for writing (linking, lock-group changes, freeing
-// pins), which excludes every other holder of a group lock.
-// ThreadSanitizer's lock-order graph cannot see that gate and reports every
-// such pair, so its deadlock detector is off for this program; data races are
-// still reported, and a deadlock of the capture path would hang the cycles.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace audiointest;

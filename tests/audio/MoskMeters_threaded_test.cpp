@@ -18,14 +18,6 @@
 #include "platform/classes/MainLoop.h"
 #include "tests/audio/AudioPushFixtures.h"
 
-// Group locks are taken in either order only under the global write lock
-// (linking, joining lock groups), which ThreadSanitizer's lock-order graph
-// cannot see; its deadlock detector is off for this program, data races are
-// still reported.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace audiotest;

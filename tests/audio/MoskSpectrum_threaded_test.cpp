@@ -16,14 +16,6 @@
 #include "platform/classes/MainLoop.h"
 #include "tests/audio/MoskSplitterTestSupport.h"
 
-// Group locks are taken in either order only under the global write lock
-// (joining lock groups while components and pins are made and freed), which
-// ThreadSanitizer's lock-order graph cannot see: its deadlock detector is off
-// for this program, data races are still reported.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace splittertest;

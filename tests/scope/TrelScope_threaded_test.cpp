@@ -10,15 +10,6 @@
 
 #include "tests/scope/ScopeTestSupport.h"
 
-// Linking takes the sink's group lock before the source's, a push the source's
-// before the sink's; both only ever meet under the global lock (a writer
-// excludes every pusher), which ThreadSanitizer's lock-order graph cannot
-// see. Its deadlock detector is off for this program, as for the pin
-// framework's own threaded tests; data races are still reported.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using scopetest::ScopeFixture;

@@ -12,15 +12,6 @@
 
 #include "tests/signal/core/StreamPinFixtures.h"
 
-// Linking takes the sink's group lock and then the source's, a push the
-// source's and then the sink's: safe because linking holds the global lock
-// for writing, which excludes every push, a gate ThreadSanitizer's lock-order
-// graph cannot see. Its deadlock detector is off; data races are still
-// reported, and a real deadlock hangs the test.
-extern "C" const char* __tsan_default_options() {
-  return "detect_deadlocks=0";
-}
-
 namespace {
 
 using namespace streamtest;
