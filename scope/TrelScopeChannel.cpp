@@ -400,7 +400,6 @@ void TTrelScopeChannel::MapX(ITrelRealBuffer* displayedX, std::int32_t n, std::i
 void TTrelScopeChannel::MapY(ITrelRealBuffer* displayedY, ITrelRealBuffer* work, std::int32_t n,
                              const TRect& plot, double scale, std::int32_t offset,
                              bool logarithmic) {
-  const bool vertical = scope_->IsVertical();
   if (pixel_y_->GetCount() != n)
     pixel_y_ = TTrelIntegerBuffer::CreateCount(n);
   if (work->GetCount() != n)
@@ -421,9 +420,7 @@ void TTrelScopeChannel::MapY(ITrelRealBuffer* displayedY, ITrelRealBuffer* work,
   std::int32_t* py = pixel_y_->GetWriteData();
   VectorConvertDoubleToFloat(v, asFloat, n);
   VectorConvertFloatToInt32Scaled(asFloat, py, n, 1, 0);
-  const std::int32_t base = vertical ? Add32(static_cast<std::int64_t>(plot.Right) - 1, -offset)
-                                     : Add32(plot.Bottom, -static_cast<std::int64_t>(offset));
-  VectorSubFromConstantInt32InPlaceScaled(base, py, n, 0);
+  VectorSubFromConstantInt32InPlaceScaled(ZeroLine(plot, offset), py, n, 0);
   VectorClampAboveInt32InPlace(py, n, 10000000);
 }
 
