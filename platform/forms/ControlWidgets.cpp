@@ -170,14 +170,18 @@ TPoint LocalTo(TControl& target, TWinControl& control, TPoint pos) {
 
 }  // namespace
 
+TControl* ControlDispatch::PointerTarget(TWinControl& control, TPoint pos, TPoint& local) {
+  if (TControl* captured = CaptureControl()) {
+    local = LocalTo(*captured, control, pos);
+    return captured;
+  }
+  return Target(control, pos, local);
+}
+
 void ControlDispatch::MousePress(TWinControl& control, TMouseButton button, TShiftState shift,
                                  TPoint pos, bool doubleClick) {
   TPoint local;
-  TControl* target = CaptureControl();
-  if (target != nullptr)
-    local = LocalTo(*target, control, pos);
-  else
-    target = Target(control, pos, local);
+  TControl* target = PointerTarget(control, pos, local);
   if (!target->Enabled())
     return;
   if (target->ControlStyle.Contains(csCaptureMouse))
@@ -197,11 +201,7 @@ void ControlDispatch::MousePress(TWinControl& control, TMouseButton button, TShi
 void ControlDispatch::MouseRelease(TWinControl& control, TMouseButton button, TShiftState shift,
                                    TPoint pos, bool buttonsLeft) {
   TPoint local;
-  TControl* target = CaptureControl();
-  if (target != nullptr)
-    local = LocalTo(*target, control, pos);
-  else
-    target = Target(control, pos, local);
+  TControl* target = PointerTarget(control, pos, local);
   if (!buttonsLeft && CaptureControl() != nullptr)
     CaptureControl()->SetMouseCapture(false);
   if (!target->Enabled())
@@ -220,11 +220,7 @@ void ControlDispatch::MouseMoveAt(TWinControl& control, TShiftState shift, TPoin
   const TPoint screen = control.ClientToScreen(pos);
   PointerAt(&screen);
   TPoint local;
-  TControl* target = CaptureControl();
-  if (target != nullptr)
-    local = LocalTo(*target, control, pos);
-  else
-    target = Target(control, pos, local);
+  TControl* target = PointerTarget(control, pos, local);
   if (auto* widget = WinWidget::Of(&control)) {
     const TCursor screenCursor = Screen != nullptr ? Screen->Cursor() : crDefault;
     const TCursor cursor = screenCursor != crDefault ? screenCursor : target->Cursor();
@@ -430,17 +426,6 @@ void WinWidget::paintEvent(QPaintEvent* event) {
 
 namespace {
 
-TMouseButton ButtonFrom(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::RightButton:
-      return mbRight;
-    case Qt::MiddleButton:
-      return mbMiddle;
-    default:
-      return mbLeft;
-  }
-}
-
 bool IsOurButton(Qt::MouseButton button) {
   return button == Qt::LeftButton || button == Qt::RightButton || button == Qt::MiddleButton;
 }
@@ -563,6 +548,17 @@ TShiftState ShiftFrom(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
   if (buttons & Qt::MiddleButton)
     s.Include(ssMiddle);
   return s;
+}
+
+TMouseButton ButtonFrom(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::RightButton:
+      return mbRight;
+    case Qt::MiddleButton:
+      return mbMiddle;
+    default:
+      return mbLeft;
+  }
 }
 
 uint16_t VirtualKeyFrom(int qtKey) {

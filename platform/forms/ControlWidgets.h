@@ -80,6 +80,10 @@ class ControlDispatch {
 
  private:
   static TControl* Target(TWinControl& control, TPoint pos, TPoint& local);
+  // The control a pointer event at `pos` (in `control`'s client
+  // coordinates) goes to: the one holding the mouse capture, else the one
+  // under the pointer; `local` is the point in its client coordinates.
+  static TControl* PointerTarget(TWinControl& control, TPoint pos, TPoint& local);
 };
 
 // The widget of a windowed control.
@@ -168,6 +172,8 @@ ControlBackend& QtControlBackend();
 QCursor CursorFor(TCursor cursor);
 // Shift state from Qt's modifiers and buttons.
 TShiftState ShiftFrom(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);
+// Our button for a Qt button (any other button counts as the left one).
+TMouseButton ButtonFrom(Qt::MouseButton button);
 // From now on GetCursorPos answers `screenPos` instead of the window
 // system's pointer (the test hooks place the pointer this way).
 void OverridePointer(TPoint screenPos);

@@ -41,17 +41,6 @@ class ReleaseWatcher final : public QObject {
   std::function<void(QMouseEvent*)> released_;
 };
 
-TMouseButton ButtonFrom(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::RightButton:
-      return mbRight;
-    case Qt::MiddleButton:
-      return mbMiddle;
-    default:
-      return mbLeft;
-  }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -262,7 +251,7 @@ std::unique_ptr<kestrune::ControlWidget> TCustomListBox::CreateWidget() {
     });
   });
   list->viewport()->installEventFilter(new ReleaseWatcher(list, [this](QMouseEvent* event) {
-    const TMouseButton button = ButtonFrom(event->button());
+    const TMouseButton button = kestrune::ButtonFrom(event->button());
     const TShiftState shift = kestrune::ShiftFrom(event->modifiers(), event->buttons());
     const QPoint at = host_->list->viewport()->mapTo(host_->list, event->position().toPoint());
     CallFromQt([this, button, shift, at] { MouseUp(button, shift, at.x(), at.y()); });
