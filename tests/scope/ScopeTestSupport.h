@@ -93,6 +93,15 @@ class ScopeFixture : public ::testing::Test {
     scope_->GetYAxis()->SetMax(yMax);
     scope_->GetYAxis()->SetMin(yMin);
   }
+  // Only the traces on a width x height control: no views, fixed scales
+  // (see FixScales) and a black grid.
+  void BarePlot(int width, int height, double xMax, double yMin, double yMax) {
+    HideViews();
+    FixScales(xMax, yMin, yMax);
+    scope_->SetBounds(0, 0, width, height);
+    scope_->GetDataView()->SetGridColor(clBlack);
+    scope_->GetDataView()->SetZeroGridColor(clBlack);
+  }
   TColor PixelAt(int x, int y) { return scope_->Picture()->Canvas()->Pixel(x, y); }
   void Refresh() {
     scope_->UpdateAndRepaint();

@@ -29,11 +29,7 @@ class TrelScopeChannelTest : public ScopeFixture {
  protected:
   void SetUp() override {
     ScopeFixture::SetUp();
-    HideViews();
-    FixScales(1024, -10000, 10000);
-    scope_->SetBounds(0, 0, 377, 329);
-    scope_->GetDataView()->SetGridColor(clBlack);
-    scope_->GetDataView()->SetZeroGridColor(clBlack);
+    BarePlot(377, 329, 1024, -10000, 10000);
   }
   // The row of value v: 10000 on row 1, -10000 on row 328, linear between.
   static int RowOf(double v) {

@@ -20,11 +20,7 @@ class TrelScopeMarkerTest : public ScopeFixture {
  protected:
   void SetUp() override {
     ScopeFixture::SetUp();
-    HideViews();
-    FixScales(400, -100, 100);
-    scope_->SetBounds(0, 0, 401, 202);
-    scope_->GetDataView()->SetGridColor(clBlack);
-    scope_->GetDataView()->SetZeroGridColor(clBlack);
+    BarePlot(401, 202, 400, -100, 100);
     scope_->GetHighlighting()->GetMouseHitPoint()->SetEnabled(false);
   }
   TTrelScopeMarkerGroups* Groups() { return scope_->GetMarkerGroups(); }

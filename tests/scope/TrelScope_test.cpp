@@ -418,11 +418,7 @@ class TrelScopeTraceTest : public ScopeFixture {
  protected:
   void SetUp() override {
     ScopeFixture::SetUp();
-    HideViews();
-    FixScales(1024, -10000, 10000);
-    scope_->SetBounds(0, 0, 377, 329);
-    scope_->GetDataView()->SetGridColor(clBlack);
-    scope_->GetDataView()->SetZeroGridColor(clBlack);
+    BarePlot(377, 329, 1024, -10000, 10000);
   }
   // The row the Y mapping gives a value: RangeMax at top + 1 (1), RangeMin
   // at bottom - 1 (328) of the data view (0, 0, 377, 329), linear in between.
