@@ -18,11 +18,6 @@ using kestrune::HostWidget;
 
 namespace {
 
-std::string FromQ(const QString& s) {
-  const QByteArray bytes = s.toUtf8();
-  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 // Calls `released` for every mouse button released over the watched
 // widget (the list's viewport), in the list's client coordinates.
 class ReleaseWatcher final : public QObject {
@@ -71,7 +66,7 @@ std::unique_ptr<kestrune::ControlWidget> TEdit::CreateWidget() {
   if (sel_length_ > 0)
     edit->setSelection(sel_start_, sel_length_);
   QObject::connect(edit, &QLineEdit::textChanged, [this](const QString& text) {
-    const std::string now = FromQ(text);
+    const std::string now = text.toStdString();
     CallFromQt([this, now] { UserEdited(now); });
   });
   QObject::connect(edit, &QObject::destroyed, [this] { host_->edit = nullptr; });
