@@ -12,6 +12,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <algorithm>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -410,6 +412,281 @@ TEST_F(TrelScopePropertiesTest, ThePenEditorChangesThePenAndRefreshes) {
   EXPECT_EQ(group->GetPen()->Width(), 4);
   EXPECT_EQ(group->GetPen()->Style(), psDash);
 }
+
+// The list logic every page shares, one row per page: the list shows the
+// collection's items by name (with their visibility as ticks on a check
+// list), choosing a row shows its item, the name edit writes the item and
+// its row, and a selection that names no item shows and writes nothing.
+struct ListPage {
+  const char* name;
+  int page;
+  TCustomListBox* (*list)(TTrelScopePropertiesForm*);
+  TEdit* (*nameEdit)(TTrelScopePropertiesForm*);
+  // The box showing the chosen item's visibility; null where the list has
+  // no ticks.
+  TCheckBox* (*visibleBox)(TTrelScopePropertiesForm*);
+  TTrelDisplayCollection* (*items)(TTrelScope*);
+};
+
+const ListPage kChannelsPage{
+    "Channels",
+    0,
+    [](TTrelScopePropertiesForm* d) -> TCustomListBox* { return d->ChannelPage->ChannelsListBox; },
+    [](TTrelScopePropertiesForm* d) { return d->ChannelPage->NameEdit; },
+    [](TTrelScopePropertiesForm* d) { return d->ChannelPage->VisibleCheckBox; },
+    [](TTrelScope* s) -> TTrelDisplayCollection* { return s->GetChannels(); }};
+const ListPage kMarkerGroupsPage{
+    "MarkerGroups",
+    1,
+    [](TTrelScopePropertiesForm* d) -> TCustomListBox* {
+      return d->MarkerGroupsPage->GroupListBox;
+    },
+    [](TTrelScopePropertiesForm* d) { return d->MarkerGroupsPage->NameEdit; },
+    [](TTrelScopePropertiesForm* d) { return d->MarkerGroupsPage->VisibleCheckBox; },
+    [](TTrelScope* s) -> TTrelDisplayCollection* { return s->GetMarkerGroups(); }};
+const ListPage kCursorsPage{
+    "Cursors",
+    2,
+    [](TTrelScopePropertiesForm* d) -> TCustomListBox* { return d->CursorsPage->CursorListBox; },
+    [](TTrelScopePropertiesForm* d) { return d->CursorsPage->NameEdit; },
+    [](TTrelScopePropertiesForm* d) { return d->CursorsPage->VisibleCheckBox; },
+    [](TTrelScope* s) -> TTrelDisplayCollection* { return s->GetCursors(); }};
+const ListPage kCursorLinksPage{
+    "CursorLinks",
+    3,
+    [](TTrelScopePropertiesForm* d) -> TCustomListBox* {
+      return d->CursorLinksPage->CursorLinksListBox;
+    },
+    [](TTrelScopePropertiesForm* d) { return d->CursorLinksPage->NameEdit; },
+    [](TTrelScopePropertiesForm*) -> TCheckBox* { return nullptr; },
+    [](TTrelScope* s) -> TTrelDisplayCollection* { return s->GetCursorLinks(); }};
+
+class TrelScopeListPageTest : public TrelScopePropertiesTest,
+                              public ::testing::WithParamInterface<ListPage> {
+ protected:
+  TTrelDisplayCollection* Items() const { return GetParam().items(scope_); }
+  TTrelDisplayCollectionItem* Item(int index) const {
+    return static_cast<TTrelDisplayCollectionItem*>(Items()->Items(index));
+  }
+  TCustomListBox* List() const { return GetParam().list(dialog_); }
+  TCheckListBox* TickList() const { return dynamic_cast<TCheckListBox*>(List()); }
+  TEdit* NameEdit() const { return GetParam().nameEdit(dialog_); }
+  TCheckBox* VisibleBox() const { return GetParam().visibleBox(dialog_); }
+  // Three items of every kind, named "Item 0" .. "Item 2", all visible but
+  // item 1 (where the item has a visibility).
+  void Populate() {
+    for (TTrelDisplayCollection* items :
+         {static_cast<TTrelDisplayCollection*>(scope_->GetChannels()),
+          static_cast<TTrelDisplayCollection*>(scope_->GetMarkerGroups()),
+          static_cast<TTrelDisplayCollection*>(scope_->GetCursors()),
+          static_cast<TTrelDisplayCollection*>(scope_->GetCursorLinks())}) {
+      while (items->Count() < 3)
+        items->Add();
+    }
+    for (int i = 0; i < Items()->Count(); ++i) {
+      Item(i)->SetName("Item " + std::to_string(i));
+      Item(i)->SetVisible(i != 1);
+    }
+  }
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    for (int i = 0; i < List()->Items()->Count(); ++i)
+      rows.push_back(List()->Items()->Strings(i));
+    return rows;
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < Items()->Count(); ++i)
+      names.push_back(Item(i)->GetName());
+    return names;
+  }
+  std::vector<bool> Ticks() const {
+    std::vector<bool> ticks;
+    for (int i = 0; i < TickList()->Items()->Count(); ++i)
+      ticks.push_back(TickList()->Checked(i));
+    return ticks;
+  }
+  std::vector<bool> Visibilities() const {
+    std::vector<bool> visible;
+    for (int i = 0; i < Items()->Count(); ++i)
+      visible.push_back(Item(i)->GetVisible());
+    return visible;
+  }
+  void ClickVisibleBox() const {
+    static_cast<QAbstractButton*>(kt::HostedWidget(VisibleBox()))->click();
+  }
+};
+
+void PrintTo(const ListPage& page, std::ostream* out) {
+  *out << page.name;
+}
+
+std::string ListPageName(const ::testing::TestParamInfo<ListPage>& info) {
+  return info.param.name;
+}
+
+TEST_P(TrelScopeListPageTest, ListsTheItemsAndShowsTheChosenOne) {
+  Populate();
+  Open(GetParam().page, 1);
+  EXPECT_EQ(Rows(), (std::vector<std::string>{"Item 0", "Item 1", "Item 2"}));
+  EXPECT_EQ(TickList() != nullptr, VisibleBox() != nullptr);
+  if (TickList() != nullptr) {
+    EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, true}));
+  }
+  EXPECT_EQ(List()->ItemIndex(), 1);
+  EXPECT_EQ(NameEdit()->Text(), "Item 1");
+  if (VisibleBox() != nullptr) {
+    EXPECT_FALSE(VisibleBox()->Checked());
+  }
+  Choose(List(), 2);
+  EXPECT_EQ(List()->ItemIndex(), 2);
+  EXPECT_EQ(NameEdit()->Text(), "Item 2");
+  if (VisibleBox() != nullptr) {
+    EXPECT_TRUE(VisibleBox()->Checked());
+  }
+  Choose(List(), 0);
+  EXPECT_EQ(NameEdit()->Text(), "Item 0");
+}
+
+TEST_P(TrelScopeListPageTest, EnterRenamesTheItemAndItsRowEscRestores) {
+  Populate();
+  Open(GetParam().page, 2);
+  Type(NameEdit(), "Renamed");
+  EXPECT_FALSE(dialog_->OkButton->Default());
+  EXPECT_EQ(Item(2)->GetName(), "Item 2");  // typing alone renames nothing
+  Key(NameEdit(), Qt::Key_Return, "\r");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Item 0", "Item 1", "Renamed"}));
+  EXPECT_EQ(Rows(), Names());
+  EXPECT_EQ(List()->ItemIndex(), 2);
+  EXPECT_TRUE(dialog_->OkButton->Default());
+  Type(NameEdit(), "Other");
+  Key(NameEdit(), Qt::Key_Escape, "\x1b");
+  EXPECT_EQ(NameEdit()->Text(), "Renamed");
+  EXPECT_EQ(Item(2)->GetName(), "Renamed");
+  EXPECT_EQ(Rows(), Names());
+  EXPECT_TRUE(dialog_->OkButton->Default());
+}
+
+TEST_P(TrelScopeListPageTest, ASelectionOutOfRangeShowsAndWritesNothing) {
+  Populate();
+  for (const int index : {3, 40, -1, -5}) {
+    Open(GetParam().page, index);
+    EXPECT_EQ(List()->ItemIndex(), -1) << index;
+    EXPECT_EQ(Rows(), Names()) << index;
+    const std::vector<std::string> names = Names();
+    EXPECT_EQ(std::count(names.begin(), names.end(), NameEdit()->Text()), 0) << index;
+    Type(NameEdit(), "Stray");
+    Key(NameEdit(), Qt::Key_Return, "\r");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Item 0", "Item 1", "Item 2"})) << index;
+    EXPECT_EQ(Rows(), Names()) << index;
+    if (VisibleBox() != nullptr) {
+      ClickVisibleBox();
+      EXPECT_EQ(Visibilities(), (std::vector<bool>{true, false, true})) << index;
+      EXPECT_EQ(Ticks(), Visibilities()) << index;
+    }
+    if (GetParam().page >= 2) {
+      EXPECT_FALSE(dialog_->RemoveButton->Enabled()) << index;
+    }
+    dialog_->Free();
+    dialog_ = nullptr;
+  }
+}
+
+TEST_P(TrelScopeListPageTest, AnEmptyListSelectsNothing) {
+  Items()->Clear();
+  Open(GetParam().page, 0);
+  EXPECT_EQ(List()->Items()->Count(), 0);
+  EXPECT_EQ(List()->ItemIndex(), -1);
+  Type(NameEdit(), "Stray");
+  Key(NameEdit(), Qt::Key_Return, "\r");
+  if (VisibleBox() != nullptr)
+    ClickVisibleBox();
+  EXPECT_EQ(Items()->Count(), 0);
+  EXPECT_EQ(List()->Items()->Count(), 0);
+  if (GetParam().page >= 2) {
+    // Nothing to edit or remove: the edits are off.
+    EXPECT_FALSE(NameEdit()->Enabled());
+    EXPECT_FALSE(dialog_->RemoveButton->Enabled());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, TrelScopeListPageTest,
+                         ::testing::Values(kChannelsPage, kMarkerGroupsPage, kCursorsPage,
+                                           kCursorLinksPage),
+                         ListPageName);
+
+// The pages whose list carries ticks: a tick is the item's visibility, and
+// the chosen item's visible box follows it and writes it.
+class TrelScopeTickedListPageTest : public TrelScopeListPageTest {};
+
+TEST_P(TrelScopeTickedListPageTest, TheTicksAndTheVisibleBoxAgree) {
+  Populate();
+  Open(GetParam().page, 0);
+  Tick(TickList(), 2, false);  // another item's tick: the box stays
+  EXPECT_EQ(Visibilities(), (std::vector<bool>{true, false, false}));
+  EXPECT_TRUE(VisibleBox()->Checked());
+  Tick(TickList(), 0, false);
+  EXPECT_EQ(Visibilities(), (std::vector<bool>{false, false, false}));
+  EXPECT_FALSE(VisibleBox()->Checked());
+  Tick(TickList(), 1, true);
+  EXPECT_EQ(Visibilities(), (std::vector<bool>{false, true, false}));
+  EXPECT_FALSE(VisibleBox()->Checked());
+  ClickVisibleBox();
+  EXPECT_EQ(Visibilities(), (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(Ticks(), Visibilities());
+  Choose(List(), 2);
+  EXPECT_FALSE(VisibleBox()->Checked());
+  ClickVisibleBox();
+  EXPECT_EQ(Visibilities(), (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(Ticks(), Visibilities());
+  EXPECT_EQ(List()->ItemIndex(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, TrelScopeTickedListPageTest,
+                         ::testing::Values(kChannelsPage, kMarkerGroupsPage, kCursorsPage),
+                         ListPageName);
+
+// The pages with Add and Remove: Add appends a row for the new item and
+// chooses it; Remove takes the chosen row out and chooses the one after
+// it, or the new last one.
+class TrelScopeGrowingListPageTest : public TrelScopeListPageTest {};
+
+TEST_P(TrelScopeGrowingListPageTest, AddAppendsARowAndRemoveChoosesTheNext) {
+  Open(GetParam().page, 0);
+  dialog_->ActivatePage(GetParam().page);
+  const int stored = Items()->Count();
+  std::vector<TTrelDisplayCollectionItem*> added;
+  for (int i = 0; i < 3; ++i) {
+    dialog_->AddButton->Click();
+    ASSERT_EQ(Items()->Count(), stored + i + 1);
+    added.push_back(Item(stored + i));
+    EXPECT_EQ(List()->ItemIndex(), stored + i);
+    EXPECT_EQ(Rows(), Names());
+    EXPECT_EQ(NameEdit()->Text(), added.back()->GetName());
+    Type(NameEdit(), "Added " + std::to_string(i));
+    Key(NameEdit(), Qt::Key_Return, "\r");
+  }
+  EXPECT_EQ(Rows(), Names());
+  if (TickList() != nullptr) {
+    EXPECT_EQ(Ticks(), Visibilities());
+  }
+  Choose(List(), stored + 1);
+  dialog_->RemoveButton->Click();
+  ASSERT_EQ(Items()->Count(), stored + 2);
+  EXPECT_EQ(Rows(), Names());
+  EXPECT_EQ(List()->ItemIndex(), stored + 1);
+  EXPECT_EQ(Item(stored + 1), added[2]);
+  EXPECT_EQ(NameEdit()->Text(), "Added 2");
+  EXPECT_TRUE(dialog_->RemoveButton->Enabled());
+  dialog_->RemoveButton->Click();  // the last one: the one before it
+  ASSERT_EQ(Items()->Count(), stored + 1);
+  EXPECT_EQ(List()->ItemIndex(), stored);
+  EXPECT_EQ(NameEdit()->Text(), "Added 0");
+  EXPECT_EQ(Rows(), Names());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, TrelScopeGrowingListPageTest,
+                         ::testing::Values(kCursorsPage, kCursorLinksPage), ListPageName);
 
 // Pictures of the four pages, for the record (not compared).
 TEST_F(TrelScopePropertiesTest, PagePictures) {
