@@ -362,9 +362,89 @@ void TTrelPropertyPageForm::PopupMacroMenu(TPopupMenu* menu, TEdit* edit) {
 }
 
 // ---------------------------------------------------------------------------
+// List pages
+
+TTrelListPageForm::TTrelListPageForm(TComponent* owner) : TTrelPropertyPageForm(owner) {}
+
+int TTrelListPageForm::AddItemRow(TTrelDisplayCollectionItem* item) {
+  const TTrelItemList shown = ItemList();
+  const int index = shown.list->Items()->Add(item->GetName());
+  if (auto* ticks = dynamic_cast<TCheckListBox*>(shown.list))
+    ticks->SetChecked(index, item->GetVisible());
+  return index;
+}
+
+void TTrelListPageForm::Fill(int index) {
+  const TTrelPageLoading loading(loading_);
+  const TTrelItemList shown = ItemList();
+  shown.list->Items()->Clear();
+  for (int i = 0; i < shown.items->Count(); ++i)
+    AddItemRow(static_cast<TTrelDisplayCollectionItem*>(shown.items->Items(i)));
+  SelectItem(index);
+}
+
+TTrelDisplayCollectionItem* TTrelListPageForm::SelectedItem() {
+  const TTrelItemList shown = ItemList();
+  const int index = shown.list->ItemIndex();
+  return index >= 0 && index < shown.items->Count()
+             ? static_cast<TTrelDisplayCollectionItem*>(shown.items->Items(index))
+             : nullptr;
+}
+
+void TTrelListPageForm::SelectItem(int index) {
+  const TTrelPageLoading loading(loading_);
+  ItemList().list->SetItemIndex(index);
+  ShowItem(SelectedItem());
+}
+
+void TTrelListPageForm::DeleteSelectedItem() {
+  const TTrelItemList shown = ItemList();
+  const int index = shown.list->ItemIndex();
+  shown.items->Delete(index);
+  shown.list->Items()->Delete(index);
+  SelectItem(std::min(index, shown.list->Items()->Count() - 1));
+}
+
+void TTrelListPageForm::NameWritten() {
+  TCustomListBox* list = ItemList().list;
+  const int index = list->ItemIndex();
+  if (TTrelDisplayCollectionItem* item = SelectedItem())
+    list->Items()->SetStrings(index, item->GetName());
+  list->SetItemIndex(index);
+}
+
+void TTrelListPageForm::ItemListBoxClick(TObject*) {
+  SelectItem(ItemList().list->ItemIndex());
+}
+
+void TTrelListPageForm::ItemListBoxClickCheck(TObject*) {
+  const TTrelItemList shown = ItemList();
+  auto* ticks = dynamic_cast<TCheckListBox*>(shown.list);
+  if (ticks == nullptr)
+    return;
+  for (int i = 0; i < shown.items->Count() && i < ticks->Items()->Count(); ++i)
+    static_cast<TTrelDisplayCollectionItem*>(shown.items->Items(i))->SetVisible(ticks->Checked(i));
+  TTrelDisplayCollectionItem* item = SelectedItem();
+  if (item != nullptr && shown.visibleBox != nullptr) {
+    const TTrelPageLoading loading(loading_);
+    shown.visibleBox->SetChecked(item->GetVisible());
+  }
+}
+
+void TTrelListPageForm::ItemVisibleCheckBoxClick(TObject*) {
+  const TTrelItemList shown = ItemList();
+  TTrelDisplayCollectionItem* item = SelectedItem();
+  if (loading_ || item == nullptr || shown.visibleBox == nullptr)
+    return;
+  item->SetVisible(shown.visibleBox->Checked());
+  if (auto* ticks = dynamic_cast<TCheckListBox*>(shown.list))
+    ticks->SetChecked(ticks->ItemIndex(), shown.visibleBox->Checked());
+}
+
+// ---------------------------------------------------------------------------
 // Channels page
 
-TTrelScopeChannelForm::TTrelScopeChannelForm(TComponent* owner) : TTrelPropertyPageForm(owner) {}
+TTrelScopeChannelForm::TTrelScopeChannelForm(TComponent* owner) : TTrelListPageForm(owner) {}
 
 void TTrelScopeChannelForm::Loaded() {
   inherited::Loaded();
@@ -392,28 +472,12 @@ void TTrelScopeChannelForm::Loaded() {
                 PointsShapeComboBox->Items(), true, false);
 }
 
-void TTrelScopeChannelForm::Fill(int index) {
-  const TTrelPageLoading loading(loading_);
-  TTrelScopeChannels* channels = Scope()->GetChannels();
-  TListBoxStrings* items = ChannelsListBox->Items();
-  items->Clear();
-  for (int i = 0; i < channels->Count(); ++i) {
-    items->Add(channels->GetItem(i)->GetName());
-    ChannelsListBox->SetChecked(i, channels->GetItem(i)->IsVisible());
-  }
-  SelectItem(index);
+TTrelItemList TTrelScopeChannelForm::ItemList() {
+  return {ChannelsListBox, Scope()->GetChannels(), VisibleCheckBox};
 }
 
-TTrelDisplayCollectionItem* TTrelScopeChannelForm::SelectedItem() {
-  const int index = ChannelsListBox->ItemIndex();
-  TTrelScopeChannels* channels = Scope()->GetChannels();
-  return index >= 0 && index < channels->Count() ? channels->GetItem(index) : nullptr;
-}
-
-void TTrelScopeChannelForm::SelectItem(int index) {
-  const TTrelPageLoading loading(loading_);
-  ChannelsListBox->SetItemIndex(index);
-  auto* channel = static_cast<TTrelScopeChannel*>(SelectedItem());
+void TTrelScopeChannelForm::ShowItem(TTrelDisplayCollectionItem* item) {
+  auto* channel = static_cast<TTrelScopeChannel*>(item);
   if (channel == nullptr)
     return;
   NameEdit->SetText(channel->GetName());
@@ -429,37 +493,6 @@ void TTrelScopeChannelForm::SelectItem(int index) {
   PointsSizeEdit->SetText(IntToStr(points->GetSize()));
   PointsSizeUpDown->SetPosition(static_cast<int>(points->GetSize()));
   ColorPaintBox->Invalidate();
-}
-
-void TTrelScopeChannelForm::NameWritten() {
-  const int index = ChannelsListBox->ItemIndex();
-  if (TTrelDisplayCollectionItem* item = SelectedItem())
-    ChannelsListBox->Items()->SetStrings(index, item->GetName());
-  ChannelsListBox->SetItemIndex(index);
-}
-
-void TTrelScopeChannelForm::ChannelsListBoxClick(TObject*) {
-  SelectItem(ChannelsListBox->ItemIndex());
-}
-
-void TTrelScopeChannelForm::ChannelsListBoxClickCheck(TObject*) {
-  TTrelScopeChannels* channels = Scope()->GetChannels();
-  for (int i = 0; i < channels->Count() && i < ChannelsListBox->Items()->Count(); ++i)
-    channels->GetItem(i)->SetVisible(ChannelsListBox->Checked(i));
-  if (TTrelDisplayCollectionItem* item = SelectedItem()) {
-    const TTrelPageLoading loading(loading_);
-    VisibleCheckBox->SetChecked(item->GetVisible());
-  }
-}
-
-void TTrelScopeChannelForm::VisibleCheckBoxClick(TObject*) {
-  if (loading_)
-    return;
-  TTrelDisplayCollectionItem* item = SelectedItem();
-  if (item == nullptr)
-    return;
-  item->SetVisible(VisibleCheckBox->Checked());
-  ChannelsListBox->SetChecked(ChannelsListBox->ItemIndex(), VisibleCheckBox->Checked());
 }
 
 void TTrelScopeChannelForm::ModeComboBoxChange(TObject*) {
@@ -536,7 +569,7 @@ void TTrelScopeChannelForm::Refresh(TObject*) {
 // Marker groups page
 
 TTrelScopeMerkerGroupsForm::TTrelScopeMerkerGroupsForm(TComponent* owner)
-    : TTrelPropertyPageForm(owner) {}
+    : TTrelListPageForm(owner) {}
 
 void TTrelScopeMerkerGroupsForm::Loaded() {
   inherited::Loaded();
@@ -555,27 +588,12 @@ void TTrelScopeMerkerGroupsForm::Loaded() {
   FillEnumNames(MarkerShapeNames(), ShapeComboBox->Items(), true, true);
 }
 
-void TTrelScopeMerkerGroupsForm::Fill(int index) {
-  const TTrelPageLoading loading(loading_);
-  TTrelScopeMarkerGroups* groups = Scope()->GetMarkerGroups();
-  GroupListBox->Items()->Clear();
-  for (int i = 0; i < groups->Count(); ++i) {
-    GroupListBox->Items()->Add(groups->GetItem(i)->GetName());
-    GroupListBox->SetChecked(i, groups->GetItem(i)->IsVisible());
-  }
-  SelectItem(index);
+TTrelItemList TTrelScopeMerkerGroupsForm::ItemList() {
+  return {GroupListBox, Scope()->GetMarkerGroups(), VisibleCheckBox};
 }
 
-TTrelDisplayCollectionItem* TTrelScopeMerkerGroupsForm::SelectedItem() {
-  const int index = GroupListBox->ItemIndex();
-  TTrelScopeMarkerGroups* groups = Scope()->GetMarkerGroups();
-  return index >= 0 && index < groups->Count() ? groups->GetItem(index) : nullptr;
-}
-
-void TTrelScopeMerkerGroupsForm::SelectItem(int index) {
-  const TTrelPageLoading loading(loading_);
-  GroupListBox->SetItemIndex(index);
-  auto* group = static_cast<TTrelScopeMarkerGroup*>(SelectedItem());
+void TTrelScopeMerkerGroupsForm::ShowItem(TTrelDisplayCollectionItem* item) {
+  auto* group = static_cast<TTrelScopeMarkerGroup*>(item);
   if (group == nullptr)
     return;
   NameEdit->SetText(group->GetName());
@@ -587,38 +605,9 @@ void TTrelScopeMerkerGroupsForm::SelectItem(int index) {
   LabelEdit->SetText(group->GetLabels()->GetText());
 }
 
-void TTrelScopeMerkerGroupsForm::NameWritten() {
-  const int index = GroupListBox->ItemIndex();
-  if (TTrelDisplayCollectionItem* item = SelectedItem())
-    GroupListBox->Items()->SetStrings(index, item->GetName());
-  GroupListBox->SetItemIndex(index);
-}
-
 TTrelOptionalLabel* TTrelScopeMerkerGroupsForm::LabelFor(TEdit* edit) {
   auto* group = static_cast<TTrelScopeMarkerGroup*>(SelectedItem());
   return group != nullptr && edit == LabelEdit ? group->GetLabels() : nullptr;
-}
-
-void TTrelScopeMerkerGroupsForm::GroupListBoxClick(TObject*) {
-  SelectItem(GroupListBox->ItemIndex());
-}
-
-void TTrelScopeMerkerGroupsForm::GroupListBoxClickCheck(TObject*) {
-  TTrelScopeMarkerGroups* groups = Scope()->GetMarkerGroups();
-  for (int i = 0; i < groups->Count() && i < GroupListBox->Items()->Count(); ++i)
-    groups->GetItem(i)->SetVisible(GroupListBox->Checked(i));
-  if (TTrelDisplayCollectionItem* item = SelectedItem()) {
-    const TTrelPageLoading loading(loading_);
-    VisibleCheckBox->SetChecked(item->GetVisible());
-  }
-}
-
-void TTrelScopeMerkerGroupsForm::VisibleCheckBoxClick(TObject*) {
-  TTrelDisplayCollectionItem* item = SelectedItem();
-  if (loading_ || item == nullptr)
-    return;
-  item->SetVisible(VisibleCheckBox->Checked());
-  GroupListBox->SetChecked(GroupListBox->ItemIndex(), VisibleCheckBox->Checked());
 }
 
 void TTrelScopeMerkerGroupsForm::ShapeComboBoxChange(TObject*) {
@@ -676,7 +665,7 @@ void TTrelScopeMerkerGroupsForm::Refresh(TObject*) {
 // ---------------------------------------------------------------------------
 // Cursors page
 
-TTrelScopeCursorsForm::TTrelScopeCursorsForm(TComponent* owner) : TTrelPropertyPageForm(owner) {}
+TTrelScopeCursorsForm::TTrelScopeCursorsForm(TComponent* owner) : TTrelListPageForm(owner) {}
 
 void TTrelScopeCursorsForm::Loaded() {
   inherited::Loaded();
@@ -692,21 +681,8 @@ void TTrelScopeCursorsForm::Loaded() {
                 true, false);
 }
 
-void TTrelScopeCursorsForm::Fill(int index) {
-  const TTrelPageLoading loading(loading_);
-  TTrelDisplayCursors* cursors = Scope()->GetCursors();
-  CursorListBox->Items()->Clear();
-  for (int i = 0; i < cursors->Count(); ++i) {
-    CursorListBox->Items()->Add(cursors->GetItem(i)->GetName());
-    CursorListBox->SetChecked(i, cursors->GetItem(i)->IsVisible());
-  }
-  SelectItem(index);
-}
-
-TTrelDisplayCollectionItem* TTrelScopeCursorsForm::SelectedItem() {
-  const int index = CursorListBox->ItemIndex();
-  TTrelDisplayCursors* cursors = Scope()->GetCursors();
-  return index >= 0 && index < cursors->Count() ? cursors->GetItem(index) : nullptr;
+TTrelItemList TTrelScopeCursorsForm::ItemList() {
+  return {CursorListBox, Scope()->GetCursors(), VisibleCheckBox};
 }
 
 void TTrelScopeCursorsForm::EnableEdits(bool on) {
@@ -715,10 +691,8 @@ void TTrelScopeCursorsForm::EnableEdits(bool on) {
     control->SetEnabled(on);
 }
 
-void TTrelScopeCursorsForm::SelectItem(int index) {
-  const TTrelPageLoading loading(loading_);
-  CursorListBox->SetItemIndex(index);
-  auto* cursor = static_cast<TTrelDisplayCursor*>(SelectedItem());
+void TTrelScopeCursorsForm::ShowItem(TTrelDisplayCollectionItem* item) {
+  auto* cursor = static_cast<TTrelDisplayCursor*>(item);
   EnableEdits(Scope()->GetCursors()->Count() > 0);
   if (Dialog() != nullptr)
     Dialog()->RemoveButton->SetEnabled(cursor != nullptr && cursor->GetRemovable());
@@ -753,49 +727,15 @@ void TTrelScopeCursorsForm::Activate() {
 void TTrelScopeCursorsForm::AddItem() {
   TTrelDisplayCursor* cursor = Scope()->GetCursors()->Add();
   cursor->SetRemovable(true);
-  const int index = CursorListBox->Items()->Add(cursor->GetName());
-  CursorListBox->SetChecked(index, cursor->IsVisible());
-  SelectItem(index);
+  SelectItem(AddItemRow(cursor));
 }
 
 void TTrelScopeCursorsForm::RemoveItem() {
   auto* cursor = static_cast<TTrelDisplayCursor*>(SelectedItem());
   if (cursor == nullptr || !cursor->GetRemovable())
     return;
-  const int index = CursorListBox->ItemIndex();
   ShowLinkEditor(-1);
-  Scope()->GetCursors()->Delete(index);
-  CursorListBox->Items()->Delete(index);
-  SelectItem(std::min(index, CursorListBox->Items()->Count() - 1));
-}
-
-void TTrelScopeCursorsForm::NameWritten() {
-  const int index = CursorListBox->ItemIndex();
-  if (TTrelDisplayCollectionItem* item = SelectedItem())
-    CursorListBox->Items()->SetStrings(index, item->GetName());
-  CursorListBox->SetItemIndex(index);
-}
-
-void TTrelScopeCursorsForm::CursorListBoxClick(TObject*) {
-  SelectItem(CursorListBox->ItemIndex());
-}
-
-void TTrelScopeCursorsForm::CursorListBoxClickCheck(TObject*) {
-  TTrelDisplayCursors* cursors = Scope()->GetCursors();
-  for (int i = 0; i < cursors->Count() && i < CursorListBox->Items()->Count(); ++i)
-    cursors->GetItem(i)->SetVisible(CursorListBox->Checked(i));
-  if (TTrelDisplayCollectionItem* item = SelectedItem()) {
-    const TTrelPageLoading loading(loading_);
-    VisibleCheckBox->SetChecked(item->GetVisible());
-  }
-}
-
-void TTrelScopeCursorsForm::VisibleCheckBoxClick(TObject*) {
-  TTrelDisplayCollectionItem* item = SelectedItem();
-  if (loading_ || item == nullptr)
-    return;
-  item->SetVisible(VisibleCheckBox->Checked());
-  CursorListBox->SetChecked(CursorListBox->ItemIndex(), VisibleCheckBox->Checked());
+  DeleteSelectedItem();
 }
 
 void TTrelScopeCursorsForm::KindComboBoxChange(TObject*) {
@@ -887,7 +827,7 @@ void TTrelScopeCursorsForm::ShowLinkEditor(int channelIndex) {
 // Cursor links page
 
 TTrelScopeCursorLinksForm::TTrelScopeCursorLinksForm(TComponent* owner)
-    : TTrelPropertyPageForm(owner) {}
+    : TTrelListPageForm(owner) {}
 
 void TTrelScopeCursorLinksForm::Loaded() {
   inherited::Loaded();
@@ -910,19 +850,8 @@ void TTrelScopeCursorLinksForm::Loaded() {
   FillEnumNames(PenModeNames(), MeasurementModeComboBox->Items(), true, false);
 }
 
-void TTrelScopeCursorLinksForm::Fill(int index) {
-  const TTrelPageLoading loading(loading_);
-  TTrelDisplayCursorLinks* links = Scope()->GetCursorLinks();
-  CursorLinksListBox->Items()->Clear();
-  for (int i = 0; i < links->Count(); ++i)
-    CursorLinksListBox->Items()->Add(links->GetItem(i)->GetName());
-  SelectItem(index);
-}
-
-TTrelDisplayCollectionItem* TTrelScopeCursorLinksForm::SelectedItem() {
-  const int index = CursorLinksListBox->ItemIndex();
-  TTrelDisplayCursorLinks* links = Scope()->GetCursorLinks();
-  return index >= 0 && index < links->Count() ? links->GetItem(index) : nullptr;
+TTrelItemList TTrelScopeCursorLinksForm::ItemList() {
+  return {CursorLinksListBox, Scope()->GetCursorLinks(), nullptr};
 }
 
 void TTrelScopeCursorLinksForm::EnableEdits(bool on) {
@@ -934,10 +863,8 @@ void TTrelScopeCursorLinksForm::EnableEdits(bool on) {
     control->SetEnabled(on);
 }
 
-void TTrelScopeCursorLinksForm::SelectItem(int index) {
-  const TTrelPageLoading loading(loading_);
-  CursorLinksListBox->SetItemIndex(index);
-  auto* link = static_cast<TTrelDisplayCursorLink*>(SelectedItem());
+void TTrelScopeCursorLinksForm::ShowItem(TTrelDisplayCollectionItem* item) {
+  auto* link = static_cast<TTrelDisplayCursorLink*>(item);
   EnableEdits(Scope()->GetCursorLinks()->Count() > 0);
   if (Dialog() != nullptr)
     Dialog()->RemoveButton->SetEnabled(link != nullptr && link->GetRemovable());
@@ -976,34 +903,20 @@ void TTrelScopeCursorLinksForm::AddItem() {
     return;
   TTrelDisplayCursorLink* link = Scope()->GetCursorLinks()->Add();
   link->SetRemovable(true);
-  SelectItem(CursorLinksListBox->Items()->Add(link->GetName()));
+  SelectItem(AddItemRow(link));
 }
 
 void TTrelScopeCursorLinksForm::RemoveItem() {
   auto* link = static_cast<TTrelDisplayCursorLink*>(SelectedItem());
   if (link == nullptr || !link->GetRemovable())
     return;
-  const int index = CursorLinksListBox->ItemIndex();
-  Scope()->GetCursorLinks()->Delete(index);
-  CursorLinksListBox->Items()->Delete(index);
-  SelectItem(std::min(index, CursorLinksListBox->Items()->Count() - 1));
-}
-
-void TTrelScopeCursorLinksForm::NameWritten() {
-  const int index = CursorLinksListBox->ItemIndex();
-  if (TTrelDisplayCollectionItem* item = SelectedItem())
-    CursorLinksListBox->Items()->SetStrings(index, item->GetName());
-  CursorLinksListBox->SetItemIndex(index);
+  DeleteSelectedItem();
 }
 
 TTrelOptionalLabel* TTrelScopeCursorLinksForm::LabelFor(TEdit* edit) {
   auto* link = static_cast<TTrelDisplayCursorLink*>(SelectedItem());
   return link != nullptr && edit == LabelEdit ? link->GetMeasurementLine()->GetMeasurementLabel()
                                               : nullptr;
-}
-
-void TTrelScopeCursorLinksForm::CursorLinksListBoxClick(TObject*) {
-  SelectItem(CursorLinksListBox->ItemIndex());
 }
 
 void TTrelScopeCursorLinksForm::CursorComboBoxChange(TObject*) {
@@ -1344,11 +1257,11 @@ void RegisterTrelScopePropertiesClasses() {
       .Method("SwatchPaint", &P::SwatchPaint);
   using C = TTrelScopeChannelForm;
   RegisterClass<C>()
-      .Method("ChannelsListBoxClick", &C::ChannelsListBoxClick)
-      .Method("ChannelsListBoxClickCheck", &C::ChannelsListBoxClickCheck)
+      .Method("ChannelsListBoxClick", &C::ItemListBoxClick)
+      .Method("ChannelsListBoxClickCheck", &C::ItemListBoxClickCheck)
       .Method("ModeComboBoxChange", &C::ModeComboBoxChange)
       .Method("ShadeComboBoxChange", &C::ShadeComboBoxChange)
-      .Method("VisibleCheckBoxClick", &C::VisibleCheckBoxClick)
+      .Method("VisibleCheckBoxClick", &C::ItemVisibleCheckBoxClick)
       .Method("ColorButtonClick", &C::ColorButtonClick)
       .Method("PointsCheckBoxClick", &C::PointsCheckBoxClick)
       .Method("PointsShapeComboBoxChange", &C::PointsShapeComboBoxChange)
@@ -1356,10 +1269,10 @@ void RegisterTrelScopePropertiesClasses() {
       .Method("PointBrushButtonClick", &C::PointBrushButtonClick);
   using M = TTrelScopeMerkerGroupsForm;
   RegisterClass<M>()
-      .Method("GroupListBoxClick", &M::GroupListBoxClick)
-      .Method("GroupListBoxClickCheck", &M::GroupListBoxClickCheck)
+      .Method("GroupListBoxClick", &M::ItemListBoxClick)
+      .Method("GroupListBoxClickCheck", &M::ItemListBoxClickCheck)
       .Method("ShapeComboBoxChange", &M::ShapeComboBoxChange)
-      .Method("VisibleCheckBoxClick", &M::VisibleCheckBoxClick)
+      .Method("VisibleCheckBoxClick", &M::ItemVisibleCheckBoxClick)
       .Method("LabelVisibleCheckBoxClick", &M::LabelVisibleCheckBoxClick)
       .Method("PenButtonClick", &M::PenButtonClick)
       .Method("BrushButtonClick", &M::BrushButtonClick)
@@ -1369,17 +1282,17 @@ void RegisterTrelScopePropertiesClasses() {
       .Method("MacroPercentClick", &M::MacroPercentClick);
   using U = TTrelScopeCursorsForm;
   RegisterClass<U>()
-      .Method("CursorListBoxClick", &U::CursorListBoxClick)
-      .Method("CursorListBoxClickCheck", &U::CursorListBoxClickCheck)
+      .Method("CursorListBoxClick", &U::ItemListBoxClick)
+      .Method("CursorListBoxClickCheck", &U::ItemListBoxClickCheck)
       .Method("KindComboBoxChange", &U::KindComboBoxChange)
-      .Method("VisibleCheckBoxClick", &U::VisibleCheckBoxClick)
+      .Method("VisibleCheckBoxClick", &U::ItemVisibleCheckBoxClick)
       .Method("PointColorButtonClick", &U::PointColorButtonClick)
       .Method("ChannelsListBoxClickCheck", &U::ChannelsListBoxClickCheck)
       .Method("ChannelsListBoxClick", &U::ChannelsListBoxClick)
       .Method("ChannelsListBoxMouseUp", &U::ChannelsListBoxMouseUp);
   using L = TTrelScopeCursorLinksForm;
   RegisterClass<L>()
-      .Method("CursorLinksListBoxClick", &L::CursorLinksListBoxClick)
+      .Method("CursorLinksListBoxClick", &L::ItemListBoxClick)
       .Method("CursorComboBoxChange", &L::CursorComboBoxChange)
       .Method("MeasurementChange", &L::MeasurementChange)
       .Method("MeasurementColorButtonClick", &L::MeasurementColorButtonClick)

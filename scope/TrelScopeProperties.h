@@ -15,6 +15,11 @@
 // the page index selects the item of the item index, the others their item
 // 0; that page's tab is active.
 //
+// The four pages list the items of one of the scope's collections and edit
+// the chosen one (TTrelListPageForm): the list's rows are the items' names,
+// a check list's ticks their visibility; a click on a row shows its item,
+// a selection out of range shows none.
+//
 // The pages share one editing protocol (TTrelPropertyPageForm): name edits
 // rename on leaving or Enter and restore on Esc; label edits write their
 // text at every change; number edits keep digits only and read 1 when
@@ -49,6 +54,7 @@ class TCheckBox;
 class TCheckListBox;
 class TComboBox;
 class TComboBoxStrings;
+class TCustomListBox;
 class TEdit;
 class TGroupBox;
 class TLabel;
@@ -62,6 +68,7 @@ class TTabSheet;
 class TUpDown;
 class TTrelScope;
 class TTrelDisplayChannelLink;
+class TTrelDisplayCollection;
 class TTrelDisplayCollectionItem;
 class TTrelOptionalLabel;
 class TTrelPropertyPageForm;
@@ -197,8 +204,56 @@ class TTrelPageLoading {
   bool before_;
 };
 
-class TTrelScopeChannelForm : public TTrelPropertyPageForm {
-  KESTRUNE_CLASS(TTrelScopeChannelForm, TTrelPropertyPageForm)
+// What a list page lists: its list box, the collection whose items are its
+// rows, and the box that shows the chosen item's visibility (null when the
+// page has none). The list carries ticks when it is a check list.
+struct TTrelItemList {
+  TCustomListBox* list;
+  TTrelDisplayCollection* items;
+  TCheckBox* visibleBox;
+};
+
+// A page that lists the items of one collection and edits the chosen one.
+// The page gives its list (ItemList) and what it shows for the chosen item
+// (ShowItem); the rest is shared. Every row is its item's name; on a check
+// list its tick is the item's visibility. The stored descriptions bind the
+// list's and the visible box's events to the handlers below under each
+// page's own names.
+class TTrelListPageForm : public TTrelPropertyPageForm {
+  KESTRUNE_CLASS(TTrelListPageForm, TTrelPropertyPageForm)
+  explicit TTrelListPageForm(TComponent* owner);
+
+  // Lists the collection's items, then selects `index`.
+  void Fill(int index);
+  // Chooses the row `index` (none when out of range) and shows its item.
+  void SelectItem(int index) override;
+
+  // Published handlers. A click shows the row clicked.
+  void ItemListBoxClick(TObject* Sender);
+  // A tick the user set: every row's tick is written into its item, and
+  // the visible box follows the chosen item.
+  void ItemListBoxClickCheck(TObject* Sender);
+  // The visible box writes the chosen item's visibility and its tick.
+  void ItemVisibleCheckBoxClick(TObject* Sender);
+
+ protected:
+  // The page's list, collection and visible box (read at every use).
+  virtual TTrelItemList ItemList() = 0;
+  // Fills the page's controls for the chosen item; `item` is null when no
+  // row is chosen. Runs with the change handlers off.
+  virtual void ShowItem(TTrelDisplayCollectionItem* item) = 0;
+  // Appends `item`'s row (and its tick on a check list); the row's index.
+  int AddItemRow(TTrelDisplayCollectionItem* item);
+  // Deletes the chosen item and its row, then selects the row that took
+  // its place, or the new last one. The caller checked that one is chosen.
+  void DeleteSelectedItem();
+  TTrelDisplayCollectionItem* SelectedItem() override;
+  // Writes the chosen item's name into its row.
+  void NameWritten() override;
+};
+
+class TTrelScopeChannelForm : public TTrelListPageForm {
+  KESTRUNE_CLASS(TTrelScopeChannelForm, TTrelListPageForm)
   explicit TTrelScopeChannelForm(TComponent* owner);
 
   TCheckListBox* ChannelsListBox = nullptr;
@@ -218,14 +273,8 @@ class TTrelScopeChannelForm : public TTrelPropertyPageForm {
   TButton* PointPenButton = nullptr;
   TButton* PointBrushButton = nullptr;
 
-  void Fill(int index);
-  void SelectItem(int index) override;
-
-  void ChannelsListBoxClick(TObject* Sender);
-  void ChannelsListBoxClickCheck(TObject* Sender);
   void ModeComboBoxChange(TObject* Sender);
   void ShadeComboBoxChange(TObject* Sender);
-  void VisibleCheckBoxClick(TObject* Sender);
   void ColorButtonClick(TObject* Sender);
   void PointsCheckBoxClick(TObject* Sender);
   void PointsShapeComboBoxChange(TObject* Sender);
@@ -235,15 +284,15 @@ class TTrelScopeChannelForm : public TTrelPropertyPageForm {
 
  protected:
   void Loaded() override;
-  TTrelDisplayCollectionItem* SelectedItem() override;
+  TTrelItemList ItemList() override;
+  void ShowItem(TTrelDisplayCollectionItem* item) override;
   TEdit* ItemNameEdit() override { return NameEdit; }
-  void NameWritten() override;
   void NumberChanged(TEdit* edit) override;
   TColor SwatchColor(TPaintBox* swatch) override;
 };
 
-class TTrelScopeMerkerGroupsForm : public TTrelPropertyPageForm {
-  KESTRUNE_CLASS(TTrelScopeMerkerGroupsForm, TTrelPropertyPageForm)
+class TTrelScopeMerkerGroupsForm : public TTrelListPageForm {
+  KESTRUNE_CLASS(TTrelScopeMerkerGroupsForm, TTrelListPageForm)
   explicit TTrelScopeMerkerGroupsForm(TComponent* owner);
 
   TCheckListBox* GroupListBox = nullptr;
@@ -259,13 +308,7 @@ class TTrelScopeMerkerGroupsForm : public TTrelPropertyPageForm {
   TButton* LabelMenuButton = nullptr;
   TPopupMenu* LabelPopupMenu = nullptr;
 
-  void Fill(int index);
-  void SelectItem(int index) override;
-
-  void GroupListBoxClick(TObject* Sender);
-  void GroupListBoxClickCheck(TObject* Sender);
   void ShapeComboBoxChange(TObject* Sender);
-  void VisibleCheckBoxClick(TObject* Sender);
   void LabelVisibleCheckBoxClick(TObject* Sender);
   void PenButtonClick(TObject* Sender);
   void BrushButtonClick(TObject* Sender);
@@ -277,17 +320,17 @@ class TTrelScopeMerkerGroupsForm : public TTrelPropertyPageForm {
 
  protected:
   void Loaded() override;
-  TTrelDisplayCollectionItem* SelectedItem() override;
+  TTrelItemList ItemList() override;
+  void ShowItem(TTrelDisplayCollectionItem* item) override;
   TEdit* ItemNameEdit() override { return NameEdit; }
-  void NameWritten() override;
   TTrelOptionalLabel* LabelFor(TEdit* edit) override;
   void NumberChanged(TEdit* edit) override;
 };
 
 class TTrelScopeChannelLinkForm;
 
-class TTrelScopeCursorsForm : public TTrelPropertyPageForm {
-  KESTRUNE_CLASS(TTrelScopeCursorsForm, TTrelPropertyPageForm)
+class TTrelScopeCursorsForm : public TTrelListPageForm {
+  KESTRUNE_CLASS(TTrelScopeCursorsForm, TTrelListPageForm)
   explicit TTrelScopeCursorsForm(TComponent* owner);
 
   TCheckListBox* CursorListBox = nullptr;
@@ -304,13 +347,8 @@ class TTrelScopeCursorsForm : public TTrelPropertyPageForm {
   void Activate() override;
   void AddItem() override;
   void RemoveItem() override;
-  void Fill(int index);
-  void SelectItem(int index) override;
 
-  void CursorListBoxClick(TObject* Sender);
-  void CursorListBoxClickCheck(TObject* Sender);
   void KindComboBoxChange(TObject* Sender);
-  void VisibleCheckBoxClick(TObject* Sender);
   void PointColorButtonClick(TObject* Sender);
   void ChannelsListBoxClickCheck(TObject* Sender);
   void ChannelsListBoxClick(TObject* Sender);
@@ -319,9 +357,9 @@ class TTrelScopeCursorsForm : public TTrelPropertyPageForm {
 
  protected:
   void Loaded() override;
-  TTrelDisplayCollectionItem* SelectedItem() override;
+  TTrelItemList ItemList() override;
+  void ShowItem(TTrelDisplayCollectionItem* item) override;
   TEdit* ItemNameEdit() override { return NameEdit; }
-  void NameWritten() override;
   TColor SwatchColor(TPaintBox* swatch) override;
 
  private:
@@ -330,8 +368,8 @@ class TTrelScopeCursorsForm : public TTrelPropertyPageForm {
   TTrelScopeChannelLinkForm* link_editor_ = nullptr;
 };
 
-class TTrelScopeCursorLinksForm : public TTrelPropertyPageForm {
-  KESTRUNE_CLASS(TTrelScopeCursorLinksForm, TTrelPropertyPageForm)
+class TTrelScopeCursorLinksForm : public TTrelListPageForm {
+  KESTRUNE_CLASS(TTrelScopeCursorLinksForm, TTrelListPageForm)
   explicit TTrelScopeCursorLinksForm(TComponent* owner);
 
   TListBox* CursorLinksListBox = nullptr;
@@ -353,10 +391,7 @@ class TTrelScopeCursorLinksForm : public TTrelPropertyPageForm {
   void Activate() override;
   void AddItem() override;
   void RemoveItem() override;
-  void Fill(int index);
-  void SelectItem(int index) override;
 
-  void CursorLinksListBoxClick(TObject* Sender);
   void CursorComboBoxChange(TObject* Sender);
   void MeasurementChange(TObject* Sender);
   void MeasurementColorButtonClick(TObject* Sender);
@@ -371,9 +406,9 @@ class TTrelScopeCursorLinksForm : public TTrelPropertyPageForm {
 
  protected:
   void Loaded() override;
-  TTrelDisplayCollectionItem* SelectedItem() override;
+  TTrelItemList ItemList() override;
+  void ShowItem(TTrelDisplayCollectionItem* item) override;
   TEdit* ItemNameEdit() override { return NameEdit; }
-  void NameWritten() override;
   TTrelOptionalLabel* LabelFor(TEdit* edit) override;
 
  private:
