@@ -161,7 +161,7 @@ void TMoskDcBlockerStates::Rebuild(double sampleRate, std::uint32_t channels) {
   states_.assign(channels, nullptr);
   for (IirState*& state : states_) {
     IirState* made = nullptr;
-    if (IirCreateState(&made, taps, 2, nullptr) == 0)
+    if (IirCreateState(&made, taps, 2, nullptr) == StatusOk)
       state = made;
   }
 }

@@ -181,13 +181,9 @@ class TArrivalClock {
 void CaptureThrough(benchmark::State& state, Scope scope) {
   constexpr std::int64_t kBlocks = 1024;
   bench_support::StartStreamUnits();
-  static bool started = false;
-  if (!started) {
-    started = true;
-    ClassesUnit.Initialize();
-    MoskAudioUnit.Initialize();
-    TrelMainThreadNotifyUnit.Initialize();
-  }
+  ClassesUnit.Initialize();
+  MoskAudioUnit.Initialize();
+  TrelMainThreadNotifyUnit.Initialize();
   kestrune::MainLoop loop;
   StoreSession store;
   const kestrune::ScriptedDeviceScript device = fixtures::TwoTonesDevice(

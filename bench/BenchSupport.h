@@ -18,12 +18,9 @@
 
 namespace bench_support {
 
-// Starts the units the stream pins need, once for the whole program.
+// Starts the units the stream pins need; the units count their starts, so
+// every benchmark may call this.
 inline void StartStreamUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
   VekPinsUnit.Initialize();
   VekStdTypesUnit.Initialize();
   TrelStreamTypesUnit.Initialize();

@@ -16,21 +16,20 @@
 #include "platform/gdiobj/GraphicsObjects.h"
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeUnit.h"
+#include "tests/harness/StartOnce.h"
 
 namespace {
 
 void StartScopeUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  bench_support::StartStreamUnits();
-  ClassesUnit.Initialize();
-  setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);  // headless unless asked
-  FormsUnit.Initialize();
-  Application->Initialize();
-  GraphicsUnit.Initialize();
-  TrelScopeUnit.Initialize();
+  kestrune::test_support::StartOnce([] {
+    bench_support::StartStreamUnits();
+    ClassesUnit.Initialize();
+    setenv("QT_QPA_PLATFORM", "offscreen", /*overwrite=*/0);  // headless unless asked
+    FormsUnit.Initialize();
+    Application->Initialize();
+    GraphicsUnit.Initialize();
+    TrelScopeUnit.Initialize();
+  });
 }
 
 class TBenchProducer : public TComponent {

@@ -21,6 +21,7 @@
 
 #include "Vek/VekPins.h"
 #include "Vek/VekStdTypes.h"
+#include "tests/harness/StartOnce.h"
 
 #ifdef KESTRUNE_HAVE_GSTREAMER
 #include <gst/gst.h>
@@ -78,13 +79,11 @@ class TBenchStage : public TComponent {
 };
 
 void StartFramework() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  VekPinsUnit.Initialize();
-  VekStdTypesUnit.Initialize();
-  RegisterStreamTypeConverter(kBenchType, &DeliverToReceiver);
+  kestrune::test_support::StartOnce([] {
+    VekPinsUnit.Initialize();
+    VekStdTypesUnit.Initialize();
+    RegisterStreamTypeConverter(kBenchType, &DeliverToReceiver);
+  });
 }
 
 void PushOnce(TVekSourcePin* source) {

@@ -551,6 +551,22 @@ void TTrelScope::RedrawAll() {
   inherited::RedrawAll();
 }
 
+namespace {
+
+// Computes the ranges that this update draws with while the auto-scaling
+// history still lacks this update's step, and keeps them in the axes' caches
+// for the painting that follows. Computing the Y range also makes it the
+// auto-scaling's previous range, which its threshold hold compares the next
+// range with.
+void CacheDrawnRangesBeforeHistoryStep(TTrelScopeXAxis* xAxis, TTrelScopeYAxis* yAxis) {
+  xAxis->RangeMin();
+  xAxis->RangeMax();
+  yAxis->RangeMin();
+  yAxis->RangeMax();
+}
+
+}  // namespace
+
 bool TTrelScope::UpdateData() {
   // What the producers' starts and stops mean for the display is applied
   // here, on the main thread, also while the display is held.
@@ -585,10 +601,7 @@ bool TTrelScope::UpdateData() {
   if (committed || started)
     AxesDataChanged();
   if (committed) {
-    x_axis_->RangeMin();
-    x_axis_->RangeMax();
-    y_axis_->RangeMin();
-    y_axis_->RangeMax();
+    CacheDrawnRangesBeforeHistoryStep(x_axis_, y_axis_);
     y_axis_->PushAutoScaleHistory();
   }
   return FullRedrawPending();

@@ -429,19 +429,17 @@ class DescriptionReader {
       Fail("Propriété " + Shown(name.text) + " lue deux fois", name.line, name.text);
     }
     collection->BeginUpdate();
-    try {
-      Guarded(at, "<", [&] { collection->Clear(); });
-      for (const ItemNode& node : p.items) {
-        const Token& itemTok = tokens_[node.itemToken];
-        TCollectionItem* item = Guarded(itemTok, "item", [&] { return collection->Add(); });
-        for (const PropNode& prop : node.props)
-          ReadProperty(item, prop);
-      }
-    } catch (...) {
-      collection->EndUpdate();
-      throw;
+    // The update ends on every exit. After a good read an error of EndUpdate
+    // is reported at the collection; after a failed one the first error stands
+    // (ScopeExit drops the second).
+    kestrune::ScopeExit endUpdate([&] { Guarded(at, "<", [&] { collection->EndUpdate(); }); });
+    Guarded(at, "<", [&] { collection->Clear(); });
+    for (const ItemNode& node : p.items) {
+      const Token& itemTok = tokens_[node.itemToken];
+      TCollectionItem* item = Guarded(itemTok, "item", [&] { return collection->Add(); });
+      for (const PropNode& prop : node.props)
+        ReadProperty(item, prop);
     }
-    Guarded(at, "<", [&] { collection->EndUpdate(); });
   }
 
   // "Name" among the root's components (or the root itself); "Owner.Name"

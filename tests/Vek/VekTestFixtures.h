@@ -11,6 +11,7 @@
 #include "Vek/VekStdTypes.h"
 #include "platform/classes/CustomForm.h"
 #include "platform/classes/TypInfo.h"
+#include "tests/harness/StartOnce.h"
 
 namespace vektest {
 
@@ -150,20 +151,18 @@ class TTestPusher {
 
 // Starts the framework once per test program and registers the fixtures.
 inline void StartFramework() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  VekPinsUnit.Initialize();
-  VekStdTypesUnit.Initialize();
-  RegisterStreamTypeName(TypeA, "Type A");
-  RegisterStreamTypeConverter(TypeA, &ReceiveTypeFunction);
-  RegisterStreamTypeConverter(TypeB, &ReceiveTypeFunction);
-  RegisterClass<TTestForm>();
-  RegisterClass<TTestComponent>()
-      .Object("InputPin", &TTestComponent::GetInputPin)
-      .Object("OutputPin", &TTestComponent::GetOutputPin)
-      .Object("StatePin", &TTestComponent::GetStatePin);
+  kestrune::test_support::StartOnce([] {
+    VekPinsUnit.Initialize();
+    VekStdTypesUnit.Initialize();
+    RegisterStreamTypeName(TypeA, "Type A");
+    RegisterStreamTypeConverter(TypeA, &ReceiveTypeFunction);
+    RegisterStreamTypeConverter(TypeB, &ReceiveTypeFunction);
+    RegisterClass<TTestForm>();
+    RegisterClass<TTestComponent>()
+        .Object("InputPin", &TTestComponent::GetInputPin)
+        .Object("OutputPin", &TTestComponent::GetOutputPin)
+        .Object("StatePin", &TTestComponent::GetStatePin);
+  });
 }
 
 }  // namespace vektest

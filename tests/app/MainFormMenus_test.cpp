@@ -32,6 +32,7 @@
 #include "platform/graphics/Canvas.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
+#include "tests/harness/StartOnce.h"
 
 namespace {
 
@@ -64,28 +65,26 @@ std::string Block(std::string_view text, const std::string& name) {
 }
 
 void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  StartProgramUnits();
-  const std::string_view main = MainFormDescription();
-  static const std::string text =
-      "object fmMenus: TMenusTestForm\n"
-      "  Left = 60\n"
-      "  Top = 40\n"
-      "  BorderStyle = bsSingle\n"
-      "  Caption = \"Menus\"\n"
-      "  ClientHeight = 385\n"
-      "  ClientWidth = 665\n"
-      "  Menu = StyMainMenu1\n"
-      "  OnCloseQuery = FormCloseQuery\n" +
-      Block(main, "ActionList1") + Block(main, "StyMainMenu1") + Block(main, "StyPopupMenu1") +
-      Block(main, "StyMenuOfficeStyler1") + "end\n";
-  RegisterClass<TMenusTestForm>()
-      .Method("ActAppCloseExecute", &TMenusTestForm::ActAppCloseExecute)
-      .Method("FormCloseQuery", &TMenusTestForm::FormCloseQuery);
-  RegisterComponentDescription("TMenusTestForm", text);
+  kestrune::test_support::StartOnce([] {
+    StartProgramUnits();
+    const std::string_view main = MainFormDescription();
+    static const std::string text =
+        "object fmMenus: TMenusTestForm\n"
+        "  Left = 60\n"
+        "  Top = 40\n"
+        "  BorderStyle = bsSingle\n"
+        "  Caption = \"Menus\"\n"
+        "  ClientHeight = 385\n"
+        "  ClientWidth = 665\n"
+        "  Menu = StyMainMenu1\n"
+        "  OnCloseQuery = FormCloseQuery\n" +
+        Block(main, "ActionList1") + Block(main, "StyMainMenu1") + Block(main, "StyPopupMenu1") +
+        Block(main, "StyMenuOfficeStyler1") + "end\n";
+    RegisterClass<TMenusTestForm>()
+        .Method("ActAppCloseExecute", &TMenusTestForm::ActAppCloseExecute)
+        .Method("FormCloseQuery", &TMenusTestForm::FormCloseQuery);
+    RegisterComponentDescription("TMenusTestForm", text);
+  });
 }
 
 // How many drop-down windows show on the screen.

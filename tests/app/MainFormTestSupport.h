@@ -11,15 +11,13 @@
 #include "app/ProgramUnits.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
+#include "tests/harness/StartOnce.h"
 
 namespace apptest {
 
 // Starts the program's units once per test program.
 inline void StartUnits() {
-  static bool started = false;
-  if (!started)
-    StartProgramUnits();
-  started = true;
+  kestrune::test_support::StartOnce([] { StartProgramUnits(); });
 }
 
 // The program's state as a fresh run has it.

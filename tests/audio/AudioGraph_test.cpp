@@ -111,11 +111,7 @@ class AudioGraphTest : public ::testing::Test {
  public:
   void SetUp() override {
     audiointest::StartUnits();
-    static bool started = false;
-    if (!started) {
-      started = true;
-      TrelMainThreadNotifyUnit.Initialize();
-    }
+    TrelMainThreadNotifyUnit.Initialize();
     loop_.SetExceptionHandler(
         [this](std::exception_ptr e) { errors_.push_back(kestrune::ExceptionText(e)); });
     backend_ = std::make_shared<kestrune::ScriptedWaveInBackend>(

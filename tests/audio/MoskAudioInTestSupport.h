@@ -29,12 +29,9 @@ namespace audiointest {
 
 using namespace std::chrono_literals;
 
+// The stream framework and the audio units; the units count their starts, so
+// every test may call this.
 inline void StartUnits() {
-  static bool started = false;
-  if (started) {
-    return;
-  }
-  started = true;
   streamtest::StartStreamFramework();
   ClassesUnit.Initialize();
   MoskAudioUnit.Initialize();

@@ -69,11 +69,7 @@ class MoskMeterTest : public AudioPushTest {
  public:
   void SetUp() override {
     AudioPushTest::SetUp();
-    static bool started = false;
-    if (!started) {
-      started = true;
-      TrelMainThreadNotifyUnit.Initialize();
-    }
+    TrelMainThreadNotifyUnit.Initialize();
     loop_.SetExceptionHandler(
         [this](std::exception_ptr e) { errors_.push_back(kestrune::ExceptionText(e)); });
   }

@@ -43,11 +43,7 @@ class MoskMeterThreadTest : public AudioPushTest {
  public:
   void SetUp() override {
     AudioPushTest::SetUp();
-    static bool started = false;
-    if (!started) {
-      started = true;
-      TrelMainThreadNotifyUnit.Initialize();
-    }
+    TrelMainThreadNotifyUnit.Initialize();
   }
   kestrune::MainLoop loop_;
 };

@@ -15,6 +15,7 @@
 #include "platform/classes/ClassesUnit.h"
 #include "platform/classes/SyncObjs.h"
 #include "platform/classes/TypInfo.h"
+#include "tests/harness/StartOnce.h"
 #include "tests/signal/core/StreamPinFixtures.h"
 
 namespace splittertest {
@@ -77,18 +78,16 @@ class TRealSinks : public TComponent {
 };
 
 inline void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  streamtest::StartStreamFramework();
-  ClassesUnit.Initialize();
-  MoskAudioUnit.Initialize();
-  RegisterClass<TRealSinks>()
-      .Object("Channel0", [](TRealSinks* s) { return s->Pins[0]; })
-      .Object("Channel1", [](TRealSinks* s) { return s->Pins[1]; })
-      .Object("Channel2", [](TRealSinks* s) { return s->Pins[2]; })
-      .Object("Value", [](TRealSinks* s) { return s->ValuePin; });
+  kestrune::test_support::StartOnce([] {
+    streamtest::StartStreamFramework();
+    ClassesUnit.Initialize();
+    MoskAudioUnit.Initialize();
+    RegisterClass<TRealSinks>()
+        .Object("Channel0", [](TRealSinks* s) { return s->Pins[0]; })
+        .Object("Channel1", [](TRealSinks* s) { return s->Pins[1]; })
+        .Object("Channel2", [](TRealSinks* s) { return s->Pins[2]; })
+        .Object("Value", [](TRealSinks* s) { return s->ValuePin; });
+  });
 }
 
 // An audio buffer of `frames` frames whose sample bytes are `bytes` (repeated

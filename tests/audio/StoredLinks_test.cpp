@@ -19,6 +19,7 @@
 #include "platform/classes/Streaming.h"
 #include "signal/core/TrelMainThreadNotify.h"
 #include "tests/audio/MoskSplitterTestSupport.h"
+#include "tests/harness/StartOnce.h"
 
 namespace {
 
@@ -97,12 +98,10 @@ struct MeterTraits {
 // The main-thread notifier the meter posts through, and the level displays'
 // class, once per process.
 void StartLevelDisplays() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  TrelMainThreadNotifyUnit.Initialize();
-  RegisterClass<TLevelDisplay>().Object("InputPin", &TLevelDisplay::GetInputPin);
+  kestrune::test_support::StartOnce([] {
+    TrelMainThreadNotifyUnit.Initialize();
+    RegisterClass<TLevelDisplay>().Object("InputPin", &TLevelDisplay::GetInputPin);
+  });
 }
 
 // The splitter tests' form ("fmMain" with "Capture" and "Scope") and three

@@ -14,21 +14,20 @@
 #include "scope/TrelScope.h"
 #include "scope/TrelScopeUnit.h"
 #include "signal/core/TrelStreamTypes.h"
+#include "tests/harness/StartOnce.h"
 #include "tests/signal/core/StreamPinFixtures.h"
 
 namespace scopetest {
 
 inline void StartUnits() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
-  streamtest::StartStreamFramework();
-  ClassesUnit.Initialize();
-  FormsUnit.Initialize();
-  Application->Initialize();
-  GraphicsUnit.Initialize();
-  TrelScopeUnit.Initialize();
+  kestrune::test_support::StartOnce([] {
+    streamtest::StartStreamFramework();
+    ClassesUnit.Initialize();
+    FormsUnit.Initialize();
+    Application->Initialize();
+    GraphicsUnit.Initialize();
+    TrelScopeUnit.Initialize();
+  });
 }
 
 // A component with real-buffer outputs, standing for a producer.

@@ -69,9 +69,26 @@ LargeFftPlanBytes LargeFftPlanSizes(std::int32_t m);
 PrimitiveStatus RealFftNewSpecHeader(RealFftSpec** ppSpec, std::int32_t order, std::int32_t flag,
                                      std::int32_t hint, RealFftSpec** spec);
 
-// Table builders. `s` is the quarter-wave sine table of `order`; a table of
-// 2^j values reads it at stride 2^(order - j). Each returns the first 16-byte
-// boundary after what it wrote, where the next table may start.
+// Table builders. `s` is the quarter-wave sine table of `order` (N = 2^order);
+// a table for L = 2^j points reads it at stride N/L. The three that return a
+// pointer return where the next table may start, past what they wrote; the
+// three that return nothing fill a table of N/4 + 1 sines or N/4 complex
+// values.
+// - BuildQuarterSineTable: s[k] = sin(2 pi k / N) for k = 0..N/4.
+// - BuildBitReverseTable: with q = 2^(j-2) and r the (j-2)-bit reversal of
+//   each i = 1..q-1: the pairs 4i, 4r for i < r from [0] on, then a 0; 4i for
+//   i = r from [q - 1] down; and a 0 at [q]. Returns the first 16-byte
+//   boundary after those q + 1 values; for j < 2 it writes nothing and
+//   returns `table`.
+// - BuildRadix4Twiddles: W_L^k, W_L^2k and W_L^3k for k = 0..L/4, each as
+//   (re, im). Returns the end of what it wrote.
+// - BuildQuarterTwiddles: W_L^k as (re, im) for k = 0..L/4 - 1. Returns the
+//   end of what it wrote.
+// - BuildForwardRealTwiddles: (cos(2 pi k / N) / 2, (1 - sin(2 pi k / N)) / 2)
+//   for k = 0..N/4 - 1.
+// - BuildInverseRealTwiddles: W_N^k as (re, im) for k = 0..N/4 - 1.
+// The twiddle tables hold pairs of doubles, so their ends are 16-byte
+// boundaries when `table` is one.
 void BuildQuarterSineTable(std::int32_t order, double* s);
 std::int32_t* BuildBitReverseTable(std::int32_t j, std::int32_t* table);
 double* BuildRadix4Twiddles(std::int32_t j, const double* s, std::int32_t order, double* table);

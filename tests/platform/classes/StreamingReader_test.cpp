@@ -440,4 +440,89 @@ TEST_F(StreamingReader, FailureInLoadedFreesEverythingTheReadBuilt) {
   form->Free();
 }
 
+// ---------------------------------------------------------------------------
+// A collection's update: the read holds it from the first item to the last
+// and ends it on every exit.
+
+// Refuses, at the end of an update during a read, an item named "refused",
+// as a component may refuse a set of items it cannot use.
+class TRefusingItems : public TOwnedCollection {
+  KESTRUNE_CLASS(TRefusingItems, TOwnedCollection)
+  TRefusingItems(TComponent* owner, TClass itemClass)
+      : TOwnedCollection(owner, itemClass), owner_(owner) {}
+
+ protected:
+  void Update(TCollectionItem* item) override {
+    inherited::Update(item);
+    if (!owner_->ComponentState().Contains(csReading))
+      return;
+    for (int i = 0; i < Count(); ++i) {
+      if (static_cast<TSampleItem*>(Items(i))->Name == "refused")
+        throw EConvertError("Élément refusé");
+    }
+  }
+
+ private:
+  TComponent* owner_;
+};
+
+class TRefusingSample : public TComponent {
+  KESTRUNE_CLASS(TRefusingSample, TComponent)
+  explicit TRefusingSample(TComponent* owner) : TComponent(owner) {
+    items_ = Create<TRefusingItems>(this, TSampleItem::StaticClass());
+  }
+  ~TRefusingSample() override { items_->Free(); }
+  TRefusingItems* GetItems() const { return items_; }
+
+ private:
+  TRefusingItems* items_;
+};
+
+class StreamingReaderUpdate : public StreamingReader {
+ protected:
+  static void SetUpTestSuite() {
+    StreamingReader::SetUpTestSuite();
+    RegisterClass<TRefusingSample>().Collection("Items", &TRefusingSample::GetItems);
+  }
+};
+
+struct UpdateRow {
+  const char* name;
+  const char* itemProps;  // the lines of the one stored item
+  int line;               // 0: the read succeeds
+  const char* message;    // a part of the message
+  const char* offending;
+};
+
+// The collection opens on line 2; the item's first property is on line 4.
+const UpdateRow kUpdateRows[] = {
+    {"good read", "      Name = \"kept\"\n", 0, "", ""},
+    {"update refuses at the end of a good read: the error names the collection",
+     "      Name = \"refused\"\n", 2, "Élément refusé", "<"},
+    {"item property fails", "      Nope = 1\n", 4, "Propriété Nope inexistante", "Nope"},
+    {"item property fails and the update refuses too: the first error stands",
+     "      Name = \"refused\"\n      Nope = 1\n", 5, "Propriété Nope inexistante", "Nope"},
+};
+
+TEST_F(StreamingReaderUpdate, TheReadEndsTheCollectionsUpdateOnEveryExit) {
+  for (const UpdateRow& row : kUpdateRows) {
+    SCOPED_TRACE(row.name);
+    auto* root = Create<TRefusingSample>(nullptr);
+    const std::string text = std::string("object R: TRefusingSample\n  Items = <\n    item\n") +
+                             row.itemProps + "    end>\nend\n";
+    try {
+      ReadComponentFromText(root, text);
+      EXPECT_EQ(row.line, 0) << "no error";
+    } catch (const EDescriptionError& e) {
+      EXPECT_EQ(e.Line(), row.line) << e.Message();
+      EXPECT_NE(e.Message().find(row.message), std::string::npos) << e.Message();
+      EXPECT_EQ(e.Text(), row.offending) << e.Message();
+    } catch (const Exception& e) {
+      ADD_FAILURE() << "error with no line: " << e.Message();
+    }
+    EXPECT_EQ(root->GetItems()->UpdateCount(), 0);
+    root->Free();
+  }
+}
+
 }  // namespace

@@ -19,12 +19,9 @@
 namespace streamtest {
 
 // The pin framework, the standard and buffer stream types and the block
-// store, started once per test program.
+// store. The framework starts once per test program and the units count
+// their starts, so every test may call this.
 inline void StartStreamFramework() {
-  static bool started = false;
-  if (started)
-    return;
-  started = true;
   vektest::StartFramework();
   TrelStreamTypesUnit.Initialize();
   MoskStreamTypesUnit.Initialize();
