@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang-format
+  # the format check follows includes with a small script
+  python3
   # windows, painting, printing
   qt6-base-dev qt6-base-dev-tools libqt6opengl6 qt6-qpa-plugins libgl-dev libxkbcommon-dev
   # audio capture

@@ -3,10 +3,10 @@
 #include <QPushButton>
 
 #include "platform/classes/TypInfo.h"
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 
 using kestrune::CallFromQt;
 using kestrune::HostWidget;

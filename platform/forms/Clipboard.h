@@ -14,9 +14,9 @@
 // Threads: main thread.
 #pragma once
 
-#include <QImage>
-
 #include "platform/classes/Classes.h"
+
+class QImage;
 
 KESTRUNE_EXCEPTION(EClipboardException, Exception)
 

@@ -2,7 +2,7 @@
 // widget dialogs, preset with the current value. Confirmed, Color or Font
 // holds the user's choice; cancelled, they keep what they held.
 //
-// Tests answer them without showing anything (FormsTesting.h,
+// Tests answer them without showing anything (FormsTestingPrivate.h,
 // SetDialogAnswerer, kinds Color and Font): the answerer sets the value on
 // the dialog it is given and confirms.
 //

@@ -1,8 +1,8 @@
-// The Qt side of windowed controls (ControlWidgets.h): the back buffers,
+// The Qt side of windowed controls (ControlWidgetsPrivate.h): the back buffers,
 // ControlDispatch (paint cycle and input for the Qt events), WinWidget and
 // HostWidget, the Qt backend the forms unit installs, and the conversions
 // from Qt's keys, modifiers and buttons.
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -15,7 +15,7 @@
 #include "platform/classes/CustomForm.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/QtEntry.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/rtl/ScopeExit.h"
 
 namespace kestrune {

@@ -3,7 +3,7 @@
 // parent's background into a canvas.
 #include "platform/forms/Controls.h"
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/rtl/ScopeExit.h"
 
 using kestrune::BackBuffer;

@@ -8,10 +8,10 @@
 #include <QStringList>
 
 #include "platform/forms/ColorDialogs.h"
-#include "platform/forms/ControlWidgets.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/Printers.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // runs the dialog modally on Qt's own widget dialogs (they work on any
 // desktop and under Xvfb) and answers whether the user confirmed.
 //
-// Tests answer them without showing anything (FormsTesting.h,
+// Tests answer them without showing anything (FormsTestingPrivate.h,
 // SetDialogAnswerer).
 //
 // Threads: main thread, with Qt's application object made.

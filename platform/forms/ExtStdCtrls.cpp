@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "platform/classes/TypInfo.h"
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/QtEntry.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/rtl/SysUtils.h"
 
 using kestrune::CallFromQt;

@@ -1,7 +1,7 @@
 // Moving a form's window with the pointer, through the window system.
 #include <QWindow>
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/Forms.h"
 
 bool BeginFormDrag(TForm* form) {

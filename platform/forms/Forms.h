@@ -144,7 +144,7 @@ class TForm : public TCustomForm {
   // Shows the form as a modal window and runs a nested loop (which may
   // start inside any handler, a mouse press included) until ModalResult
   // turns non-zero or the form is closed (mrCancel); then hides the form
-  // and returns the result. The test hook (FormsTesting.h,
+  // and returns the result. The test hook (FormsTestingPrivate.h,
   // SetModalFormAnswerer) answers instead of the loop while it is set.
   int ShowModal();
   // A button with a ModalResult sets it on its form when clicked; any

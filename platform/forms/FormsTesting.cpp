@@ -1,4 +1,4 @@
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -7,11 +7,11 @@
 #include <QPointer>
 #include <QWheelEvent>
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/Forms.h"
 #include "platform/forms/MenuWindows.h"
 #include "platform/forms/Menus.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 
 namespace kestrune::testing {
 

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/QtEntry.h"
 #include "platform/rtl/ScopeExit.h"
 

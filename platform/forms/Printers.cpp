@@ -1,7 +1,8 @@
 #include "platform/forms/Printers.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 
 #include <QCoreApplication>
+#include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -96,9 +97,10 @@ void TPrinter::BeginDoc() {
   const TPrinterBackend::TPage page = Backend().BeginJob(title_);
   page_ = page;
   printing_ = true;
-  image_ = QImage(std::max(page.Width, 0), std::max(page.Height, 0), QImage::Format_RGB32);
-  image_.fill(Qt::white);
-  canvas_ = Create<TCanvas>(&image_);
+  image_ = std::make_unique<QImage>(std::max(page.Width, 0), std::max(page.Height, 0),
+                                    QImage::Format_RGB32);
+  image_->fill(Qt::white);
+  canvas_ = Create<TCanvas>(image_.get());
   canvas_->SetResolution(page.ResolutionX, page.ResolutionY);
   canvas_->OnChange = TNotifyEvent(this, &TPrinter::PageChanged);
 }
@@ -112,10 +114,9 @@ void TPrinter::EndDoc() {
     return;
   printing_ = false;
   FreeAndNil(canvas_);
-  const QImage page = std::move(image_);
-  image_ = QImage();
+  const std::unique_ptr<QImage> page = std::move(image_);
   page_ = {};
-  Backend().EndJob(page);
+  Backend().EndJob(*page);
 }
 
 TPrinter* Printer() {

@@ -8,7 +8,7 @@
 // to the backend, which sends it to the device and ends the job.
 //
 // The backend is Qt's print support unless a test plugs in its own
-// (SetPrinterBackend). Qt's prints at the printer's own resolution (Qt's
+// (SetBackend). Qt's prints at the printer's own resolution (Qt's
 // high-resolution mode) on the system's default printer, or on the printer
 // or PDF file the print dialog chose (Dialogs.h), a PDF file at 300 pixels
 // per inch. With neither a chosen nor a default printer BeginDoc raises
@@ -20,13 +20,13 @@
 // Threads: main thread, with Qt's application object made.
 #pragma once
 
-#include <QImage>
 #include <memory>
 #include <string>
 
 #include "platform/graphics/Canvas.h"
 #include "platform/rtl/SysUtils.h"
 
+class QImage;
 class QPrinter;
 
 KESTRUNE_EXCEPTION(EPrinter, Exception)
@@ -83,7 +83,7 @@ class TPrinter {
   std::string title_;
   bool printing_ = false;
   TPrinterBackend::TPage page_;
-  QImage image_;
+  std::unique_ptr<QImage> image_;  // the page, during a job
   TCanvas* canvas_ = nullptr;
   TPrinterBackend* backend_ = nullptr;
   std::unique_ptr<QPrinter> qt_printer_;

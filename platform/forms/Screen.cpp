@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/Forms.h"
 #include "platform/graphics/GraphicsResources.h"
 

@@ -14,11 +14,11 @@
 #include "platform/classes/TypInfo.h"
 #include "platform/forms/Buttons.h"
 #include "platform/forms/ComCtrls.h"
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/ExtCtrls.h"
 #include "platform/forms/ExtStdCtrls.h"
 #include "platform/forms/QtEntry.h"
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/graphics/Gdi.h"
 #include "platform/rtl/SysUtils.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/classes/Streaming.h"
 #include "platform/graphics/BitmapPrivate.h"
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 #include "platform/graphics/GraphicsResources.h"
 #include "platform/graphics/JpegPicture.h"
 

@@ -11,9 +11,9 @@
 #include <climits>
 #include <cmath>
 
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 
 // ---------------------------------------------------------------------------
 // Saved state

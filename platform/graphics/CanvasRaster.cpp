@@ -1,8 +1,8 @@
-// The rasteriser behind the canvas's figures (declared in CanvasRaster.h):
+// The rasteriser behind the canvas's figures (declared in CanvasRasterPrivate.h):
 // lines and wide pens, boxes with elliptic corners, spans under the clip,
 // written straight into the target's RGB32 bits. The canvas (Canvas.cpp)
 // turns logical coordinates into device ones and calls in here.
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 
 #include <algorithm>
 #include <cmath>

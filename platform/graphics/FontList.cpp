@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/rtl/SysUtils.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/graphics/Bitmap.h"
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 
 namespace {
 

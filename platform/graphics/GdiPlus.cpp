@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/forms/QtText.h"
+#include "platform/forms/QtTextPrivate.h"
 #include "platform/graphics/GdiPlusPrivate.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "platform/graphics/GraphicsResources.h"
 
 #include "platform/graphics/BitmapPrivate.h"
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 
 #include <QImage>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 
 struct TImageList::Image {
   QImage pixels;                // width x height, RGB32

@@ -17,7 +17,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-#include "platform/graphics/CanvasRaster.h"
+#include "platform/graphics/CanvasRasterPrivate.h"
 #include "platform/graphics/JpegPicturePrivate.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/classes/MainLoop.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/TypInfo.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"
 #include "scope/TrelScope.h"

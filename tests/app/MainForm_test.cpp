@@ -27,7 +27,7 @@
 #include "controls/StyGlassButton.h"
 #include "platform/classes/MainLoop.h"
 #include "platform/com/ScriptedAudioRecord.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/StdCtrls.h"
 #include "platform/win/ScriptedWaveIn.h"
 #include "platform/win/WaveInBackend.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/gdiobj/Colors.h"
 #include "platform/graphics/Bitmap.h"
 #include "tests/controls/ControlsTestSupport.h"

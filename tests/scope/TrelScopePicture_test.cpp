@@ -22,7 +22,7 @@
 
 #include "platform/classes/Streams.h"
 #include "platform/forms/Dialogs.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/Printers.h"
 #include "scope/TrelScope.h"
 #include "tests/scope/ScopeTestSupport.h"

@@ -22,7 +22,7 @@
 #include "platform/forms/ColorDialogs.h"
 #include "platform/forms/ComCtrls.h"
 #include "platform/forms/ExtStdCtrls.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/StdCtrls.h"
 #include "tests/scope/ScopeTestSupport.h"
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "platform/forms/Dialogs.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/Printers.h"
 #include "platform/graphics/GraphicsResources.h"
 #include "scope/TrelScopeResources.h"

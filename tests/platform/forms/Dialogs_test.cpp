@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "tests/platform/forms/FormsTestSupport.h"
 
 namespace {

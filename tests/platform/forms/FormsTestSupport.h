@@ -12,7 +12,7 @@
 
 #include "platform/classes/ClassesUnit.h"
 #include "platform/forms/Forms.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "platform/gdiobj/GraphicsObjects.h"
 
 namespace forms_test {

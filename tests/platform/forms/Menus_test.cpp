@@ -522,7 +522,7 @@ TEST_F(Menus, TheKeysWalkTheBarAndItsDropDowns) {
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "platform/forms/ControlWidgets.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/StdCtrls.h"
 #include "tests/platform/forms/FormsTestSupport.h"
 

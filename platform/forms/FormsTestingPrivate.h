@@ -1,5 +1,6 @@
 // Test hooks: move the pointer, send input as the window system would, and
-// render a form to an image.
+// render a form to an image. In Qt's types, so private to the Qt half and
+// the tests.
 //
 // The input goes through Qt's event delivery to our widgets (so through the
 // same entries as real input, CallFromQt included), synchronously: when a
