@@ -6,8 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <limits>
+#include <random>
+#include <utility>
+
+#include "platform/rtl/ScopeExit.h"
 
 namespace {
 
@@ -17,6 +22,15 @@ namespace {
 
 std::string SystemReason() {
   return std::strerror(errno);
+}
+
+[[noreturn]] void RaiseCreateError(const std::string& fileName, int error) {
+  throw EFCreateError("Impossible de créer le fichier « " + fileName +
+                      " » : " + std::strerror(error));
+}
+
+[[noreturn]] void RaiseWriteError() {
+  throw EWriteError("Erreur d'écriture du flux");
 }
 
 }  // namespace
@@ -38,7 +52,7 @@ void TStream::ReadBuffer(void* buffer, int64_t count) {
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
   if (count < 0 || Write(buffer, count) != count)
-    throw EWriteError("Erreur d'écriture du flux");
+    RaiseWriteError();
 }
 
 int64_t TStream::CopyFrom(TStream* source, int64_t count) {
@@ -139,8 +153,7 @@ void TMemoryStream::SaveToStream(TStream* stream) {
 }
 
 void TMemoryStream::SaveToFile(const std::string& fileName) {
-  TFileStream file(fileName, fmCreate);
-  SaveToStream(&file);
+  SaveFileAtomically(fileName, [this](TStream* file) { SaveToStream(file); });
 }
 
 // ---------------------------------------------------------------------------
@@ -150,8 +163,7 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : file_name
   if (mode == fmCreate) {
     fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0)
-      throw EFCreateError("Impossible de créer le fichier « " + fileName +
-                          " » : " + SystemReason());
+      RaiseCreateError(fileName, errno);
     return;
   }
   int flags = O_RDONLY;
@@ -170,6 +182,8 @@ TFileStream::TFileStream(const std::string& fileName, uint16_t mode) : file_name
                       " » : " + std::strerror(EISDIR));
   }
 }
+
+TFileStream::TFileStream(int fd, std::string fileName) : file_name_(std::move(fileName)), fd_(fd) {}
 
 TFileStream::~TFileStream() {
   if (fd_ >= 0)
@@ -223,6 +237,128 @@ void TFileStream::SetSize(int64_t size) {
   if (Position() > size)
     SetPosition(size);
 }
+
+// ---------------------------------------------------------------------------
+// Atomic saves
+
+namespace {
+
+// Follows the symbolic links of `path`'s last component, as opening it
+// would, to the path of the file they name (kept when it is no link or does
+// not exist). Returns 0, or ELOOP past the system's limit of links.
+int FollowLinks(std::string& path) {
+  constexpr int kMaxLinks = 40;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+      return 0;
+    std::vector<char> target(PATH_MAX);
+    ssize_t n = 0;
+    while ((n = ::readlink(path.c_str(), target.data(), target.size())) >= 0 &&
+           static_cast<size_t>(n) == target.size())
+      target.resize(2 * target.size());
+    if (n < 0)
+      return 0;  // gone meanwhile: the path is then a new file
+    std::string to(target.data(), static_cast<size_t>(n));
+    if (!to.empty() && to.front() != '/') {
+      const size_t slash = path.find_last_of('/');
+      to.insert(0, slash == std::string::npos ? std::string() : path.substr(0, slash + 1));
+    }
+    path = std::move(to);
+  }
+  return ELOOP;
+}
+
+// A name for a new file beside `base`: hidden, and unlikely to be taken (the
+// exclusive creation decides).
+std::string NewFileName(const std::string& base) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  constexpr size_t kMaxBase = 200;  // the name stays within the system's 255 bytes
+  std::string name = "." + base.substr(0, kMaxBase) + ".";
+  for (int i = 0; i < 8; ++i)
+    name.push_back(kLetters[random() % (sizeof(kLetters) - 1)]);
+  return name;
+}
+
+// Flushes the folder's entries to the disk so that the rename lasts. Best
+// effort: the file itself is saved by then.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    (void)::fsync(fd);
+    ::close(fd);
+  }
+}
+
+}  // namespace
+
+void SaveFileAtomically(const std::string& fileName,
+                        const std::function<void(TStream* stream)>& write) {
+  std::string target = fileName;
+  if (const int error = FollowLinks(target); error != 0)
+    RaiseCreateError(fileName, error);
+  const size_t slash = target.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string base = target.substr(folder.size());
+  struct stat old {};
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (!replacing && errno != ENOENT)
+    RaiseCreateError(fileName, errno);  // no way to the folder, or not a folder
+  if (base.empty() || (replacing && S_ISDIR(old.st_mode)))
+    RaiseCreateError(fileName, EISDIR);
+  if (replacing && !S_ISREG(old.st_mode)) {
+    // A device or a FIFO: there is no content to keep, nor a file to rename.
+    TFileStream file(fileName, fmCreate);
+    write(&file);
+    return;
+  }
+  // A file we may not write stays refused, as opening it would be.
+  if (replacing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    RaiseCreateError(fileName, errno);
+
+  std::string newFile;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    newFile = folder + NewFileName(base);
+    // Over a file: private until it has the old file's permissions.
+    fd = ::open(newFile.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, replacing ? 0600 : 0666);
+    if (fd < 0 && errno != EEXIST)
+      break;
+  }
+  if (fd < 0)
+    RaiseCreateError(fileName, errno);
+  bool saved = false;
+  kestrune::ScopeExit removeNewFile([&] {
+    if (!saved)
+      ::unlink(newFile.c_str());
+  });
+  TFileStream file(fd, newFile);  // closes on every exit from here
+  if (replacing) {
+    // Ownership is kept where the system lets us (a superuser saving over
+    // another's file); the mode is set after it, as a change of owner may
+    // clear bits.
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+      (void)::fchown(fd, old.st_uid, old.st_gid);
+    if (::fchmod(fd, old.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO)) != 0)
+      RaiseCreateError(fileName, errno);
+  }
+  write(&file);
+  if (::fsync(fd) != 0)
+    RaiseWriteError();
+  file.fd_ = -1;
+  if (::close(fd) != 0)
+    RaiseWriteError();
+  if (::rename(newFile.c_str(), target.c_str()) != 0)
+    RaiseCreateError(fileName, errno);
+  saved = true;
+  SyncFolder(folder);
+}
+
+// ---------------------------------------------------------------------------
+// Hexadecimal text
 
 std::string HexTextOf(const TMemoryStream& stream) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -14,11 +14,15 @@
 // names the file and the system's reason). A failed call leaves the stream's
 // data as it was.
 //
+// Files are saved whole or not at all through SaveFileAtomically: every
+// SaveToFile of the streams and the graphics goes through it.
+//
 // Threads: a stream is used by one thread at a time.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,6 +81,8 @@ class TMemoryStream : public TStream {
   void LoadFromFile(const std::string& fileName);
   // Writes the whole content at `stream`'s position.
   void SaveToStream(TStream* stream);
+  // Replaces the file by the content, whole or not at all
+  // (SaveFileAtomically).
   void SaveToFile(const std::string& fileName);
 
  private:
@@ -115,6 +121,42 @@ class TFileStream : public TStream {
   const std::string& FileName() const { return file_name_; }
 
  private:
+  // Takes over `fd`, open on `fileName`: the new file of an atomic save.
+  TFileStream(int fd, std::string fileName);
+  friend void SaveFileAtomically(const std::string& fileName,
+                                 const std::function<void(TStream* stream)>& write);
+
   std::string file_name_;
   int fd_ = -1;
 };
+
+// Saves the file `fileName` whole or not at all: `write` writes the content
+// into the stream it is given (positioned at its start, valid during the
+// call only).
+//
+// The content goes into a new file made in the target's folder under a
+// unique hidden name, created exclusively, with the permissions a new file
+// gets there (umask, the folder's default ACL) or, over an existing file,
+// that file's permission bits (and, where the system lets us, its owner and
+// group). Only once it is written, flushed to the disk and closed is it
+// renamed over the target, so the target holds either its old content or
+// the whole new one. A symbolic link is followed to the file it names
+// (through every link of a chain): that file is replaced and the links stay;
+// a dangling link gets its file created. An existing target that is neither
+// a regular file nor a folder (a device, a FIFO) is written in place, as a
+// file stream would.
+//
+// On failure the new file is removed and the target is left as it was,
+// contents and permissions, and this raises:
+// - EFCreateError "Impossible de créer le fichier « fileName » : reason"
+//   when the new file cannot be made (a missing or unwritable folder, a
+//   folder path through a regular file), when the target is a folder or a
+//   file we may not write, or when the rename fails;
+// - EWriteError "Erreur d'écriture du flux" when writing, flushing or
+//   closing fails (a full disk, the file size limit);
+// - whatever `write` raises, unchanged.
+//
+// Threads: any thread. Saves of one target at the same time each put a
+// whole file in place; the last rename wins.
+void SaveFileAtomically(const std::string& fileName,
+                        const std::function<void(TStream* stream)>& write);

@@ -276,11 +276,12 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
   LoadFromStream(&file);
 }
 
+// The picture is encoded first, so that an encoding failure is raised before
+// the file system is touched; the file is then replaced whole or not at all.
 void TGraphic::SaveToFile(const std::string& fileName) {
   TMemoryStream memory;
-  SaveToStream(&memory);  // a failure leaves no half-written file behind
-  TFileStream file(fileName, fmCreate);
-  memory.SaveToStream(&file);
+  SaveToStream(&memory);
+  memory.SaveToFile(fileName);
 }
 
 void TGraphic::SetTransparent(bool transparent) {

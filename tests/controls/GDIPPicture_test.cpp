@@ -13,6 +13,7 @@
 
 #include "controls/GdipObjects.h"
 #include "platform/graphics/BitmapPrivate.h"
+#include "tests/platform/classes/SaveFileChecks.h"
 
 namespace {
 
@@ -162,6 +163,16 @@ TEST_F(PictureTest, SixteenBandsOverTenPixelsLeaveNoGap) {
   EXPECT_EQ(At(0, 0), 0u);  // band 0 is the start colour
   // Rows outside the rectangle keep the background.
   EXPECT_EQ(At(3, 4), 0xFF00FFu);
+}
+
+// The picture's SaveToFile (the graphics' own) replaces the file whole or
+// not at all, with the bytes it holds.
+TEST_F(PictureTest, SavingToAFileIsWholeOrNotAtAll) {
+  const std::string png = Png(20, 20, 0x336699);
+  LoadBytes(png);
+  savetest::ExpectSavedWholeOrNotAtAll(
+      {"GDIPPicture", ".png", [&](const std::string& f) { picture_->SaveToFile(f); },
+       [&](const std::string& f) { EXPECT_EQ(savetest::ReadFile(f), png); }});
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "platform/forms/FormsTestingPrivate.h"
 #include "platform/forms/Printers.h"
 #include "scope/TrelScope.h"
+#include "tests/platform/classes/SaveFileChecks.h"
 #include "tests/scope/ScopeTestSupport.h"
 
 namespace {
@@ -198,6 +199,45 @@ TEST_F(TrelScopePictureTest, AnUnwritableNameRaisesTheFileError) {
   EXPECT_THROW(scope_->SaveToBitmapFile(name + ".bmp"), EFCreateError);
   EXPECT_THROW(scope_->SaveToJpegFile(name + ".jpg"), EFCreateError);
 }
+
+// The picture files replace the file whole or not at all: a full disk or an
+// unwritable folder leaves the old picture, and nothing else, behind.
+struct ScopeSave {
+  const char* name;
+  const char* extension;
+  void (*save)(TTrelDataDisplay* display, const std::string& fileName);
+  const char* format;  // as Qt's image reader names it
+};
+
+std::ostream& operator<<(std::ostream& out, const ScopeSave& row) {
+  return out << row.name;
+}
+
+class TrelScopeSaveTest : public TrelScopePictureTest,
+                          public ::testing::WithParamInterface<ScopeSave> {};
+
+TEST_P(TrelScopeSaveTest, SavesWholeOrNotAtAll) {
+  const ScopeSave& row = GetParam();
+  savetest::ExpectSavedWholeOrNotAtAll(
+      {row.name, row.extension, [&](const std::string& f) { row.save(scope_, f); },
+       [&](const std::string& f) {
+         EXPECT_EQ(ReadWithQt(f, row.format).size(), QSize(377, 329));
+       }});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, TrelScopeSaveTest,
+    ::testing::Values(ScopeSave{"SaveToBitmapFile", ".bmp",
+                                [](TTrelDataDisplay* display, const std::string& f) {
+                                  display->SaveToBitmapFile(f);
+                                },
+                                "bmp"},
+                      ScopeSave{"SaveToJpegFile", ".jpg",
+                                [](TTrelDataDisplay* display, const std::string& f) {
+                                  display->SaveToJpegFile(f);
+                                },
+                                "jpeg"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --------------------------------------------------------------------------
 // Printing

@@ -1,9 +1,17 @@
-// Byte streams in memory and on files: positions, short reads, errors.
+// Byte streams in memory and on files: positions, short reads, errors, and
+// files saved whole or not at all.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
+#include <string>
+
 #include "platform/classes/Streams.h"
+#include "platform/rtl/SysUtils.h"
+#include "tests/platform/classes/SaveFileChecks.h"
 
 namespace {
 
@@ -84,6 +92,129 @@ TEST(Stream, CopyFromCopiesCountOrWholeSource) {
   EXPECT_EQ(b.Size(), 13);
   a.SetPosition(8);
   EXPECT_THROW(b.CopyFrom(&a, 5), EReadError);
+}
+
+// ---------------------------------------------------------------------------
+// Saving a file whole or not at all
+
+using savetest::Listing;
+using savetest::ModeOf;
+using savetest::ReadFile;
+using savetest::TempFolder;
+using savetest::WriteFile;
+
+const std::string kContent = std::string(500, 'n') + "the new content";
+
+class MemoryStreamSave : public ::testing::TestWithParam<savetest::SaveEntry> {};
+
+TEST_P(MemoryStreamSave, SavesWholeOrNotAtAll) {
+  savetest::ExpectSavedWholeOrNotAtAll(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, MemoryStreamSave,
+    ::testing::Values(savetest::SaveEntry{
+        "MemoryStream", ".bin",
+        [](const std::string& fileName) {
+          TMemoryStream m;
+          m.WriteBuffer(kContent.data(), static_cast<int64_t>(kContent.size()));
+          m.SaveToFile(fileName);
+        },
+        [](const std::string& fileName) { EXPECT_EQ(ReadFile(fileName), kContent); }}),
+    savetest::EntryName);
+
+void SaveContent(const std::string& fileName) {
+  SaveFileAtomically(fileName, [](TStream* s) {
+    s->WriteBuffer(kContent.data(), static_cast<int64_t>(kContent.size()));
+  });
+}
+
+// A link keeps pointing where it did, and the file it names gets the new
+// content (a dangling link gets its file).
+TEST(SaveFileAtomically, FollowsLinksToTheFileTheyName) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.Valid());
+  WriteFile(folder / "real.bin", "old");
+  ASSERT_EQ(::chmod((folder / "real.bin").c_str(), 0604), 0);
+  ASSERT_EQ(::symlink("real.bin", (folder / "link").c_str()), 0);
+  ASSERT_EQ(::symlink("link", (folder / "link-to-link").c_str()), 0);
+  ASSERT_EQ(::symlink("missing.bin", (folder / "dangling").c_str()), 0);
+  SaveContent(folder / "link-to-link");
+  SaveContent(folder / "dangling");
+  struct stat st {};
+  ASSERT_EQ(::lstat((folder / "link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat((folder / "dangling").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadFile(folder / "real.bin"), kContent);
+  EXPECT_EQ(ModeOf(folder / "real.bin"), 0604u);
+  EXPECT_EQ(ReadFile(folder / "missing.bin"), kContent);
+  EXPECT_EQ(Listing(folder.Path()),
+            (std::set<std::string>{"real.bin", "link", "link-to-link", "dangling", "missing.bin"}));
+}
+
+// What the writer raises reaches the caller, and the half-written file goes.
+TEST(SaveFileAtomically, AFailingWriterLeavesTheOldFile) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.Valid());
+  WriteFile(folder / "f.bin", "old");
+  EXPECT_THROW(SaveFileAtomically(folder / "f.bin",
+                                  [](TStream* s) {
+                                    s->WriteBuffer("half", 4);
+                                    throw EAbort("stopped");
+                                  }),
+               EAbort);
+  EXPECT_EQ(ReadFile(folder / "f.bin"), "old");
+  EXPECT_EQ(Listing(folder.Path()), std::set<std::string>{"f.bin"});
+}
+
+// A folder, a file we may not write and a file in a folder we may not write
+// are refused with the creation error; nothing changes.
+TEST(SaveFileAtomically, RefusedTargetsStayAsTheyWere) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.Valid());
+  ASSERT_EQ(::mkdir((folder / "sub").c_str(), 0755), 0);
+  EXPECT_THROW(SaveContent(folder / "sub"), EFCreateError);
+  EXPECT_THROW(SaveContent(folder / "sub/"), EFCreateError);
+  EXPECT_EQ(Listing(folder / "sub"), std::set<std::string>{});
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "the superuser writes read-only files and folders";
+  WriteFile(folder / "read-only.bin", "old");
+  ASSERT_EQ(::chmod((folder / "read-only.bin").c_str(), 0444), 0);
+  EXPECT_THROW(SaveContent(folder / "read-only.bin"), EFCreateError);
+  EXPECT_EQ(ReadFile(folder / "read-only.bin"), "old");
+  WriteFile(folder / "sub/kept.bin", "old");
+  ASSERT_EQ(::chmod((folder / "sub").c_str(), 0555), 0);
+  try {
+    SaveContent(folder / "sub/kept.bin");
+    ADD_FAILURE() << "saved in a locked folder";
+  } catch (const EFCreateError& e) {
+    EXPECT_NE(e.Message().find(folder / "sub/kept.bin"), std::string::npos) << e.Message();
+  }
+  ASSERT_EQ(::chmod((folder / "sub").c_str(), 0755), 0);
+  EXPECT_EQ(ReadFile(folder / "sub/kept.bin"), "old");
+  EXPECT_EQ(Listing(folder.Path()), (std::set<std::string>{"sub", "read-only.bin"}));
+  EXPECT_EQ(Listing(folder / "sub"), std::set<std::string>{"kept.bin"});
+}
+
+// A FIFO (as a device) is written in place: it stays a FIFO.
+TEST(SaveFileAtomically, WritesIntoAFifoInPlace) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.Valid());
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  SaveContent(fifo);
+  std::string got(kContent.size() + 1, '\0');
+  EXPECT_EQ(::read(reader, got.data(), got.size()), static_cast<ssize_t>(kContent.size()));
+  got.resize(kContent.size());
+  EXPECT_EQ(got, kContent);
+  ::close(reader);
+  struct stat st {};
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(Listing(folder.Path()), std::set<std::string>{"fifo"});
 }
 
 }  // namespace

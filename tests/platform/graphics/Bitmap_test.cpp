@@ -7,6 +7,8 @@
 
 #include "platform/classes/Streaming.h"
 #include "platform/graphics/GraphicsTestSupport.h"
+#include "platform/rtl/ScopeExit.h"
+#include "tests/platform/classes/SaveFileChecks.h"
 
 namespace {
 
@@ -277,6 +279,100 @@ TEST(PictureFile, ChoosesClassByExtension) {
   p->Free();
   b->Free();
 }
+
+// ---------------------------------------------------------------------------
+// Saving to a file: every graphic's SaveToFile and the picture's replace the
+// file whole or not at all.
+
+// The saved pictures, made again from their seed for each save and check.
+TBitmap* SavedBitmap() {
+  return Noise(8, 8, pf24bit, 31);
+}
+TJpegPicture* SavedJpeg() {
+  TBitmap* b = Noise(16, 16, pf24bit, 32);
+  TJpegPicture* j = Create<TJpegPicture>();
+  j->Assign(b);
+  b->Free();
+  return j;
+}
+
+// The file read back by a bitmap holds SavedBitmap's pixels.
+void ExpectSavedBitmap(TGraphic* read) {
+  TBitmap* expected = SavedBitmap();
+  auto* bitmap = dynamic_cast<TBitmap*>(read);
+  ASSERT_NE(bitmap, nullptr);
+  ExpectSamePixels(*expected, *bitmap);
+  expected->Free();
+}
+// The file read back by a JPEG picture holds SavedJpeg's bytes.
+void ExpectSavedJpeg(TGraphic* read) {
+  TJpegPicture* expected = SavedJpeg();
+  auto* jpeg = dynamic_cast<TJpegPicture*>(read);
+  ASSERT_NE(jpeg, nullptr);
+  EXPECT_EQ(jpeg->Data(), expected->Data());
+  EXPECT_EQ(jpeg->Width(), 16);
+  expected->Free();
+}
+
+template <class Graphic>
+void ReadBackAs(const std::string& fileName, void (*expect)(TGraphic*)) {
+  Graphic* g = Create<Graphic>();
+  g->LoadFromFile(fileName);
+  expect(g);
+  g->Free();
+}
+
+void ReadBackByPicture(const std::string& fileName, void (*expect)(TGraphic*)) {
+  TPicture* p = Create<TPicture>();
+  p->LoadFromFile(fileName);
+  expect(p->Graphic());
+  p->Free();
+}
+
+template <TGraphic* (*Make)()>
+void SaveGraphic(const std::string& fileName) {
+  TGraphic* g = Make();
+  kestrune::ScopeExit free([&] { g->Free(); });
+  g->SaveToFile(fileName);
+}
+
+template <TGraphic* (*Make)()>
+void SaveThroughPicture(const std::string& fileName) {
+  TGraphic* g = Make();
+  TPicture* p = Create<TPicture>();
+  kestrune::ScopeExit free([&] { p->Free(); });
+  p->SetGraphic(g);
+  g->Free();
+  p->SaveToFile(fileName);
+}
+
+TGraphic* MakeBitmap() {
+  return SavedBitmap();
+}
+TGraphic* MakeJpeg() {
+  return SavedJpeg();
+}
+
+class GraphicSave : public ::testing::TestWithParam<savetest::SaveEntry> {};
+
+TEST_P(GraphicSave, SavesWholeOrNotAtAll) {
+  savetest::ExpectSavedWholeOrNotAtAll(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, GraphicSave,
+    ::testing::Values(
+        savetest::SaveEntry{
+            "Bitmap", ".bmp", SaveGraphic<MakeBitmap>,
+            [](const std::string& f) { ReadBackAs<TBitmap>(f, ExpectSavedBitmap); }},
+        savetest::SaveEntry{
+            "JpegPicture", ".jpg", SaveGraphic<MakeJpeg>,
+            [](const std::string& f) { ReadBackAs<TJpegPicture>(f, ExpectSavedJpeg); }},
+        savetest::SaveEntry{"PictureOfABitmap", ".bmp", SaveThroughPicture<MakeBitmap>,
+                            [](const std::string& f) { ReadBackByPicture(f, ExpectSavedBitmap); }},
+        savetest::SaveEntry{"PictureOfAJpeg", ".jpg", SaveThroughPicture<MakeJpeg>,
+                            [](const std::string& f) { ReadBackByPicture(f, ExpectSavedJpeg); }}),
+    savetest::EntryName);
 
 }  // namespace
 
