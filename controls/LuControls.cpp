@@ -263,9 +263,7 @@ void TLuBitmaps::LoadFromFile(const std::string& fileName) {
 }
 
 void TLuBitmaps::SaveToFile(const std::string& fileName) const {
-  TFileStream* file = Create<TFileStream>(fileName, fmCreate);
-  kestrune::ScopeExit freeFile([&] { file->Free(); });
-  SaveToStream(file);
+  SaveFileAtomically(fileName, [this](TStream* file) { SaveToStream(file); });
 }
 
 void TLuBitmaps::Assign(TPersistent* source) {

@@ -176,7 +176,8 @@ class TLuBitmaps : public TPersistent {
   void LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream) const;
   // A file stream around the stream operations, inside one update pair.
-  // Failures raise as the stream operations (and the file stream) do.
+  // Failures raise as the stream operations (and the file stream) do; a save
+  // replaces the file whole or not at all (SaveFileAtomically).
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName) const;
 

@@ -53,7 +53,9 @@ class TGraphic : public TPersistent {
   virtual void SetHeight(int height) = 0;
   virtual void LoadFromStream(TStream* stream) = 0;
   virtual void SaveToStream(TStream* stream) = 0;
-  // Through a TFileStream; errors as the stream and the format raise.
+  // Through a file stream; errors as the stream and the format raise. A save
+  // encodes the whole picture first and then replaces the file whole or not
+  // at all (SaveFileAtomically).
   virtual void LoadFromFile(const std::string& fileName);
   virtual void SaveToFile(const std::string& fileName);
   virtual bool Transparent() const { return transparent_; }

@@ -12,6 +12,7 @@
 #include "controls/LuUtils.h"
 #include "platform/classes/Streaming.h"
 #include "platform/rtl/ScopeExit.h"
+#include "tests/platform/classes/SaveFileChecks.h"
 
 namespace {
 
@@ -214,6 +215,14 @@ TEST_F(LuBitmapsStream, BadStreamsRaiseInvalidFileFormatAndLoadNothing) {
     ASSERT_EQ(target_->Count(), 1);
     EXPECT_EQ(target_->Items(0)->Width(), 7);
   }
+}
+
+// The list's SaveToFile replaces the file whole or not at all, with the bytes
+// SaveToStream writes.
+TEST_F(LuBitmapsStream, SavingToAFileIsWholeOrNotAtAll) {
+  savetest::ExpectSavedWholeOrNotAtAll(
+      {"LuBitmaps", ".bmps", [&](const std::string& f) { source_->SaveToFile(f); },
+       [&](const std::string& f) { EXPECT_EQ(savetest::ReadFile(f), bytes_); }});
 }
 
 TEST(LuBitmapList, BitmapsTravelThroughAStoredDescription) {
