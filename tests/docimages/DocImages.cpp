@@ -17,18 +17,18 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QString>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "platform/forms/ExtStdCtrls.h"
-#include "platform/forms/FormsTesting.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "scope/TrelScopeCursors.h"
 #include "scope/TrelScopeProperties.h"
+#include "tests/fixtures/TwoTones.h"
 #include "tests/scope/ScopeTestSupport.h"
 
 namespace {
@@ -44,12 +44,14 @@ bool Save(const QImage& image, const std::string& path) {
   return true;
 }
 
-// `count` samples of a sine of `hertz` at 44100 samples per second.
-std::vector<double> Tone(double hertz, double amplitude, int count) {
+// The first `count` samples of channel c of the whole-program tests' tone:
+// 997 Hz within +-8000 on the left, 443 Hz within +-6000 on the right, at
+// 44100 samples per second.
+std::vector<double> Tone(int c, int count) {
+  const fixtures::TwoTones tones{{997.0, 443.0}, 44100.0, {8000.0, 6000.0}, {0.0, 0.0}};
   std::vector<double> samples(static_cast<std::size_t>(count));
   for (int n = 0; n < count; ++n)
-    samples[static_cast<std::size_t>(n)] =
-        amplitude * std::sin(2.0 * std::numbers::pi * hertz * n / 44100.0);
+    samples[static_cast<std::size_t>(n)] = tones.Sample(static_cast<std::uint64_t>(n), c);
   return samples;
 }
 
@@ -62,11 +64,8 @@ bool WriteWidgets(const std::string& folder) {
   scope->SetParent(form);
   scope->SetBounds(0, 0, 377, 329);
   scope->GetChannels()->Add();
-  // The main window's trace colours and the whole-program tests' tone:
-  // 997 Hz within +-8000 on the left, 443 Hz within +-6000 on the right.
+  // The main window's trace colours.
   const TColor colors[2] = {clRed, clLime};
-  const double hertz[2] = {997.0, 443.0};
-  const double amplitude[2] = {8000.0, 6000.0};
   for (int c = 0; c < 2; ++c) {
     TTrelScopeChannel* channel = scope->GetChannels()->GetItem(c);
     channel->SetColor(colors[c]);
@@ -82,7 +81,7 @@ bool WriteWidgets(const std::string& folder) {
   scope->GetYAxis()->GetToolBar()->SetAutoHide(false);
   form->Show();
   for (int c = 0; c < 2; ++c)
-    producer->Send(c, Tone(hertz[c], amplitude[c], 512));
+    producer->Send(c, Tone(c, 512));
   scope->UpdateData();
   scope->PaintTo();
   QCoreApplication::processEvents();

@@ -8,7 +8,6 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -687,25 +686,5 @@ TEST_P(TrelScopeGrowingListPageTest, AddAppendsARowAndRemoveChoosesTheNext) {
 
 INSTANTIATE_TEST_SUITE_P(Pages, TrelScopeGrowingListPageTest,
                          ::testing::Values(kCursorsPage, kCursorLinksPage), ListPageName);
-
-// Pictures of the four pages, for the record (not compared).
-TEST_F(TrelScopePropertiesTest, PagePictures) {
-  Open(0, 0);
-  scope_->GetCursors()->GetItem(0)->GetChannels()->EnsureLink(scope_->GetChannels()->GetItem(0));
-  const QString dir = QStringLiteral("/work/tools/out");
-  if (!QDir(dir).exists())
-    GTEST_SKIP() << "no picture folder";
-  for (int i = 0; i < 4; ++i) {
-    dialog_->ActivatePage(i);
-    if (i == 2) {
-      dialog_->CursorsPage->ChannelsListBox->SetItemIndex(0);
-      dialog_->CursorsPage->ChannelsListBoxClick(nullptr);
-    }
-    QCoreApplication::processEvents();
-    const QImage image = kt::RenderWindow(dialog_);
-    EXPECT_FALSE(image.isNull());
-    image.save(dir + QStringLiteral("/dialog-page%1.png").arg(i));
-  }
-}
 
 }  // namespace

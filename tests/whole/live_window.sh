@@ -33,24 +33,17 @@
 # libasound2-plugins; scripts/install-deps.sh installs them all.
 set -euo pipefail
 
-readonly WINDOW_TIMEOUT_S=20
-readonly EXIT_TIMEOUT_S=20
-readonly TRACES_TIMEOUT_S=15
+# The first pair of pictures is taken this long after the start.
+readonly TRACES_FROM_MS=3000
 # How long the server stays away, and by when after its new start the
 # traces must move again.
 readonly SERVER_AWAY_S=2
 readonly RECOVERY_TIMEOUT_MS=3000
-# The window's client area and, in it, the scope and the two lists (the
-# stored description's places).
-readonly CLIENT_W=665 CLIENT_H=385
-readonly SCOPE_RECT="16 40 377 329"
-# The text part of each list: inside its frame, left of its drop-down button.
+# The two lists in the window's client area (the stored description's
+# places; the client area and the scope's rectangle are kestrune_window.sh's):
+# the text part of each list, inside its frame, left of its drop-down button.
 readonly DEVICES_TEXT_RECT="20 11 180 15"
 readonly LINES_TEXT_RECT="252 11 180 15"
-# A trace that shows the tone spans far more rows than this (the tone fills
-# 60 to 80 % of the scope's height); noise or a flat line spans a few.
-readonly MIN_TRACE_ROWS=100
-readonly MIN_CHANGED_PIXELS=100
 # A list showing a name has far more marks than this on its plain face.
 readonly MIN_TEXT_MARKS=20
 readonly SINK=kestrune_test
@@ -67,17 +60,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/private_sound_server.sh"
 # shellcheck source=virtual_display.sh
 . "$here/virtual_display.sh"
+# shellcheck source=kestrune_window.sh
+. "$here/kestrune_window.sh"
 work=$(mktemp -d)
 xvfb_pid=""
 feeder_pid=""
-app_pid=""
-
-stop() {
-  if [ -n "$1" ]; then
-    kill "$1" 2>/dev/null || true
-    wait "$1" 2>/dev/null || true
-  fi
-}
 
 cleanup() {
   if [ -n "${KESTRUNE_WHOLE_KEEP:-}" ]; then
@@ -91,35 +78,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-
-fail() {
-  echo "live_window: FAIL: $*" >&2
-  if [ -s "$work/app.log" ]; then
-    echo "--- kestrune output ---" >&2
-    cat "$work/app.log" >&2
-  fi
-  exit 1
-}
-
-say() { echo "live_window: $*"; }
-
 [ -x "$exe" ] || fail "no executable at '$exe'"
 
-for helper in wm_delete_window window_image stereo_tone; do
-  cc -std=c11 -O1 -Wall -Wextra -Werror -o "$work/$helper" "$here/$helper.c" -lX11 -lm \
-    || fail "cannot build the helper $helper"
-done
-
-# Everything the programs started here read or write stays in $work.
-export HOME="$work/home"
-export XDG_RUNTIME_DIR="$work/runtime"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_STATE_HOME="$HOME/.local/state"
-export XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
-mkdir -p -m 0700 "$HOME" "$XDG_RUNTIME_DIR"
-# No message bus here; keep every program off the caller's (and off
-# libdbus's autolaunch).
-export DBUS_SESSION_BUS_ADDRESS="disabled:"
-unset PULSE_SERVER PULSE_SINK PULSE_SOURCE ALSA_CONFIG_PATH
+build_helpers
+isolate_environment
 
 # --- Input ------------------------------------------------------------------
 
@@ -169,60 +131,12 @@ fi
 # --- X server and the program -------------------------------------------------
 
 virtual_display_start "$work"
-# A real window on the X server, whatever the caller's environment says.
-export QT_QPA_PLATFORM=xcb
-
-# Milliseconds since kestrune was started.
-elapsed_ms() {
-  echo $(( ($(date +%s%N) - started_ns) / 1000000 ))
-}
-started_ns=$(date +%s%N)
-"$exe" >"$work/app.log" 2>&1 &
-app_pid=$!
-
-window=""
-deadline=$((SECONDS + WINDOW_TIMEOUT_S))
-while [ -z "$window" ]; do
-  running "$app_pid" || fail "kestrune ended before its window appeared"
-  [ "$SECONDS" -lt "$deadline" ] || fail "no visible window titled 'Kestrune' within ${WINDOW_TIMEOUT_S} s"
-  window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -n 1 || true)
-  [ -n "$window" ] || sleep 0.2
-done
-say "found window $window on $DISPLAY"
+kestrune_start "$exe"
+kestrune_find_window
 
 # --- Traces -------------------------------------------------------------------
 
-# Two pictures half a second apart, from 3 s after the start on. A machine
-# under heavy load may show the first traces later: then the pair is taken
-# again, until TRACES_TIMEOUT_S after the start.
-take_pair() {
-  "$work/window_image" grab "$window" "$CLIENT_W" "$CLIENT_H" "$work/a.ppm" \
-    || fail "cannot take the window's picture"
-  sleep 0.5
-  "$work/window_image" grab "$window" "$CLIENT_W" "$CLIENT_H" "$work/b.ppm" \
-    || fail "cannot take the window's second picture"
-  running "$app_pid" || fail "kestrune ended while it was running"
-  # shellcheck disable=SC2086 # the rectangle is four numbers
-  measured=$("$work/window_image" traces "$work/a.ppm" "$work/b.ppm" $SCOPE_RECT) \
-    || fail "cannot measure the pictures"
-  read -r red_rows lime_rows changed < <(echo "$measured" | sed 's/[a-z_]*=//g')
-  [ "$red_rows" -ge "$MIN_TRACE_ROWS" ] && [ "$lime_rows" -ge "$MIN_TRACE_ROWS" ] \
-    && [ "$changed" -ge "$MIN_CHANGED_PIXELS" ]
-}
-
-sleep_until() {
-  while [ "$(elapsed_ms)" -lt "$1" ]; do sleep 0.05; done
-}
-
-sleep_until 3000
-until take_pair; do
-  [ "$(elapsed_ms)" -lt $((TRACES_TIMEOUT_S * 1000)) ] || break
-  sleep 0.5
-done
-say "scope at $(elapsed_ms) ms: $measured"
-[ "$red_rows" -ge "$MIN_TRACE_ROWS" ] || fail "the red trace spans $red_rows rows only"
-[ "$lime_rows" -ge "$MIN_TRACE_ROWS" ] || fail "the lime trace spans $lime_rows rows only"
-[ "$changed" -ge "$MIN_CHANGED_PIXELS" ] || fail "the traces did not move ($changed pixels changed)"
+wait_for_traces "$TRACES_FROM_MS"
 
 # --- Lists --------------------------------------------------------------------
 
@@ -272,12 +186,8 @@ if [ "$input" = server ]; then
     "$work/window_image" grab "$window" "$CLIENT_W" "$CLIENT_H" "$work/c.ppm" \
       || fail "cannot take the window's picture"
     taken_ms=$(since_restart_ms)
-    # shellcheck disable=SC2086 # the rectangle is four numbers
-    measured=$("$work/window_image" traces "$work/c.ppm" "$work/server_away_b.ppm" $SCOPE_RECT) \
-      || fail "cannot measure the pictures"
-    read -r red_rows lime_rows changed < <(echo "$measured" | sed 's/[a-z_]*=//g')
-    if [ "$red_rows" -ge "$MIN_TRACE_ROWS" ] && [ "$lime_rows" -ge "$MIN_TRACE_ROWS" ] \
-      && [ "$changed" -ge "$MIN_CHANGED_PIXELS" ] && [ "$taken_ms" -le "$RECOVERY_TIMEOUT_MS" ]; then
+    if traces_move "$work/c.ppm" "$work/server_away_b.ppm" \
+      && [ "$taken_ms" -le "$RECOVERY_TIMEOUT_MS" ]; then
       moving=yes
       break
     fi
@@ -291,15 +201,5 @@ fi
 
 # --- Closing ------------------------------------------------------------------
 
-"$work/wm_delete_window" "$window" || fail "could not ask window $window to close"
-
-deadline=$((SECONDS + EXIT_TIMEOUT_S))
-while running "$app_pid"; do
-  [ "$SECONDS" -lt "$deadline" ] || fail "kestrune still running ${EXIT_TIMEOUT_S} s after the close request"
-  sleep 0.1
-done
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
-[ "$status" -eq 0 ] || fail "kestrune ended with exit status $status"
+kestrune_close
 say "kestrune closed its window and ended with exit status 0 (input: $input)"
