@@ -189,12 +189,19 @@ void ReadComponentFromText(TComponent* root, std::string_view text);
 // failure nothing is left.
 TComponent* CreateComponentFromText(std::string_view text, TComponent* owner);
 // The description of `root` and its owned components: published properties
-// that differ from their declared defaults, DefineProperties data with
-// hasData, owned components in order. Raises EWriteError when something
-// cannot be stored (an unnamed component, a reference to a component outside
-// any root, an event bound to an unpublished method, a name that would read
-// back as True, False or nil where a value stands). A reference to one of the
-// root's components named so is written through the root ("Form1.nil").
+// that differ from their declared defaults or from what reading would give
+// them, DefineProperties data with hasData, owned components in order. What
+// reading would give a property is the value a fresh instance of its
+// component's class holds there once it has taken the lines written before
+// it, in the same enclosing block (a channel link's brush style is stored
+// when solid, though solid is TBrush's declared default, since a new link's
+// brush is clear). Forms, classes with a compiled-in description and classes
+// that cannot be created are compared with the declared defaults only. Raises
+// EWriteError when something cannot be stored (an unnamed component, a
+// reference to a component outside any root, an event bound to an unpublished
+// method, a name that would read back as True, False or nil where a value
+// stands). A reference to one of the root's components named so is written
+// through the root ("Form1.nil").
 std::string WriteComponentToText(TComponent* root);
 
 // Compiled-in descriptions, keyed by the root's class name (case ignored).

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/classes/CustomForm.h"
 #include "platform/classes/Streaming.h"
 #include "platform/classes/StreamingText.h"
 #include "platform/classes/TypInfo.h"
@@ -92,7 +93,7 @@ class DescriptionWriter {
   explicit DescriptionWriter(TComponent* root) : root_(root), writer_(this, root) {}
 
   std::string Run() {
-    WriteComponent(root_, 0);
+    WriteComponent(root_, 0, nullptr);
     // Components whose parent components loop were never reached.
     if (written_ != root_->ComponentCount())
       throw EWriteError("Les composants parents de " + root_->Name() + " forment une boucle");
@@ -161,20 +162,123 @@ class DescriptionWriter {
     return root_;
   }
 
-  void WriteComponent(TComponent* component, int indent) {
+  // `enclosingReference`: the reference of the component whose block
+  // encloses this one (nullptr for the root's own blocks, or where there is
+  // none), which this one's reference takes as parent component, as reading
+  // gives this component its enclosing one before its properties.
+  void WriteComponent(TComponent* component, int indent, TComponent* enclosingReference) {
     if (!IsWritableIdent(component->Name(), false))
       throw EWriteError("Nom de composant incorrect pour l'écriture : « " + component->Name() +
                         " » (" + component->ClassName() + ")");
     Line(indent, "object " + component->Name() + ": " + component->ClassName());
-    WriteProperties(component, "", indent + 2);
+    // The reference lives until the blocks this one encloses are written
+    // (their references are parented to it and go first), and goes on every
+    // path out.
+    TComponent* reference = MakeReference(component);
+    kestrune::ScopeExit freeReference([&] {
+      if (reference != nullptr)
+        reference->Free();
+    });
+    reference_failed_ = false;
+    if (reference != nullptr && enclosingReference != nullptr)
+      OnReference([&] { reference->SetParentComponent(enclosingReference); });
+    WriteProperties(component, reference, "", indent + 2);
+    TComponent* const childrenParent = reference_failed_ ? nullptr : reference;
     for (int i = 0; i < root_->ComponentCount(); ++i) {
       TComponent* child = root_->Components(i);
       if (child != component && EnclosingOf(child) == component) {
         ++written_;
-        WriteComponent(child, indent + 2);
+        WriteComponent(child, indent + 2, component == root_ ? nullptr : childrenParent);
       }
     }
     Line(indent, "end");
+  }
+
+  // What reading gives a property it does not find in the text is what the
+  // component's construction and the lines read before gave it, which may
+  // differ from the declared default of the property's class: a channel
+  // link's brush is clear while a brush declares solid, a label's colour
+  // clears its ParentColor. The writer compares with a reference: a fresh
+  // instance of the component's class, made by the class registry as the
+  // reader makes it, that follows the written text as the reader would: it
+  // takes the reference of its enclosing block as parent component (a
+  // control's font follows its parent's), every value written is set on it
+  // in the same order, and each collection written is cleared on it and
+  // given one item per written item. A property
+  // is written when it differs from its declared default (what the writer
+  // always wrote, so that stored texts keep their lines) or from the
+  // reference's value (what reading would give it).
+  //
+  // No reference (declared defaults only) for a class that has no creator,
+  // for a form (its construction reads its whole description and runs its
+  // OnCreate), for a class with a compiled-in description, and when making
+  // it raises. Making one runs the class's constructor and the written
+  // values' setters, in the loading state the reader sets (a capture does
+  // not start, a device does not open): a scope's timer that cannot fire
+  // before the event loop runs again, a capture's message thread and a
+  // scrolling text's drawing thread, both ended and joined when the
+  // reference is freed, no window (a control's widget is made when it is
+  // shown).
+  TComponent* MakeReference(TComponent* component) const {
+    TClass cls = component->ClassType();
+    TPersistentCreator creator = FindCreator(cls);
+    if (creator == nullptr || cls->InheritsFrom(TCustomForm::StaticClass()) ||
+        HasComponentDescription(cls->Name))
+      return nullptr;
+    TPersistent* made = nullptr;
+    try {
+      made = creator(nullptr);
+    } catch (const Exception&) {
+      return nullptr;
+    }
+    auto* reference = dynamic_cast<TComponent*>(made);
+    if (reference == nullptr || reference->ClassType() != cls) {
+      if (made != nullptr)
+        made->Free();
+      return nullptr;
+    }
+    reference->SetLoadingState(true);
+    reference->SetReadingState(true);
+    return reference;
+  }
+
+  // The reference's counterpart of a sub-object, or nullptr where there is
+  // none of the same class (the declared defaults then decide).
+  template <class T>
+  T* Counterpart(TObject* reference, const TPropInfo* info, const T* real) {
+    if (reference == nullptr || reference_failed_)
+      return nullptr;
+    T* counterpart = nullptr;
+    OnReference([&] { counterpart = dynamic_cast<T*>(GetObjectProp(reference, info)); });
+    if (counterpart == nullptr || counterpart->ClassType() != real->ClassType())
+      return nullptr;
+    return counterpart;
+  }
+
+  // Runs `f` on the reference. What the reference raises says nothing about
+  // the text: the component's remaining lines fall back to the declared
+  // defaults.
+  template <class F>
+  void OnReference(F&& f) {
+    if (reference_failed_)
+      return;
+    try {
+      f();
+    } catch (const Exception&) {
+      reference_failed_ = true;
+    }
+  }
+
+  // Whether the scalar property `info` of `object` is written: it differs
+  // from its declared default, or from what reading gives the reference.
+  bool Stored(const TPropInfo* info, TObject* object, TObject* reference) {
+    if (!info->IsDefault(object))
+      return true;
+    if (reference == nullptr)
+      return false;
+    bool differs = false;
+    OnReference([&] { differs = info->GetValue(reference) != info->GetValue(object); });
+    return differs && !reference_failed_;
   }
 
   // A reference reads back as the component it names. One of the root's
@@ -247,7 +351,10 @@ class DescriptionWriter {
     }
   }
 
-  void WriteProperties(TObject* object, const std::string& prefix, int indent) {
+  // Writes the published properties of `object` (and its DefineProperties
+  // data) under `prefix`; `reference` is its counterpart in the reference,
+  // or nullptr.
+  void WriteProperties(TObject* object, TObject* reference, const std::string& prefix, int indent) {
     if (!visiting_.insert(object).second)
       throw EWriteError("Le sous-objet " + prefix + " se contient lui-même");
     for (const TPropInfo* info : GetPropList(object)) {
@@ -255,11 +362,11 @@ class DescriptionWriter {
       switch (info->Kind()) {
         case TPropKind::Object:
           if (TPersistent* sub = GetObjectProp(object, info))
-            WriteProperties(sub, name + ".", indent);
+            WriteProperties(sub, Counterpart(reference, info, sub), name + ".", indent);
           break;
         case TPropKind::Collection:
           if (auto* c = dynamic_cast<TCollection*>(GetObjectProp(object, info)))
-            WriteCollection(c, name, indent);
+            WriteCollection(c, Counterpart(reference, info, c), name, indent);
           break;
         case TPropKind::Component:
           if (auto* c = dynamic_cast<TComponent*>(GetObjectProp(object, info)))
@@ -280,8 +387,15 @@ class DescriptionWriter {
           break;
         }
         default:
-          if (!info->IsDefault(object))
-            Line(indent, name + " = " + ScalarText(info, info->GetValue(object), name));
+          if (Stored(info, object, reference)) {
+            const TPropValue value = info->GetValue(object);
+            Line(indent, name + " = " + ScalarText(info, value, name));
+            // Reading sets it: what the reference's later properties hold
+            // may depend on it (a new item's colour on those of the items
+            // before it, ParentColor on Color).
+            if (reference != nullptr)
+              OnReference([&] { info->SetValue(reference, value); });
+          }
       }
     }
     if (auto* persistent = dynamic_cast<TPersistent*>(object)) {
@@ -294,17 +408,34 @@ class DescriptionWriter {
     visiting_.erase(object);
   }
 
-  void WriteCollection(TCollection* collection, const std::string& name, int indent) {
+  // `reference`: the collection's counterpart, cleared and given its items
+  // one by one as the reader does.
+  void WriteCollection(TCollection* collection, TCollection* reference, const std::string& name,
+                       int indent) {
+    bool updating = false;
+    if (reference != nullptr) {
+      OnReference([&] {
+        reference->BeginUpdate();
+        updating = true;
+        reference->Clear();
+      });
+    }
     if (collection->Count() == 0) {
       Line(indent, name + " = <>");
-      return;
+    } else {
+      Line(indent, name + " = <");
+      for (int i = 0; i < collection->Count(); ++i) {
+        TCollectionItem* counterpart = nullptr;
+        if (reference != nullptr)
+          OnReference([&] { counterpart = reference->Add(); });
+        Line(indent + 2, "item");
+        WriteProperties(collection->Items(i), reference_failed_ ? nullptr : counterpart, "",
+                        indent + 4);
+        Line(indent + 2, i + 1 == collection->Count() ? "end>" : "end");
+      }
     }
-    Line(indent, name + " = <");
-    for (int i = 0; i < collection->Count(); ++i) {
-      Line(indent + 2, "item");
-      WriteProperties(collection->Items(i), "", indent + 4);
-      Line(indent + 2, i + 1 == collection->Count() ? "end>" : "end");
-    }
+    if (updating)
+      OnReference([&] { reference->EndUpdate(); });
   }
 
   TComponent* root_;
@@ -320,6 +451,10 @@ class DescriptionWriter {
   bool in_handler_ = false;
   bool value_written_ = false;
   std::vector<int> lists_;
+  // Something the reference of the component being written raised: its
+  // remaining lines are written by the declared defaults, and the blocks it
+  // encloses get unparented references.
+  bool reference_failed_ = false;
 };
 
 }  // namespace kestrune::detail

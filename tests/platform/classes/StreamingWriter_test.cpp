@@ -1,11 +1,13 @@
 // Writing stored descriptions: round trips over every value kind in the
-// writer's own form, defaults left out, the writer's refusals, and references
-// to components whose names read as keywords.
+// writer's own form, defaults left out, the writer's refusals, references
+// to components whose names read as keywords, and sub-objects whose owner
+// gives them other defaults than their class declares.
 #include "platform/classes/Streaming.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/platform/classes/StreamingFixtures.h"
 
@@ -148,6 +150,223 @@ TEST_F(StreamingWriter, ReferencesToKeywordNamedComponentsReadBack) {
     EXPECT_EQ(WriteComponentToText(read), text);
     read->Free();
   }
+}
+
+// ---------------------------------------------------------------------------
+// Sub-objects whose owner changes their defaults
+
+// A stroke declares Style stSolid and Width 1.
+class TStroke : public TPersistent {
+  KESTRUNE_CLASS(TStroke, TPersistent)
+  TStroke() = default;
+  int Style = 0;
+  int Width = 1;
+};
+
+// A lane's stroke is clear when the lane is made.
+class TLane : public TCollectionItem {
+  KESTRUNE_CLASS(TLane, TCollectionItem)
+  explicit TLane(TCollection* collection) : TCollectionItem(collection) {
+    stroke_ = Create<TStroke>();
+    stroke_->Style = 1;
+  }
+  ~TLane() override { stroke_->Free(); }
+  TStroke* GetStroke() const { return stroke_; }
+
+ private:
+  TStroke* stroke_;
+};
+
+// Gives a new lane the width, of 2, 3 and 1, that the lanes before it use
+// least (the first of those on a tie), as a scope gives a new channel a
+// colour.
+class TLanes : public TOwnedCollection {
+  KESTRUNE_CLASS(TLanes, TOwnedCollection)
+  explicit TLanes(TPersistent* owner) : TOwnedCollection(owner, TLane::StaticClass()) {}
+
+ protected:
+  void Notify(TCollectionItem* item, TCollectionNotification action) override {
+    if (action != cnAdded)
+      return;
+    int best = 0, bestUses = -1;
+    for (int width : {2, 3, 1}) {
+      int uses = 0;
+      for (int i = 0; i < Count(); ++i)
+        uses += Items(i) != item && static_cast<TLane*>(Items(i))->GetStroke()->Width == width;
+      if (bestUses < 0 || uses < bestUses) {
+        best = width;
+        bestUses = uses;
+      }
+    }
+    static_cast<TLane*>(item)->GetStroke()->Width = best;
+  }
+};
+
+inline int g_live_painters = 0;
+
+// Makes its outline stroke clear and 2 wide; `Broken` makes its writing
+// fail after its sub-objects were compared.
+class TPainter : public TComponent {
+  KESTRUNE_CLASS(TPainter, TComponent)
+  explicit TPainter(TComponent* owner) : TComponent(owner) {
+    ++g_live_painters;
+    outline_ = Create<TStroke>();
+    outline_->Style = 1;
+    outline_->Width = 2;
+    lanes_ = Create<TLanes>(this);
+  }
+  ~TPainter() override {
+    --g_live_painters;
+    lanes_->Free();
+    outline_->Free();
+  }
+  TStroke* GetOutline() const { return outline_; }
+  TLanes* GetLanes() const { return lanes_; }
+  bool Broken = false;
+
+  void DefineProperties(TFiler* filer) override {
+    inherited::DefineProperties(filer);
+    filer->DefineProperty("Broken", nullptr, TMethod<void(TWriter*)>(this, &TPainter::WriteBroken),
+                          Broken);
+  }
+
+ private:
+  void WriteBroken(TWriter* w) {
+    w->WriteInteger(1);
+    w->WriteInteger(2);
+  }
+  TStroke* outline_;
+  TLanes* lanes_;
+};
+
+class StreamingWriterOwnerDefaults : public StreamingFixture {
+ protected:
+  static void SetUpTestSuite() {
+    StreamingFixture::SetUpTestSuite();
+    RegisterClass<TStroke>()
+        .Enum("Style", &TStroke::Style, &TStroke::Style, {"stSolid", "stClear"}, 0)
+        .Integer("Width", &TStroke::Width, &TStroke::Width, 1);
+    RegisterClass<TLane>().Object("Stroke", &TLane::GetStroke);
+    RegisterClass<TPainter>()
+        .Object("Outline", &TPainter::GetOutline)
+        .Collection("Lanes", &TPainter::GetLanes);
+  }
+  void SetUp() override {
+    StreamingFixture::SetUp();
+    painters_before_ = g_live_painters;
+  }
+  void TearDown() override {
+    EXPECT_EQ(g_live_painters, painters_before_) << "a reference outlived the write";
+    StreamingFixture::TearDown();
+  }
+  int painters_before_ = 0;
+};
+
+// A value equal to the sub-object's declared default but not to what its
+// owner gives it is written, and reads back; writing what was read gives
+// the same text.
+TEST_F(StreamingWriterOwnerDefaults, SubObjectValuesReadBackWhateverTheirOwnerDefaults) {
+  struct Row {
+    const char* name;
+    void (*set)(TPainter* painter);
+    std::vector<int> outline;     // Style, Width
+    std::vector<int> laneWidths;  // of each lane
+    std::vector<int> laneStyles;
+  };
+  const Row rows[] = {
+      {"outline at its class's declared style and width",
+       [](TPainter* p) {
+         p->GetOutline()->Style = 0;
+         p->GetOutline()->Width = 1;
+       },
+       {0, 1},
+       {},
+       {}},
+      {"outline at its owner's defaults", [](TPainter*) {}, {1, 2}, {}, {}},
+      {"a lane's stroke at its class's declared style",
+       [](TPainter* p) {
+         p->GetLanes()->Add();
+         static_cast<TLane*>(p->GetLanes()->Add())->GetStroke()->Style = 0;
+       },
+       {1, 2},
+       {2, 3},
+       {1, 0}},
+      // A new lane's width follows the widths read before it: the third
+      // lane, made after lanes of widths 1 and 3, would be 2 wide.
+      {"a lane's width at its declared default after lanes that change what a new one gets",
+       [](TPainter* p) {
+         for (int i = 0; i < 3; ++i)
+           p->GetLanes()->Add();
+         static_cast<TLane*>(p->GetLanes()->Items(0))->GetStroke()->Width = 1;
+         static_cast<TLane*>(p->GetLanes()->Items(2))->GetStroke()->Width = 1;
+       },
+       {1, 2},
+       {1, 3, 1},
+       {1, 1, 1}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TSampleForm* form = Create<TSampleForm>(nullptr);
+    form->SetName("Form1");
+    TPainter* painter = Create<TPainter>(form);
+    painter->SetName("P1");
+    row.set(painter);
+    const std::string text = WriteComponentToText(form);
+    form->Free();
+
+    TComponent* read = CreateComponentFromText(text, nullptr);
+    auto* readPainter = dynamic_cast<TPainter*>(read->FindComponent("P1"));
+    ASSERT_NE(readPainter, nullptr);
+    EXPECT_EQ(readPainter->GetOutline()->Style, row.outline[0]) << text;
+    EXPECT_EQ(readPainter->GetOutline()->Width, row.outline[1]) << text;
+    std::vector<int> widths, styles;
+    for (int i = 0; i < readPainter->GetLanes()->Count(); ++i) {
+      TStroke* stroke = static_cast<TLane*>(readPainter->GetLanes()->Items(i))->GetStroke();
+      widths.push_back(stroke->Width);
+      styles.push_back(stroke->Style);
+    }
+    EXPECT_EQ(widths, row.laneWidths) << text;
+    EXPECT_EQ(styles, row.laneStyles) << text;
+    EXPECT_EQ(WriteComponentToText(read), text);
+    read->Free();
+  }
+}
+
+// The values at the owner's defaults stay out of the text, and the lines
+// written before stay as they were: a value off its declared default is
+// still written even where the owner gives that value.
+TEST_F(StreamingWriterOwnerDefaults, TheTextHoldsWhatReadingWouldNotGive) {
+  TSampleForm* form = Create<TSampleForm>(nullptr);
+  form->SetName("Form1");
+  TPainter* painter = Create<TPainter>(form);
+  painter->SetName("P1");
+  painter->GetOutline()->Style = 0;
+  painter->GetLanes()->Add();
+  EXPECT_EQ(WriteComponentToText(form), R"(object Form1: TSampleForm
+  object P1: TPainter
+    Outline.Style = stSolid
+    Outline.Width = 2
+    Lanes = <
+      item
+        Stroke.Style = stClear
+        Stroke.Width = 2
+      end>
+  end
+end
+)");
+  form->Free();
+}
+
+// A write that fails after the reference was made frees it all the same.
+TEST_F(StreamingWriterOwnerDefaults, AFailedWriteFreesItsReference) {
+  TSampleForm* form = Create<TSampleForm>(nullptr);
+  form->SetName("Form1");
+  TPainter* painter = Create<TPainter>(form);
+  painter->SetName("P1");
+  painter->Broken = true;
+  EXPECT_THROW(WriteComponentToText(form), EWriteError);
+  EXPECT_EQ(g_live_painters, painters_before_ + 1);
+  form->Free();
 }
 
 }  // namespace
