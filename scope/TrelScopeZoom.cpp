@@ -81,10 +81,13 @@ void TTrelDataChart::ZoomAtPoint(TPoint point, double factorX, double factorY) {
   // The new window of one axis; false when it cannot be computed. `sign` is
   // +1 where the axis's values grow along its screen direction, -1 where
   // they grow against it.
-  auto scaled = [](const TScreenSpan& span, int p, double lo, double hi, double factor, double sign,
-                   double& newLo, double& newHi) {
-    const double half = (span.End - span.Start) / 2.0;
-    const double t = ((p - span.Start) - half) / half;
+  auto scaled = [](const TScreenSpan& span, double p, double lo, double hi, double factor,
+                   double sign, double& newLo, double& newHi) {
+    // In doubles, which hold any difference of two 32-bit coordinates
+    // exactly: the pointer may lie anywhere.
+    const double start = span.Start, end = span.End;
+    const double half = (end - start) / 2.0;
+    const double t = ((p - start) - half) / half;
     const double range = hi - lo;
     const double d = (range * factor - range) / 2.0;
     const double s = sign * (range * t / 2.0 - range * t * factor / 2.0);
@@ -155,7 +158,8 @@ void TTrelDataChart::ZoomForward() {
 }
 
 void TTrelDataChart::ZoomToSelection(TPoint anchor, TPoint release) {
-  if (std::abs(release.X - anchor.X) < 5 && std::abs(release.Y - anchor.Y) < 5) {
+  // The drag's extent in 64 bits: the two ends may lie anywhere.
+  if (std::abs(int64_t{release.X} - anchor.X) < 5 && std::abs(int64_t{release.Y} - anchor.Y) < 5) {
     RedrawAll();
     return;
   }

@@ -141,21 +141,47 @@ void TControl::SetClientSize(int width, int height) {
   SetBounds(left_, top_, width_ - client.Width() + width, height_ - client.Height() + height);
 }
 
+namespace {
+
+// A screen position in 64 bits: the sum of the bounds up a chain of parents
+// (any depth a program builds stays far inside 64 bits), saturated only
+// where a 32-bit point is handed out.
+struct WideOrigin {
+  int64_t X = 0;
+  int64_t Y = 0;
+};
+
+// Inside a parent a control lies at its Left and Top (a child widget is
+// placed there too); the outermost control lies where the window system put
+// its window, or at its own Left and Top while it has none.
+WideOrigin ScreenOriginOf(const TControl& control) {
+  WideOrigin origin;
+  const TControl* c = &control;
+  for (; c->Parent() != nullptr; c = c->Parent()) {
+    origin.X += c->Left();
+    origin.Y += c->Top();
+  }
+  const auto* win = dynamic_cast<const TWinControl*>(c);
+  const TPoint placed = win != nullptr && win->Widget() != nullptr ? win->Widget()->ClientOrigin()
+                                                                   : Point(c->Left(), c->Top());
+  return {origin.X + placed.X, origin.Y + placed.Y};
+}
+
+}  // namespace
+
 TPoint TControl::ClientOrigin() const {
-  if (parent_ == nullptr)
-    return Point(left_, top_);
-  const TPoint p = parent_->ClientOrigin();
-  return Point(p.X + left_, p.Y + top_);
+  const WideOrigin o = ScreenOriginOf(*this);
+  return OffsetPoint(TPoint{}, o.X, o.Y);
 }
 
 TPoint TControl::ClientToScreen(const TPoint& p) const {
-  const TPoint o = ClientOrigin();
-  return Point(p.X + o.X, p.Y + o.Y);
+  const WideOrigin o = ScreenOriginOf(*this);
+  return OffsetPoint(p, o.X, o.Y);
 }
 
 TPoint TControl::ScreenToClient(const TPoint& p) const {
-  const TPoint o = ClientOrigin();
-  return Point(p.X - o.X, p.Y - o.Y);
+  const WideOrigin o = ScreenOriginOf(*this);
+  return OffsetPoint(p, -o.X, -o.Y);
 }
 
 void TControl::SetAlign(TAlign value) {
@@ -576,21 +602,23 @@ void TWinControl::AlignControls(TControl* control, TRect& rect) {
       const int w = c->Width();
       const int h = c->Height();
       switch (align) {
+        // The edges move by the children's sizes, saturated: children
+        // larger than what is left push the edges to the 32-bit range.
         case alTop:
           c->SetBounds(rect.Left, rect.Top, rect.Width(), h);
-          rect.Top += h;
+          rect.Top = SaturatingAdd(rect.Top, h);
           break;
         case alBottom:
-          c->SetBounds(rect.Left, rect.Bottom - h, rect.Width(), h);
-          rect.Bottom -= h;
+          rect.Bottom = SaturatingAdd(rect.Bottom, -int64_t{h});
+          c->SetBounds(rect.Left, rect.Bottom, rect.Width(), h);
           break;
         case alLeft:
           c->SetBounds(rect.Left, rect.Top, w, rect.Height());
-          rect.Left += w;
+          rect.Left = SaturatingAdd(rect.Left, w);
           break;
         case alRight:
-          c->SetBounds(rect.Right - w, rect.Top, w, rect.Height());
-          rect.Right -= w;
+          rect.Right = SaturatingAdd(rect.Right, -int64_t{w});
+          c->SetBounds(rect.Right, rect.Top, w, rect.Height());
           break;
         default:
           c->SetBounds(rect.Left, rect.Top, rect.Width(), rect.Height());
@@ -729,12 +757,6 @@ void TWinControl::SetEnabled(bool value) {
   if (value == Enabled())
     return;
   inherited::SetEnabled(value);
-}
-
-TPoint TWinControl::ClientOrigin() const {
-  if (widget_ != nullptr)
-    return widget_->ClientOrigin();
-  return inherited::ClientOrigin();
 }
 
 void TWinControl::KeyDown(uint16_t& Key, TShiftState Shift) {

@@ -52,6 +52,13 @@ class TWinControl;
 class TCustomForm;
 class TBasicAction;
 
+// `p` moved by (dx, dy), saturated to the 32-bit range: the conversions
+// between coordinate spaces (client, parent, screen, a window's own) all go
+// through it, so that no position overflows whatever the stored bounds.
+constexpr TPoint OffsetPoint(TPoint p, int64_t dx, int64_t dy) {
+  return {SaturatingAdd(p.X, dx), SaturatingAdd(p.Y, dy)};
+}
+
 // The modifier keys and mouse buttons held during an input event.
 enum TShiftStateFlag : uint8_t {
   ssShift = 1u << 0,
@@ -232,8 +239,14 @@ class TControl : public TComponent {
   void SetClientHeight(int value) { SetClientSize(ClientWidth(), value); }
   // Sizes the control so that its client area is width x height.
   virtual void SetClientSize(int width, int height);
-  // The screen position of the client area's top-left corner.
-  virtual TPoint ClientOrigin() const;
+  // The screen position of the client area's top-left corner: the Left and
+  // Top of this control and of its parents, the outermost one's replaced by
+  // where the window system placed its window when it has a widget.
+  // Saturated at the 32-bit range.
+  TPoint ClientOrigin() const;
+  // A point of the client area on the screen, and back. Worked out in 64
+  // bits from the unsaturated origin: exact wherever the result fits,
+  // saturated at the 32-bit range where it does not.
   TPoint ClientToScreen(const TPoint& p) const;
   TPoint ScreenToClient(const TPoint& p) const;
 
@@ -459,7 +472,6 @@ class TWinControl : public TControl {
   void Update() override;
   void SetVisible(bool value) override;
   void SetEnabled(bool value) override;
-  TPoint ClientOrigin() const override;
 
   TNotifyEvent OnEnter;
   TNotifyEvent OnExit;

@@ -250,7 +250,7 @@ void TUpDown::SetAssociate(TEdit* value) {
   value->FreeNotification(this);
   if (value->Parent() != nullptr && Parent() != value->Parent())
     SetParent(value->Parent());
-  SetBounds(value->Left() + value->Width(), value->Top(), Width(), value->Height());
+  SetBounds(value->BoundsRect().Right, value->Top(), Width(), value->Height());
 }
 
 void TUpDown::Step(int direction) {

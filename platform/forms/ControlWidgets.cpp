@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QWheelEvent>
 #include <algorithm>
+#include <climits>
 
 #include "platform/classes/CustomForm.h"
 #include "platform/forms/Forms.h"
@@ -133,8 +134,7 @@ void ControlDispatch::PaintWindow(TWinControl& control, TCanvas& canvas, const T
     const int level = canvas.SaveState();
     const TPoint origin = canvas.WindowOrg();
     canvas.IntersectClipRect(graphic->BoundsRect());
-    canvas.SetWindowOrg(Point(SaturatingAdd(origin.X, -int64_t{graphic->Left()}),
-                              SaturatingAdd(origin.Y, -int64_t{graphic->Top()})));
+    canvas.SetWindowOrg(OffsetPoint(origin, -int64_t{graphic->Left()}, -int64_t{graphic->Top()}));
     kestrune::ScopeExit restore([&] { canvas.RestoreState(level); });
     PaintGraphic(*graphic, canvas);
   }
@@ -154,7 +154,7 @@ TControl* ControlDispatch::Target(TWinControl& control, TPoint pos, TPoint& loca
     target = child;
   local = pos;
   if (target != &control)
-    local = Point(pos.X - target->Left(), pos.Y - target->Top());
+    local = OffsetPoint(pos, -int64_t{target->Left()}, -int64_t{target->Top()});
   return target;
 }
 
@@ -327,6 +327,21 @@ QColor QColorOf(TColor color) {
   const COLORREF rgb = ColorToRGB(color);
   return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
 }
+
+// A child widget's rectangle in its parent for the control's bounds. Qt
+// keeps a widget at most QWIDGETSIZE_MAX a side and holds its rectangle in
+// int, working out the far edge as (left + size) - 1: a control whose far
+// edge would not fit gets a widget moved back just inside the range, still
+// beyond any screen. The control's own bounds stay as they are (its
+// coordinates come from them); only Qt's copy is held in range.
+QRect ChildGeometry(const TControl& control) {
+  const int width = std::min(control.Width(), QWIDGETSIZE_MAX);
+  const int height = std::min(control.Height(), QWIDGETSIZE_MAX);
+  const int left = std::clamp(control.Left(), INT_MIN + 1, INT_MAX - width);
+  const int top = std::clamp(control.Top(), INT_MIN + 1, INT_MAX - height);
+  return QRect(left, top, width, height);
+}
+
 }  // namespace
 
 WinWidget::WinWidget(TWinControl& control, QWidget* parent, Qt::WindowFlags flags)
@@ -336,7 +351,7 @@ WinWidget::WinWidget(TWinControl& control, QWidget* parent, Qt::WindowFlags flag
   setMouseTracking(true);
   setFocusPolicy(Qt::NoFocus);
   if (parent != nullptr) {
-    setGeometry(control.Left(), control.Top(), control.Width(), control.Height());
+    setGeometry(ChildGeometry(control));
   } else {
     move(control.Left(), control.Top());
     resize(control.Width(), control.Height());
@@ -360,7 +375,7 @@ void WinWidget::BoundsChanged() {
     move(control_.Left(), control_.Top());
     resize(control_.Width(), control_.Height());
   } else {
-    setGeometry(control_.Left(), control_.Top(), control_.Width(), control_.Height());
+    setGeometry(ChildGeometry(control_));
   }
 }
 

@@ -39,8 +39,7 @@ TCanvas* TGraphicControl::Canvas() {
     canvas_->SetTarget(&buffer.image);
     canvas_->SetWindowOrg(buffer.origin);
     canvas_->IntersectClipRect(BoundsRect());
-    canvas_->SetWindowOrg(Point(SaturatingAdd(buffer.origin.X, -int64_t{Left()}),
-                                SaturatingAdd(buffer.origin.Y, -int64_t{Top()})));
+    canvas_->SetWindowOrg(OffsetPoint(buffer.origin, -int64_t{Left()}, -int64_t{Top()}));
     canvas_bounds_ = BoundsRect();
     canvas_image_key_ = buffer.generation;
   }
@@ -101,8 +100,7 @@ void PaintParentBackground(TControl* control, TCanvas* canvas) {
   const TControl* stopAt = dynamic_cast<TWinControl*>(control) != nullptr ? nullptr : control;
   const int level = canvas->SaveState();
   const TPoint origin = canvas->WindowOrg();
-  canvas->SetWindowOrg(
-      Point(SaturatingAdd(origin.X, control->Left()), SaturatingAdd(origin.Y, control->Top())));
+  canvas->SetWindowOrg(OffsetPoint(origin, control->Left(), control->Top()));
   kestrune::ScopeExit restore([&] { canvas->RestoreState(level); });
   ControlDispatch::PaintWindow(*parent, *canvas, stopAt);
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <vector>
@@ -99,13 +100,15 @@ class FrameWindow final : public kestrune::WinWidget {
       delete this;
   }
 
-  // The window takes the form's bounds and the bar's height.
+  // The window takes the form's bounds and the bar's height, each held to
+  // the largest side Qt gives a widget (so that the bar and the client
+  // area add up without overflowing).
   void Layout(QWidget* client) {
     if (form_ == nullptr)
       return;
-    const int bar = form_->MenuBarHeight();
-    const int w = form_->Width();
-    const int h = form_->Height();
+    const int bar = std::min(form_->MenuBarHeight(), QWIDGETSIZE_MAX);
+    const int w = std::min(form_->Width(), QWIDGETSIZE_MAX);
+    const int h = std::min(form_->Height(), QWIDGETSIZE_MAX);
     const TFormBorderStyle style = form_->BorderStyle();
     if (style == TFormBorderStyle::bsSingle || style == TFormBorderStyle::bsDialog)
       setFixedSize(w, h + bar);
@@ -447,10 +450,13 @@ void TForm::SetVisible(bool visible) {
     throw EInvalidOperation("A window cannot be made before the application is initialised");
   if (visible && !positioned_) {
     positioned_ = true;
-    // The whole window is centred, its bar included.
+    // The whole window is centred, its bar included (in 64 bits: half the
+    // difference of two sizes always fits).
     if (position_ == poScreenCenter && Screen != nullptr)
-      TControl::SetBounds((Screen->Width() - Width()) / 2,
-                          (Screen->Height() - Height() - MenuBarHeight()) / 2, Width(), Height());
+      TControl::SetBounds(
+          static_cast<int>((int64_t{Screen->Width()} - Width()) / 2),
+          static_cast<int>((int64_t{Screen->Height()} - Height() - MenuBarHeight()) / 2), Width(),
+          Height());
   }
   if (visible && Visible() && Widget() != nullptr) {
     if (FrameWindow* frame = FrameOf(this))

@@ -38,11 +38,13 @@ int TMenuTracker::BarHeight() const {
 
 TRect TMenuTracker::RootRect(int index) const {
   const std::vector<TMenuItem*> roots = Roots();
-  int x = origin_.X;
+  // The slots' widths add up in 64 bits; the screen edges saturate.
+  int64_t x = origin_.X;
   for (int i = 0; i < index; ++i)
     x += MenuBarSlotWidth(roots[static_cast<size_t>(i)]);
-  return {x, origin_.Y, x + MenuBarSlotWidth(roots[static_cast<size_t>(index)]),
-          origin_.Y + BarHeight()};
+  return {SaturatingAdd(x, 0), origin_.Y,
+          SaturatingAdd(x, MenuBarSlotWidth(roots[static_cast<size_t>(index)])),
+          SaturatingAdd(origin_.Y, BarHeight())};
 }
 
 void TMenuTracker::Changed() {
@@ -107,14 +109,16 @@ void TMenuTracker::OpenSubMenu() {
   auto* sub = Create<TMenuDropDown>(item, static_cast<int>(windows_.size()) + 1);
   const TRect itemRect = window->ItemRect(index);
   const TRect bounds = window->BoundsRect();
+  const int width = sub->BoundsRect().Width();
   int left = bounds.Right;
-  if (Screen != nullptr && left + sub->BoundsRect().Width() > Screen->Width()) {
-    left = bounds.Left - sub->BoundsRect().Width();
+  if (Screen != nullptr && int64_t{left} + width > Screen->Width()) {
+    left = SaturatingAdd(bounds.Left, -int64_t{width});
     sub->SetOpensLeft(true);
   }
-  sub->MoveTo(left, bounds.Top + itemRect.Top - TMenuDropDown::MenuBorderWidth);
-  sub->SetOwnerRect(
-      {bounds.Left, bounds.Top + itemRect.Top, bounds.Right, bounds.Top + itemRect.Bottom});
+  sub->MoveTo(left, SaturatingAdd(int64_t{bounds.Top} + itemRect.Top,
+                                  -int64_t{TMenuDropDown::MenuBorderWidth}));
+  sub->SetOwnerRect({bounds.Left, SaturatingAdd(bounds.Top, itemRect.Top), bounds.Right,
+                     SaturatingAdd(bounds.Top, itemRect.Bottom)});
   windows_.push_back(sub);
   selected_.push_back(-1);
   Listen(sub);
@@ -239,7 +243,7 @@ bool TMenuTracker::PressOnDropDown(TPoint screen) {
     const TRect b = window->BoundsRect();
     if (!b.Contains(screen))
       continue;
-    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    const TPoint local = OffsetPoint(screen, -int64_t{b.Left}, -int64_t{b.Top});
     for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
       if (window->ItemRect(i).Contains(local)) {
         Select(level, i);
@@ -270,7 +274,7 @@ void TMenuTracker::MouseMove(TPoint screen) {
   for (int level = static_cast<int>(windows_.size()); level >= 1; --level) {
     TMenuDropDown* window = windows_[static_cast<size_t>(level - 1)];
     const TRect b = window->BoundsRect();
-    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    const TPoint local = OffsetPoint(screen, -int64_t{b.Left}, -int64_t{b.Top});
     for (int i = 0; i < static_cast<int>(window->VisibleItems().size()); ++i) {
       if (b.Contains(screen) && window->ItemRect(i).Contains(local)) {
         if (selected_[static_cast<size_t>(level - 1)] != i ||

@@ -74,7 +74,7 @@ void TPopupMenu::PopupInput(TMenuInput input, TPoint screen) {
   if (window_ == nullptr)
     return;
   const TRect& b = window_->BoundsRect();
-  const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+  const TPoint local = OffsetPoint(screen, -int64_t{b.Left}, -int64_t{b.Top});
   int index = -1;
   for (int i = 0; i < static_cast<int>(window_->VisibleItems().size()); ++i) {
     if (window_->ItemRect(i).Contains(local))
@@ -206,7 +206,7 @@ void TMenuDropDown::SyncWindow() {
 }
 
 void TMenuDropDown::MoveTo(int left, int top) {
-  bounds_ = {left, top, left + bounds_.Width(), top + bounds_.Height()};
+  bounds_ = Bounds(left, top, bounds_.Width(), bounds_.Height());
   if (window_ != nullptr)
     window_->move(left, top);
 }
@@ -291,7 +291,7 @@ void TMenuDropDown::Layout(TMenuItem* leaving) {
     column_lefts_.push_back(column_lefts_.back() + width);
   const int w = column_lefts_.back() + MenuBorderWidth;
   const int h = bottom + MenuBorderWidth;
-  bounds_ = {bounds_.Left, bounds_.Top, bounds_.Left + w, bounds_.Top + h};
+  bounds_ = Bounds(bounds_.Left, bounds_.Top, w, h);
   if (canvas_ != nullptr)
     canvas_->Free();
   *image_ = QImage(w, h, QImage::Format_RGB32);
@@ -334,7 +334,7 @@ TMenuDropDown* MenuWindowAt(TPoint screen) {
   for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
     TMenuDropDown* window = *it;
     const TRect& b = window->BoundsRect();
-    const TPoint local{screen.X - b.Left, screen.Y - b.Top};
+    const TPoint local = OffsetPoint(screen, -int64_t{b.Left}, -int64_t{b.Top});
     const TRect shown =
         window->Region().IsEmpty() ? TRect{0, 0, b.Width(), b.Height()} : window->Region();
     if (window->Visible() && shown.Contains(local))

@@ -56,7 +56,9 @@ class TMenuDropDown : public TObject {
   // height}.
   const TRect& BoundsRect() const { return bounds_; }
   void MoveTo(int left, int top);
-  void MoveBy(int dx, int dy) { MoveTo(bounds_.Left + dx, bounds_.Top + dy); }
+  void MoveBy(int dx, int dy) {
+    MoveTo(SaturatingAdd(bounds_.Left, dx), SaturatingAdd(bounds_.Top, dy));
+  }
   // The region in window coordinates; empty when the whole window shows.
   const TRect& Region() const { return region_; }
   void SetRegion(const TRect& region);

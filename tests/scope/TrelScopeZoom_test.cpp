@@ -9,8 +9,11 @@
 // the right.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "scope/TrelScope.h"
@@ -51,6 +54,14 @@ class TrelScopeZoomTest : public scopetest::ScopeFixture {
     EXPECT_NEAR(got.YMin, want.YMin, 1e-9) << what;
     EXPECT_NEAR(got.YMax, want.YMax, 1e-9) << what;
   }
+  // The axes' zoom windows (the X axis shows only their part inside the
+  // data).
+  View Windows() {
+    View v{};
+    scope_->GetXAxis()->GetZoomWindow(v.XMin, v.XMax);
+    scope_->GetYAxis()->GetZoomWindow(v.YMin, v.YMax);
+    return v;
+  }
   TRect Plot() { return scope_->GetDataView()->Rect(); }
   TPoint PlotCentre() {
     const TRect r = Plot();
@@ -71,7 +82,7 @@ class TrelScopeZoomTest : public scopetest::ScopeFixture {
     const bool turned = scope_->GetVertical();
     const int start = turned ? r.Top : r.Left;
     const int length = turned ? r.Bottom - r.Top - 1 : r.Right - r.Left - 1;
-    return v.XMin + (p - start) * (v.XMax - v.XMin) / length;
+    return v.XMin + (static_cast<double>(p) - start) * (v.XMax - v.XMin) / length;
   }
   // The Y value (its signed logarithm on a logarithmic axis) under `p`
   // along the Y axis.
@@ -84,7 +95,7 @@ class TrelScopeZoomTest : public scopetest::ScopeFixture {
     const double hi = log ? SignedLog10(v.YMax) : v.YMax;
     const int first = (turned ? r.Left : r.Top) + 1;
     const int span = turned ? r.Right - r.Left - 3 : r.Bottom - r.Top - 3;
-    const double along = (p - first) * (hi - lo) / span;
+    const double along = (static_cast<double>(p) - first) * (hi - lo) / span;
     return scope_->GetYAxis()->GetReversed() ? lo + along : hi - along;
   }
   double XPixelWorth() {
@@ -382,6 +393,149 @@ TEST_F(TrelScopeZoomTest, AWheelStepOnAPlotWithoutExtentDoesNothing) {
   EXPECT_TRUE(events_.empty());
   for (const double bound : {Current().XMin, Current().XMax, Current().YMin, Current().YMax})
     EXPECT_TRUE(std::isfinite(bound));
+}
+
+// A wheel step at a pointer anywhere in the 32-bit range, far outside the
+// plot too: the value under the pointer stays and the range takes the
+// factor. Along a span [S, E] the pointer p lies at u = (p - S) / (E - S)
+// of the span; where the values grow along the screen direction the new
+// window is [lo + range (1 - f) u, hi - range (1 - f) (1 - u)], against it
+// u becomes 1 - u. For instance with the plot's columns from 53 to 400,
+// X 0..100 and f = 0.9, p = INT_MIN gives u = -2147483701 / 347 and the
+// window [-61887138.4, -61887048.4].
+TEST_F(TrelScopeZoomTest, AWheelStepAtAnExtremePointerKeepsTheValueUnderIt) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  struct Case {
+    const char* what;
+    bool vertical;
+    bool reversed;
+    TPoint point;
+    double factor;
+  };
+  const Case cases[] = {
+      {"both at the lowest", false, false, {kMin, kMin}, 0.9},
+      {"both at the highest", false, false, {kMax, kMax}, 1.1},
+      {"x lowest, y highest", false, false, {kMin, kMax}, 0.9},
+      {"x next to the highest, y next to the lowest", false, false, {kMax - 1, kMin + 1}, 1.1},
+      {"reversed", false, true, {kMin, kMin}, 0.9},
+      {"vertical", true, false, {kMin, kMax}, 0.9},
+      {"vertical reversed", true, true, {kMax, kMin}, 1.1},
+  };
+  // The plot no longer starts at 0 on either side.
+  scope_->GetYAxis()->SetVisible(true);
+  scope_->GetTitle()->SetVisible(true);
+  for (const Case& c : cases) {
+    scope_->SetVertical(c.vertical);
+    scope_->GetYAxis()->SetReversed(c.reversed);
+    scope_->Unzoom();
+    scope_->PaintTo();
+    const TRect plot = scope_->GetDataView()->PlotRect();
+    ASSERT_GT(plot.Left, 0) << c.what;
+    ASSERT_GT(plot.Top, 0) << c.what;
+    const View before = Current();
+    // The fraction of the span along which the values grow.
+    auto along = [](double p, double start, double end, bool growing) {
+      const double u = (p - start) / (end - start);
+      return growing ? u : 1.0 - u;
+    };
+    const double ux = c.vertical ? along(c.point.Y, plot.Top, plot.Bottom, true)
+                                 : along(c.point.X, plot.Left, plot.Right, true);
+    // Pixel y grows downward and a turned Y axis runs its values leftward:
+    // values grow against the screen direction unless reversed.
+    const double uy = c.vertical ? along(c.point.X, plot.Left, plot.Right, c.reversed)
+                                 : along(c.point.Y, plot.Top, plot.Bottom, c.reversed);
+    const double xRange = before.XMax - before.XMin, yRange = before.YMax - before.YMin;
+    const View want = {before.XMin + xRange * (1 - c.factor) * ux,
+                       before.XMax - xRange * (1 - c.factor) * (1 - ux),
+                       before.YMin + yRange * (1 - c.factor) * uy,
+                       before.YMax - yRange * (1 - c.factor) * (1 - uy)};
+    events_.clear();
+    scope_->ZoomAtPoint(c.point, c.factor, c.factor);
+    const View got = Windows();
+    for (const auto& [g, w] : {std::pair{got.XMin, want.XMin}, std::pair{got.XMax, want.XMax},
+                               std::pair{got.YMin, want.YMin}, std::pair{got.YMax, want.YMax}})
+      EXPECT_NEAR(g, w, 1e-9 * std::max(1.0, std::abs(w))) << c.what;
+    EXPECT_NEAR(got.XMax - got.XMin, xRange * c.factor, 1e-6) << c.what;
+    EXPECT_NEAR(got.YMax - got.YMin, yRange * c.factor, 1e-6) << c.what;
+    ASSERT_EQ(events_.size(), 1u) << c.what;
+    EXPECT_EQ(events_[0].Operation, zoWheel) << c.what;
+  }
+}
+
+// The wheel over a scope whose origin lies at the ends of the range: the
+// screen point becomes the client point it is, saturated where it does not
+// fit (and then outside the plot, so nothing zooms).
+TEST_F(TrelScopeZoomTest, TheWheelOverAScopeAtAnExtremeOriginZoomsOnlyInsideThePlot) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  struct Case {
+    const char* what;
+    TPoint origin, screen;
+    bool zooms;
+    TPoint client;  // where it zooms
+  };
+  const Case cases[] = {
+      {"the centre, origin at the lowest",
+       {kMin, kMin},
+       {kMin + 200, kMin + 150},
+       true,
+       {200, 150}},
+      {"the centre, origin near the highest",
+       {kMax - 400, kMax - 300},
+       {kMax - 200, kMax - 150},
+       true,
+       {200, 150}},
+      // 100 - kMin and -100 - kMax do not fit: saturated, far outside.
+      {"far right and above", {kMin, kMax}, {100, -100}, false, {}},
+      {"far left and below", {kMax, kMin}, {kMin, kMax}, false, {}},
+  };
+  for (const Case& c : cases) {
+    scope_->SetBounds(c.origin.X, c.origin.Y, 400, 300);
+    scope_->Unzoom();
+    scope_->PaintTo();
+    const View before = Current();
+    events_.clear();
+    scope_->DoMouseWheelDown(0, c.screen);
+    if (!c.zooms) {
+      ExpectView(Current(), before, c.what);
+      EXPECT_TRUE(events_.empty()) << c.what;
+      continue;
+    }
+    const View wheeled = Current();
+    scope_->Unzoom();
+    scope_->ZoomAtPoint(c.client, 1.1, 1.1);
+    ExpectView(wheeled, Current(), c.what);
+  }
+}
+
+// A selection dragged to the ends of the range becomes the window of the
+// values under its edges: the anchor's end within two pixels, the far end
+// within 1 % (the two ends of a selection count a pixel's worth apart from
+// the axes' own placement, which over 2^31 pixels adds up).
+TEST_F(TrelScopeZoomTest, ASelectionToAnExtremePointBecomesTheView) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  const TPoint ends[] = {{kMin, kMin}, {kMax, kMax}, {kMin, kMax}, {kMax, kMin}};
+  for (const TPoint to : ends) {
+    scope_->Unzoom();
+    scope_->SetHold(false);
+    scope_->PaintTo();
+    const TPoint from = PlotCentre();
+    const double x1 = XValueAt(from.X), x2 = XValueAt(to.X);
+    const double y1 = YPositionValueAt(from.Y), y2 = YPositionValueAt(to.Y);
+    const double xWorth = XPixelWorth(), yWorth = YPixelWorth();
+    const std::string what = std::to_string(to.X) + "," + std::to_string(to.Y);
+    events_.clear();
+    Select(from, to);
+    ASSERT_EQ(events_.size(), 1u) << what;
+    const View v = Windows();
+    const bool xUp = x2 > x1, yUp = y2 > y1;
+    EXPECT_NEAR(xUp ? v.XMin : v.XMax, x1, 2 * xWorth) << what;
+    EXPECT_NEAR(xUp ? v.XMax : v.XMin, x2, 0.01 * std::abs(x2)) << what;
+    EXPECT_NEAR(yUp ? v.YMin : v.YMax, y1, 2 * yWorth) << what;
+    EXPECT_NEAR(yUp ? v.YMax : v.YMin, y2, 0.01 * std::abs(y2)) << what;
+  }
 }
 
 TEST_F(TrelScopeZoomTest, HoldOnZoomDecidesWhetherLiveDataKeepsFlowing) {

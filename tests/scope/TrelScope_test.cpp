@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <thread>
 #include <vector>
 
 #include "platform/classes/MainLoop.h"
+#include "platform/forms/FormsTestingPrivate.h"
 #include "scope/TrelAxisRules.h"
 #include "tests/scope/ScopeTestSupport.h"
 
@@ -761,6 +763,54 @@ TEST_F(TrelScopeAxisDragTest, VisibleAxesDrawTheirLinesTicksAndLabels) {
   // The labels' texts come from the ranges: -1000 .. 1000 and 0 .. 1024.
   EXPECT_EQ(y->FormatLabel(-500.0), "-500");
   EXPECT_EQ(x->GetTitle(), "Samples");
+}
+
+// --------------------------------------------------------------------------
+// Entering the control at extreme places
+
+// Entering the control, the data view takes the pointer's place in the
+// chart's client coordinates: exact where it fits, saturated where it does
+// not, whatever the chart's and its parent's bounds (a scope or a form
+// stored at the ends of the range and read back).
+class TrelScopeEnterTest : public ScopeFixture {};
+
+TEST_F(TrelScopeEnterTest, EnteringAtExtremeOriginsPlacesThePointerSaturated) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  struct Case {
+    const char* what;
+    bool inForm;  // the scope inside the form, the form at `formAt`
+    TPoint formAt, scopeAt, pointer, expected;
+  };
+  const Case cases[] = {
+      // 100 - kMin and -100 - kMax do not fit.
+      {"scope at the ends", false, {}, {kMin, kMax}, {100, -100}, {kMax, kMin}},
+      {"scope at the ends, pointer inside", false, {}, {kMin, kMax}, {kMin + 7, kMax - 9}, {7, -9}},
+      // The origin is (2 kMax, 2 kMin) = (4294967294, -4294967296):
+      // kMax - 4294967294 = -2147483647 fits, kMin + 4294967296 does not.
+      {"form and scope at the ends",
+       true,
+       {kMax, kMin},
+       {kMax, kMin},
+       {kMax, kMin},
+       {-2147483647, kMax}},
+      // The origin is (kMin + 10, kMax - 10).
+      {"form beside the ends", true, {kMin + 4, kMax - 4}, {6, -6}, {kMin, kMax}, {-10, 10}},
+  };
+  for (const Case& c : cases) {
+    if (c.inForm) {
+      form_->SetBounds(c.formAt.X, c.formAt.Y, 500, 400);
+      scope_->SetParent(form_);
+    }
+    scope_->SetBounds(c.scopeAt.X, c.scopeAt.Y, 400, 300);
+    kestrune::testing::SetPointer(c.pointer);
+    scope_->MouseEnter();
+    EXPECT_EQ(scope_->GetDataView()->LastMouse(), c.expected) << c.what;
+    scope_->MouseLeave();
+    scope_->SetParent(nullptr);
+  }
+  // Far from every control, for the tests after this one.
+  kestrune::testing::SetPointer({kMin, kMin});
 }
 
 }  // namespace

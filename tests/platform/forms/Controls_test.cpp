@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FormsTestSupport.h"
 #include "platform/classes/MainLoop.h"
+#include "platform/forms/ControlWidgetsPrivate.h"
 #include "platform/forms/ExtCtrls.h"
 
 using forms_test::FormsFixture;
@@ -254,6 +258,58 @@ TEST_F(ControlsTest, NonWindowedControlsAtTheMostNegativePlaceDrawNothingAndHarm
   EXPECT_EQ(PixelAt(image, 10, 10), clBlue);
   EXPECT_EQ(PixelAt(image, 199, 119), clBlue);
   EXPECT_EQ(PixelAt(image, 110, 70), clLime);
+}
+
+// Controls at the ends of the range on a shown form: points go to the
+// screen and back from the form's window's place plus the controls' bounds,
+// exact where the result fits and saturated where it does not; the
+// windowed ones get their widgets and keep their bounds, and nothing of
+// them shows on the form.
+TEST_F(ControlsTest, ControlsAtTheEndsOfTheRangeConvertPointsSaturatedAndShowNothing) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  auto* right = Add<TCustomProbe>(form, "right", kMax - 10, kMin, 40, 30);
+  auto* empty = Add<TCustomProbe>(form, "empty", kMin, kMin, 0, 0);
+  auto* corner = Add<TGraphicProbe>(form, "corner", kMin, kMax, 30, 30);
+  auto* inner = Add<TGraphicProbe>(right, "inner", 20, 5, 10, 10);
+  form->Show();
+  // Where the window system put the form's client area.
+  const QPoint q = kestrune::WinWidget::Of(form)->mapToGlobal(QPoint(0, 0));
+  const int64_t ox = q.x(), oy = q.y();
+  auto fit = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, kMin, kMax)); };
+  struct Case {
+    const char* what;
+    TControl* control;
+    int64_t left, top;  // the sum of the bounds below the form
+    TPoint point;
+  };
+  const Case cases[] = {
+      {"windowed far right", right, int64_t{kMax} - 10, kMin, {5, 5}},
+      {"windowed far right, back from the far end", right, int64_t{kMax} - 10, kMin, {kMax, kMin}},
+      {"empty at the lowest", empty, kMin, kMin, {kMin, kMax}},
+      {"non-windowed in the corner", corner, kMin, kMax, {-1, 1}},
+      {"non-windowed inside the far right",
+       inner,
+       int64_t{kMax} + 10,
+       int64_t{kMin} + 5,
+       {kMin, kMax}},
+  };
+  for (const Case& c : cases) {
+    const int64_t x = ox + c.left, y = oy + c.top;
+    EXPECT_EQ(c.control->ClientOrigin(), Point(fit(x), fit(y))) << c.what;
+    EXPECT_EQ(c.control->ClientToScreen(c.point), Point(fit(c.point.X + x), fit(c.point.Y + y)))
+        << c.what;
+    EXPECT_EQ(c.control->ScreenToClient(c.point), Point(fit(c.point.X - x), fit(c.point.Y - y)))
+        << c.what;
+  }
+  EXPECT_NE(right->Widget(), nullptr);
+  EXPECT_NE(empty->Widget(), nullptr);
+  EXPECT_EQ(right->BoundsRect(), Rect(kMax - 10, kMin, kMax, kMin + 30));
+  EXPECT_EQ(empty->BoundsRect(), Rect(kMin, kMin, kMin, kMin));
+  const QImage image = RenderForm(form);
+  for (const auto& [x, y] : {std::pair{0, 0}, std::pair{199, 0}, std::pair{0, 119},
+                             std::pair{199, 119}, std::pair{100, 60}})
+    EXPECT_EQ(PixelAt(image, x, y), clBlue) << x << "," << y;
 }
 
 // Fills its client area with lime and draws a red mark at `mark` (client

@@ -273,6 +273,30 @@ TEST_F(ExtStdCtrlsTest, TheUpDownStepsItsEditInsideItsRange) {
   }
 }
 
+// Beside an edit at the far right of the range the up-down's left edge
+// saturates (kMax - 5 + 30 does not fit); an edit at the far left leaves it
+// exact.
+TEST_F(ExtStdCtrlsTest, TheUpDownBesideAnEditAtTheEndsOfTheRange) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  form->Show();
+  TEdit* edit = AddEdit(form);
+  auto* updown = Create<TUpDown>(form);
+  updown->SetParent(form);
+  const struct {
+    TPoint at;
+    int expectedLeft;
+  } cases[] = {{{kMax - 5, 10}, kMax}, {{kMin, kMax - 30}, kMin + 30}};
+  for (const auto& c : cases) {
+    edit->SetBounds(c.at.X, c.at.Y, 30, 20);
+    updown->SetAssociate(nullptr);
+    updown->SetAssociate(edit);
+    EXPECT_EQ(updown->Left(), c.expectedLeft);
+    EXPECT_EQ(updown->Top(), c.at.Y);
+    EXPECT_EQ(edit->BoundsRect(), Bounds(c.at.X, c.at.Y, 30, 20)) << "the edit stays put";
+  }
+}
+
 TEST_F(ExtStdCtrlsTest, TheHookAnswersTheColourAndFontDialogs) {
   auto* color = Create<TColorDialog>(form);
   auto* font = Create<TFontDialog>(form);

@@ -793,6 +793,128 @@ TEST_F(MenuForm, TheFormsKeysReachTheMenu) {
   EXPECT_FALSE(tracker->Active());
 }
 
+// A bar whose origin lies at the ends of the range: the root items' edges
+// saturate where they pass the ends, and the pointer anywhere finds (or
+// misses) the drop-down's items by their exact window coordinates.
+TEST_F(MenuForm, ABarAtTheEndsOfTheRangeSaturatesItsEdgesAndFindsItsItems) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  const int w0 = MenuBarSlotWidth(file), w1 = MenuBarSlotWidth(help);
+  const int h = MenuBarItemSize().cy;
+  struct Case {
+    const char* what;
+    TPoint origin;
+    TRect root0, root1;
+    bool whole;  // the drop-down shows whole
+  };
+  const Case cases[] = {
+      {"near the highest",
+       {kMax - 3, kMin},
+       {kMax - 3, kMin, kMax, kMin + h},
+       {kMax, kMin, kMax, kMin + h},
+       false},
+      {"at the lowest",
+       {kMin, kMin},
+       {kMin, kMin, kMin + w0, kMin + h},
+       {kMin + w0, kMin, kMin + w0 + w1, kMin + h},
+       true},
+      {"y near the highest",
+       {kMin, kMax - 5},
+       {kMin, kMax - 5, kMin + w0, kMax},
+       {kMin + w0, kMax - 5, kMin + w0 + w1, kMax},
+       false},
+  };
+  for (const Case& c : cases) {
+    auto* tracker = Create<TMenuTracker>(menu, c.origin);
+    EXPECT_EQ(tracker->RootRect(0), c.root0) << c.what;
+    EXPECT_EQ(tracker->RootRect(1), c.root1) << c.what;
+    // Opened, the drop-down lies under its root item.
+    tracker->MouseDown(c.root0.TopLeft());
+    ASSERT_EQ(tracker->WindowCount(), 1) << c.what;
+    const TRect b = tracker->Window(1)->BoundsRect();
+    EXPECT_EQ(b.TopLeft(), (TPoint{c.root0.Left, c.root0.Bottom})) << c.what;
+    const TPoint corners[] = {{kMin, kMin}, {kMax, kMax}, {kMin, kMax}, {kMax, kMin}};
+    for (const TPoint far : corners) {
+      tracker->MouseMove(far);
+      EXPECT_EQ(tracker->Selection(1), -1) << c.what;
+    }
+    if (c.whole) {
+      const TRect quit = tracker->Window(1)->ItemRect(1);
+      tracker->MouseMove(
+          {b.Left + (quit.Left + quit.Right) / 2, b.Top + (quit.Top + quit.Bottom) / 2});
+      EXPECT_EQ(tracker->Selection(1), 1) << c.what;
+      for (const TPoint far : corners) {
+        tracker->MouseMove(far);
+        EXPECT_EQ(tracker->Selection(1), 1) << c.what << ": nothing else under the pointer";
+      }
+    }
+    tracker->MouseUp({kMax, kMax});  // ends the drag over nothing
+    EXPECT_EQ(counter.clicks, 0) << c.what;
+    tracker->Cancel();
+    tracker->Free();
+  }
+}
+
+// A sub-menu that would pass the highest coordinate opens to the left of
+// its parent's drop-down instead.
+TEST_F(MenuForm, ASubMenuNearTheHighestCoordinateOpensLeft) {
+  constexpr int kMax = INT32_MAX;
+  ASSERT_LT(MenuBarSlotWidth(file), 100);
+  auto* tracker = Create<TMenuTracker>(menu, TPoint{kMax - 100, 100});
+  tracker->MouseDown(tracker->RootRect(1).TopLeft());
+  ASSERT_EQ(tracker->WindowCount(), 1);
+  const TRect b = tracker->Window(1)->BoundsRect();
+  const TRect plus = tracker->Window(1)->ItemRect(1);
+  tracker->MouseMove({b.Left + plus.Left + 1, b.Top + (plus.Top + plus.Bottom) / 2});
+  ASSERT_EQ(tracker->Selection(1), 1);
+  ASSERT_TRUE(tracker->SubMenuPending());
+  tracker->OpenPendingSubMenu();
+  ASSERT_EQ(tracker->WindowCount(), 2);
+  TMenuDropDown* sub = tracker->Window(2);
+  EXPECT_TRUE(sub->OpensLeft());
+  EXPECT_EQ(sub->BoundsRect().Right, b.Left);
+  EXPECT_EQ(sub->BoundsRect().Top, b.Top + plus.Top - TMenuDropDown::MenuBorderWidth);
+  EXPECT_EQ(sub->OwnerRect(), (TRect{b.Left, b.Top + plus.Top, b.Right, b.Top + plus.Bottom}));
+  tracker->MouseUp({0, 0});
+  tracker->Cancel();
+  tracker->Free();
+}
+
+// A popup menu shown at the ends of the range keeps its window inside it;
+// its items are found there and nowhere else.
+TEST_F(MenuForm, APopupMenuAtTheEndsOfTheRangeKeepsItsWindowInside) {
+  constexpr int kMin = INT32_MIN;
+  constexpr int kMax = INT32_MAX;
+  auto* popup = Create<TPopupMenu>(form);
+  Add(popup->Items(), "Copier");
+  popup->Popup(300, 200);
+  ASSERT_NE(popup->PopupWindow(), nullptr);
+  const int w = popup->PopupWindow()->BoundsRect().Width();
+  const int h = popup->PopupWindow()->BoundsRect().Height();
+  struct Case {
+    TPoint at;
+    TRect bounds;
+    TPoint inside;
+  };
+  const Case cases[] = {
+      {{kMax - 5, kMax - 4}, {kMax - 5, kMax - 4, kMax, kMax}, {kMax - 1, kMax - 1}},
+      {{kMin, kMin}, {kMin, kMin, kMin + w, kMin + h}, {kMin + 1, kMin + 1}},
+      {{kMin, kMax - 4}, {kMin, kMax - 4, kMin + w, kMax}, {kMin + 1, kMax - 1}},
+  };
+  for (const Case& c : cases) {
+    popup->Popup(c.at.X, c.at.Y);
+    ASSERT_NE(popup->PopupWindow(), nullptr);
+    EXPECT_EQ(popup->PopupWindow()->BoundsRect(), c.bounds);
+    EXPECT_EQ(MenuWindowAt(c.inside), popup->PopupWindow());
+    for (const TPoint far : {TPoint{kMin, kMin}, TPoint{kMax, kMax}, TPoint{kMax, kMin}}) {
+      if (!c.bounds.Contains(far)) {
+        EXPECT_EQ(MenuWindowAt(far), nullptr) << far.X << "," << far.Y;
+      }
+    }
+    popup->CloseUp();
+  }
+}
+
 TEST_F(MenuForm, PopupMenusShowAWindowOnlyWithItems) {
   auto* popup = Create<TPopupMenu>(form);
   popup->Popup(300, 200);
