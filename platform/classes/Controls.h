@@ -52,13 +52,6 @@ class TWinControl;
 class TCustomForm;
 class TBasicAction;
 
-// `p` moved by (dx, dy), saturated to the 32-bit range: the conversions
-// between coordinate spaces (client, parent, screen, a window's own) all go
-// through it, so that no position overflows whatever the stored bounds.
-constexpr TPoint OffsetPoint(TPoint p, int64_t dx, int64_t dy) {
-  return {SaturatingAdd(p.X, dx), SaturatingAdd(p.Y, dy)};
-}
-
 // The modifier keys and mouse buttons held during an input event.
 enum TShiftStateFlag : uint8_t {
   ssShift = 1u << 0,

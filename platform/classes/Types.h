@@ -74,6 +74,13 @@ constexpr bool PtInRect(const TRect& r, TPoint p) {
   return r.Contains(p);
 }
 
+// `p` moved by (dx, dy), saturated to the 32-bit range: the conversions
+// between coordinate spaces (client, parent, screen, a window's own) all go
+// through it, so that no position overflows whatever the stored bounds.
+constexpr TPoint OffsetPoint(TPoint p, int64_t dx, int64_t dy) {
+  return {SaturatingAdd(p.X, dx), SaturatingAdd(p.Y, dy)};
+}
+
 constexpr TRect OffsetRect(TRect r, int32_t dx, int32_t dy) {
   return {SaturatingAdd(r.Left, dx), SaturatingAdd(r.Top, dy), SaturatingAdd(r.Right, dx),
           SaturatingAdd(r.Bottom, dy)};
