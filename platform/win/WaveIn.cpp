@@ -404,9 +404,12 @@ MMRESULT Device::OpenStream(std::unique_ptr<WaveInStream>& fresh) const {
 // next attempt one interval later.
 void Device::ReopenOnReader(std::unique_lock<std::mutex>& lock) {
   assert(lock.owns_lock() && OnReader());
-  const auto attempt = std::chrono::steady_clock::now();
   lock.unlock();
   std::unique_ptr<WaveInStream> fresh;
+  // The attempt's time is read next to the open, after the unlock (which
+  // may hand the processor to a waiting thread): the next attempt comes one
+  // interval after this one reached the device.
+  const auto attempt = std::chrono::steady_clock::now();
   const MMRESULT result = OpenStream(fresh);
   lock.lock();
   if (result == MMSYSERR_NOERROR) {
