@@ -69,6 +69,10 @@ fail() {
     echo "--- kestrune output ---" >&2
     cat "$work/app.log" >&2
   fi
+  if [ -s "$work/xvfb.log" ]; then
+    echo "--- X server output (DISPLAY=${DISPLAY:-}) ---" >&2
+    cat "$work/xvfb.log" >&2
+  fi
   exit 1
 }
 
