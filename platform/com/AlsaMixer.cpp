@@ -79,20 +79,12 @@ class AlsaCaptureMixer final : public CaptureMixer {
   std::vector<snd_mixer_elem_t*> elements_;
 };
 
-}  // namespace
+// The control of the sound server's pulse plugin.
+constexpr const char* kPulseControl = "pulse";
 
-std::string AlsaMixerControlName(const CaptureDeviceEntry& device) {
-  if (device.soundServer)
-    return device.pcmName;
-  if (device.cardIndex >= 0)
-    return "hw:" + std::to_string(device.cardIndex);
-  return {};
-}
-
-std::unique_ptr<CaptureMixer> AlsaMixerBackend::Open(const CaptureDeviceEntry& device) {
-  const std::string control = AlsaMixerControlName(device);
-  if (control.empty())
-    return nullptr;
+// The simple-element mixer on ALSA control `control`; null when ALSA cannot
+// open, attach or load it.
+snd_mixer_t* OpenMixer(const std::string& control) {
   snd_mixer_t* mixer = nullptr;
   if (snd_mixer_open(&mixer, 0) < 0)
     return nullptr;
@@ -101,7 +93,37 @@ std::unique_ptr<CaptureMixer> AlsaMixerBackend::Open(const CaptureDeviceEntry& d
     snd_mixer_close(mixer);
     return nullptr;
   }
-  return std::make_unique<AlsaCaptureMixer>(mixer);
+  return mixer;
+}
+
+}  // namespace
+
+std::string AlsaMixerControlName(const CaptureDeviceEntry& device,
+                                 const std::function<bool(const std::string&)>& answers) {
+  std::vector<std::string> candidates;
+  if (device.soundServer) {
+    candidates.emplace_back(kPulseControl);
+    if (device.pcmName != kPulseControl)
+      candidates.push_back(device.pcmName);
+  } else if (device.cardIndex >= 0) {
+    candidates.push_back("hw:" + std::to_string(device.cardIndex));
+  }
+  for (const std::string& control : candidates) {
+    if (answers(control))
+      return control;
+  }
+  return {};
+}
+
+std::unique_ptr<CaptureMixer> AlsaMixerBackend::Open(const CaptureDeviceEntry& device) {
+  snd_mixer_t* opened = nullptr;
+  AlsaMixerControlName(device, [&opened](const std::string& control) {
+    opened = OpenMixer(control);
+    return opened != nullptr;
+  });
+  if (opened == nullptr)
+    return nullptr;
+  return std::make_unique<AlsaCaptureMixer>(opened);
 }
 
 }  // namespace kestrune

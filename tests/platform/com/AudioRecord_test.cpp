@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -199,19 +200,53 @@ TEST_F(AudioRecordTest, FileNameAndControlValueAreOnlyStored) {
   EXPECT_EQ(control->ControlValue(), 0);
 }
 
-TEST(AlsaMixerControlNameTest, CardsAndServers) {
-  CaptureDeviceEntry server;
-  server.soundServer = true;
-  server.pcmName = "pulse";
+// The control a device's lines come from, by which controls answer: the
+// server's device prefers "pulse" (it switches the default source itself),
+// and takes its own PCM's control only where "pulse" does not answer.
+TEST(AlsaMixerControlNameTest, ThePulseControlWhereverItAnswersThenThePcmsOwn) {
+  CaptureDeviceEntry pipewire;
+  pipewire.soundServer = true;
+  pipewire.pcmName = "pipewire";
+  CaptureDeviceEntry pulse;
+  pulse.soundServer = true;
+  pulse.pcmName = "pulse";
   CaptureDeviceEntry card;
   card.cardIndex = 2;
   card.device = 1;
   card.pcmName = "plughw:2,1";
   CaptureDeviceEntry other;
   other.pcmName = "whatever";
-  EXPECT_EQ(AlsaMixerControlName(server), "pulse");
-  EXPECT_EQ(AlsaMixerControlName(card), "hw:2");
-  EXPECT_EQ(AlsaMixerControlName(other), "");
+  struct Case {
+    const char* what;
+    const CaptureDeviceEntry* device;
+    std::set<std::string> answering;
+    std::string control;
+    std::vector<std::string> tried;
+  };
+  const Case cases[] = {
+      {"PipeWire with its pulse server", &pipewire, {"pulse", "pipewire"}, "pulse", {"pulse"}},
+      {"PipeWire without a pulse server",
+       &pipewire,
+       {"pipewire"},
+       "pipewire",
+       {"pulse", "pipewire"}},
+      {"PipeWire, no control answers", &pipewire, {}, "", {"pulse", "pipewire"}},
+      {"PulseAudio", &pulse, {"pulse", "pipewire"}, "pulse", {"pulse"}},
+      {"PulseAudio not answering", &pulse, {"pipewire"}, "", {"pulse"}},
+      {"a card", &card, {"pulse", "pipewire", "hw:2"}, "hw:2", {"hw:2"}},
+      {"a card whose control is gone", &card, {"pulse"}, "", {"hw:2"}},
+      {"no mixer", &other, {"pulse", "pipewire", "whatever"}, "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> tried;
+    const std::string control = AlsaMixerControlName(*c.device, [&](const std::string& name) {
+      tried.push_back(name);
+      return c.answering.count(name) != 0;
+    });
+    EXPECT_EQ(control, c.control);
+    EXPECT_EQ(tried, c.tried);
+  }
   AlsaMixerBackend backend;
   EXPECT_EQ(backend.Open(other), nullptr);
   CaptureDeviceEntry missingCard;
