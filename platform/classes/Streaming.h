@@ -196,7 +196,14 @@ TComponent* CreateComponentFromText(std::string_view text, TComponent* owner);
 // it, in the same enclosing block (a channel link's brush style is stored
 // when solid, though solid is TBrush's declared default, since a new link's
 // brush is clear). Forms, classes with a compiled-in description and classes
-// that cannot be created are compared with the declared defaults only. Raises
+// that cannot be created are compared with the declared defaults only; so is
+// a component whose fresh instance raises anything (std::bad_alloc too) while
+// it is made, and its lines after the one whose value its fresh instance
+// raised on. So writing constructs and frees a fresh instance of each written
+// component's class (but for the classes above that have none): its
+// constructor and destructor run (a capture component starts and joins its
+// message thread, pins are announced and withdrawn), which a caller pays for
+// on every write. Raises
 // EWriteError when something cannot be stored (an unnamed component, a
 // reference to a component outside any root, an event bound to an unpublished
 // method, a name that would read back as True, False or nil where a value

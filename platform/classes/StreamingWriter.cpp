@@ -228,7 +228,10 @@ class DescriptionWriter {
     TPersistent* made = nullptr;
     try {
       made = creator(nullptr);
-    } catch (const Exception&) {
+    } catch (...) {
+      // The reference only helps choose the lines: whatever its
+      // construction raises (std::bad_alloc too) leaves the declared
+      // defaults to decide.
       return nullptr;
     }
     auto* reference = dynamic_cast<TComponent*>(made);
@@ -255,16 +258,16 @@ class DescriptionWriter {
     return counterpart;
   }
 
-  // Runs `f` on the reference. What the reference raises says nothing about
-  // the text: the component's remaining lines fall back to the declared
-  // defaults.
+  // Runs `f` on the reference. Whatever the reference raises says nothing
+  // about the text: the component's remaining lines fall back to the
+  // declared defaults (the reference is still freed with its block).
   template <class F>
   void OnReference(F&& f) {
     if (reference_failed_)
       return;
     try {
       f();
-    } catch (const Exception&) {
+    } catch (...) {
       reference_failed_ = true;
     }
   }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -366,6 +368,109 @@ TEST_F(StreamingWriterOwnerDefaults, AFailedWriteFreesItsReference) {
   painter->Broken = true;
   EXPECT_THROW(WriteComponentToText(form), EWriteError);
   EXPECT_EQ(g_live_painters, painters_before_ + 1);
+  form->Free();
+}
+
+// ---------------------------------------------------------------------------
+// A reference that raises
+
+// Makes its Level 5 and, while `g_raise` is set, raises it from its
+// constructor (`g_raise_in` "constructor") or from its Mood setter
+// ("setter"): the real instance is made before the switch is set, so only
+// the writer's fresh instance raises.
+inline void (*g_raise)() = nullptr;
+inline std::string g_raise_in;
+inline int g_live_moody = 0;
+
+class TMoody : public TComponent {
+  KESTRUNE_CLASS(TMoody, TComponent)
+  explicit TMoody(TComponent* owner) : TComponent(owner) {
+    if (g_raise != nullptr && g_raise_in == "constructor")
+      g_raise();
+    ++g_live_moody;
+  }
+  ~TMoody() override { --g_live_moody; }
+  int GetMood() const { return mood_; }
+  void SetMood(int mood) {
+    if (g_raise != nullptr && g_raise_in == "setter")
+      g_raise();
+    mood_ = mood;
+  }
+  int Level = 5;
+
+ private:
+  int mood_ = 0;
+};
+
+class StreamingWriterRaisingReference : public StreamingFixture {
+ protected:
+  static void SetUpTestSuite() {
+    StreamingFixture::SetUpTestSuite();
+    RegisterClass<TMoody>()
+        .Integer("Mood", &TMoody::GetMood, &TMoody::SetMood, 0)
+        .Integer("Level", &TMoody::Level, &TMoody::Level, 0);
+  }
+  void SetUp() override {
+    StreamingFixture::SetUp();
+    moody_before_ = g_live_moody;
+  }
+  void TearDown() override {
+    g_raise = nullptr;
+    EXPECT_EQ(g_live_moody, moody_before_) << "a reference outlived the write";
+    StreamingFixture::TearDown();
+  }
+  // A form holding M1, Mood 3 and Level 0, made before any raise is set.
+  static TSampleForm* MakeForm() {
+    TSampleForm* form = Create<TSampleForm>(nullptr);
+    form->SetName("Form1");
+    TMoody* moody = Create<TMoody>(form);
+    moody->SetName("M1");
+    moody->SetMood(3);
+    moody->Level = 0;
+    return form;
+  }
+  int moody_before_ = 0;
+};
+
+// Whatever the fresh instance raises, the write succeeds: the lines from the
+// failure on are those of the declared defaults (Level 0 at its declared
+// default is left out, though a fresh instance would read back 5), and the
+// instance is freed.
+TEST_F(StreamingWriterRaisingReference, WhateverItRaisesTheDeclaredDefaultsDecide) {
+  struct Raiser {
+    const char* what;
+    void (*raise)();
+  };
+  const Raiser raisers[] = {
+      {"Exception", [] { throw Exception("refused"); }},
+      {"std::runtime_error", [] { throw std::runtime_error("refused"); }},
+      {"std::bad_alloc", [] { throw std::bad_alloc(); }},
+  };
+  // With a working reference Level = 0 would be written (see the end); raised
+  // from the constructor there is no reference, raised from the setter it
+  // fails on Mood's line, before Level's.
+  const std::string fallback =
+      "object Form1: TSampleForm\n  object M1: TMoody\n    Mood = 3\n  end\nend\n";
+  for (const char* where : {"constructor", "setter"}) {
+    for (const Raiser& raiser : raisers) {
+      SCOPED_TRACE(std::string(raiser.what) + " from the " + where);
+      TSampleForm* form = MakeForm();
+      g_raise_in = where;
+      g_raise = raiser.raise;
+      std::string text;
+      EXPECT_NO_THROW(text = WriteComponentToText(form));
+      g_raise = nullptr;
+      EXPECT_EQ(text, fallback);
+      EXPECT_EQ(g_live_moody, moody_before_ + 1);
+      form->Free();
+    }
+  }
+  // The same component with a reference that does not raise: Level = 0 is
+  // what reading would not give back.
+  TSampleForm* form = MakeForm();
+  EXPECT_EQ(
+      WriteComponentToText(form),
+      "object Form1: TSampleForm\n  object M1: TMoody\n    Mood = 3\n    Level = 0\n  end\nend\n");
   form->Free();
 }
 
