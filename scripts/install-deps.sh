@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs every Debian package Kestrune needs to build, run and test.
 # Idempotent: does nothing (quietly) when everything is already there, and runs
-# `apt-get update` only when something must be installed.
+# `apt-get update` only when something must be installed. It never removes a
+# package: where installing one would remove another, it stops and says so.
 set -euo pipefail
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
 
 packages=(
   # toolchain
@@ -24,17 +29,28 @@ packages=(
   # close request is sent by a small helper of ours built against libx11-dev),
   # paced audio
   xvfb xauth x11-utils xdotool libx11-dev
-  pulseaudio pulseaudio-utils libasound2-plugins
+  pulseaudio-utils libasound2-plugins
   # whole-program benchmark only: the comparison program, run as a black box,
   # and the X damage extension our frame counter listens to
   xoscope libxdamage-dev
 )
 
+# The whole-program tests' private sound server, only where the desktop has
+# no other: PipeWire's packages conflict with PulseAudio's server, and apt
+# would remove the desktop's sound to make room. Without it the tests use an
+# ALSA device reading a FIFO.
+other_sound_server() {
+  local p
+  for p in pipewire-audio pipewire-pulse pipewire-alsa; do
+    installed "$p" && return 0
+  done
+  return 1
+}
+other_sound_server || packages+=(pulseaudio)
+
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+  installed "$p" || missing+=("$p")
 done
 
 [ ${#missing[@]} -eq 0 ] && exit 0
@@ -44,4 +60,9 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if ! $SUDO apt-get install -y -qq --no-install-recommends --no-remove "${missing[@]}" >/dev/null; then
+  echo "install-deps: apt-get did not install ${missing[*]} (its message above says why)." \
+    "It may not remove any package: where one conflicts, nothing was removed; install" \
+    "by hand once you have chosen what may go." >&2
+  exit 1
+fi
