@@ -1,6 +1,7 @@
 #include "support/common/KiUnitVersioning.h"
 
 #include <dlfcn.h>
+#include <sys/auxv.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -17,9 +18,17 @@ constexpr uint32_t kMagic1 = 0xABCDEF01;
 constexpr uint32_t kCheckXor2 = 0x10FEDCBA;
 constexpr uint32_t kMagic2 = 0x98765432;
 constexpr char kPageName[] = "UnitVersioning";
-// The top of the 47-bit user address space.
-constexpr uintptr_t kHighestAddress = (uintptr_t{1} << 47) - 1;
 constexpr uintptr_t kCandidateStep = 65536;
+// How far below its top the main thread's stack can ever reach: far more
+// than any stack limit in use (8 MiB by default). It is fixed rather than
+// read from RLIMIT_STACK, because setrlimit can change that limit while the
+// process runs and every module, whenever it starts, must compute the same
+// candidates. Under a larger or unlimited limit the main thread keeps this
+// much stack.
+constexpr uintptr_t kStackReach = uintptr_t{64} << 30;
+// The gap the kernel keeps free below a growing stack (256 pages of 4 KiB
+// unless set at boot): any mapping inside it stops the stack's growth.
+constexpr uintptr_t kStackGuardGap = uintptr_t{1} << 20;
 
 struct alignas(8) SharedPageHeader {
   uint32_t check1;
@@ -85,9 +94,24 @@ bool MappingIsReadWrite(uintptr_t address, size_t bytes) {
   return found;
 }
 
+// The highest address the shared page may use: one below a 64 KiB boundary
+// that lies the stack's reach and guard gap below the main thread's stack.
+// The kernel copies the program's file name to the top of the new stack at
+// exec and keeps its address in the auxiliary vector, so that address (just
+// below the stack's top) is the same in every module for the whole life of
+// the process. 0 when it is unknown, or the stack too low for 21 candidates.
+uintptr_t HighestAddress() {
+  const uintptr_t near_stack_top = getauxval(AT_EXECFN);
+  const uintptr_t below_stack = kStackReach + kStackGuardGap;
+  if (near_stack_top <
+      below_stack + kCandidateStep * (kestrune::detail::kUnitVersioningCandidates + 1))
+    return 0;
+  return (near_stack_top - below_stack) / kCandidateStep * kCandidateStep - 1;
+}
+
 SharedPage* FindOrCreatePage() {
   const long page_size = sysconf(_SC_PAGESIZE);
-  if (page_size <= 0)
+  if (page_size <= 0 || HighestAddress() == 0)
     return nullptr;
   for (int i = 0; i < kestrune::detail::kUnitVersioningCandidates; ++i) {
     const uintptr_t candidate = kestrune::detail::UnitVersioningCandidate(i);
@@ -245,9 +269,12 @@ void StopUnitVersioning() {
 namespace kestrune::detail {
 
 uintptr_t UnitVersioningCandidate(int index) {
+  const uintptr_t highest = HighestAddress();
+  if (highest == 0)
+    return 0;
   const uintptr_t page_size = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   const uintptr_t address =
-      (kHighestAddress / kCandidateStep - static_cast<uintptr_t>(index)) * kCandidateStep;
+      (highest / kCandidateStep - static_cast<uintptr_t>(index)) * kCandidateStep;
   return address / page_size * page_size;
 }
 

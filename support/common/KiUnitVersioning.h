@@ -5,7 +5,10 @@
 // object, found through a small page of memory at a well-known address.
 //
 // The shared page: candidate addresses count down, in steps of 64 KiB, from
-// the top of the 47-bit user address space (21 candidates). At each, one
+// 64 GiB and the kernel's 1 MiB guard gap below the top of the main thread's
+// stack as the kernel set it at exec (21 candidates): beyond the reach of any
+// stack limit in use, so that the page never stops the stack's growth, and
+// the same addresses in every module at any time. At each, one
 // page is mapped read-write without replacing any mapping; a page that lands
 // elsewhere (a kernel that takes the address as a hint) is unmapped and the
 // next candidate tried. An occupied candidate is taken when its mapping
@@ -126,7 +129,8 @@ void StartUnitVersioning();
 void StopUnitVersioning();
 
 namespace kestrune::detail {
-// For tests: the candidate address i (0 <= i < 21) of the shared page.
+// For tests: the candidate address i (0 <= i < 21) of the shared page; 0
+// when the main thread's stack cannot be placed (no shared page then).
 uintptr_t UnitVersioningCandidate(int index);
 inline constexpr int kUnitVersioningCandidates = 21;
 // For tests: how many registries this module's copy has made and not yet
