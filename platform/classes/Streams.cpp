@@ -12,6 +12,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/rtl/ScopeExit.h"
@@ -256,14 +257,6 @@ namespace {
 
 std::atomic<bool> g_newFilesNamed{false};  // SetSaveNewFilesNamedForTesting
 
-// The refusal of a save whose target changed under it.
-constexpr char kReplacedMeanwhile[] =
-    "le fichier a été déplacé ou remplacé pendant l'enregistrement";
-
-[[noreturn]] void RaiseCreateError(const std::string& fileName, const char* reason) {
-  throw EFCreateError("Impossible de créer le fichier « " + fileName + " » : " + reason);
-}
-
 // A descriptor closed at the end of its scope, unchecked: for descriptors
 // that wrote nothing.
 class TDescriptor {
@@ -336,16 +329,20 @@ struct TSaveTarget {
 };
 
 // Finds where the regular file open on `target.file` lives: under the last
-// name of `fileName` when that name is the file itself, else (a link) under
-// the path the system keeps for the descriptor. Raises EFCreateError.
+// name of `fileName` unless that name is a link, else under the path the
+// system keeps for the descriptor. A name that holds another file by now (a
+// save of the same target that renamed its file there meanwhile) is still
+// the place: the last save to rename wins, as when the saves come one after
+// the other. Raises EFCreateError.
 void FindPlace(const std::string& fileName, TSaveTarget& target) {
   std::string folder, name;
   SplitPath(fileName, folder, name);
   struct stat there {};
   target.folder.Reset(OpenFolder(folder));
-  if (target.folder.Get() >= 0 &&
-      ::fstatat(target.folder.Get(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-      SameFile(there, target.status)) {
+  if (target.folder.Get() < 0)
+    RaiseCreateError(fileName, errno);
+  if (::fstatat(target.folder.Get(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISLNK(there.st_mode)) {
     target.name = name;
     return;
   }
@@ -358,14 +355,17 @@ void FindPlace(const std::string& fileName, TSaveTarget& target) {
   if (static_cast<size_t>(n) == path.size())
     RaiseCreateError(fileName, ENAMETOOLONG);
   path.resize(static_cast<size_t>(n));
+  // A file whose last name went since the open (another save renamed its
+  // file over it) is shown with " (deleted)" after its path: its place is
+  // the path before it.
+  static constexpr std::string_view kDeleted = " (deleted)";
+  struct stat now {};
+  if (::fstat(target.file.Get(), &now) == 0 && now.st_nlink == 0 && path.ends_with(kDeleted))
+    path.resize(path.size() - kDeleted.size());
   SplitPath(path, folder, name);
   target.folder.Reset(OpenFolder(folder));
   if (target.folder.Get() < 0)
     RaiseCreateError(fileName, errno);
-  // Moved or deleted since the open (the path then ends in " (deleted)").
-  if (::fstatat(target.folder.Get(), name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
-      !SameFile(there, target.status))
-    RaiseCreateError(fileName, kReplacedMeanwhile);
   target.name = name;
 }
 
@@ -543,12 +543,6 @@ void SaveFileAtomically(const std::string& fileName,
     if (error != 0)
       RaiseCreateError(fileName, error);
   }
-  // The name must still name the file opened (or nothing, for a new file):
-  // anything else put there meanwhile is not ours to replace.
-  struct stat now {};
-  const bool named = ::fstatat(folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-  if (existed ? !named || !SameFile(now, target.status) : named)
-    RaiseCreateError(fileName, kReplacedMeanwhile);
   if (::renameat(folder, hidden.c_str(), folder, name.c_str()) != 0)
     RaiseCreateError(fileName, errno);
   saved = true;

@@ -171,17 +171,13 @@ class TFileStream : public TStream {
 //   when the open refuses the path (a file we may not write, a folder, a
 //   link the kernel will not follow, a loop of links), when the new file
 //   cannot be made (a missing or unwritable folder, a folder path through a
-//   regular file), when the rename fails, or, with the reason
-//   "le fichier a été déplacé ou remplacé pendant l'enregistrement", when
-//   the name no longer names the file opened (or, for a new file, names one
-//   now): the save replaces nothing else in its stead;
+//   regular file), or when the rename fails;
 // - EWriteError "Erreur d'écriture du flux" when writing, flushing or
 //   closing fails (a full disk, the file size limit);
 // - whatever `write` raises, unchanged.
 //
-// Threads: any thread. Of saves of one target at the same time, each puts
-// its whole file in place or, finding the target replaced meanwhile by
-// another save, is refused as above; the target holds one whole file.
+// Threads: any thread. Saves of one target at the same time each put a
+// whole file in place; the last rename wins.
 void SaveFileAtomically(const std::string& fileName,
                         const std::function<void(TStream* stream)>& write);
 

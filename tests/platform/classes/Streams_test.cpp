@@ -425,50 +425,46 @@ TEST(SaveFileAtomically, AFailingWriterLeavesTheOldFile) {
   EXPECT_EQ(Listing(folder.Path()), (std::set<std::string>{"f.bin", "dangling"}));
 }
 
-// A target moved, removed or made while the content is written is left to
-// whoever did it: the save is refused and replaces nothing.
-TEST(SaveFileAtomically, RefusesATargetChangedMeanwhile) {
+// A target replaced, removed or made while the content is written (another
+// save of the same file, say) is replaced all the same: the last save to
+// finish holds the name, whole, as when the saves come one after the other.
+// Through a link too: the file the link names is replaced.
+TEST(SaveFileAtomically, ATargetChangedMeanwhileIsReplacedByTheLastSave) {
   struct Row {
     const char* name;
     bool targetExists;
     std::function<void(const std::string& target)> change;
-    std::set<std::string> listing;  // afterwards; the target holds "other"
   };
   const Row rows[] = {
-      {"replaced",
-       true,
+      {"replaced", true,
        [](const std::string& target) {
          WriteFile(target + ".other", "other");
          EXPECT_EQ(::rename((target + ".other").c_str(), target.c_str()), 0);
-       },
-       {"f.bin"}},
-      {"removed",
-       true,
-       [](const std::string& target) { EXPECT_EQ(::unlink(target.c_str()), 0); },
-       {}},
-      {"made", false, [](const std::string& target) { WriteFile(target, "other"); }, {"f.bin"}},
+       }},
+      {"removed", true, [](const std::string& target) { EXPECT_EQ(::unlink(target.c_str()), 0); }},
+      {"made", false, [](const std::string& target) { WriteFile(target, "other"); }},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    TempFolder folder;
-    ASSERT_TRUE(folder.Valid());
-    const std::string target = folder / "f.bin";
-    if (row.targetExists)
-      WriteFile(target, "old");
-    try {
-      SaveFileAtomically(target, [&](TStream* s) {
+    for (const bool throughLink : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (throughLink ? ", through a link" : ""));
+      TempFolder folder;
+      ASSERT_TRUE(folder.Valid());
+      const std::string target = folder / "f.bin";
+      if (row.targetExists)
+        WriteFile(target, "old");
+      std::set<std::string> listing{"f.bin"};
+      std::string saved = target;
+      if (throughLink) {
+        ASSERT_EQ(::symlink("f.bin", (folder / "link").c_str()), 0);
+        listing.insert("link");
+        saved = folder / "link";
+      }
+      EXPECT_NO_THROW(SaveFileAtomically(saved, [&](TStream* s) {
         s->WriteBuffer(kContent.data(), static_cast<int64_t>(kContent.size()));
         row.change(target);
-      });
-      ADD_FAILURE() << "saved over a changed target";
-    } catch (const EFCreateError& e) {
-      EXPECT_EQ(e.Message(), "Impossible de créer le fichier « " + target +
-                                 " » : le fichier a été déplacé ou remplacé pendant "
-                                 "l'enregistrement");
-    }
-    EXPECT_EQ(Listing(folder.Path()), row.listing);
-    if (!row.listing.empty()) {
-      EXPECT_EQ(ReadFile(target), "other");
+      }));
+      EXPECT_EQ(Listing(folder.Path()), listing);
+      EXPECT_EQ(ReadFile(target), kContent);
     }
   }
 }
