@@ -107,21 +107,29 @@ enum : uint16_t {
 };
 
 // A stream on a file of the file system. The file is open from construction
-// to destruction.
+// to Close or destruction.
 class TFileStream : public TStream {
   KESTRUNE_CLASS(TFileStream, TStream)
   // Raises EFOpenError "Impossible d'ouvrir le fichier « name » : reason"
   // (EFCreateError "Impossible de créer le fichier ..." with fmCreate).
   TFileStream(const std::string& fileName, uint16_t mode);
+  // Closes the file if Close has not; a failure then goes unreported.
   ~TFileStream() override;
   int64_t Read(void* buffer, int64_t count) override;
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
   const std::string& FileName() const { return file_name_; }
+  // Closes the file. A failed close raises EWriteError "Erreur d'écriture du
+  // flux": the system may report there a write it had put off (a file
+  // system over the network, a quota). The file is closed either way; from
+  // then on reads and writes transfer nothing and seeks raise. Closing a
+  // closed stream does nothing.
+  void Close();
 
  private:
-  // Takes over `fd`, open on `fileName`: the new file of an atomic save.
+  // Takes over `fd`, written for `fileName`: the new file of an atomic save,
+  // or the device or FIFO it writes in place.
   TFileStream(int fd, std::string fileName);
   friend void SaveFileAtomically(const std::string& fileName,
                                  const std::function<void(TStream* stream)>& write);
@@ -134,24 +142,36 @@ class TFileStream : public TStream {
 // into the stream it is given (positioned at its start, valid during the
 // call only).
 //
-// The content goes into a new file made in the target's folder under a
-// unique hidden name, created exclusively, with the permissions a new file
-// gets there (umask, the folder's default ACL) or, over an existing file,
-// that file's permission bits (and, where the system lets us, its owner and
-// group). Only once it is written, flushed to the disk and closed is it
-// renamed over the target, so the target holds either its old content or
-// the whole new one. A symbolic link is followed to the file it names
-// (through every link of a chain): that file is replaced and the links stay;
-// a dangling link gets its file created. An existing target that is neither
-// a regular file nor a folder (a device, a FIFO) is written in place, as a
-// file stream would.
+// The path is first opened for writing as any open would, neither
+// truncating the file nor creating one: the kernel follows its symbolic
+// links and decides, with its own protections, whether the file may be
+// written (a link planted by another user in a sticky world-writable folder
+// such as /tmp is refused where fs.protected_symlinks is on), and its
+// refusal is the save's. The file so opened is replaced where it lives, its
+// folder found from the open descriptor: links stay and the file they name
+// gets the content. A dangling link gets its file created by a second open
+// that may create it (empty until the rename; removed again if the save
+// fails). An existing target that is not a regular file (a device, a FIFO)
+// is written in place, as a file stream would.
+//
+// The content goes into a new file made in that folder: unnamed where the
+// file system allows (a save killed part-way then leaves nothing behind),
+// else under a unique hidden name, created exclusively. It gets the
+// permissions a new file gets there (umask, the folder's default ACL) or,
+// over an existing file, that file's permission bits (and, where the system
+// lets us, its owner and group). Only once it is written, flushed to the
+// disk and closed does it get a fresh hidden name, then is renamed over the
+// target, so the target holds either its old content or the whole new one.
+// Every step works relative to the folder, held open from the start: a
+// target path as long as the system allows is saved.
 //
 // On failure the new file is removed and the target is left as it was,
 // contents and permissions, and this raises:
 // - EFCreateError "Impossible de créer le fichier « fileName » : reason"
-//   when the new file cannot be made (a missing or unwritable folder, a
-//   folder path through a regular file), when the target is a folder or a
-//   file we may not write, or when the rename fails;
+//   when the open refuses the path (a file we may not write, a folder, a
+//   link the kernel will not follow, a loop of links), when the new file
+//   cannot be made (a missing or unwritable folder, a folder path through a
+//   regular file), or when the rename fails;
 // - EWriteError "Erreur d'écriture du flux" when writing, flushing or
 //   closing fails (a full disk, the file size limit);
 // - whatever `write` raises, unchanged.
@@ -160,3 +180,9 @@ class TFileStream : public TStream {
 // whole file in place; the last rename wins.
 void SaveFileAtomically(const std::string& fileName,
                         const std::function<void(TStream* stream)>& write);
+
+// Test only: with `named` true, the saves of this process make their new
+// file under its hidden name from the start, as on a file system that has
+// no unnamed files; false (the default) brings back the unnamed file. Any
+// thread may call it.
+void SetSaveNewFilesNamedForTesting(bool named);

@@ -1,7 +1,7 @@
 // The checks every save to a file passes, shared by the tests of the
 // streams, the graphics, the controls' pictures and the scope: a full disk
-// over an existing file and over none, folders that cannot be written, then
-// a good save that reads back.
+// over an existing file and over none, folders that cannot be written, a
+// path near the system's length limit, then a good save that reads back.
 //
 // The full disk is the file size limit of a child process (fork): writing
 // past it fails with EFBIG, as on a full disk, SIGXFSZ being ignored. The
@@ -19,12 +19,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #include "platform/classes/Streams.h"
 
@@ -55,7 +57,9 @@ inline constexpr rlim_t kSizeLimit = 64;
 
 inline std::string ReadFile(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return std::move(bytes).str();
 }
 
 inline void WriteFile(const std::string& fileName, const std::string& bytes) {
@@ -81,19 +85,19 @@ inline std::set<std::string> Listing(const std::string& folder) {
   return names;
 }
 
-// A new empty folder under the test's temporary folder, removed with all it
-// holds at the end of the scope.
+// A new empty folder under `parent` (the test's temporary folder by
+// default), removed with all it holds at the end of the scope.
 class TempFolder {
  public:
-  TempFolder() {
-    std::string pattern = ::testing::TempDir() + "/savefile-XXXXXX";
+  explicit TempFolder(const std::string& parent = ::testing::TempDir()) {
+    std::string pattern = parent + "/savefile-XXXXXX";
     if (::mkdtemp(pattern.data()) != nullptr)
       path_ = pattern;
   }
   ~TempFolder() {
     if (path_.empty())
       return;
-    ::chmod(path_.c_str(), 0700);  // a test may have locked it
+    Unlock();
     ::nftw(
         path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 16,
         FTW_DEPTH | FTW_PHYS);
@@ -103,10 +107,40 @@ class TempFolder {
   bool Valid() const { return !path_.empty(); }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
   const std::string& Path() const { return path_; }
+  // Opens every folder in it to its owner again, a test may have locked
+  // some (left as they are: those of other users, for an owner that is not
+  // the superuser).
+  void Unlock() const { UnlockFolder(path_); }
 
  private:
+  static void UnlockFolder(const std::string& folder) {
+    ::chmod(folder.c_str(), 0700);
+    for (const std::string& name : Listing(folder)) {
+      struct stat st {};
+      if (::lstat((folder + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        UnlockFolder(folder + "/" + name);
+    }
+  }
+
   std::string path_;
 };
+
+// A path of `length` bytes ending in "/" + `last`, through new folders made
+// under `root` (names of at most 200 bytes, within the system's 255).
+inline std::string DeepPath(const std::string& root, size_t length, const std::string& last) {
+  std::string path = root;
+  const size_t folderLength = length - 1 - last.size();
+  while (path.size() < folderLength) {
+    // One byte left over would need a folder with an empty name.
+    size_t name = std::min<size_t>(200, folderLength - path.size() - 1);
+    if (folderLength - path.size() - 1 - name == 1)
+      --name;
+    path += "/" + std::string(name, 'd');
+    if (::mkdir(path.c_str(), 0700) != 0)
+      return std::string();
+  }
+  return path + "/" + last;
+}
 
 // What the child's save ended with, as its exit status.
 enum SaveOutcome : int {
@@ -183,6 +217,19 @@ inline void ExpectSavedWholeOrNotAtAll(const SaveEntry& entry) {
     ASSERT_EQ(::chmod(folder.Path().c_str(), 0555), 0);
     EXPECT_THROW(entry.save(folder / name), EFCreateError);
     EXPECT_EQ(Listing(folder.Path()), std::set<std::string>{});
+  }
+  {
+    SCOPED_TRACE("a path of 4,090 bytes with a 20-byte last name, new then existing");
+    TempFolder folder;
+    ASSERT_TRUE(folder.Valid());
+    const std::string last = std::string(20 - entry.extension.size(), 'p') + entry.extension;
+    const std::string target = DeepPath(folder.Path(), 4090, last);
+    ASSERT_EQ(target.size(), 4090u);
+    EXPECT_NO_THROW(entry.save(target));
+    entry.expectReadsBack(target);
+    EXPECT_NO_THROW(entry.save(target));
+    entry.expectReadsBack(target);
+    EXPECT_EQ(Listing(target.substr(0, target.size() - last.size())), std::set<std::string>{last});
   }
   {
     SCOPED_TRACE("a good save over an existing picture, then over none");
