@@ -19,12 +19,14 @@ struct detail::ScriptedBackendState {
   std::mutex mutex;
   // --- guarded by mutex, keyed by the script
   std::map<const ScriptedDeviceScript*, size_t> opensAsked;
+  // Disappeared or broke: the next stream comes back whole.
   std::set<const ScriptedDeviceScript*> disappeared;
   std::vector<std::chrono::steady_clock::time_point> attemptTimes;
 
   std::atomic<int> successfulOpens{0};
   std::atomic<int> openStreams{0};
   std::atomic<uint64_t> framesRead{0};
+  std::atomic<uint64_t> overrunsReported{0};
   std::atomic<bool> lastOpenMayConvert{false};
 };
 
@@ -33,8 +35,8 @@ namespace {
 class ScriptedStream final : public WaveInStream {
  public:
   // `origin` is the script in the backend's state (the key of what it keeps
-  // per device); `cameBack`: the device disappeared before, this stream runs
-  // without end.
+  // per device); `cameBack`: the device disappeared or broke before, this
+  // stream runs without end and without overruns.
   ScriptedStream(const ScriptedDeviceScript* origin, bool cameBack, const WaveInFormat& format,
                  std::shared_ptr<detail::ScriptedBackendState> state)
       : script_(Continued(*origin, cameBack)),
@@ -61,9 +63,20 @@ class ScriptedStream final : public WaveInStream {
     if (nextOverrun_ < script_.overrunsAt.size() && position_ >= script_.overrunsAt[nextOverrun_]) {
       ++nextOverrun_;
       position_ += script_.framesPerRead;  // the input that was lost
+      ++state_->overrunsReported;
       return {WaveReadStatus::Overrun, 0};
     }
     if (position_ >= script_.endAfterFrames) {
+      if (script_.overrunsAtEnd) {
+        // Broken: an overrun at once, every read, until the stream is closed.
+        if (!broken_) {
+          broken_ = true;
+          std::lock_guard stateLock(state_->mutex);
+          state_->disappeared.insert(origin_);
+        }
+        ++state_->overrunsReported;
+        return {WaveReadStatus::Overrun, 0};
+      }
       if (script_.disappearAtEnd) {
         lost_ = true;
         std::lock_guard stateLock(state_->mutex);
@@ -95,7 +108,7 @@ class ScriptedStream final : public WaveInStream {
     wake_.notify_all();
   }
 
-  bool Paced() const override { return false; }
+  bool Paced() const override { return script_.paced; }
 
  private:
   static ScriptedDeviceScript Continued(const ScriptedDeviceScript& script, bool cameBack) {
@@ -103,6 +116,8 @@ class ScriptedStream final : public WaveInStream {
     if (cameBack) {
       copy.endAfterFrames = UINT64_MAX;
       copy.disappearAtEnd = false;
+      copy.overrunsAtEnd = false;
+      copy.overrunsAt.clear();
     }
     return copy;
   }
@@ -117,6 +132,7 @@ class ScriptedStream final : public WaveInStream {
   // --- guarded by mutex_
   bool woken_ = false;
   bool lost_ = false;
+  bool broken_ = false;  // the script ended in endless overruns
   uint64_t position_ = 0;
   size_t nextOverrun_ = 0;
 };
@@ -218,6 +234,9 @@ int ScriptedWaveInBackend::OpenStreams() const {
 }
 uint64_t ScriptedWaveInBackend::FramesRead() const {
   return state_->framesRead;
+}
+uint64_t ScriptedWaveInBackend::OverrunsReported() const {
+  return state_->overrunsReported;
 }
 bool ScriptedWaveInBackend::LastOpenMayConvert() const {
   return state_->lastOpenMayConvert;

@@ -3,13 +3,16 @@
 // Install it with SetWaveInBackend (platform/win/WaveInBackend.h); from then
 // on the waveform-audio calls list the scripted devices and open them. A
 // device follows its script: it delivers its signal as fast as it is read
-// (it is not paced: while no buffer is queued, the layer reads and drops its
-// input with short pauses in between), in reads of at most `framesPerRead`
-// frames, reports overruns where the script says (skipping one read's worth
-// of input), and at the end of its frames either goes quiet or disappears.
-// Opening can be made to fail, also open by open (a device that disappeared
-// and refuses the first reopens). A device that disappeared and is opened
-// again has come back: its new stream counts from 0 and runs without end.
+// (it is not paced, unless the script says it is: while no buffer is
+// queued, the layer reads and drops its input with short pauses in
+// between), in reads of at most `framesPerRead` frames, reports overruns
+// where the script says (skipping one read's worth of input), and at the
+// end of its frames either goes quiet, disappears, or breaks: from there on
+// every read reports an overrun at once and brings nothing (a stream whose
+// sound server went away may do so). Opening can be made to fail, also
+// open by open (a device that disappeared and refuses the first reopens).
+// A device that disappeared or broke and is opened again has come back:
+// its new stream counts from 0 and runs without end and without overruns.
 //
 // Threads: like every backend, any member from any thread. The counters are
 // exact once the devices are closed.
@@ -47,7 +50,13 @@ struct ScriptedDeviceScript {
   uint32_t framesPerRead = 256;          // the most frames one read delivers (>= 1)
   uint64_t endAfterFrames = UINT64_MAX;  // position at which the script ends
   bool disappearAtEnd = false;           // at the end the device disappears, else goes quiet
-  std::vector<uint64_t> overrunsAt;      // ascending positions where an overrun is reported
+  // At the end the stream breaks instead: every read from there on reports an
+  // overrun and nothing else, without end (it wins over disappearAtEnd).
+  bool overrunsAtEnd = false;
+  std::vector<uint64_t> overrunsAt;  // ascending positions where an overrun is reported
+  // The stream says it is paced (WaveInStream::Paced), so that the layer's
+  // paths for paced devices run; it still delivers as fast as it is read.
+  bool paced = false;
 };
 
 class ScriptedWaveInBackend final : public WaveInBackend {
@@ -64,11 +73,12 @@ class ScriptedWaveInBackend final : public WaveInBackend {
   MMRESULT Open(const CaptureDeviceEntry* entry, const WaveInFormat& format, bool mayConvert,
                 std::unique_ptr<WaveInStream>& stream) override;
 
-  int SuccessfulOpens() const;      // opens that succeeded so far
-  int OpenAttempts() const;         // opens asked for so far, failed ones included
-  int OpenStreams() const;          // streams open now
-  uint64_t FramesRead() const;      // frames all streams delivered so far
-  bool LastOpenMayConvert() const;  // the `mayConvert` of the last successful open
+  int SuccessfulOpens() const;        // opens that succeeded so far
+  int OpenAttempts() const;           // opens asked for so far, failed ones included
+  int OpenStreams() const;            // streams open now
+  uint64_t FramesRead() const;        // frames all streams delivered so far
+  uint64_t OverrunsReported() const;  // overruns all streams reported so far
+  bool LastOpenMayConvert() const;    // the `mayConvert` of the last successful open
   // When each open was asked for, in order, failed ones included.
   std::vector<std::chrono::steady_clock::time_point> OpenAttemptTimes() const;
 

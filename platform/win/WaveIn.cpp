@@ -152,6 +152,10 @@ struct Device {
   uint64_t resetsDone = 0;     // of those, the ones the reader has served
   // While the device is lost and capture runs: when the reader opens it next.
   std::chrono::steady_clock::time_point reopenAt;
+  // The overruns `stream` reported in a row with no frame read since the
+  // last of them (kWaveInOverrunsMeaningLost of them lose the device); a
+  // stream put in its place starts from 0.
+  uint64_t overrunsInARow = 0;
   WaveInStatistics statistics;
   TThread* reader = nullptr;    // owned; freed by waveInClose
   uint32_t readerThreadId = 0;  // GetCurrentThreadId of the reading thread
@@ -221,7 +225,12 @@ void Device::Notify(UINT msg, DWORD_PTR param1) {
 // the device is closing. While capture runs it reads all the time, into the
 // head buffer or, with none queued, into a scratch area whose input is
 // dropped; from a device that is not paced (the scripted one) it drops one
-// read after each short pause instead.
+// read after each short pause instead. Every pass of its loop waits: in a
+// read (for the device or its wake), on `changed` (for a call), or for the
+// clock (the reopen time, the pause before a dropped unpaced read). A read
+// may come back at once without a frame only for a few passes: a wake is
+// served, a lost stream is waited for, and a stream that answers only
+// overruns is lost after kWaveInOverrunsMeaningLost of them.
 void Device::RunReader() {
   std::unique_lock lock(mutex);
   // The open registers the handle first, so that calls made from the
@@ -309,6 +318,8 @@ void Device::RunReader() {
     }
     lock.lock();
     statistics.droppedFrames += dropped;
+    if (dropped != 0 || result.status == WaveReadStatus::Data)
+      overrunsInARow = 0;  // a frame came
 
     switch (result.status) {
       case WaveReadStatus::Data: {
@@ -333,7 +344,13 @@ void Device::RunReader() {
         break;
       case WaveReadStatus::Overrun:
         ++statistics.overruns;
-        break;
+        // A stream that answers only overruns is as lost as one that
+        // failed (PipeWire's ALSA plugin does so, at once and for ever,
+        // once its server is gone): it is closed and opened again the same
+        // way, instead of being read in a loop that never waits.
+        if (++overrunsInARow < kestrune::kWaveInOverrunsMeaningLost)
+          break;
+        [[fallthrough]];
       case WaveReadStatus::Gone:
         LoseStream(lock);
         break;
@@ -416,6 +433,7 @@ void Device::ReopenOnReader(std::unique_lock<std::mutex>& lock) {
     const bool startNow = started && !closing && resetsAsked == resetsDone;
     if (!startNow || fresh->Start() == MMSYSERR_NOERROR) {
       stream = std::move(fresh);
+      overrunsInARow = 0;
       statistics.deviceLost = false;
       ++statistics.reopens;
       return;
@@ -878,6 +896,7 @@ MMRESULT waveInStart(HWAVEIN handle) {
     if (const MMRESULT result = fresh->Start(); result != MMSYSERR_NOERROR)
       return result;
     device->stream = std::move(fresh);
+    device->overrunsInARow = 0;
     device->statistics.deviceLost = false;
     ++device->statistics.reopens;
   } else if (const MMRESULT result = device->stream->Start(); result != MMSYSERR_NOERROR) {

@@ -37,8 +37,10 @@
 //
 // Overruns (the device's buffer filled up before the reading thread read it)
 // are recovered at once and counted. A device that disappears (its stream
-// fails: the sound server ended, the card was unplugged) is recovered the
-// way ALSA programs recover it: the reading thread closes the stream and,
+// fails: the sound server ended, the card was unplugged; or it reports
+// kWaveInOverrunsMeaningLost overruns in a row without a frame read between
+// them, as a sound server's stream may once the server is gone) is recovered
+// the way ALSA programs recover it: the reading thread closes the stream and,
 // while capture runs, opens the same device again every
 // kWaveInReopenInterval (the backend may say another interval), without any
 // call of the program; once an open succeeds, capture goes on into the
@@ -269,12 +271,24 @@ namespace kestrune {
 // nothing (one failed open twice a second).
 inline constexpr std::chrono::milliseconds kWaveInReopenInterval{500};
 
+// Overruns in a row, with not one frame read between them, that mean the
+// device is lost (see the file comment). A device that works and overran
+// starts again empty and has its next input within a period; to overrun
+// once more before a single frame came, the reading thread would have to
+// stall for the device's whole buffer right after that restart, and do so
+// every time. A stream whose sound server went away can instead answer
+// every read at once with an overrun that it claims to have recovered
+// (PipeWire's ALSA plugin does, for ever, while its server is gone and
+// after it is back): four of them cost nothing and end such a stream
+// within microseconds of the server's end.
+inline constexpr uint64_t kWaveInOverrunsMeaningLost = 4;
+
 // What happened on an open device since it was opened.
 struct WaveInStatistics {
   uint64_t overruns = 0;       // device overruns recovered (input lost inside a buffer)
   uint64_t droppedFrames = 0;  // frames read while no buffer was queued
   bool deviceLost = false;     // the device is away now: it delivers nothing until reopened
-  uint64_t losses = 0;         // times the device disappeared
+  uint64_t losses = 0;         // times the device disappeared (or overran for good)
   uint64_t reopens = 0;        // times it was opened again after that
 };
 

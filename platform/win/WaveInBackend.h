@@ -120,6 +120,8 @@ enum class WaveReadStatus {
   Data,     // `frames` frames (at least 1) were written
   Woken,    // Wake was called; nothing was written
   Overrun,  // input was lost and the device recovered; nothing was written
+            // (kWaveInOverrunsMeaningLost in a row without Data between them
+            // are taken as Gone)
   Gone,     // the device disappeared; it will deliver nothing more
 };
 

@@ -352,18 +352,30 @@ kestrune::WaveInStatistics Statistics(HWAVEIN handle) {
   return statistics;
 }
 
+// How the first stream of a LostDeviceTest fails.
+enum class Failure {
+  Disappears,  // its reads answer Gone
+  Overruns,    // every read answers an overrun at once, without end
+};
+
 class LostDeviceTest : public ::testing::Test {
  protected:
-  // Buffers of 300 frames; the device disappears 120 frames into the third
-  // and answers its opens with `opens` (the first must succeed), then with
-  // `later`.
-  void Install(std::vector<MMRESULT> opens, MMRESULT later) {
+  // Buffers of 300 frames; the device fails as `failure` says 120 frames
+  // into the third and answers its opens with `opens` (the first must
+  // succeed), then with `later`. `paced`: the stream says it is paced.
+  // `overrunsAt`: where its first stream overruns before it fails (each
+  // overrun skips one read's worth of input, kRead frames).
+  void Install(std::vector<MMRESULT> opens, MMRESULT later, Failure failure = Failure::Disappears,
+               bool paced = false, std::vector<uint64_t> overrunsAt = {}) {
     ASSERT_TRUE(kestrune::ParseWaveFormat(kFormat, format_));
     ScriptedDeviceScript script;
     script.signal = kestrune::CountingSignal();
-    script.framesPerRead = 50;
-    script.endAfterFrames = 2 * kFrames + 120;
-    script.disappearAtEnd = true;
+    script.framesPerRead = kRead;
+    script.endAfterFrames = 2 * kFrames + 120 + kRead * overrunsAt.size();
+    script.overrunsAt = std::move(overrunsAt);
+    script.disappearAtEnd = failure == Failure::Disappears;
+    script.overrunsAtEnd = failure == Failure::Overruns;
+    script.paced = paced;
     script.openResults = std::move(opens);
     script.openResult = later;
     backend_ = std::make_shared<ScriptedWaveInBackend>(std::vector<ScriptedDeviceScript>{script});
@@ -408,6 +420,7 @@ class LostDeviceTest : public ::testing::Test {
   }
 
   static constexpr uint32_t kFrames = 300;
+  static constexpr uint32_t kRead = 50;
   WaveInFormat format_;
   std::shared_ptr<ScriptedWaveInBackend> backend_;
   std::unique_ptr<Recorder> recorder_ = std::make_unique<Recorder>();
@@ -498,6 +511,86 @@ TEST_F(LostDeviceTest, ResetOrCloseDuringTheRetriesEndsThemAtOnce) {
       Finish(handle);
     }
     EXPECT_EQ(backend_->OpenStreams(), 0);
+    recorder_ = std::make_unique<Recorder>();
+  }
+}
+
+// A stream that breaks as PipeWire's does when its server restarts: from
+// 120 frames into the third buffer on, every read answers at once with an
+// overrun and brings nothing. Before that it overruns in two runs of one
+// fewer than kWaveInOverrunsMeaningLost, with input between them, inside
+// the first buffer: those are no loss. The broken stream's overruns are:
+// after kWaveInOverrunsMeaningLost of them the stream is closed and the
+// device opened again at the interval, as one that disappeared (the first
+// reopen is refused, the second opens). So the broken stream is read those
+// few times only, never in a loop, and capture resumes: with buffers queued
+// they come back in order (the third and fourth from the reopened stream's
+// start), and while the input is dropped (no buffer queued; a device that
+// is not paced, and one that is, read in bursts) the device is opened again
+// all the same.
+TEST_F(LostDeviceTest, OverrunsInARowWithoutAFrameAreALoss) {
+  constexpr uint64_t kRun = kestrune::kWaveInOverrunsMeaningLost - 1;
+  // The first run at frame 100, the second one read (kRead frames) after
+  // the first has skipped its input.
+  constexpr uint64_t kSecondRunAt = 100 + kRun * kRead + kRead;
+  std::vector<uint64_t> runs(kRun, 100);
+  runs.insert(runs.end(), kRun, kSecondRunAt);
+  constexpr uint64_t kSkipped = 2 * kRun * kRead;
+  struct Case {
+    size_t buffers;
+    bool paced;
+  };
+  for (const Case c : {Case{4, false}, Case{0, false}, Case{0, true}}) {
+    SCOPED_TRACE(testing::Message()
+                 << c.buffers << " buffers, " << (c.paced ? "" : "not ") << "paced");
+    Install({MMSYSERR_NOERROR, MMSYSERR_NODRIVER}, MMSYSERR_NOERROR, Failure::Overruns, c.paced,
+            runs);
+    constexpr std::chrono::milliseconds kInterval{40};
+    backend_->SetReopenInterval(kInterval);
+    const HWAVEIN handle = OpenAndStart(c.buffers);
+    const bool reopened = c.buffers > 0
+                              ? recorder_->WaitForData(c.buffers)
+                              : Eventually([&] { return Statistics(handle).reopens > 0; });
+    const kestrune::WaveInStatistics statistics = Statistics(handle);
+    EXPECT_TRUE(reopened) << "the broken stream was read " << backend_->OverrunsReported()
+                          << " times and the device opened " << backend_->OpenAttempts()
+                          << " times";
+    const uint64_t overruns = 2 * kRun + kestrune::kWaveInOverrunsMeaningLost;
+    EXPECT_EQ(backend_->OverrunsReported(), overruns);
+    EXPECT_EQ(statistics.overruns, overruns);
+    EXPECT_EQ(statistics.losses, 1u);
+    EXPECT_EQ(statistics.reopens, 1u);
+    EXPECT_FALSE(statistics.deviceLost);
+    EXPECT_EQ(backend_->OpenAttempts(), 3);
+    EXPECT_EQ(backend_->SuccessfulOpens(), 2);
+    const auto times = backend_->OpenAttemptTimes();
+    if (times.size() == 3) {
+      EXPECT_GE(times[2] - times[1], kInterval);
+    }
+    EXPECT_EQ(backend_->OpenStreams(), 1) << "the broken stream is closed";
+    if (reopened && c.buffers > 0) {
+      const auto returned = recorder_->Returned();
+      ASSERT_EQ(returned.size(), 4u);
+      for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(returned[i].header, &buffers_[i]->header) << i;
+        EXPECT_EQ(returned[i].bytesRecorded, 4 * kFrames) << i;
+      }
+      // The first buffer: the input around the two runs' gaps.
+      const char* first = buffers_[0]->data.data();
+      EXPECT_TRUE(HoldsCountingSignal(format_, first, 4 * 100, 0));
+      EXPECT_TRUE(HoldsCountingSignal(format_, first + 4 * 100, 4 * kRead, 100 + kRun * kRead));
+      EXPECT_TRUE(HoldsCountingSignal(format_, first + 4 * (100 + kRead),
+                                      4 * (kFrames - 100 - kRead), kSecondRunAt + kRun * kRead));
+      // Then the rest of the first stream, and the reopened one from its start.
+      const uint64_t firstFrames[] = {kFrames + kSkipped, 0, kFrames};
+      for (size_t i = 1; i < 4; ++i) {
+        EXPECT_TRUE(
+            HoldsCountingSignal(format_, buffers_[i]->data.data(), 4 * kFrames, firstFrames[i - 1]))
+            << i;
+      }
+    }
+    // The reset and the close are served as ever.
+    Finish(handle);
     recorder_ = std::make_unique<Recorder>();
   }
 }
