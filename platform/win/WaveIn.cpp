@@ -184,6 +184,14 @@ struct Device {
   void ResetOnReader(std::unique_lock<std::mutex>& lock);
   void LoseStream(std::unique_lock<std::mutex>& lock);
   void ReopenOnReader(std::unique_lock<std::mutex>& lock);
+  // Puts `fresh`, reopened after a loss, in the lost stream's place (under
+  // the lock): the device is back, with no overrun counted against it.
+  void TakeReopened(std::unique_ptr<WaveInStream> fresh) {
+    stream = std::move(fresh);
+    overrunsInARow = 0;
+    statistics.deviceLost = false;
+    ++statistics.reopens;
+  }
   MMRESULT OpenStream(std::unique_ptr<WaveInStream>& fresh) const;
   void Notify(UINT msg, DWORD_PTR param1);
 };
@@ -432,10 +440,7 @@ void Device::ReopenOnReader(std::unique_lock<std::mutex>& lock) {
   if (result == MMSYSERR_NOERROR) {
     const bool startNow = started && !closing && resetsAsked == resetsDone;
     if (!startNow || fresh->Start() == MMSYSERR_NOERROR) {
-      stream = std::move(fresh);
-      overrunsInARow = 0;
-      statistics.deviceLost = false;
-      ++statistics.reopens;
+      TakeReopened(std::move(fresh));
       return;
     }
   }
@@ -895,10 +900,7 @@ MMRESULT waveInStart(HWAVEIN handle) {
       return result;
     if (const MMRESULT result = fresh->Start(); result != MMSYSERR_NOERROR)
       return result;
-    device->stream = std::move(fresh);
-    device->overrunsInARow = 0;
-    device->statistics.deviceLost = false;
-    ++device->statistics.reopens;
+    device->TakeReopened(std::move(fresh));
   } else if (const MMRESULT result = device->stream->Start(); result != MMSYSERR_NOERROR) {
     if (result == MMSYSERR_NODRIVER) {
       device->statistics.deviceLost = true;
